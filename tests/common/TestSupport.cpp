@@ -1,0 +1,27 @@
+#include "tests/common/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <stdexcept>
+
+QString SamplesDir()
+{
+    QByteArray env = qgetenv("QUARROW_SAMPLES_DIR");
+    return QDir::cleanPath(env.isEmpty() ? QStringLiteral(QUARROW_SAMPLES_DIR) : QString::fromLocal8Bit(env));
+}
+
+QString SamplePath(const QString& name) { return SamplesDir() + '/' + name; }
+
+QByteArray ReadWholeFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw std::runtime_error(("cannot read " + path).toStdString());
+    return f.readAll();
+}
+
+void WriteWholeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        throw std::runtime_error(("cannot write " + path).toStdString());
+}
