@@ -6,6 +6,7 @@
 
 #include <QKeySequence>
 #include <QList>
+#include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -14,7 +15,6 @@
 #include <vector>
 
 class QAction;
-class QMenu;
 
 namespace MRUTypes {
 Q_NAMESPACE

@@ -278,7 +278,13 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event)
 
 void TFormPlacement::HandleFormShow()
 {
-    if (FActive) TApplication::Guard([this] { RestoreSettings(); });
+    // Only a first show, or one after a save, reads the settings: a window shown again without
+    // having saved (Qt re-shows the contents of a child window whose state changes) keeps what
+    // the user did since; and applying a state may show the window again inside the restore.
+    if (!FActive || FInShow || (FRestored && !FSaved)) return;
+    FInShow = true;
+    TApplication::Guard([this] { RestoreSettings(); });
+    FInShow = false;
 }
 
 bool TFormPlacement::HandleFormClose(QObject* watched, QEvent* event)

@@ -252,6 +252,7 @@ private:
     bool FLoaded = false;
     bool FDefMaximize = true;
     bool FInClose = false;
+    bool FInShow = false;
     bool FSettingsReadOnly = true;
     QSize FSavedMinSize, FSavedMaxSize;
     bool FLimitsSaved = false;

@@ -135,6 +135,9 @@ TPropInfoList::TPropInfoList(const QObject* object)
 
 int TPropInfoList::FindProperty(const QString& name) const
 {
+    // The exact spelling first: a class may add "Height" beside the inherited "height".
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (name == QLatin1String(FItems[i].name())) return int(i);
     for (size_t i = 0; i < FItems.size(); ++i)
         if (name.compare(QLatin1String(FItems[i].name()), Qt::CaseInsensitive) == 0) return int(i);
     return -1;

@@ -41,3 +41,8 @@ protected:
     QString FIni;
     TFixedScreen FScreen;
 };
+
+// Readable values in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QByteArray& b, std::ostream* os) { *os << "\n" << b.toStdString(); }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '{' << l.join("; ").toStdString() << '}'; }
