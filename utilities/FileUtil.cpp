@@ -123,8 +123,7 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
         if (progress) ProgressSetPosition(progress, int(total));
         if (n < CopyBufferSize) break;
     }
-    const struct timespec times[2] = {srcStat.st_atim, srcStat.st_mtim};
-    ::futimens(writer->Handle(), times);
+    writer->SetModificationTime(srcStat.st_mtim.tv_sec, srcStat.st_mtim.tv_nsec);
     try {
         writer->Commit();
     } catch (const EInOutError&) {

@@ -24,6 +24,7 @@ struct TEntry {
     qint64 MTime = 0;   // seconds since the epoch
     dev_t Device = 0;
     ino_t Inode = 0;
+    bool IsLink = false;
 };
 
 bool Listed(int attributes, int mask)
@@ -56,8 +57,11 @@ std::vector<TEntry> ListFolder(const QString& folder, const QString& pattern)
         const QString name = QFile::decodeName(d->d_name);
         if (!TFindFile::MatchesPattern(name, pattern)) continue;
         struct stat st {};
-        if (::fstatat(dirFd, d->d_name, &st, 0) != 0 && ::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         TEntry e;
+        // A link is listed as what it points to (itself when that is gone).
+        e.IsLink = S_ISLNK(st.st_mode);
+        if (e.IsLink) ::fstatat(dirFd, d->d_name, &st, 0);
         e.Name = name;
         e.Attributes = FileAttributesFromStat(name, st);
         e.Size = S_ISDIR(st.st_mode) ? 0 : qint64(st.st_size);
@@ -158,7 +162,8 @@ void TFindFile::SearchTree(const QString& start)
     while (!work.empty() && !FStopped) {
         const QString folder = WithTrailingBackslash(work.front());
         for (const TEntry& e : ListFolder(folder, QStringLiteral("*.*")))
-            if ((e.Attributes & faDirectory) && !IsDots(e.Name) && visited.insert({e.Device, e.Inode}).second)
+            // Linked folders are not entered: a link back up would never end.
+            if ((e.Attributes & faDirectory) && !e.IsLink && !IsDots(e.Name) && visited.insert({e.Device, e.Inode}).second)
                 work.push_back(folder + e.Name);
         SearchFolder(folder);
         work.pop_front();

@@ -4,8 +4,8 @@
 //
 // The pattern is matched without regard to case; "*" and "?" are wildcards, and a pattern
 // ending in ".*" also matches names without a dot ("*.*" matches every name). Subfolders are
-// searched breadth first, each folder's entries in name order; a folder reached twice (through
-// a link) is searched once.
+// searched breadth first, each folder's entries in name order; linked folders are listed like
+// folders but not entered, so that a link back up cannot make the search endless.
 
 #include <QObject>
 #include <QString>
