@@ -32,5 +32,7 @@ QString ProgramDataFolderFor(const QString& exeFolder)
 
 QString ProgramDataFolder()
 {
-    return ProgramDataFolderFor(QCoreApplication::applicationDirPath());
+    // Decided once per run: the answer must not move between two saves.
+    static const QString folder = ProgramDataFolderFor(QCoreApplication::applicationDirPath());
+    return folder;
 }
