@@ -33,6 +33,8 @@ QString ProgramDataFolderFor(const QString& exeFolder)
 QString ProgramDataFolder()
 {
     // Decided once per run: the answer must not move between two saves.
-    static const QString folder = ProgramDataFolderFor(QCoreApplication::applicationDirPath());
-    return folder;
+    static QString folder;
+    if (folder.isEmpty() && QCoreApplication::instance())
+        folder = ProgramDataFolderFor(QCoreApplication::applicationDirPath());
+    return folder.isEmpty() ? ProgramDataFolderFor(QCoreApplication::applicationDirPath()) : folder;
 }
