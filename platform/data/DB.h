@@ -397,10 +397,15 @@ protected:
 
     // Assigns a value that is neither Null nor Empty.
     virtual void SetVarValue(const TVariant& value);
+    // The value as AsVariant gives it, from the raw value a dataset class stores (8-bit text
+    // gets the field's code page); Locate, Lookup and FieldValues read other records with it.
+    virtual TVariant RawToValue(const TVariant& raw) const { return raw; }
 
 private:
     friend class TDataSet;
     friend class TFields;
+    friend class TEditBuffer;
+    friend class TDataSetField;
     TDataSet* FDataSet = nullptr;
     QString FFieldName;
     QString FDisplayLabel;
@@ -469,7 +474,7 @@ public:
 
 private:
     friend class TDataSet;
-    void Reset(int slots, bool insert, bool append, TRecordId id, int insertPosition);
+    void Reset(int slotCount, bool insert, bool append, TRecordId id, int insertPosition);
     void Release();
     std::vector<TVariant> FValues;
     std::vector<quint8> FAssigned;
@@ -511,7 +516,9 @@ public:
     TField* FindField(const QString& name) const { return FFields.FindField(name); }
     TField* FieldByName(const QString& name) const;
     TFieldDefs& FieldDefs() { return *FFieldDefs; }
+    const TFieldDefs& FieldDefs() const { return *FFieldDefs; }
     TIndexDefs& IndexDefs() { return *FIndexDefs; }
+    const TIndexDefs& IndexDefs() const { return *FIndexDefs; }
     // True while the field objects were made from the definitions at open (and die at close).
     bool DefaultFields() const { return FDefaultFields; }
     void GetFieldNames(QStringList& list) const;
@@ -773,17 +780,20 @@ private:
     void CheckRequiredFields();
     void DiscardEdit();
     void SetTempState(TDataSetState state, TDataSetState& saved);
+    void DetachDataSetField() noexcept;
 
     // Field access (called by TField).
     bool GetFieldData(const TField* field, TVariant& value) const;
+    bool FieldIsNull(const TField* field) const;
     bool GetFieldOldData(const TField* field, TVariant& value) const;
     void SetFieldData(TField* field, const TVariant& value);
     bool CalculatedValue(const TField* field, const TReadSource& source, TVariant& value) const;
     void ComputeCalcFields(const TReadSource& source) const;
     bool HasCalcFields() const { return FCalcFieldCount > 0; }
     void InvalidateCalcFields() { ++FDataVersion; }
-    bool LocateMatches(const QList<TField*>& fields, const std::vector<TVariant>& keys,
-                       TLocateOptions options, TRecordId id) const;
+    struct TLocateKey;
+    bool RecordFieldValue(TRecordId id, const TField* field, TVariant& value) const;
+    bool LocateMatches(const std::vector<TLocateKey>& keys, TLocateOptions options, TRecordId id) const;
     int LocatePosition(const QString& keyFields, const TVariant& keyValues, TLocateOptions options);
 
     TFields FFields;
@@ -959,6 +969,8 @@ public:
     void SetControl(QObject* control) { FControl = control; }
     bool CanModify() const;
     bool Edit();
+    // Editing: the dataset is editing and the field can be changed.
+    bool Editing() const { return FFieldEditing; }
     // The control changed the value (written back at UpdateData).
     void Modified() { FModified = true; }
     bool IsModified() const { return FModified; }

@@ -10,10 +10,12 @@ class TStringField : public TField {
     Q_PROPERTY(bool FixedChar READ FixedChar WRITE SetFixedChar)
 public:
     explicit TStringField(QObject* owner = nullptr);
-    int CodePage() const { return FCodePage; }
+    // The code page of the text (0 or unset: the default code page).
+    int CodePage() const;
     void SetCodePage(int codePage) { FCodePage = codePage; }
+    // Fixed-length text (ftFixedChar).
     bool FixedChar() const { return FFixedChar; }
-    void SetFixedChar(bool fixed) { FFixedChar = fixed; }
+    void SetFixedChar(bool fixed);
 
     TVariant AsVariant() const override;
     QString AsString() const override;
@@ -38,9 +40,11 @@ protected:
     int DefaultWidth() const override { return Size(); }
     void GetText(QString& text, bool displayText) const override;
     void SetVarValue(const TVariant& value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
+    void StoreBytes(QByteArray bytes);
 
 private:
-    int FCodePage;
+    int FCodePage = 0;
     bool FFixedChar = false;
 };
 
@@ -57,6 +61,7 @@ public:
 
 protected:
     void SetVarValue(const TVariant& value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
 };
 
 // A GUID as text "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}", Size 38.
@@ -212,6 +217,7 @@ public:
 protected:
     void SetVarValue(const TVariant& value) override;
     void StoreFloat(double value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
 };
 
 // Binary-coded decimal with Precision digits and Size decimals; the value is varCurrency.
@@ -243,6 +249,7 @@ protected:
     int DefaultWidth() const override { return FPrecision > 0 ? FPrecision + 2 : 10; }
     void GetText(QString& text, bool displayText) const override;
     void SetVarValue(const TVariant& value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
 
 private:
     bool FCurrency = false;
@@ -270,8 +277,6 @@ public:
     void SetAsString(const QString& value) override;
     bool AsBoolean() const override;
     void SetAsBoolean(bool value) override;
-    int AsInteger() const override;
-    void SetAsInteger(int value) override;
 
 protected:
     int DefaultWidth() const override;
@@ -306,6 +311,7 @@ protected:
     int DefaultWidth() const override { return 18; }
     void GetText(QString& text, bool displayText) const override;
     void SetVarValue(const TVariant& value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
     // Dates drop the time of day, times drop the date.
     virtual TDateTime Normalize(TDateTime value) const { return value; }
 
@@ -351,6 +357,7 @@ protected:
     TBinaryField(QObject* owner, TFieldType type, int size);
     void GetText(QString& text, bool displayText) const override;
     void SetVarValue(const TVariant& value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
 };
 
 class TBytesField : public TBinaryField {
@@ -365,19 +372,19 @@ public:
     explicit TVarBytesField(QObject* owner = nullptr);
 };
 
-// Blobs of any kind; memos hold 8-bit text in CodePage (or wide text when the store gives it).
+// Blobs of any kind. Memos hold 8-bit text in CodePage; code page 1200 means UTF-16 text
+// (varUString), for wide memos.
 class TBlobField : public TField {
     Q_OBJECT
 public:
+    static constexpr int WideTextCodePage = 1200;
     explicit TBlobField(QObject* owner = nullptr);
     TFieldType BlobType() const { return DataType(); }
     void SetBlobType(TFieldType type);
     int BlobSize() const;
-    int CodePage() const { return FCodePage; }
+    int CodePage() const;
     void SetCodePage(int codePage) { FCodePage = codePage; }
     bool IsBlob() const override { return true; }
-    void LoadFromFile(const QString& fileName);
-    void SaveToFile(const QString& fileName) const;
 
     TVariant AsVariant() const override;
     QString AsString() const override;
@@ -389,10 +396,11 @@ protected:
     TBlobField(QObject* owner, TFieldType type);
     void GetText(QString& text, bool displayText) const override;
     void SetVarValue(const TVariant& value) override;
+    TVariant RawToValue(const TVariant& raw) const override;
     bool IsTextBlob() const;
 
 private:
-    int FCodePage;
+    int FCodePage = 0;
 };
 
 class TMemoField : public TBlobField {
@@ -438,6 +446,7 @@ protected:
     void GetText(QString& text, bool displayText) const override;
     void SetVarValue(const TVariant& value) override;
 private:
+    friend class TDataSet;
     QPointer<TDataSet> FNestedDataSet;
 };
 

@@ -59,8 +59,8 @@ public:
     static TVariant FromWord(quint16 v) noexcept { TVariant r; r.FType = varWord; r.FInt = v; return r; }
     static TVariant FromByte(quint8 v) noexcept { TVariant r; r.FType = varByte; r.FInt = v; return r; }
     static TVariant FromDate(TDateTime v) noexcept { TVariant r; r.FType = varDate; r.FDouble = v; return r; }
-    // 8-bit text, kept byte for byte.
-    static TVariant FromAnsiString(const QByteArray& bytes);
+    // 8-bit text, kept byte for byte, in a code page (0: the default code page).
+    static TVariant FromAnsiString(const QByteArray& bytes, int codePage = 0);
     static TVariant FromBytes(const QByteArray& bytes);
     static TVariant ArrayOf(std::initializer_list<TVariant> items);
     static TVariant ArrayOf(std::vector<TVariant> items);
@@ -82,8 +82,9 @@ public:
     bool AsBoolean() const;
     TCurrency AsCurrency() const;
     TDateTime AsDateTime() const;
-    QString AsString() const;               // 8-bit text decoded in the default code page
-    QByteArray AsAnsiString(int codePage) const;   // 8-bit text as is; other text encoded
+    QString AsString() const;               // 8-bit text decoded in its code page
+    // 8-bit text in the same code page as is; any other value as text encoded in codePage.
+    QByteArray AsAnsiString(int codePage) const;
     QByteArray AsBytes() const;             // byte arrays and 8-bit text as is
 
     // Raw access without conversion; only for the matching type.
@@ -91,6 +92,7 @@ public:
     double RawDouble() const noexcept { return FDouble; }
     const QString& RawString() const noexcept { return FString; }   // varUString
     const QByteArray& RawBytes() const noexcept { return FBytes; }  // varString, varBytes
+    int CodePage() const noexcept;           // of varString: its own or the default one
 
     // Variant arrays.
     int ArrayCount() const noexcept;
@@ -105,6 +107,7 @@ private:
     void MoveFrom(TVariant& other) noexcept;
 
     TVarType FType;
+    quint16 FCodePage = 0;
     union {
         qint64 FInt;
         double FDouble;
@@ -130,5 +133,6 @@ TVariant VarAsType(const TVariant& v, TVarType type);
 
 enum TVariantRelationship { vrEqual, vrLessThan, vrGreaterThan, vrNotEqual };
 // Compares by value across types: numbers as numbers, texts as texts (case-sensitive), a date
-// with a number as numbers; Null or Empty equal only each other; otherwise vrNotEqual.
+// with a number as numbers, a text with a number as numbers when it is one; Null and Empty
+// equal each other and nothing else; otherwise vrNotEqual.
 TVariantRelationship VarCompareValue(const TVariant& a, const TVariant& b);
