@@ -371,9 +371,6 @@ public:
     void LoadFromStream(QIODevice& stream);
     void SaveToStream(QIODevice& stream) const;
 
-    // Assigns every column of the field's own kind (value, formats left alone).
-    void AssignValue(const TVariant& value) { SetAsVariant(value); }
-
     std::function<void(TField*)> OnChange;
     std::function<void(TField*)> OnValidate;
     std::function<void(TField*, QString& text, bool displayText)> OnGetText;
