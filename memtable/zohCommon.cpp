@@ -397,6 +397,16 @@ qint32 TzohCommon::AppendRecord(TzohStoredRecord* rec)
     return rec->RecordID;
 }
 
+void TzohCommon::DropLastAppended()
+{
+    if (FRecords.empty()) return;
+    TzohStoredRecord* rec = FRecords.back();
+    FRecords.pop_back();
+    FNextRecordID = qint32(FRecords.size());
+    --FUniqueCounter;
+    if (rec) FreeRecord(rec, true, true);
+}
+
 void TzohCommon::ReleaseSlot(qint32 recordID)
 {
     TLocker lock(this);

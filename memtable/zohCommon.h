@@ -136,6 +136,8 @@ public:
     qint32 AddRecord(TzohStoredRecord* rec);
     // Appends after the existing slots without reusing free ones (loading).
     qint32 AppendRecord(TzohStoredRecord* rec);
+    // Takes back the record AppendRecord added last (a load that rejects it).
+    void DropLastAppended();
     void ReleaseSlot(qint32 recordID);
     void DeleteRecord(qint32 recordID);
     void ClearRecords();

@@ -38,7 +38,13 @@ int zohDataSize(int type, int size);
 
 enum TzohPerformance : quint8 { mtpfFast = 0, mtpfBalanced = 1, mtpfSmall = 2 };
 enum TzohVersioningMode : quint8 { mtvm1SinceCheckPoint = 0, mtvmAllSinceCheckPoint = 1 };
-enum TzohUpdateStatus : quint8 { usUnmodified = 0, usModified = 1, usInserted = 2, usDeleted = 3 };
+#if __has_include("platform/data/DB.h")
+#include "platform/data/DB.h"
+#define ZOH_HAVE_FRAMEWORK 1
+#else
+enum TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
+class EDatabaseError : public Exception { public: using Exception::Exception; };
+#endif
 
 // Compare options of index and search fields (bit values).
 enum TzohMemTableCompareOption : quint32 {
@@ -96,7 +102,7 @@ struct TzohFieldDesc {
 };
 
 // Failures of the memory table, with fixed English messages.
-class EMemTableError : public Exception { public: using Exception::Exception; };
+class EMemTableError : public EDatabaseError { public: using EDatabaseError::EDatabaseError; };
 
 // An index definition as the files carry it.
 struct TzohIndexDesc {
