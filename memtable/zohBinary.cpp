@@ -141,9 +141,15 @@ void TzohBinaryReader::ReadValue(TzohCommon& store, TzohStoredRecord* rec, const
         return;
     }
     default: {
-        const QByteArray b = R.ReadAnsiString();
-        if (other) { other->Null = false; other->Bytes = b; }
-        else if (slot >= 0) SetBytes(store, rec, slot, b);
+        if (other) {
+            other->Null = false;
+            other->Bytes = R.ReadAnsiString();
+            return;
+        }
+        const char* d;
+        qsizetype n;
+        R.ReadAnsiStringView(d, n, FScratch);
+        if (slot >= 0) SetBytes(store, rec, slot, d, n);
         return;
     }
     }

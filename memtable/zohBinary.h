@@ -64,6 +64,7 @@ private:
     int FVersion = kzohStreamVersion;
     qint32 FMaxAutoInc = 0;
     bool FSawAutoInc = false;
+    QByteArray FScratch;
 };
 
 class TzohBinaryWriter {

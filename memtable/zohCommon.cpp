@@ -238,6 +238,7 @@ TzohStoredRecord* TzohCommon::AllocRecord()
         reinterpret_cast<TBlockPrefix*>(p)->Generation = gGeneration;
     }
     auto* rec = reinterpret_cast<TzohStoredRecord*>(p + kPrefix);
+    ++FLiveBlocks;
     new (rec) TzohStoredRecord;
     std::memset(rec->Data(), 0, size_t(FTotalDataSize));
     return rec;
@@ -270,6 +271,7 @@ void TzohCommon::FreeRecord(TzohStoredRecord* rec, bool freeVarBuffers, bool fre
         char* p = reinterpret_cast<char*>(rec) - kPrefix;
         if (reinterpret_cast<TBlockPrefix*>(p)->Generation == gGeneration && FBlockSize)
             FFreeBlocks.push_back(rec);
+        --FLiveBlocks;
         rec = older;
     }
 }
@@ -434,8 +436,23 @@ TzohStoredRecord* TzohCommon::ReplaceRecord(qint32 recordID, TzohStoredRecord* r
 void TzohCommon::ClearRecords()
 {
     TLocker lock(this);
+    qsizetype blocks = 0;
     for (TzohStoredRecord* r : FRecords)
-        if (r) FreeRecord(r, true, true);
+        for (TzohStoredRecord* v = r; v; v = (v->StoredMark ? v->PreviousVersion : nullptr)) ++blocks;
+    if (blocks == FLiveBlocks) {
+        // Nothing else lives in the chunks: give them back whole.
+        for (TzohStoredRecord* r : FRecords)
+            for (TzohStoredRecord* v = r; v; v = (v->StoredMark ? v->PreviousVersion : nullptr)) FreeVarBuffers(v);
+        FChunks.clear();
+        FFreeBlocks.clear();
+        FFreeBlocks.shrink_to_fit();
+        FChunkCursor = nullptr;
+        FChunkLeft = 0;
+        FLiveBlocks = 0;
+    } else {
+        for (TzohStoredRecord* r : FRecords)
+            if (r) FreeRecord(r, true, true);
+    }
     FRecords.clear();
     FRecords.shrink_to_fit();
     FFreeSlots.clear();

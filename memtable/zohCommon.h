@@ -234,6 +234,7 @@ private:
     char* FChunkCursor = nullptr;
     qsizetype FChunkLeft = 0;
     qsizetype FBlockSize = 0;
+    qsizetype FLiveBlocks = 0;
 
     std::unique_ptr<QCollator> FCollator, FCollatorCI;
     int FCollatorLocale = -1;

@@ -70,6 +70,30 @@ TExtended80 TExtended80::FromInt64(qint64 value)
     return r;
 }
 
+TExtended80 TExtended80::FromLongDouble(long double value)
+{
+#if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
+    TExtended80 r;
+    unsigned char raw[sizeof(long double)];
+    std::memcpy(raw, &value, sizeof(long double));
+    std::memcpy(&r.Mantissa, raw, 8);
+    std::memcpy(&r.SignExponent, raw + 8, 2);
+    return r;
+#else
+    return FromDouble(double(value));
+#endif
+}
+
+long double TExtended80::ToLongDouble() const
+{
+    const bool neg = SignExponent & 0x8000;
+    const int exp = SignExponent & 0x7FFF;
+    if (exp == 0x7FFF) return ToDouble();
+    if (Mantissa == 0) return neg ? -0.0L : 0.0L;
+    const long double v = std::ldexp(static_cast<long double>(Mantissa), exp - 16383 - 63);
+    return neg ? -v : v;
+}
+
 double TExtended80::ToDouble() const
 {
     const bool neg = SignExponent & 0x8000;
@@ -365,6 +389,27 @@ QByteArray TValueReader::ReadAnsiString()
     }
     default: PropertyError();
     }
+}
+
+void TValueReader::ReadAnsiStringView(const char*& data, qsizetype& len, QByteArray& scratch)
+{
+    const TValueType t = NextValue();
+    if (t == vaString || t == vaLString) {
+        ReadValue();
+        const qint64 n = t == vaString ? qint64(ReadByte()) : qint64(ReadRaw<qint32>());
+        CheckLength(n);
+        if (FEnd - FPos >= n) {
+            data = FData + FPos;
+            len = qsizetype(n);
+            FPos += qsizetype(n);
+            return;
+        }
+        scratch = ReadBytes(n);
+    } else {
+        scratch = ReadAnsiString();
+    }
+    data = scratch.constData();
+    len = scratch.size();
 }
 
 QString TValueReader::ReadString()

@@ -40,6 +40,9 @@ struct TExtended80 {
 
     static TExtended80 FromDouble(double value);
     static TExtended80 FromInt64(qint64 value);
+    // Exact where the machine's long double is the same 80-bit format.
+    static TExtended80 FromLongDouble(long double value);
+    long double ToLongDouble() const;
     // Nearest double (ties to even); infinities and NaN carried over.
     double ToDouble() const;
     // True when the value is an integer that fits 64 bits; value then holds it.
@@ -84,6 +87,9 @@ public:
     QString ReadString();
     // The same strings in their 8-bit Windows-1252 form (what 8-bit fields store).
     QByteArray ReadAnsiString();
+    // The same without a copy where it can: data points into the reader's buffer (valid until
+    // the next read) or into scratch, which holds converted or split text.
+    void ReadAnsiStringView(const char*& data, qsizetype& len, QByteArray& scratch);
     QByteArray ReadIdent();               // 7, also nil, false, true, null as their names
     QStringList ReadSet();
     QByteArray ReadBinary();              // 10: 32-bit length, bytes
