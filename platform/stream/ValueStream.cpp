@@ -529,7 +529,7 @@ void TValueReader::SkipValue()
 TValueWriter::TValueWriter(QIODevice* target, qsizetype bufferSize)
     : FTarget(target), FBufferSize(qMax<qsizetype>(bufferSize, 64))
 {
-    FBuffer.reserve(FBufferSize);
+    FBuffer.reset(new char[size_t(FBufferSize)]);
 }
 
 TValueWriter::~TValueWriter()
@@ -542,20 +542,18 @@ TValueWriter::~TValueWriter()
 
 void TValueWriter::FlushBuffer()
 {
-    if (FBuffer.isEmpty()) return;
-    const qint64 n = FTarget->write(FBuffer.constData(), FBuffer.size());
-    if (n != FBuffer.size()) {
-        FBuffer.clear();
-        throw EWriteError(SWriteError);
-    }
+    if (FUsed == 0) return;
+    const qint64 n = FTarget->write(FBuffer.get(), FUsed);
+    const qsizetype used = FUsed;
+    FUsed = 0;
+    if (n != used) throw EWriteError(SWriteError);
     FWritten += n;
-    FBuffer.resize(0);
 }
 
 void TValueWriter::Write(const void* data, qsizetype count)
 {
     if (count <= 0) return;
-    if (FBuffer.size() + count > FBufferSize) {
+    if (FUsed + count > FBufferSize) {
         FlushBuffer();
         if (count >= FBufferSize) {
             const qint64 n = FTarget->write(static_cast<const char*>(data), count);
@@ -564,7 +562,8 @@ void TValueWriter::Write(const void* data, qsizetype count)
             return;
         }
     }
-    FBuffer.append(static_cast<const char*>(data), count);
+    std::memcpy(FBuffer.get() + FUsed, data, size_t(count));
+    FUsed += count;
 }
 
 void TValueWriter::WriteInteger(qint64 value)

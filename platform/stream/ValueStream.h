@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 enum TValueType : quint8 {
@@ -170,18 +171,24 @@ public:
 
     void Write(const void* data, qsizetype count);
     void FlushBuffer();
-    qint64 Position() const { return FWritten + qint64(FBuffer.size()); }
+    qint64 Position() const { return FWritten + qint64(FUsed); }
 
 private:
     void WriteByte(quint8 b)
     {
-        if (FBuffer.size() >= FBufferSize) FlushBuffer();
-        FBuffer.append(char(b));
+        if (FUsed >= FBufferSize) FlushBuffer();
+        FBuffer[FUsed++] = char(b);
     }
-    template <typename T> void WriteRaw(T v) { Write(&v, sizeof(T)); }
+    template <typename T> void WriteRaw(T v)
+    {
+        if (FBufferSize - FUsed < qsizetype(sizeof(T))) FlushBuffer();
+        std::memcpy(FBuffer.get() + FUsed, &v, sizeof(T));
+        FUsed += sizeof(T);
+    }
 
     QIODevice* FTarget;
-    QByteArray FBuffer;
+    std::unique_ptr<char[]> FBuffer;
     qsizetype FBufferSize;
+    qsizetype FUsed = 0;
     qint64 FWritten = 0;
 };
