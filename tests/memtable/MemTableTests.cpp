@@ -340,6 +340,7 @@ TEST(MemTable, IndexesLocateAndLookup)
     const std::vector<QString> byN = names;
     std::sort(names.begin(), names.end());
     for (const QString& probe : {names[10], names[50], names[99]}) {
+        if (probe == byN[5]) continue;   // renamed above
         ASSERT_TRUE(t->Locate("Name", TVariant(probe)));
         EXPECT_EQ(t->FieldByName("Name")->AsString(), probe);
     }
