@@ -86,6 +86,12 @@ TSource& Source()
     static TSource s;
     return s;
 }
+} // namespace
+
+// The stream of a million records, shared with the table benchmark.
+const QByteArray& MillionRecordStream() { return Source().Bytes; }
+
+namespace {
 
 void BM_StoreSave(benchmark::State& state)
 {

@@ -1,0 +1,69 @@
+// The same million records through the table: LoadBinaryStream and SaveBinaryStream, and
+// the workbench's walk over every record after the load.
+#if __has_include("platform/data/DB.h")
+
+#include "memtable/zohMemTable.h"
+
+#include <QBuffer>
+#include <benchmark/benchmark.h>
+
+const QByteArray& MillionRecordStream();
+
+namespace {
+
+void Load(TzohMemTable& t)
+{
+    QByteArray bytes = MillionRecordStream();
+    QBuffer b(&bytes);
+    b.open(QIODevice::ReadOnly);
+    t.LoadBinaryStream(b);
+}
+
+void BM_TableLoadBinaryStream(benchmark::State& state)
+{
+    MillionRecordStream();
+    for (auto _ : state) {
+        TzohMemTable t;
+        Load(t);
+        benchmark::DoNotOptimize(t.RecordCount());
+        state.PauseTiming();
+        t.Close();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_TableLoadBinaryStream)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_TableSaveBinaryStream(benchmark::State& state)
+{
+    TzohMemTable t;
+    Load(t);
+    for (auto _ : state) {
+        QByteArray out;
+        QBuffer b(&out);
+        b.open(QIODevice::WriteOnly);
+        t.SaveBinaryStream(b, {mtfSaveData, mtfSaveDef, mtfSaveBlobs, mtfSaveNonVisible});
+        benchmark::DoNotOptimize(out.size());
+    }
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_TableSaveBinaryStream)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_TableWalkThreeFields(benchmark::State& state)
+{
+    TzohMemTable t;
+    Load(t);
+    TField* a = t.FieldByName("Id");
+    TField* b = t.FieldByName("Name");
+    TField* c = t.FieldByName("Price");
+    for (auto _ : state) {
+        double sum = 0;
+        for (t.First(); !t.Eof(); t.Next()) sum += a->AsInteger() + b->AsString().size() + c->AsFloat();
+        benchmark::DoNotOptimize(sum);
+    }
+    state.SetItemsProcessed(state.iterations() * 1000000);
+}
+BENCHMARK(BM_TableWalkThreeFields)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+#endif
