@@ -197,7 +197,6 @@ void TzohCustomMemTable::BuildPositions() const
 
 int TzohCustomMemTable::ViewCount() const
 {
-    if (!Active() && !FOpening) return 0;
     return int(View().size());
 }
 
@@ -222,11 +221,6 @@ int TzohCustomMemTable::ViewPosition(TRecordId id) const
 bool TzohCustomMemTable::IsSequenced() const
 {
     return !Filtered();
-}
-
-int TzohCustomMemTable::RecordCount() const
-{
-    return TDataSet::RecordCount();
 }
 
 bool TzohCustomMemTable::BookmarkValid(const TBookmark& bookmark) const
@@ -410,7 +404,6 @@ void TzohCustomMemTable::DoAfterOpen()
     LoadPersistent();
     ParseFilter();
     MarkViewDirty();
-    Resync();
     First();
     TDataSet::DoAfterOpen();
 }
@@ -514,12 +507,7 @@ void TzohCustomMemTable::SetAttachedTo(TzohCustomMemTable* table)
     if (!table) return;
     if (table->FAttachedTo)
         throw EMemTableError(QStringLiteral("Cant attach to another table which itself is an attachment."));
-    int index;
-    try {
-        index = table->FStore->RegisterTable(this);
-    } catch (...) {
-        throw;
-    }
+    const int index = table->FStore->RegisterTable(this);
     FOwnStore->ReleaseTable(FAttachIndex);
     FOwnStore.reset();
     FStore = table->FStore;
@@ -767,10 +755,6 @@ void TzohCustomMemTable::Rollback()
     {
         TzohCommon::TLocker lock(FStore);
         FStore->Rollback();
-        int deleted = 0;
-        for (int id = 0; id < FStore->RecordCount(); ++id)
-            if (TzohStoredRecord* r = FStore->Record(id); r && r->UpdateStatus == usDeleted) ++deleted;
-        while (FStore->DeletedCount() < deleted) FStore->IncDeletedCount();
         FStore->RebuildAllIndexes();
     }
     Refresh();
@@ -1013,7 +997,6 @@ int TzohCustomMemTable::FindKeyPosition(const QString& keyFields, const TVariant
 
 bool TzohCustomMemTable::Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options)
 {
-    DoBeforeScroll();
     const int pos = FindKeyPosition(keyFields, keyValues, options);
     if (pos == -2) return TDataSet::Locate(keyFields, keyValues, options);
     if (pos < 0) return false;

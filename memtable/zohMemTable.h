@@ -151,7 +151,6 @@ public:
     // --- Framework operations with the table's own search.
     bool Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options = {}) override;
     TVariant Lookup(const QString& keyFields, const TVariant& keyValues, const QString& resultFields) override;
-    int RecordCount() const override;
     bool IsSequenced() const override;
     bool BookmarkValid(const TBookmark& bookmark) const override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
@@ -246,7 +245,7 @@ private:
     void CloseForDefinitions();
     TField* MakeField(const TzohFieldDesc& d);
     void RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn);
-    void LoadBinaryRecords(TzohBinaryReader& reader, QIODevice& source);
+    void LoadBinaryRecords(TzohBinaryReader& reader, QIODevice& source, const std::vector<TzohFieldDesc>& defs);
 
     TzohCommon* FStore;
     std::unique_ptr<TzohCommon> FOwnStore;

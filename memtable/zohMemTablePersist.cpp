@@ -245,12 +245,9 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
             auto* t = dynamic_cast<TzohCustomMemTable*>(c);
             if (!t || !t->Active()) continue;
             t->StoreClientMarkIndexesOutOfDate();
-            t->FEnableIndexes = true;
             t->SyncIndexesWithDefs();
             t->MarkViewDirty();
         }
-    });
-    TFinally finish([this] {
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) {
@@ -297,19 +294,27 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     }
     if (!defs.empty()) Open();
     CheckActive();
-    LoadBinaryRecords(br, *source);
+    LoadBinaryRecords(br, *source, defs);
     if (indexDefsRead) RebuildIndexesFromDefs();
 }
 
-void TzohCustomMemTable::LoadBinaryRecords(TzohBinaryReader& br, QIODevice& source)
+void TzohCustomMemTable::LoadBinaryRecords(TzohBinaryReader& br, QIODevice& source, const std::vector<TzohFieldDesc>& defs)
 {
     TzohCommon& s = *FStore;
-    // The fields each record carries: the table's, in field order.
+    // The fields each record carries: those the stream defined, else the table's, in order.
     std::vector<TzohStreamField> fields;
     std::vector<TField*> objects;
-    for (TField* f : Fields()) {
-        fields.push_back({SlotOf(f), int(f->DataType()), f->Size()});
-        objects.push_back(f);
+    if (!defs.empty()) {
+        for (const TzohFieldDesc& d : defs) {
+            TField* f = FindField(d.Name);
+            fields.push_back({f ? SlotOf(f) : -1, d.DataType, d.Size});
+            if (f) objects.push_back(f);
+        }
+    } else {
+        for (TField* f : Fields()) {
+            fields.push_back({SlotOf(f), int(f->DataType()), f->Size()});
+            objects.push_back(f);
+        }
     }
     ResetAutoInc();
     const qint64 size = source.isSequential() ? -1 : source.size();
@@ -561,12 +566,9 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
             auto* t = dynamic_cast<TzohCustomMemTable*>(c);
             if (!t || !t->Active()) continue;
             t->StoreClientMarkIndexesOutOfDate();
-            t->FEnableIndexes = true;
             t->SyncIndexesWithDefs();
             t->MarkViewDirty();
         }
-    });
-    TFinally finish([this] {
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) Refresh();
