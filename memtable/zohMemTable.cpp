@@ -28,6 +28,24 @@ private:
 };
 } // namespace
 
+// ---------------------------------------------------------------- master link
+
+class TzohMasterLink : public TDataLink {
+public:
+    explicit TzohMasterLink(TzohCustomMemTable* table) : FTable(table) {}
+
+protected:
+    void ActiveChanged() override { FTable->MasterChanged(); }
+    void RecordChanged(TField* field) override
+    {
+        if (!field) FTable->MasterChanged();
+    }
+    void DataSetScrolled(int) override { FTable->MasterChanged(); }
+
+private:
+    TzohCustomMemTable* FTable;
+};
+
 // ---------------------------------------------------------------- life
 
 TzohCustomMemTable::TzohCustomMemTable(QObject* owner) : TDataSet(owner)
@@ -46,6 +64,11 @@ TzohCustomMemTable::~TzohCustomMemTable()
     } catch (...) {
     }
     CloseOnDestroy();
+    FMasterLink.reset();
+    if (FMasterValues) {
+        FStore->FreeRecord(FMasterValues, true, false);
+        FMasterValues = nullptr;
+    }
     if (FDeltaHandler) FDeltaHandler->FTable = nullptr;
     if (FStore) FStore->ReleaseTable(FAttachIndex);
     FIndexes.clear();
@@ -79,9 +102,15 @@ int TzohCustomMemTable::SlotOf(const TField* field) const
     return (n >= 1 && n <= FStore->FieldCount()) ? n - 1 : -1;
 }
 
+bool TzohCustomMemTable::MasterDetailActive() const
+{
+    return FMasterDetailEnabled && FMasterLink && FMasterLink->Active() && !FMasterList.isEmpty() && FMasterValues &&
+           DetailKeyList().Count() > 0;
+}
+
 bool TzohCustomMemTable::AnythingToFilter() const
 {
-    if (FStore->DeletedCount() > 0) return true;
+    if (FStore->DeletedCount() > 0 || MasterDetailActive()) return true;
     return Filtered() && !FFilterSwitchedOff && (FFilterExpr || OnFilterRecord);
 }
 
@@ -144,6 +173,11 @@ bool TzohCustomMemTable::AcceptRecord(TzohStoredRecord* rec, bool force)
 {
     if (!force && !AnythingToFilter()) return true;
     if (rec->UpdateStatus == usDeleted) return false;
+    if (MasterDetailActive()) {
+        const TzohFieldList& list = DetailKeyList();
+        const int limit = qMin(int(FMasterList.size()), list.Count());
+        if (zohCompareFields(*FStore, list, limit, false, false, FMasterValues, rec) != 0) return false;
+    }
     if ((force || Filtered()) && !FFilterSwitchedOff) {
         if (OnFilterRecord && !FilterRecord(IdOf(rec))) return false;
         if (FFilterExpr) {
@@ -401,6 +435,7 @@ void TzohCustomMemTable::DoAfterOpen()
     FPersistentSaved = false;
     SyncIndexesWithDefs();
     ApplyIndexSelection();
+    BuildMasterLists();
     LoadPersistent();
     ParseFilter();
     MarkViewDirty();
@@ -417,6 +452,12 @@ void TzohCustomMemTable::DoBeforeClose()
 void TzohCustomMemTable::InternalClose()
 {
     TzohCommon::TLocker lock(FStore);
+    if (FMasterValues) {
+        FStore->FreeRecord(FMasterValues, true, false);
+        FMasterValues = nullptr;
+    }
+    FDetailList.Clear();
+    FMasterList.clear();
     if (FStore->Owner() == this) {
         Progress(0, mtpcEmpty);
         FStore->EmptyAllTables();
@@ -544,6 +585,14 @@ void TzohCustomMemTable::InternalInsert(bool append)
 
 void TzohCustomMemTable::DoOnNewRecord()
 {
+    if (MasterDetailActive()) {
+        const int n = qMin(int(FMasterList.size()), DetailKeyList().Count());
+        for (int i = 0; i < n; ++i) {
+            const int slot = DetailKeyList().Field(i).Slot;
+            for (TField* f : Fields())
+                if (SlotOf(f) == slot && slot >= 0) f->SetValue(FMasterList[i]->Value());
+        }
+    }
     for (TField* f : Fields())
         if (!f->DefaultExpression().isEmpty() && f->FieldKind() == fkData) f->SetAsString(f->DefaultExpression());
     TDataSet::DoOnNewRecord();
@@ -909,6 +958,69 @@ void TzohCustomMemTable::FilterChanged()
 {
     ParseFilter();
     MarkViewDirty();
+}
+
+// ---------------------------------------------------------------- master/detail
+
+TDataSource* TzohCustomMemTable::MasterSource() const
+{
+    return FMasterLink ? FMasterLink->DataSource() : nullptr;
+}
+
+void TzohCustomMemTable::SetMasterSource(TDataSource* source)
+{
+    if (source && source->DataSet() == this)
+        DatabaseError(QStringLiteral("Selfreferencing master/detail relations not allowed."), this);
+    if (!FMasterLink) FMasterLink = std::make_unique<TzohMasterLink>(this);
+    FMasterLink->SetDataSource(source);
+    if (Active()) {
+        BuildMasterLists();
+        MasterChanged();
+    }
+}
+
+void TzohCustomMemTable::SetMasterFields(const QString& fields)
+{
+    FMasterFields = fields;
+    if (Active()) {
+        BuildMasterLists();
+        MasterChanged();
+    }
+}
+
+void TzohCustomMemTable::SetDetailFields(const QString& fields)
+{
+    FDetailFields = fields;
+    if (Active()) {
+        BuildMasterLists();
+        MasterChanged();
+    }
+}
+
+void TzohCustomMemTable::BuildMasterLists()
+{
+    FMasterList.clear();
+    FDetailList.Clear();
+    TDataSet* master = FMasterLink ? FMasterLink->DataSet() : nullptr;
+    if (master && master->Active() && !FMasterFields.isEmpty()) master->GetFieldList(FMasterList, FMasterFields);
+    if (!FDetailFields.isEmpty()) BuildFieldList(FDetailList, FDetailFields, [this](const QString& n) { return ResolveField(n); });
+}
+
+void TzohCustomMemTable::MasterChanged()
+{
+    if (!Active()) return;
+    if (FMasterLink && FMasterLink->Active() && FMasterList.isEmpty()) BuildMasterLists();
+    if (FMasterLink && FMasterLink->Active() && !FMasterList.isEmpty()) {
+        if (!FMasterValues) FMasterValues = FStore->AllocRecord();
+        FMasterValues->RecordNumber = 0;
+        const TzohFieldList& list = DetailKeyList();
+        const int n = qMin(int(FMasterList.size()), list.Count());
+        for (int i = 0; i < n; ++i)
+            if (list.Field(i).Slot >= 0) WriteKeyValue(FMasterValues, list.Field(i).Slot, FMasterList[i]->Value());
+    }
+    CheckBrowseMode();
+    MarkViewDirty();
+    First();
 }
 
 // ---------------------------------------------------------------- locate and lookup

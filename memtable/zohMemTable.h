@@ -135,6 +135,14 @@ public:
     void SetSubLanguageID(int id) { FStore->SetSubLanguageID(id); }
     int SortID() const { return FStore->SortID(); }
     void SetSortID(int id) { FStore->SetSortID(id); }
+    // Master/detail: records whose detail fields (or the current index's fields) equal the
+    // master's current MasterFields values.
+    TDataSource* MasterSource() const;
+    void SetMasterSource(TDataSource* source);
+    QString MasterFields() const { return FMasterFields; }
+    void SetMasterFields(const QString& fields);
+    QString DetailFields() const { return FDetailFields; }
+    void SetDetailFields(const QString& fields);
 
     // --- Access for the delta handler, tests and tools.
     TzohCommon* Store() const { return FStore; }
@@ -202,6 +210,7 @@ protected:
 
 private:
     friend class TzohBlobStream;
+    friend class TzohMasterLink;
     friend class TzohCustomDeltaHandler;
 
     static TRecordId IdOf(const TzohStoredRecord* r) { return (TRecordId(quint32(r->UniqueID)) << 32) | quint32(r->RecordID); }
@@ -300,6 +309,17 @@ private:
     int FInsertIndexPosition = -1;
     int FPostPosition = -1;
     TzohStoredRecord* FFilterTarget = nullptr;
+
+    std::unique_ptr<class TzohMasterLink> FMasterLink;
+    QString FMasterFields, FDetailFields;
+    TzohFieldList FDetailList;
+    QList<TField*> FMasterList;
+    TzohStoredRecord* FMasterValues = nullptr;
+    bool FMasterDetailEnabled = true;
+    void MasterChanged();
+    void BuildMasterLists();
+    bool MasterDetailActive() const;
+    const TzohFieldList& DetailKeyList() const { return FDetailList.Count() ? FDetailList : FCurrentIndex->Fields(); }
 };
 
 // The published table: every property and event above.

@@ -139,6 +139,7 @@ void TzohCustomMemTable::SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFla
     CheckActive();
     CheckBrowseMode();
     TRestore<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
+    TRestore<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
@@ -417,6 +418,7 @@ void TzohCustomMemTable::SaveCSVStream(QIODevice& stream, TzohMemTableSaveFlags 
     if (!options.Has(mtfSaveInLocalFormat)) FormatSettings = FixedSettings();
     TFinally restoreSettings([saved] { FormatSettings = saved; });
     TRestore<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
+    TRestore<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
