@@ -511,6 +511,52 @@ TEST(MemTable, BlobStreamsAndDeltaHandler)
     EXPECT_EQ(h.Calls, (QStringList{"unm", "ins"}));
 }
 
+TEST(MemTable, MasterDetail)
+{
+    auto master = MakeTable({{"Id", ftInteger, 0}});
+    auto detail = MakeTable({{"MId", ftInteger, 0}, {"V", ftInteger, 0}});
+    master->Open();
+    detail->Open();
+    for (int m = 1; m <= 3; ++m) {
+        master->Append();
+        master->FieldByName("Id")->SetAsInteger(m);
+        master->Post();
+        for (int v = 0; v < m; ++v) {
+            detail->Append();
+            detail->FieldByName("MId")->SetAsInteger(m);
+            detail->FieldByName("V")->SetAsInteger(v);
+            detail->Post();
+        }
+    }
+    TDataSource src;
+    src.SetDataSet(master.get());
+    EXPECT_EQ(ErrorOf([&] {
+                  TDataSource self;
+                  self.SetDataSet(detail.get());
+                  detail->SetMasterSource(&self);
+              }).endsWith("Selfreferencing master/detail relations not allowed."),
+              true);
+    detail->SetMasterSource(&src);
+    detail->SetDetailFields("MId");
+    detail->SetMasterFields("Id");
+    master->First();
+    EXPECT_EQ(detail->RecordCount(), 1);
+    master->Last();
+    EXPECT_EQ(detail->RecordCount(), 3);
+    detail->Append();
+    detail->FieldByName("V")->SetAsInteger(9);
+    detail->Post();
+    EXPECT_EQ(detail->FieldByName("MId")->AsInteger(), 3);
+    EXPECT_EQ(detail->RecordCount(), 4);
+    // Saving ignores the restriction unless told otherwise.
+    TzohMemTable all;
+    LoadFromBytes(all, SaveToBytes(*detail, {mtfSaveData, mtfSaveDef, mtfSaveIgnoreMasterDetail}));
+    EXPECT_EQ(all.RecordCount(), 7);
+    TzohMemTable some;
+    LoadFromBytes(some, SaveToBytes(*detail, {mtfSaveData, mtfSaveDef}));
+    EXPECT_EQ(some.RecordCount(), 4);
+}
+
 TEST(MemTable, PersistentFileIsReplacedWholeWithBackup)
 {
     QTemporaryDir dir;
