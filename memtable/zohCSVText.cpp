@@ -198,6 +198,7 @@ bool TzohLineReader::ReadLine(QByteArray& line)
 bool TzohColumnReader::Next(QByteArray& column)
 {
     column.clear();
+    FQuoted = false;
     const qsizetype n = FLine.size();
     if (FPos >= n) return false;
     if (!FQuote) {
@@ -214,6 +215,7 @@ bool TzohColumnReader::Next(QByteArray& column)
         return true;
     }
     ++FPos;
+    FQuoted = true;
     while (FPos < n) {
         const char c = FLine.at(FPos);
         if (c == FQuote) {

@@ -49,6 +49,8 @@ public:
         : FLine(line), FQuote(quote), FField(fieldDelimiter), FRecord(recordDelimiter) {}
     // False at the end of the line.
     bool Next(QByteArray& column);
+    // Whether the column just read was in quotes (an empty text rather than no value).
+    bool WasQuoted() const { return FQuoted; }
     bool AtEnd() const { return FPos >= FLine.size(); }
 
 private:
@@ -56,4 +58,5 @@ private:
     QByteArray FLine;
     char FQuote, FField, FRecord;
     qsizetype FPos = 0;
+    bool FQuoted = false;
 };

@@ -1,4 +1,3 @@
-#if __has_include("platform/data/DB.h")
 #include "memtable/zohMemTable.h"
 
 #include "memtable/zohFieldData.h"
@@ -1166,4 +1165,3 @@ void TzohCustomDeltaHandler::ApplyDeltas()
     }
     FNewest = FOldest = nullptr;
 }
-#endif

@@ -1,5 +1,4 @@
 #pragma once
-#if __has_include("platform/data/DB.h")
 // TzohMemTable: a dataset whose records live in memory, in a record store that tables
 // can share, ordered by indexes, with versions of changed records, filters, and its own
 // binary ("TPF0") and delimited-text files.
@@ -350,4 +349,3 @@ private:
     const TzohStoredRecord* FNewest = nullptr;
     const TzohStoredRecord* FOldest = nullptr;
 };
-#endif

@@ -1,4 +1,3 @@
-#if __has_include("platform/data/DB.h")
 // Binary and delimited-text files of the memory table, the persistent file and blob streams.
 
 #include "memtable/zohBinary.h"
@@ -696,6 +695,16 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
     ResetAutoInc();
     int loaded = 0;
     FLoadedCompletely = true;
+    // A load fills read-only fields too; the fields keep their setting afterwards.
+    std::vector<TField*> readOnly;
+    for (TField* f : Fields())
+        if (f->ReadOnly()) {
+            readOnly.push_back(f);
+            f->SetReadOnly(false);
+        }
+    TFinally restoreReadOnly([&readOnly] {
+        for (TField* f : readOnly) f->SetReadOnly(true);
+    });
     while (lines.ReadLine(line)) {
         if (FLoadLimit > 0 && loaded >= FLoadLimit) {
             FLoadedCompletely = false;
@@ -708,7 +717,8 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
             TField* f = map[c];
             if (!f) continue;
             const TFieldType t = f->DataType();
-            if (col.isEmpty()) f->Clear();
+            // Two quotes are an empty text; only a column with nothing in it is null.
+            if (col.isEmpty() && !(r.WasQuoted() && IsStringLike(t))) f->Clear();
             else if (IsStringLike(t)) f->SetAsBytes(zohUnescape(col));
             else if (IsBinaryType(t)) f->SetAsBytes(zohDecode6Bit(col));
             else if (t == ftBoolean) f->SetAsBoolean(FromAnsi(col) == FCSVTrueString);
@@ -829,4 +839,3 @@ std::unique_ptr<QIODevice> TzohCustomMemTable::CreateBlobStream(TField* field, T
     TzohCommon::TLocker lock(FStore);
     return std::make_unique<TzohBlobStream>(this, field, mode);
 }
-#endif

@@ -38,13 +38,7 @@ int zohDataSize(int type, int size);
 
 enum TzohPerformance : quint8 { mtpfFast = 0, mtpfBalanced = 1, mtpfSmall = 2 };
 enum TzohVersioningMode : quint8 { mtvm1SinceCheckPoint = 0, mtvmAllSinceCheckPoint = 1 };
-#if __has_include("platform/data/DB.h")
 #include "platform/data/DB.h"
-#define ZOH_HAVE_FRAMEWORK 1
-#else
-enum TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
-class EDatabaseError : public Exception { public: using Exception::Exception; };
-#endif
 
 // Compare options of index and search fields (bit values).
 enum TzohMemTableCompareOption : quint32 {

@@ -1,6 +1,5 @@
 // The same million records through the table: LoadBinaryStream and SaveBinaryStream, and
 // the workbench's walk over every record after the load.
-#if __has_include("platform/data/DB.h")
 
 #include "memtable/zohMemTable.h"
 
@@ -66,4 +65,3 @@ void BM_TableWalkThreeFields(benchmark::State& state)
 BENCHMARK(BM_TableWalkThreeFields)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
-#endif
