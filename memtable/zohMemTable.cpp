@@ -556,6 +556,77 @@ void TzohCustomMemTable::SetAttachedTo(TzohCustomMemTable* table)
     FRowOrder = std::make_unique<TzohIndex>(this, kRowOrderName, true, false, 0, QString(), nullptr);
     FCurrentIndex = FRowOrder.get();
     FieldDefs().Assign(table->FieldDefs());
+    const bool hadFields = Fields().Count() > 0;
+    const std::vector<TField*> sources(table->Fields().begin(), table->Fields().end());
+    for (const TField* src : sources) {
+        if (FindField(src->FieldName())) continue;
+        TField* f = MakeFieldLike(src);
+        if (!f) continue;
+        CopyDisplayProperties(src, f);
+        if (hadFields) f->SetVisible(false);
+    }
+}
+
+TField* TzohCustomMemTable::MakeFieldLike(const TField* source)
+{
+    if (!source) return nullptr;
+    TFieldType type = source->DataType();
+    if (type == ftWideString || type == ftGuid) type = ftString;
+    if (!zohIsStoreType(type) || type == ftADT || type == ftArray) return nullptr;
+    TField* f = ::CreateField(type, this);
+    if (!f) return nullptr;
+    f->SetFieldName(source->FieldName());
+    if (type == ftString || type == ftFixedChar || type == ftBytes || type == ftVarBytes || type == ftBCD ||
+        IsBlobFieldType(type))
+        f->SetSize(source->Size());
+    f->SetFieldKind(source->FieldKind());
+    f->SetKeyFields(source->KeyFields());
+    f->SetLookupDataSet(source->LookupDataSet());
+    f->SetLookupResultField(source->LookupResultField());
+    f->SetLookupKeyFields(source->LookupKeyFields());
+    if (auto* to = qobject_cast<TBCDField*>(f))
+        if (auto* from = qobject_cast<const TBCDField*>(source)) to->SetPrecision(from->Precision());
+    f->SetDataSet(this);
+    return f;
+}
+
+void TzohCustomMemTable::CopyDisplayProperties(const TField* from, TField* to)
+{
+    if (!from || !to || from == to) return;
+    to->SetEditMask(from->EditMask());
+    to->SetDisplayWidth(from->DisplayWidth());
+    to->SetDisplayLabel(from->DisplayLabel());
+    to->SetRequired(from->Required());
+    to->SetReadOnly(from->ReadOnly());
+    to->SetVisible(from->Visible());
+    to->SetDefaultExpression(from->DefaultExpression());
+    to->SetAlignment(from->Alignment());
+    if (auto* a = qobject_cast<const TNumericField*>(from))
+        if (auto* b = qobject_cast<TNumericField*>(to)) {
+            b->SetDisplayFormat(a->DisplayFormat());
+            b->SetEditFormat(a->EditFormat());
+        }
+    if (auto* a = qobject_cast<const TIntegerField*>(from))
+        if (auto* b = qobject_cast<TIntegerField*>(to)) {
+            b->SetMinValue(a->MinValue());
+            b->SetMaxValue(a->MaxValue());
+        }
+    if (auto* a = qobject_cast<const TDateTimeField*>(from))
+        if (auto* b = qobject_cast<TDateTimeField*>(to)) b->SetDisplayFormat(a->DisplayFormat());
+    if (auto* a = qobject_cast<const TBooleanField*>(from))
+        if (auto* b = qobject_cast<TBooleanField*>(to)) b->SetDisplayValues(a->DisplayValues());
+    if (auto* a = qobject_cast<const TFloatField*>(from))
+        if (auto* b = qobject_cast<TFloatField*>(to)) {
+            b->SetMinValue(a->MinValue());
+            b->SetMaxValue(a->MaxValue());
+            b->SetPrecision(a->Precision());
+            b->SetCurrency(a->Currency());
+        }
+    if (auto* a = qobject_cast<const TBCDField*>(from))
+        if (auto* b = qobject_cast<TBCDField*>(to)) b->SetCurrency(a->Currency());
+    if (auto* a = qobject_cast<const TBlobField*>(from))
+        if (auto* b = qobject_cast<TBlobField*>(to)) b->SetBlobType(a->BlobType());
+    if (OnSetupFieldProperties) OnSetupFieldProperties(this, to);
 }
 
 void TzohCustomMemTable::SetDeltaHandler(TzohCustomDeltaHandler* handler)

@@ -154,6 +154,11 @@ public:
     TzohStoredRecord* CurrentStoredRecord() const;
     // The store slot of a data field (-1 for calculated and lookup fields).
     int SlotOf(const TField* field) const;
+    // A field of this table shaped like another table's field (wide strings and GUIDs as
+    // strings); nullptr for a type the store cannot hold.
+    TField* MakeFieldLike(const TField* source);
+    // Display settings of one field onto another; OnSetupFieldProperties follows.
+    void CopyDisplayProperties(const TField* from, TField* to);
 
     // --- Framework operations with the table's own search.
     bool Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options = {}) override;

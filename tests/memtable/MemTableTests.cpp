@@ -280,6 +280,9 @@ TEST(MemTable, AttachedTablesShareRecords)
     b.SetAttachedTo(a.get());
     EXPECT_EQ(a->AttachMaxCount(), 2);
     EXPECT_EQ(ErrorOf([&] { a->SetAttachedTo(a.get()); }), QStringLiteral("Cant attach memorytable to it self."));
+    EXPECT_EQ(ErrorOf([&] { a->SetAttachMaxCount(0); }), QStringLiteral("Invalid argument."));
+    TzohMemTable c;
+    EXPECT_EQ(ErrorOf([&] { c.SetAttachedTo(&b); }), QStringLiteral("Cant attach to another table which itself is an attachment."));
     a->Open();
     b.Open();
     a->Append();
@@ -288,6 +291,22 @@ TEST(MemTable, AttachedTablesShareRecords)
     EXPECT_EQ(b.RecordCount(), 1);
     b.First();
     EXPECT_EQ(b.FieldByName("I")->AsInteger(), 7);
+    b.Edit();
+    b.FieldByName("I")->SetAsInteger(8);
+    b.Post();
+    a->First();
+    EXPECT_EQ(a->FieldByName("I")->AsInteger(), 8);
+
+    // A table attached to one with field objects gets fields of the same shape and look.
+    a->FieldByName("I")->SetDisplayLabel("Number");
+    TzohMemTable loaded;
+    LoadFromBytes(loaded, SaveToBytes(*a, {mtfSaveData, mtfSaveDef}));
+    loaded.Close();
+    TzohMemTable d;
+    d.SetAttachedTo(&loaded);
+    ASSERT_NE(d.FindField("I"), nullptr);
+    EXPECT_EQ(d.FindField("I")->DisplayLabel(), QStringLiteral("Number"));
+    EXPECT_TRUE(d.FindField("I")->Visible());
 }
 
 TEST(MemTable, AutoIncrementStartsAtTheMinimum)
