@@ -496,6 +496,59 @@ TEST(MemTable, CSVFormat)
     EXPECT_EQ(FormatSettings.ShortDateFormat, before);
 }
 
+TEST(MemTable, CSVRoundTripOfEveryKind)
+{
+    auto t = EveryKindTable();
+    t->Open();
+    FillEveryKind(*t, 4);
+    QByteArray text;
+    {
+        QBuffer b(&text);
+        b.open(QIODevice::WriteOnly);
+        t->SaveCSVStream(b, {mtfSaveData, mtfSaveBlobs, mtfSaveDef, mtfSaveNonVisible});
+    }
+    TzohMemTable back;
+    {
+        QBuffer b(&text);
+        b.open(QIODevice::ReadOnly);
+        back.LoadCSVStream(b);
+    }
+    ASSERT_EQ(back.RecordCount(), 4);
+    t->First();
+    for (back.First(); !back.Eof(); back.Next(), t->Next()) {
+        for (TField* f : back.Fields()) {
+            const TVariant want = t->FieldByName(f->FieldName())->Value();
+            const TVariant got = f->Value();
+            if (f->DataType() == ftFloat && !want.IsNull())
+                EXPECT_NEAR(got.AsDouble(), want.AsDouble(), 1e-14) << f->FieldName().toStdString();
+            else
+                EXPECT_TRUE(got == want) << f->FieldName().toStdString() << ": " << VarToStr(got).toStdString()
+                                         << " / " << VarToStr(want).toStdString();
+        }
+    }
+}
+
+TEST(MemTable, CompressionHooksWrapTheStream)
+{
+    auto t = MakeTable({{"S", ftString, 10}});
+    t->Open();
+    t->Append();
+    t->FieldByName("S")->SetAsString("packed");
+    t->Post();
+    auto reverse = [](QIODevice& in, QIODevice& out) {
+        QByteArray b = in.readAll();
+        std::reverse(b.begin(), b.end());
+        out.write(b);
+    };
+    t->OnCompressSave = reverse;
+    const QByteArray packed = SaveToBytes(*t, {mtfSaveData, mtfSaveDef});
+    EXPECT_TRUE(packed.endsWith("0FPT"));
+    TzohMemTable back;
+    back.OnDecompressLoad = reverse;
+    LoadFromBytes(back, packed);
+    EXPECT_EQ(back.FieldByName("S")->AsString(), QStringLiteral("packed"));
+}
+
 TEST(MemTable, BlobStreamsAndDeltaHandler)
 {
     auto t = MakeTable({{"I", ftInteger, 0}, {"M", ftMemo, 0}});
