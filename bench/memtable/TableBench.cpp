@@ -52,9 +52,9 @@ void BM_TableWalkThreeFields(benchmark::State& state)
 {
     TzohMemTable t;
     Load(t);
-    TField* a = t.FieldByName("Id");
+    TField* a = t.FieldByName("ID");
     TField* b = t.FieldByName("Name");
-    TField* c = t.FieldByName("Price");
+    TField* c = t.FieldByName("Amount");
     for (auto _ : state) {
         double sum = 0;
         for (t.First(); !t.Eof(); t.Next()) sum += a->AsInteger() + b->AsString().size() + c->AsFloat();
