@@ -900,6 +900,24 @@ bool TzohCustomMemTable::IndexHostBelongs(TzohIndex* index, TzohStoredRecord* re
     return accept;
 }
 
+bool TzohCustomMemTable::IndexHostCompareFields(const TzohListField& field, const TzohStoredRecord* key,
+                                                const TzohStoredRecord* rec, TzohMemTableCompareOptions options,
+                                                bool& fullCompare, int& result)
+{
+    if (!OnCompareFields) return false;
+    TField* f = nullptr;
+    for (TField* c : Fields())
+        if (SlotOf(c) == field.Slot) {
+            f = c;
+            break;
+        }
+    if (!f) return false;
+    result = 0;
+    OnCompareFields(this, f, f, f->DataType(), options, ReadValue(key, field.Slot), ReadValue(rec, field.Slot),
+                    fullCompare, result);
+    return true;
+}
+
 TzohIndex* TzohCustomMemTable::FindIndex(const QString& name) const
 {
     if (name.compare(kRowOrderName, Qt::CaseInsensitive) == 0) return FRowOrder.get();

@@ -211,6 +211,8 @@ protected:
     bool IndexHostAccepts(TzohStoredRecord* rec) override { return AcceptRecord(rec, false); }
     bool IndexHostBelongs(TzohIndex* index, TzohStoredRecord* rec) override;
     void IndexHostProgress(TzohProgressCode code, int percent) override { Progress(percent, code); }
+    bool IndexHostCompareFields(const TzohListField& field, const TzohStoredRecord* key, const TzohStoredRecord* rec,
+                                TzohMemTableCompareOptions options, bool& fullCompare, int& result) override;
 
 private:
     friend class TzohBlobStream;

@@ -528,6 +528,27 @@ TEST(MemTable, CSVRoundTripOfEveryKind)
     }
 }
 
+TEST(MemTable, CompareHookOrdersAnIndex)
+{
+    auto t = MakeTable({{"S", ftString, 10}});
+    t->IndexDefs().Add("ByLength", "S", {});
+    // Orders by text length instead of by the text.
+    t->OnCompareFields = [](TDataSet*, TField*, TField*, TFieldType, TzohMemTableCompareOptions, const TVariant& key,
+                            const TVariant& value, bool&, int& result) {
+        result = int(key.AsBytes().size()) - int(value.AsBytes().size());
+    };
+    t->Open();
+    for (const char* s : {"ccc", "a", "bb", "dddd"}) {
+        t->Append();
+        t->FieldByName("S")->SetAsString(s);
+        t->Post();
+    }
+    t->SetIndexName("ByLength");
+    QStringList order;
+    for (t->First(); !t->Eof(); t->Next()) order << t->FieldByName("S")->AsString();
+    EXPECT_EQ(order, (QStringList{"a", "bb", "ccc", "dddd"}));
+}
+
 TEST(MemTable, CompressionHooksWrapTheStream)
 {
     auto t = MakeTable({{"S", ftString, 10}});
