@@ -483,7 +483,7 @@ void TzohCommon::RecomputeLocale()
     FLocaleID = (((FSubLanguageID * 1024) | FLanguageID) & 0xFFFF) | (FSortID * 65536);
 }
 
-int TzohCommon::CompareText(const char* a, qsizetype alen, const char* b, qsizetype blen, bool caseInsensitive)
+void TzohCommon::EnsureCollator()
 {
     if (FCollatorLocale != FLocaleID) {
         QLocale loc;
@@ -497,9 +497,21 @@ int TzohCommon::CompareText(const char* a, qsizetype alen, const char* b, qsizet
         FCollatorLocale = FLocaleID;
     }
     if (!FCollatorValid) throw EMemTableError(QStringLiteral("Invalid locale. ") + QString::number(FLocaleID));
+}
+
+int TzohCommon::CompareText(const char* a, qsizetype alen, const char* b, qsizetype blen, bool caseInsensitive)
+{
+    EnsureCollator();
     const TWideText wa(a, alen), wb(b, blen);
     const int r = (caseInsensitive ? FCollatorCI : FCollator)->compare(wa.View(), wb.View());
     return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+QCollatorSortKey TzohCommon::SortKey(const char* s, qsizetype len, bool caseInsensitive)
+{
+    EnsureCollator();
+    const TWideText w(s, len);
+    return (caseInsensitive ? FCollatorCI : FCollator)->sortKey(w.View().toString());
 }
 
 // ---------------------------------------------------------------- transactions

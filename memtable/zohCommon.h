@@ -183,6 +183,8 @@ public:
     void SetSortID(int v) { FSortID = v; RecomputeLocale(); }
     // Text order under the locale (-1, 0, 1); raises "Invalid locale. " for an unknown one.
     int CompareText(const char* a, qsizetype alen, const char* b, qsizetype blen, bool caseInsensitive);
+    // The collation key of a text, ordered as CompareText orders the texts (for sorting many).
+    QCollatorSortKey SortKey(const char* s, qsizetype len, bool caseInsensitive);
 
     // ---- transactions
     void Commit();
@@ -205,6 +207,7 @@ public:
 
 private:
     void RecomputeLocale();
+    void EnsureCollator();
     void ResetPool();
     void LayoutDefs(const std::vector<TzohFieldDesc>& defs, qint64& offset, const TzohSetupFieldHook& setup);
 

@@ -236,9 +236,10 @@ void TzohIndex::Sort()
     FHost->IndexHostProgress(mtpcSort, 0);
     TzohCommon::TLocker lock(s);
     // With the tie-break the order is total, so any correct sort gives the one result.
-    std::sort(FRecords.begin(), FRecords.end(), [this](const TzohStoredRecord* a, const TzohStoredRecord* b) {
-        return CompareRecords(FFields, a, false, true, b) < 0;
-    });
+    if (!SortWithKeys())
+        std::sort(FRecords.begin(), FRecords.end(), [this](const TzohStoredRecord* a, const TzohStoredRecord* b) {
+            return CompareRecords(FFields, a, false, true, b) < 0;
+        });
     FUpToDate = true;
     if (FOptions & zixUnique) {
         for (size_t i = 1; i < FRecords.size(); ++i)
@@ -248,6 +249,74 @@ void TzohIndex::Sort()
             }
     }
     FHost->IndexHostProgress(mtpcSort, 100);
+}
+
+bool TzohIndex::SortWithKeys()
+{
+    const int nf = FFields.Count();
+    if (FRecords.size() < 64 || FHost->IndexHostHasCompareHook() || nf == 0) return false;
+    bool anyText = false;
+    for (int f = 0; f < nf; ++f) {
+        const TzohListField& lf = FFields.Field(f);
+        if (lf.Slot < 0 || (lf.Options & (mtcoIgnoreNullKey | mtcoPartialKey))) return false;
+        if ((lf.DataType == zft::String || lf.DataType == zft::FixedChar) && !(lf.Options & mtcoIgnoreLocale)) anyText = true;
+    }
+    if (!anyText) return false;
+    TzohCommon& s = *FHost->IndexStore();
+    const int n = int(FRecords.size());
+    std::vector<std::vector<QCollatorSortKey>> keys(static_cast<size_t>(nf));
+    std::vector<char> isText(static_cast<size_t>(nf), 0);
+    for (int f = 0; f < nf; ++f) {
+        const TzohListField& lf = FFields.Field(f);
+        if (!((lf.DataType == zft::String || lf.DataType == zft::FixedChar) && !(lf.Options & mtcoIgnoreLocale))) continue;
+        isText[f] = 1;
+        keys[f].reserve(size_t(n));
+        for (const TzohStoredRecord* r : FRecords) {
+            const char* d = nullptr;
+            qsizetype len = 0;
+            zohdata::ViewBytes(s, r, lf.Slot, d, len);
+            keys[f].push_back(s.SortKey(d ? d : "", len, lf.Options & mtcoCaseInsensitive));
+        }
+    }
+    const bool firstDescending = FFields.Options(0) & mtcoDescending;
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](int i, int j) {
+        const TzohStoredRecord* a = FRecords[i];
+        const TzohStoredRecord* b = FRecords[j];
+        for (int f = 0; f < nf; ++f) {
+            const TzohListField& lf = FFields.Field(f);
+            const bool ha = s.FieldHasValue(a, lf.Slot), hb = s.FieldHasValue(b, lf.Slot);
+            int r;
+            if (ha && hb) {
+                if (isText[f]) {
+                    r = keys[f][i].compare(keys[f][j]);
+                    r = r < 0 ? -1 : r > 0 ? 1 : 0;
+                    if (lf.Options & mtcoDescending) r = -r;
+                } else {
+                    bool full = true;
+                    const char *da, *db;
+                    qsizetype na, nb;
+                    ValueBytes(s, a, lf.Slot, da, na);
+                    ValueBytes(s, b, lf.Slot, db, nb);
+                    r = zohCompareValues(s, lf.DataType, da, na, db, nb, lf.Options, full);
+                }
+            } else if (ha) {
+                r = 1;
+            } else if (hb) {
+                r = -1;
+            } else {
+                continue;
+            }
+            if (r) return r < 0;
+        }
+        const int t = Sign(a->RecordID, b->RecordID);
+        return (firstDescending ? -t : t) < 0;
+    });
+    std::vector<TzohStoredRecord*> sorted(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) sorted[i] = FRecords[order[i]];
+    FRecords.swap(sorted);
+    return true;
 }
 
 void TzohIndex::RebuildAndSort()

@@ -62,6 +62,8 @@ public:
     // OnFilterIndex: whether a record belongs to the index.
     virtual bool IndexHostBelongs(class TzohIndex* index, TzohStoredRecord* rec) = 0;
     virtual void IndexHostProgress(TzohProgressCode code, int percent) = 0;
+    // Whether OnCompareFields is assigned (sorting then asks it for every pair).
+    virtual bool IndexHostHasCompareHook() const { return false; }
     // OnCompareFields; returns false when not assigned.
     virtual bool IndexHostCompareFields(const TzohListField&, const TzohStoredRecord*, const TzohStoredRecord*,
                                         TzohMemTableCompareOptions, bool&, int&)
@@ -124,6 +126,9 @@ public:
     void RecordDeleted(TzohStoredRecord* rec);
 
 private:
+    // Sorts texts by collation keys made once per record instead of collating every pair.
+    bool SortWithKeys();
+
     TzohIndexHost* FHost;
     QString FName;
     std::vector<TzohStoredRecord*> FRecords;

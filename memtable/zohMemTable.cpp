@@ -933,7 +933,7 @@ void TzohCustomMemTable::DropIndexes()
     MarkViewDirty();
 }
 
-void TzohCustomMemTable::RebuildIndexesFromDefs()
+void TzohCustomMemTable::RebuildIndexesFromDefs(bool sort)
 {
     DropIndexes();
     auto resolve = [this](const QString& n) { return ResolveField(n); };
@@ -945,8 +945,12 @@ void TzohCustomMemTable::RebuildIndexesFromDefs()
         idx->SetPosition(int(FIndexes.size()) + 1);
         FIndexes.push_back(std::move(idx));
     }
-    FRowOrder->RebuildAndSort();
-    for (auto& idx : FIndexes) idx->RebuildAndSort();
+    if (sort) {
+        FRowOrder->RebuildAndSort();
+        for (auto& idx : FIndexes) idx->RebuildAndSort();
+    } else {
+        for (auto& idx : FIndexes) idx->SetUpToDate(false);
+    }
     MarkViewDirty();
 }
 

@@ -211,6 +211,7 @@ protected:
     bool IndexHostAccepts(TzohStoredRecord* rec) override { return AcceptRecord(rec, false); }
     bool IndexHostBelongs(TzohIndex* index, TzohStoredRecord* rec) override;
     void IndexHostProgress(TzohProgressCode code, int percent) override { Progress(percent, code); }
+    bool IndexHostHasCompareHook() const override { return bool(OnCompareFields); }
     bool IndexHostCompareFields(const TzohListField& field, const TzohStoredRecord* key, const TzohStoredRecord* rec,
                                 TzohMemTableCompareOptions options, bool& fullCompare, int& result) override;
 
@@ -239,7 +240,8 @@ private:
     TzohResolvedField ResolveField(const QString& name) const;
 
     // Indexes.
-    void RebuildIndexesFromDefs();
+    // Without sort the indexes are made but left out of date (a later step sorts them once).
+    void RebuildIndexesFromDefs(bool sort = true);
     void SyncIndexesWithDefs();
     void DropIndexes();
     void SelectIndex(TzohIndex* index);

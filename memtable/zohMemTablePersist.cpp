@@ -295,7 +295,8 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     if (!defs.empty()) Open();
     CheckActive();
     LoadBinaryRecords(br, *source, defs);
-    if (indexDefsRead) RebuildIndexesFromDefs();
+    // The clean-up brings every index in line and sorts it once.
+    if (indexDefsRead) RebuildIndexesFromDefs(false);
 }
 
 void TzohCustomMemTable::LoadBinaryRecords(TzohBinaryReader& br, QIODevice& source, const std::vector<TzohFieldDesc>& defs)
@@ -618,7 +619,7 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
             part = InIndexes;
         } else if (first == "@@INDEXDEF END@@") {
             part = InFields;
-            if (Active()) RebuildIndexesFromDefs();
+            if (Active()) RebuildIndexesFromDefs(false);
         } else if (part == InFields) {
             const QByteArray text = zohUnquote(line, q);
             const qsizetype eq = text.indexOf('=');

@@ -235,6 +235,13 @@ TEST(Index, PartialSearchLocaleOrderUniqueAndMaintenance)
     }
     TzohIndex byS(&h, "ByS", false, true, 0, "S", resolve);
     byS.RebuildAndSort();
+    // The sort by collation keys agrees with the pairwise compare, tie-break included.
+    for (int i = 1; i < byS.Count(); ++i)
+        ASSERT_LT(byS.CompareRecords(byS.Fields(), byS.At(i - 1), false, true, byS.At(i)), 0) << i;
+    TzohIndex byKS(&h, "ByKS", false, true, zixDescending | zixCaseInsensitive, "S", resolve);
+    byKS.RebuildAndSort();
+    for (int i = 1; i < byKS.Count(); ++i)
+        ASSERT_LT(byKS.CompareRecords(byKS.Fields(), byKS.At(i - 1), false, true, byKS.At(i)), 0) << i;
     TzohStoredRecord* key = h.Store.AllocRecord();
     SetBytes(h.Store, key, 0, QByteArray("Ab"));
     int pos = -1;
