@@ -320,7 +320,8 @@ void TzohCustomMemTable::LoadBinaryRecords(TzohBinaryReader& br, QIODevice& sour
     ResetAutoInc();
     const qint64 size = source.isSequential() ? -1 : source.size();
     if (size > 0 && s.TotalDataSize() > 0) {
-        const qint64 estimate = size / s.TotalDataSize();
+        // A record entry takes at least six bytes of stream, whatever its size in memory.
+        const qint64 estimate = size / qMax(s.TotalDataSize(), 6);
         s.ReserveRecords(qsizetype(qMin<qint64>(s.RecordCount() + estimate / 50 + estimate, 1 << 26)));
     }
     int loaded = 0;
