@@ -1,9 +1,10 @@
 #include "memtable/zohFilter.h"
 
+#include "platform/vcl/SysFormat.h"
+
 #include <QRegularExpression>
 #include <cmath>
 
-QString gzohFilterDateFormat = QStringLiteral("dd/mm/yyyy");
 
 namespace {
 
@@ -27,140 +28,10 @@ QString AsciiLower(const QString& s)
     return r;
 }
 
-int ExpandYear(int y, int digits)
-{
-    if (digits > 2 || y >= 100) return y;
-    y += 1900;
-    if (y < 1950) y += 100;
-    return y;
-}
 
 } // namespace
 
-// ---------------------------------------------------------------- text helpers
-
-QString zohFloatToText(double v)
-{
-    if (v == 0) return QStringLiteral("0");
-    QString s = QString::number(v, 'g', 15);
-    // The platform writes exponents as E+NN without leading zero padding beyond two digits.
-    s.replace(QLatin1Char('e'), QLatin1Char('E'));
-    return s;
-}
-
-bool zohTextToFloat(const QString& text, double& v)
-{
-    bool ok = false;
-    v = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(v);
-}
-
-static bool SplitNumbers(const QString& text, std::vector<int>& nums, std::vector<int>& digits)
-{
-    int cur = -1, nd = 0;
-    for (QChar c : text) {
-        if (c.isDigit()) {
-            if (cur < 0) cur = 0;
-            if (nd > 9) return false;
-            cur = cur * 10 + c.digitValue();
-            ++nd;
-        } else {
-            if (cur >= 0) {
-                nums.push_back(cur);
-                digits.push_back(nd);
-            }
-            cur = -1;
-            nd = 0;
-        }
-    }
-    if (cur >= 0) {
-        nums.push_back(cur);
-        digits.push_back(nd);
-    }
-    return true;
-}
-
-bool zohTextToDate(const QString& text, const QString& dateFormat, double& dt)
-{
-    std::vector<int> n, nd;
-    if (!SplitNumbers(text, n, nd) || n.size() != 3) return false;
-    const QString f = dateFormat.toLower();
-    const int pd = f.indexOf(QLatin1Char('d')), pm = f.indexOf(QLatin1Char('m')), py = f.indexOf(QLatin1Char('y'));
-    if (pd < 0 || pm < 0 || py < 0) return false;
-    auto rank = [&](int p) { return (p > pd) + (p > pm) + (p > py); };
-    const int d = n[rank(pd)], m = n[rank(pm)];
-    const int y = ExpandYear(n[rank(py)], nd[rank(py)]);
-    return TryEncodeDate(y, m, d, dt);
-}
-
-bool zohTextToTime(const QString& text, double& dt)
-{
-    QString t = text.trimmed().toUpper();
-    int add = -1;
-    if (t.endsWith(QLatin1String("PM")) || t.endsWith(QLatin1String("AM"))) {
-        add = t.endsWith(QLatin1String("PM")) ? 12 : 0;
-        t.chop(2);
-    }
-    std::vector<int> n, nd;
-    if (!SplitNumbers(t, n, nd) || n.size() < 2 || n.size() > 4) return false;
-    int h = n[0];
-    if (add >= 0) {
-        if (h < 1 || h > 12) return false;
-        h = h % 12 + add;
-    }
-    return TryEncodeTime(h, n[1], n.size() > 2 ? n[2] : 0, n.size() > 3 ? n[3] : 0, dt);
-}
-
-bool zohTextToDateTime(const QString& text, const QString& dateFormat, double& dt)
-{
-    const QString t = text.trimmed();
-    const int sp = t.indexOf(QLatin1Char(' '));
-    if (sp < 0) {
-        if (zohTextToDate(t, dateFormat, dt)) return true;
-        return zohTextToTime(t, dt);
-    }
-    double d, tm;
-    if (!zohTextToDate(t.left(sp), dateFormat, d) || !zohTextToTime(t.mid(sp + 1), tm)) return false;
-    dt = d >= 0 ? d + tm : d - tm;
-    return true;
-}
-
-QString zohDateToText(double dt, const QString& dateFormat)
-{
-    int y, m, d;
-    DecodeDate(dt, y, m, d);
-    QString out;
-    const QString f = dateFormat;
-    for (int i = 0; i < f.size();) {
-        const QChar c = f.at(i).toLower();
-        int run = 1;
-        while (i + run < f.size() && f.at(i + run).toLower() == c) ++run;
-        if (c == QLatin1Char('d')) out += run >= 2 ? QString::asprintf("%02d", d) : QString::number(d);
-        else if (c == QLatin1Char('m')) out += run >= 2 ? QString::asprintf("%02d", m) : QString::number(m);
-        else if (c == QLatin1Char('y')) out += run <= 2 ? QString::asprintf("%02d", y % 100) : QString::asprintf("%04d", y);
-        else out += QString(run, f.at(i));
-        i += run;
-    }
-    return out;
-}
-
-QString zohTimeToText(double dt, const QString& timeFormat)
-{
-    int h, n, s, ms;
-    DecodeTime(dt, h, n, s, ms);
-    QString out;
-    for (int i = 0; i < timeFormat.size();) {
-        const QChar c = timeFormat.at(i).toLower();
-        int run = 1;
-        while (i + run < timeFormat.size() && timeFormat.at(i + run).toLower() == c) ++run;
-        const int v = c == QLatin1Char('h') ? h : c == QLatin1Char('n') ? n : c == QLatin1Char('s') ? s : -1;
-        if (v >= 0) out += run >= 2 ? QString::asprintf("%02d", v) : QString::number(v);
-        else if (c == QLatin1Char('z')) out += QString::asprintf("%03d", ms);
-        else out += QString(run, timeFormat.at(i));
-        i += run;
-    }
-    return out;
-}
+// ---------------------------------------------------------------- masks
 
 bool zohMatchesMask(const QString& text, const QString& mask)
 {
@@ -230,14 +101,8 @@ QString TzohFilterValue::ToText() const
     case fvEmpty: case fvNull: return QString();
     case fvBool: return B ? QStringLiteral("True") : QStringLiteral("False");
     case fvInt: return QString::number(I);
-    case fvFloat: return zohFloatToText(F);
-    case fvDate: {
-        const double frac = std::fabs(F - std::trunc(F));
-        if (std::trunc(F) == 0 && frac != 0) return zohTimeToText(F, QStringLiteral("hh:nn:ss"));
-        QString s = zohDateToText(F, gzohFilterDateFormat);
-        if (frac != 0) s += QLatin1Char(' ') + zohTimeToText(F, QStringLiteral("hh:nn:ss"));
-        return s;
-    }
+    case fvFloat: return FloatToStr(F);
+    case fvDate: return DateTimeToStr(F);
     case fvString: return S;
     case fvArray: throw EConvertError(QStringLiteral("Invalid variant type conversion"));
     }
@@ -252,11 +117,7 @@ double TzohFilterValue::ToFloat() const
     case fvBool: return B ? -1 : 0;
     case fvInt: return double(I);
     case fvFloat: case fvDate: return F;
-    case fvString: {
-        double v;
-        if (!zohTextToFloat(S, v)) ConvertError(S, "floating point value");
-        return v;
-    }
+    case fvString: return StrToFloat(S);
     case fvArray: break;
     }
     throw EConvertError(QStringLiteral("Invalid variant type conversion"));
@@ -294,11 +155,7 @@ bool TzohFilterValue::ToBool() const
 
 double TzohFilterValue::ToDateTime() const
 {
-    if (Kind == fvString) {
-        double dt;
-        if (zohTextToDateTime(S, gzohFilterDateFormat, dt)) return dt;
-        ConvertError(S, "date and time");
-    }
+    if (Kind == fvString) return StrToDateTime(S);
     return ToFloat();
 }
 
@@ -565,30 +422,10 @@ private:
             break;
         }
         case 5: constant->Value = V::Bool(V::Str(s).ToBool()); break;
-        case 6: case 7: case 8: {
-            double v;
-            if (!zohTextToFloat(s, v)) ConvertError(s, "floating point value");
-            constant->Value = V::Float(v);
-            break;
-        }
-        case 9: {
-            double v;
-            if (!zohTextToDate(s, gzohFilterDateFormat, v)) ConvertError(s, "date");
-            constant->Value = V::Date(v);
-            break;
-        }
-        case 10: {
-            double v;
-            if (!zohTextToTime(s, v)) ConvertError(s, "time");
-            constant->Value = V::Date(v);
-            break;
-        }
-        case 11: {
-            double v;
-            if (!zohTextToDateTime(s, gzohFilterDateFormat, v)) ConvertError(s, "date and time");
-            constant->Value = V::Date(v);
-            break;
-        }
+        case 6: case 7: case 8: constant->Value = V::Float(StrToFloat(s)); break;
+        case 9: constant->Value = V::Date(StrToDate(s)); break;
+        case 10: constant->Value = V::Date(StrToTime(s)); break;
+        case 11: constant->Value = V::Date(StrToDateTime(s)); break;
         default: return;
         }
         constant->ConstType = t;
@@ -726,7 +563,7 @@ private:
                 n->Value = V::Int(iv);
             } else {
                 double d;
-                if (!zohTextToFloat(FTok.Text, d)) Error();
+                if (!TryStrToFloat(FTok.Text, d, TFormatSettings::Standard())) Error();
                 n->ConstType = 6;
                 n->Value = V::Float(d);
             }
@@ -873,7 +710,10 @@ TzohFilterValue EvalFunction(const TzohFilterNode* n, const TzohFilterFieldReade
             } catch (const EConvertError&) {
                 bad();
             }
-            if (!(isDate ? zohTextToDate(text, format, dt) : zohTextToTime(text, dt))) bad();
+            // The text is read while the short format is the one given.
+            TFormatSettings fs = FormatSettings;
+            (isDate ? fs.ShortDateFormat : fs.ShortTimeFormat) = format;
+            if (!(isDate ? TryStrToDate(text, dt, fs) : TryStrToTime(text, dt, fs))) bad();
             return V::Date(dt);
         }
         if (arg(0).IsNullOrEmpty()) return V::Null();

@@ -85,16 +85,5 @@ private:
     std::unique_ptr<TzohFilterNode> FRoot;
 };
 
-// Text forms of dates and times by a short format such as "dd/mm/yyyy" or "hh:nn:ss".
-QString zohDateToText(double dt, const QString& dateFormat);
-QString zohTimeToText(double dt, const QString& timeFormat);
-bool zohTextToDate(const QString& text, const QString& dateFormat, double& dt);
-bool zohTextToTime(const QString& text, double& dt);
-bool zohTextToDateTime(const QString& text, const QString& dateFormat, double& dt);
-// Date format the filter uses to read date constants.
-extern QString gzohFilterDateFormat;
-// Shortest round-trip text of a float, "." as decimal separator, 15 significant digits.
-QString zohFloatToText(double v);
-bool zohTextToFloat(const QString& text, double& v);
 // Matches a file-name mask: *, ?, [set], case-insensitive.
 bool zohMatchesMask(const QString& text, const QString& mask);

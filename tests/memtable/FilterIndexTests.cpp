@@ -3,6 +3,7 @@
 #include "memtable/zohFieldData.h"
 #include "memtable/zohFilter.h"
 #include "memtable/zohIndex.h"
+#include "platform/vcl/SysFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -68,8 +69,25 @@ int Year(double dt) { int y, m, d; DecodeDate(dt, y, m, d); return y; }
 
 } // namespace
 
+namespace {
+// Dates in filter texts read in day/month/year for these tests.
+class TDayMonthYear {
+public:
+    TDayMonthYear() : FSaved(FormatSettings)
+    {
+        FormatSettings = TFormatSettings::Standard();
+        FormatSettings.ShortDateFormat = QStringLiteral("dd/mm/yyyy");
+        FormatSettings.DateSeparator = QLatin1Char('/');
+    }
+    ~TDayMonthYear() { FormatSettings = FSaved; }
+private:
+    TFormatSettings FSaved;
+};
+} // namespace
+
 TEST(FilterExpr, AgreesWithBruteForce)
 {
+    TDayMonthYear dates;
     const auto people = People(600, 7);
     struct Case { const char* text; int options; std::function<bool(const TPerson&)> expect; } cases[] = {
         {"Name = 'Smith'", 0, [](const TPerson& p) { return !p.NameNull && p.Name == "Smith"; }},
@@ -116,6 +134,7 @@ TEST(FilterExpr, AgreesWithBruteForce)
 
 TEST(FilterExpr, Errors)
 {
+    TDayMonthYear dates;
     TPerson p;
     p.Name = "x";
     struct Case { const char* text; const char* message; } cases[] = {
