@@ -1,5 +1,7 @@
 #include "memtable/zohCommon.h"
 
+#include "platform/vcl/CodePages.h"
+
 #include <QLocale>
 #include <cstdlib>
 #include <cstring>
@@ -80,14 +82,11 @@ class TWideText {
 public:
     TWideText(const char* s, qsizetype n)
     {
-        static const char16_t high[32] = {
-            0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-            0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-            0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+        static const char16_t* table = SingleByteCodePageTable(1252);
         FData = n <= qsizetype(std::size(FLocal)) ? FLocal : (FHeap = std::make_unique<char16_t[]>(n)).get();
         for (qsizetype i = 0; i < n; ++i) {
             const unsigned char b = static_cast<unsigned char>(s[i]);
-            FData[i] = (b >= 0x80 && b < 0xA0) ? high[b - 0x80] : char16_t(b);
+            FData[i] = table[b];
         }
         FSize = n;
     }

@@ -1,24 +1,28 @@
 #include "platform/stream/Win1252.h"
 
+#include "platform/vcl/CodePages.h"
+
 #include <cstring>
 
 namespace {
-const char16_t kHigh[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+// The platform's table of the code page, built once.
+const char16_t* Table()
+{
+    static const char16_t* t = SingleByteCodePageTable(1252);
+    return t;
+}
 
 inline char16_t ToUnicode(unsigned char b)
 {
-    return (b >= 0x80 && b < 0xA0) ? kHigh[b - 0x80] : char16_t(b);
+    return b < 0x80 ? char16_t(b) : Table()[b];
 }
 
 inline char FromUnicode(char32_t c)
 {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return char(c);
-    for (int i = 0; i < 32; ++i)
-        if (kHigh[i] == c) return char(0x80 + i);
+    const char16_t* t = Table();
+    for (int i = 0x80; i < 0xA0; ++i)
+        if (t[i] == c) return char(i);
     return '?';
 }
 } // namespace

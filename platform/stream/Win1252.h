@@ -1,6 +1,7 @@
 #pragma once
-// 8-bit text of stored files is Windows-1252. The five bytes that code page leaves
-// undefined map to the C1 control of the same value, so every byte survives a round trip.
+// 8-bit text of stored files is Windows-1252 (the platform's table: the five bytes the code
+// page leaves undefined stand for the C1 control of the same value, so every byte survives a
+// round trip), with direct conversions to and from UTF-8 for the value streams.
 
 #include <QByteArray>
 #include <QString>
