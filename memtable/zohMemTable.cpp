@@ -438,7 +438,7 @@ void TzohCustomMemTable::DoAfterOpen()
     LoadPersistent();
     ParseFilter();
     MarkViewDirty();
-    First();
+    Resync();
     TDataSet::DoAfterOpen();
 }
 
