@@ -232,7 +232,9 @@ private:
     int FTransactionLevel = 0;
 
     // Record blocks come from chunks, so a million records are not a million allocations.
-    std::vector<std::unique_ptr<char[]>> FChunks;
+    struct TChunkFree { void operator()(char* p) const; };
+    std::vector<std::unique_ptr<char, TChunkFree>> FChunks;
+    qsizetype FNextChunk = 0;
     std::vector<TzohStoredRecord*> FFreeBlocks;
     char* FChunkCursor = nullptr;
     qsizetype FChunkLeft = 0;
