@@ -255,52 +255,94 @@ bool TzohIndex::SortWithKeys()
 {
     const int nf = FFields.Count();
     if (FRecords.size() < 64 || FHost->IndexHostHasCompareHook() || nf == 0) return false;
-    bool anyText = false;
     for (int f = 0; f < nf; ++f) {
         const TzohListField& lf = FFields.Field(f);
         if (lf.Slot < 0 || (lf.Options & (mtcoIgnoreNullKey | mtcoPartialKey))) return false;
-        if ((lf.DataType == zft::String || lf.DataType == zft::FixedChar) && !(lf.Options & mtcoIgnoreLocale)) anyText = true;
     }
-    if (!anyText) return false;
     TzohCommon& s = *FHost->IndexStore();
     const int n = int(FRecords.size());
-    std::vector<std::vector<QCollatorSortKey>> keys(static_cast<size_t>(nf));
-    std::vector<char> isText(static_cast<size_t>(nf), 0);
+    // Per field: how its keys compare, and the keys made once per record.
+    enum TKeyKind { kkCollation, kkInt, kkFloat, kkBytes };
+    struct TFieldKeys {
+        TKeyKind Kind = kkBytes;
+        std::vector<char> Has;
+        std::vector<QCollatorSortKey> Text;
+        std::vector<qint64> Ints;
+        std::vector<double> Floats;
+    };
+    std::vector<TFieldKeys> keys(static_cast<size_t>(nf));
     for (int f = 0; f < nf; ++f) {
         const TzohListField& lf = FFields.Field(f);
-        if (!((lf.DataType == zft::String || lf.DataType == zft::FixedChar) && !(lf.Options & mtcoIgnoreLocale))) continue;
-        isText[f] = 1;
-        keys[f].reserve(size_t(n));
-        for (const TzohStoredRecord* r : FRecords) {
-            const char* d = nullptr;
-            qsizetype len = 0;
-            zohdata::ViewBytes(s, r, lf.Slot, d, len);
-            keys[f].push_back(s.SortKey(d ? d : "", len, lf.Options & mtcoCaseInsensitive));
+        TFieldKeys& k = keys[f];
+        switch (lf.DataType) {
+        case zft::String: case zft::FixedChar: k.Kind = (lf.Options & mtcoIgnoreLocale) ? kkBytes : kkCollation; break;
+        case zft::Smallint: case zft::Integer: case zft::Word: case zft::AutoInc: case zft::Date: case zft::Time:
+        case zft::Largeint: case zft::Boolean: case zft::BCD:
+            k.Kind = kkInt;
+            break;
+        case zft::Float: case zft::Currency: case zft::DateTime: k.Kind = kkFloat; break;
+        default: k.Kind = kkBytes; break;
+        }
+        k.Has.resize(static_cast<size_t>(n));
+        if (k.Kind == kkCollation) k.Text.reserve(static_cast<size_t>(n));
+        if (k.Kind == kkInt) k.Ints.resize(static_cast<size_t>(n));
+        if (k.Kind == kkFloat) k.Floats.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const TzohStoredRecord* r = FRecords[i];
+            const bool has = s.FieldHasValue(r, lf.Slot);
+            k.Has[i] = has;
+            switch (k.Kind) {
+            case kkCollation: {
+                const char* d = nullptr;
+                qsizetype len = 0;
+                if (has) zohdata::ViewBytes(s, r, lf.Slot, d, len);
+                k.Text.push_back(s.SortKey(d ? d : "", len, lf.Options & mtcoCaseInsensitive));
+                break;
+            }
+            case kkInt:
+                if (!has) break;
+                if (lf.DataType == zft::BCD) k.Ints[i] = zohdata::GetCurrency(s, r, lf.Slot);
+                else if (lf.DataType == zft::Boolean) k.Ints[i] = zohdata::GetBoolean(s, r, lf.Slot);
+                else k.Ints[i] = zohdata::GetInteger(s, r, lf.Slot);
+                break;
+            case kkFloat: {
+                if (!has) break;
+                double v;
+                std::memcpy(&v, s.FixedData(r, lf.Slot), sizeof v);
+                k.Floats[i] = v;
+                break;
+            }
+            case kkBytes: break;
+            }
         }
     }
     const bool firstDescending = FFields.Options(0) & mtcoDescending;
     std::vector<int> order(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](int i, int j) {
-        const TzohStoredRecord* a = FRecords[i];
-        const TzohStoredRecord* b = FRecords[j];
         for (int f = 0; f < nf; ++f) {
-            const TzohListField& lf = FFields.Field(f);
-            const bool ha = s.FieldHasValue(a, lf.Slot), hb = s.FieldHasValue(b, lf.Slot);
+            const TFieldKeys& k = keys[f];
+            const bool ha = k.Has[i], hb = k.Has[j];
             int r;
             if (ha && hb) {
-                if (isText[f]) {
-                    r = keys[f][i].compare(keys[f][j]);
-                    r = r < 0 ? -1 : r > 0 ? 1 : 0;
-                    if (lf.Options & mtcoDescending) r = -r;
-                } else {
+                const TzohListField& lf = FFields.Field(f);
+                switch (k.Kind) {
+                case kkCollation: r = k.Text[i].compare(k.Text[j]); r = r < 0 ? -1 : r > 0 ? 1 : 0; break;
+                case kkInt: r = Sign(k.Ints[i], k.Ints[j]); break;
+                case kkFloat: r = Sign(k.Floats[i], k.Floats[j]); break;
+                default: {
                     bool full = true;
                     const char *da, *db;
                     qsizetype na, nb;
-                    ValueBytes(s, a, lf.Slot, da, na);
-                    ValueBytes(s, b, lf.Slot, db, nb);
+                    ValueBytes(s, FRecords[i], lf.Slot, da, na);
+                    ValueBytes(s, FRecords[j], lf.Slot, db, nb);
+                    // Handles the descending option itself.
                     r = zohCompareValues(s, lf.DataType, da, na, db, nb, lf.Options, full);
+                    if (r) return r < 0;
+                    continue;
                 }
+                }
+                if (lf.Options & mtcoDescending) r = -r;
             } else if (ha) {
                 r = 1;
             } else if (hb) {
@@ -310,7 +352,7 @@ bool TzohIndex::SortWithKeys()
             }
             if (r) return r < 0;
         }
-        const int t = Sign(a->RecordID, b->RecordID);
+        const int t = Sign(FRecords[i]->RecordID, FRecords[j]->RecordID);
         return (firstDescending ? -t : t) < 0;
     });
     std::vector<TzohStoredRecord*> sorted(static_cast<size_t>(n));
