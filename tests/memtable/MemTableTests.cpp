@@ -505,6 +505,26 @@ TEST(MemTable, CSVFormat)
     EXPECT_TRUE(back.FieldByName("Pic")->IsNull());
     EXPECT_EQ(back.FieldByName("Age")->AsInteger(), 43);
 
+    // A label holding ",RO" or ",REQ" is a label, not a marker.
+    auto labelled = MakeTable({{"Car", ftString, 10}});
+    labelled->Open();
+    labelled->FieldByName("Car")->SetDisplayLabel("Car,ROOF,REQ");
+    QByteArray defs;
+    {
+        QBuffer b(&defs);
+        b.open(QIODevice::WriteOnly);
+        labelled->SaveCSVStream(b, {mtfSaveData, mtfSaveDef});
+    }
+    TzohMemTable relabelled;
+    {
+        QBuffer b(&defs);
+        b.open(QIODevice::ReadOnly);
+        relabelled.LoadCSVStream(b);
+    }
+    EXPECT_EQ(relabelled.FieldByName("Car")->DisplayLabel(), QStringLiteral("Car,ROOF,REQ"));
+    EXPECT_FALSE(relabelled.FieldByName("Car")->ReadOnly());
+    EXPECT_FALSE(relabelled.FieldByName("Car")->Required());
+
     const QString before = FormatSettings.ShortDateFormat;
     t->SetFiltered(true);
     QBuffer sink;
