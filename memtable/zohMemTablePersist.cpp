@@ -109,6 +109,8 @@ void TzohCustomMemTable::CloseForDefinitions()
 {
     Close();
     FieldDefs().Clear();
+    // Index definitions name the old fields; the file brings its own, or none.
+    IndexDefs().Clear();
     FStore->CloseOtherTables(this);
     while (Fields().Count() > 0) delete Fields()[Fields().Count() - 1];
     FAutoIncFromCSV = false;

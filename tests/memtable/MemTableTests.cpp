@@ -450,6 +450,14 @@ TEST(MemTable, DamagedFilesEndInErrors)
     }
     TzohMemTable x;
     EXPECT_EQ(ErrorOf([&] { LoadFromBytes(x, QByteArray("PK\x03\x04 not a table")); }), QStringLiteral("Invalid stream format"));
+    // One scratch table reads files of different shapes in turn, as the workbench's does.
+    LoadFromBytes(x, withIndex);
+    EXPECT_EQ(x.IndexDefs().Count(), 1);
+    auto other = MakeTable({{"Other", ftInteger, 0}});
+    other->Open();
+    LoadFromBytes(x, SaveToBytes(*other, {mtfSaveData, mtfSaveDef}));
+    EXPECT_EQ(x.FieldCount(), 1);
+    EXPECT_EQ(x.IndexDefs().Count(), 0);
     QTemporaryDir dir;
     EXPECT_TRUE(ErrorOf([&] { x.LoadBinaryFile(dir.filePath("missing.dat")); }).startsWith("Cannot open file"));
 }
