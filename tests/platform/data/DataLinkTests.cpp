@@ -327,7 +327,17 @@ TEST_F(DataLinkTest, FieldDataLinkFollowsItsField)
     fl.Reset();
     EXPECT_EQ(log, QStringList({"data Typed"}));
 
-    // A missing field binds nothing (no error); focus goes to the control of the field.
+    // Moving a field or changing how it shows is a layout change.
+    TRecordingLink grid;
+    grid.SetDataSource(&source);
+    grid.Log.clear();
+    name->SetIndex(0);
+    EXPECT_EQ(ds.Fields()[0], name);
+    EXPECT_EQ(name->Index(), 0);
+    name->SetDisplayLabel("Label");
+    EXPECT_EQ(grid.Log, QStringList({"layout", "layout"}));
+
+    // A missing field binds nothing (no error).
     fl.SetFieldName("Missing");
     EXPECT_EQ(fl.Field(), nullptr);
     EXPECT_FALSE(fl.CanModify());
