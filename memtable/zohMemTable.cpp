@@ -1046,6 +1046,18 @@ void TzohCustomMemTable::ParseFilter()
     });
 }
 
+bool TzohCustomMemTable::RecordMatchesFilter(TRecordId id)
+{
+    TzohStoredRecord* rec = RecordOf(id);
+    return rec && AcceptRecord(rec, true);
+}
+
+bool TzohCustomMemTable::IsIndexField(const TField* field) const
+{
+    const int slot = SlotOf(field);
+    return slot >= 0 && FCurrentIndex && FCurrentIndex->Fields().IndexOfSlot(slot) >= 0;
+}
+
 void TzohCustomMemTable::FilterChanged()
 {
     ParseFilter();

@@ -167,6 +167,8 @@ public:
     bool BookmarkValid(const TBookmark& bookmark) const override;
     int CompareBookmarks(const TBookmark& a, const TBookmark& b) const override;
     TUpdateStatus UpdateStatus() const override;
+    // A field of the current index's field list.
+    bool IsIndexField(const TField* field) const override;
     std::unique_ptr<QIODevice> CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 
 protected:
@@ -184,6 +186,8 @@ protected:
     void InternalDelete(TRecordId id) override;
     void InternalRefresh() override;
     void FilterChanged() override;
+    // FindFirst and FindNext: the record filter as if Filtered were on.
+    bool RecordMatchesFilter(TRecordId id) override;
     void DoAfterOpen() override;
     void DoBeforeClose() override;
     void DoAfterPost() override;

@@ -230,6 +230,15 @@ TEST(MemTable, FilterHalvesTheRecords)
     EXPECT_FALSE(t->IsSequenced());
     t->SetFilter(QString());
     EXPECT_EQ(t->RecordCount(), 40);
+    // FindFirst and FindNext use the filter while the table shows every record.
+    t->SetFiltered(false);
+    t->SetFilter("I >= 30 and I < 33");
+    EXPECT_EQ(t->RecordCount(), 40);
+    ASSERT_TRUE(t->FindFirst());
+    EXPECT_EQ(t->FieldByName("I")->AsInteger(), 30);
+    ASSERT_TRUE(t->FindNext());
+    EXPECT_EQ(t->FieldByName("I")->AsInteger(), 31);
+    t->SetFiltered(true);
     EXPECT_EQ(ErrorOf([&] { t->SetFilter("Nope(I) = 1"); }), QStringLiteral("Invalid function name NOPE"));
 }
 
@@ -348,6 +357,8 @@ TEST(MemTable, IndexesLocateAndLookup)
     t->Post();
 
     t->SetIndexName("ByName");
+    EXPECT_TRUE(t->IsIndexField(t->FieldByName("Name")));
+    EXPECT_FALSE(t->IsIndexField(t->FieldByName("N")));
     QString prev;
     int n = 0;
     for (t->First(); !t->Eof(); t->Next(), ++n) {
