@@ -1,25 +1,22 @@
 #pragma once
-// Writes a user's file atomically: a temporary file beside it, flushed and synced, then
-// renamed over the target (permissions kept, a symbolic link followed). On any failure, or
-// when Commit is never reached, the old file is left as it was.
+// Writes a memory-table file through the platform's atomic writer; with append the old
+// content is carried into the new file first, so the old file stays whole until Commit.
 
-#include <QSaveFile>
+#include "platform/vcl/AtomicFile.h"
+
 #include <QString>
 
 class TzohFileWriter {
 public:
-    // With append the old content is carried into the new file first; the file must exist.
+    // With append the file must exist.
     TzohFileWriter(const QString& fileName, bool append);
-    ~TzohFileWriter();
     TzohFileWriter(const TzohFileWriter&) = delete;
     TzohFileWriter& operator=(const TzohFileWriter&) = delete;
 
     QIODevice& Device() { return FFile; }
     // Raises EInOutError with the system's message when the file cannot be completed.
-    void Commit();
+    void Commit() { FFile.Commit(); }
 
 private:
-    QString FFileName;
-    QSaveFile FFile;
-    bool FCommitted = false;
+    TAtomicFileDevice FFile;
 };

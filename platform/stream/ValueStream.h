@@ -22,10 +22,6 @@ enum TValueType : quint8 {
     vaDate = 17, vaWString = 18, vaInt64 = 19, vaUTF8String = 20, vaDouble = 21
 };
 
-class EStreamError : public Exception { public: using Exception::Exception; };
-class EFilerError : public EStreamError { public: using EStreamError::EStreamError; };
-class EReadError : public EFilerError { public: using EFilerError::EFilerError; };
-class EWriteError : public EFilerError { public: using EFilerError::EFilerError; };
 
 // Messages of the reader and writer.
 extern const char* const SInvalidImage;        // "Invalid stream format"

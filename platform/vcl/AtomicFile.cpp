@@ -227,3 +227,14 @@ void AtomicWriteFile(const QString& fileName, const QByteArray& bytes)
     writer.Write(bytes);
     writer.Commit();
 }
+
+TAtomicFileDevice::TAtomicFileDevice(const QString& fileName) : FWriter(fileName)
+{
+    open(QIODevice::WriteOnly);
+}
+
+qint64 TAtomicFileDevice::writeData(const char* data, qint64 size)
+{
+    FWriter.Write(data, size);
+    return size;
+}

@@ -4,6 +4,7 @@
 // crash, a full disk or a failing write never leaves a half-written file behind.
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 #include <QtGlobal>
 
@@ -64,3 +65,20 @@ private:
 
 // Writes a whole file atomically (see TAtomicFileWriter).
 void AtomicWriteFile(const QString& fileName, const QByteArray& bytes);
+
+// A write-only QIODevice over TAtomicFileWriter, for writers that stream into a device.
+// Writes raise like the writer does (they never report a short write); Commit finishes.
+class TAtomicFileDevice : public QIODevice {
+public:
+    explicit TAtomicFileDevice(const QString& fileName);
+    TAtomicFileWriter& Writer() { return FWriter; }
+    void Commit() { FWriter.Commit(); close(); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override;
+
+private:
+    TAtomicFileWriter FWriter;
+};
