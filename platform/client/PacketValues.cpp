@@ -137,7 +137,7 @@ bool SomeDigits(std::string_view& s, int maxN, qint64& v)
     return true;
 }
 
-// Writes a number given as its shortest scientific form "d.ddde±x" in the packet style.
+// Writes a number given in scientific form "d.ddde±x" in the packet style.
 void AppendScientificShortest(TPacketBuffer& out, const char* sci, int len)
 {
     std::string_view s(sci, size_t(len));
@@ -258,8 +258,13 @@ bool PacketParseBoolean(std::string_view text, bool& v)
 
 void PacketAppendDouble(TPacketBuffer& out, double v)
 {
+    // Sixteen significant digits, as the engine writes them, unless they do not read back to
+    // the same value: then seventeen, which always do.
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 15);
+    double back;
+    if (std::isfinite(v) && (std::from_chars(buf, r.ptr, back).ec != std::errc() || back != v))
+        r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 16);
     AppendScientificShortest(out, buf, int(r.ptr - buf));
 }
 

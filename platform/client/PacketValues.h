@@ -61,7 +61,9 @@ void PacketAppendUInt(TPacketBuffer& out, quint64 v);
 bool PacketParseInt(std::string_view text, qint64& v);
 bool PacketParseUInt(std::string_view text, quint64& v);
 bool PacketParseBoolean(std::string_view text, bool& v);
-// Shortest text that reads back to the same value; plain digits unless the exponent is large.
+// Text that reads back to the same value (doubles with the engine's 16 significant digits where
+// they suffice, else 17; singles and extended values shortest); plain digits unless the exponent
+// is large.
 void PacketAppendDouble(TPacketBuffer& out, double v);
 void PacketAppendSingle(TPacketBuffer& out, float v);
 void PacketAppendExtended(TPacketBuffer& out, const char* tenBytes);
