@@ -489,8 +489,8 @@ void TPacketXmlWriter::BeginPacket(const TPacketMetadata& meta, qint64 rowCountH
 bool TPacketXmlWriter::CanCarryNotChanged(int level, int column, quint8 status) const
 {
     if (!(status & prsModified)) return false;
-    if (FDelta) return FMeta->Level(level).Columns[size_t(column)].Kind != pkNested;
-    return FMeta->Level(level).Columns[size_t(column)].Kind == pkBlob;
+    const TPacketValueKind kind = FMeta->Level(level).Columns[size_t(column)].Kind;
+    return FDelta || kind == pkBlob || kind == pkNested;
 }
 
 void TPacketXmlWriter::BeginRow(int level, quint8 status)
@@ -510,7 +510,7 @@ void TPacketXmlWriter::BeginRow(int level, quint8 status)
         PacketAppendInt(FOut, status);
         FOut.Append('"');
     }
-    FRows.push_back({level, false, 0});
+    FRows.push_back({level, false, 0, status});
 }
 
 void TPacketXmlWriter::CloseTag(TOpenRow& row)
@@ -573,16 +573,28 @@ void TPacketXmlWriter::Cell(int column, const TPacketCell& cell)
     if (column != row.NextColumn || column >= int(lv.Columns.size()))
         Fail(QStringLiteral("value for column %1 arrived where column %2 was expected").arg(column).arg(row.NextColumn));
     ++row.NextColumn;
-    if (cell.State != pcsValue) return;     // NULL and "not changed": no attribute
-    if (cell.Size < 0 || (cell.Size > 0 && !cell.Data)) Fail(QStringLiteral("a value was given no bytes"));
     const TPacketColumn& col = lv.Columns[size_t(column)];
     const TColumnInfo& info = FLevels[size_t(row.Level)].Columns[size_t(column)];
+    if (cell.State != pcsValue) {
+        // NULL and "not changed" leave the value out, except that in a modified row an absent
+        // nested table means "as before", so a NULL one is written empty.
+        if (info.Text == xtNested && cell.State != pcsNotChanged && (row.Status & prsModified)) {
+            CloseTag(row);
+            FOut.Append('<');
+            FOut.Append(info.Name.constData(), info.Name.size());
+            FOut.Append("></");
+            FOut.Append(info.Name.constData(), info.Name.size());
+            FOut.Append('>');
+        }
+        return;
+    }
+    if (cell.Size < 0 || (cell.Size > 0 && !cell.Data)) Fail(QStringLiteral("a value was given no bytes"));
     if (info.Text == xtNested) {
         CloseTag(row);
         FOut.Append('<');
         FOut.Append(info.Name.constData(), info.Name.size());
         FOut.Append('>');
-        FRows.push_back({-1 - column, true, 0});
+        FRows.push_back({-1 - column, true, 0, 0});
         return;
     }
     if (info.AsElement) {
@@ -1543,7 +1555,7 @@ void TXmlReader::ReadRow(int level, TTag& tag, quint64 rowNo)
         cell.Kind = col.Kind;
         if (lr.Stamp[size_t(c)] != g) {
             // Absent: NULL, except what a modified row leaves as it was.
-            cell.State = modified && (FDelta ? col.Kind != pkNested : col.Kind == pkBlob) ? pcsNotChanged : pcsNull;
+            cell.State = modified && (FDelta || col.Kind == pkBlob || col.Kind == pkNested) ? pcsNotChanged : pcsNull;
             FSink->Cell(c, cell);
             continue;
         }

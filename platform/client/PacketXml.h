@@ -25,8 +25,9 @@ public:
     void EndNested(int column) override;
     void EndRow() override;
     void EndPacket() override;
-    // XML keeps "not changed" only for blobs of modified rows (and any column of a modified row
-    // in a delta packet): an absent attribute means NULL everywhere else.
+    // XML keeps "not changed" only for blobs and nested tables of modified rows (and any column
+    // of a modified row in a delta packet): an absent value means NULL everywhere else. A reader
+    // feeding this writer directly passes the rest on as NULL; a document resolves them first.
     bool CanCarryNotChanged(int level, int column, quint8 status) const override;
     QByteArray TakeBytes() { return FOut.Take(); }
 
@@ -45,6 +46,7 @@ private:
         int Level;
         bool TagClosed;
         int NextColumn;
+        quint8 Status;
     };
     void WriteFields(const std::vector<TPacketFieldDesc>& fields);
     void WriteField(const TPacketFieldDesc& f, const QByteArray& xmlName);
