@@ -205,7 +205,8 @@ void PacketDayToDate(qint64 day, qint64& year, int& month, int& dayOfMonth)
 bool PacketDateToDay(qint64 year, int month, int dayOfMonth, qint64& day)
 {
     if (month < 1 || month > 12 || dayOfMonth < 1 || dayOfMonth > MonthDays(year, month)) return false;
-    if (year < -5000000 || year > 5000000) return false;
+    // Wide enough for every INT32 day number and every time stamp the writers accept.
+    if (year < -30000000 || year > 30000000) return false;
     day = DaysFromCivil(year, month, dayOfMonth) - DayOneFrom1970 + 1;
     return true;
 }
