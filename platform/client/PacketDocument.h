@@ -1,11 +1,13 @@
 #pragma once
 // A whole packet in memory in plain containers: metadata, and for each level its row statuses and
 // a flat array of cells, with the bytes of strings and blobs in one shared block.
-// It is a sink (readers fill it) and a source (writers are fed from it).
+// It is a sink (readers fill it) and a source (writers are fed from it). Movable, not copyable.
 
 #include "platform/client/PacketSink.h"
 #include "platform/client/PacketValues.h"
 
+#include <bit>
+#include <memory>
 #include <vector>
 
 class TPacketDocument : public IPacketSink, public IPacketSource {
@@ -52,27 +54,36 @@ private:
         union {
             qint64 Int;
             double Float;
-            qint64 Offset;      // bytes in FBytes, or the first nested row
+            const char* Data;   // bytes in FBytes
+            qint64 First;       // nested: first row in the nested level
         };
         quint32 Size;           // bytes, or nested rows
         TPacketCellState State;
     };
+    // Rows in blocks that never move, so that loading a million rows copies nothing twice.
+    // Block 0 holds the first FirstBlockRows rows; block b > 0 holds rows [F << (b-1), F << b).
+    static constexpr int FirstBlockShift = 8;
     struct TTable {
         int Columns = 0;
         std::vector<quint8> Status;
-        std::vector<TStoredCell> Cells;
+        std::vector<TPacketBlock> Blocks;
     };
+    static int BlockOf(qint64 row) { return int(std::bit_width(quint64(row) >> FirstBlockShift)); }
+    static qint64 BlockStart(int block) { return block ? qint64(1) << (FirstBlockShift + block - 1) : 0; }
+    static qint64 BlockRows(int block) { return block ? qint64(1) << (FirstBlockShift + block - 1) : qint64(1) << FirstBlockShift; }
     struct TOpenRow {
         int Level;
         qint64 Row;
         int NextColumn;
     };
     static bool IsByteKind(TPacketValueKind k);
-    const TStoredCell& Stored(int level, qint64 row, int column) const
+    TStoredCell* Row(int level, qint64 row) const
     {
         const TTable& t = FTables[size_t(level)];
-        return t.Cells[size_t(row) * size_t(t.Columns) + size_t(column)];
+        const int b = BlockOf(row);
+        return reinterpret_cast<TStoredCell*>(t.Blocks[size_t(b)].get()) + size_t(row - BlockStart(b)) * size_t(t.Columns);
     }
+    const TStoredCell& Stored(int level, qint64 row, int column) const { return Row(level, row)[column]; }
     TPacketCell View(int level, const TStoredCell& s, int column) const;
     void ProduceRow(IPacketSink& sink, int level, qint64 row);
     void BuildPrevious(int level) const;

@@ -86,11 +86,15 @@ QByteArray WritePacket(IPacketSource& source, TPacketFormat format)
 
 void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device)
 {
-    const QByteArray bytes = WritePacket(source, format);
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
-        done += n;
+    bool ok;
+    if (format == pfBinary) {
+        TPacketBinaryWriter writer;
+        source.Produce(writer);
+        ok = writer.TakeTo(device);
+    } else {
+        TPacketXmlWriter writer(format == pfXmlUtf8);
+        source.Produce(writer);
+        ok = writer.TakeTo(device);
     }
+    if (!ok) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
 }

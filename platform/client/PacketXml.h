@@ -30,6 +30,7 @@ public:
     // feeding this writer directly passes the rest on as NULL; a document resolves them first.
     bool CanCarryNotChanged(int level, int column, quint8 status) const override;
     QByteArray TakeBytes() { return FOut.Take(); }
+    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
 
 private:
     enum TTextKind : quint8 { xtNumber, xtAnsi, xtWide, xtBase64, xtNested, xtBcd, xtBoolean };
