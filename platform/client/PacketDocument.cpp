@@ -73,7 +73,11 @@ void TPacketDocument::BeginPacket(const TPacketMetadata& meta, qint64 rowCountHi
     if (!FMeta.IsPrepared()) FMeta.Prepare();
     FTables.clear();
     FTables.resize(size_t(FMeta.LevelCount()));
-    for (int i = 0; i < FMeta.LevelCount(); ++i) FTables[size_t(i)].Columns = int(FMeta.Level(i).Columns.size());
+    for (int i = 0; i < FMeta.LevelCount(); ++i) {
+        TTable& t = FTables[size_t(i)];
+        t.Columns = int(FMeta.Level(i).Columns.size());
+        while (t.Shift < 12 && (qint64(2) << t.Shift) * t.Columns <= 4096) ++t.Shift;
+    }
     FBytes = TPacketBuffer();
     FOpen.clear();
     FPrevious.clear();
@@ -86,9 +90,9 @@ void TPacketDocument::BeginRow(int level, quint8 status)
     if (level < 0 || size_t(level) >= FTables.size()) PacketError(QStringLiteral("Row of an unknown level %1").arg(level));
     TTable& t = FTables[size_t(level)];
     const qint64 row = qint64(t.Status.size());
-    const int block = BlockOf(row);
+    const int block = BlockOf(t, row);
     if (size_t(block) == t.Blocks.size())
-        t.Blocks.push_back(PacketAllocate(size_t(BlockRows(block)) * size_t(t.Columns) * sizeof(TStoredCell)));
+        t.Blocks.push_back(PacketAllocate(size_t(BlockRows(t, block)) * size_t(t.Columns) * sizeof(TStoredCell)));
     t.Status.push_back(status);
     TStoredCell* cells = Row(level, row);
     for (int c = 0; c < t.Columns; ++c) {

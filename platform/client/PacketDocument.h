@@ -61,16 +61,17 @@ private:
         TPacketCellState State;
     };
     // Rows in blocks that never move, so that loading a million rows copies nothing twice.
-    // Block 0 holds the first FirstBlockRows rows; block b > 0 holds rows [F << (b-1), F << b).
-    static constexpr int FirstBlockShift = 8;
+    // Block 0 holds 1 << Shift rows (about 4096 cells, so that a wide level with few rows stays
+    // small); block b > 0 holds rows [1 << (Shift + b - 1), 1 << (Shift + b)).
     struct TTable {
         int Columns = 0;
+        int Shift = 0;
         std::vector<quint8> Status;
         std::vector<TPacketBlock> Blocks;
     };
-    static int BlockOf(qint64 row) { return int(std::bit_width(quint64(row) >> FirstBlockShift)); }
-    static qint64 BlockStart(int block) { return block ? qint64(1) << (FirstBlockShift + block - 1) : 0; }
-    static qint64 BlockRows(int block) { return block ? qint64(1) << (FirstBlockShift + block - 1) : qint64(1) << FirstBlockShift; }
+    static int BlockOf(const TTable& t, qint64 row) { return int(std::bit_width(quint64(row) >> t.Shift)); }
+    static qint64 BlockStart(const TTable& t, int block) { return block ? qint64(1) << (t.Shift + block - 1) : 0; }
+    static qint64 BlockRows(const TTable& t, int block) { return qint64(1) << (block ? t.Shift + block - 1 : t.Shift); }
     struct TOpenRow {
         int Level;
         qint64 Row;
@@ -80,8 +81,8 @@ private:
     TStoredCell* Row(int level, qint64 row) const
     {
         const TTable& t = FTables[size_t(level)];
-        const int b = BlockOf(row);
-        return reinterpret_cast<TStoredCell*>(t.Blocks[size_t(b)].get()) + size_t(row - BlockStart(b)) * size_t(t.Columns);
+        const int b = BlockOf(t, row);
+        return reinterpret_cast<TStoredCell*>(t.Blocks[size_t(b)].get()) + size_t(row - BlockStart(t, b)) * size_t(t.Columns);
     }
     const TStoredCell& Stored(int level, qint64 row, int column) const { return Row(level, row)[column]; }
     TPacketCell View(int level, const TStoredCell& s, int column) const;
