@@ -56,6 +56,8 @@ QByteArray TBinaryReader::Name(const char* what)
 
 void TBinaryReader::ReadParams(TPacketParams& params, int count)
 {
+    // A parameter takes at least a name byte, one name character and its type word.
+    if (count > (N - P) / 6) Fail(QStringLiteral("%1 parameters are declared but only %2 bytes remain").arg(count).arg(N - P));
     params.Items.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         TPacketParam p;

@@ -464,3 +464,96 @@ TEST(PacketXmlReading, LenientForms)
         EXPECT_EQ(CellText(doc.Cell(0, 0, 0)), c.Expected);
     }
 }
+
+// ---- rarer layouts -------------------------------------------------------------------------
+
+TEST(PacketLayouts, AdtAndArrayFieldsExpandIntoColumns)
+{
+    TPacketMetadata m;
+    TPacketFieldDesc adt = Field("Address", Make(ptcAdt, 2, Pseudo));
+    adt.Children = {Width("Street", 0x00490001, 30), Field("Number", Int32)};
+    TPacketFieldDesc arr = Field("Scores", Make(ptcArray, 3, Pseudo | Compressed));
+    arr.Children = {Field("Score", Int16)};
+    m.Fields = {Field("ID", Int32), adt, arr, Field("Last", Double)};
+    m.Prepare();
+    const TPacketLevel& lv = m.Level(0);
+    std::vector<QString> names;
+    std::vector<TPacketValueKind> kinds;
+    for (const TPacketColumn& c : lv.Columns) {
+        names.push_back(c.Field->Text);
+        kinds.push_back(c.Kind);
+    }
+    EXPECT_EQ(names, (std::vector<QString>{"ID", "Address", "Street", "Number", "Scores", "Score", "Score", "Score", "Last"}));
+    EXPECT_EQ(kinds, (std::vector<TPacketValueKind>{pkInt32, pkNone, pkAnsiString, pkInt32, pkNone, pkInt16, pkInt16, pkInt16, pkDouble}));
+    EXPECT_EQ(lv.BitmapBytes, 3);
+    EXPECT_EQ(m.DescriptorCount(), 7);
+
+    TPacketDocument doc = std::move(TDocBuilder(m)
+                                        .Row().Int(1).Int(0).Bytes("Main St").Int(10).Int(0).Int(7).Null().Int(9).Float(0.5)
+                                        .Row().Int(2).Null().Null().Null().Null().Null().Null().Null().Null()
+                                        .Done());
+    const QByteArray bin = SaveDocument(doc, pfBinary);
+    EXPECT_EQ(bin[4], 2);   // type codes above 11
+    TPacketDocument back = LoadDocument(bin);
+    EXPECT_EQ(CompareDocuments(doc, back), QString());
+    EXPECT_EQ(SaveDocument(back, pfBinary), bin);
+    // XML cannot hold them; the engine refuses too.
+    EXPECT_THROW(SaveDocument(doc, pfXml), EPacketError);
+
+    // The declared member count must match the members.
+    TPacketMetadata bad = m;
+    bad.Fields[1].TypeWord = Make(ptcAdt, 3, Pseudo);
+    EXPECT_THROW(bad.Prepare(), EPacketError);
+}
+
+TEST(PacketLayouts, MetadataBeyond64KiBLeavesTheFirstRowOffsetOut)
+{
+    TPacketMetadata m;
+    m.Fields = {Field("A", Int32)};
+    std::vector<qint64> log;
+    for (int i = 0; i < 10000; ++i) log.insert(log.end(), {i + 1, 0, 4});
+    m.Params.Set(TPacketParam::MakeIntArray("CHANGE_LOG", UInt32, log));
+    TDocBuilder b(m);
+    for (int i = 0; i < 10000; ++i) b.Row(prsInserted).Int(i);
+    TPacketDocument doc = std::move(b.Done());
+    const QByteArray bin = SaveDocument(doc, pfBinary);
+    EXPECT_EQ(bin.mid(18, 6), QByteArray::fromHex("010000000000"));     // properties 1, no offset
+    TPacketDocument back = LoadDocument(bin);
+    EXPECT_EQ(CompareDocuments(doc, back), QString());
+    EXPECT_EQ(back.VisibleRows().size(), 10000u);
+}
+
+TEST(PacketLayouts, DeltaPacketsKeepUnchangedColumnsInBothFormats)
+{
+    // A delta: each modification is the original row followed by the new values, in which the
+    // unchanged columns are "not changed".
+    TPacketMetadata m;
+    m.Fields = {Field("ID", Int32), Width("Name", 0x00490001, 10), Field("Qty", Int32)};
+    m.Params.Set(TPacketParam::MakeInt("DATASET_DELTA", Boolean, 1));
+    TPacketDocument doc = std::move(TDocBuilder(m)
+                                        .Row(prsOriginal).Int(1).Bytes("old").Int(5)
+                                        .Row(prsModified).NotChanged().Bytes("new").NotChanged()
+                                        .Row(prsInserted).Int(2).Bytes("added").Null()
+                                        .Row(prsDeleted).Int(3).Bytes("gone").Int(1)
+                                        .Done());
+    EXPECT_EQ(doc.PreviousVersion(0, 1), 0);
+    EXPECT_EQ(doc.ResolvedCell(0, 1, 2).Int, 5);
+    for (TPacketFormat f : {pfBinary, pfXml}) {
+        const QByteArray bytes = SaveDocument(doc, f);
+        TPacketDocument back = LoadDocument(bytes);
+        EXPECT_EQ(CompareDocuments(doc, back), QString()) << f;
+        if (f == pfXml) {
+            EXPECT_TRUE(bytes.contains("DATASET_DELTA=\"TRUE\""));
+            EXPECT_TRUE(bytes.contains("<ROW RowState=\"8\" Name=\"new\"/>"));
+        }
+    }
+}
+
+TEST(PacketLayouts, ContentDetection)
+{
+    EXPECT_EQ(DetectPacketContent("\x96\x19\xE0\xBD\x01", 5), pcoBinary);
+    EXPECT_EQ(DetectPacketContent("\xCD\xAB\x00\x00", 4), pcoOldBinary);
+    EXPECT_EQ(DetectPacketContent("<?xml", 5), pcoXml);
+    EXPECT_EQ(DetectPacketContent("\xEF\xBB\xBF<DATAPACKET", 14), pcoXml);
+    EXPECT_EQ(DetectPacketContent("\x96\x19", 2), pcoXml);
+}
