@@ -29,6 +29,7 @@ public:
     // The bytes written; valid after EndPacket.
     QByteArray TakeBytes() { return FOut.Take(); }
     bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
+    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
 
 private:
     struct TRow {

@@ -3,6 +3,7 @@
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketXml.h"
+#include "platform/vcl/AtomicFile.h"
 
 #include <QFile>
 
@@ -97,4 +98,17 @@ void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device)
         ok = writer.TakeTo(device);
     }
     if (!ok) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
+}
+
+void SavePacketFile(IPacketSource& source, const QString& fileName, TPacketFormat format)
+{
+    TPacketBinaryWriter binary;
+    TPacketXmlWriter xml(format == pfXmlUtf8);
+    IPacketSink& writer = format == pfBinary ? static_cast<IPacketSink&>(binary) : static_cast<IPacketSink&>(xml);
+    source.Produce(writer);
+    TAtomicFileWriter file(fileName);
+    const auto write = [&](const char* data, qsizetype size) { file.Write(data, size); };
+    if (format == pfBinary) binary.TakeEach(write);
+    else xml.TakeEach(write);
+    file.Commit();
 }

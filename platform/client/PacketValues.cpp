@@ -69,20 +69,28 @@ QByteArray TPacketBuffer::Take()
     return out;
 }
 
-bool TPacketBuffer::TakeTo(QIODevice& device)
+void TPacketBuffer::TakeEach(const std::function<void(const char*, qsizetype)>& write)
 {
     Seal();
+    std::vector<TChunk> chunks = std::move(FChunks);
+    *this = TPacketBuffer();
+    for (TChunk& c : chunks) {
+        write(c.Data.get(), c.Used);
+        c.Data.reset();
+    }
+}
+
+bool TPacketBuffer::TakeTo(QIODevice& device)
+{
     bool ok = true;
-    for (TChunk& c : FChunks) {
+    TakeEach([&](const char* data, qsizetype size) {
         qsizetype done = 0;
-        while (ok && done < c.Used) {
-            const qint64 n = device.write(c.Data.get() + done, c.Used - done);
+        while (ok && done < size) {
+            const qint64 n = device.write(data + done, size - done);
             if (n <= 0) ok = false;
             else done += n;
         }
-        c.Data.reset();
-    }
-    *this = TPacketBuffer();
+    });
     return ok;
 }
 

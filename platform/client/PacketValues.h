@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 #include <string>
@@ -50,6 +51,8 @@ public:
     }
     // Hands over the bytes written as one array; the buffer is empty afterwards.
     QByteArray Take();
+    // Hands the chunks in order to write; the buffer is empty afterwards.
+    void TakeEach(const std::function<void(const char*, qsizetype)>& write);
     // Writes the chunks in order; false when the device fails. The buffer is empty afterwards.
     bool TakeTo(QIODevice& device);
 

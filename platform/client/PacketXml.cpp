@@ -1,6 +1,6 @@
 #include "platform/client/PacketXml.h"
 
-#include "platform/client/PacketCodePage.h"
+#include "platform/vcl/CodePages.h"
 #include "platform/client/PacketError.h"
 
 #include <QStringDecoder>
@@ -255,7 +255,7 @@ void TPacketXmlWriter::AppendAnsi(const char* data, qsizetype size)
         // Multilingual Plane go as two references, never as 4-byte UTF-8.
         qsizetype j = i;
         while (j < size && EscapeClass[uchar(data[j])] == 2) ++j;
-        const QString s = PacketDecodeAnsi(QByteArrayView(data + i, j - i), FCodePage);
+        const QString s = DecodeCodePage(QByteArrayView(data + i, j - i), FCodePage);
         for (QChar ch : s) {
             if (ch.isSurrogate()) AppendEscape(FOut, ch.unicode());
             else AppendUtf8(FOut, ch.unicode());
@@ -1034,7 +1034,7 @@ void TXmlReader::DecodeUtf16(std::string_view raw, std::u16string& out, qint64 a
         size_t j = i;
         while (j < raw.size() && uchar(raw[j]) >= 0x80) ++j;
         const QByteArrayView run(raw.data() + i, qsizetype(j - i));
-        const QString s = FUtf8 ? QString::fromUtf8(run) : PacketDecodeAnsi(run, FCodePage);
+        const QString s = FUtf8 ? QString::fromUtf8(run) : DecodeCodePage(run, FCodePage);
         out.append(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
         i = j;
     }
@@ -1061,7 +1061,7 @@ std::string_view TXmlReader::DecodeAnsi(std::string_view raw, std::string& scrat
                 QString ch;
                 if (cp >= 0x10000) ch = QString::fromUcs4(reinterpret_cast<const char32_t*>(&cp), 1);
                 else ch = QChar(char16_t(cp));
-                scratch += PacketEncodeAnsi(ch, FCodePage).toStdString();
+                scratch += EncodeCodePage(ch, FCodePage).toStdString();
             }
         }
         return scratch;
@@ -1074,7 +1074,7 @@ std::string_view TXmlReader::DecodeAnsi(std::string_view raw, std::string& scrat
     if (ascii) {
         for (char16_t c : wide) scratch.push_back(char(c));
     } else {
-        scratch = PacketEncodeAnsi(QStringView(wide.data(), qsizetype(wide.size())), FCodePage).toStdString();
+        scratch = EncodeCodePage(QStringView(wide.data(), qsizetype(wide.size())), FCodePage).toStdString();
     }
     return scratch;
 }
@@ -1289,7 +1289,7 @@ void TXmlReader::ScanLcid(qint64 metadataStart)
             if (child.Name == "PARAMS") {
                 if (const TAttr* a = child.Find("LCID")) {
                     qint64 lcid = 0;
-                    if (PacketParseInt(a->Value, lcid)) FCodePage = PacketCodePageFromLCID(int(lcid));
+                    if (PacketParseInt(a->Value, lcid)) FCodePage = CodePageFromLCID(quint32(lcid));
                 }
             }
             SkipElement(child);

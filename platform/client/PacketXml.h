@@ -31,6 +31,7 @@ public:
     bool CanCarryNotChanged(int level, int column, quint8 status) const override;
     QByteArray TakeBytes() { return FOut.Take(); }
     bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
+    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
 
 private:
     enum TTextKind : quint8 { xtNumber, xtAnsi, xtWide, xtBase64, xtNested, xtBcd, xtBoolean };

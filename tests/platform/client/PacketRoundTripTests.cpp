@@ -8,9 +8,14 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketValues.h"
 #include "platform/client/PacketXml.h"
+#include "platform/vcl/AtomicFile.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -556,4 +561,30 @@ TEST(PacketLayouts, ContentDetection)
     EXPECT_EQ(DetectPacketContent("<?xml", 5), pcoXml);
     EXPECT_EQ(DetectPacketContent("\xEF\xBB\xBF<DATAPACKET", 14), pcoXml);
     EXPECT_EQ(DetectPacketContent("\x96\x19", 2), pcoXml);
+}
+
+TEST(PacketRoundTrip, SavesAtomically)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("data.cds"));
+    TPacketDocument doc = AllKindsDocument();
+    SavePacketFile(doc, name, pfBinary);
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    f.close();
+    EXPECT_EQ(saved, SaveDocument(doc, pfBinary));
+    // A packet the format cannot hold, and a disk that fills up: the old file stays, whole.
+    TPacketMetadata m;
+    TPacketFieldDesc adt = Field("Adt", Make(ptcAdt, 1, Pseudo));
+    adt.Children = {Field("X", Int32)};
+    m.Fields = {adt};
+    TPacketDocument adtDoc = std::move(TDocBuilder(m).Row().Int(0).Int(1).Done());
+    EXPECT_THROW(SavePacketFile(adtDoc, name, pfXml), EPacketError);
+    TAtomicFileWriter::InjectWriteFailure(100, ENOSPC);
+    EXPECT_THROW(SavePacketFile(doc, name, pfXml), Exception);
+    TAtomicFileWriter::InjectWriteFailure(-1, 0);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), saved);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.cds")});
 }
