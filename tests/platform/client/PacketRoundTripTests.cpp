@@ -588,3 +588,31 @@ TEST(PacketRoundTrip, SavesAtomically)
     EXPECT_EQ(f.readAll(), saved);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.cds")});
 }
+
+TEST(PacketRoundTrip, FieldsAfterANestedFieldAreElements)
+{
+    TPacketMetadata m;
+    m.Fields = {Field("A", Int32), NestedField("N", {Field("X", Int32)}), Width("B", 0x00490001, 20), Field("C", Int32)};
+    TPacketDocument doc = std::move(TDocBuilder(m)
+                                        .Row().Int(1).Nested().Row().Int(5).EndNested().Bytes("a<b").Null()
+                                        .Row().Int(2).Null().Null().Int(3)
+                                        .Row().Int(3).Nested().EndNested().Bytes("").Int(4)
+                                        .Row(prsModified).Int(4).Null().Null().Null()
+                                        .Done());
+    const QByteArray xml = SaveDocument(doc, pfXml);
+    EXPECT_TRUE(xml.contains("<ROW A=\"1\"><N><ROWN X=\"5\"/></N><B>a&lt;b</B></ROW>"));
+    EXPECT_TRUE(xml.contains("<ROW A=\"2\"><C>3</C></ROW>"));
+    EXPECT_TRUE(xml.contains("<ROW A=\"3\"><N></N><B></B><C>4</C></ROW>"));
+    // In a modified row an absent nested table would mean "as before": NULL goes as empty.
+    EXPECT_TRUE(xml.contains("<ROW RowState=\"8\" A=\"4\"><N></N></ROW>"));
+    TPacketDocument back = LoadDocument(xml);
+    EXPECT_EQ(back.Cell(0, 1, 1).State, pcsNull);
+    EXPECT_EQ(back.Cell(0, 2, 1).State, pcsValue);
+    EXPECT_EQ(back.NestedCount(0, 2, 1), 0);
+    EXPECT_EQ(back.Cell(0, 2, 2).Size, 0);
+    EXPECT_EQ(back.Cell(0, 2, 2).State, pcsValue);
+    TPacketDocument fromBinary = LoadDocument(SaveDocument(back, pfBinary));
+    EXPECT_EQ(CompareDocuments(back, fromBinary), QString());
+    for (qint64 r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(CellText(back.Cell(0, r, c)), CellText(doc.Cell(0, r, c))) << r << "," << c;
+}
