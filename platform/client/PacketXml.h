@@ -63,6 +63,7 @@ private:
 
     bool FUtf8;
     int FCodePage = 1252;
+    bool FSingleByte = true;
     bool FDelta = false;
     const TPacketMetadata* FMeta = nullptr;
     TPacketBuffer FOut;

@@ -616,3 +616,23 @@ TEST(PacketRoundTrip, FieldsAfterANestedFieldAreElements)
     for (qint64 r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c) EXPECT_EQ(CellText(back.Cell(0, r, c)), CellText(doc.Cell(0, r, c))) << r << "," << c;
 }
+
+TEST(PacketXmlReading, MultiByteCodePageText)
+{
+    // Shift-JIS (LCID 1041): the trail byte of U+30BD is a backslash.
+    TPacketMetadata m;
+    m.Fields = {Width("S", 0x00490001, 20)};
+    m.Params.Set(TPacketParam::MakeInt("LCID", Int32, 1041));
+    const QByteArray sjis = QByteArray::fromHex("835C8341");
+    TPacketDocument doc = std::move(TDocBuilder(m).Row().Bytes(sjis).Done());
+    for (TPacketFormat f : {pfXml, pfXmlUtf8}) {
+        const QByteArray xml = SaveDocument(doc, f);
+        TPacketDocument back = LoadDocument(xml);
+        EXPECT_EQ(back.Cell(0, 0, 0).Bytes(), QByteArrayView(sjis)) << f;
+    }
+    EXPECT_TRUE(SaveDocument(doc, pfXmlUtf8).contains("S=\"\xE3\x82\xBD\xE3\x82\xA2\""));
+    // A wide string written with raw bytes of the packet's code page by another program.
+    const QByteArray xml = "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"W\" fieldtype=\"string.uni\" WIDTH=\"20\"/></FIELDS>"
+                           "<PARAMS LCID=\"1041\"/></METADATA><ROWDATA><ROW W=\"\x83\x5C&amp;\x83\x41\"/></ROWDATA></DATAPACKET>";
+    EXPECT_EQ(LoadDocument(xml).Cell(0, 0, 0).WideText(), QStringLiteral("\u30BD&\u30A2"));
+}
