@@ -1,6 +1,7 @@
 #pragma once
 // A whole packet in memory in plain containers: metadata, and for each level its row statuses and
-// a flat array of cells, with the bytes of strings and blobs in one shared block.
+// cells (16 bytes each, in blocks that never move), with the bytes of strings and blobs in shared
+// chunks.
 // It is a sink (readers fill it) and a source (writers are fed from it). Movable, not copyable.
 
 #include "platform/client/PacketSink.h"
@@ -20,7 +21,7 @@ public:
     qint64 RowCount(int level = 0) const;
     quint8 Status(int level, qint64 row) const;
     // The cell as stored, "not changed" included. Data points into the document and stays valid
-    // until the document changes.
+    // until the document is loaded again or destroyed.
     TPacketCell Cell(int level, qint64 row, int column) const;
     // The rows of a nested column's value: first row in the nested level and count.
     qint64 NestedFirst(int level, qint64 row, int column) const;

@@ -151,10 +151,10 @@ void AppendPadded(TPacketBuffer& out, qint64 v, int width)
     out.Append(buf, len);
 }
 
-// Reads exactly n digits (n > 0).
+// Reads exactly n digits (0 < n <= 18, so that the number fits).
 bool Digits(std::string_view& s, int n, qint64& v)
 {
-    if (qsizetype(s.size()) < n) return false;
+    if (n > 18 || qsizetype(s.size()) < n) return false;
     v = 0;
     for (int i = 0; i < n; ++i) {
         if (s[size_t(i)] < '0' || s[size_t(i)] > '9') return false;
