@@ -54,7 +54,9 @@ TEST_P(DBaseSampleTest, StructureAndEveryValueRead)
     auto table = OpenSample(QString::fromLatin1(c.File));
     EXPECT_EQ(table->RecordCount(), c.Records);
     EXPECT_EQ(table->FieldDefs().Count(), c.Fields);
-    if (c.Types) EXPECT_EQ(FieldTypes(*table), QString::fromLatin1(c.Types));
+    if (c.Types) {
+        EXPECT_EQ(FieldTypes(*table), QString::fromLatin1(c.Types));
+    }
     const bool memoFileMissing = QString::fromLatin1(c.File).endsWith(QStringLiteral("dbase_8c.dbf"));
     int records = 0;
     for (table->First(); !table->Eof(); table->Next()) {
