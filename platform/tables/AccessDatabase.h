@@ -1,7 +1,9 @@
 #pragma once
-// Access databases (.mdb, Jet 3 and Jet 4). The reading itself lives in an optional back end
-// built only when its library is on the machine; without it every attempt to open an Access
-// database says that this build does not support them.
+// Access databases (.mdb, Jet 3 and Jet 4). They are read by an optional reader program,
+// quarrow-mdb, built with the mdbtools library when it is on the machine. The program runs it
+// as a process of its own and watches it: a damaged file that makes the library crash, loop
+// or run out of memory ends in a clear error here. Without the reader every attempt to open an
+// Access database says that this build does not support them.
 
 #include "platform/tables/TableReader.h"
 
@@ -24,6 +26,8 @@ public:
 };
 
 bool AccessDatabasesSupported();
+// How long the reader may stay silent before it counts as hung (20 s unless changed).
+void SetAccessReaderTimeout(int milliseconds);
 // Opens an Access database for reading. codePage, when not 0, is the code page of Jet 3 text
 // (Jet 3 files record none that can be trusted; Windows-1252 otherwise). Raises EDatabaseError
 // for a file that is not an Access database, and "not supported in this build" without the

@@ -443,18 +443,18 @@ bool TDBaseReader::ReadValue(int record, int field, TVariant& value)
             value = TVariant(d);
             return true;
         }
-        return ReadMemo(c, p, record, value);
+        return ReadMemo(c, p, record, field, value);
     case '?': {
         value = TVariant::FromBytes(QByteArray(reinterpret_cast<const char*>(p), c.Length));
         return true;
     }
     default:
-        if (IsMemoType(c.Type)) return ReadMemo(c, p, record, value);
+        if (IsMemoType(c.Type)) return ReadMemo(c, p, record, field, value);
         return false;
     }
 }
 
-bool TDBaseReader::ReadMemo(const TColumn& column, const uchar* data, int record, TVariant& value)
+bool TDBaseReader::ReadMemo(const TColumn& column, const uchar* data, int record, int field, TVariant& value)
 {
     // The field holds the number of the memo's first block: ten digits, or four bytes.
     quint32 block = 0;
@@ -472,52 +472,56 @@ bool TDBaseReader::ReadMemo(const TColumn& column, const uchar* data, int record
     if (block == 0) return false;
 
     if (!FMemoFileChecked) {
-        FMemoFileChecked = true;
         const QString first = FindCompanionFile(FileName(), FMemoKind == mkFpt ? QStringLiteral("fpt") : QStringLiteral("dbt"));
         const QString second = first.isEmpty() ? FindCompanionFile(FileName(), FMemoKind == mkFpt ? QStringLiteral("dbt") : QStringLiteral("fpt")) : QString();
         const QString name = first.isEmpty() ? second : first;
         if (!name.isEmpty()) {
-            FMemoFile = std::make_unique<TTableFile>(name, 64 * 1024);
+            auto file = std::make_unique<TTableFile>(name, 64 * 1024);
             const bool fpt = name.endsWith(QStringLiteral(".fpt"), Qt::CaseInsensitive);
-            FMemoKind = fpt ? mkFpt : mkDbt;
-            const uchar* h = FMemoFile->View(0, 32);
-            if (!h) TableDamaged(name, QStringLiteral("its header is missing"));
+            const uchar* h = file->View(0, 32);
+            if (!h) Damaged(QStringLiteral("its memo file \"%1\" has no complete header").arg(QDir::toNativeSeparators(name)));
+            int blockSize = 512;
             if (fpt) {
-                FMemoBlockSize = GetU16BE(h + 6);
+                blockSize = GetU16BE(h + 6);
             } else {
                 // dBASE IV and later record their block size; dBASE III uses 512.
                 const int size = GetU16LE(h + 20);
-                FMemoBlockSize = FVersion == 0x83 || size == 0 ? 512 : size;
+                blockSize = FVersion == 0x83 || size == 0 ? 512 : size;
             }
-            if (FMemoBlockSize < 1) TableDamaged(name, QStringLiteral("its block size is 0"));
+            if (blockSize < 1) Damaged(QStringLiteral("its memo file \"%1\" gives no block size").arg(QDir::toNativeSeparators(name)));
+            FMemoFile = std::move(file);
+            FMemoKind = fpt ? mkFpt : mkDbt;
+            FMemoBlockSize = blockSize;
         }
+        FMemoFileChecked = true;
     }
     const QString kind = FMemoKind == mkFpt ? QStringLiteral(".fpt") : QStringLiteral(".dbt");
     if (!FMemoFile)
         DatabaseError(QStringLiteral("The memo file of table \"%1\" (%2) is missing").arg(QDir::toNativeSeparators(FileName()), kind));
     TTableFile& memo = *FMemoFile;
     auto damaged = [&](const QString& detail) {
-        TableDamaged(memo.FileName(), QStringLiteral("%1 (record %2)").arg(detail).arg(record + 1));
+        TableDamaged(FileName(), QStringLiteral("the memo of field \"%1\" in record %2 %3 (memo file \"%4\")")
+                                     .arg(FFields[size_t(field)].Name).arg(record + 1).arg(detail, QDir::toNativeSeparators(memo.FileName())));
     };
     const qint64 offset = qint64(block) * FMemoBlockSize;
     QByteArray bytes;
     bool binary = column.Binary;
     if (FMemoKind == mkFpt) {
         const uchar* h = memo.View(offset, 8);
-        if (!h) damaged(QStringLiteral("a memo lies beyond the end of the file"));
+        if (!h) damaged(QStringLiteral("lies beyond the end of the memo file"));
         const quint32 type = GetU32BE(h);
         const quint32 length = GetU32BE(h + 4);
-        if (qint64(length) > memo.Size() - offset - 8) damaged(QStringLiteral("a memo runs past the end of the file"));
+        if (qint64(length) > memo.Size() - offset - 8) damaged(QStringLiteral("runs past the end of the memo file"));
         if (type != 1) binary = true;
-        if (!memo.Read(offset + 8, qsizetype(length), bytes)) damaged(QStringLiteral("a memo cannot be read"));
+        if (!memo.Read(offset + 8, qsizetype(length), bytes)) damaged(QStringLiteral("cannot be read"));
     } else {
         const uchar* h = memo.View(offset, qMin<qint64>(8, memo.Size() - offset));
-        if (!h || offset >= memo.Size()) damaged(QStringLiteral("a memo lies beyond the end of the file"));
+        if (!h || offset >= memo.Size()) damaged(QStringLiteral("lies beyond the end of the memo file"));
         if (memo.Size() - offset >= 8 && h[0] == 0xFF && h[1] == 0xFF && h[2] == 0x08 && h[3] == 0x00) {
             // dBASE IV block: its length counts the eight header bytes.
             const quint32 length = GetU32LE(h + 4);
-            if (length < 8 || qint64(length) > memo.Size() - offset) damaged(QStringLiteral("a memo runs past the end of the file"));
-            if (!memo.Read(offset + 8, qsizetype(length - 8), bytes)) damaged(QStringLiteral("a memo cannot be read"));
+            if (length < 8 || qint64(length) > memo.Size() - offset) damaged(QStringLiteral("runs past the end of the memo file"));
+            if (!memo.Read(offset + 8, qsizetype(length - 8), bytes)) damaged(QStringLiteral("cannot be read"));
         } else {
             // dBASE III: the text runs to the first end-of-file mark.
             qint64 pos = offset;
@@ -525,7 +529,7 @@ bool TDBaseReader::ReadMemo(const TColumn& column, const uchar* data, int record
             while (!ended && pos < memo.Size()) {
                 const qsizetype n = qsizetype(qMin<qint64>(4096, memo.Size() - pos));
                 const uchar* chunk = memo.View(pos, n);
-                if (!chunk) damaged(QStringLiteral("a memo cannot be read"));
+                if (!chunk) damaged(QStringLiteral("cannot be read"));
                 const uchar* mark = static_cast<const uchar*>(std::memchr(chunk, 0x1A, size_t(n)));
                 const qsizetype take = mark ? qsizetype(mark - chunk) : n;
                 bytes.append(reinterpret_cast<const char*>(chunk), take);

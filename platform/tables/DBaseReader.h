@@ -36,7 +36,7 @@ private:
     void ScanDeleted();
     const uchar* Record(int record);
     bool NullFlag(const uchar* record, int bit) const;
-    bool ReadMemo(const TColumn& column, const uchar* data, int record, TVariant& value);
+    bool ReadMemo(const TColumn& column, const uchar* data, int record, int field, TVariant& value);
     [[noreturn]] void Damaged(const QString& detail) const;
 
     TTableFile FFile;

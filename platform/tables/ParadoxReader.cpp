@@ -304,12 +304,12 @@ bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
         value = TVariant::FromBytes(QByteArray(reinterpret_cast<const char*>(p), column.Width));
         return true;
     default:
-        if (IsBlobType(column.Type)) return ReadBlob(column, p, record, value);
+        if (IsBlobType(column.Type)) return ReadBlob(column, p, record, field, value);
         return false;
     }
 }
 
-bool TParadoxReader::ReadBlob(const TColumn& column, const uchar* data, int record, TVariant& value)
+bool TParadoxReader::ReadBlob(const TColumn& column, const uchar* data, int record, int field, TVariant& value)
 {
     const int leader = column.Width - BlobPointerSize;
     const uchar* pointer = data + leader;
@@ -321,7 +321,7 @@ bool TParadoxReader::ReadBlob(const TColumn& column, const uchar* data, int reco
         // Short values live in the record itself.
         bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(length));
     } else {
-        bytes = ReadBlobFile(offset, length, record);
+        bytes = ReadBlobFile(offset, length, record, field);
     }
     switch (column.Type) {
     case pxMemo:
@@ -339,7 +339,7 @@ bool TParadoxReader::ReadBlob(const TColumn& column, const uchar* data, int reco
     return true;
 }
 
-QByteArray TParadoxReader::ReadBlobFile(qint64 offset, quint32 length, int record)
+QByteArray TParadoxReader::ReadBlobFile(qint64 offset, quint32 length, int record, int field)
 {
     if (!FBlobFileChecked) {
         FBlobFileChecked = true;
@@ -350,30 +350,31 @@ QByteArray TParadoxReader::ReadBlobFile(qint64 offset, quint32 length, int recor
         DatabaseError(QStringLiteral("The blob file of table \"%1\" (.mb) is missing").arg(QDir::toNativeSeparators(FileName())));
     const QString& blobName = FBlobFile->FileName();
     auto damaged = [&](const QString& detail) {
-        TableDamaged(blobName, QStringLiteral("%1 (record %2)").arg(detail).arg(record + 1));
+        TableDamaged(FileName(), QStringLiteral("the blob of field \"%1\" in record %2 %3 (blob file \"%4\")")
+                                     .arg(FFields[size_t(field)].Name).arg(record + 1).arg(detail, QDir::toNativeSeparators(blobName)));
     };
     const quint32 index = quint32(offset) & 0xFF;
     const qint64 blockOffset = offset & ~qint64(0xFF);
-    if (qint64(length) > FBlobFile->Size()) damaged(QStringLiteral("a blob is longer than the file"));
+    if (qint64(length) > FBlobFile->Size()) damaged(QStringLiteral("is longer than the blob file"));
     constexpr int BlockHeader = 12;
     const uchar* header = FBlobFile->View(blockOffset, BlockHeader);
-    if (!header) damaged(QStringLiteral("a blob lies beyond the end of the file"));
+    if (!header) damaged(QStringLiteral("lies beyond the end of the blob file"));
     qint64 start = 0;
     if (index == 0xFF) {
         // A block of its own: type 2, then the length, the modification number and the data.
-        if (header[0] != 2 || GetU32LE(header + 3) != length) damaged(QStringLiteral("a blob block is not where the table points"));
+        if (header[0] != 2 || GetU32LE(header + 3) != length) damaged(QStringLiteral("is not in the block the table points to"));
         start = blockOffset + 9;
     } else {
         // A block shared by small blobs: type 3 and a table of 64 five-byte entries.
-        if (header[0] != 3 || index >= 64) damaged(QStringLiteral("a blob block is not where the table points"));
+        if (header[0] != 3 || index >= 64) damaged(QStringLiteral("is not in the block the table points to"));
         const uchar* entry = FBlobFile->View(blockOffset + BlockHeader + index * 5, 5);
-        if (!entry || entry[1] == 0) damaged(QStringLiteral("a blob entry is empty"));
+        if (!entry || entry[1] == 0) damaged(QStringLiteral("has an empty entry"));
         const quint32 stored = (quint32(entry[1]) - 1) * 16 + entry[4];
-        if (stored != length) damaged(QStringLiteral("a blob entry has another length than the table says"));
+        if (stored != length) damaged(QStringLiteral("has another length than the table says"));
         start = blockOffset + qint64(entry[0]) * 16;
     }
     QByteArray bytes;
-    if (!FBlobFile->Read(start, qsizetype(length), bytes)) damaged(QStringLiteral("a blob runs past the end of the file"));
+    if (!FBlobFile->Read(start, qsizetype(length), bytes)) damaged(QStringLiteral("runs past the end of the blob file"));
     return bytes;
 }
 

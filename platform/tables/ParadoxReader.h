@@ -35,8 +35,8 @@ private:
     void ReadHeader();
     void ReadBlockList();
     const uchar* Record(int record);
-    bool ReadBlob(const TColumn& column, const uchar* data, int record, TVariant& value);
-    QByteArray ReadBlobFile(qint64 offset, quint32 length, int record);
+    bool ReadBlob(const TColumn& column, const uchar* data, int record, int field, TVariant& value);
+    QByteArray ReadBlobFile(qint64 offset, quint32 length, int record, int field);
     [[noreturn]] void Damaged(const QString& detail) const;
 
     TTableFile FFile;
