@@ -534,7 +534,9 @@ void TDataSet::ResyncCursor(int fallbackPosition)
 {
     const int count = FrameworkCount();
     if (FInsertPos >= 0) {
-        FInsertPos = qBound(0, FInsertPos, count - 1);
+        // The new row keeps its place; an appended one stays the last.
+        FInsertPos = FEditBuffer.IsAppend() ? count - 1 : qBound(0, FInsertPos, count - 1);
+        FEditBuffer.FInsertPosition = FInsertPos;
         FCurPos = FReadPos = FInsertPos;
         FCurId = NoRecord;
     } else {
@@ -728,6 +730,10 @@ void TDataSet::BeginInsertAppend(bool append)
         InternalInitRecord(FEditBuffer);
     } catch (...) {
         FEditBuffer.Release();
+        try {
+            InternalCancel();
+        } catch (...) {
+        }
         throw;
     }
     FInsertPos = pos;
@@ -1157,6 +1163,30 @@ bool TDataSet::LocateMatches(const std::vector<TLocateKey>& keys, TLocateOptions
         }
     }
     return true;
+}
+
+bool TDataSet::FindRecord(bool restart, bool goForward)
+{
+    CheckBrowseMode();
+    DoBeforeScroll();
+    FFound = false;
+    const int count = ViewCount();
+    const int current = CurrentViewPosition();
+    int pos = restart ? (goForward ? 0 : count - 1) : (goForward ? current + 1 : current - 1);
+    const int step = goForward ? 1 : -1;
+    for (; pos >= 0 && pos < count; pos += step) {
+        if (RecordMatchesFilter(ViewRecord(pos))) {
+            FFound = true;
+            break;
+        }
+    }
+    if (FFound) {
+        SetCursor(FrameworkFromView(pos));
+        FBof = FEof = false;
+        NotifyWindow(deDataSetChange, wmCenter);
+        DoAfterScroll();
+    }
+    return FFound;
 }
 
 bool TDataSet::Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options)
