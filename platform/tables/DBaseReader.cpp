@@ -115,7 +115,6 @@ TDBaseReader::TDBaseReader(const QString& fileName, int codePage)
     : TTableReader(fileName), FFile(fileName), FOverrideCodePage(codePage)
 {
     ReadHeader();
-    ScanDeleted();
 }
 
 TDBaseReader::~TDBaseReader() = default;
@@ -269,8 +268,24 @@ void TDBaseReader::ReadHeader()
     }
 }
 
-void TDBaseReader::ScanDeleted()
+int TDBaseReader::RecordCount() const
 {
+    ScanDeleted();
+    return FRecordCount;
+}
+
+int TDBaseReader::DeletedCount() const
+{
+    ScanDeleted();
+    return int(FDeleted.size());
+}
+
+void TDBaseReader::ScanDeleted() const
+{
+    if (FScanned) return;
+    FDeleted.clear();
+    FCurrent = -1;
+    FCurrentData = nullptr;
     // One pass over the flags of all records, through the file window.
     const qint64 chunkRecords = qMax<qint64>(1, (1 << 20) / FRecordLength);
     for (qint64 first = 0; first < FPhysicalCount; first += chunkRecords) {
@@ -283,11 +298,13 @@ void TDBaseReader::ScanDeleted()
     FDeletedShifted.resize(FDeleted.size());
     for (size_t i = 0; i < FDeleted.size(); ++i) FDeletedShifted[i] = qint64(FDeleted[i]) - qint64(i);
     FRecordCount = int(FPhysicalCount - FDeleted.size());
+    FScanned = true;
 }
 
 const uchar* TDBaseReader::Record(int record)
 {
     if (record == FCurrent && FCurrentData) return FCurrentData;
+    ScanDeleted();
     if (record < 0 || record >= FRecordCount) DatabaseError(QStringLiteral("Record %1 is out of range").arg(record + 1));
     qint64 physical = record;
     if (!FDeleted.empty())

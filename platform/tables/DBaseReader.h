@@ -11,14 +11,14 @@ public:
     explicit TDBaseReader(const QString& fileName, int codePage = 0);
     ~TDBaseReader() override;
 
-    int RecordCount() const override { return FRecordCount; }
+    int RecordCount() const override;
     bool ReadValue(int record, int field, TVariant& value) override;
 
     quint8 VersionByte() const { return FVersion; }
     // The code page the header declares (0: none).
     int DeclaredCodePage() const { return FDeclaredCodePage; }
     // Records flagged deleted (not readable).
-    int DeletedCount() const { return int(FDeleted.size()); }
+    int DeletedCount() const;
 
 private:
     enum TMemoKind { mkNone, mkDbt, mkFpt };
@@ -33,13 +33,14 @@ private:
     };
 
     void ReadHeader();
-    void ScanDeleted();
+    // The deletion flags are read on first need: reading only the structure reads no records.
+    void ScanDeleted() const;
     const uchar* Record(int record);
     bool NullFlag(const uchar* record, int bit) const;
     bool ReadMemo(const TColumn& column, const uchar* data, int record, int field, TVariant& value);
     [[noreturn]] void Damaged(const QString& detail) const;
 
-    TTableFile FFile;
+    mutable TTableFile FFile;
     std::unique_ptr<TTableFile> FMemoFile;
     bool FMemoFileChecked = false;
     TMemoKind FMemoKind = mkNone;
@@ -57,11 +58,12 @@ private:
     int FNullFlagsOffset = -1;
     int FNullFlagsLength = 0;
     quint32 FPhysicalCount = 0;
-    int FRecordCount = 0;
+    mutable bool FScanned = false;
+    mutable int FRecordCount = 0;
     // Physical numbers of deleted records, ascending, each minus its index: the number of
     // deleted records before visible record v is the count of entries <= v.
-    std::vector<quint32> FDeleted;
-    std::vector<qint64> FDeletedShifted;
-    int FCurrent = -1;
-    const uchar* FCurrentData = nullptr;
+    mutable std::vector<quint32> FDeleted;
+    mutable std::vector<qint64> FDeletedShifted;
+    mutable int FCurrent = -1;
+    mutable const uchar* FCurrentData = nullptr;
 };

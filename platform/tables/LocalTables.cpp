@@ -24,7 +24,14 @@ void TTableDataSet::SetCodePage(int codePage)
 
 void TTableDataSet::InternalInitFieldDefs()
 {
-    std::unique_ptr<TTableReader> reader = CreateReader();
+    // Opening starts a fresh reader and keeps it; an update of the definitions uses the open
+    // one, or a temporary one while closed.
+    std::unique_ptr<TTableReader> created;
+    TTableReader* reader = FReader.get();
+    if (State() == dsOpening || !reader) {
+        created = CreateReader();
+        reader = created.get();
+    }
     FieldDefs().Clear();
     for (const TTableFieldInfo& info : reader->Fields()) {
         // Some tables repeat a name; the later field gets a number so that every field can be
@@ -34,8 +41,7 @@ void TTableDataSet::InternalInitFieldDefs()
         TFieldDef* def = FieldDefs().Add(name, info.DataType, info.Size, info.Required);
         def->SetPrecision(info.Precision);
     }
-    // Opening keeps the reader; a definitions-only update lets it go.
-    if (State() == dsOpening) FReader = std::move(reader);
+    if (State() == dsOpening) FReader = std::move(created);
 }
 
 void TTableDataSet::InternalOpen()

@@ -146,6 +146,74 @@ TEST_P(DamagedTableTest, FlippedBitsReadOrFailClearly)
         flipAndRead(copy.Memo(), copy.MemoOriginal(), random.bounded(copy.MemoOriginal().size()), random.bounded(8));
 }
 
+// Named damage: bytes written over a sample, and what the error says.
+TEST(DamagedTable, NamedDamageGivesItsOwnMessage)
+{
+    const struct {
+        const char* Table;
+        const char* Memo;
+        bool InMemo;
+        qint64 Offset;
+        QByteArray Bytes;
+        const char* Message;
+    } cases[] = {
+        // The only data block points to itself as the next one.
+        {"paradox/p5-fieldtypes/memo.db", "mb", false, 0x800, QByteArray("\x01\x00", 2), "chain of data blocks loops at block 1"},
+        {"paradox/p5-fieldtypes/memo.db", "mb", false, 0x0E, QByteArray("\x09\x00", 2), "data block 9 lies beyond the end of the file"},
+        {"paradox/p5-fieldtypes/memo.db", "mb", false, 0x804, QByteArray("\xFD\x00", 2), "impossible record count"},
+        {"paradox/p5-fieldtypes/memo.db", "mb", false, 0x78, QByteArray("\x63\x04", 2), "field 1 has the unknown type or size 99/4"},
+        {"paradox/p5-fieldtypes/memo.db", "mb", false, 0x04, QByteArray("\x01", 1), "is not a Paradox table (file type 1)"},
+        // The blob pointer of record 1 names a length the blob file cannot hold.
+        {"paradox/p5-fieldtypes/memo.db", "mb", false, 0x8FE, QByteArray("\xFF\xFF\xFF\x7F", 4),
+         "the blob of field \"MEMO\" in record 1 is longer than the blob file"},
+        {"paradox/p5-fieldtypes/memo.db", "mb", true, 0x1000, QByteArray("\x02", 1),
+         "the blob of field \"MEMO\" in record 1 is not in the block the table points to"},
+        // A header that promises two thousand million records.
+        {"dbase/dbase3/dbase_03.dbf", nullptr, false, 4, QByteArray("\xFF\xFF\xFF\x7F", 4), "it ends after 14 of its 2147483647 records"},
+        {"dbase/dbase3/dbase_03.dbf", nullptr, false, 10, QByteArray("\x10\x00", 2), "its fields are wider than its records"},
+        {"dbase/dbase3/dbase_03.dbf", nullptr, false, 0, QByteArray("\x99", 1), "is not a dBASE table"},
+        // The memo of record 1 points far past the memo file.
+        {"dbase/dbase3/dbase_83.dbf", "dbt", false, 513 + 780, QByteArray(" 999999999"),
+         "the memo of field \"DESC\" in record 1 lies beyond the end of the memo file"},
+        {"dbase/vfp/calls.dbf", "FPT", true, 0x204, QByteArray("\x7F\xFF\xFF\xFF", 4),
+         "the memo of field \"NOTES\" in record 1 runs past the end of the memo file"},
+    };
+    for (const auto& c : cases) {
+        TDamagedCopy copy(QString::fromLatin1(c.Table), c.Memo ? QString::fromLatin1(c.Memo) : QString());
+        const QString target = c.InMemo ? copy.Memo() : copy.Table();
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(c.Offset);
+        f.write(c.Bytes);
+        f.close();
+        const QString message = ReadTable(copy.Table());
+        EXPECT_TRUE(message.contains(QString::fromLatin1(c.Message))) << c.Table << ": " << message.toStdString();
+        EXPECT_TRUE(message.contains(QFileInfo(copy.Table()).fileName())) << message.toStdString();
+    }
+}
+
+// A table whose memo file is missing reads everything but the memos that live there.
+TEST(DamagedTable, MissingBlobFileFailsOnlyTheValuesThatNeedIt)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("memo.db"));
+    WriteWholeFile(file, ReadWholeFile(TablePath(QStringLiteral("paradox/p5-fieldtypes/memo.db"))));
+    TTable table;
+    table.SetTableName(file);
+    table.Open();
+    table.Last();
+    EXPECT_EQ(table.FieldByName("MEMO")->AsString(), "01234567890\n");
+    table.First();
+    EXPECT_EQ(table.FieldByName("Id")->AsInteger(), 1);
+    try {
+        (void)table.FieldByName("MEMO")->AsString();
+        ADD_FAILURE() << "a memo read without the blob file";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("blob file"))) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("memo.db"))) << e.Message().toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Samples, DamagedTableTest, ::testing::ValuesIn(DamageCases),
                          [](const auto& info) {
                              QString name = QString::fromLatin1(info.param.Table).section(QLatin1Char('/'), 1);
