@@ -19,7 +19,6 @@ public:
     // The code page the header declares (0: none).
     int DeclaredCodePage() const { return FDeclaredCodePage; }
     bool Keyed() const { return FKeyFields > 0; }
-    bool Encrypted() const { return FEncryption != 0; }
 
 private:
     struct TColumn {
