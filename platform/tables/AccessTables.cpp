@@ -2,12 +2,30 @@
 
 namespace {
 
-// The "Data Source" of a connection string; a text without any "key=value" is the file.
+// The "Data Source" of a connection string ("key=value" items separated by ";", a value
+// possibly quoted); a text without any "key=value" is the file itself.
 QString DataSourceOf(const QString& connectionString)
 {
     if (!connectionString.contains(QLatin1Char('='))) return connectionString.trimmed();
-    const QStringList parts = connectionString.split(QLatin1Char(';'), Qt::SkipEmptyParts);
-    for (const QString& part : parts) {
+    QStringList items;
+    QString item;
+    QChar quote;
+    for (const QChar ch : connectionString) {
+        if (!quote.isNull()) {
+            if (ch == quote) quote = QChar();
+            item += ch;
+        } else if (ch == QLatin1Char(';')) {
+            items << item;
+            item.clear();
+        } else {
+            if ((ch == QLatin1Char('"') || ch == QLatin1Char('\'')) && item.section(QLatin1Char('='), 1).trimmed().isEmpty()
+                && item.contains(QLatin1Char('=')))
+                quote = ch;
+            item += ch;
+        }
+    }
+    items << item;
+    for (const QString& part : items) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
         if (eq < 0) continue;
         if (part.left(eq).trimmed().compare(QStringLiteral("Data Source"), Qt::CaseInsensitive) != 0) continue;

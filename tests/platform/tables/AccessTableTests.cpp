@@ -153,6 +153,25 @@ TEST(AccessDatabase, DecimalColumns)
     EXPECT_EQ(RowText(table), "some data|1|0|0|4|-1|1");
 }
 
+TEST(AccessDatabase, ConnectionStringNamesTheFile)
+{
+    const struct {
+        const char* Text;
+        const char* File;
+    } cases[] = {
+        {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\data\\orders.mdb;Persist Security Info=False", "C:\\data\\orders.mdb"},
+        {"data source = /srv/a b.mdb ; Mode=Read", "/srv/a b.mdb"},
+        {"Provider=x;Data Source=\"/srv/semi;colon.mdb\";Jet OLEDB:Engine Type=5", "/srv/semi;colon.mdb"},
+        {"/srv/plain.mdb", "/srv/plain.mdb"},
+        {"Provider=Microsoft.Jet.OLEDB.4.0", ""},
+    };
+    for (const auto& c : cases) {
+        TADOConnection connection;
+        connection.SetConnectionString(QString::fromUtf8(c.Text));
+        EXPECT_EQ(connection.DataSource(), QString::fromUtf8(c.File)) << c.Text;
+    }
+}
+
 TEST(AccessDatabase, ClearErrors)
 {
     auto message = [](const std::function<void()>& action) {

@@ -15,6 +15,9 @@ struct TDBaseCase {
     const char* Types;   // the type of every field, in order
 };
 
+void PrintTo(const TDBaseCase& c, std::ostream* os) { *os << c.File; }
+
+
 QString FieldTypes(const TDataSet& dataSet)
 {
     QStringList types;

@@ -86,6 +86,9 @@ struct TDamageCase {
     const char* Memo;   // extension of the memo file, or nullptr
 };
 
+void PrintTo(const TDamageCase& c, std::ostream* os) { *os << c.Table; }
+
+
 const TDamageCase DamageCases[] = {
     {"paradox/p5-fieldtypes/memo.db", "mb"},
     {"paradox/p5-fieldtypes/bcd.db", nullptr},

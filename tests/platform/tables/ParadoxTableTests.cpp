@@ -14,6 +14,9 @@ struct TParadoxCase {
     const char* Fields;
 };
 
+void PrintTo(const TParadoxCase& c, std::ostream* os) { *os << c.File; }
+
+
 // Every Paradox table of the samples: version, code page, records and field definitions.
 const TParadoxCase ParadoxCases[] = {
     {"paradox/p3-other/PCL.DB", 30, 0, 161,
