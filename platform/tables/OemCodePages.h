@@ -1,7 +1,8 @@
 #pragma once
 // Text of Paradox and dBASE tables. Tables declare DOS or Macintosh code pages, which the
 // program's 8-bit strings (Windows code pages only) cannot carry; such text is carried over
-// byte by byte into the Windows page of the same script, as the old engines transliterated it.
+// byte by byte into the Windows page of the same script, the way Windows programs have always
+// read such tables.
 // Windows pages stay as they are; a table without a page gets the default code page.
 
 #include <QByteArray>

@@ -59,8 +59,8 @@ TEST(TableDataSet, TableNameResolvesFolderExtensionAndType)
 TEST(TableDataSet, OpeningFailuresAreClearAndLeaveItClosed)
 {
     TTable table;
-    table.setObjectName(QStringLiteral("bdeSource"));
-    EXPECT_EQ(ErrorOf([&] { table.Open(); }), "bdeSource: Missing TableName property");
+    table.setObjectName(QStringLiteral("tblSource"));
+    EXPECT_EQ(ErrorOf([&] { table.Open(); }), "tblSource: Missing TableName property");
     table.SetTableName(TablePath(QStringLiteral("paradox/none.db")));
     EXPECT_TRUE(ErrorOf([&] { table.Open(); }).startsWith(QStringLiteral("Cannot open file")));
     table.SetTableName(TablePath(QStringLiteral("paradox/p3-other/PCL-READ.ME")));
