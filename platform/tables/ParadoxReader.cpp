@@ -101,10 +101,8 @@ void TParadoxReader::Damaged(const QString& detail) const
 void TParadoxReader::ReadHeader()
 {
     constexpr int MinHeader = 0x58;
-    const uchar* h = FFile.View(0, qsizetype(qMin<qint64>(FFile.Size(), 0x800)));
-    if (!h || FFile.Size() < MinHeader)
-        DatabaseError(QStringLiteral("\"%1\" is not a Paradox table: the file is too short").arg(QDir::toNativeSeparators(FileName())));
-    const qsizetype viewed = qsizetype(qMin<qint64>(FFile.Size(), 0x800));
+    const uchar* h = FFile.View(0, MinHeader);
+    if (!h) DatabaseError(QStringLiteral("\"%1\" is not a Paradox table: the file is too short").arg(QDir::toNativeSeparators(FileName())));
     FRecordSize = GetU16LE(h + 0x00);
     FHeaderSize = GetU16LE(h + 0x02);
     const quint8 fileType = h[0x04];
@@ -129,8 +127,9 @@ void TParadoxReader::ReadHeader()
     const bool extended = versionId >= 5;
     const int fieldInfo = extended ? 0x78 : 0x58;
     const int tableNameLength = versionId >= 12 ? 261 : 79;
-    if (FHeaderSize > viewed || fieldInfo + fieldCount * 2 > FHeaderSize)
-        Damaged(QStringLiteral("its header ends before its field list"));
+    h = FFile.View(0, FHeaderSize);
+    if (!h) Damaged(QStringLiteral("it ends inside its header"));
+    if (fieldInfo + fieldCount * 2 > FHeaderSize) Damaged(QStringLiteral("its header ends before its field list"));
     FEncryption = extended ? GetU32LE(h + 0x5C) : GetU32LE(h + 0x25);
     FDeclaredCodePage = extended ? GetU16LE(h + 0x6A) : 0;
     FText = TTableText(FDeclaredCodePage, FOverrideCodePage);

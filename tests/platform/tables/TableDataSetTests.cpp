@@ -215,3 +215,70 @@ TEST(TableDataSet, VisualFoxProNullAndVaryingLengthFlags)
 }
 
 } // namespace
+
+namespace {
+
+// A Paradox 7 table made here: alpha fields of ten characters, each record holding its
+// number in every field; the header grows past 2 KB with many long field names.
+QByteArray WideParadoxTable(int fieldCount, int records)
+{
+    auto put16 = [](QByteArray& b, int at, int v) { b[at] = char(v & 0xFF); b[at + 1] = char((v >> 8) & 0xFF); };
+    QByteArray names;
+    for (int i = 0; i < fieldCount; ++i) names += QByteArray("A rather long field name ") + QByteArray::number(i).rightJustified(3, '0') + '\0';
+    const int fieldInfo = 0x78;
+    const int used = fieldInfo + fieldCount * 2 + 4 + fieldCount * 4 + 261 + int(names.size()) + fieldCount * 2 + 16;
+    const int headerSize = (used + 0x7FF) / 0x800 * 0x800;
+    const int recordSize = fieldCount * 10;
+    const int blockSize = 0x8000;
+    const int perBlock = (blockSize - 6) / recordSize;
+    const int blocks = (records + perBlock - 1) / perBlock;
+    QByteArray h(headerSize, '\0');
+    put16(h, 0x00, recordSize);
+    put16(h, 0x02, headerSize);
+    h[0x04] = 2;
+    h[0x05] = 32;
+    h[0x06] = char(records);
+    put16(h, 0x0A, blocks);
+    put16(h, 0x0C, blocks);
+    put16(h, 0x0E, blocks ? 1 : 0);
+    put16(h, 0x10, blocks);
+    put16(h, 0x21, fieldCount);
+    h[0x39] = 12;
+    put16(h, 0x6A, 1252);
+    for (int i = 0; i < fieldCount; ++i) {
+        h[fieldInfo + 2 * i] = 0x01;
+        h[fieldInfo + 2 * i + 1] = 10;
+    }
+    h.replace(fieldInfo + fieldCount * 6 + 4 + 261, int(names.size()), names);
+    QByteArray data;
+    for (int b = 0; b < blocks; ++b) {
+        QByteArray block(blockSize, '\0');
+        const int count = qMin(perBlock, records - b * perBlock);
+        put16(block, 0, b + 1 < blocks ? b + 2 : 0);
+        put16(block, 2, b);
+        put16(block, 4, (count - 1) * recordSize);
+        for (int r = 0; r < count; ++r)
+            for (int f = 0; f < fieldCount; ++f) {
+                const QByteArray value = "R" + QByteArray::number(b * perBlock + r);
+                block.replace(6 + r * recordSize + f * 10, int(value.size()), value);
+            }
+        data += block;
+    }
+    return h + data;
+}
+
+TEST(TableDataSet, WideParadoxTableWithAHeaderBeyondTwoKilobytes)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("wide.db"));
+    WriteWholeFile(file, WideParadoxTable(255, 30));
+    TTable table;
+    table.SetTableName(file);
+    table.Open();
+    ASSERT_EQ(table.FieldCount(), 255);
+    EXPECT_EQ(table.Fields()[254]->FieldName(), "A rather long field name 254");
+    EXPECT_EQ(table.RecordCount(), 30);
+    EXPECT_EQ(ColumnText(table, QStringLiteral("A rather long field name 254")).mid(27), QStringList({"R27", "R28", "R29"}));
+}
+
+} // namespace
