@@ -16,6 +16,11 @@ namespace {
 
 std::atomic<int> GReaderTimeout{20000};
 
+} // namespace
+
+#ifdef QUARROW_HAVE_MDBTOOLS
+namespace {
+
 QString Native(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
 
 [[noreturn]] void Damaged(const QString& fileName, const QString& detail)
@@ -25,7 +30,6 @@ QString Native(const QString& fileName) { return QDir::toNativeSeparators(fileNa
 
 QString ReaderPath()
 {
-#ifdef QUARROW_HAVE_MDBTOOLS
     if (QCoreApplication::instance()) {
         const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("quarrow-mdb"));
         if (QFileInfo(beside).isExecutable()) return beside;
@@ -33,7 +37,6 @@ QString ReaderPath()
 #ifdef QUARROW_MDB_READER
     const QString built = QStringLiteral(QUARROW_MDB_READER);
     if (QFileInfo(built).isExecutable()) return built;
-#endif
 #endif
     return {};
 }
@@ -477,10 +480,15 @@ std::unique_ptr<TTableReader> TMdbDatabase::OpenTable(const QString& name)
 }
 
 } // namespace
+#endif
 
 bool AccessDatabasesSupported()
 {
+#ifdef QUARROW_HAVE_MDBTOOLS
     return !ReaderPath().isEmpty();
+#else
+    return false;
+#endif
 }
 
 void SetAccessReaderTimeout(int milliseconds)
