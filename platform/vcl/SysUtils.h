@@ -32,6 +32,11 @@ public:
 };
 class EFCreateError : public EInOutError { public: using EInOutError::EInOutError; };
 class EFOpenError : public EInOutError { public: using EInOutError::EInOutError; };
+// Stream errors: "Stream read error", "Stream write error".
+class EStreamError : public Exception { public: using Exception::Exception; };
+class EFilerError : public EStreamError { public: using EStreamError::EStreamError; };
+class EReadError : public EFilerError { public: using EFilerError::EFilerError; };
+class EWriteError : public EFilerError { public: using EFilerError::EFilerError; };
 class EListError : public Exception { public: using Exception::Exception; };
 class EInvalidOperation : public Exception { public: using Exception::Exception; };
 class EInvalidArgument : public Exception { public: using Exception::Exception; };
@@ -44,6 +49,13 @@ class EInvalidCast : public Exception { public: using Exception::Exception; };
 // Message formatting with the old "%d %s %f %x %g %e %n %m %u %%" specifiers,
 // optional index ("%1:s"), left alignment, width and precision.
 QString Format(const QString& fmt, std::initializer_list<QVariant> args);
+
+// Integer texts as the old runtime read them: optional blanks in front, a sign, decimal digits
+// or "$"/"0x" and hexadecimal digits (which cover the whole unsigned range of the type).
+bool TryStrToInt(const QString& text, int& value);
+bool TryStrToInt64(const QString& text, qint64& value);
+int StrToIntDef(const QString& text, int def);
+qint64 StrToInt64Def(const QString& text, qint64 def);
 
 // Date-time values: days since 1899-12-30 as a double, the fraction the time of day.
 using TDateTime = double;
