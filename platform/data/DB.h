@@ -627,16 +627,26 @@ protected:
     // The record interface. A dataset class keeps its records in its own store and serves
     // them through these members; the framework never copies a record.
     //
-    // The view is the ordered list of records the cursor walks (index order, filter, range and
-    // status filter applied). Positions in it are 0-based. The framework asks for positions
-    // and record ids on every move, so all three view members must answer in constant or
-    // logarithmic time.
+    // Record ids (TRecordId) are the class's own: any non-negative number that names one
+    // stored record while the dataset is open, unchanged when other records come and go, and
+    // not reused for another record while it is open. Bookmarks wrap them.
     //
-    // Opening: InternalInitFieldDefs fills FieldDefs (the definitions may already be there);
-    // the framework then makes the field objects from the definitions when there are none
-    // (DefaultFields) and binds each data field to its definition by name (FieldNo); then
-    // InternalOpen opens the store. InternalClose releases it; the framework then frees the
-    // default fields. Events are the framework's.
+    // The view is the ordered list of records the cursor walks (index order, filter, range,
+    // status filter and master restriction applied). Positions in it are 0-based. The
+    // framework asks for positions and ids on every move and every field read, so the three
+    // view members must answer in constant or logarithmic time.
+    //
+    // When the class changes its view by itself (a new index order, a status filter, the
+    // parent of a nested dataset moved, another cursor on the same store posted), it calls
+    // Resync() (keep the current record) or First(); the framework finds the cursor again by
+    // its record id and tells the controls.
+    //
+    // Opening: InternalInitFieldDefs fills FieldDefs (it may be called again on an open
+    // dataset by FieldDefs().Update(): refill them); the framework then makes the field
+    // objects from the definitions when there are none (DefaultFields) and binds each data
+    // field to its definition by name (FieldNo, 1-based); then InternalOpen opens the store.
+    // InternalClose releases it; the framework then frees the default fields. A class's
+    // destructor calls CloseOnDestroy(). Events are the framework's.
 
     virtual void InternalInitFieldDefs() {}
     virtual void InternalOpen() = 0;
@@ -661,13 +671,20 @@ protected:
     // The original value (before the changes the dataset keeps); the default is the stored value.
     virtual bool GetOldRecordValue(TRecordId id, const TField* field, TVariant& value) const;
 
-    // Editing. InternalEdit may refuse (raise) or lock; InternalInsert is told before a new
-    // row starts; InternalInitRecord may put default values into the new row's buffer.
-    // InternalPost stores the buffer: for an edit (RecordId() set) the assigned fields change,
-    // for a new record every field is stored (unassigned ones null) at InsertPosition(). It
-    // returns the id of the stored record. Raising leaves the dataset in its edit state.
-    // InternalDelete removes a record from the view. Afterwards the framework finds the cursor
-    // again through ViewPosition.
+    // Editing. The framework keeps the row being edited or inserted in its TEditBuffer; the
+    // store sees it only when it is posted.
+    // - InternalEdit(id): an edit of that record begins; may refuse (raise) or lock.
+    // - InternalInsert(append): a new row begins (before the current record, or at the end).
+    // - InternalInitRecord(buffer): may put default values into the new row (no events).
+    // - InternalPost(buffer): stores the row. An edit (RecordId() set) changes the assigned
+    //   fields of that record; a new record (IsInsert()) is stored with every data field,
+    //   unassigned ones null, before ViewRecord(InsertPosition()) or at the end. Returns the
+    //   id of the stored record. Raising (a key violation) leaves the dataset editing.
+    // - InternalCancel(): the edit or the new row is dropped (also when the dataset closes).
+    // - InternalDelete(id): removes the record from the view (the store may keep it as
+    //   deleted for its change log).
+    // After a post or a delete the framework finds the cursor again through ViewPosition: a
+    // posted record that left the view (filtered out) leaves the cursor at its old position.
     virtual void InternalEdit(TRecordId id) { Q_UNUSED(id); }
     virtual void InternalInsert(bool append) { Q_UNUSED(append); }
     virtual void InternalInitRecord(TEditBuffer& buffer) { Q_UNUSED(buffer); }
@@ -922,7 +939,9 @@ public:
     int RecordCount() const;
     // The row of the window field reads answer; the current record's row unless set. While
     // set, every field of the dataset reads that row (the new row and the edit buffer
-    // included) and nothing fires; the caller restores it.
+    // included), Bookmark and RecNo answer for it, and nothing fires; the caller restores it.
+    // Any row may be set, also outside the window (a view model reads every row this way:
+    // row = view position - FirstRecord()); rows past the records read null.
     int ActiveRecord() const;
     void SetActiveRecord(int row);
     // View position of the window's first row.

@@ -226,8 +226,8 @@ int TDataLink::RecordCount() const
 int TDataLink::ActiveRecord() const
 {
     if (!FActive) return 0;
-    const int row = DataSet()->FReadPos - FFirstRecord;
-    return row < 0 ? 0 : row;
+    const int pos = DataSet()->FReadPos;
+    return pos < 0 ? 0 : pos - FFirstRecord;
 }
 
 void TDataLink::SetActiveRecord(int row)

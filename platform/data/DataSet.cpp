@@ -534,7 +534,9 @@ void TDataSet::ResyncCursor(int fallbackPosition)
 {
     const int count = FrameworkCount();
     if (FInsertPos >= 0) {
-        FInsertPos = qBound(0, FInsertPos, count - 1);
+        // The new row keeps its place; an appended one stays the last.
+        FInsertPos = FEditBuffer.IsAppend() ? count - 1 : qBound(0, FInsertPos, count - 1);
+        FEditBuffer.FInsertPosition = FInsertPos;
         FCurPos = FReadPos = FInsertPos;
         FCurId = NoRecord;
     } else {
@@ -728,6 +730,10 @@ void TDataSet::BeginInsertAppend(bool append)
         InternalInitRecord(FEditBuffer);
     } catch (...) {
         FEditBuffer.Release();
+        try {
+            InternalCancel();
+        } catch (...) {
+        }
         throw;
     }
     FInsertPos = pos;

@@ -683,3 +683,36 @@ TEST_F(DataSetTest, NestedDataSetFollowsItsParent)
     ds->Close();
     EXPECT_EQ(child.DataSetField(), nullptr);
 }
+
+TEST_F(DataSetTest, ResyncKeepsTheCurrentRecordWhenTheStoreChanges)
+{
+    Open();
+    int refreshes = 0;
+    ds->BeforeRefresh = [&](TDataSet*) { ++refreshes; };
+    ds->AfterRefresh = [&](TDataSet*) { ++refreshes; };
+    ds->SetRecNo(3);
+    ds->OnFilterRecord = [](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() != 1; };
+    ds->SetFiltered(true);
+    ds->SetRecNo(2);
+    EXPECT_EQ(id->AsInteger(), 3);
+    // Records appear before the current one (through the store): it stays current.
+    ds->OnFilterRecord = nullptr;
+    ds->Refresh();
+    EXPECT_EQ(refreshes, 2);
+    ds->SetFiltered(false);
+    ds->SetRecNo(3);
+    ds->AddRow({0, "Zero", 0.0});
+    EXPECT_EQ(id->AsInteger(), 3);
+    EXPECT_EQ(ds->RecNo(), 3);
+    // An appended row stays the last row while the store grows.
+    ds->Append();
+    ds->AddRow({7, "Seven", 7.0});
+    EXPECT_EQ(ds->RecNo(), ds->RecordCount());
+    EXPECT_EQ(ds->RecordCount(), 8);
+    id->SetAsInteger(8);
+    ds->Post();
+    ds->Last();
+    EXPECT_EQ(id->AsInteger(), 8);
+    ds->Prior();
+    EXPECT_EQ(id->AsInteger(), 7);
+}
