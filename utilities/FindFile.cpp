@@ -14,10 +14,8 @@
 #include <utility>
 #include <vector>
 
-namespace {
-constexpr int SpecialAttributes = faHidden | faSysFile | faVolumeID | faDirectory;
-
-struct TEntry {
+// One entry of a folder listing.
+struct TFoundEntry {
     QString Name;
     int Attributes = 0;
     qint64 Size = 0;
@@ -25,7 +23,13 @@ struct TEntry {
     dev_t Device = 0;
     ino_t Inode = 0;
     bool IsLink = false;
+    bool Matches = true;
 };
+using TEntry = TFoundEntry;
+
+namespace {
+constexpr int SpecialAttributes = faHidden | faSysFile | faVolumeID | faDirectory;
+
 
 bool Listed(int attributes, int mask)
 {
@@ -45,9 +49,9 @@ quint32 PackedTime(qint64 secs)
          | quint32(tm.minute()) << 5 | quint32(tm.second() / 2);
 }
 
-// The folder's entries matching the pattern, "." and ".." first and the rest by name; a
-// folder that cannot be listed has none.
-std::vector<TEntry> ListFolder(const QString& folder, const QString& pattern)
+// The folder's entries matching the pattern (and, with withFolders, every folder too), "."
+// and ".." first and the rest by name; a folder that cannot be listed has none.
+std::vector<TEntry> ListFolder(const QString& folder, const QString& pattern, bool withFolders)
 {
     std::vector<TEntry> entries;
     DIR* dir = ::opendir(QFile::encodeName(folder).constData());
@@ -55,10 +59,13 @@ std::vector<TEntry> ListFolder(const QString& folder, const QString& pattern)
     const int dirFd = ::dirfd(dir);
     while (dirent* d = ::readdir(dir)) {
         const QString name = QFile::decodeName(d->d_name);
-        if (!TFindFile::MatchesPattern(name, pattern)) continue;
+        const bool matches = TFindFile::MatchesPattern(name, pattern);
+        const bool maybeFolder = withFolders && (d->d_type == DT_DIR || d->d_type == DT_LNK || d->d_type == DT_UNKNOWN);
+        if (!matches && !maybeFolder) continue;
         struct stat st {};
         if (::fstatat(dirFd, d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         TEntry e;
+        e.Matches = matches;
         // A link is listed as what it points to (itself when that is gone).
         e.IsLink = S_ISLNK(st.st_mode);
         if (e.IsLink) ::fstatat(dirFd, d->d_name, &st, 0);
@@ -138,8 +145,13 @@ void TFindFile::SearchFolder(const QString& folder)
     const QString path = WithTrailingBackslash(folder);
     if (OnNewPath) OnNewPath(path, FStopped);
     if (FStopped) return;
-    for (const TEntry& e : ListFolder(path, FFilter)) {
-        if (!Listed(e.Attributes, FMask)) continue;
+    AddEntries(path, ListFolder(path, FFilter, false));
+}
+
+void TFindFile::AddEntries(const QString& path, const std::vector<TFoundEntry>& entries)
+{
+    for (const TEntry& e : entries) {
+        if (!e.Matches || !Listed(e.Attributes, FMask)) continue;
         if (!IsDots(e.Name)) {
             FFiles << path + e.Name + ',' + QString::number(e.Size) + ',' + QString::number(PackedTime(e.MTime));
             if (e.Attributes == faDirectory) ++FFolderCount;
@@ -160,12 +172,15 @@ void TFindFile::SearchTree(const QString& start)
     struct stat st {};
     if (::stat(QFile::encodeName(start).constData(), &st) == 0) visited.insert({st.st_dev, st.st_ino});
     while (!work.empty() && !FStopped) {
+        // One listing serves both: the subfolders to visit and the folder's own entries.
         const QString folder = WithTrailingBackslash(work.front());
-        for (const TEntry& e : ListFolder(folder, QStringLiteral("*.*")))
+        const std::vector<TEntry> entries = ListFolder(folder, FFilter, true);
+        for (const TEntry& e : entries)
             // Linked folders are not entered: a link back up would never end.
             if ((e.Attributes & faDirectory) && !e.IsLink && !IsDots(e.Name) && visited.insert({e.Device, e.Inode}).second)
                 work.push_back(folder + e.Name);
-        SearchFolder(folder);
+        if (OnNewPath) OnNewPath(folder, FStopped);
+        if (!FStopped) AddEntries(folder, entries);
         work.pop_front();
     }
 }

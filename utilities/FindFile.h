@@ -11,6 +11,9 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
+
+struct TFoundEntry;
 
 namespace FindFileTypes {
 Q_NAMESPACE
@@ -63,6 +66,7 @@ public:
 private:
     void SearchFolder(const QString& path);
     void SearchTree(const QString& start);
+    void AddEntries(const QString& path, const std::vector<TFoundEntry>& entries);
 
     QString FDirectory;
     QString FFilter = QStringLiteral("*.*");

@@ -452,6 +452,33 @@ TEST_F(PlacementTest, NamesAreCutAndDefaulted)
     EXPECT_EQ(log, QStringList{"Options=[fpState,fpPosition]"});
 }
 
+TEST_F(PlacementTest, EventsAndTheRegistryThatKeepsNothing)
+{
+    TFrmTree tree(FIni);
+    int saved = 0, restored = 0;
+    tree.Storage->OnSavePlacement = [&] { ++saved; };
+    tree.Storage->OnRestorePlacement = [&] { ++restored; };
+    tree.Storage->SetUseRegistry(true);
+    tree.Storage->SetIniFileName("Software\\Quarrow");
+    tree.EdtFilter->setText("*.xml");
+    tree.show();
+    EXPECT_EQ(restored, 1);
+    EXPECT_EQ(tree.EdtFilter->text(), "*.xml");   // nothing stored: as designed
+    tree.close();
+    EXPECT_EQ(saved, 1);
+    EXPECT_FALSE(QFileInfo::exists(FIni));
+
+    // Shown again after a save: read again (what was saved comes back).
+    tree.Storage->SetUseRegistry(false);
+    tree.Storage->SetIniFileName(FIni);
+    tree.show();
+    tree.close();
+    tree.EdtFilter->setText("changed");
+    tree.show();
+    EXPECT_EQ(restored, 3);
+    EXPECT_EQ(tree.EdtFilter->text(), "*.xml");
+}
+
 TEST_F(PlacementTest, SizeLimitsAndPreventResize)
 {
     TFrmTree tree(FIni);
