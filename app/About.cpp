@@ -1,0 +1,3 @@
+#include "app/About.h"
+
+TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) { setWindowTitle(QStringLiteral("About")); }
