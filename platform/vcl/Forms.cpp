@@ -91,6 +91,14 @@ void TApplication::Guard(const std::function<void()>& fn)
 
 QString TApplication::ExeName() const { return applicationFilePath(); }
 
+bool TApplication::HelpCommand(int command, qintptr data)
+{
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(command, data, callHelp);
+    return callHelp ? false : result;
+}
+
 void TApplication::SetHint(const QString& hint)
 {
     if (hint == FHint) return;

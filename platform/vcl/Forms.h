@@ -4,6 +4,8 @@
 #include "platform/vcl/SysUtils.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 
 class TApplication : public QApplication {
@@ -25,6 +27,17 @@ public:
     std::function<void(const std::exception&)> OnException;
 
     QString ExeName() const;
+
+    // The program's main window (the frame); null before it is set.
+    QWidget* MainForm() const { return FMainForm; }
+    void SetMainForm(QWidget* form) { FMainForm = form; }
+
+    // Help requests (help commands with their data). OnHelp sees every request first, with
+    // callHelp set; when it leaves callHelp set, the platform's own help would take the
+    // request, and there is none here. HelpFile is the program's own help file, if any.
+    std::function<bool(int command, qintptr data, bool& callHelp)> OnHelp;
+    QString HelpFile;
+    bool HelpCommand(int command, qintptr data);
     QString Hint() const { return FHint; }
     void SetHint(const QString& hint);
     std::function<void()> OnHint;
@@ -40,6 +53,7 @@ private:
     friend class TBusyGuard;
     int FBusyDepth = 0;
     QString FHint;
+    QPointer<QWidget> FMainForm;
 };
 
 // The one application object (null before it is created).

@@ -32,6 +32,11 @@ public:
 };
 class EFCreateError : public EInOutError { public: using EInOutError::EInOutError; };
 class EFOpenError : public EInOutError { public: using EInOutError::EInOutError; };
+// Stream errors: "Stream read error", "Stream write error".
+class EStreamError : public Exception { public: using Exception::Exception; };
+class EFilerError : public EStreamError { public: using EStreamError::EStreamError; };
+class EReadError : public EFilerError { public: using EFilerError::EFilerError; };
+class EWriteError : public EFilerError { public: using EFilerError::EFilerError; };
 class EListError : public Exception { public: using Exception::Exception; };
 class EInvalidOperation : public Exception { public: using Exception::Exception; };
 class EInvalidArgument : public Exception { public: using Exception::Exception; };

@@ -1,0 +1,61 @@
+#pragma once
+// Every file written for the user goes through here: the new contents go to a temporary
+// file beside the target, are flushed to disk and then renamed over the target, so that a
+// crash, a full disk or a failing write never leaves a half-written file behind.
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// Streams a file's new contents. Construction creates the temporary file (EFCreateError
+// with the operating system's message when it cannot); Write buffers and writes (EInOutError
+// on failure); Commit makes the new contents the file's (EInOutError on failure). Destroying
+// a writer that was not committed discards the temporary file and leaves the target as it was.
+//
+// The target keeps its permission bits (and, where allowed, its owner); a new file gets the
+// usual mode after the umask. A symbolic link stays in place: the file it points to is replaced.
+class TAtomicFileWriter {
+public:
+    explicit TAtomicFileWriter(const QString& fileName);
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+    void Write(const char* data, qint64 size);
+    void Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
+    void Commit();
+    void Discard();
+
+    QString FileName() const { return FFileName; }      // as given
+    QString TargetPath() const { return FTarget; }      // after following symbolic links
+    qint64 BytesWritten() const { return FWritten + FBufferUsed; }
+    // The temporary file's descriptor until Commit (e.g. to set its times); -1 afterwards.
+    int Handle() const { return FFd; }
+
+    // Test seam: every writer opened while a failure is injected fails with errorCode once
+    // it has written afterBytes bytes to its temporary file. afterBytes < 0 clears it.
+    static void InjectWriteFailure(qint64 afterBytes, int errorCode);
+
+private:
+    void FlushBuffer();
+    void WriteRaw(const char* data, qint64 size);
+    [[noreturn]] void Fail(const QString& what, int errorCode);
+
+    QString FFileName;
+    QString FTarget;
+    QString FTemp;
+    int FFd = -1;
+    bool FCommitted = false;
+    bool FHasOldMode = false;
+    unsigned FOldMode = 0;
+    unsigned FOldUid = 0;
+    unsigned FOldGid = 0;
+    qint64 FWritten = 0;
+    qint64 FFailAfter = -1;
+    int FFailError = 0;
+    QByteArray FBuffer;
+    qint64 FBufferUsed = 0;
+};
+
+// Writes a whole file atomically (see TAtomicFileWriter).
+void AtomicWriteFile(const QString& fileName, const QByteArray& bytes);
