@@ -1,8 +1,10 @@
 // Every test program starts here: the application object on the offscreen platform,
 // with a fixed style, font and locale, and the dialog seam so no test waits on a box.
 
+#include "platform/vcl/CodePages.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/SysFormat.h"
 
 #include <QFont>
 #include <QLocale>
@@ -10,12 +12,15 @@
 #include <gtest/gtest.h>
 
 namespace {
-// Every test starts with an empty dialog script and no leftover exception handler.
+// Every test starts with an empty dialog script, no leftover exception handler, and the
+// standard number and date formats whatever the machine's locale.
 class DialogSeamReset : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override
     {
         TDialogSeam::Clear();
         if (Application()) Application()->OnException = nullptr;
+        FormatSettings = TFormatSettings::Standard();
+        SetDefaultCodePage(1252);
     }
 };
 } // namespace
