@@ -1,6 +1,6 @@
 #include "platform/client/ClientStore.h"
 
-#include "platform/client/ClientError.h"
+#include "platform/data/DB.h"
 
 #include <algorithm>
 #include <limits>
@@ -35,7 +35,7 @@ THeapRef TByteHeap::Append(const char* data, qsizetype size)
     THeapRef ref;
     if (size <= 0) return ref;
     if (size > qsizetype(std::numeric_limits<qint32>::max()))
-        ClientError(QStringLiteral("A value of %1 bytes is too large to keep").arg(size));
+        DatabaseError(QStringLiteral("A value of %1 bytes is too large to keep").arg(size));
     const quint32 n = quint32(size);
     if (n > ChunkSize / 4) {
         TChunk c;
@@ -63,6 +63,25 @@ THeapRef TByteHeap::Append(const char* data, qsizetype size)
     return ref;
 }
 
+TByteHeap::TMark TByteHeap::Mark() const
+{
+    TMark m;
+    m.Chunks = FChunks.size();
+    m.Active = FActive;
+    m.ActiveSize = FActive >= 0 ? FChunks[size_t(FActive)].Size : 0;
+    m.Used = FUsed;
+    return m;
+}
+
+void TByteHeap::Rollback(const TMark& mark)
+{
+    if (mark.Chunks > FChunks.size()) return;
+    FChunks.resize(mark.Chunks);
+    FActive = mark.Active;
+    if (FActive >= 0 && size_t(FActive) < FChunks.size()) FChunks[size_t(FActive)].Size = mark.ActiveSize;
+    FUsed = mark.Used;
+}
+
 void TByteHeap::Clear()
 {
     FChunks.clear();
@@ -84,7 +103,7 @@ void TByteHeap::Swap(TByteHeap& other) noexcept
 TSlotNo TStoreLevel::AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder)
 {
     const quint32 n = SlotCount();
-    if (n >= 0x7FFFFFF0u) ClientError(QStringLiteral("Too many records"));
+    if (n >= 0x7FFFFFF0u) DatabaseError(QStringLiteral("Too many records"));
     if ((n >> ChunkShift) >= FChunks.size())
         FChunks.emplace_back(new char[size_t(SlotSize) << ChunkShift]);
     FStatus.push_back(status);
@@ -123,7 +142,7 @@ void TStoreLevel::InitBlock(char* block) const
 
 TRecIndex TStoreLevel::NewRec(TSlotNo current, TRecIndex owner)
 {
-    if (FCurrent.size() >= size_t(NoRec) - 1) ClientError(QStringLiteral("Too many records"));
+    if (FCurrent.size() >= size_t(NoRec) - 1) DatabaseError(QStringLiteral("Too many records"));
     const TRecIndex rec = TRecIndex(FCurrent.size());
     FCurrent.push_back(current);
     if (Parent >= 0) FOwner.push_back(owner);

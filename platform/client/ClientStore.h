@@ -50,6 +50,15 @@ public:
         return ref.Len ? FChunks[ref.Chunk].Data.get() + ref.Pos : "";
     }
     void AddGarbage(qint64 bytes) { FGarbage += bytes; }
+    // Values appended after a mark can be dropped again (scratch keys, a refused post).
+    struct TMark {
+        size_t Chunks = 0;
+        int Active = -1;
+        quint32 ActiveSize = 0;
+        qint64 Used = 0;
+    };
+    TMark Mark() const;
+    void Rollback(const TMark& mark);
     qint64 Garbage() const { return FGarbage; }
     qint64 Used() const { return FUsed; }
     void Clear();
@@ -88,6 +97,7 @@ constexpr quint8 OverflowMark = 0xFF;
 enum TLogAction : quint32 { laDeleted = 2, laInserted = 4, laModified = 8, laNested = 64 };
 
 class TRecordStore;
+class TIndexOrder;
 
 class TStoreLevel {
 public:
@@ -288,6 +298,9 @@ public:
     // Removes every nested record of a master record (and their log entries): a master
     // insert that is cancelled or undone.
     void PurgeChildren(int level, TRecIndex rec);
+
+    // Index orders of the top level that cursors share (see TIndexOrder::Obtain).
+    std::vector<std::weak_ptr<TIndexOrder>> IndexOrders;
 
     // Total change log entries of a level.
     int ChangeCount(int level = 0) const { return FLevels[size_t(level)].LogEntries(); }
