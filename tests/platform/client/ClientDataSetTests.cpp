@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
+#include <QDir>
+#include <QTemporaryDir>
 #include <QStringList>
 
 namespace {
@@ -655,4 +658,401 @@ TEST(ClientDataSet, DeltaHoldsTheChangesAndOpensInAnotherDataSet)
     EXPECT_FALSE(delta.CanModify());
     delta.SetStatusFilter({usDeleted});
     EXPECT_EQ(Column(delta, "Name"), QStringList{"Bob"});
+}
+
+namespace {
+
+// Orders with a nested list of items: ID integer, Items (Code string(10), Qty integer).
+std::unique_ptr<TClientDataSet> Orders()
+{
+    auto ds = std::make_unique<TClientDataSet>();
+    ds->FieldDefs().Add("ID", ftInteger);
+    TFieldDef* items = ds->FieldDefs().Add("Items", ftDataSet);
+    items->ChildDefs()->Add("Code", ftString, 10);
+    items->ChildDefs()->Add("Qty", ftInteger);
+    ds->CreateDataSet();
+    return ds;
+}
+
+TClientDataSet* ItemsOf(TClientDataSet& orders)
+{
+    auto* field = qobject_cast<TDataSetField*>(orders.FieldByName("Items"));
+    return field ? qobject_cast<TClientDataSet*>(field->NestedDataSet()) : nullptr;
+}
+
+void AddItem(TClientDataSet& items, const char* code, int qty)
+{
+    items.Append();
+    items.FieldByName("Code")->SetAsString(code);
+    items.FieldByName("Qty")->SetAsInteger(qty);
+    items.Post();
+}
+
+} // namespace
+
+TEST(ClientDataSetNested, EditingANestedRecordEditsTheMasterAndPostingKeepsIt)
+{
+    auto orders = Orders();
+    TClientDataSet* items = ItemsOf(*orders);
+    ASSERT_NE(items, nullptr);
+    ASSERT_TRUE(items->Active());
+    EXPECT_EQ(items->FieldCount(), 2);
+
+    // Nested rows added while the master row is still being inserted.
+    orders->Append();
+    orders->FieldByName("ID")->SetAsInteger(1);
+    AddItem(*items, "a", 1);
+    AddItem(*items, "b", 2);
+    EXPECT_EQ(orders->State(), dsInsert);
+    orders->Post();
+    EXPECT_EQ(Column(*items, "Code"), (QStringList{"a", "b"}));
+
+    orders->Append();
+    orders->FieldByName("ID")->SetAsInteger(2);
+    orders->Post();
+    EXPECT_TRUE(items->IsEmpty());
+    AddItem(*items, "c", 3);
+    EXPECT_EQ(orders->State(), dsEdit);
+    orders->Post();
+
+    orders->First();
+    EXPECT_EQ(Column(*items, "Code"), (QStringList{"a", "b"}));
+    orders->Next();
+    EXPECT_EQ(Column(*items, "Code"), QStringList{"c"});
+
+    // Cancelling the master takes back the nested changes made under it.
+    orders->First();
+    items->First();
+    items->Edit();
+    items->FieldByName("Qty")->SetAsInteger(100);
+    items->Post();
+    items->Last();
+    items->Delete();
+    AddItem(*items, "z", 9);
+    EXPECT_EQ(orders->State(), dsEdit);
+    EXPECT_EQ(Column(*items, "Qty"), (QStringList{"100", "9"}));
+    orders->Cancel();
+    EXPECT_EQ(Column(*items, "Qty"), (QStringList{"1", "2"}));
+
+    // The nested dataset has its own change log and status filter; its changes also stand in
+    // the master's log.
+    orders->MergeChangeLog();
+    EXPECT_EQ(items->ChangeCount(), 0);
+    items->First();
+    items->Edit();
+    items->FieldByName("Qty")->SetAsInteger(7);
+    items->Post();
+    AddItem(*items, "d", 4);
+    orders->Post();
+    EXPECT_EQ(items->ChangeCount(), 2);
+    EXPECT_EQ(orders->ChangeCount(), 2);
+    orders->First();
+    EXPECT_EQ(orders->UpdateStatus(), usModified);
+    items->SetStatusFilter({usInserted});
+    EXPECT_EQ(Column(*items, "Code"), QStringList{"d"});
+    items->SetStatusFilter({usModified});
+    EXPECT_EQ(Column(*items, "Code"), QStringList{"a"});
+    items->SetStatusFilter({});
+
+    // Undo on the master undoes the newest nested change.
+    ASSERT_TRUE(orders->UndoLastChange(true));
+    EXPECT_EQ(Column(*items, "Code"), (QStringList{"a", "b"}));
+    EXPECT_EQ(items->ChangeCount(), 1);
+    ASSERT_TRUE(items->UndoLastChange(true));
+    EXPECT_EQ(Column(*items, "Qty"), (QStringList{"1", "2"}));
+    EXPECT_EQ(orders->ChangeCount(), 0);
+}
+
+TEST(ClientDataSetNested, NestedRowsTravelInPacketsWithAndWithoutTheLog)
+{
+    auto orders = Orders();
+    TClientDataSet* items = ItemsOf(*orders);
+    for (int id = 1; id <= 3; ++id) {
+        orders->Append();
+        orders->FieldByName("ID")->SetAsInteger(id);
+        for (int k = 0; k < id; ++k) AddItem(*items, QByteArray(1, char('a' + k)).constData(), id * 10 + k);
+        orders->Post();
+    }
+    orders->Locate("ID", 2);
+    items->First();
+    items->Delete();
+    orders->Post();
+    orders->Locate("ID", 3);
+    orders->Edit();
+    orders->FieldByName("ID")->SetAsInteger(30);
+    orders->Post();
+
+    auto check = [](TClientDataSet& o, const char* what) {
+        SCOPED_TRACE(what);
+        TClientDataSet* it = ItemsOf(o);
+        ASSERT_NE(it, nullptr);
+        EXPECT_EQ(Column(o, "ID"), (QStringList{"1", "2", "30"}));
+        o.First();
+        EXPECT_EQ(Column(*it, "Qty"), QStringList{"10"});
+        o.Next();
+        EXPECT_EQ(Column(*it, "Qty"), QStringList{"21"});
+        o.Next();
+        EXPECT_EQ(Column(*it, "Qty"), (QStringList{"30", "31", "32"}));
+    };
+    for (TDataPacketFormat format : {dfBinary, dfXML}) {
+        QBuffer buffer;
+        buffer.open(QIODevice::ReadWrite);
+        orders->SaveToStream(buffer, format);
+        buffer.seek(0);
+        TClientDataSet copy;
+        copy.LoadFromStream(buffer);
+        check(copy, format == dfBinary ? "binary with log" : "XML with log");
+        EXPECT_EQ(copy.ChangeCount(), orders->ChangeCount());
+        copy.Locate("ID", 2);
+        TClientDataSet* it = ItemsOf(copy);
+        it->SetStatusFilter({usDeleted});
+        EXPECT_EQ(Column(*it, "Code"), QStringList{"a"});
+        it->SetStatusFilter({});
+        ASSERT_TRUE(copy.UndoLastChange(false));
+        ASSERT_TRUE(copy.UndoLastChange(false));
+        copy.Locate("ID", 2);
+        EXPECT_EQ(Column(*it, "Code"), (QStringList{"a", "b"}));
+    }
+    orders->MergeChangeLog();
+    TClientDataSet merged;
+    merged.SetData(orders->Data());
+    check(merged, "merged");
+    EXPECT_EQ(merged.ChangeCount(), 0);
+}
+
+TEST(ClientDataSetNested, AttachedDataSetAndCloneOfTheMaster)
+{
+    auto orders = Orders();
+    TClientDataSet* items = ItemsOf(*orders);
+    orders->Append();
+    orders->FieldByName("ID")->SetAsInteger(1);
+    AddItem(*items, "a", 1);
+    orders->Post();
+    // A client dataset of the program's own attached to the field replaces the made one.
+    TClientDataSet mine;
+    mine.SetDataSetField(qobject_cast<TDataSetField*>(orders->FieldByName("Items")));
+    mine.Open();
+    EXPECT_EQ(Column(mine, "Code"), QStringList{"a"});
+    AddItem(mine, "b", 2);
+    orders->Post();
+    TClientDataSet clone;
+    clone.CloneCursor(orders.get(), true);
+    TClientDataSet* cloneItems = ItemsOf(clone);
+    ASSERT_NE(cloneItems, nullptr);
+    EXPECT_EQ(Column(*cloneItems, "Code"), (QStringList{"a", "b"}));
+}
+
+// ---- files --------------------------------------------------------------------------------
+
+TEST(ClientDataSetFiles, RealFilesOpenWithTheirRowsValuesAndChangeLogs)
+{
+    const QStringList files = QDir(SamplesDir()).entryList({"*.cds", "*.xml"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(files.isEmpty());
+    QTemporaryDir dir;
+    for (const QString& name : files) {
+        SCOPED_TRACE(name.toStdString());
+        TPacketDocument doc;
+        ReadPacketFile(SamplePath(name), doc);
+        TClientDataSet ds;
+        ds.SetFileName(SamplePath(name));
+        ds.SetReadOnly(true);
+        ds.Open();
+        EXPECT_EQ(ds.RecordCount(), int(doc.VisibleRows().size()));
+        EXPECT_EQ(ds.ChangeCount(), int(doc.Metadata().Params.ChangeLog().size() / 3));
+        // Saved in both forms and read back: the same texts in every field of every record.
+        QStringList before;
+        ds.First();
+        while (!ds.Eof()) {
+            for (TField* f : ds.Fields()) before << f->AsString();
+            ds.Next();
+        }
+        for (const char* ext : {".cds", ".xml"}) {
+            const QString copyName = dir.filePath(name + ext);
+            ds.SaveToFile(copyName);
+            TClientDataSet copy;
+            copy.LoadFromFile(copyName);
+            QStringList after;
+            copy.First();
+            while (!copy.Eof()) {
+                for (TField* f : copy.Fields()) after << f->AsString();
+                copy.Next();
+            }
+            EXPECT_EQ(after, before) << ext;
+            EXPECT_EQ(copy.ChangeCount(), ds.ChangeCount());
+        }
+        ds.Close();
+        EXPECT_EQ(ReadWholeFile(SamplePath(name)), ReadWholeFile(SamplePath(name)));
+    }
+}
+
+TEST(ClientDataSetFiles, ValuesOfTheSamples)
+{
+    TClientDataSet country;
+    country.LoadFromFile(SamplePath("demo-country.cds"));
+    country.First();
+    EXPECT_EQ(country.FieldByName("Name")->AsString(), "Argentina");
+    EXPECT_EQ(country.FieldByName("Capital")->AsString(), "Buenos Aires");
+    EXPECT_DOUBLE_EQ(country.FieldByName("Area")->AsFloat(), 2777815.0);
+    EXPECT_EQ(qobject_cast<TStringField*>(country.FieldByName("Name"))->CodePage(), 1252);
+    // Its default index orders new rows.
+    QStringList indexes;
+    country.GetIndexNames(indexes);
+    EXPECT_TRUE(indexes.contains("DEFAULT_ORDER"));
+    country.Append();
+    country.FieldByName("Name")->SetAsString("Aaland");
+    country.Post();
+    country.First();
+    EXPECT_EQ(country.FieldByName("Name")->AsString(), "Aaland");
+
+    TClientDataSet premios;
+    premios.LoadFromFile(SamplePath("app-bingo-premios.cds"));
+    bool emptySeen = false;
+    premios.First();
+    while (!premios.Eof()) {
+        for (TField* f : premios.Fields())
+            if (f->DataType() == ftString && !f->IsNull() && f->AsString().isEmpty()) emptySeen = true;
+        premios.Next();
+    }
+    EXPECT_TRUE(emptySeen);
+
+    TClientDataSet dados;
+    dados.LoadFromFile(SamplePath("app-bingo-dados.cds"));
+    ASSERT_EQ(dados.RecordCount(), 1);
+    for (TField* f : dados.Fields()) EXPECT_TRUE(f->IsNull());
+    EXPECT_EQ(dados.UpdateStatus(), usInserted);
+
+    TClientDataSet vendas;
+    vendas.LoadFromFile(SamplePath("app-sales-Vendas.cds"));
+    TPacketDocument doc;
+    ReadPacketFile(SamplePath("app-sales-Vendas.cds"), doc);
+    const qint64 next = doc.Metadata().Params.AutoIncValue().value_or(0);
+    TField* autoInc = nullptr;
+    for (TField* f : vendas.Fields())
+        if (f->DataType() == ftAutoInc) autoInc = f;
+    ASSERT_NE(autoInc, nullptr);
+    EXPECT_TRUE(autoInc->ReadOnly());
+    vendas.Append();
+    vendas.Post();
+    EXPECT_EQ(autoInc->AsLargeInt(), next);
+
+    // Rows modified after being inserted carry only their changed blob; the others come from
+    // the earlier versions.
+    TClientDataSet icons;
+    icons.LoadFromFile(SamplePath("demo-iconData-changelog.cds"));
+    TPacketDocument iconDoc;
+    ReadPacketFile(SamplePath("demo-iconData-changelog.cds"), iconDoc);
+    EXPECT_EQ(icons.ChangeCount(), int(iconDoc.Metadata().Params.ChangeLog().size() / 3));
+    // Records stand in the order of their first versions.
+    std::vector<std::pair<qint64, qint64>> rows;
+    for (qint64 row : iconDoc.VisibleRows()) {
+        qint64 origin = row;
+        while (iconDoc.PreviousVersion(0, origin) >= 0) origin = iconDoc.PreviousVersion(0, origin);
+        rows.push_back({origin, row});
+    }
+    std::sort(rows.begin(), rows.end());
+    ASSERT_EQ(icons.RecordCount(), int(rows.size()));
+    icons.First();
+    for (const auto& [origin, row] : rows) {
+        EXPECT_EQ(icons.UpdateStatus(), usInserted);
+        for (int c = 0; c < int(iconDoc.Metadata().Fields.size()); ++c) {
+            const TPacketCell cell = iconDoc.ResolvedCell(0, row, c);
+            TField* f = icons.Fields()[c];
+            EXPECT_EQ(f->IsNull(), !cell.IsValue()) << row << " " << f->FieldName().toStdString();
+            if (f->IsBlob() && cell.IsValue()) {
+                EXPECT_EQ(f->AsBytes(), cell.Bytes().toByteArray());
+            }
+        }
+        icons.Next();
+    }
+}
+
+TEST(ClientDataSetFiles, WritesBackOnCloseOnlyWhenChangedAndNeverWhenReadOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("people.cds");
+    {
+        auto ds = People({{1, "Ann", 1}});
+        ds->SaveToFile(path);
+    }
+    const QByteArray original = ReadWholeFile(path);
+    TClientDataSet ds;
+    ds.SetFileName(path);
+    ds.Open();
+    ds.Close();
+    EXPECT_EQ(ReadWholeFile(path), original);
+
+    ds.SetReadOnly(true);
+    ds.Open();
+    ds.SetReadOnly(false);
+    ds.Append();
+    ds.FieldByName("Name")->SetAsString("Bob");
+    ds.Post();
+    ds.SetReadOnly(true);
+    ds.Close();
+    EXPECT_EQ(ReadWholeFile(path), original);
+
+    ds.SetReadOnly(false);
+    ds.Open();
+    ds.Append();
+    ds.FieldByName("Name")->SetAsString("Bob");
+    ds.Post();
+    ds.SaveToFile();
+    const QByteArray saved = ReadWholeFile(path);
+    EXPECT_NE(saved, original);
+    ds.Close();
+    EXPECT_EQ(ReadWholeFile(path), saved);
+    ds.Open();
+    ds.Last();
+    ds.Edit();
+    ds.FieldByName("Name")->SetAsString("Bea");
+    ds.Post();
+    ds.Close();
+    ds.Open();
+    ds.Last();
+    EXPECT_EQ(ds.FieldByName("Name")->AsString(), "Bea");
+    ds.Close();
+
+    // XML whenever the name says so, in any case.
+    ds.Open();
+    ds.SaveToFile(dir.filePath("copy.XmL"));
+    EXPECT_TRUE(ReadWholeFile(dir.filePath("copy.XmL")).startsWith("<?xml"));
+    ds.SaveToFile(dir.filePath("copy.dat"), dfXMLUTF8);
+    EXPECT_TRUE(ReadWholeFile(dir.filePath("copy.dat")).contains("encoding=\"UTF-8\""));
+}
+
+TEST(ClientDataSetFiles, BadFilesGiveDatabaseErrorsNamingTheFile)
+{
+    QTemporaryDir dir;
+    const QByteArray good = ReadWholeFile(SamplePath("demo-country.cds"));
+    const struct {
+        const char* Name;
+        QByteArray Bytes;
+    } cases[] = {
+        {"truncated.cds", good.left(good.size() / 2)},
+        {"garbage.cds", QByteArray("\x96\x19\xE0\xBD garbage", 13)},
+        {"text.xml", QByteArray("<DATAPACKET><METADATA>")},
+        {"empty.cds", QByteArray()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const QString path = dir.filePath(c.Name);
+        WriteWholeFile(path, c.Bytes);
+        TClientDataSet ds;
+        ds.SetFileName(path);
+        try {
+            ds.Open();
+            ADD_FAILURE() << "opened";
+        } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message().contains(c.Name)) << e.Message().toStdString();
+        }
+        EXPECT_FALSE(ds.Active());
+        EXPECT_THROW(ds.LoadFromFile(path), EDatabaseError);
+        EXPECT_EQ(ReadWholeFile(path), c.Bytes);
+    }
+    TClientDataSet missing;
+    missing.SetFileName(dir.filePath("none.cds"));
+    EXPECT_THROW(missing.Open(), EDatabaseError);
+    TClientDataSet empty;
+    EXPECT_THROW(empty.Open(), EDatabaseError);
+    EXPECT_THROW(empty.SetData(QByteArray("nonsense")), EDatabaseError);
 }
