@@ -1,0 +1,55 @@
+#pragma once
+// The binary data packet (first bytes 96 19 E0 BD): a streaming reader and a writer.
+
+#include "platform/client/PacketSink.h"
+#include "platform/client/PacketValues.h"
+
+#include <vector>
+
+constexpr quint32 PacketBinaryMagic = 0xBDE01996u;
+constexpr quint32 PacketOldBinaryMagic = 0x0000ABCDu;
+
+// Reads a whole binary packet into the sink; raises EPacketError for anything damaged, before or
+// while rows are delivered.
+void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink);
+// Reads the metadata only (the rows are not looked at).
+TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount = nullptr);
+
+// Writes the packet it receives as a sink. Counts are patched when the rows have been seen, so
+// the hints need not be exact.
+class TPacketBinaryWriter : public IPacketSink {
+public:
+    TPacketBinaryWriter() = default;
+    void BeginPacket(const TPacketMetadata& meta, qint64 rowCountHint) override;
+    void BeginRow(int level, quint8 status) override;
+    void Cell(int column, const TPacketCell& cell) override;
+    void EndNested(int column) override;
+    void EndRow() override;
+    void EndPacket() override;
+    // The bytes written; valid after EndPacket.
+    QByteArray TakeBytes() { return FOut.Take(); }
+
+private:
+    struct TRow {
+        const TPacketLevel* Level;
+        qsizetype BitmapPos;
+        int NextColumn;
+    };
+    struct TTable {
+        int Level;
+        qsizetype CountPos;     // -1 for the top level (its count is in the header)
+        quint32 Rows;
+    };
+    void WriteFields(const std::vector<TPacketFieldDesc>& fields);
+    void WriteDescriptor(const TPacketFieldDesc& f);
+    void WriteParams(const TPacketParams& params);
+    void WriteParam(const TPacketParam& p);
+    void WriteName(const QByteArray& name, const char* what);
+    void WritePrefixed(const TPacketColumn& col, const char* data, qsizetype size);
+    [[noreturn]] void Fail(const QString& msg) const;
+
+    TPacketBuffer FOut;
+    const TPacketMetadata* FMeta = nullptr;
+    std::vector<TRow> FRows;
+    std::vector<TTable> FTables;
+};

@@ -1,0 +1,94 @@
+#pragma once
+// Value encodings shared by the packet readers and writers: the growable output buffer, calendar
+// arithmetic of the stored day numbers, the XML text forms of values, BCD and base64.
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+// Output of the writers: append-only with patching of earlier bytes (row bitmaps, counts).
+class TPacketBuffer {
+public:
+    TPacketBuffer() = default;
+    TPacketBuffer(const TPacketBuffer& other) { *this = other; }
+    TPacketBuffer(TPacketBuffer&& other) noexcept { *this = std::move(other); }
+    TPacketBuffer& operator=(const TPacketBuffer& other);
+    TPacketBuffer& operator=(TPacketBuffer&& other) noexcept;
+    qsizetype Size() const { return FLen; }
+    char* At(qsizetype pos) { return FData + pos; }
+    char* Grow(qsizetype n)
+    {
+        if (FLen + n > FCap) Expand(n);
+        char* p = FData + FLen;
+        FLen += n;
+        return p;
+    }
+    void Append(const void* p, qsizetype n) { if (n > 0) std::memcpy(Grow(n), p, size_t(n)); }
+    void Append(char c) { *Grow(1) = c; }
+    void Append(std::string_view s) { Append(s.data(), qsizetype(s.size())); }
+    template <typename T> void AppendLE(T v, int size)
+    {
+        char* p = Grow(size);
+        for (int i = 0; i < size; ++i) p[i] = char((quint64(v) >> (8 * i)) & 0xFF);
+    }
+    void PatchLE(qsizetype pos, quint64 v, int size)
+    {
+        for (int i = 0; i < size; ++i) FData[pos + i] = char((v >> (8 * i)) & 0xFF);
+    }
+    void Reserve(qsizetype n);
+    // Hands over the bytes written; the buffer is empty afterwards.
+    QByteArray Take();
+
+private:
+    void Expand(qsizetype need);
+    QByteArray FBytes;
+    char* FData = nullptr;
+    qsizetype FLen = 0;
+    qsizetype FCap = 0;
+};
+
+// Day numbers: 0001-01-01 = 1, proleptic Gregorian; any day number has a date (years may be
+// zero or negative), so no stored value is refused.
+void PacketDayToDate(qint64 day, qint64& year, int& month, int& dayOfMonth);
+bool PacketDateToDay(qint64 year, int month, int dayOfMonth, qint64& day);
+
+// XML text forms. The Append functions write into the buffer; the Parse functions return false
+// for text that does not hold such a value.
+void PacketAppendInt(TPacketBuffer& out, qint64 v);
+void PacketAppendUInt(TPacketBuffer& out, quint64 v);
+bool PacketParseInt(std::string_view text, qint64& v);
+bool PacketParseUInt(std::string_view text, quint64& v);
+bool PacketParseBoolean(std::string_view text, bool& v);
+// Text that reads back to the same value (doubles with the engine's 16 significant digits where
+// they suffice, else 17; singles and extended values shortest); plain digits unless the exponent
+// is large.
+void PacketAppendDouble(TPacketBuffer& out, double v);
+void PacketAppendSingle(TPacketBuffer& out, float v);
+void PacketAppendExtended(TPacketBuffer& out, const char* tenBytes);
+bool PacketParseDouble(std::string_view text, double& v);
+bool PacketParseSingle(std::string_view text, float& v);
+bool PacketParseExtended(std::string_view text, char* tenBytes);
+// Extended (80-bit) <-> double, for readers that want a number.
+double PacketExtendedToDouble(const char* tenBytes);
+void PacketDoubleToExtended(double v, char* tenBytes);
+
+void PacketAppendXmlDate(TPacketBuffer& out, qint64 day);                    // YYYYMMDD
+void PacketAppendXmlTime(TPacketBuffer& out, qint64 msecOfDay);              // HH:MM:SSmmm
+bool PacketAppendXmlTimeStamp(TPacketBuffer& out, double msecs);             // false for NaN/inf
+bool PacketParseXmlDate(std::string_view text, qint64& day);
+bool PacketParseXmlTime(std::string_view text, qint64& msecOfDay);
+bool PacketParseXmlTimeStamp(std::string_view text, double& msecs);
+// The 16-byte SQL time stamp and the 20-byte one with a zone offset.
+void PacketAppendXmlSqlTimeStamp(TPacketBuffer& out, const char* bytes, bool withOffset);
+bool PacketParseXmlSqlTimeStamp(std::string_view text, char* bytes, bool withOffset);
+
+// BCD (18 bytes): byte 0 precision, byte 1 sign (0x80) and decimals (0x3F), then digit nibbles.
+bool PacketAppendBcd(TPacketBuffer& out, const char* bcd);
+// precision/scale: the field's; a value that needs more digits keeps them (up to 32).
+bool PacketParseBcd(std::string_view text, int precision, int scale, char* bcd);
+
+void PacketAppendBase64(TPacketBuffer& out, const char* data, qsizetype size);
+// Appends the decoded bytes; whitespace is skipped.
+bool PacketDecodeBase64(std::string_view text, std::string& out);
