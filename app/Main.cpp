@@ -3,7 +3,9 @@
 #include "app/About.h"
 #include "app/ChildForm.h"
 #include "app/UTree.h"
+#include "app/UGeneral.h"
 #include "app/WorkbenchWindows.h"
+#include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/ProgramFolder.h"
@@ -95,6 +97,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), FCaption(QStringLit
     HelpRouter->SetHelpfile(QStringLiteral("Quarrow.chm"));
     HelpRouter->SetCHMPopupTopics(QStringLiteral("CSHelp.txt"));
     HelpRouter->SetValidateID(false);
+
+    cdsFieldDefsClipBoard = new TClientDataSet(this);
+    cdsFieldDefsClipBoard->setObjectName(QStringLiteral("cdsFieldDefsClipBoard"));
+    CreateFieldDefsClipboard(cdsFieldDefsClipBoard);
+    cdsViewClipboard = new TClientDataSet(this);
+    cdsViewClipboard->setObjectName(QStringLiteral("cdsViewClipboard"));
 
     Arguments = QCoreApplication::arguments().mid(1);
     FileToOpen.clear();

@@ -28,3 +28,23 @@ enum TDataFileKind : int { dfkUnknown = 0, dfkClientDataSet = 1, dfkMemTable = 2
 // else 0. A missing or unreadable file raises EFOpenError; one shorter than four bytes
 // raises EReadError.
 int DetectDataFileKind(const QString& path);
+
+// The field-definition tables. Each declares its fields (in the order and with the sizes,
+// display widths and flags every window relies on), its index and its order on a client
+// dataset, and creates it open and empty; a dataset that was created before is emptied.
+//
+// Master list, one row per field: Pos, Name, Detail (calculated: 1 on the "DataSet" row),
+// Type, Size, OrgName (hidden); unique index NAME_INX on Name; ordered by Pos.
+void CreateFieldDefsTable(TClientDataSet* table);
+// Nested list: Pos, Name, Type, Size, OrgName (hidden), Detail (calculated, hidden, always 1);
+// ordered by Pos.
+void CreateDetailTable(TClientDataSet* table);
+// The frame's clipboard: Pos, Name, Type, Size, Precision, OrgName (hidden); unique index
+// NAME_INX on Name; no order.
+void CreateFieldDefsClipboard(TClientDataSet* table);
+
+// Appends to the nested table the field list of the master's current row, read from the
+// file: the nested-dataset field of that name (the row's OrgName, else its Name). When the
+// file has no such field (or does not exist) one placeholder row "Dummy" String(50) is
+// appended instead. The rows count as unchanged afterwards. The nested table is not emptied.
+void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const QString& path);
