@@ -74,7 +74,7 @@ void TDBImage::DataChange()
 {
     FPictureLoaded = false;
     FPicture = QImage();
-    FKind = pkNone;
+    FKind = gkNone;
     FPictureError.clear();
     FGraphicHeader = false;
     if (FAutoDisplay) LoadPicture();
@@ -86,15 +86,15 @@ void TDBImage::LoadPicture()
     if (FPictureLoaded) return;
     FPictureLoaded = true;
     FPicture = QImage();
-    FKind = pkNone;
+    FKind = gkNone;
     FPictureError.clear();
     TField* field = Field();
     FGraphicHeader = field && (field->DataType() == ftGraphic || field->DataType() == ftTypedBinary);
     if (field && field->IsBlob() && !field->IsNull()) {
         const QByteArray raw = field->AsBytes();
         const QByteArray bytes = StripGraphicHeader(raw);
-        FKind = PictureKindOf(bytes);
-        if (FKind != pkNone) FGraphicHeader = bytes.size() != raw.size();
+        FKind = GraphicKindOf(bytes);
+        if (FKind != gkNone) FGraphicHeader = bytes.size() != raw.size();
         try {
             FPicture = ReadPicture(bytes);
         } catch (const Exception& e) {
@@ -123,11 +123,11 @@ void TDBImage::UpdateData()
         return;
     }
     QByteArray bytes;
-    if (FKind == pkJPEG) {
+    if (FKind == gkJPEG) {
         TJPEGImage jpeg;
         jpeg.Assign(FPicture);
         bytes = jpeg.SaveToBytes();
-    } else if (FKind == pkPNG) {
+    } else if (FKind == gkPNG) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter(&buffer, "PNG").write(FPicture);
@@ -161,7 +161,7 @@ void TDBImage::PasteFromClipboard()
     if (!CanPaste() || !FDataLink.Edit()) return;
     const QImage image = QApplication::clipboard()->image();
     if (image.isNull()) return;
-    if (FKind == pkNone) FKind = pkBitmap;
+    if (FKind == gkNone) FKind = gkBitmap;
     SetPicture(image);
 }
 

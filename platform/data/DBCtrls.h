@@ -44,7 +44,7 @@ public:
     // The picture shown (null when the field is empty or holds no picture).
     const QImage& Picture() const { return FPicture; }
     // The kind of picture the field held when it was read.
-    TPictureKind PictureKind() const { return FKind; }
+    TGraphicKind GraphicKind() const { return FKind; }
     // The message of a picture that could not be read ("" when it could).
     QString PictureError() const { return FPictureError; }
 
@@ -72,7 +72,7 @@ private:
 
     TFieldDataLink FDataLink;
     QImage FPicture;
-    TPictureKind FKind = pkNone;
+    TGraphicKind FKind = gkNone;
     QString FPictureError;
     bool FPictureLoaded = false;
     bool FGraphicHeader = false;   // written in front of the picture at the next store

@@ -99,21 +99,21 @@ QString GraphicFilter()
     return QStringLiteral("All (%1)|%1|").arg(all) + parts.join('|');
 }
 
-TPictureKind PictureKindOf(const QByteArray& bytes)
+TGraphicKind GraphicKindOf(const QByteArray& bytes)
 {
-    if (bytes.startsWith("BM")) return pkBitmap;
-    if (bytes.startsWith("\xFF\xD8")) return pkJPEG;
-    if (bytes.startsWith("\x89PNG\r\n\x1A\n")) return pkPNG;
-    return pkNone;
+    if (bytes.startsWith("BM")) return gkBitmap;
+    if (bytes.startsWith("\xFF\xD8")) return gkJPEG;
+    if (bytes.startsWith("\x89PNG\r\n\x1A\n")) return gkPNG;
+    return gkNone;
 }
 
 QImage ReadPicture(const QByteArray& bytes)
 {
-    switch (PictureKindOf(bytes)) {
-    case pkBitmap: return ReadBitmap(bytes);
-    case pkJPEG: return ReadJpeg(bytes);
-    case pkPNG: return ReadPng(bytes);
-    case pkNone: break;
+    switch (GraphicKindOf(bytes)) {
+    case gkBitmap: return ReadBitmap(bytes);
+    case gkJPEG: return ReadJpeg(bytes);
+    case gkPNG: return ReadPng(bytes);
+    case gkNone: break;
     }
     return QImage();
 }

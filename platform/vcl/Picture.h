@@ -29,9 +29,9 @@ QStringList RegisteredExtensions();
 // "All (*.bmp;*.jpg;...)|*.bmp;*.jpg;...|Bitmaps (*.bmp)|*.bmp|..." for the file dialogs.
 QString GraphicFilter();
 
-enum TPictureKind { pkNone, pkBitmap, pkJPEG, pkPNG };
+enum TGraphicKind { gkNone, gkBitmap, gkJPEG, gkPNG };
 // The kind of picture the bytes begin with.
-TPictureKind PictureKindOf(const QByteArray& bytes);
+TGraphicKind GraphicKindOf(const QByteArray& bytes);
 // The picture the bytes hold; a null image when they hold no picture of a known kind. A
 // damaged picture of a known kind raises (EJPEG, or EInvalidGraphic "Bitmap image is not
 // valid" / "PNG image is not valid").

@@ -63,19 +63,19 @@ TEST_F(ImageFixture, ShowsBitmapJpegAndPngWithOrWithoutTheGraphicHeader)
 
     struct Case {
         QByteArray Bytes;
-        TPictureKind Kind;
+        TGraphicKind Kind;
         bool Shown;
         bool Error;
     };
     const Case cases[] = {
-        {TDBImage::AddGraphicHeader(bmp), pkBitmap, true, false},
-        {bmp, pkBitmap, true, false},
-        {TDBImage::AddGraphicHeader(JpegBytes(red)), pkJPEG, true, false},
-        {PngBytes(red), pkPNG, true, false},
-        {QByteArray(), pkNone, false, false},
-        {badHeader, pkNone, false, false},
-        {brokenJpeg, pkJPEG, false, true},
-        {QByteArray("\x01\x00\x00\x01\x00\x00\x00\x00", 8), pkNone, false, false},
+        {TDBImage::AddGraphicHeader(bmp), gkBitmap, true, false},
+        {bmp, gkBitmap, true, false},
+        {TDBImage::AddGraphicHeader(JpegBytes(red)), gkJPEG, true, false},
+        {PngBytes(red), gkPNG, true, false},
+        {QByteArray(), gkNone, false, false},
+        {badHeader, gkNone, false, false},
+        {brokenJpeg, gkJPEG, false, true},
+        {QByteArray("\x01\x00\x00\x01\x00\x00\x00\x00", 8), gkNone, false, false},
     };
     int id = 0;
     for (const Case& c : cases) AddPicture(++id, c.Bytes);
@@ -84,7 +84,7 @@ TEST_F(ImageFixture, ShowsBitmapJpegAndPngWithOrWithoutTheGraphicHeader)
     for (const Case& c : cases) {
         ++id;
         SCOPED_TRACE(id);
-        EXPECT_EQ(image.PictureKind(), c.Kind);
+        EXPECT_EQ(image.GraphicKind(), c.Kind);
         EXPECT_EQ(!image.Picture().isNull(), c.Shown);
         if (c.Shown) {
             EXPECT_EQ(image.Picture().size(), red.size());
@@ -109,20 +109,20 @@ TEST_F(ImageFixture, PasteEditsAndPostStoresTheKindTheFieldHeld)
     ds.Post();
     QByteArray stored = Stored();
     EXPECT_EQ(TDBImage::StripGraphicHeader(stored).size(), stored.size() - 8);
-    EXPECT_EQ(PictureKindOf(TDBImage::StripGraphicHeader(stored)), pkBitmap);
+    EXPECT_EQ(GraphicKindOf(TDBImage::StripGraphicHeader(stored)), gkBitmap);
     EXPECT_EQ(image.Picture().size(), blue.size());
 
     ds.Next();
     image.PasteFromClipboard();
     ds.Post();
-    EXPECT_EQ(PictureKindOf(Stored()), pkPNG);
+    EXPECT_EQ(GraphicKindOf(Stored()), gkPNG);
     EXPECT_EQ(ReadPicture(Stored()).convertToFormat(QImage::Format_RGB32), blue);
 
     // An empty field gets a bitmap.
     ds.Next();
     image.PasteFromClipboard();
     ds.Post();
-    EXPECT_EQ(PictureKindOf(TDBImage::StripGraphicHeader(Stored())), pkBitmap);
+    EXPECT_EQ(GraphicKindOf(TDBImage::StripGraphicHeader(Stored())), gkBitmap);
 
     // Copy puts the picture on the clipboard; cut empties the field at the post.
     ds.First();

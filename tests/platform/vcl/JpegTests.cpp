@@ -194,9 +194,9 @@ TEST(PictureFormats, RegistryAndSniffing)
     const QImage source = Gradient(20, 10);
     const QByteArray jpeg = Encode(source);
     const QByteArray bmp = BitmapBytes(source);
-    EXPECT_EQ(PictureKindOf(jpeg), pkJPEG);
-    EXPECT_EQ(PictureKindOf(bmp), pkBitmap);
-    EXPECT_EQ(PictureKindOf("GIF89a"), pkNone);
+    EXPECT_EQ(GraphicKindOf(jpeg), gkJPEG);
+    EXPECT_EQ(GraphicKindOf(bmp), gkBitmap);
+    EXPECT_EQ(GraphicKindOf("GIF89a"), gkNone);
     EXPECT_EQ(ReadPicture(jpeg).size(), source.size());
     EXPECT_EQ(ReadPicture(bmp).convertToFormat(QImage::Format_RGB32), source);
     EXPECT_TRUE(ReadPicture("nothing").isNull());
