@@ -1,0 +1,133 @@
+// The data grid on a thousand and on a million records: opening, and paging from the top to
+// the bottom with the scroll bar (the view alone moves) and with Page Down (the cursor moves),
+// each page painted. A page should cost the same whatever the record count.
+
+#include "gridlib/grid/Kqdbgrid.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <benchmark/benchmark.h>
+#include <memory>
+
+namespace {
+
+// Records computed from their number: the store costs nothing, so the figures are the grid's.
+class TGeneratedDataSet : public TDataSet {
+public:
+    explicit TGeneratedDataSet(int records) : FCount(records)
+    {
+        FieldDefs().Add(QStringLiteral("Id"), ftInteger);
+        FieldDefs().Add(QStringLiteral("Name"), ftWideString, 30);
+        FieldDefs().Add(QStringLiteral("Amount"), ftFloat);
+        FieldDefs().Add(QStringLiteral("Due"), ftDate);
+        FieldDefs().Add(QStringLiteral("Paid"), ftBoolean);
+    }
+    ~TGeneratedDataSet() override { CloseOnDestroy(); }
+
+protected:
+    void InternalOpen() override {}
+    void InternalClose() override {}
+    int ViewCount() const override { return FCount; }
+    TRecordId ViewRecord(int position) const override { return position; }
+    int ViewPosition(TRecordId id) const override { return id >= 0 && id < FCount ? int(id) : -1; }
+    bool GetRecordValue(TRecordId id, const TField* field, TVariant& value) const override
+    {
+        switch (field->FieldNo()) {
+        case 1: value = TVariant(int(id) + 1); break;
+        case 2: value = TVariant(QStringLiteral("Customer %1").arg(id + 1)); break;
+        case 3: value = TVariant(double(id) * 1.25); break;
+        case 4: value = TVariant::FromDate(40000 + double(id % 3000)); break;
+        default: value = TVariant(id % 2 == 0); break;
+        }
+        return true;
+    }
+    TRecordId InternalPost(const TEditBuffer& buffer) override { return buffer.RecordId(); }
+    void InternalDelete(TRecordId) override {}
+
+private:
+    int FCount;
+};
+
+struct GridWindow {
+    explicit GridWindow(int records) : ds(records)
+    {
+        window.resize(640, 480);
+        grid = new TkqDBGrid(&window);
+        grid->setGeometry(0, 0, 640, 480);
+        source.SetDataSet(&ds);
+        ds.Open();
+        grid->SetDataSource(&source);
+        window.show();
+        QApplication::processEvents();
+    }
+    QWidget window;
+    TkqDBGrid* grid;
+    TGeneratedDataSet ds;
+    TDataSource source;
+};
+
+void BM_GridOpen(benchmark::State& state)
+{
+    const int records = int(state.range(0));
+    TGeneratedDataSet ds(records);
+    ds.Open();
+    TDataSource source;
+    source.SetDataSet(&ds);
+    QWidget window;
+    window.resize(640, 480);
+    auto* grid = new TkqDBGrid(&window);
+    grid->setGeometry(0, 0, 640, 480);
+    window.show();
+    for (auto _ : state) {
+        grid->SetDataSource(&source);
+        grid->viewport()->repaint();
+        state.PauseTiming();
+        grid->SetDataSource(nullptr);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_GridOpen)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+// The scroll bar pages the view; reading the rows of each page is all the grid does.
+void BM_ScrollBarPageByPage(benchmark::State& state)
+{
+    GridWindow w(int(state.range(0)));
+    QScrollBar* bar = w.grid->verticalScrollBar();
+    qint64 pages = 0;
+    for (auto _ : state) {
+        bar->setValue(0);
+        for (;;) {
+            w.grid->viewport()->repaint();
+            ++pages;
+            if (bar->value() >= bar->maximum()) break;
+            bar->setValue(bar->value() + bar->pageStep());
+        }
+    }
+    state.SetItemsProcessed(pages);
+    state.counters["pages"] = double(pages) / double(state.iterations());
+}
+BENCHMARK(BM_ScrollBarPageByPage)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Page Down moves the dataset's cursor a page; the grid follows and repaints.
+void BM_PageDownToTheEnd(benchmark::State& state)
+{
+    GridWindow w(int(state.range(0)));
+    w.grid->setFocus();
+    qint64 pages = 0;
+    for (auto _ : state) {
+        w.ds.First();
+        while (!w.ds.Eof()) {
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+            QCoreApplication::sendEvent(w.grid, &down);
+            w.grid->viewport()->repaint();
+            ++pages;
+            if (w.ds.RecNo() == w.ds.RecordCount()) break;
+        }
+    }
+    state.SetItemsProcessed(pages);
+    state.counters["pages"] = double(pages) / double(state.iterations());
+}
+BENCHMARK(BM_PageDownToTheEnd)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace

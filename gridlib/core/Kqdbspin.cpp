@@ -1,0 +1,70 @@
+#include "gridlib/core/Kqdbspin.h"
+
+#include "platform/vcl/Forms.h"
+
+#include <QLineEdit>
+
+TkqDBSpinEdit::TkqDBSpinEdit(QWidget* parent) : QSpinBox(parent)
+{
+    setRange(0, 32767);
+    FDataLink.SetControl(this);
+    FDataLink.OnDataChange = [this](TFieldDataLink*) { DataChange(); };
+    FDataLink.OnActiveChange = [this](TFieldDataLink*) { DataChange(); };
+    connect(this, &QSpinBox::valueChanged, this, [this](int v) {
+        if (FShowing) return;
+        TApplication::Guard([&] { UserChanged(v); });
+    });
+}
+
+TkqDBSpinEdit::~TkqDBSpinEdit() { FDataLink.OnDataChange = nullptr; }
+
+void TkqDBSpinEdit::SetReadOnly(bool readOnly)
+{
+    FReadOnly = readOnly;
+    FDataLink.SetReadOnly(readOnly);
+    setReadOnly(readOnly);
+}
+
+QString TkqDBSpinEdit::Text() const { return lineEdit()->text(); }
+
+void TkqDBSpinEdit::SetText(const QString& text)
+{
+    int v = 0;
+    if (TryStrToInt(text.trimmed(), v)) setValue(v);
+    else lineEdit()->clear();
+}
+
+void TkqDBSpinEdit::DataChange()
+{
+    FShowing = true;
+    TField* f = FDataLink.Field();
+    int v = 0;
+    if (f && !f->IsNull() && TryStrToInt(f->Text().trimmed(), v)) {
+        setValue(v);
+        lineEdit()->setText(textFromValue(value()));
+    } else {
+        setValue(minimum());
+        lineEdit()->clear();
+    }
+    FShowing = false;
+}
+
+void TkqDBSpinEdit::UserChanged(int value)
+{
+    TField* f = FDataLink.Field();
+    if (f && !FReadOnly) {
+        if (!FDataLink.Edit()) {
+            DataChange();
+            return;
+        }
+        FShowing = true;
+        try {
+            f->SetText(QString::number(value));
+        } catch (...) {
+            FShowing = false;
+            throw;
+        }
+        FShowing = false;
+    }
+    if (OnChange) OnChange(this);
+}

@@ -1,0 +1,224 @@
+#include "gridlib/editors/kqdbcombo.h"
+
+#include "platform/vcl/Forms.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+TkqDBComboBox::TkqDBComboBox(QWidget* parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    FDataLink.SetControl(this);
+    FDataLink.OnDataChange = [this](TFieldDataLink*) { DataChange(); };
+    FDataLink.OnActiveChange = [this](TFieldDataLink*) { DataChange(); };
+    FDataLink.OnUpdateData = [this](TFieldDataLink*) {
+        if (FStyle == csDropDown) WriteText(currentText());
+    };
+    HookLineEdit();
+    connect(this, &QComboBox::activated, this, [this](int index) { TApplication::Guard([&] { Picked(index); }); });
+}
+
+TkqDBComboBox::~TkqDBComboBox()
+{
+    FDataLink.OnDataChange = nullptr;
+    FDataLink.OnUpdateData = nullptr;
+}
+
+void TkqDBComboBox::SetReadOnly(bool readOnly)
+{
+    FReadOnly = readOnly;
+    FDataLink.SetReadOnly(readOnly);
+    if (lineEdit()) lineEdit()->setReadOnly(readOnly);
+}
+
+QString TkqDBComboBox::DisplayOf(const QString& item) const
+{
+    return FMapList ? item.section(QLatin1Char('\t'), 0, 0) : item;
+}
+
+QString TkqDBComboBox::StoredOf(const QString& item) const
+{
+    if (!FMapList) return item;
+    const int tab = item.indexOf(QLatin1Char('\t'));
+    return tab < 0 ? item : item.mid(tab + 1);
+}
+
+void TkqDBComboBox::SetItems(const QStringList& items)
+{
+    FItems = items;
+    Rebuild();
+}
+
+void TkqDBComboBox::SetMapList(bool value)
+{
+    FMapList = value;
+    Rebuild();
+}
+
+void TkqDBComboBox::SetSorted(bool value)
+{
+    FSorted = value;
+    Rebuild();
+}
+
+void TkqDBComboBox::SetStyle(TComboBoxStyle style)
+{
+    FStyle = style;
+    setEditable(style == csDropDown);
+    if (lineEdit()) lineEdit()->setReadOnly(FReadOnly);
+    HookLineEdit();
+    DataChange();
+}
+
+void TkqDBComboBox::HookLineEdit()
+{
+    if (!lineEdit() || lineEdit() == FHookedEdit) return;
+    FHookedEdit = lineEdit();
+    // Typing puts the record into edit first, so the record's refresh cannot undo the text.
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& text) {
+        if (FShowing) return;
+        TApplication::Guard([&] {
+            if (!FDataLink.Field()) return;
+            FShowing = true;
+            bool ok = false;
+            try {
+                ok = FDataLink.Edit();
+            } catch (...) {
+                FShowing = false;
+                throw;
+            }
+            FShowing = false;
+            if (!ok) {
+                DataChange();
+                return;
+            }
+            if (lineEdit()->text() != text) lineEdit()->setText(text);
+            FDataLink.Modified();
+        });
+    });
+}
+
+void TkqDBComboBox::Rebuild()
+{
+    FShowing = true;
+    clear();
+    QStringList items = FItems;
+    if (FSorted) items.sort(Qt::CaseInsensitive);
+    FItems = items;
+    for (const QString& item : items) addItem(DisplayOf(item), StoredOf(item));
+    FShowing = false;
+    DataChange();
+}
+
+QString TkqDBComboBox::MapStoredToDisplay(const QString& stored) const
+{
+    if (!FMapList) return {};
+    for (const QString& item : FItems)
+        if (StoredOf(item) == stored) return DisplayOf(item);
+    return {};
+}
+
+QString TkqDBComboBox::MapDisplayToStored(const QString& display) const
+{
+    for (const QString& item : FItems)
+        if (DisplayOf(item) == display) return StoredOf(item);
+    return display;
+}
+
+void TkqDBComboBox::SetText(const QString& text)
+{
+    FShowing = true;
+    const int i = findText(text);
+    if (i >= 0) setCurrentIndex(i);
+    else if (isEditable()) setEditText(text);
+    else setCurrentIndex(-1);
+    FShowing = false;
+}
+
+void TkqDBComboBox::DataChange()
+{
+    if (FShowing) return;
+    TField* f = FDataLink.Field();
+    if (!f) return;
+    const QString value = f->IsNull() ? QString() : f->AsString();
+    FShowing = true;
+    int index = -1;
+    for (int i = 0; i < FItems.size(); ++i)
+        if (StoredOf(FItems[i]) == value) {
+            index = i;
+            break;
+        }
+    setCurrentIndex(index);
+    if (index < 0 && isEditable()) setEditText(value);
+    FShowing = false;
+}
+
+void TkqDBComboBox::WriteText(const QString& display)
+{
+    TField* f = FDataLink.Field();
+    if (!f || FReadOnly) return;
+    const QString stored = MapDisplayToStored(display);
+    if (!f->IsNull() && f->AsString() == stored) return;
+    if (f->IsNull() && stored.isEmpty()) return;
+    if (!FDataLink.Edit()) {
+        DataChange();
+        return;
+    }
+    FShowing = true;
+    try {
+        if (stored.isEmpty()) f->Clear();
+        else f->SetAsString(stored);
+    } catch (...) {
+        FShowing = false;
+        throw;
+    }
+    FShowing = false;
+}
+
+void TkqDBComboBox::Picked(int index)
+{
+    if (FShowing || index < 0 || index >= FItems.size()) return;
+    if (FReadOnly) {
+        DataChange();
+        return;
+    }
+    WriteText(DisplayOf(FItems[index]));
+    if (OnChange) OnChange(this);
+}
+
+void TkqDBComboBox::showPopup()
+{
+    if (FDisableDropDownList || FReadOnly) return;
+    QComboBox::showPopup();
+}
+
+void TkqDBComboBox::hidePopup()
+{
+    QComboBox::hidePopup();
+    if (OnCloseUp) TApplication::Guard([this] { OnCloseUp(this); });
+}
+
+void TkqDBComboBox::keyPressEvent(QKeyEvent* event)
+{
+    if (FAllowClearKey && FStyle == csDropDownList && !FReadOnly &&
+        (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
+        TApplication::Guard([this] {
+            WriteText(QString());
+            FShowing = true;
+            setCurrentIndex(-1);
+            FShowing = false;
+            if (OnChange) OnChange(this);
+        });
+        event->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+    if (FAutoDropDown && !event->text().isEmpty() && event->text().at(0).isPrint()) showPopup();
+}
+
+void TkqDBComboBox::focusOutEvent(QFocusEvent* event)
+{
+    QComboBox::focusOutEvent(event);
+    if (FStyle == csDropDown && FDataLink.IsModified()) TApplication::Guard([this] { WriteText(currentText()); });
+}

@@ -1,0 +1,148 @@
+#include "gridlib/grid/kqexpand.h"
+
+#include "gridlib/grid/Kqdbgrid.h"
+#include "platform/vcl/Forms.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QScrollBar>
+
+TkqExpandButton::TkqExpandButton(QWidget* parent) : QAbstractButton(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+    FDataLink.SetControl(this);
+    FDataLink.OnDataChange = [this](TFieldDataLink*) { update(); };
+    connect(this, &QAbstractButton::clicked, this, [this] { TApplication::Guard([this] { Toggle(); }); });
+}
+
+TkqExpandButton::~TkqExpandButton() { FDataLink.OnDataChange = nullptr; }
+
+void TkqExpandButton::SetGrid(TkqCustomDBGrid* grid)
+{
+    if (grid == FGrid) return;
+    if (FExpanded) ForceCollapse();
+    FGrid = grid;
+    FDetailHeight = 0;
+    if (grid) grid->hide();
+}
+
+TkqCustomDBGrid* TkqExpandButton::HostGrid() const
+{
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (auto* g = qobject_cast<TkqCustomDBGrid*>(w)) return g;
+    return nullptr;
+}
+
+int TkqExpandButton::Left() const
+{
+    TkqCustomDBGrid* host = HostGrid();
+    return host ? mapTo(host, QPoint(0, 0)).x() : x();
+}
+
+QSize TkqExpandButton::sizeHint() const { return QSize(16, 16); }
+
+void TkqExpandButton::SetExpanded(bool value)
+{
+    if (value == FExpanded) return;
+    Toggle();
+}
+
+void TkqExpandButton::Toggle()
+{
+    if (FToggling) return;
+    FToggling = true;
+    try {
+        const bool was = FExpanded;
+        try {
+            if (was) {
+                if (OnBeforeCollapse) OnBeforeCollapse(this);
+            } else if (OnBeforeExpand) {
+                OnBeforeExpand(this);
+            }
+        } catch (const EAbort&) {
+            FToggling = false;
+            return;
+        }
+        FExpanded = !was;
+        Place();
+        update();
+        if (FExpanded) {
+            if (OnAfterExpand) OnAfterExpand(this);
+        } else if (OnAfterCollapse) {
+            OnAfterCollapse(this);
+        }
+    } catch (...) {
+        FToggling = false;
+        throw;
+    }
+    FToggling = false;
+}
+
+int TkqExpandButton::DetailHeightFor() const
+{
+    int h = FDetailHeight;
+    if (FAutoShrink && FGrid) {
+        // Titles, the rows and the frame, but never more than the grid's first height.
+        const int rows = FGrid->DataSet() && FGrid->DataSet()->Active() ? FGrid->DataSet()->RecordCount() : 0;
+        const int titles = FGrid->horizontalHeader()->isVisible() ? FGrid->horizontalHeader()->height() : 0;
+        int needed = titles + qMax(1, rows) * FGrid->DefaultRowHeight() + 2 * FGrid->frameWidth() + 2;
+        if (FGrid->horizontalScrollBar()->isVisible()) needed += FGrid->horizontalScrollBar()->height();
+        h = qMin(h, needed);
+    }
+    return qMax(h, 20);
+}
+
+void TkqExpandButton::Place()
+{
+    TkqCustomDBGrid* host = HostGrid();
+    if (!FGrid || !host) return;
+    if (FExpanded) {
+        if (FDetailHeight == 0) FDetailHeight = FGrid->height();
+        if (FGrid->parentWidget() != host->viewport()) FGrid->setParent(host->viewport());
+        const int h = DetailHeightFor();
+        FGrid->setFixedHeight(h);
+        host->SetExpandedRowHeight(host->CursorRow(), h);
+        const QModelIndex cur = host->currentIndex();
+        if (cur.isValid()) host->scrollTo(cur);
+        QRect r = host->visualRect(cur);
+        r.setHeight(host->DefaultRowHeight());
+        PlaceDetail(r);
+        FGrid->show();
+        FGrid->raise();
+        raise();
+    } else {
+        FGrid->hide();
+        host->SetExpandedRowHeight(-1, 0);
+    }
+}
+
+void TkqExpandButton::PlaceDetail(const QRect& buttonRect)
+{
+    if (!FGrid || !FExpanded) return;
+    FGrid->move(buttonRect.left(), buttonRect.bottom() + 1);
+    FGrid->raise();
+}
+
+void TkqExpandButton::ForceCollapse()
+{
+    if (!FExpanded) return;
+    FExpanded = false;
+    if (FGrid) FGrid->hide();
+    if (TkqCustomDBGrid* host = HostGrid()) host->SetExpandedRowHeight(-1, 0);
+    update();
+}
+
+void TkqExpandButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const TkqCustomDBGrid* host = HostGrid();
+    p.fillRect(rect(), host ? ColorToQColor(host->Color()) : palette().color(QPalette::Base));
+    const int side = qMin(11, qMin(width(), height()) - 2);
+    const QRect box(2, (height() - side) / 2, side, side);
+    p.setPen(Qt::black);
+    p.setBrush(Qt::white);
+    p.drawRect(box.adjusted(0, 0, -1, -1));
+    const QPoint c = box.center();
+    p.drawLine(c.x() - side / 2 + 2, c.y(), c.x() + side / 2 - 2, c.y());
+    if (!FExpanded) p.drawLine(c.x(), c.y() - side / 2 + 2, c.x(), c.y() + side / 2 - 2);
+}

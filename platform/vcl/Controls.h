@@ -1,0 +1,62 @@
+#pragma once
+// What the controls of every library share: sets of enumeration values (the old option
+// sets), virtual key codes, shift states and mouse buttons as the event handlers get them.
+
+#include <QtGlobal>
+#include <QtCore/qnamespace.h>
+#include <initializer_list>
+
+class QKeyEvent;
+
+// A set of values of an enumeration whose members are bit numbers (member n is bit n), as
+// the library's option sets are stored.
+template <typename E>
+class TSet {
+public:
+    constexpr TSet() = default;
+    constexpr TSet(std::initializer_list<E> items)
+    {
+        for (E e : items) FBits |= Bit(e);
+    }
+    static constexpr TSet FromBits(quint64 bits)
+    {
+        TSet s;
+        s.FBits = bits;
+        return s;
+    }
+    constexpr bool Contains(E e) const { return FBits & Bit(e); }
+    constexpr TSet& Include(E e) { FBits |= Bit(e); return *this; }
+    constexpr TSet& Exclude(E e) { FBits &= ~Bit(e); return *this; }
+    constexpr TSet With(E e, bool on) const
+    {
+        TSet s = *this;
+        return on ? s.Include(e) : s.Exclude(e);
+    }
+    constexpr bool IsEmpty() const { return FBits == 0; }
+    constexpr quint64 Bits() const { return FBits; }
+    constexpr bool operator==(const TSet&) const = default;
+    constexpr TSet operator|(const TSet& o) const { return FromBits(FBits | o.FBits); }
+    constexpr TSet operator-(const TSet& o) const { return FromBits(FBits & ~o.FBits); }
+
+private:
+    static constexpr quint64 Bit(E e) { return quint64(1) << unsigned(e); }
+    quint64 FBits = 0;
+};
+
+// Virtual key codes as key events report them to the library's event handlers.
+enum : int {
+    VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,
+    VK_ESCAPE = 27, VK_SPACE = 32, VK_PRIOR = 33, VK_NEXT = 34, VK_END = 35, VK_HOME = 36,
+    VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_INSERT = 45, VK_DELETE = 46,
+    VK_F1 = 112, VK_F2 = 113, VK_F3 = 114, VK_F4 = 115
+};
+
+enum TShiftStateItem { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
+using TShiftState = TSet<TShiftStateItem>;
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+
+// The virtual key of a key event: letters and digits as their capitals and digits, the
+// named keys by the table above; 0 for keys without a code here.
+int KeyEventToVirtualKey(const QKeyEvent* event);
+TShiftState ShiftStateFromModifiers(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons = Qt::NoButton);
+

@@ -1,0 +1,309 @@
+#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqfilter.h"
+#include "gridlib/dialogs/kqlocate.h"
+#include "gridlib/dialogs/kqrecview.h"
+#include "gridlib/dialogs/kqriched.h"
+#include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Forms.h"
+#include "tests/common/TestSupport.h"
+#include "tests/gridlib/GridTestData.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <functional>
+
+namespace {
+
+struct Data {
+    Data()
+    {
+        ds.Define({{"Id", ftInteger}, {"Name", ftWideString}, {"Amount", ftFloat}, {"Notes", ftMemo}});
+        const char* names[] = {"Apple", "banana", "Cherry", "apricot", "", "Banana split"};
+        for (int i = 0; i < 6; ++i)
+            ds.AddRow({TVariant(i + 1), TVariant(QString::fromLatin1(names[i])), TVariant(1.5 * i), TVariant::Null()});
+        source.SetDataSet(&ds);
+        ds.Open();
+    }
+    TGridTestDataSet ds;
+    TDataSource source;
+};
+
+// Runs fn on the next modal window once it is shown (no test waits on a window).
+void OnModal(std::function<void(QWidget*)> fn)
+{
+    QTimer::singleShot(0, [fn] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        fn(w);
+    });
+}
+
+} // namespace
+
+TEST(DBNavigator, ButtonsFollowTheDataSetAndOnClickMayAbort)
+{
+    Data d;
+    TkqDBNavigator nav;
+    nav.SetVisibleButtons({nbsFirst, nbsPrior, nbsNext, nbsLast, nbsInsert, nbsDelete, nbsEdit, nbsPost, nbsCancel});
+    EXPECT_EQ(nav.ButtonCount(), 9);
+    EXPECT_FALSE(nav.Button(nbsFirst)->isEnabled());   // no data source yet
+    nav.SetDataSource(&d.source);
+    EXPECT_FALSE(nav.Button(nbsPrior)->isEnabled());   // at the beginning
+    EXPECT_TRUE(nav.Button(nbsNext)->isEnabled());
+    EXPECT_FALSE(nav.Button(nbsPost)->isEnabled());
+    EXPECT_EQ(nav.Button(nbsDelete)->Hint(), QStringLiteral("Delete current record"));
+
+    nav.Button(nbsLast)->click();
+    EXPECT_EQ(d.ds.RecNo(), 6);
+    EXPECT_FALSE(nav.Button(nbsNext)->isEnabled());
+    nav.Button(nbsEdit)->click();
+    EXPECT_TRUE(nav.Button(nbsPost)->isEnabled());
+    EXPECT_FALSE(nav.Button(nbsEdit)->isEnabled());
+    nav.Button(nbsCancel)->click();
+
+    // The window's own delete: its handler runs first and aborts the navigator's.
+    int handled = 0;
+    nav.Button(nbsDelete)->OnClick = [&](QObject*) {
+        ++handled;
+        Abort();
+    };
+    nav.Button(nbsDelete)->click();
+    EXPECT_EQ(handled, 1);
+    EXPECT_EQ(d.ds.RecordCount(), 6);
+    // Without a handler it asks first.
+    nav.Button(nbsDelete)->OnClick = nullptr;
+    TDialogSeam::AnswerMessages({mrCancel, mrOk});
+    nav.Button(nbsDelete)->click();
+    EXPECT_EQ(d.ds.RecordCount(), 6);
+    nav.Button(nbsDelete)->click();
+    EXPECT_EQ(d.ds.RecordCount(), 5);
+    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("Delete record?"));
+
+    // Switching the data source moves the buttons to the other dataset; read-only refuses edits.
+    Data other;
+    other.ds.SetReadOnly(true);
+    nav.SetDataSource(&other.source);
+    EXPECT_FALSE(nav.Button(nbsInsert)->isEnabled());
+    nav.Button(nbsNext)->click();
+    EXPECT_EQ(other.ds.RecNo(), 2);
+    EXPECT_EQ(d.ds.RecNo(), 5);
+}
+
+TEST(RecordViewPanel, ShowsTheCurrentRecordAndEditsIt)
+{
+    Data d;
+    d.ds.FieldByName(QStringLiteral("Id"))->SetReadOnly(true);
+    d.ds.FieldByName(QStringLiteral("Name"))->SetDisplayLabel(QStringLiteral("Fruit~Name"));
+    TkqRecordViewPanel panel;
+    QFont bold = panel.font();
+    bold.setBold(true);
+    panel.SetLabelFont(bold);
+    panel.SetReadOnlyColor(clInfoBk);
+    panel.SetDataSource(&d.source);
+    ASSERT_NE(panel.EditorOf(QStringLiteral("Name")), nullptr);
+    EXPECT_EQ(panel.LabelOf(QStringLiteral("Name"))->text(), QStringLiteral("Fruit Name"));
+    EXPECT_TRUE(panel.LabelOf(QStringLiteral("Name"))->font().bold());
+    EXPECT_EQ(panel.EditorOf(QStringLiteral("Name"))->text(), QStringLiteral("Apple"));
+    EXPECT_TRUE(panel.EditorOf(QStringLiteral("Id"))->isReadOnly());
+    EXPECT_EQ(panel.EditorOf(QStringLiteral("Id"))->palette().color(QPalette::Base), ColorToQColor(clInfoBk));
+    d.ds.Next();
+    EXPECT_EQ(panel.EditorOf(QStringLiteral("Name"))->text(), QStringLiteral("banana"));
+    QLineEdit* name = panel.EditorOf(QStringLiteral("Name"));
+    name->selectAll();
+    QTest::keyClicks(name, QStringLiteral("Kiwi"));
+    EXPECT_EQ(d.ds.State(), dsEdit);
+    d.ds.Post();
+    EXPECT_EQ(d.ds.Stored(1, 1).RawString(), QStringLiteral("Kiwi"));
+    // Hidden fields are not shown.
+    d.ds.FieldByName(QStringLiteral("Amount"))->SetVisible(false);
+    EXPECT_EQ(panel.EditorOf(QStringLiteral("Amount")), nullptr);
+}
+
+TEST(FindFieldValue, TableOfSearches)
+{
+    struct Case {
+        bool fromFirst;
+        int startRec;
+        const char* field;
+        const char* value;
+        int match;
+        bool caseSensitive;
+        bool found;
+        int recNo;
+    };
+    const Case cases[] = {
+        {true, 3, "Name", "ap", 1, false, true, 1},           // start, any case
+        {false, 1, "Name", "ap", 1, false, true, 4},          // the next one
+        {true, 1, "Name", "ap", 1, true, true, 4},            // case-sensitive
+        {true, 2, "Name", "BANANA", 0, false, true, 2},       // exact
+        {true, 2, "Name", "split", 2, false, true, 6},        // anywhere
+        {true, 3, "Name", "", 0, false, true, 5},             // empty key, exact: the empty text
+        {true, 3, "Name", "", 1, false, false, 3},            // empty key never matches partially
+        {false, 6, "Name", "a", 2, false, false, 6},          // from the last record: nothing
+        {true, 1, "Amount", "4.50", 0, false, true, 4},       // numbers compare as numbers
+        {true, 1, "Amount", "x", 0, false, false, 1},         // no number, no match
+        {true, 2, "Name", "zzz", 1, false, false, 2},         // no match keeps the record
+    };
+    for (const Case& c : cases) {
+        Data d;
+        d.ds.SetRecNo(c.startRec);
+        SCOPED_TRACE(QStringLiteral("%1 '%2' %3").arg(QString::fromLatin1(c.field), QString::fromLatin1(c.value)).arg(c.match).toStdString());
+        EXPECT_EQ(FindFieldValue(c.fromFirst, &d.ds, QString::fromLatin1(c.field), QString::fromLatin1(c.value), c.match,
+                                 c.caseSensitive),
+                  c.found);
+        EXPECT_EQ(d.ds.RecNo(), c.recNo);
+    }
+    Data d;
+    EXPECT_FALSE(FindFieldValue(true, &d.ds, QStringLiteral("Missing"), QStringLiteral("x"), 0, false));
+    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("Field Missing not found."));
+}
+
+TEST(LocateDialog, FindsFromTheWindowAndRemembersTheChoices)
+{
+    Data d;
+    TkqLocateDialog locate;
+    locate.SetDataSource(&d.source);
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqLocateDlg*>(w);
+        ASSERT_NE(form, nullptr);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("Locate Field Value"));
+        EXPECT_TRUE(form->PartialMatchStartBtn->isChecked());
+        form->FieldNameComboBox->setCurrentIndex(form->FieldNameComboBox->findText(QStringLiteral("Name")));
+        form->SearchValue->setText(QStringLiteral("cher"));
+        form->NextButton->click();   // a match closes the window
+    });
+    EXPECT_TRUE(locate.Execute());
+    EXPECT_EQ(d.ds.RecNo(), 3);
+    EXPECT_EQ(locate.SearchField, QStringLiteral("Name"));
+
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqLocateDlg*>(w);
+        EXPECT_EQ(form->SearchValue->text(), QStringLiteral("cher"));
+        EXPECT_EQ(form->FieldNameComboBox->currentText(), QStringLiteral("Name"));
+        form->SearchValue->setText(QStringLiteral("nothing"));
+        form->FirstButton->click();
+        form->CloseButton->click();
+    });
+    EXPECT_FALSE(locate.Execute());
+    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("No matches found"));
+    EXPECT_EQ(d.ds.RecNo(), 3);
+
+    d.ds.Close();
+    EXPECT_FALSE(locate.Execute());
+    EXPECT_EQ(TDialogSeam::Messages().value(1), QStringLiteral("DataSource does not reference an active DataSet"));
+}
+
+TEST(FilterDialog, CriteriaFilterTheDataSetAndClearingEndsIt)
+{
+    Data d;
+    TkqFilterDialog filter;
+    filter.SetDataSource(&d.source);
+    struct Case {
+        const char* value;
+        TkqFilterMatchType match;
+        int records;
+    };
+    const Case cases[] = {
+        {"ap", fdMatchStart, 2},                  // Apple, apricot: case ignored
+        {"an", fdMatchAny, 2},                    // banana, Banana split
+        {"banana", fdMatchExact, 1},
+        {"apple or cherry", fdMatchStart, 2},
+        {"ban and split", fdMatchAny, 1},
+        {"null", fdMatchStart, 1},                // the empty name
+        {"\"banana split\"", fdMatchExact, 1},    // quoted words stay together
+    };
+    for (const Case& c : cases) {
+        TkqFieldInfo info;
+        info.FieldName = QStringLiteral("Name");
+        info.MatchType = c.match;
+        info.FilterValue = QString::fromLatin1(c.value);
+        filter.ApplyCriteria({info});
+        EXPECT_EQ(d.ds.RecordCount(), c.records) << c.value;
+    }
+    filter.ApplyCriteria({});
+    EXPECT_EQ(d.ds.RecordCount(), 6);
+    EXPECT_FALSE(d.ds.Filtered());
+
+    // The window: a value typed for a field filters on OK.
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqFilterDlg*>(w);
+        ASSERT_NE(form, nullptr);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("Filter"));
+        ASSERT_EQ(form->Criteria->rowCount(), 3);   // the memo is not offered
+        form->Criteria->item(1, 2)->setText(QStringLiteral("b"));
+        form->OKButton->click();
+    });
+    filter.Caption = QStringLiteral("Filter");
+    EXPECT_TRUE(filter.Execute());
+    EXPECT_EQ(d.ds.RecordCount(), 2);
+    // A filter handler of the dataset's own still runs first.
+    bool ownRan = false;
+    filter.ApplyCriteria({});
+    d.ds.OnFilterRecord = [&](TDataSet*, bool& accept) {
+        ownRan = true;
+        accept = true;
+    };
+    d.ds.SetFiltered(true);
+    TkqFieldInfo info;
+    info.FieldName = QStringLiteral("Name");
+    info.FilterValue = QStringLiteral("c");
+    filter.ApplyCriteria({info});
+    EXPECT_TRUE(ownRan);
+    EXPECT_EQ(d.ds.RecordCount(), 1);
+    filter.ApplyCriteria({});
+    EXPECT_TRUE(d.ds.Filtered());
+    EXPECT_EQ(d.ds.RecordCount(), 6);
+}
+
+TEST(RichEdit, PlainTextOfRichTextAndTheEditorWritesBack)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}"
+                           "\\f0 First \\b bold\\b0  line\\par Second\\tab tab\\par Third \\'e9t\\'e9\\par}";
+    EXPECT_EQ(RichTextToPlainText(rtf), QStringLiteral("First bold line\nSecond\ttab\nThird \u00e9t\u00e9"));
+    EXPECT_EQ(RichTextToPlainText("{\\RTF not rich"), QStringLiteral("{\\RTF not rich"));
+
+    Data d;
+    d.ds.Close();
+    d.ds.Open();
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&d.source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    EXPECT_TRUE(edit.Text().isEmpty());
+    OnModal([](QWidget* w) {
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Edit Rich Text"));
+        auto* editor = w->findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
+        ASSERT_NE(editor, nullptr);
+        EXPECT_FALSE(editor->isReadOnly());
+        editor->setPlainText(QStringLiteral("line one\nline two"));
+        qobject_cast<QDialog*>(w)->accept();
+    });
+    EXPECT_TRUE(edit.Execute());
+    EXPECT_EQ(d.ds.State(), dsEdit);
+    EXPECT_EQ(d.ds.FieldByName(QStringLiteral("Notes"))->AsString(), QStringLiteral("line one\nline two"));
+    d.ds.Post();
+    edit.LoadFieldParagraphs(d.ds.FieldByName(QStringLiteral("Notes")), 1);
+    EXPECT_EQ(edit.Text(), QStringLiteral("line one"));
+
+    // Stored rich text opens read-only and is never rewritten.
+    d.ds.Edit();
+    d.ds.FieldByName(QStringLiteral("Notes"))->SetAsString(QString::fromLatin1(rtf));
+    d.ds.Post();
+    OnModal([](QWidget* w) {
+        auto* editor = w->findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
+        EXPECT_TRUE(editor->isReadOnly());
+        EXPECT_TRUE(editor->toPlainText().startsWith(QStringLiteral("First bold line")));
+        qobject_cast<QDialog*>(w)->accept();
+    });
+    edit.Execute();
+    EXPECT_EQ(d.ds.State(), dsBrowse);
+    EXPECT_EQ(d.ds.FieldByName(QStringLiteral("Notes"))->AsString(), QString::fromLatin1(rtf));
+}
