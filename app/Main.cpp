@@ -9,6 +9,7 @@
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/ProgramFolder.h"
+#include "treestatus/qeStatusBar.h"
 #include "utilities/HelpRouter.h"
 #include "utilities/Placemnt.h"
 #include "utilities/VzVerInf.h"
@@ -85,6 +86,17 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), FCaption(QStringLit
     CreateActions();
     CreateMenus();
     CreateToolBar();
+
+    StatusBar = new TqeStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    TqeStatusPanel* panel0 = StatusBar->Panels().Add();
+    panel0->SetName(QStringLiteral("Panel0"));
+    panel0->SetWidth(QStringLiteral("100%"));
+    TqeStatusPanel* panVersion = StatusBar->Panels().Add();
+    panVersion->SetName(QStringLiteral("panVersion"));
+    panVersion->SetWidth(QStringLiteral("80"));
+    panVersion->OnDrawText = [](TqeStatusPanel*, QString& text, bool&) { text = VersionText(); };
+    setStatusBar(StatusBar);
 
     FormStorage = new TFormStorage(this);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));

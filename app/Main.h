@@ -12,6 +12,7 @@ class QToolBar;
 class TClientDataSet;
 class TFormStorage;
 class THelpRouter;
+class TqeStatusBar;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -47,6 +48,8 @@ public:
     QAction* WindowMinimizeAll1 = nullptr;
     QAction* WindowArrangeAll1 = nullptr;
     QToolBar* ToolBar = nullptr;
+    // Panel0 (the rest of the width) and panVersion (the program's version).
+    TqeStatusBar* StatusBar = nullptr;
     QMenu* mnuWindow = nullptr;
 
     // The text of the version panel.

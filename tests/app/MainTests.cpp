@@ -4,6 +4,7 @@
 #include "app/UTree.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/IniFiles.h"
+#include "treestatus/qeStatusBar.h"
 #include "tests/app/AppTestSupport.h"
 #include "utilities/Placemnt.h"
 #include "utilities/VzVerInf.h"
@@ -97,6 +98,13 @@ TEST_F(FrameFixture, WindowMenusToolBarAndSharedObjects)
     EXPECT_EQ(frame->FormStorage->IniSection(), "MainForm");
     EXPECT_EQ(frame->FormStorage->IniFileName(), Workbench.SettingsFile());
     EXPECT_EQ(TMainForm::VersionText(), CreateModuleVersionInfo()->GetFileVersionText());
+    ASSERT_EQ(frame->StatusBar->Panels().Count(), 2);
+    EXPECT_EQ(frame->StatusBar->Panels()[0]->Width(), "100%");
+    TqeStatusPanel* version = frame->StatusBar->Panels().FindPanel("panVersion");
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->Width(), "80");
+    frame->StatusBar->repaint();
+    EXPECT_EQ(version->DrawnText(), TMainForm::VersionText());
     EXPECT_FALSE(TMainForm::VersionText().isEmpty());
 }
 
