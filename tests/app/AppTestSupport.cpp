@@ -1,5 +1,7 @@
 #include "tests/app/AppTestSupport.h"
 
+#include "platform/client/ClientDataSet.h"
+
 #include <QApplication>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -50,4 +52,16 @@ void Settle()
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCoreApplication::processEvents();
     }
+}
+
+void WriteNestedFile(const QString& path)
+{
+    TClientDataSet ds;
+    ds.FieldDefs().Add("ID", ftInteger);
+    TFieldDef* items = ds.FieldDefs().Add("Items", ftDataSet);
+    items->ChildDefs()->Add("Code", ftString, 10);
+    items->ChildDefs()->Add("Qty", ftInteger);
+    ds.FieldDefs().Add("Notes", ftString, 40);
+    ds.CreateDataSet();
+    ds.SaveToFile(path);
 }

@@ -78,3 +78,7 @@ void WithModal(const std::function<void()>& action, const std::function<void(QDi
 
 // Lets deferred deletions and queued calls run.
 void Settle();
+
+// Writes an empty data file with a nested dataset: ID Integer, Items (Code String(10),
+// Qty Integer), Notes String(40).
+void WriteNestedFile(const QString& path);

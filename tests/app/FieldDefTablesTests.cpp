@@ -1,5 +1,6 @@
 #include "app/UGeneral.h"
 #include "platform/client/ClientDataSet.h"
+#include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 
 #include <QTemporaryDir>
@@ -36,19 +37,6 @@ void AddRow(TClientDataSet& t, int pos, const QString& name, const QString& type
     t.Post();
 }
 
-// A file with a nested dataset: ID, Items (Code String(10), Qty Integer), Notes String(40).
-QString WriteNestedFile(const QString& path)
-{
-    TClientDataSet ds;
-    ds.FieldDefs().Add("ID", ftInteger);
-    TFieldDef* items = ds.FieldDefs().Add("Items", ftDataSet);
-    items->ChildDefs()->Add("Code", ftString, 10);
-    items->ChildDefs()->Add("Qty", ftInteger);
-    ds.FieldDefs().Add("Notes", ftString, 40);
-    ds.CreateDataSet();
-    ds.SaveToFile(path);
-    return path;
-}
 } // namespace
 
 TEST(FieldDefTables, MasterShapeOrderIndexAndCalculation)
@@ -126,7 +114,8 @@ TEST(FieldDefTables, DetailAndClipboardShapes)
 TEST(NestedStructure, FindsTheNestedFieldByItsFileNameElseAPlaceholder)
 {
     QTemporaryDir dir;
-    const QString file = WriteNestedFile(dir.filePath("orders, nested é.cds"));
+    const QString file = dir.filePath("orders, nested é.cds");
+    WriteNestedFile(file);
     TClientDataSet master;
     CreateFieldDefsTable(&master);
     TClientDataSet nested;
