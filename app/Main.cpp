@@ -21,6 +21,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QStyle>
 #include <QToolBar>
@@ -46,6 +47,59 @@ QAction* NewAction(QObject* owner, const char* name, const QString& caption, con
     action->setObjectName(QLatin1String(name));
     if (!hint.isEmpty()) SetHint(action, hint);
     return action;
+}
+
+// The window-arrangement and help pictures of the tool bar.
+enum TToolPicture { tpCascade, tpTileHorizontal, tpTileVertical, tpHelp };
+
+QIcon ToolPicture(TToolPicture picture)
+{
+    QIcon icon;
+    for (int side : {16, 24, 32}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing, picture == tpHelp);
+        painter.scale(side / 16.0, side / 16.0);
+        const QColor frame(0x30, 0x30, 0x60);
+        const QColor title(0x3A, 0x6E, 0xC8);
+        auto window = [&](const QRectF& r) {
+            painter.setPen(QPen(frame, 1));
+            painter.setBrush(Qt::white);
+            painter.drawRect(r);
+            painter.fillRect(QRectF(r.left() + 0.5, r.top() + 0.5, r.width() - 0.5, 2.5), title);
+        };
+        switch (picture) {
+        case tpCascade:
+            window(QRectF(1.5, 1.5, 9, 8));
+            window(QRectF(3.5, 4.5, 9, 8));
+            window(QRectF(5.5, 6.5, 9, 8));
+            break;
+        case tpTileHorizontal:
+            window(QRectF(1.5, 1.5, 13, 6));
+            window(QRectF(1.5, 8.5, 13, 6));
+            break;
+        case tpTileVertical:
+            window(QRectF(1.5, 1.5, 6, 13));
+            window(QRectF(8.5, 1.5, 6, 13));
+            break;
+        case tpHelp: {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(title);
+            painter.drawEllipse(QRectF(1, 1, 14, 14));
+            QFont font = painter.font();
+            font.setBold(true);
+            font.setPixelSize(11);
+            painter.setFont(font);
+            painter.setPen(Qt::white);
+            painter.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, QStringLiteral("?"));
+            break;
+        }
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 // The children that take part in tiling: not minimised, not hidden.
@@ -136,21 +190,21 @@ void TMainForm::CreateActions()
     actMigrate->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
     connect(actMigrate, &QAction::triggered, this, [this] { actMigrateExecute(); });
     actHelp = NewAction(this, "actHelp", QStringLiteral("Help"), QStringLiteral("Help"));
-    actHelp->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    actHelp->setIcon(ToolPicture(tpHelp));
     connect(actHelp, &QAction::triggered, this, [this] { actHelpExecute(); });
     HelpAbout1 = NewAction(this, "HelpAbout1", QStringLiteral("&About..."), QString());
     connect(HelpAbout1, &QAction::triggered, this, [this] { HelpAbout1Execute(); });
 
     WindowCascade1 = NewAction(this, "WindowCascade1", QStringLiteral("&Cascade"), QStringLiteral("Cascade"));
-    WindowCascade1->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton));
+    WindowCascade1->setIcon(ToolPicture(tpCascade));
     connect(WindowCascade1, &QAction::triggered, FMdiArea, &QMdiArea::cascadeSubWindows);
     WindowTileHorizontal1 = NewAction(this, "WindowTileHorizontal1", QStringLiteral("Tile &Horizontally"),
                                       QStringLiteral("Tile Horizontally"));
-    WindowTileHorizontal1->setIcon(style()->standardIcon(QStyle::SP_ToolBarVerticalExtensionButton));
+    WindowTileHorizontal1->setIcon(ToolPicture(tpTileHorizontal));
     connect(WindowTileHorizontal1, &QAction::triggered, this, [this] { TileHorizontally(); });
     WindowTileVertical1 = NewAction(this, "WindowTileVertical1", QStringLiteral("Tile &Vertically"),
                                     QStringLiteral("Tile Vertically"));
-    WindowTileVertical1->setIcon(style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton));
+    WindowTileVertical1->setIcon(ToolPicture(tpTileVertical));
     connect(WindowTileVertical1, &QAction::triggered, this, [this] { TileVertically(); });
     WindowMinimizeAll1 = NewAction(this, "WindowMinimizeAll1", QStringLiteral("&Minimize All"),
                                    QStringLiteral("Minimize All"));
