@@ -67,6 +67,12 @@ TCollation::TCollation(int codePage)
         const QString s = i == 0 ? QString(QChar(0)) : PacketDecodeAnsi(QByteArrayView(&byte, 1), codePage);
         FKeys[size_t(i)] = s.size() == 1 ? KeyOf(s[0].unicode()) : TKey{quint32(i), 0, 0};
     }
+    std::vector<quint32> weights;
+    for (const TKey& k : FKeys) weights.push_back(k.Primary);
+    std::sort(weights.begin(), weights.end());
+    weights.erase(std::unique(weights.begin(), weights.end()), weights.end());
+    for (int i = 0; i < 256; ++i)
+        FRanks[size_t(i)] = quint16(1 + (std::lower_bound(weights.begin(), weights.end(), FKeys[size_t(i)].Primary) - weights.begin()));
 }
 
 const TCollation& TCollation::ForCodePage(int codePage)
