@@ -123,8 +123,16 @@ void TClientDataSet::AttachStore(std::shared_ptr<TRecordStore> store, int level)
     FLevel = level;
 }
 
+void TClientDataSet::SetFileName(const QString& fileName)
+{
+    // Definitions read from the old file while closed must not stand for the new one.
+    if (!Active() && FStore && !FStoreFile.isEmpty() && fileName != FStoreFile) ReleaseStore();
+    FFileName = fileName;
+}
+
 void TClientDataSet::ReleaseStore()
 {
+    FStoreFile.clear();
     if (!FStore) return;
     FStore->Detach(this);
     FOrder.reset();
@@ -216,6 +224,7 @@ void TClientDataSet::ReadFile(const QString& fileName)
 
 void TClientDataSet::LoadFromFile(const QString& fileName)
 {
+    if (IsNested()) DatabaseError(QStringLiteral("A nested dataset gets its data from its master"), this);
     const QString name = fileName.isEmpty() ? FFileName : fileName;
     if (name.isEmpty()) DatabaseError(QStringLiteral("Missing file name"), this);
     Close();
@@ -226,6 +235,7 @@ void TClientDataSet::LoadFromFile(const QString& fileName)
 
 void TClientDataSet::LoadFromStream(QIODevice& stream)
 {
+    if (IsNested()) DatabaseError(QStringLiteral("A nested dataset gets its data from its master"), this);
     const QByteArray bytes = stream.readAll();
     Close();
     ReleaseStore();
@@ -320,7 +330,10 @@ void TClientDataSet::InternalInitFieldDefs()
         }
         return;
     }
-    if (!FStore && !FFileName.isEmpty()) ReadFile(FFileName);
+    if (!FStore && !FFileName.isEmpty()) {
+        ReadFile(FFileName);
+        FStoreFile = FFileName;
+    }
     if (FStore) FieldDefsFromDescriptors(*FStore->Metadata().Level(FLevel).Fields, FieldDefs());
 }
 
@@ -612,6 +625,7 @@ void TClientDataSet::StoreChanged(const TStoreChange& change)
 {
     if (!FStore || !FView) return;
     if (change.Kind == sckReset) {
+        if (FLevel == 0 && change.Level != 0) return;
         if (FLevel > 0 && !FFixed) FOwner = CurrentOwner();
         RebuildView();
     } else if (FLevel > 0) {
@@ -695,7 +709,10 @@ bool TClientDataSet::GetOldRecordValue(TRecordId id, const TField* field, TVaria
 
 bool TClientDataSet::GetCanModify() const
 {
-    return TDataSet::GetCanModify() && !(FStore && FStore->IsDelta());
+    if (!TDataSet::GetCanModify() || (FStore && FStore->IsDelta())) return false;
+    // Nested rows change only where their master may.
+    const TDataSet* parent = ParentDataSet();
+    return !parent || parent->CanModify();
 }
 
 void TClientDataSet::InternalEdit(TRecordId id)
@@ -847,6 +864,8 @@ void TClientDataSet::InternalCancel()
 void TClientDataSet::InternalDelete(TRecordId id)
 {
     if (!SlotOf(id)) DatabaseError(QStringLiteral("Record not found"), this);
+    // A record deleted while edited (its nested rows were just removed) keeps those changes.
+    FEditMarks.clear();
     TOwnChange own(FOwnChange);
     FStore->Delete(FLevel, TRecIndex(id));
 }

@@ -58,7 +58,7 @@ public:
     // Opening reads FileName; closing writes it back when the data changed since it was read or
     // saved (never when read-only).
     QString FileName() const { return FFileName; }
-    void SetFileName(const QString& fileName) { FFileName = fileName; }
+    void SetFileName(const QString& fileName);
     // Reads a packet file (binary or XML by its content) and opens the dataset on it.
     void LoadFromFile(const QString& fileName = QString());
     // Writes the data with its change log. XML whenever the name ends in ".xml" (any case),
@@ -188,6 +188,7 @@ private:
     std::unique_ptr<TFilterExpr> FFilterExpr;
     TUpdateStatusSet FStatusFilter;
     QString FFileName;
+    QString FStoreFile;                         // the file a closed dataset's store was read from
     QString FIndexName;
     QString FIndexFieldNames;
     bool FLogChanges = true;

@@ -359,7 +359,7 @@ bool TIndexOrder::HasDuplicates() const
 void TIndexOrder::StoreChanged(const TStoreChange& change)
 {
     if (change.Kind == sckReset) {
-        Build();
+        if (change.Level == 0) Build();
         return;
     }
     if (change.Level != 0) return;
