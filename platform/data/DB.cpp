@@ -540,9 +540,12 @@ TVariant TField::OldValue() const
 
 bool TField::CanModify() const
 {
-    return !FReadOnly && FDataSet && (FFieldKind == fkData || FFieldKind == fkInternalCalc) && FFieldNo > 0 &&
-           FDataSet->CanModify();
+    if (!FDataSet || FFieldNo <= 0 || (FFieldKind != fkData && FFieldKind != fkInternalCalc)) return false;
+    if (FDataSet->State() == dsSetKey) return IsIndexField();
+    return !FReadOnly && FDataSet->CanModify();
 }
+
+bool TField::IsIndexField() const { return FDataSet && FDataSet->IsIndexField(this); }
 
 bool TField::IsValidChar(QChar ch) const
 {

@@ -362,6 +362,7 @@ public:
     // The value before the current edit (the stored value); Null on a new row.
     TVariant OldValue() const;
     bool CanModify() const;
+    bool IsIndexField() const;
     virtual bool IsValidChar(QChar ch) const;
     // Asks the controls bound to the field to take the focus.
     void FocusControl();
@@ -369,9 +370,6 @@ public:
     // Blob access (blob, memo, graphic and byte fields).
     void LoadFromStream(QIODevice& stream);
     void SaveToStream(QIODevice& stream) const;
-
-    // Assigns every column of the field's own kind (value, formats left alone).
-    void AssignValue(const TVariant& value) { SetAsVariant(value); }
 
     std::function<void(TField*)> OnChange;
     std::function<void(TField*)> OnValidate;
@@ -578,6 +576,16 @@ public:
     // versions scan the view; dataset classes with indexes may do better.
     virtual bool Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options = {});
     virtual TVariant Lookup(const QString& keyFields, const TVariant& keyValues, const QString& resultFields);
+    // Moves to the first, next, prior or last record that the filter accepts, whether Filtered
+    // is on or not; Found tells whether one was.
+    bool FindFirst() { return FindRecord(true, true); }
+    bool FindNext() { return FindRecord(false, true); }
+    bool FindPrior() { return FindRecord(false, false); }
+    bool FindLast() { return FindRecord(true, false); }
+    virtual bool FindRecord(bool restart, bool goForward);
+    bool Found() const { return FFound; }
+    // A field of the current index (key fields may be edited in dsSetKey).
+    virtual bool IsIndexField(const TField* field) const { Q_UNUSED(field); return false; }
 
     // --- Filtering: OnFilterRecord and/or a filter text in the dataset class's own language.
     QString Filter() const { return FFilterText; }
@@ -702,6 +710,10 @@ protected:
     // Runs OnFilterRecord on a record (state dsFilter, fields read that record); true when it
     // accepts or there is no handler.
     bool FilterRecord(TRecordId id);
+    // Whether a record passes the filter for FindFirst/FindNext (the default: OnFilterRecord);
+    // a dataset class adds its evaluation of Filter().
+    virtual bool RecordMatchesFilter(TRecordId id) { return FilterRecord(id); }
+    void SetFound(bool found) { FFound = found; }
 
     // Editing a nested dataset puts its parent into edit state first.
     virtual void CheckParentState();
@@ -828,6 +840,7 @@ private:
     bool FBof = true;
     bool FEof = true;
     bool FModified = false;
+    bool FFound = false;
     bool FReadOnly = false;
     bool FFiltered = false;
     QString FFilterText;

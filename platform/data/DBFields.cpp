@@ -25,12 +25,17 @@ QByteArray TruncateEncoded(const QString& text, QByteArray bytes, int limit, int
 {
     if (limit <= 0 || bytes.size() <= limit) return bytes;
     if (IsSingleByteCodePage(codePage)) return bytes.left(limit);
-    QString t = text;
-    while (!t.isEmpty() && bytes.size() > limit) {
-        t.chop(1);
-        bytes = EncodeCodePage(t, codePage);
+    // The longest prefix of whole characters whose encoding fits.
+    std::vector<qsizetype> ends;
+    for (qsizetype i = 1; i <= text.size(); ++i)
+        if (i == text.size() || !text[i].isLowSurrogate()) ends.push_back(i);
+    size_t low = 0, high = ends.size();   // prefixes ends[0..low) known to fit
+    while (low < high) {
+        const size_t mid = (low + high + 1) / 2;
+        if (EncodeCodePage(QStringView(text).left(ends[mid - 1]), codePage).size() <= limit) low = mid;
+        else high = mid - 1;
     }
-    return bytes;
+    return low == 0 ? QByteArray() : EncodeCodePage(QStringView(text).left(ends[low - 1]), codePage);
 }
 
 qint64 RoundCurrencyToInt(TCurrency c)
@@ -165,7 +170,14 @@ QString TWideStringField::AsString() const
 
 void TWideStringField::SetAsString(const QString& value)
 {
-    SetData(TVariant(Size() > 0 && value.size() > Size() ? value.left(Size()) : value));
+    if (Size() <= 0 || value.size() <= Size()) {
+        SetData(TVariant(value));
+        return;
+    }
+    // Never half of a surrogate pair.
+    qsizetype keep = Size();
+    if (value[keep].isLowSurrogate()) --keep;
+    SetData(TVariant(value.left(keep)));
 }
 
 void TWideStringField::SetVarValue(const TVariant& value) { SetAsString(value.AsString()); }

@@ -1165,6 +1165,30 @@ bool TDataSet::LocateMatches(const std::vector<TLocateKey>& keys, TLocateOptions
     return true;
 }
 
+bool TDataSet::FindRecord(bool restart, bool goForward)
+{
+    CheckBrowseMode();
+    DoBeforeScroll();
+    FFound = false;
+    const int count = ViewCount();
+    const int current = CurrentViewPosition();
+    int pos = restart ? (goForward ? 0 : count - 1) : (goForward ? current + 1 : current - 1);
+    const int step = goForward ? 1 : -1;
+    for (; pos >= 0 && pos < count; pos += step) {
+        if (RecordMatchesFilter(ViewRecord(pos))) {
+            FFound = true;
+            break;
+        }
+    }
+    if (FFound) {
+        SetCursor(FrameworkFromView(pos));
+        FBof = FEof = false;
+        NotifyWindow(deDataSetChange, wmCenter);
+        DoAfterScroll();
+    }
+    return FFound;
+}
+
 bool TDataSet::Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options)
 {
     CheckBrowseMode();

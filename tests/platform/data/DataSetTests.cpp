@@ -716,3 +716,21 @@ TEST_F(DataSetTest, ResyncKeepsTheCurrentRecordWhenTheStoreChanges)
     ds->Prior();
     EXPECT_EQ(id->AsInteger(), 7);
 }
+
+TEST_F(DataSetTest, FindFirstAndNextUseTheFilterWithoutFiltering)
+{
+    Open();
+    ds->OnFilterRecord = [](TDataSet* d, bool& accept) { accept = d->FieldByName("Amount")->AsFloat() > 2; };
+    EXPECT_TRUE(ds->FindFirst());
+    EXPECT_EQ(id->AsInteger(), 2);
+    EXPECT_TRUE(ds->FindNext());
+    EXPECT_EQ(id->AsInteger(), 3);
+    EXPECT_TRUE(ds->FindLast());
+    EXPECT_EQ(id->AsInteger(), 5);
+    EXPECT_FALSE(ds->FindNext());
+    EXPECT_FALSE(ds->Found());
+    EXPECT_EQ(id->AsInteger(), 5);
+    EXPECT_TRUE(ds->FindPrior());
+    EXPECT_EQ(id->AsInteger(), 4);
+    EXPECT_EQ(ds->RecordCount(), 5);
+}
