@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -179,10 +180,21 @@ void TAtomicFileWriter::Write(const char* data, qint64 size)
     FBufferUsed = size;
 }
 
+void TAtomicFileWriter::SetModificationTime(qint64 secs, qint64 nsecs)
+{
+    FHasTime = true;
+    FTimeSecs = secs;
+    FTimeNsecs = nsecs;
+}
+
 void TAtomicFileWriter::Commit()
 {
     if (FFd < 0) Fail(QStringLiteral("Cannot write file"), EBADF);
     FlushBuffer();
+    if (FHasTime) {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(FTimeSecs), long(FTimeNsecs)}};
+        if (::futimens(FFd, times) != 0) Fail(QStringLiteral("Cannot write file"), errno);
+    }
     if (::fsync(FFd) != 0) Fail(QStringLiteral("Cannot write file"), errno);
     if (FHasOldMode) {
         // Ownership first: changing the owner may clear set-id bits that fchmod then restores.

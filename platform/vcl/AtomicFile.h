@@ -25,6 +25,8 @@ public:
     void Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
     void Commit();
     void Discard();
+    // The modification time the new file gets (set after its last byte is written).
+    void SetModificationTime(qint64 secs, qint64 nsecs);
 
     QString FileName() const { return FFileName; }      // as given
     QString TargetPath() const { return FTarget; }      // after following symbolic links
@@ -55,6 +57,9 @@ private:
     int FFailError = 0;
     QByteArray FBuffer;
     qint64 FBufferUsed = 0;
+    bool FHasTime = false;
+    qint64 FTimeSecs = 0;
+    qint64 FTimeNsecs = 0;
 };
 
 // Writes a whole file atomically (see TAtomicFileWriter).

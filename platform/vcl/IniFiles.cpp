@@ -6,41 +6,12 @@
 
 #include <QFile>
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
-
-bool ParseInteger(const QString& text, int& result)
-{
-    QString s = text.trimmed();
-    bool negative = false;
-    if (s.startsWith('-') || s.startsWith('+')) {
-        negative = s.startsWith('-');
-        s.remove(0, 1);
-    }
-    int base = 10;
-    if (s.startsWith('$')) {
-        base = 16;
-        s.remove(0, 1);
-    } else if (s.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        base = 16;
-        s.remove(0, 2);
-    }
-    if (s.isEmpty()) return false;
-    bool ok = false;
-    qint64 v = s.toLongLong(&ok, base);
-    if (!ok || s.startsWith('-') || s.startsWith('+')) return false;
-    if (negative) v = -v;
-    // Hexadecimal texts cover the whole 32 bits ("$FFFFFFFF" is -1), as they always did.
-    if (base == 16 && !negative && v > INT_MAX && v <= qint64(UINT_MAX)) v = qint64(qint32(quint32(v)));
-    if (v < INT_MIN || v > INT_MAX) return false;
-    result = int(v);
-    return true;
-}
 
 // A line break inside a written name or value would end the line and let the rest of the
 // text be read as keys or sections of its own.
@@ -68,8 +39,7 @@ TCustomIniFile::~TCustomIniFile() = default;
 
 int TCustomIniFile::ReadInteger(const QString& section, const QString& ident, int def) const
 {
-    int v = 0;
-    return ParseInteger(ReadString(section, ident, QString()), v) ? v : def;
+    return StrToIntDef(ReadString(section, ident, QString()), def);
 }
 
 void TCustomIniFile::WriteInteger(const QString& section, const QString& ident, int value)

@@ -32,5 +32,9 @@ QString ProgramDataFolderFor(const QString& exeFolder)
 
 QString ProgramDataFolder()
 {
-    return ProgramDataFolderFor(QCoreApplication::applicationDirPath());
+    // Decided once per run: the answer must not move between two saves.
+    static QString folder;
+    if (folder.isEmpty() && QCoreApplication::instance())
+        folder = ProgramDataFolderFor(QCoreApplication::applicationDirPath());
+    return folder.isEmpty() ? ProgramDataFolderFor(QCoreApplication::applicationDirPath()) : folder;
 }

@@ -4,7 +4,7 @@
 #include <QString>
 
 // The executable's folder when the program may write there, else the per-user
-// configuration folder (created on demand). Always ends with '/'.
+// configuration folder (created on demand). Always ends with '/'. Decided at the first call.
 QString ProgramDataFolder();
 // The same rule for a given executable folder.
 QString ProgramDataFolderFor(const QString& exeFolder);

@@ -100,6 +100,4 @@ bool TryStrToCurr(const QString& s, TCurrency& value, const TFormatSettings& fs 
 // Decimal, or hexadecimal after "$" or "0x"; raise EConvertError "'%s' is not a valid integer value".
 int StrToInt(const QString& s);
 qint64 StrToInt64(const QString& s);
-bool TryStrToInt(const QString& s, int& value);
-bool TryStrToInt64(const QString& s, qint64& value);
 QString IntToStr(qint64 value);

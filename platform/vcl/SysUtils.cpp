@@ -3,7 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <climits>
 #include <cmath>
+#include <limits>
 #include <cstring>
 
 Exception::Exception(const QString& msg) { SetMessage(msg); }
@@ -16,6 +18,77 @@ void Exception::SetMessage(const QString& msg)
 }
 
 void Abort() { throw EAbort(QStringLiteral("Operation aborted")); }
+
+namespace {
+bool ParseInteger(const QString& text, qint64 min, qint64 max, quint64 hexMax, qint64& result)
+{
+    QStringView s(text);
+    while (!s.isEmpty() && s.front().unicode() <= ' ') s = s.mid(1);
+    bool negative = false;
+    if (!s.isEmpty() && (s.front() == '-' || s.front() == '+')) {
+        negative = s.front() == '-';
+        s = s.mid(1);
+    }
+    int base = 10;
+    if (s.startsWith('$')) {
+        base = 16;
+        s = s.mid(1);
+    } else if (s.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        base = 16;
+        s = s.mid(2);
+    }
+    if (s.isEmpty()) return false;
+    quint64 v = 0;
+    for (QChar c : s) {
+        ushort u = c.unicode();
+        int d = u >= '0' && u <= '9' ? u - '0'
+              : base == 16 && u >= 'a' && u <= 'f' ? u - 'a' + 10
+              : base == 16 && u >= 'A' && u <= 'F' ? u - 'A' + 10 : -1;
+        if (d < 0) return false;
+        if (v > (~quint64(0) - quint64(d)) / quint64(base)) return false;
+        v = v * quint64(base) + quint64(d);
+    }
+    if (base == 16 && !negative) {
+        if (v > hexMax) return false;
+        // "$FFFFFFFF" is -1 for a 32-bit value, as it always was.
+        result = v > quint64(max) ? qint64(v - hexMax - 1) : qint64(v);
+        return true;
+    }
+    if (negative) {
+        if (v > quint64(-(min + 1)) + 1) return false;
+        result = v == 0 ? 0 : -qint64(v - 1) - 1;
+    } else {
+        if (v > quint64(max)) return false;
+        result = qint64(v);
+    }
+    return true;
+}
+} // namespace
+
+bool TryStrToInt(const QString& text, int& value)
+{
+    qint64 v = 0;
+    if (!ParseInteger(text, INT_MIN, INT_MAX, 0xFFFFFFFFull, v)) return false;
+    value = int(v);
+    return true;
+}
+
+bool TryStrToInt64(const QString& text, qint64& value)
+{
+    return ParseInteger(text, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), ~0ull, value);
+}
+
+int StrToIntDef(const QString& text, int def)
+{
+    int v = 0;
+    return TryStrToInt(text, v) ? v : def;
+}
+
+qint64 StrToInt64Def(const QString& text, qint64 def)
+{
+    qint64 v = 0;
+    return TryStrToInt64(text, v) ? v : def;
+}
 
 namespace {
 

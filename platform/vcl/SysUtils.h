@@ -50,6 +50,13 @@ class EInvalidCast : public Exception { public: using Exception::Exception; };
 // optional index ("%1:s"), left alignment, width and precision.
 QString Format(const QString& fmt, std::initializer_list<QVariant> args);
 
+// Integer texts as the old runtime read them: optional blanks in front, a sign, decimal digits
+// or "$"/"0x" and hexadecimal digits (which cover the whole unsigned range of the type).
+bool TryStrToInt(const QString& text, int& value);
+bool TryStrToInt64(const QString& text, qint64& value);
+int StrToIntDef(const QString& text, int def);
+qint64 StrToInt64Def(const QString& text, qint64 def);
+
 // Date-time values: days since 1899-12-30 as a double, the fraction the time of day.
 using TDateTime = double;
 constexpr int DateDelta = 693594;        // days from 0001-01-01 (day 1) to 1899-12-30
