@@ -1,6 +1,6 @@
 #include "platform/client/ClientFields.h"
 
-#include "platform/client/PacketCodePage.h"
+#include "platform/vcl/CodePages.h"
 #include "platform/client/PacketValues.h"
 
 #include <cmath>
