@@ -1059,6 +1059,9 @@ std::vector<TKeyPart> TClientDataSet::CurrentKey() const
     if (!FIndexFieldNames.trimmed().isEmpty()) return KeyParts(FIndexFieldNames, QString(), QString(), {});
     if (!FIndexName.isEmpty()) {
         TIndexDefs& defs = const_cast<TClientDataSet*>(this)->IndexDefs();
+        // The default order has its name also where the packet declares none.
+        if (defs.IndexOf(FIndexName) < 0 && FIndexName.compare(QLatin1String("DEFAULT_ORDER"), Qt::CaseInsensitive) == 0)
+            return DefaultOrderParts(*FStore, FLevel);
         const TIndexDef* d = defs.Find(FIndexName);
         return KeyParts(d->Fields(), d->DescFields(), d->CaseInsFields(), d->Options());
     }

@@ -553,6 +553,12 @@ TEST(ClientDataSet, FilterExpressions)
         {"ID * 2 + 1 = 7", {}, {"3"}},
         {"[Full Name] = 'Ms 4'", {}, {"4"}},
         {"Substring(Name, 2, 2) = 'mi'", {}, {"1"}},
+        // As the filter dialog writes them.
+        {" ([Name]='Sm*')  and not (ID=1)", {}, {}},
+        {" (Upper(Name) like 'SM%')  and not ([ID]=1)", {}, {"2"}},
+        {"  not (Name='Jones')", {}, {"1", "2", "4"}},
+        {"    Born='6/15/1970 0:0:0'", {}, {"1"}},
+        {" (ID >= 2) and (ID <= 3)", {}, {"2", "3"}},
         {"Name = 'O''Brien'", {}, {}},
     };
     for (const auto& c : cases) {
