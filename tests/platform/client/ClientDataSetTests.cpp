@@ -5,6 +5,7 @@
 #include "platform/client/PacketDocument.h"
 #include "platform/client/PacketFile.h"
 #include "tests/common/TestSupport.h"
+#include "tests/platform/client/PacketTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -1188,5 +1189,29 @@ TEST(ClientDataSetFiles, DamagedPacketsNeverCrash)
             ds.MergeChangeLog();
         }
         EXPECT_GT(opened, 0);
+    }
+}
+
+// 8-bit text is in the code page of the packet's locale; without one, Windows-1252.
+TEST(ClientDataSetFiles, TextInTheCodePageOfThePacketsLocale)
+{
+    for (const auto& [lcid, bytes, text] : {std::tuple<int, QByteArray, QString>{1049, "\xCF\xF0\xE8", QStringLiteral("При")},
+                                            {0, "\xE7\xE3", QStringLiteral("çã")}}) {
+        TPacketMetadata meta;
+        meta.Fields.push_back(WithParam(Field("Name", PacketTypeWord::Make(ptcString, 1, PacketTypeWord::Varying)),
+                                        TPacketParam::MakeInt("WIDTH", PacketTypeWord::UInt16, 20)));
+        if (lcid) meta.Params.Set(TPacketParam::MakeInt("LCID", PacketTypeWord::Int32, lcid));
+        TDocBuilder builder(meta);
+        builder.Row().Bytes(bytes);
+        const QByteArray packet = SaveDocument(builder.Done(), pfBinary);
+        TClientDataSet ds;
+        ds.SetData(packet);
+        EXPECT_EQ(ds.FieldByName("Name")->AsString(), text);
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString(text + text);
+        ds.Post();
+        TPacketDocument doc;
+        ReadPacket(ds.Data(), doc);
+        EXPECT_EQ(doc.ResolvedCell(0, doc.VisibleRows().front(), 0).Bytes().toByteArray(), bytes + bytes);
     }
 }
