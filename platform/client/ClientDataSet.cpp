@@ -143,6 +143,7 @@ void TClientDataSet::ReleaseStore()
     FMaterialized = false;
     FOwnView.Clear();
     FFilterExpr.reset();
+    FFindExpr.reset();
     FBindings.clear();
     FStore.reset();
     FLevel = 0;
@@ -661,6 +662,38 @@ void TClientDataSet::FilterChanged()
     }
     FFilterExpr = std::move(expr);
     RebuildView();
+}
+
+bool TClientDataSet::RecordMatchesFilter(TRecordId id)
+{
+    const TSlotNo slot = SlotOf(id);
+    if (!slot) return false;
+    const TFilterExpr* expr = nullptr;
+    if (!Filter().trimmed().isEmpty()) {
+        if (Filtered() && FFilterExpr) {
+            expr = FFilterExpr.get();
+        } else {
+            if (!FFindExpr || FFindText != Filter() || FFindOptions != FilterOptions()) {
+                FFindExpr.reset();
+                FFindExpr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
+                    [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
+                FFindText = Filter();
+                FFindOptions = FilterOptions();
+            }
+            expr = FFindExpr.get();
+        }
+    }
+    if (expr && !expr->Matches(slot)) return false;
+    return FilterRecord(id);
+}
+
+bool TClientDataSet::IsIndexField(const TField* field) const
+{
+    const TColumnBinding* b = Binding(field);
+    if (!b) return false;
+    for (const TKeyPart& p : FKey)
+        if (p.Column == b->Column) return true;
+    return false;
 }
 
 void TClientDataSet::InternalRefresh()

@@ -386,6 +386,8 @@ TEST(ClientDataSet, DescendingAndCaseInsensitiveIndexesKeepEqualKeysInRecordOrde
     }
     // IndexFieldNames with descending and case-insensitive marks; an insert lands in order.
     ds->SetIndexFieldNames("Name:N;ID:D");
+    EXPECT_TRUE(ds->FieldByName("Name")->IsIndexField());
+    EXPECT_FALSE(ds->FieldByName("Score")->IsIndexField());
     EXPECT_EQ(Column(*ds, "ID"), (QStringList{"5", "3", "2", "4", "1", "6"}));
     ds->Append();
     ds->FieldByName("ID")->SetAsInteger(7);
@@ -576,7 +578,19 @@ TEST(ClientDataSet, FilterExpressions)
         EXPECT_THROW(ds.SetFilter(bad), EDatabaseError);
         EXPECT_EQ(ds.Filter(), "Name = 'O''Brien'");
     }
+    // FindFirst and FindNext walk the records the filter text accepts, filtered or not.
     ds.SetFiltered(false);
+    ds.SetFilterOptions({});
+    ds.SetFilter("Active");
+    ASSERT_TRUE(ds.FindFirst());
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 1);
+    ASSERT_TRUE(ds.FindNext());
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 3);
+    EXPECT_FALSE(ds.FindNext());
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 3);
+    ASSERT_TRUE(ds.FindLast());
+    EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), 3);
+    EXPECT_EQ(ds.RecordCount(), 4);
     ds.OnFilterRecord = [](TDataSet* d, bool& accept) { accept = d->FieldByName("ID")->AsInteger() % 2 == 0; };
     ds.SetFilter("");
     ds.SetFiltered(true);
