@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test.
+# Installs what is missing, builds, and runs every test; the tests of untrusted input also run
+# under AddressSanitizer and UBSan (skip with QUARROW_NO_SANITIZE=1).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/scripts/setup.sh"
+if [ -z "${QUARROW_NO_SANITIZE:-}" ]; then
+  "$here/scripts/sanitize.sh" test_platform_client
+fi
 cd "$BUILD_DIR"
 ctest --output-on-failure --parallel "$(nproc)" "$@"

@@ -1,6 +1,6 @@
 #include "platform/client/ClientCollation.h"
 
-#include "platform/client/PacketCodePage.h"
+#include "platform/vcl/CodePages.h"
 
 #include <QHash>
 #include <algorithm>
@@ -60,13 +60,19 @@ TCollation::TKey TCollation::KeyOf(char16_t ch)
 }
 
 TCollation::TCollation(int codePage)
-    : FCodePage(codePage), FSingleByte(PacketIsSingleByteCodePage(codePage))
+    : FCodePage(codePage), FSingleByte(IsSingleByteCodePage(codePage))
 {
     for (int i = 0; i < 256; ++i) {
         const char byte = char(i);
-        const QString s = i == 0 ? QString(QChar(0)) : PacketDecodeAnsi(QByteArrayView(&byte, 1), codePage);
+        const QString s = i == 0 ? QString(QChar(0)) : DecodeCodePage(QByteArrayView(&byte, 1), codePage);
         FKeys[size_t(i)] = s.size() == 1 ? KeyOf(s[0].unicode()) : TKey{quint32(i), 0, 0};
     }
+    std::vector<quint32> weights;
+    for (const TKey& k : FKeys) weights.push_back(k.Primary);
+    std::sort(weights.begin(), weights.end());
+    weights.erase(std::unique(weights.begin(), weights.end()), weights.end());
+    for (int i = 0; i < 256; ++i)
+        FRanks[size_t(i)] = quint16(1 + (std::lower_bound(weights.begin(), weights.end(), FKeys[size_t(i)].Primary) - weights.begin()));
 }
 
 const TCollation& TCollation::ForCodePage(int codePage)
@@ -80,8 +86,8 @@ const TCollation& TCollation::ForCodePage(int codePage)
 int TCollation::CompareAnsi(const char* a, qsizetype na, const char* b, qsizetype nb, bool caseInsensitive) const
 {
     if (!FSingleByte) {
-        const QString sa = PacketDecodeAnsi(QByteArrayView(a, na), FCodePage);
-        const QString sb = PacketDecodeAnsi(QByteArrayView(b, nb), FCodePage);
+        const QString sa = DecodeCodePage(QByteArrayView(a, na), FCodePage);
+        const QString sb = DecodeCodePage(QByteArrayView(b, nb), FCodePage);
         return CompareText(sa, sb, caseInsensitive);
     }
     const uchar* x = reinterpret_cast<const uchar*>(a);
@@ -109,8 +115,8 @@ int TCollation::CompareAnsi(const char* a, qsizetype na, const char* b, qsizetyp
 bool TCollation::StartsWithAnsi(const char* text, qsizetype n, const char* prefix, qsizetype np, bool caseInsensitive) const
 {
     if (!FSingleByte) {
-        const QString st = PacketDecodeAnsi(QByteArrayView(text, n), FCodePage);
-        const QString sp = PacketDecodeAnsi(QByteArrayView(prefix, np), FCodePage);
+        const QString st = DecodeCodePage(QByteArrayView(text, n), FCodePage);
+        const QString sp = DecodeCodePage(QByteArrayView(prefix, np), FCodePage);
         return StartsWithWide(reinterpret_cast<const char16_t*>(st.utf16()), st.size(),
                               reinterpret_cast<const char16_t*>(sp.utf16()), sp.size(), caseInsensitive);
     }

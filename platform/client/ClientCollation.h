@@ -28,6 +28,9 @@ public:
     }
 
     int CodePage() const { return FCodePage; }
+    bool SingleByte() const { return FSingleByte; }
+    // Each byte's primary weight as a dense rank from 1, in weight order (for sort prefixes).
+    quint16 PrimaryRank(uchar byte) const { return FRanks[byte]; }
 
     // The weights of one character.
     struct TKey {
@@ -42,4 +45,5 @@ private:
     int FCodePage;
     bool FSingleByte;
     std::array<TKey, 256> FKeys;
+    std::array<quint16, 256> FRanks;
 };

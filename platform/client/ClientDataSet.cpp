@@ -123,8 +123,16 @@ void TClientDataSet::AttachStore(std::shared_ptr<TRecordStore> store, int level)
     FLevel = level;
 }
 
+void TClientDataSet::SetFileName(const QString& fileName)
+{
+    // Definitions read from the old file while closed must not stand for the new one.
+    if (!Active() && FStore && !FStoreFile.isEmpty() && fileName != FStoreFile) ReleaseStore();
+    FFileName = fileName;
+}
+
 void TClientDataSet::ReleaseStore()
 {
+    FStoreFile.clear();
     if (!FStore) return;
     FStore->Detach(this);
     FOrder.reset();
@@ -135,6 +143,7 @@ void TClientDataSet::ReleaseStore()
     FMaterialized = false;
     FOwnView.Clear();
     FFilterExpr.reset();
+    FFindExpr.reset();
     FBindings.clear();
     FStore.reset();
     FLevel = 0;
@@ -216,6 +225,7 @@ void TClientDataSet::ReadFile(const QString& fileName)
 
 void TClientDataSet::LoadFromFile(const QString& fileName)
 {
+    if (IsNested()) DatabaseError(QStringLiteral("A nested dataset gets its data from its master"), this);
     const QString name = fileName.isEmpty() ? FFileName : fileName;
     if (name.isEmpty()) DatabaseError(QStringLiteral("Missing file name"), this);
     Close();
@@ -226,6 +236,7 @@ void TClientDataSet::LoadFromFile(const QString& fileName)
 
 void TClientDataSet::LoadFromStream(QIODevice& stream)
 {
+    if (IsNested()) DatabaseError(QStringLiteral("A nested dataset gets its data from its master"), this);
     const QByteArray bytes = stream.readAll();
     Close();
     ReleaseStore();
@@ -320,7 +331,10 @@ void TClientDataSet::InternalInitFieldDefs()
         }
         return;
     }
-    if (!FStore && !FFileName.isEmpty()) ReadFile(FFileName);
+    if (!FStore && !FFileName.isEmpty()) {
+        ReadFile(FFileName);
+        FStoreFile = FFileName;
+    }
     if (FStore) FieldDefsFromDescriptors(*FStore->Metadata().Level(FLevel).Fields, FieldDefs());
 }
 
@@ -612,6 +626,7 @@ void TClientDataSet::StoreChanged(const TStoreChange& change)
 {
     if (!FStore || !FView) return;
     if (change.Kind == sckReset) {
+        if (FLevel == 0 && change.Level != 0) return;
         if (FLevel > 0 && !FFixed) FOwner = CurrentOwner();
         RebuildView();
     } else if (FLevel > 0) {
@@ -647,6 +662,38 @@ void TClientDataSet::FilterChanged()
     }
     FFilterExpr = std::move(expr);
     RebuildView();
+}
+
+bool TClientDataSet::RecordMatchesFilter(TRecordId id)
+{
+    const TSlotNo slot = SlotOf(id);
+    if (!slot) return false;
+    const TFilterExpr* expr = nullptr;
+    if (!Filter().trimmed().isEmpty()) {
+        if (Filtered() && FFilterExpr) {
+            expr = FFilterExpr.get();
+        } else {
+            if (!FFindExpr || FFindText != Filter() || FFindOptions != FilterOptions()) {
+                FFindExpr.reset();
+                FFindExpr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
+                    [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
+                FFindText = Filter();
+                FFindOptions = FilterOptions();
+            }
+            expr = FFindExpr.get();
+        }
+    }
+    if (expr && !expr->Matches(slot)) return false;
+    return FilterRecord(id);
+}
+
+bool TClientDataSet::IsIndexField(const TField* field) const
+{
+    const TColumnBinding* b = Binding(field);
+    if (!b) return false;
+    for (const TKeyPart& p : FKey)
+        if (p.Column == b->Column) return true;
+    return false;
 }
 
 void TClientDataSet::InternalRefresh()
@@ -695,7 +742,10 @@ bool TClientDataSet::GetOldRecordValue(TRecordId id, const TField* field, TVaria
 
 bool TClientDataSet::GetCanModify() const
 {
-    return TDataSet::GetCanModify() && !(FStore && FStore->IsDelta());
+    if (!TDataSet::GetCanModify() || (FStore && FStore->IsDelta())) return false;
+    // Nested rows change only where their master may.
+    const TDataSet* parent = ParentDataSet();
+    return !parent || parent->CanModify();
 }
 
 void TClientDataSet::InternalEdit(TRecordId id)
@@ -847,6 +897,8 @@ void TClientDataSet::InternalCancel()
 void TClientDataSet::InternalDelete(TRecordId id)
 {
     if (!SlotOf(id)) DatabaseError(QStringLiteral("Record not found"), this);
+    // A record deleted while edited (its nested rows were just removed) keeps those changes.
+    FEditMarks.clear();
     TOwnChange own(FOwnChange);
     FStore->Delete(FLevel, TRecIndex(id));
 }
@@ -1040,6 +1092,9 @@ std::vector<TKeyPart> TClientDataSet::CurrentKey() const
     if (!FIndexFieldNames.trimmed().isEmpty()) return KeyParts(FIndexFieldNames, QString(), QString(), {});
     if (!FIndexName.isEmpty()) {
         TIndexDefs& defs = const_cast<TClientDataSet*>(this)->IndexDefs();
+        // The default order has its name also where the packet declares none.
+        if (defs.IndexOf(FIndexName) < 0 && FIndexName.compare(QLatin1String("DEFAULT_ORDER"), Qt::CaseInsensitive) == 0)
+            return DefaultOrderParts(*FStore, FLevel);
         const TIndexDef* d = defs.Find(FIndexName);
         return KeyParts(d->Fields(), d->DescFields(), d->CaseInsFields(), d->Options());
     }

@@ -58,7 +58,7 @@ public:
     // Opening reads FileName; closing writes it back when the data changed since it was read or
     // saved (never when read-only).
     QString FileName() const { return FFileName; }
-    void SetFileName(const QString& fileName) { FFileName = fileName; }
+    void SetFileName(const QString& fileName);
     // Reads a packet file (binary or XML by its content) and opens the dataset on it.
     void LoadFromFile(const QString& fileName = QString());
     // Writes the data with its change log. XML whenever the name ends in ".xml" (any case),
@@ -108,6 +108,7 @@ public:
     void CloneCursor(TClientDataSet* source, bool reset, bool keepSettings = false);
 
     bool Locate(const QString& keyFields, const TVariant& keyValues, TLocateOptions options = {}) override;
+    bool IsIndexField(const TField* field) const override;
     TVariant Lookup(const QString& keyFields, const TVariant& keyValues, const QString& resultFields) override;
 
 protected:
@@ -128,6 +129,7 @@ protected:
     void InternalRefresh() override;
     bool GetCanModify() const override;
     void FilterChanged() override;
+    bool RecordMatchesFilter(TRecordId id) override;
     void UpdateIndexDefs() override;
     void DataEvent(TDataEvent event, qintptr info = 0) override;
     void DoAfterOpen() override;
@@ -186,8 +188,12 @@ private:
     TRecIndex FReserved = NoRec;                // a master row being inserted with nested rows
     std::vector<int> FEditMarks;                // child levels' log sizes when an edit began
     std::unique_ptr<TFilterExpr> FFilterExpr;
+    std::unique_ptr<TFilterExpr> FFindExpr;     // Filter() for FindFirst/FindNext while not Filtered
+    QString FFindText;
+    TFilterOptions FFindOptions;
     TUpdateStatusSet FStatusFilter;
     QString FFileName;
+    QString FStoreFile;                         // the file a closed dataset's store was read from
     QString FIndexName;
     QString FIndexFieldNames;
     bool FLogChanges = true;

@@ -1,6 +1,6 @@
 #include "platform/client/ClientFields.h"
 
-#include "platform/client/PacketCodePage.h"
+#include "platform/vcl/CodePages.h"
 #include "platform/client/PacketValues.h"
 
 #include <cmath>
@@ -108,58 +108,51 @@ TFieldType FieldTypeOfDescriptor(const TPacketFieldDesc& f, int& size, int& prec
 {
     size = 0;
     precision = 0;
-    const int code = f.TypeCode();
-    const int sz = f.TypeSize();
-    const bool varying = f.TypeWord & PacketTypeWord::Varying;
-    const qint64 width = f.Params.Width().value_or(0);
-    if (f.IsNestedTable()) return code == ptcReference ? ftReference : ftDataSet;
+    if (f.IsNestedTable()) return f.TypeCode() == ptcReference ? ftReference : ftDataSet;
     if (f.IsAdt()) return ftADT;
     if (f.IsArrayField()) return ftArray;
-    switch (code) {
-    case ptcString:
-        if (!varying) return ftUnknown;
-        size = int(width > 0 ? width : (sz == 1 ? 255 : 8192));
+    // The field type follows how the value is stored, so that a field never meets a value it
+    // cannot hold.
+    int stored = 0;
+    TPacketValueKind kind;
+    try {
+        kind = PacketValueKindOf(f.TypeWord, stored);
+    } catch (const Exception&) {
+        return ftUnknown;
+    }
+    const qint64 width = f.Params.Width().value_or(0);
+    switch (kind) {
+    case pkInt8: case pkInt16: return ftSmallint;
+    case pkInt32: return SubTypeIs(f, "Autoinc") ? ftAutoInc : ftInteger;
+    case pkInt64: case pkUInt32: case pkUInt64: return ftLargeint;
+    case pkUInt8: case pkUInt16: return ftWord;
+    case pkBoolean: return ftBoolean;
+    case pkDouble: return SubTypeIs(f, "Money") ? ftCurrency : ftFloat;
+    case pkExtended: case pkSingle: return ftFloat;
+    case pkBcd:
+        precision = int(width > 0 ? qMin<qint64>(width, 32) : qBound(1, (f.TypeSize() - 2) * 2, 32));
+        size = int(qBound(qint64(0), f.Params.Decimals().value_or(0), qint64(precision)));
+        return f.TypeCode() == ptcBcd ? ftBCD : ftFMTBcd;
+    case pkDate: return ftDate;
+    case pkTime: return ftTime;
+    case pkTimeStamp: return ftDateTime;
+    case pkSqlTimeStamp: case pkSqlTimeStampOffset: return ftTimeStamp;
+    case pkAnsiString:
+        size = int(width > 0 ? qMin<qint64>(width, 65535) : (stored == 1 ? 255 : 8192));
         if (SubTypeIs(f, "Guid")) return ftGuid;
         if (SubTypeIs(f, "FixedChar")) return ftFixedChar;
         return ftString;
-    case ptcWideString:
-        if (!varying) return ftUnknown;
-        size = int(width > 0 ? width / 2 : (sz == 1 ? 127 : 4096));
+    case pkWideString:
+        size = int(width > 0 ? qMin<qint64>(width / 2, 32767) : (stored == 1 ? 127 : 4096));
         return ftWideString;
-    case ptcInteger:
-        if (sz == 1 || sz == 2) return ftSmallint;
-        if (sz == 4) return SubTypeIs(f, "Autoinc") ? ftAutoInc : ftInteger;
-        if (sz == 8) return ftLargeint;
-        return ftUnknown;
-    case ptcUnsigned:
-        if (sz == 1 || sz == 2) return ftWord;
-        if (sz == 4 || sz == 8) return ftLargeint;
-        return ftUnknown;
-    case ptcBoolean:
-        return ftBoolean;
-    case ptcFloat:
-        return SubTypeIs(f, "Money") ? ftCurrency : ftFloat;
-    case ptcSingle:
-        return ftFloat;
-    case ptcBcd:
-    case ptcFmtBcd:
-        precision = int(width > 0 ? width : qMax(0, (sz - 2) * 2));
-        size = int(f.Params.Decimals().value_or(0));
-        return code == ptcBcd ? ftBCD : ftFMTBcd;
-    case ptcDate: return ftDate;
-    case ptcTime: return ftTime;
-    case ptcTimeStamp: return ftDateTime;
-    case ptcSqlTimeStamp: case ptcSqlTimeStampOffset: return ftTimeStamp;
-    case ptcBytes:
-        if (!varying) {
-            size = sz;
-            return ftBytes;
-        }
-        if (sz != 4) {
-            size = int(width > 0 ? width : (sz == 1 ? 255 : 8192));
-            return ftVarBytes;
-        }
-        size = int(qMax<qint64>(0, width));
+    case pkFixedBytes:
+        size = stored;
+        return ftBytes;
+    case pkVarBytes:
+        size = int(width > 0 ? qMin<qint64>(width, 65535) : (stored == 1 ? 255 : 8192));
+        return ftVarBytes;
+    case pkBlob:
+        size = int(qBound(qint64(0), width, qint64(65535)));
         if (SubTypeIs(f, "Text") || SubTypeIs(f, "WideText")) return ftMemo;
         if (SubTypeIs(f, "Formatted")) return ftFmtMemo;
         if (SubTypeIs(f, "Graphics")) return ftGraphic;

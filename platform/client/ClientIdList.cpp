@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 TIdList& TIdList::operator=(const TIdList& other)
 {
@@ -59,9 +60,11 @@ int TIdList::IndexOf(quint32 id) const
 {
     if (FMapped) {
         if (id >= FBlockOf.size() || FBlockOf[id] == NoBlock) return -1;
-        const TBlock& b = *FPool[FBlockOf[id]];
-        const int i = FindInBlock(b, id);
-        if (i < 0) return -1;
+        const quint32 serial = FBlockOf[id] >> OffsetBits;
+        const int i = int(FBlockOf[id] & OffsetMask);
+        if (serial >= FPool.size() || !FPool[serial]) return -1;
+        const TBlock& b = *FPool[serial];
+        if (i >= b.Count || b.Ids[i] != id) return -1;
         UpdateStarts();
         return FStarts[size_t(b.Position)] + i;
     }
@@ -77,6 +80,7 @@ int TIdList::IndexOf(quint32 id) const
 
 quint32 TIdList::NewBlock(int index)
 {
+    if (FFree.empty() && FPool.size() >= MaxSerials) throw std::length_error("Too many records in one list");
     quint32 serial;
     if (!FFree.empty()) {
         serial = FFree.back();
@@ -97,13 +101,13 @@ void TIdList::Renumber(int fromIndex)
     FStartsValid = std::min(FStartsValid, fromIndex);
 }
 
-void TIdList::MapBlock(quint32 serial)
+void TIdList::MapBlock(quint32 serial, int from)
 {
     const TBlock& b = *FPool[serial];
-    for (int i = 0; i < b.Count; ++i) {
+    for (int i = from; i < b.Count; ++i) {
         const quint32 id = b.Ids[i];
         if (id >= FBlockOf.size()) FBlockOf.resize(std::max<size_t>(size_t(id) + 1, FBlockOf.size() * 3 / 2), NoBlock);
-        FBlockOf[id] = serial;
+        FBlockOf[id] = (serial << OffsetBits) | quint32(i);
     }
 }
 
@@ -161,8 +165,7 @@ void TIdList::Insert(int position, quint32 id)
     ++FCount;
     FStartsValid = std::min(FStartsValid, b + 1);
     if (FMapped) {
-        if (id >= FBlockOf.size()) FBlockOf.resize(std::max<size_t>(size_t(id) + 1, FBlockOf.size() * 3 / 2), NoBlock);
-        FBlockOf[id] = FOrder[size_t(b)];
+        MapBlock(FOrder[size_t(b)], offset);
     } else if (FCount >= MapThreshold) {
         SetMapped(true);
     }
@@ -183,7 +186,10 @@ void TIdList::RemoveAt(int position)
     std::memmove(blk.Ids + offset, blk.Ids + offset + 1, sizeof(quint32) * size_t(blk.Count - offset - 1));
     --blk.Count;
     --FCount;
-    if (FMapped && id < FBlockOf.size()) FBlockOf[id] = NoBlock;
+    if (FMapped) {
+        if (id < FBlockOf.size()) FBlockOf[id] = NoBlock;
+        MapBlock(FOrder[size_t(b)], offset);
+    }
     FStartsValid = std::min(FStartsValid, b + 1);
     if (blk.Count == 0) {
         RemoveBlock(b);

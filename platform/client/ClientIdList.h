@@ -66,6 +66,11 @@ private:
         quint32 Ids[BlockCapacity];
     };
     static constexpr quint32 NoBlock = 0xFFFFFFFFu;
+    // The id map holds the block's serial and the id's offset in it.
+    static constexpr int OffsetBits = 10;
+    static constexpr quint32 OffsetMask = (1u << OffsetBits) - 1;
+    static constexpr size_t MaxSerials = (size_t(1) << (32 - OffsetBits)) - 1;
+    static_assert(BlockCapacity <= (1 << OffsetBits));
     // Lists shorter than this find ids by scanning; longer ones keep the id-to-block map.
     static constexpr int MapThreshold = 2 * BlockCapacity;
 
@@ -73,7 +78,7 @@ private:
     void UpdateStarts() const;
     int BlockOfPosition(int position) const;
     quint32 NewBlock(int index);
-    void MapBlock(quint32 serial);
+    void MapBlock(quint32 serial, int from = 0);
     void SetMapped(bool mapped);
     void Renumber(int fromIndex);
     void SplitBlock(int index);

@@ -173,22 +173,101 @@ int TKeyComparer::CompareRecs(TRecIndex a, TRecIndex b) const
     return Compare({nullptr, FLevel->Current(a)}, {nullptr, FLevel->Current(b)});
 }
 
+void TKeyComparer::SortPrefix(const TKeyRow& row, quint64& high, quint64& low) const
+{
+    high = low = 0;
+    if (FParts.empty()) return;
+    const TKeyPart& part = FParts.front();
+    const char* cell = Cell(row, part.Column);
+    if (cell) {
+        const TStoreColumn& c = FLevel->Columns[size_t(part.Column)];
+        const char* p = cell + c.Offset;
+        switch (c.Kind) {
+        case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
+            high = quint64(ReadSigned(p, c.Bytes)) ^ (quint64(1) << 63);
+            low = 1;
+            break;
+        case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkBoolean:
+            high = ReadUnsigned(p, c.Bytes);
+            low = 1;
+            break;
+        case pkDouble: case pkTimeStamp: case pkSingle: {
+            const double d = FloatValue(c, p);
+            if (d != d) break;
+            quint64 bits;
+            std::memcpy(&bits, &d, 8);
+            high = (bits & (quint64(1) << 63)) ? ~bits : bits | (quint64(1) << 63);
+            if (d == 0) high = quint64(1) << 63;
+            low = 1;
+            break;
+        }
+        case pkAnsiString:
+            if (FCollation->SingleByte()) {
+                qsizetype n = 0;
+                const uchar* s = reinterpret_cast<const uchar*>(FStore->BytesView(*FLevel, cell, part.Column, n));
+                // Seven 9-bit ranks per word; a shorter text pads with 0, which ranks first.
+                for (int i = 0; i < 14; ++i) {
+                    const quint64 r = i < n ? FCollation->PrimaryRank(s[i]) : 0;
+                    if (i < 7) high = (high << 9) | r;
+                    else low = (low << 9) | r;
+                }
+                low = (low << 1) | 1;
+            }
+            break;
+        case pkWideString: {
+            qsizetype n = 0;
+            const char* s = FStore->BytesView(*FLevel, cell, part.Column, n);
+            n /= 2;
+            for (int i = 0; i < 6; ++i) {
+                quint64 w = 0;
+                if (i < n) {
+                    char16_t ch;
+                    std::memcpy(&ch, s + 2 * i, 2);
+                    w = TCollation::KeyOf(ch).Primary + 1;
+                }
+                if (i < 3) high = (high << 21) | w;
+                else low = (low << 21) | w;
+            }
+            low = (low << 1) | 1;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    if (part.Descending) {
+        high = ~high;
+        low = ~low;
+    }
+}
+
 void SortRecords(const TRecordStore& store, int level, const std::vector<TKeyPart>& parts, std::vector<TRecIndex>& recs)
 {
     if (parts.empty() || recs.size() < 2) return;
     const TKeyComparer cmp(&store, level, parts);
     const TStoreLevel& lv = store.Level(level);
     struct TItem {
+        quint64 High;
+        quint64 Low;
         TSlotNo Slot;
-        TRecIndex Rec;
+        quint32 Pos;    // equal keys keep their order
     };
     std::vector<TItem> items;
     items.reserve(recs.size());
-    for (TRecIndex r : recs) items.push_back({lv.Current(r), r});
-    std::stable_sort(items.begin(), items.end(), [&](const TItem& a, const TItem& b) {
-        return cmp.Compare({nullptr, a.Slot}, {nullptr, b.Slot}) < 0;
+    for (size_t i = 0; i < recs.size(); ++i) {
+        TItem item{0, 0, lv.Current(recs[i]), quint32(i)};
+        cmp.SortPrefix({nullptr, item.Slot}, item.High, item.Low);
+        items.push_back(item);
+    }
+    std::sort(items.begin(), items.end(), [&](const TItem& a, const TItem& b) {
+        if (a.High != b.High) return a.High < b.High;
+        if (a.Low != b.Low) return a.Low < b.Low;
+        const int c = cmp.Compare({nullptr, a.Slot}, {nullptr, b.Slot});
+        return c ? c < 0 : a.Pos < b.Pos;
     });
-    for (size_t i = 0; i < items.size(); ++i) recs[i] = items[i].Rec;
+    std::vector<TRecIndex> sorted(recs.size());
+    for (size_t i = 0; i < items.size(); ++i) sorted[i] = recs[items[i].Pos];
+    recs.swap(sorted);
 }
 
 // ---- TIndexOrder -----------------------------------------------------------------------------
@@ -280,7 +359,7 @@ bool TIndexOrder::HasDuplicates() const
 void TIndexOrder::StoreChanged(const TStoreChange& change)
 {
     if (change.Kind == sckReset) {
-        Build();
+        if (change.Level == 0) Build();
         return;
     }
     if (change.Level != 0) return;

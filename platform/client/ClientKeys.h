@@ -41,6 +41,9 @@ public:
     // Whether a stored cell begins with the key cell (texts; other kinds must be equal).
     bool CellStartsWith(const char* cell, const char* key, int column, bool caseInsensitive) const;
     const char* Cell(const TKeyRow& row, int column) const;
+    // A prefix of the first part's value as two words that order like the value (unequal words
+    // decide; equal ones need the full comparison).
+    void SortPrefix(const TKeyRow& row, quint64& high, quint64& low) const;
     // Whether a part of the row's key is NULL.
     bool HasNull(const TKeyRow& row) const;
 

@@ -850,6 +850,7 @@ void TRecordStore::MergeChangeLog(int level)
     } else if (FHeap.Garbage() > FHeap.Used() / 4) {
         CompactHeap();
     }
+    Touch();
     Notify({sckReset, level, NoRec, NoRec});
 }
 

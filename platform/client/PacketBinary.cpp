@@ -56,6 +56,8 @@ QByteArray TBinaryReader::Name(const char* what)
 
 void TBinaryReader::ReadParams(TPacketParams& params, int count)
 {
+    // A parameter takes at least a name byte, one name character and its type word.
+    if (count > (N - P) / 6) Fail(QStringLiteral("%1 parameters are declared but only %2 bytes remain").arg(count).arg(N - P));
     params.Items.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         TPacketParam p;
@@ -423,23 +425,24 @@ void TPacketBinaryWriter::BeginPacket(const TPacketMetadata& meta, qint64 rowCou
     FTables.clear();
     const int descriptors = meta.DescriptorCount();
     if (descriptors > 65535) Fail(QStringLiteral("the packet has more than 65535 field descriptors"));
-    FOut.AppendLE(PacketBinaryMagic, 4);
-    FOut.AppendLE(HasHighTypeCode(meta.Fields) ? 2 : 1, 2);
-    FOut.AppendLE(0, 2);
-    FOut.AppendLE(24, 4);
-    FOut.AppendLE(descriptors, 2);
-    FOut.AppendLE(0, 4);            // row count, patched at the end
-    FOut.AppendLE(3, 4);
-    FOut.AppendLE(0, 2);
+    FHeader = FOut.Grow(24);
+    TPacketBuffer::StoreLE(FHeader, PacketBinaryMagic, 4);
+    TPacketBuffer::StoreLE(FHeader + 4, HasHighTypeCode(meta.Fields) ? 2 : 1, 2);
+    TPacketBuffer::StoreLE(FHeader + 6, 0, 2);
+    TPacketBuffer::StoreLE(FHeader + 8, 24, 4);
+    TPacketBuffer::StoreLE(FHeader + 12, quint64(descriptors), 2);
+    TPacketBuffer::StoreLE(FHeader + 14, 0, 4);     // row count, patched at the end
+    TPacketBuffer::StoreLE(FHeader + 18, 3, 4);
+    TPacketBuffer::StoreLE(FHeader + 22, 0, 2);
     WriteFields(meta.Fields);
     WriteParams(meta.Params);
     const qsizetype firstRow = FOut.Size();
     if (firstRow <= 0xFFFF) {
-        FOut.PatchLE(22, quint64(firstRow), 2);
+        TPacketBuffer::StoreLE(FHeader + 22, quint64(firstRow), 2);
     } else {
-        FOut.PatchLE(18, 1, 4);
+        TPacketBuffer::StoreLE(FHeader + 18, 1, 4);
     }
-    FTables.push_back({0, -1, 0});
+    FTables.push_back({0, FHeader + 14, 0});
 }
 
 void TPacketBinaryWriter::BeginRow(int level, quint8 status)
@@ -451,10 +454,10 @@ void TPacketBinaryWriter::BeginRow(int level, quint8 status)
         Fail(QStringLiteral("a row of level %1 arrived where level %2 was expected").arg(level).arg(FTables.back().Level));
     ++FTables.back().Rows;
     const TPacketLevel& lv = FMeta->Level(level);
-    FOut.Append(char(status));
-    const qsizetype bitmapPos = FOut.Size();
-    std::memset(FOut.Grow(lv.BitmapBytes), 0, size_t(lv.BitmapBytes));
-    FRows.push_back({&lv, bitmapPos, 0});
+    char* p = FOut.Grow(1 + lv.BitmapBytes);
+    p[0] = char(status);
+    std::memset(p + 1, 0, size_t(lv.BitmapBytes));
+    FRows.push_back({&lv, p + 1, 0});
 }
 
 void TPacketBinaryWriter::WritePrefixed(const TPacketColumn& col, const char* data, qsizetype size)
@@ -474,7 +477,7 @@ void TPacketBinaryWriter::Cell(int column, const TPacketCell& cell)
         Fail(QStringLiteral("value for column %1 arrived where column %2 was expected").arg(column).arg(row.NextColumn));
     ++row.NextColumn;
     const TPacketColumn& col = row.Level->Columns[size_t(column)];
-    char* bitmap = FOut.At(row.BitmapPos);
+    char* bitmap = row.Bitmap;
     const int shift = (column & 3) << 1;
     if (cell.State == pcsNull || cell.State == pcsNotChanged
         || (cell.State == pcsNotFetched && col.Kind != pkBlob && col.Kind != pkNested)) {
@@ -541,9 +544,9 @@ void TPacketBinaryWriter::Cell(int column, const TPacketCell& cell)
         break;
     case pkNested: {
         if (int(FTables.size()) > PacketMaxDepth + 1) Fail(QStringLiteral("nested rows are too deep"));
-        const qsizetype pos = FOut.Size();
-        FOut.AppendLE(0, 4);
-        FTables.push_back({col.NestedLevel, pos, 0});
+        char* count = FOut.Grow(4);
+        std::memset(count, 0, 4);
+        FTables.push_back({col.NestedLevel, count, 0});
         break;
     }
     }
@@ -555,7 +558,7 @@ void TPacketBinaryWriter::EndNested(int column)
         Fail(QStringLiteral("nested rows ended without having begun"));
     const TTable t = FTables.back();
     FTables.pop_back();
-    FOut.PatchLE(t.CountPos, t.Rows, 4);
+    TPacketBuffer::StoreLE(t.Count, t.Rows, 4);
 }
 
 void TPacketBinaryWriter::EndRow()
@@ -570,6 +573,6 @@ void TPacketBinaryWriter::EndRow()
 void TPacketBinaryWriter::EndPacket()
 {
     if (FTables.size() != 1 || !FRows.empty()) Fail(QStringLiteral("the packet ended inside a row"));
-    FOut.PatchLE(14, FTables.front().Rows, 4);
+    TPacketBuffer::StoreLE(FTables.front().Count, FTables.front().Rows, 4);
     FTables.clear();
 }

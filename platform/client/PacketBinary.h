@@ -28,16 +28,18 @@ public:
     void EndPacket() override;
     // The bytes written; valid after EndPacket.
     QByteArray TakeBytes() { return FOut.Take(); }
+    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
+    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
 
 private:
     struct TRow {
         const TPacketLevel* Level;
-        qsizetype BitmapPos;
+        char* Bitmap;
         int NextColumn;
     };
     struct TTable {
         int Level;
-        qsizetype CountPos;     // -1 for the top level (its count is in the header)
+        char* Count;            // the header's row count for the top level
         quint32 Rows;
     };
     void WriteFields(const std::vector<TPacketFieldDesc>& fields);
@@ -49,6 +51,7 @@ private:
     [[noreturn]] void Fail(const QString& msg) const;
 
     TPacketBuffer FOut;
+    char* FHeader = nullptr;
     const TPacketMetadata* FMeta = nullptr;
     std::vector<TRow> FRows;
     std::vector<TTable> FTables;

@@ -2,6 +2,7 @@
 
 #include "platform/client/PacketError.h"
 
+#include <cstring>
 #include <unordered_map>
 
 bool TPacketDocument::IsByteKind(TPacketValueKind k)
@@ -38,7 +39,7 @@ TPacketCell TPacketDocument::View(int level, const TStoredCell& s, int column) c
         if (c.Kind == pkNested) {
             c.Int = s.Size;
         } else if (IsByteKind(c.Kind)) {
-            c.Data = const_cast<TPacketBuffer&>(FBytes).At(s.Offset);
+            c.Data = s.Data;
             c.Size = s.Size;
         } else {
             c.Int = s.Int;      // the union carries Float alike
@@ -55,7 +56,7 @@ TPacketCell TPacketDocument::Cell(int level, qint64 row, int column) const
 qint64 TPacketDocument::NestedFirst(int level, qint64 row, int column) const
 {
     const TStoredCell& s = Stored(level, row, column);
-    return s.State == pcsValue ? s.Offset : 0;
+    return s.State == pcsValue ? s.First : 0;
 }
 
 qint64 TPacketDocument::NestedCount(int level, qint64 row, int column) const
@@ -70,38 +71,46 @@ void TPacketDocument::BeginPacket(const TPacketMetadata& meta, qint64 rowCountHi
 {
     FMeta = meta;
     if (!FMeta.IsPrepared()) FMeta.Prepare();
-    FTables.assign(size_t(FMeta.LevelCount()), TTable());
-    for (int i = 0; i < FMeta.LevelCount(); ++i) FTables[size_t(i)].Columns = int(FMeta.Level(i).Columns.size());
+    FTables.clear();
+    FTables.resize(size_t(FMeta.LevelCount()));
+    for (int i = 0; i < FMeta.LevelCount(); ++i) {
+        TTable& t = FTables[size_t(i)];
+        t.Columns = int(FMeta.Level(i).Columns.size());
+        while (t.Shift < 12 && (qint64(2) << t.Shift) * t.Columns <= 4096) ++t.Shift;
+    }
     FBytes = TPacketBuffer();
     FOpen.clear();
     FPrevious.clear();
     // Hints come from files; only a modest part of one is trusted ahead of the rows themselves.
-    const qint64 reserve = qBound(qint64(0), rowCountHint, qint64(1) << 20);
-    FTables[0].Status.reserve(size_t(reserve));
-    FTables[0].Cells.reserve(size_t(reserve) * size_t(FTables[0].Columns));
+    FTables[0].Status.reserve(size_t(qBound(qint64(0), rowCountHint, qint64(1) << 20)));
 }
 
 void TPacketDocument::BeginRow(int level, quint8 status)
 {
     if (level < 0 || size_t(level) >= FTables.size()) PacketError(QStringLiteral("Row of an unknown level %1").arg(level));
     TTable& t = FTables[size_t(level)];
+    const qint64 row = qint64(t.Status.size());
+    const int block = BlockOf(t, row);
+    if (size_t(block) == t.Blocks.size())
+        t.Blocks.push_back(PacketAllocate(size_t(BlockRows(t, block)) * size_t(t.Columns) * sizeof(TStoredCell)));
     t.Status.push_back(status);
-    TStoredCell empty;
-    empty.Int = 0;
-    empty.Size = 0;
-    empty.State = pcsNull;
-    t.Cells.resize(t.Cells.size() + size_t(t.Columns), empty);
-    FOpen.push_back({level, qint64(t.Status.size()) - 1, 0});
+    TStoredCell* cells = Row(level, row);
+    for (int c = 0; c < t.Columns; ++c) {
+        cells[c].Int = 0;
+        cells[c].Size = 0;
+        cells[c].State = pcsNull;
+    }
+    FOpen.push_back({level, row, 0});
 }
 
 void TPacketDocument::Cell(int column, const TPacketCell& cell)
 {
-    if (FOpen.empty()) PacketError(QStringLiteral("Value outside a row"));
+    if (FOpen.empty() || FOpen.back().Level < 0) PacketError(QStringLiteral("Value outside a row"));
     TOpenRow& open = FOpen.back();
     TTable& t = FTables[size_t(open.Level)];
     if (column < 0 || column >= t.Columns) PacketError(QStringLiteral("Value for an unknown column %1").arg(column));
     open.NextColumn = column + 1;
-    TStoredCell& s = t.Cells[size_t(open.Row) * size_t(t.Columns) + size_t(column)];
+    TStoredCell& s = Row(open.Level, open.Row)[column];
     const TPacketColumn& col = FMeta.Level(open.Level).Columns[size_t(column)];
     s.State = cell.State;
     s.Size = 0;
@@ -110,7 +119,7 @@ void TPacketDocument::Cell(int column, const TPacketCell& cell)
         s.Int = cell.Int;
     } else if (cell.State == pcsValue) {
         if (col.Kind == pkNested) {
-            s.Offset = RowCount(col.NestedLevel);
+            s.First = RowCount(col.NestedLevel);
             // Nested rows follow; the parent's open row waits below them.
             FOpen.push_back({-1 - col.NestedLevel, open.Row, column});
             FOpen[FOpen.size() - 2].NextColumn = column + 1;
@@ -118,9 +127,10 @@ void TPacketDocument::Cell(int column, const TPacketCell& cell)
         }
         if (IsByteKind(col.Kind)) {
             if (cell.Size < 0 || cell.Size > 0x7FFFFFFF) PacketError(QStringLiteral("Value of %1 bytes is too large").arg(cell.Size));
-            s.Offset = FBytes.Size();
+            char* d = FBytes.Grow(cell.Size);
+            if (cell.Size) std::memcpy(d, cell.Data, size_t(cell.Size));
+            s.Data = d;
             s.Size = quint32(cell.Size);
-            FBytes.Append(cell.Data, cell.Size);
         } else {
             s.Int = cell.Int;
         }
@@ -135,9 +145,8 @@ void TPacketDocument::EndNested(int column)
     FOpen.pop_back();
     const int nestedLevel = -1 - marker.Level;
     TOpenRow& parent = FOpen.back();
-    TTable& t = FTables[size_t(parent.Level)];
-    TStoredCell& s = t.Cells[size_t(parent.Row) * size_t(t.Columns) + size_t(column)];
-    s.Size = quint32(RowCount(nestedLevel) - s.Offset);
+    TStoredCell& s = Row(parent.Level, parent.Row)[column];
+    s.Size = quint32(RowCount(nestedLevel) - s.First);
 }
 
 void TPacketDocument::EndRow()
@@ -250,7 +259,7 @@ void TPacketDocument::ProduceRow(IPacketSink& sink, int level, qint64 row)
         sink.Cell(c, cell);
         if (cell.Kind == pkNested && cell.State == pcsValue) {
             const int nested = lv.Columns[size_t(c)].NestedLevel;
-            for (qint64 i = 0; i < qint64(s->Size); ++i) ProduceRow(sink, nested, s->Offset + i);
+            for (qint64 i = 0; i < qint64(s->Size); ++i) ProduceRow(sink, nested, s->First + i);
             sink.EndNested(c);
         }
     }
@@ -260,7 +269,7 @@ void TPacketDocument::ProduceRow(IPacketSink& sink, int level, qint64 row)
 void TPacketDocument::Produce(IPacketSink& sink)
 {
     if (!FMeta.IsPrepared()) FMeta.Prepare();
-    if (FTables.empty()) FTables.assign(size_t(FMeta.LevelCount()), TTable());
+    if (FTables.empty()) FTables.resize(size_t(FMeta.LevelCount()));
     sink.BeginPacket(FMeta, RowCount(0));
     for (qint64 r = 0; r < RowCount(0); ++r) ProduceRow(sink, 0, r);
     sink.EndPacket();

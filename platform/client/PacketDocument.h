@@ -1,11 +1,14 @@
 #pragma once
 // A whole packet in memory in plain containers: metadata, and for each level its row statuses and
-// a flat array of cells, with the bytes of strings and blobs in one shared block.
-// It is a sink (readers fill it) and a source (writers are fed from it).
+// cells (16 bytes each, in blocks that never move), with the bytes of strings and blobs in shared
+// chunks.
+// It is a sink (readers fill it) and a source (writers are fed from it). Movable, not copyable.
 
 #include "platform/client/PacketSink.h"
 #include "platform/client/PacketValues.h"
 
+#include <bit>
+#include <memory>
 #include <vector>
 
 class TPacketDocument : public IPacketSink, public IPacketSource {
@@ -18,7 +21,7 @@ public:
     qint64 RowCount(int level = 0) const;
     quint8 Status(int level, qint64 row) const;
     // The cell as stored, "not changed" included. Data points into the document and stays valid
-    // until the document changes.
+    // until the document is loaded again or destroyed.
     TPacketCell Cell(int level, qint64 row, int column) const;
     // The rows of a nested column's value: first row in the nested level and count.
     qint64 NestedFirst(int level, qint64 row, int column) const;
@@ -52,27 +55,37 @@ private:
         union {
             qint64 Int;
             double Float;
-            qint64 Offset;      // bytes in FBytes, or the first nested row
+            const char* Data;   // bytes in FBytes
+            qint64 First;       // nested: first row in the nested level
         };
         quint32 Size;           // bytes, or nested rows
         TPacketCellState State;
     };
+    // Rows in blocks that never move, so that loading a million rows copies nothing twice.
+    // Block 0 holds 1 << Shift rows (about 4096 cells, so that a wide level with few rows stays
+    // small); block b > 0 holds rows [1 << (Shift + b - 1), 1 << (Shift + b)).
     struct TTable {
         int Columns = 0;
+        int Shift = 0;
         std::vector<quint8> Status;
-        std::vector<TStoredCell> Cells;
+        std::vector<TPacketBlock> Blocks;
     };
+    static int BlockOf(const TTable& t, qint64 row) { return int(std::bit_width(quint64(row) >> t.Shift)); }
+    static qint64 BlockStart(const TTable& t, int block) { return block ? qint64(1) << (t.Shift + block - 1) : 0; }
+    static qint64 BlockRows(const TTable& t, int block) { return qint64(1) << (block ? t.Shift + block - 1 : t.Shift); }
     struct TOpenRow {
         int Level;
         qint64 Row;
         int NextColumn;
     };
     static bool IsByteKind(TPacketValueKind k);
-    const TStoredCell& Stored(int level, qint64 row, int column) const
+    TStoredCell* Row(int level, qint64 row) const
     {
         const TTable& t = FTables[size_t(level)];
-        return t.Cells[size_t(row) * size_t(t.Columns) + size_t(column)];
+        const int b = BlockOf(t, row);
+        return reinterpret_cast<TStoredCell*>(t.Blocks[size_t(b)].get()) + size_t(row - BlockStart(t, b)) * size_t(t.Columns);
     }
+    const TStoredCell& Stored(int level, qint64 row, int column) const { return Row(level, row)[column]; }
     TPacketCell View(int level, const TStoredCell& s, int column) const;
     void ProduceRow(IPacketSink& sink, int level, qint64 row);
     void BuildPrevious(int level) const;

@@ -3,6 +3,7 @@
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketXml.h"
+#include "platform/vcl/AtomicFile.h"
 
 #include <QFile>
 
@@ -86,11 +87,28 @@ QByteArray WritePacket(IPacketSource& source, TPacketFormat format)
 
 void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device)
 {
-    const QByteArray bytes = WritePacket(source, format);
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const qint64 n = device.write(bytes.constData() + done, bytes.size() - done);
-        if (n <= 0) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
-        done += n;
+    bool ok;
+    if (format == pfBinary) {
+        TPacketBinaryWriter writer;
+        source.Produce(writer);
+        ok = writer.TakeTo(device);
+    } else {
+        TPacketXmlWriter writer(format == pfXmlUtf8);
+        source.Produce(writer);
+        ok = writer.TakeTo(device);
     }
+    if (!ok) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
+}
+
+void SavePacketFile(IPacketSource& source, const QString& fileName, TPacketFormat format)
+{
+    TPacketBinaryWriter binary;
+    TPacketXmlWriter xml(format == pfXmlUtf8);
+    IPacketSink& writer = format == pfBinary ? static_cast<IPacketSink&>(binary) : static_cast<IPacketSink&>(xml);
+    source.Produce(writer);
+    TAtomicFileWriter file(fileName);
+    const auto write = [&](const char* data, qsizetype size) { file.Write(data, size); };
+    if (format == pfBinary) binary.TakeEach(write);
+    else xml.TakeEach(write);
+    file.Commit();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Entry points: the format of a packet from its content, reading into a sink, writing from a
-// source. Saving to a user's file goes through the platform's atomic writer with these bytes.
+// source, and saving a user's file atomically.
 
 #include "platform/client/PacketSink.h"
 
@@ -24,3 +24,9 @@ TPacketMetadata ReadPacketMetadata(const char* data, qsizetype size);
 QByteArray WritePacket(IPacketSource& source, TPacketFormat format);
 // Writes the whole packet to the device; raises EPacketError when the device fails.
 void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device);
+
+// Saves atomically through the platform's atomic writer: the whole packet is produced first,
+// then written to a temporary file beside fileName that replaces it only when complete. Raises
+// EPacketError for what the format cannot hold and the atomic writer's EFCreateError or
+// EInOutError for what the file system refuses; in every case the old file stays as it was.
+void SavePacketFile(IPacketSource& source, const QString& fileName, TPacketFormat format);

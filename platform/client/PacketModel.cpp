@@ -1,6 +1,6 @@
 #include "platform/client/PacketModel.h"
 
-#include "platform/client/PacketCodePage.h"
+#include "platform/vcl/CodePages.h"
 #include "platform/client/PacketError.h"
 
 #include <QStringDecoder>
@@ -301,7 +301,7 @@ QString PacketDecodeName(const QByteArray& name, int codePage)
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString s = utf8.decode(name);
     if (!utf8.hasError()) return s;
-    return PacketDecodeAnsi(name, codePage);
+    return DecodeCodePage(name, codePage);
 }
 
 namespace {
@@ -453,5 +453,5 @@ int TPacketMetadata::DescriptorCount() const
 
 int TPacketMetadata::CodePage() const
 {
-    return PacketCodePageFromLCID(int(Params.Lcid().value_or(0)));
+    return CodePageFromLCID(quint32(Params.Lcid().value_or(0)));
 }

@@ -1,56 +1,97 @@
 #include "platform/client/PacketValues.h"
 
+#include <QIODevice>
+#include <cstdlib>
+#include <new>
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
+// ---- memory --------------------------------------------------------------------------------
+
+void TPacketFree::operator()(void* p) const
+{
+    std::free(p);
+}
+
+TPacketBlock PacketAllocate(size_t size)
+{
+    constexpr size_t Huge = size_t(2) << 20;
+    void* p;
+    if (size >= Huge) {
+        size = (size + Huge - 1) & ~(Huge - 1);
+        p = std::aligned_alloc(Huge, size);
+#ifdef MADV_HUGEPAGE
+        if (p) madvise(p, size, MADV_HUGEPAGE);
+#endif
+    } else {
+        p = std::malloc(size ? size : 1);
+    }
+    if (!p) throw std::bad_alloc();
+    return TPacketBlock(static_cast<char*>(p));
+}
+
 // ---- TPacketBuffer -------------------------------------------------------------------------
 
-TPacketBuffer& TPacketBuffer::operator=(const TPacketBuffer& other)
+void TPacketBuffer::Seal()
 {
-    if (this == &other) return *this;
-    FBytes = QByteArray(other.FData, other.FLen);
-    FData = FBytes.data();
-    FLen = FCap = other.FLen;
-    return *this;
+    if (FBegin) {
+        FChunks.back().Used = FPos - FBegin;
+        FDone += FPos - FBegin;
+    }
 }
 
-TPacketBuffer& TPacketBuffer::operator=(TPacketBuffer&& other) noexcept
+void TPacketBuffer::NewChunk(qsizetype need)
 {
-    if (this == &other) return *this;
-    FBytes = std::move(other.FBytes);
-    FData = other.FData;
-    FLen = other.FLen;
-    FCap = other.FCap;
-    other.FBytes = QByteArray();
-    other.FData = nullptr;
-    other.FLen = other.FCap = 0;
-    return *this;
-}
-
-void TPacketBuffer::Reserve(qsizetype n)
-{
-    if (n > FCap) Expand(n - FLen);
-}
-
-void TPacketBuffer::Expand(qsizetype need)
-{
-    qsizetype cap = qMax<qsizetype>(FCap * 2, 4096);
-    while (cap < FLen + need) cap *= 2;
-    FBytes.resize(cap);
-    FData = FBytes.data();
-    FCap = cap;
+    Seal();
+    const qsizetype size = qMax(FNextSize, need);
+    FNextSize = qMin<qsizetype>(FNextSize * 2, 16 * 1024 * 1024);
+    FChunks.push_back({PacketAllocate(size_t(size)), 0});
+    FBegin = FPos = FChunks.back().Data.get();
+    FEnd = FBegin + size;
 }
 
 QByteArray TPacketBuffer::Take()
 {
-    FBytes.truncate(FLen);
-    QByteArray out = std::move(FBytes);
-    FBytes = QByteArray();
-    FData = nullptr;
-    FLen = FCap = 0;
+    Seal();
+    QByteArray out(FDone, Qt::Uninitialized);
+    char* d = out.data();
+    for (TChunk& c : FChunks) {
+        std::memcpy(d, c.Data.get(), size_t(c.Used));
+        d += c.Used;
+        c.Data.reset();
+    }
+    *this = TPacketBuffer();
     return out;
+}
+
+void TPacketBuffer::TakeEach(const std::function<void(const char*, qsizetype)>& write)
+{
+    Seal();
+    std::vector<TChunk> chunks = std::move(FChunks);
+    *this = TPacketBuffer();
+    for (TChunk& c : chunks) {
+        write(c.Data.get(), c.Used);
+        c.Data.reset();
+    }
+}
+
+bool TPacketBuffer::TakeTo(QIODevice& device)
+{
+    bool ok = true;
+    TakeEach([&](const char* data, qsizetype size) {
+        qsizetype done = 0;
+        while (ok && done < size) {
+            const qint64 n = device.write(data + done, size - done);
+            if (n <= 0) ok = false;
+            else done += n;
+        }
+    });
+    return ok;
 }
 
 // ---- calendar ------------------------------------------------------------------------------
@@ -110,10 +151,10 @@ void AppendPadded(TPacketBuffer& out, qint64 v, int width)
     out.Append(buf, len);
 }
 
-// Reads exactly n digits (n > 0).
+// Reads exactly n digits (0 < n <= 18, so that the number fits).
 bool Digits(std::string_view& s, int n, qint64& v)
 {
-    if (qsizetype(s.size()) < n) return false;
+    if (n > 18 || qsizetype(s.size()) < n) return false;
     v = 0;
     for (int i = 0; i < n; ++i) {
         if (s[size_t(i)] < '0' || s[size_t(i)] > '9') return false;

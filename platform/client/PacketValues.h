@@ -5,48 +5,70 @@
 #include <QByteArray>
 #include <QtGlobal>
 #include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
 #include <string>
+
+class QIODevice;
 #include <string_view>
 
-// Output of the writers: append-only with patching of earlier bytes (row bitmaps, counts).
+// Memory for large blocks of rows or output: 2 MB aligned and marked for transparent huge pages
+// where the system offers them, because first touches of small pages dominate the cost of
+// filling hundreds of megabytes.
+struct TPacketFree {
+    void operator()(void* p) const;
+};
+using TPacketBlock = std::unique_ptr<char[], TPacketFree>;
+TPacketBlock PacketAllocate(size_t size);
+
+// Output of the writers: append-only, in chunks that never move, so that a pointer to bytes
+// written earlier (a row's bitmap, a count) stays valid for patching, and growth copies nothing.
 class TPacketBuffer {
 public:
     TPacketBuffer() = default;
-    TPacketBuffer(const TPacketBuffer& other) { *this = other; }
-    TPacketBuffer(TPacketBuffer&& other) noexcept { *this = std::move(other); }
-    TPacketBuffer& operator=(const TPacketBuffer& other);
-    TPacketBuffer& operator=(TPacketBuffer&& other) noexcept;
-    qsizetype Size() const { return FLen; }
-    char* At(qsizetype pos) { return FData + pos; }
+    TPacketBuffer(const TPacketBuffer&) = delete;
+    TPacketBuffer& operator=(const TPacketBuffer&) = delete;
+    TPacketBuffer(TPacketBuffer&&) noexcept = default;
+    TPacketBuffer& operator=(TPacketBuffer&&) noexcept = default;
+
+    qsizetype Size() const { return FDone + (FPos - FBegin); }
+    // n contiguous bytes; the pointer stays valid until the buffer is taken or destroyed.
     char* Grow(qsizetype n)
     {
-        if (FLen + n > FCap) Expand(n);
-        char* p = FData + FLen;
-        FLen += n;
+        if (FEnd - FPos < n) NewChunk(n);
+        char* p = FPos;
+        FPos += n;
         return p;
     }
     void Append(const void* p, qsizetype n) { if (n > 0) std::memcpy(Grow(n), p, size_t(n)); }
     void Append(char c) { *Grow(1) = c; }
     void Append(std::string_view s) { Append(s.data(), qsizetype(s.size())); }
-    template <typename T> void AppendLE(T v, int size)
+    template <typename T> void AppendLE(T v, int size) { StoreLE(Grow(size), quint64(v), size); }
+    static void StoreLE(char* p, quint64 v, int size)
     {
-        char* p = Grow(size);
-        for (int i = 0; i < size; ++i) p[i] = char((quint64(v) >> (8 * i)) & 0xFF);
+        for (int i = 0; i < size; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
     }
-    void PatchLE(qsizetype pos, quint64 v, int size)
-    {
-        for (int i = 0; i < size; ++i) FData[pos + i] = char((v >> (8 * i)) & 0xFF);
-    }
-    void Reserve(qsizetype n);
-    // Hands over the bytes written; the buffer is empty afterwards.
+    // Hands over the bytes written as one array; the buffer is empty afterwards.
     QByteArray Take();
+    // Hands the chunks in order to write; the buffer is empty afterwards.
+    void TakeEach(const std::function<void(const char*, qsizetype)>& write);
+    // Writes the chunks in order; false when the device fails. The buffer is empty afterwards.
+    bool TakeTo(QIODevice& device);
 
 private:
-    void Expand(qsizetype need);
-    QByteArray FBytes;
-    char* FData = nullptr;
-    qsizetype FLen = 0;
-    qsizetype FCap = 0;
+    struct TChunk {
+        TPacketBlock Data;
+        qsizetype Used;
+    };
+    void NewChunk(qsizetype need);
+    void Seal();
+    std::vector<TChunk> FChunks;
+    char* FBegin = nullptr;
+    char* FPos = nullptr;
+    char* FEnd = nullptr;
+    qsizetype FDone = 0;        // bytes in sealed chunks
+    qsizetype FNextSize = 64 * 1024;
 };
 
 // Day numbers: 0001-01-01 = 1, proleptic Gregorian; any day number has a date (years may be

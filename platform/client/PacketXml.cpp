@@ -1,8 +1,9 @@
 #include "platform/client/PacketXml.h"
 
-#include "platform/client/PacketCodePage.h"
+#include "platform/vcl/CodePages.h"
 #include "platform/client/PacketError.h"
 
+#include <QSet>
 #include <QStringDecoder>
 #include <array>
 #include <climits>
@@ -161,12 +162,7 @@ std::vector<QByteArray> PacketXmlNames(const std::vector<TPacketFieldDesc>& fiel
 {
     std::vector<QByteArray> names;
     names.reserve(fields.size());
-    auto taken = [&](const QByteArray& n) {
-        if (n == "RowState") return true;
-        for (const QByteArray& m : names)
-            if (m == n) return true;
-        return false;
-    };
+    QSet<QByteArray> taken{QByteArrayLiteral("RowState")};
     for (size_t i = 0; i < fields.size(); ++i) {
         const TPacketFieldDesc& f = fields[i];
         QByteArray src = f.Params.FieldName().value_or(f.Name);
@@ -177,10 +173,11 @@ std::vector<QByteArray> PacketXmlNames(const std::vector<TPacketFieldDesc>& fiel
             if (uchar(c) >= 0x80) { ascii = false; break; }
             if (!IsNameChar(uchar(c))) c = '_';
         }
-        if (!ascii || taken(n)) {
+        if (!ascii || taken.contains(n)) {
             n = "xF" + QByteArray::number(qulonglong(i + 1));
-            while (taken(n)) n += '_';
+            while (taken.contains(n)) n += '_';
         }
+        taken.insert(n);
         names.push_back(n);
     }
     return names;
@@ -241,6 +238,20 @@ void TPacketXmlWriter::Fail(const QString& msg) const
 
 void TPacketXmlWriter::AppendAnsi(const char* data, qsizetype size)
 {
+    if (FUtf8 && !FSingleByte) {
+        // Trail bytes of a multi-byte code page may look like ASCII: convert the whole text.
+        bool high = false;
+        for (qsizetype i = 0; i < size && !high; ++i) high = uchar(data[i]) >= 0x80;
+        if (high) {
+            for (QChar ch : DecodeCodePage(QByteArrayView(data, size), FCodePage)) {
+                const char16_t c = ch.unicode();
+                if (c < 0x80 && EscapeClass[c] == 0) FOut.Append(char(c));
+                else if (c < 0x80 || ch.isSurrogate()) AppendEscape(FOut, c);
+                else AppendUtf8(FOut, c);
+            }
+            return;
+        }
+    }
     qsizetype run = 0;
     for (qsizetype i = 0; i < size; ++i) {
         const quint8 k = EscapeClass[uchar(data[i])];
@@ -255,7 +266,7 @@ void TPacketXmlWriter::AppendAnsi(const char* data, qsizetype size)
         // Multilingual Plane go as two references, never as 4-byte UTF-8.
         qsizetype j = i;
         while (j < size && EscapeClass[uchar(data[j])] == 2) ++j;
-        const QString s = PacketDecodeAnsi(QByteArrayView(data + i, j - i), FCodePage);
+        const QString s = DecodeCodePage(QByteArrayView(data + i, j - i), FCodePage);
         for (QChar ch : s) {
             if (ch.isSurrogate()) AppendEscape(FOut, ch.unicode());
             else AppendUtf8(FOut, ch.unicode());
@@ -475,6 +486,7 @@ void TPacketXmlWriter::BeginPacket(const TPacketMetadata& meta, qint64 rowCountH
     Q_UNUSED(rowCountHint)
     FMeta = &meta;
     FCodePage = meta.CodePage();
+    FSingleByte = IsSingleByteCodePage(FCodePage);
     FDelta = meta.Params.IsDelta();
     FRows.clear();
     FOut.Append(FUtf8 ? std::string_view("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>  ")
@@ -766,6 +778,12 @@ private:
     void ReadParamsElement(const TTag& tag, TPacketParams& params, bool fieldLevel);
     TPacketParam AttrParam(const TKnownAttr& a, std::string_view raw, qint64 at) const;
     TPacketParam ParamElement(const TTag& tag) const;
+    void AddParam(TPacketParams& params, TPacketParam&& p, qint64 at) const
+    {
+        // Kept in order as stored, as the binary reader keeps them.
+        if (params.Items.size() >= 0xFFFF) Fail(QStringLiteral("more than 65535 parameters"), at);
+        params.Items.push_back(std::move(p));
+    }
     void MapNames(const std::vector<TPacketFieldDesc>& fields, const std::vector<TXmlField>& names);
 
     // -- rows
@@ -1010,11 +1028,12 @@ void TXmlReader::Entity(std::string_view raw, size_t& i, quint32& cp, qint64 at)
 
 void TXmlReader::DecodeUtf16(std::string_view raw, std::u16string& out, qint64 at) const
 {
+    // Text between references is decoded a segment at a time, so that a multi-byte code page
+    // sees whole characters ('&' is never part of one).
     out.clear();
     size_t i = 0;
     while (i < raw.size()) {
-        const uchar c = uchar(raw[i]);
-        if (c == '&') {
+        if (raw[i] == '&') {
             quint32 cp;
             Entity(raw, i, cp, at);
             if (cp >= 0x10000) {
@@ -1026,16 +1045,16 @@ void TXmlReader::DecodeUtf16(std::string_view raw, std::u16string& out, qint64 a
             }
             continue;
         }
-        if (c < 0x80) {
-            out.push_back(char16_t(c));
-            ++i;
-            continue;
-        }
         size_t j = i;
-        while (j < raw.size() && uchar(raw[j]) >= 0x80) ++j;
-        const QByteArrayView run(raw.data() + i, qsizetype(j - i));
-        const QString s = FUtf8 ? QString::fromUtf8(run) : PacketDecodeAnsi(run, FCodePage);
-        out.append(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+        bool high = false;
+        while (j < raw.size() && raw[j] != '&') high |= uchar(raw[j++]) >= 0x80;
+        if (!high) {
+            for (size_t k = i; k < j; ++k) out.push_back(char16_t(uchar(raw[k])));
+        } else {
+            const QByteArrayView run(raw.data() + i, qsizetype(j - i));
+            const QString s = FUtf8 ? QString::fromUtf8(run) : DecodeCodePage(run, FCodePage);
+            out.append(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
+        }
         i = j;
     }
 }
@@ -1061,7 +1080,7 @@ std::string_view TXmlReader::DecodeAnsi(std::string_view raw, std::string& scrat
                 QString ch;
                 if (cp >= 0x10000) ch = QString::fromUcs4(reinterpret_cast<const char32_t*>(&cp), 1);
                 else ch = QChar(char16_t(cp));
-                scratch += PacketEncodeAnsi(ch, FCodePage).toStdString();
+                scratch += EncodeCodePage(ch, FCodePage).toStdString();
             }
         }
         return scratch;
@@ -1074,7 +1093,7 @@ std::string_view TXmlReader::DecodeAnsi(std::string_view raw, std::string& scrat
     if (ascii) {
         for (char16_t c : wide) scratch.push_back(char(c));
     } else {
-        scratch = PacketEncodeAnsi(QStringView(wide.data(), qsizetype(wide.size())), FCodePage).toStdString();
+        scratch = EncodeCodePage(QStringView(wide.data(), qsizetype(wide.size())), FCodePage).toStdString();
     }
     return scratch;
 }
@@ -1195,7 +1214,7 @@ void TXmlReader::ReadParamsElement(const TTag& tag, TPacketParams& params, bool 
     if (tag.SelfClosing) return;
     TTag child;
     while (NextChild(tag.Name, child)) {
-        if (child.Name == "PARAM") params.Set(ParamElement(child));
+        if (child.Name == "PARAM") AddParam(params, ParamElement(child), child.Start);
         SkipElement(child);
     }
 }
@@ -1230,7 +1249,7 @@ void TXmlReader::ReadField(const TTag& tag, TPacketFieldDesc& f, TXmlField& name
         TTag child;
         while (NextChild(tag.Name, child)) {
             if (child.Name == "PARAM") {
-                f.Params.Set(ParamElement(child));
+                AddParam(f.Params, ParamElement(child), child.Start);
                 SkipElement(child);
             } else if (child.Name == "FIELDS") {
                 if (!child.SelfClosing) ReadFields(f.Children, name.Children, depth + 1);
@@ -1289,7 +1308,7 @@ void TXmlReader::ScanLcid(qint64 metadataStart)
             if (child.Name == "PARAMS") {
                 if (const TAttr* a = child.Find("LCID")) {
                     qint64 lcid = 0;
-                    if (PacketParseInt(a->Value, lcid)) FCodePage = PacketCodePageFromLCID(int(lcid));
+                    if (PacketParseInt(a->Value, lcid)) FCodePage = CodePageFromLCID(quint32(lcid));
                 }
             }
             SkipElement(child);

@@ -30,6 +30,8 @@ public:
     // feeding this writer directly passes the rest on as NULL; a document resolves them first.
     bool CanCarryNotChanged(int level, int column, quint8 status) const override;
     QByteArray TakeBytes() { return FOut.Take(); }
+    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
+    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
 
 private:
     enum TTextKind : quint8 { xtNumber, xtAnsi, xtWide, xtBase64, xtNested, xtBcd, xtBoolean };
@@ -61,6 +63,7 @@ private:
 
     bool FUtf8;
     int FCodePage = 1252;
+    bool FSingleByte = true;
     bool FDelta = false;
     const TPacketMetadata* FMeta = nullptr;
     TPacketBuffer FOut;

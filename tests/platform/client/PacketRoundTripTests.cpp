@@ -8,9 +8,14 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketValues.h"
 #include "platform/client/PacketXml.h"
+#include "platform/vcl/AtomicFile.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -463,4 +468,171 @@ TEST(PacketXmlReading, LenientForms)
         EXPECT_EQ(doc.Metadata().Fields[0].Text, QString::fromLatin1(c.Field));
         EXPECT_EQ(CellText(doc.Cell(0, 0, 0)), c.Expected);
     }
+}
+
+// ---- rarer layouts -------------------------------------------------------------------------
+
+TEST(PacketLayouts, AdtAndArrayFieldsExpandIntoColumns)
+{
+    TPacketMetadata m;
+    TPacketFieldDesc adt = Field("Address", Make(ptcAdt, 2, Pseudo));
+    adt.Children = {Width("Street", 0x00490001, 30), Field("Number", Int32)};
+    TPacketFieldDesc arr = Field("Scores", Make(ptcArray, 3, Pseudo | Compressed));
+    arr.Children = {Field("Score", Int16)};
+    m.Fields = {Field("ID", Int32), adt, arr, Field("Last", Double)};
+    m.Prepare();
+    const TPacketLevel& lv = m.Level(0);
+    std::vector<QString> names;
+    std::vector<TPacketValueKind> kinds;
+    for (const TPacketColumn& c : lv.Columns) {
+        names.push_back(c.Field->Text);
+        kinds.push_back(c.Kind);
+    }
+    EXPECT_EQ(names, (std::vector<QString>{"ID", "Address", "Street", "Number", "Scores", "Score", "Score", "Score", "Last"}));
+    EXPECT_EQ(kinds, (std::vector<TPacketValueKind>{pkInt32, pkNone, pkAnsiString, pkInt32, pkNone, pkInt16, pkInt16, pkInt16, pkDouble}));
+    EXPECT_EQ(lv.BitmapBytes, 3);
+    EXPECT_EQ(m.DescriptorCount(), 7);
+
+    TPacketDocument doc = std::move(TDocBuilder(m)
+                                        .Row().Int(1).Int(0).Bytes("Main St").Int(10).Int(0).Int(7).Null().Int(9).Float(0.5)
+                                        .Row().Int(2).Null().Null().Null().Null().Null().Null().Null().Null()
+                                        .Done());
+    const QByteArray bin = SaveDocument(doc, pfBinary);
+    EXPECT_EQ(bin[4], 2);   // type codes above 11
+    TPacketDocument back = LoadDocument(bin);
+    EXPECT_EQ(CompareDocuments(doc, back), QString());
+    EXPECT_EQ(SaveDocument(back, pfBinary), bin);
+    // XML cannot hold them; the engine refuses too.
+    EXPECT_THROW(SaveDocument(doc, pfXml), EPacketError);
+
+    // The declared member count must match the members.
+    TPacketMetadata bad = m;
+    bad.Fields[1].TypeWord = Make(ptcAdt, 3, Pseudo);
+    EXPECT_THROW(bad.Prepare(), EPacketError);
+}
+
+TEST(PacketLayouts, MetadataBeyond64KiBLeavesTheFirstRowOffsetOut)
+{
+    TPacketMetadata m;
+    m.Fields = {Field("A", Int32)};
+    std::vector<qint64> log;
+    for (int i = 0; i < 10000; ++i) log.insert(log.end(), {i + 1, 0, 4});
+    m.Params.Set(TPacketParam::MakeIntArray("CHANGE_LOG", UInt32, log));
+    TDocBuilder b(m);
+    for (int i = 0; i < 10000; ++i) b.Row(prsInserted).Int(i);
+    TPacketDocument doc = std::move(b.Done());
+    const QByteArray bin = SaveDocument(doc, pfBinary);
+    EXPECT_EQ(bin.mid(18, 6), QByteArray::fromHex("010000000000"));     // properties 1, no offset
+    TPacketDocument back = LoadDocument(bin);
+    EXPECT_EQ(CompareDocuments(doc, back), QString());
+    EXPECT_EQ(back.VisibleRows().size(), 10000u);
+}
+
+TEST(PacketLayouts, DeltaPacketsKeepUnchangedColumnsInBothFormats)
+{
+    // A delta: each modification is the original row followed by the new values, in which the
+    // unchanged columns are "not changed".
+    TPacketMetadata m;
+    m.Fields = {Field("ID", Int32), Width("Name", 0x00490001, 10), Field("Qty", Int32)};
+    m.Params.Set(TPacketParam::MakeInt("DATASET_DELTA", Boolean, 1));
+    TPacketDocument doc = std::move(TDocBuilder(m)
+                                        .Row(prsOriginal).Int(1).Bytes("old").Int(5)
+                                        .Row(prsModified).NotChanged().Bytes("new").NotChanged()
+                                        .Row(prsInserted).Int(2).Bytes("added").Null()
+                                        .Row(prsDeleted).Int(3).Bytes("gone").Int(1)
+                                        .Done());
+    EXPECT_EQ(doc.PreviousVersion(0, 1), 0);
+    EXPECT_EQ(doc.ResolvedCell(0, 1, 2).Int, 5);
+    for (TPacketFormat f : {pfBinary, pfXml}) {
+        const QByteArray bytes = SaveDocument(doc, f);
+        TPacketDocument back = LoadDocument(bytes);
+        EXPECT_EQ(CompareDocuments(doc, back), QString()) << f;
+        if (f == pfXml) {
+            EXPECT_TRUE(bytes.contains("DATASET_DELTA=\"TRUE\""));
+            EXPECT_TRUE(bytes.contains("<ROW RowState=\"8\" Name=\"new\"/>"));
+        }
+    }
+}
+
+TEST(PacketLayouts, ContentDetection)
+{
+    EXPECT_EQ(DetectPacketContent("\x96\x19\xE0\xBD\x01", 5), pcoBinary);
+    EXPECT_EQ(DetectPacketContent("\xCD\xAB\x00\x00", 4), pcoOldBinary);
+    EXPECT_EQ(DetectPacketContent("<?xml", 5), pcoXml);
+    EXPECT_EQ(DetectPacketContent("\xEF\xBB\xBF<DATAPACKET", 14), pcoXml);
+    EXPECT_EQ(DetectPacketContent("\x96\x19", 2), pcoXml);
+}
+
+TEST(PacketRoundTrip, SavesAtomically)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("data.cds"));
+    TPacketDocument doc = AllKindsDocument();
+    SavePacketFile(doc, name, pfBinary);
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray saved = f.readAll();
+    f.close();
+    EXPECT_EQ(saved, SaveDocument(doc, pfBinary));
+    // A packet the format cannot hold, and a disk that fills up: the old file stays, whole.
+    TPacketMetadata m;
+    TPacketFieldDesc adt = Field("Adt", Make(ptcAdt, 1, Pseudo));
+    adt.Children = {Field("X", Int32)};
+    m.Fields = {adt};
+    TPacketDocument adtDoc = std::move(TDocBuilder(m).Row().Int(0).Int(1).Done());
+    EXPECT_THROW(SavePacketFile(adtDoc, name, pfXml), EPacketError);
+    TAtomicFileWriter::InjectWriteFailure(100, ENOSPC);
+    EXPECT_THROW(SavePacketFile(doc, name, pfXml), Exception);
+    TAtomicFileWriter::InjectWriteFailure(-1, 0);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), saved);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.cds")});
+}
+
+TEST(PacketRoundTrip, FieldsAfterANestedFieldAreElements)
+{
+    TPacketMetadata m;
+    m.Fields = {Field("A", Int32), NestedField("N", {Field("X", Int32)}), Width("B", 0x00490001, 20), Field("C", Int32)};
+    TPacketDocument doc = std::move(TDocBuilder(m)
+                                        .Row().Int(1).Nested().Row().Int(5).EndNested().Bytes("a<b").Null()
+                                        .Row().Int(2).Null().Null().Int(3)
+                                        .Row().Int(3).Nested().EndNested().Bytes("").Int(4)
+                                        .Row(prsModified).Int(4).Null().Null().Null()
+                                        .Done());
+    const QByteArray xml = SaveDocument(doc, pfXml);
+    EXPECT_TRUE(xml.contains("<ROW A=\"1\"><N><ROWN X=\"5\"/></N><B>a&lt;b</B></ROW>"));
+    EXPECT_TRUE(xml.contains("<ROW A=\"2\"><C>3</C></ROW>"));
+    EXPECT_TRUE(xml.contains("<ROW A=\"3\"><N></N><B></B><C>4</C></ROW>"));
+    // In a modified row an absent nested table would mean "as before": NULL goes as empty.
+    EXPECT_TRUE(xml.contains("<ROW RowState=\"8\" A=\"4\"><N></N></ROW>"));
+    TPacketDocument back = LoadDocument(xml);
+    EXPECT_EQ(back.Cell(0, 1, 1).State, pcsNull);
+    EXPECT_EQ(back.Cell(0, 2, 1).State, pcsValue);
+    EXPECT_EQ(back.NestedCount(0, 2, 1), 0);
+    EXPECT_EQ(back.Cell(0, 2, 2).Size, 0);
+    EXPECT_EQ(back.Cell(0, 2, 2).State, pcsValue);
+    TPacketDocument fromBinary = LoadDocument(SaveDocument(back, pfBinary));
+    EXPECT_EQ(CompareDocuments(back, fromBinary), QString());
+    for (qint64 r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(CellText(back.Cell(0, r, c)), CellText(doc.Cell(0, r, c))) << r << "," << c;
+}
+
+TEST(PacketXmlReading, MultiByteCodePageText)
+{
+    // Shift-JIS (LCID 1041): the trail byte of U+30BD is a backslash.
+    TPacketMetadata m;
+    m.Fields = {Width("S", 0x00490001, 20)};
+    m.Params.Set(TPacketParam::MakeInt("LCID", Int32, 1041));
+    const QByteArray sjis = QByteArray::fromHex("835C8341");
+    TPacketDocument doc = std::move(TDocBuilder(m).Row().Bytes(sjis).Done());
+    for (TPacketFormat f : {pfXml, pfXmlUtf8}) {
+        const QByteArray xml = SaveDocument(doc, f);
+        TPacketDocument back = LoadDocument(xml);
+        EXPECT_EQ(back.Cell(0, 0, 0).Bytes(), QByteArrayView(sjis)) << f;
+    }
+    EXPECT_TRUE(SaveDocument(doc, pfXmlUtf8).contains("S=\"\xE3\x82\xBD\xE3\x82\xA2\""));
+    // A wide string written with raw bytes of the packet's code page by another program.
+    const QByteArray xml = "<DATAPACKET><METADATA><FIELDS><FIELD attrname=\"W\" fieldtype=\"string.uni\" WIDTH=\"20\"/></FIELDS>"
+                           "<PARAMS LCID=\"1041\"/></METADATA><ROWDATA><ROW W=\"\x83\x5C&amp;\x83\x41\"/></ROWDATA></DATAPACKET>";
+    EXPECT_EQ(LoadDocument(xml).Cell(0, 0, 0).WideText(), QStringLiteral("\u30BD&\u30A2"));
 }

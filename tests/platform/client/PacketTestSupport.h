@@ -8,6 +8,10 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <ostream>
+
+// Failure messages show texts as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 TPacketDocument LoadDocument(const QByteArray& bytes);
 QByteArray SaveDocument(TPacketDocument& doc, TPacketFormat format);
