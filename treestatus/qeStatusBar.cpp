@@ -191,13 +191,14 @@ void TqeStatusBar::UpdatePanels()
             p->FPixelWidth = -1;
             continue;
         }
-        p->FPixelWidth = qMin(total - used, p->FWidthValue);
+        // Negative widths take no room.
+        p->FPixelWidth = qMax(0, qMin(total - used, p->FWidthValue));
         used += p->FPixelWidth;
     }
     const int rest = total - used;
     for (int i = 0; i < FPanels.Count(); ++i) {
         TqeStatusPanel* p = FPanels.Items(i);
-        if (p->FPixelWidth == -1) p->FPixelWidth = rest > 0 ? p->FWidthValue * rest / 100 : 0;
+        if (p->FPixelWidth == -1) p->FPixelWidth = rest > 0 ? qMax(0, p->FWidthValue * rest / 100) : 0;
     }
     update();
 }

@@ -80,12 +80,18 @@ TkqNavButton::TkqNavButton(TkqDBNavigator* navigator, TkqNavButtonStyle style)
     : QToolButton(navigator), FNavigator(navigator), FStyle(style)
 {
     setIcon(StyleIcon(style));
-    setToolTip(TkqDBNavigator::DefaultHint(style));
+    SetHint(TkqDBNavigator::DefaultHint(style));
     setFocusPolicy(Qt::NoFocus);
     const bool repeats = style == nbsFirst || style == nbsPrior || style == nbsNext || style == nbsLast ||
                          style == nbsPriorPage || style == nbsNextPage;
     setAutoRepeat(repeats);
     connect(this, &QToolButton::clicked, this, [this] { TApplication::Guard([this] { Click(); }); });
+}
+
+void TkqNavButton::SetHint(const QString& hint)
+{
+    FHint = hint;
+    setToolTip(FNavigator->ShowHint() ? hint : QString());
 }
 
 void TkqNavButton::Click()
@@ -196,7 +202,8 @@ void TkqDBNavigator::SetFlat(bool flat)
 
 void TkqDBNavigator::SetShowHint(bool show)
 {
-    for (TkqNavButton* b : FButtons) b->setToolTipDuration(show ? -1 : 0);
+    FShowHint = show;
+    for (TkqNavButton* b : FButtons) b->SetHint(b->Hint());
 }
 
 void TkqDBNavigator::SetRepeatInterval(const TkqNavRepeatInterval& interval)

@@ -34,8 +34,8 @@ class TkqNavButton : public QToolButton {
 public:
     TkqNavButton(TkqDBNavigator* navigator, TkqNavButtonStyle style);
     TkqNavButtonStyle Style() const { return FStyle; }
-    QString Hint() const { return toolTip(); }
-    void SetHint(const QString& hint) { setToolTip(hint); }
+    QString Hint() const { return FHint; }
+    void SetHint(const QString& hint);
     TkqDBNavigator* Navigator() const { return FNavigator; }
     // OnClick, then the style's action unless OnClick aborted silently.
     void Click();
@@ -43,8 +43,10 @@ public:
     std::function<void(QObject*)> OnClick;
 
 private:
+    friend class TkqDBNavigator;
     TkqDBNavigator* FNavigator;
     TkqNavButtonStyle FStyle;
+    QString FHint;
 };
 
 class TkqDBNavigator : public QWidget {
@@ -70,6 +72,7 @@ public:
 
     bool Flat() const { return FFlat; }
     void SetFlat(bool flat);
+    bool ShowHint() const { return FShowHint; }
     void SetShowHint(bool show);
     TkqNavOptions Options() const { return FOptions; }
     void SetOptions(TkqNavOptions options) { FOptions = options; }
@@ -96,6 +99,7 @@ private:
     TkqNavOptions FOptions;
     TkqNavRepeatInterval FRepeat;
     bool FFlat = true;
+    bool FShowHint = true;
     int FMoveBy = 10;
     int FButtonSide = 25;
     TBookmark FSavedBookmark;

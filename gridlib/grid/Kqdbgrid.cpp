@@ -22,6 +22,14 @@
 namespace {
 const char* const DragFormat = "application/x-kqdbgrid-drag";
 
+// The grid a widget belongs to: its nearest grid ancestor (a detail grid is its own).
+const QWidget* OwningGrid(const QWidget* w)
+{
+    for (; w; w = w->parentWidget())
+        if (qobject_cast<const TkqCustomDBGrid*>(w)) return w;
+    return nullptr;
+}
+
 void ShowError(const std::exception& e)
 {
     if (Application()) Application()->ShowException(e);
@@ -524,6 +532,7 @@ TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
         });
     });
     viewport()->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, &TkqCustomDBGrid::FocusChanged);
     UpdateRowHeights();
     FModel->Reset(0, 1);
 }
@@ -1453,7 +1462,9 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
         if (f && f->Alignment() == taRightJustify) align |= Qt::AlignRight;
         else if (f && f->Alignment() == taCenter) align |= Qt::AlignHCenter;
         else align |= Qt::AlignLeft;
-        const QRect textRect = rect.adjusted(2, 0, -2, 0);
+        // A row grown for an open detail keeps its text in the first line.
+        QRect textRect = rect.adjusted(2, 0, -2, 0);
+        textRect.setHeight(qMin(textRect.height(), DefaultRowHeight() - (showGrid() ? 1 : 0)));
         if (f && dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
             if (QWidget* c = FindCellControl(dataColumn); c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
                 QString mapped;
@@ -1573,13 +1584,7 @@ void TkqCustomDBGrid::scrollContentsBy(int dx, int dy)
 // =============================================================================================
 // Keyboard and mouse
 
-bool TkqCustomDBGrid::IsGridFocused() const
-{
-    QWidget* w = QApplication::focusWidget();
-    for (; w; w = w->parentWidget())
-        if (auto* g = qobject_cast<TkqCustomDBGrid*>(w)) return g == this;
-    return FFocused && hasFocus();
-}
+bool TkqCustomDBGrid::IsGridFocused() const { return OwningGrid(QApplication::focusWidget()) == this; }
 
 void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
 {
@@ -1844,29 +1849,30 @@ void TkqCustomDBGrid::dropEvent(QDropEvent* event)
 
 void TkqCustomDBGrid::focusInEvent(QFocusEvent* event)
 {
-    const bool was = FFocused;
-    FFocused = true;
     QTableView::focusInEvent(event);
-    if (!was && OnEnter) Guarded([&] { OnEnter(this); });
     viewport()->update();
 }
 
 void TkqCustomDBGrid::focusOutEvent(QFocusEvent* event)
 {
     QTableView::focusOutEvent(event);
-    QWidget* w = QApplication::focusWidget();
-    bool inside = false;
-    for (QWidget* p = w; p; p = p->parentWidget())
-        if (auto* g = qobject_cast<TkqCustomDBGrid*>(p)) {
-            inside = g == this;
-            break;
-        }
-    if (inside) return;
-    FFocused = false;
+    viewport()->update();
+}
+
+void TkqCustomDBGrid::FocusChanged(QWidget* old, QWidget* now)
+{
+    const bool was = OwningGrid(old) == this;
+    const bool is = OwningGrid(now) == this;
+    if (was == is) return;
+    if (is) {
+        if (OnEnter) Guarded([&] { OnEnter(this); });
+        return;
+    }
     Guarded([&] {
         TDataSet* ds = DataSet();
         // An untouched new row goes when the user leaves the grid.
-        if (FOptions.Contains(dgCancelOnExit) && IsDataSetActive() && ds->State() == dsInsert && !ds->Modified() && !FEditor)
+        if (FOptions.Contains(dgCancelOnExit) && IsDataSetActive() && ds->State() == dsInsert && !ds->Modified() &&
+            !(FEditor && FEditor->isModified()))
             ds->Cancel();
         if (OnExit) OnExit(this);
     });

@@ -306,6 +306,7 @@ private:
     void LinkEditingChanged();
     void LinkUpdateData();
     void LinkFocusControl(TField*& field);
+    void FocusChanged(QWidget* old, QWidget* now);
 
     void DefineFieldMap();
     void SetColumnWidths();
@@ -390,7 +391,6 @@ private:
     bool FSyncing = false;
     int FLayoutLock = 0;
     bool FSettingWidths = false;
-    bool FFocused = false;
     QPointer<QLineEdit> FEditor;
     int FEditorRow = -1;
     int FEditorColumn = -1;

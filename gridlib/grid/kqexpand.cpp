@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 
 TkqExpandButton::TkqExpandButton(QWidget* parent) : QAbstractButton(parent)
 {
@@ -84,9 +85,14 @@ int TkqExpandButton::DetailHeightFor() const
     if (FAutoShrink && FGrid) {
         // Titles, the rows and the frame, but never more than the grid's first height.
         const int rows = FGrid->DataSet() && FGrid->DataSet()->Active() ? FGrid->DataSet()->RecordCount() : 0;
-        const int titles = FGrid->horizontalHeader()->isVisible() ? FGrid->horizontalHeader()->height() : 0;
+        const int titles = !FGrid->horizontalHeader()->isHidden() ? FGrid->horizontalHeader()->height() : 0;
         int needed = titles + qMax(1, rows) * FGrid->DefaultRowHeight() + 2 * FGrid->frameWidth() + 2;
-        if (FGrid->horizontalScrollBar()->isVisible()) needed += FGrid->horizontalScrollBar()->height();
+        // A horizontal scroll bar comes with columns wider than the grid.
+        int columns = !FGrid->verticalHeader()->isHidden() ? FGrid->verticalHeader()->width() : 0;
+        for (int c = 0; c < FGrid->model()->columnCount(); ++c) columns += FGrid->columnWidth(c);
+        if (columns > FGrid->width() - 2 * FGrid->frameWidth() &&
+            FGrid->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff)
+            needed += FGrid->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
         h = qMin(h, needed);
     }
     return qMax(h, 20);

@@ -109,6 +109,25 @@ void BM_ScrollBarPageByPage(benchmark::State& state)
 }
 BENCHMARK(BM_ScrollBarPageByPage)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// Thirty pages from a point of the file (percent): the same work wherever it happens.
+void BM_ThirtyPagesFrom(benchmark::State& state)
+{
+    GridWindow w(int(state.range(0)));
+    QScrollBar* bar = w.grid->verticalScrollBar();
+    const int start = int(qint64(bar->maximum()) * state.range(1) / 100);
+    const int pages = qMin(30, (bar->maximum() - start) / qMax(1, bar->pageStep()) + 1);
+    for (auto _ : state) {
+        bar->setValue(start);
+        for (int p = 0; p < pages; ++p) {
+            w.grid->viewport()->repaint();
+            bar->setValue(bar->value() + bar->pageStep());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * pages);
+}
+BENCHMARK(BM_ThirtyPagesFrom)->Args({1000, 0})->Args({1000000, 0})->Args({1000000, 50})->Args({1000000, 99})
+    ->Unit(benchmark::kMillisecond);
+
 // Page Down moves the dataset's cursor a page; the grid follows and repaints.
 void BM_PageDownToTheEnd(benchmark::State& state)
 {

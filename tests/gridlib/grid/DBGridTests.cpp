@@ -497,3 +497,68 @@ TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
     EXPECT_EQ(cell.Y, 3);
     delete mime;
 }
+
+TEST(DBGrid, ColumnEventsMayRedirectTheCurrentColumn)
+{
+    GridForm f(5);
+    f.ds->Close();
+    f.ds->FieldDefs().Add(QStringLiteral("Detail"), ftInteger);
+    f.ds->FieldDefs().Add(QStringLiteral("Type"), ftWideString, 20);
+    f.ds->Open();
+    // The structure window's rule: Tab onto the button column goes on to Type.
+    int lastKey = 0;
+    f.grid->OnKeyDown = [&](QObject*, int& key, TShiftState) { lastKey = key; };
+    f.grid->OnCellChanged = [&](QObject* sender) {
+        auto* g = static_cast<TkqDBGrid*>(sender);
+        if (g->GetSelectedField() && g->GetSelectedField()->FieldName() == QLatin1String("Detail") && lastKey == VK_TAB) {
+            lastKey = 0;
+            g->SelectFieldByName(QStringLiteral("Type"));
+        }
+    };
+    f.grid->setFocus();
+    f.grid->SelectFieldByName(QStringLiteral("Name"));
+    QTest::keyClick(f.grid, Qt::Key_Tab);
+    EXPECT_EQ(f.grid->GetSelectedField()->FieldName(), QStringLiteral("Type"));
+    EXPECT_EQ(f.grid->Col(), 4);
+    EXPECT_EQ(f.ds->RecNo(), 1);
+}
+
+TEST(DBGrid, FocusFlagCountsTheGridsOwnEditorOnly)
+{
+    GridForm f(5);
+    auto* other = new TkqDBGrid(f.form.get());
+    other->SetDataSource(f.source);
+    f.form->layout()->addWidget(other);
+    other->setFocus();
+    QCoreApplication::processEvents();
+    QStringList events;
+    f.grid->OnEnter = [&](QObject*) { events << QStringLiteral("enter"); };
+    f.grid->OnExit = [&](QObject*) { events << QStringLiteral("exit"); };
+    f.grid->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(f.grid->IsGridFocused());
+    EXPECT_FALSE(other->IsGridFocused());
+    // Typing opens the in-place editor: the grid still counts as focused.
+    f.grid->SelectFieldByName(QStringLiteral("Name"));
+    QTest::keyClicks(f.grid, QStringLiteral("Q"));
+    EXPECT_NE(QApplication::focusWidget(), f.grid);
+    EXPECT_TRUE(f.grid->IsGridFocused());
+    other->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(f.grid->IsGridFocused());
+    EXPECT_TRUE(other->IsGridFocused());
+    EXPECT_EQ(events, (QStringList{QStringLiteral("enter"), QStringLiteral("exit")}));
+    // Leaving posted nothing yet: the record is still in edit with the typed text.
+    EXPECT_EQ(f.ds->State(), dsEdit);
+    EXPECT_EQ(f.ds->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("Q"));
+    // An untouched new row goes when the user leaves the grid.
+    f.ds->Cancel();
+    f.grid->setFocus();
+    QCoreApplication::processEvents();
+    QTest::keyClick(f.grid, Qt::Key_Insert);
+    EXPECT_EQ(f.grid->model()->rowCount(), 6);
+    other->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.ds->State(), dsBrowse);
+    EXPECT_EQ(f.grid->model()->rowCount(), 5);
+}
