@@ -1,9 +1,18 @@
 #pragma once
-// The program's frame window: a multiple-document parent holding every tool window.
+// The program's frame window: a multiple-document parent holding every tool window, and the
+// owner of the objects the tools share for the whole run.
 
 #include <QMainWindow>
+#include <QStringList>
 
+class QAction;
 class QMdiArea;
+class QMenu;
+class QToolBar;
+class TClientDataSet;
+class TFormStorage;
+class THelpRouter;
+class TqeStatusBar;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -12,10 +21,75 @@ public:
     ~TMainForm() override;
 
     QMdiArea* MdiArea() const { return FMdiArea; }
+    // The frame's own caption; its title also shows a maximised child's caption.
+    QString Caption() const { return FCaption; }
+
+    // The data file named on the command line (absolute); empty when there is none. Set when
+    // the frame is first shown and never cleared.
+    QString FileToOpen;
+    // The program's arguments without the program name; read when the frame is first shown.
+    QStringList Arguments;
+
+    TFormStorage* FormStorage = nullptr;
+    THelpRouter* HelpRouter = nullptr;
+    // The structure window's field-definition clipboard: open and empty from the start.
+    TClientDataSet* cdsFieldDefsClipBoard = nullptr;
+    // The data window's clipboard: closed until the first copy.
+    TClientDataSet* cdsViewClipboard = nullptr;
+
+    QAction* FileExit1 = nullptr;
+    QAction* actDirTree = nullptr;
+    QAction* actMigrate = nullptr;
+    QAction* actHelp = nullptr;
+    QAction* HelpAbout1 = nullptr;
+    QAction* WindowCascade1 = nullptr;
+    QAction* WindowTileHorizontal1 = nullptr;
+    QAction* WindowTileVertical1 = nullptr;
+    QAction* WindowMinimizeAll1 = nullptr;
+    QAction* WindowArrangeAll1 = nullptr;
+    QToolBar* ToolBar = nullptr;
+    // Panel0 (the rest of the width) and panVersion (the program's version).
+    TqeStatusBar* StatusBar = nullptr;
+    QMenu* mnuWindow = nullptr;
+
+    // The text of the version panel.
+    static QString VersionText();
+
+    // Action handlers.
+    void FileExit1Execute();
+    void actDirTreeExecute();
+    void actMigrateExecute();
+    void actHelpExecute();
+    void HelpAbout1Execute();
+    void TileHorizontally();
+    void TileVertically();
+    void MinimizeAll();
+    void ArrangeAll();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void UpdateWindowMenu();
+    void FormShow();
+
     QMdiArea* FMdiArea;
+    QString FCaption;
+    bool FShown = false;
+    QList<QAction*> FWindowListActions;
 };
 
 // The one frame window (null before it is created and after it is freed).
 TMainForm* MainForm();
+
+// Brings the open window with exactly this caption to the front (restored when minimised);
+// false when there is none.
+bool ActivateWindowByCaption(const QString& caption);
+
+// The settings file: "Quarrow.ini" in the program data folder, unless a test chose another.
+QString SettingsFileName();
+void SetSettingsFileName(const QString& fileName);

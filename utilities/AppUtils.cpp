@@ -336,7 +336,11 @@ void ReadWindowPlacement(QWidget* form, const TCustomIniFile* settings, const QS
             PostCall(w, [w] { w->setWindowState(w->windowState() | Qt::WindowMinimized); });
             return;
         }
-        w->setWindowState(state);
+        // Only the minimised and maximised flags are the placement's: a child window's active
+        // flag stays, and an unchanged state is not set again (a child would be laid out anew).
+        const Qt::WindowStates sizeFlags = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+        const Qt::WindowStates wanted = (w->windowState() & ~sizeFlags) | state;
+        if (wanted != w->windowState()) w->setWindowState(wanted);
     }
     w->update();
 }

@@ -16,6 +16,8 @@
 #include <map>
 #include <memory>
 
+using namespace PropKinds;
+
 namespace {
 // A stored list longer than this is damaged: reading stops there.
 constexpr int MaxStoredListCount = 100000;

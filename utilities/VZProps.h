@@ -24,9 +24,12 @@ private:
     std::vector<QMetaProperty> FItems;
 };
 
-// The text forms, by kind of property.
+// The text forms, by kind of property. In a namespace of their own: the packet reader's value
+// kinds share the prefix.
+namespace PropKinds {
 enum TPropKind { pkNone, pkInteger, pkInt64, pkChar, pkEnumeration, pkFloat, pkString, pkVariant, pkSet, pkClass };
-TPropKind PropertyKind(const QMetaProperty& property);
+}
+PropKinds::TPropKind PropertyKind(const QMetaProperty& property);
 
 // One line of a stored-properties list ("cbRecurse.Checked") with its component once resolved.
 struct TStoredItem {

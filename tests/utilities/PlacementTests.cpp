@@ -309,6 +309,24 @@ TEST_F(PlacementTest, MultipleDocumentChildKeepsItsPlace)
     EXPECT_EQ(ini.ReadString("TreeDir", "ShowCmd", ""), "1");
 }
 
+TEST_F(PlacementTest, ActiveChildWithNothingStoredKeepsItsSize)
+{
+    // The restore must not take a child window out of its active state: the window would be
+    // laid out anew at an earlier size.
+    TMainFrame frame(FIni);
+    frame.Storage->SetActive(false);
+    frame.show();
+    frame.resize(900, 700);
+    auto* tree = new TFrmTree(FIni);
+    tree->Storage->SetOptions(fpState | fpPosition);
+    QMdiSubWindow* sub = frame.Mdi->addSubWindow(tree);
+    sub->resize(389, 531);
+    sub->show();
+    frame.Mdi->setActiveSubWindow(sub);
+    EXPECT_EQ(sub->size(), QSize(389, 531));
+    sub->close();
+}
+
 TEST_F(PlacementTest, NothingStoredNothingLost)
 {
     {

@@ -1,0 +1,120 @@
+#include "app/ChildForm.h"
+
+#include "app/Main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+QList<TMDIChildForm*>& Registry()
+{
+    static QList<TMDIChildForm*> list;
+    return list;
+}
+} // namespace
+
+TMDIChildForm::TMDIChildForm(QWidget* parent) : QWidget(parent) { Registry().append(this); }
+
+TMDIChildForm::~TMDIChildForm() { Registry().removeAll(this); }
+
+QList<TMDIChildForm*> TMDIChildForm::Instances() { return Registry(); }
+
+void TMDIChildForm::SetFormSize(int width, int height)
+{
+    FFormSize = QSize(width, height);
+    if (FSubWindow || isVisible()) OuterWindow()->resize(FFormSize);
+}
+
+void TMDIChildForm::ShowChild()
+{
+    TMainForm* frame = MainForm();
+    if (!frame) {
+        setAttribute(Qt::WA_DeleteOnClose);
+        resize(FFormSize);
+        show();
+        return;
+    }
+    QMdiArea* area = frame->MdiArea();
+    FSubWindow = area->addSubWindow(this);
+    FSubWindow->setAttribute(Qt::WA_DeleteOnClose);
+    connect(area, &QMdiArea::subWindowActivated, this, &TMDIChildForm::ActiveChildChanged);
+    FSubWindow->resize(FFormSize);
+    FSubWindow->show();
+    // A new child comes to the front, as it always did, also while the frame is not the
+    // active window (the area only activates children of an active frame by itself).
+    if (area->activeSubWindow() != FSubWindow) area->setActiveSubWindow(FSubWindow);
+}
+
+QWidget* TMDIChildForm::OuterWindow()
+{
+    if (FSubWindow) return FSubWindow;
+    return this;
+}
+
+bool TMDIChildForm::CloseChild()
+{
+    if (FSubWindow) return FSubWindow->close();
+    return close();
+}
+
+void TMDIChildForm::ActiveChildChanged(QMdiSubWindow* active)
+{
+    if (FClosed) return;
+    const bool nowActive = active && active == FSubWindow;
+    if (nowActive == FActive) return;
+    FActive = nowActive;
+    if (nowActive)
+        FormActivate();
+    else
+        FormDeactivate();
+}
+
+void TMDIChildForm::closeEvent(QCloseEvent* event)
+{
+    const bool answered = FCloseAnswered;
+    FCloseAnswered = false;
+    if (!answered && !CloseQuery()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    FClosed = true;
+    if (FActive) {
+        FActive = false;
+        FormDeactivate();
+    }
+    FormClose();
+}
+
+QList<QWidget*> OpenForms()
+{
+    QList<QWidget*> forms;
+    auto add = [&forms](QWidget* w) {
+        if (w && !forms.contains(w)) forms.append(w);
+    };
+    if (QWidget* modal = QApplication::activeModalWidget()) add(modal);
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (qobject_cast<QDialog*>(w) && w->isVisible()) add(w);
+    TMainForm* frame = MainForm();
+    if (frame) {
+        QList<QMdiSubWindow*> subs = frame->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+        for (auto it = subs.crbegin(); it != subs.crend(); ++it) {
+            auto* child = qobject_cast<TMDIChildForm*>((*it)->widget());
+            if (child && !child->IsClosed()) add(child);
+        }
+    }
+    for (TMDIChildForm* child : Registry())
+        if (!child->IsClosed()) add(child);
+    if (frame) add(frame);
+    return forms;
+}
+
+QString OwnCaption(const QWidget* form)
+{
+    if (!form) return QString();
+    if (auto* frame = qobject_cast<const TMainForm*>(form)) return frame->Caption();
+    return form->windowTitle();
+}

@@ -1,0 +1,247 @@
+#include "app/UGeneral.h"
+
+#include "app/ChildForm.h"
+#include "platform/client/ClientDataSet.h"
+#include "platform/vcl/SysUtils.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+constexpr std::array<const char*, 36> TypeNames = {
+    "Unknown", "String", "Smallint", "Integer", "Word", "Boolean", "Float", "Currency", "BCD",
+    "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo", "Graphic",
+    "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor", "FixedChar", "WideString",
+    "LargeInt", "ADT", "Array", "Reference", "DataSet", "OraBlob", "OraClob", "Variant",
+    "Interface", "IDispatch", "Guid"};
+} // namespace
+
+QString FieldTypeName(int fieldType)
+{
+    if (fieldType < 0 || fieldType >= int(TypeNames.size())) return QStringLiteral("UnKown");
+    return QLatin1String(TypeNames[size_t(fieldType)]);
+}
+
+int FieldTypeFromName(const QString& name)
+{
+    for (size_t i = 0; i < TypeNames.size(); ++i)
+        if (name == QLatin1String(TypeNames[i])) return int(i);
+    return 1;
+}
+
+bool FileShownTwice(const QString& path)
+{
+    if (path.isEmpty()) return false;
+    int count = 0;
+    for (const QWidget* form : OpenForms())
+        if (OwnCaption(form).contains(path, Qt::CaseSensitive) && ++count > 1) return true;
+    return false;
+}
+
+void SplitDelimited(const QString& text, const QString& delimiters, QStringList& list)
+{
+    QString piece;
+    bool quoted = false;
+    for (QChar c : text) {
+        if (c == '"' || c == '\'') quoted = !quoted;
+        if (!quoted && delimiters.contains(c)) {
+            if (!piece.isEmpty()) list.append(piece);
+            piece.clear();
+        } else {
+            piece.append(c);
+        }
+    }
+    if (!piece.isEmpty()) list.append(piece);
+}
+
+bool IsRowNavigationKey(int virtualKey)
+{
+    return virtualKey == 33 || virtualKey == 34 || virtualKey == 38 || virtualKey == 40;
+}
+
+int DetectDataFileKind(const QString& path)
+{
+    const QByteArray name = path.toLocal8Bit();
+    int fd = path.isEmpty() ? -1 : ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = path.isEmpty() ? ENOENT : errno;
+        throw EFOpenError(Format(QStringLiteral("Cannot open file \"%s\". %s"), {path, SysErrorMessage(error)}),
+                          error);
+    }
+    // A folder opens but reads nothing; a fifo must not block us.
+    unsigned char head[4];
+    ssize_t got = 0;
+    while (got < 4) {
+        ssize_t n = ::read(fd, head + got, size_t(4 - got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += n;
+    }
+    ::close(fd);
+    if (got < 4) throw EReadError(QStringLiteral("Stream read error"));
+    if (head[0] == 0x96 && head[1] == 0x19 && head[2] == 0xE0 && head[3] == 0xBD) return dfkClientDataSet;
+    if (head[0] == '<' && head[1] == '?' && head[2] == 'x' && head[3] == 'm') return dfkClientDataSet;
+    if (head[0] == 'T' && head[1] == 'P' && head[2] == 'F' && head[3] == '0') return dfkMemTable;
+    return dfkUnknown;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Field-definition tables
+
+namespace {
+template <typename F>
+F* Declare(TClientDataSet* table, const char* name, int displayWidth, bool required = false)
+{
+    auto* field = new F(table);
+    field->SetFieldName(QLatin1String(name));
+    if (displayWidth > 0) field->SetDisplayWidth(displayWidth);
+    field->SetRequired(required);
+    field->SetDataSet(table);
+    return field;
+}
+
+TWideStringField* DeclareWide(TClientDataSet* table, const char* name, int size, int displayWidth, bool required)
+{
+    auto* field = Declare<TWideStringField>(table, name, displayWidth, required);
+    field->SetSize(size);
+    return field;
+}
+
+void DeclareOrgName(TClientDataSet* table)
+{
+    auto* field = Declare<TStringField>(table, "OrgName", 0);
+    field->SetSize(30);
+    field->SetVisible(false);
+}
+
+// Closes the table and keeps its declared fields; answers whether it has none yet.
+bool Reset(TClientDataSet* table)
+{
+    table->Close();
+    table->FieldDefs().Clear();
+    table->IndexDefs().Clear();
+    return table->FieldCount() == 0;
+}
+} // namespace
+
+void CreateFieldDefsTable(TClientDataSet* table)
+{
+    if (Reset(table)) {
+        Declare<TIntegerField>(table, "Pos", 6);
+        DeclareWide(table, "Name", 60, 30, true);
+        auto* detail = Declare<TIntegerField>(table, "Detail", 2);
+        detail->SetFieldKind(fkCalculated);
+        detail->SetDisplayLabel(QStringLiteral(" "));
+        DeclareWide(table, "Type", 60, 30, true);
+        DeclareWide(table, "Size", 20, 10, true);
+        DeclareOrgName(table);
+        table->OnCalcFields = [](TDataSet* ds) {
+            const bool nested = ds->FieldByName(QStringLiteral("Type"))->AsString() == QLatin1String("DataSet");
+            ds->FieldByName(QStringLiteral("Detail"))->SetAsInteger(nested ? 1 : 0);
+        };
+    }
+    table->IndexDefs().Add(QStringLiteral("NAME_INX"), QStringLiteral("Name"), ixUnique);
+    table->SetIndexFieldNames(QStringLiteral("Pos"));
+    table->CreateDataSet();
+}
+
+void CreateDetailTable(TClientDataSet* table)
+{
+    if (Reset(table)) {
+        Declare<TIntegerField>(table, "Pos", 6);
+        DeclareWide(table, "Name", 60, 30, true);
+        DeclareWide(table, "Type", 60, 30, true);
+        DeclareWide(table, "Size", 20, 10, false);
+        DeclareOrgName(table);
+        auto* detail = Declare<TSmallintField>(table, "Detail", 0);
+        detail->SetFieldKind(fkCalculated);
+        detail->SetVisible(false);
+        table->OnCalcFields = [](TDataSet* ds) { ds->FieldByName(QStringLiteral("Detail"))->SetAsInteger(1); };
+    }
+    table->SetIndexFieldNames(QStringLiteral("Pos"));
+    table->CreateDataSet();
+}
+
+void CreateFieldDefsClipboard(TClientDataSet* table)
+{
+    if (Reset(table)) {
+        Declare<TIntegerField>(table, "Pos", 0);
+        DeclareWide(table, "Name", 60, 30, false);
+        DeclareWide(table, "Type", 60, 30, false);
+        DeclareWide(table, "Size", 20, 10, false);
+        DeclareWide(table, "Precision", 20, 10, false);
+        DeclareOrgName(table);
+    }
+    table->IndexDefs().Add(QStringLiteral("NAME_INX"), QStringLiteral("Name"), ixUnique);
+    table->SetIndexFieldNames(QString());
+    table->CreateDataSet();
+}
+
+namespace {
+void AppendDefinitionRow(TClientDataSet* table, int pos, const QString& name, const QString& type, const QString& size)
+{
+    table->Append();
+    table->FieldByName(QStringLiteral("Pos"))->SetAsInteger(pos);
+    table->FieldByName(QStringLiteral("Name"))->SetAsString(name);
+    table->FieldByName(QStringLiteral("OrgName"))->SetAsString(name);
+    table->FieldByName(QStringLiteral("Type"))->SetAsString(type);
+    table->FieldByName(QStringLiteral("Size"))->SetAsString(size);
+    table->Post();
+}
+
+// The nested field of that name among the file's definitions (exact name first).
+const TFieldDef* FindNestedDef(const TFieldDefs& defs, const QString& name)
+{
+    if (name.isEmpty()) return nullptr;
+    const TFieldDef* found = nullptr;
+    for (int i = 0; i < defs.Count(); ++i) {
+        const TFieldDef* d = defs.Items(i);
+        if (d->Name() == name) {
+            found = d;
+            break;
+        }
+        if (!found && d->Name().compare(name, Qt::CaseInsensitive) == 0) found = d;
+    }
+    return found && found->DataType() == ftDataSet ? found : nullptr;
+}
+
+class TControlsDisabled {
+public:
+    explicit TControlsDisabled(TDataSet* ds) : FDataSet(ds) { FDataSet->DisableControls(); }
+    ~TControlsDisabled() { FDataSet->EnableControls(); }
+    TControlsDisabled(const TControlsDisabled&) = delete;
+    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+private:
+    TDataSet* FDataSet;
+};
+} // namespace
+
+void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const QString& path)
+{
+    TControlsDisabled disabled(nested);
+    bool loaded = false;
+    if (!path.isEmpty() && FileExists(path) && master->Active() && !master->IsEmpty()) {
+        QString name = master->FieldByName(QStringLiteral("OrgName"))->AsString();
+        if (name.isEmpty()) name = master->FieldByName(QStringLiteral("Name"))->AsString();
+        TClientDataSet reader;
+        reader.SetReadOnly(true);
+        reader.SetFileName(path);
+        reader.Open();
+        if (const TFieldDef* def = FindNestedDef(reader.FieldDefs(), name); def && def->HasChildDefs()) {
+            TFieldDefs* children = const_cast<TFieldDef*>(def)->ChildDefs();
+            for (int i = 0; i < children->Count(); ++i) {
+                const TFieldDef* child = children->Items(i);
+                AppendDefinitionRow(nested, child->FieldNo(), child->Name(), FieldTypeName(child->DataType()),
+                                    QString::number(child->Size()));
+            }
+            loaded = true;
+        }
+        reader.Close();
+    }
+    if (!loaded)
+        AppendDefinitionRow(nested, 1, QStringLiteral("Dummy"), QStringLiteral("String"), QStringLiteral("50"));
+    nested->MergeChangeLog();
+}

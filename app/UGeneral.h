@@ -1,0 +1,50 @@
+#pragma once
+// Plain routines the workbench's windows share: field-type names, the read-only test, a
+// quote-aware splitter, the row-key test, the data-file kind, and the field-definition
+// tables through which the windows describe a file's fields.
+
+#include <QString>
+#include <QStringList>
+
+class TClientDataSet;
+
+// The name of a field-type code ("String", "DataSet", ...); "UnKown" outside 0-35.
+QString FieldTypeName(int fieldType);
+// The code whose name equals the text exactly; 1 (String) for any other text.
+int FieldTypeFromName(const QString& name);
+
+// True when two or more open windows have a caption that contains the path.
+bool FileShownTwice(const QString& path);
+
+// Appends the non-empty pieces of the text, split at the delimiter characters outside quotes
+// (either quote character toggles one quote state; quotes stay in the piece).
+void SplitDelimited(const QString& text, const QString& delimiters, QStringList& list);
+
+// Page Up, Page Down, Up and Down (virtual key codes 33, 34, 38, 40).
+bool IsRowNavigationKey(int virtualKey);
+
+enum TDataFileKind : int { dfkUnknown = 0, dfkClientDataSet = 1, dfkMemTable = 2 };
+// 1 for a binary (96 19 E0 BD) or XML ("<?xm") packet, 2 for a memory-table stream ("TPF0"),
+// else 0. A missing or unreadable file raises EFOpenError; one shorter than four bytes
+// raises EReadError.
+int DetectDataFileKind(const QString& path);
+
+// The field-definition tables. Each declares its fields (in the order and with the sizes,
+// display widths and flags every window relies on), its index and its order on a client
+// dataset, and creates it open and empty; a dataset that was created before is emptied.
+//
+// Master list, one row per field: Pos, Name, Detail (calculated: 1 on the "DataSet" row),
+// Type, Size, OrgName (hidden); unique index NAME_INX on Name; ordered by Pos.
+void CreateFieldDefsTable(TClientDataSet* table);
+// Nested list: Pos, Name, Type, Size, OrgName (hidden), Detail (calculated, hidden, always 1);
+// ordered by Pos.
+void CreateDetailTable(TClientDataSet* table);
+// The frame's clipboard: Pos, Name, Type, Size, Precision, OrgName (hidden); unique index
+// NAME_INX on Name; no order.
+void CreateFieldDefsClipboard(TClientDataSet* table);
+
+// Appends to the nested table the field list of the master's current row, read from the
+// file: the nested-dataset field of that name (the row's OrgName, else its Name). When the
+// file has no such field (or does not exist) one placeholder row "Dummy" String(50) is
+// appended instead. The rows count as unchanged afterwards. The nested table is not emptied.
+void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const QString& path);

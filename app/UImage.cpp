@@ -1,0 +1,94 @@
+#include "app/UImage.h"
+
+#include "gridlib/dialogs/kqdbnav.h"
+#include "platform/data/DBCtrls.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FrmImage"));
+    setWindowTitle(QStringLiteral("Image"));
+    resize(470, 386);
+
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar1"));
+    DBNavigator = new TkqDBNavigator(ToolBar);
+    DBNavigator->setObjectName(QStringLiteral("DBNavigator"));
+    DBNavigator->SetVisibleButtons({nbsEdit, nbsPost});
+    if (TkqNavButton* b = DBNavigator->Button(nbsEdit)) b->SetHint(QStringLiteral("Edit current record"));
+    if (TkqNavButton* b = DBNavigator->Button(nbsPost)) b->SetHint(QStringLiteral("Post changes of current record"));
+    ToolBar->addWidget(DBNavigator);
+    ToolBar->addSeparator();
+
+    EditCopy1 = new QAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("&Copy"), this);
+    EditCopy1->setObjectName(QStringLiteral("EditCopy1"));
+    EditCopy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    EditCopy1->setShortcutContext(Qt::WindowShortcut);
+    EditCopy1->setToolTip(QStringLiteral("Copy"));
+    EditCopy1->setStatusTip(QStringLiteral("Copies the selection and puts it on the Clipboard"));
+    EditPaste1 = new QAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("&Paste"), this);
+    EditPaste1->setObjectName(QStringLiteral("EditPaste1"));
+    EditPaste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    EditPaste1->setShortcutContext(Qt::WindowShortcut);
+    EditPaste1->setToolTip(QStringLiteral("Paste"));
+    EditPaste1->setStatusTip(QStringLiteral("Inserts Clipboard contents"));
+    ToolBar->addAction(EditCopy1);
+    ToolBar->addAction(EditPaste1);
+    ToolBar->addSeparator();
+
+    cbCenter = new QCheckBox(QStringLiteral("Center"), ToolBar);
+    cbCenter->setObjectName(QStringLiteral("cbCenter"));
+    cbStretch = new QCheckBox(QStringLiteral("Stretch"), ToolBar);
+    cbStretch->setObjectName(QStringLiteral("cbStretch"));
+    ToolBar->addWidget(cbCenter);
+    ToolBar->addWidget(cbStretch);
+
+    DBImage = new TDBImage(this);
+    DBImage->setObjectName(QStringLiteral("DBImage"));
+
+    btnClose = new QPushButton(QStringLiteral("Close"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 6);
+    layout->addWidget(ToolBar);
+    layout->addWidget(DBImage, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnClose);
+    buttons->addSpacing(6);
+    layout->addLayout(buttons);
+
+    connect(EditCopy1, &QAction::triggered, this, [this] { DBImage->CopyToClipboard(); });
+    connect(EditPaste1, &QAction::triggered, this, [this] { DBImage->PasteFromClipboard(); });
+    connect(cbCenter, &QCheckBox::clicked, this, [this] { cbClick(); });
+    connect(cbStretch, &QCheckBox::clicked, this, [this] { cbClick(); });
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFrmImage::cbClick()
+{
+    DBImage->SetCenter(cbCenter->isChecked());
+    DBImage->SetStretch(cbStretch->isChecked());
+}
+
+void TFrmImage::showEvent(QShowEvent* event)
+{
+    cbClick();
+    QDialog::showEvent(event);
+}
+
+void TFrmImage::done(int result)
+{
+    // A failing post (a refused value) keeps the dialog open with the message shown.
+    if (TDataSource* source = DBImage->DataSource())
+        if (source->DataSet() && (source->State() == dsEdit || source->State() == dsInsert)) source->DataSet()->Post();
+    QDialog::done(result);
+}

@@ -1,0 +1,75 @@
+#include "app/WorkbenchWindows.h"
+
+#include "app/Main.h"
+
+#include <QDir>
+
+namespace {
+TDataWindowFactory GDataWindowFactory;
+TStructureWindowFactory GStructureWindowFactory;
+TMigrateWindowFactory GMigrateWindowFactory;
+
+const QString StructureCaption = QStringLiteral("Create/Modify Structure ");
+} // namespace
+
+void SetDataWindowFactory(TDataWindowFactory factory) { GDataWindowFactory = std::move(factory); }
+void SetStructureWindowFactory(TStructureWindowFactory factory) { GStructureWindowFactory = std::move(factory); }
+void SetMigrateWindowFactory(TMigrateWindowFactory factory) { GMigrateWindowFactory = std::move(factory); }
+
+TDataWindowBase* NewDataWindow() { return GDataWindowFactory ? GDataWindowFactory() : nullptr; }
+TStructureWindowBase* NewStructureWindow() { return GStructureWindowFactory ? GStructureWindowFactory() : nullptr; }
+TMigrateWindowBase* NewMigrateWindow() { return GMigrateWindowFactory ? GMigrateWindowFactory() : nullptr; }
+
+void RegisterWorkbenchWindows()
+{
+    // The data, structure and migration windows register their factories here.
+}
+
+TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList)
+{
+    TDataWindowBase* window = NewDataWindow();
+    if (!window) return nullptr;
+    window->SetCaption(QStringLiteral("View Data ") + path);
+    window->SetFormSize(740, 540);
+    window->ShowChild();
+    window->SetFileList(fileList);
+    window->OpenDataFile(path);
+    return window;
+}
+
+TStructureWindowBase* OpenStructureWindow(const QString& path, const QStringList& fileList)
+{
+    if (ActivateWindowByCaption(StructureCaption + path)) return nullptr;
+    TStructureWindowBase* window = NewStructureWindow();
+    if (!window) return nullptr;
+    window->SetCaption(StructureCaption + path);
+    window->ShowChild();
+    window->SetFileList(fileList);
+    window->OpenStructure(path);
+    return window;
+}
+
+TStructureWindowBase* NewStructureWindowFor(const QString& baseFolder, const QStringList& fileList)
+{
+    TStructureWindowBase* window = NewStructureWindow();
+    if (!window) return nullptr;
+    window->SetCaption(StructureCaption);
+    window->ShowChild();
+    window->SetFileList(fileList);
+    // No folder chosen yet: new files go to the user's home folder.
+    window->SetBaseFolder(baseFolder.isEmpty() ? QDir::homePath() : baseFolder);
+    window->BeginNewStructure();
+    return window;
+}
+
+TMigrateWindowBase* OpenMigrateWindow(int width, int height, const QString& destination)
+{
+    if (ActivateWindowByCaption(QStringLiteral("Migrate"))) return nullptr;
+    TMigrateWindowBase* window = NewMigrateWindow();
+    if (!window) return nullptr;
+    window->SetCaption(QStringLiteral("Migrate"));
+    window->SetFormSize(width, height);
+    window->ShowChild();
+    if (!destination.isEmpty()) window->SetDestination(destination);
+    return window;
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The entry operations by which the workbench's windows open one another. The data,
+// structure and migration windows implement these bases; the unit of each window registers a
+// factory in RegisterWorkbenchWindows() (WorkbenchWindows.cpp), which the program calls once
+// at start. Tests register their own factories.
+//
+// The caller creates the window through the factory, sets its caption, shows it as a child
+// of the frame (TMDIChildForm::ShowChild) and then calls the entry operations, so that the
+// window finds its own caption among the open windows when it checks FileShownTwice.
+
+#include "app/ChildForm.h"
+
+#include <QStringList>
+#include <functional>
+
+// The data window: views and edits the records of one file.
+class TDataWindowBase : public TMDIChildForm {
+    Q_OBJECT
+public:
+    using TMDIChildForm::TMDIChildForm;
+    // The files of the caller's list, for the window's file combo box.
+    virtual void SetFileList(const QStringList& files) = 0;
+    // Opens the file (read-only when FileShownTwice says so).
+    virtual void OpenDataFile(const QString& path) = 0;
+};
+
+// The structure window: creates a file or changes a file's structure.
+class TStructureWindowBase : public TMDIChildForm {
+    Q_OBJECT
+public:
+    using TMDIChildForm::TMDIChildForm;
+    virtual void SetFileList(const QStringList& files) = 0;
+    // Loads the field definitions of an existing file.
+    virtual void OpenStructure(const QString& path) = 0;
+    // The folder a new file goes to.
+    virtual void SetBaseFolder(const QString& folder) = 0;
+    // Asks for the new file's name and starts an empty structure.
+    virtual void BeginNewStructure() = 0;
+};
+
+// The migration window: copies records into a destination file from other sources.
+class TMigrateWindowBase : public TMDIChildForm {
+    Q_OBJECT
+public:
+    using TMDIChildForm::TMDIChildForm;
+    virtual void SetDestination(const QString& path) = 0;
+};
+
+using TDataWindowFactory = std::function<TDataWindowBase*()>;
+using TStructureWindowFactory = std::function<TStructureWindowBase*()>;
+using TMigrateWindowFactory = std::function<TMigrateWindowBase*()>;
+
+// An empty factory unregisters; the New... functions answer null while none is registered.
+void SetDataWindowFactory(TDataWindowFactory factory);
+void SetStructureWindowFactory(TStructureWindowFactory factory);
+void SetMigrateWindowFactory(TMigrateWindowFactory factory);
+TDataWindowBase* NewDataWindow();
+TStructureWindowBase* NewStructureWindow();
+TMigrateWindowBase* NewMigrateWindow();
+
+// Registers the factories of the windows this program has (each window's unit adds its line).
+void RegisterWorkbenchWindows();
+
+// Opening sequences shared by the windows that open others (captions and sizes as the
+// windows have always had them). Each answers the window, or null when none is registered.
+
+// A new data window "View Data " + path, 740 x 540, given the file list, opening the path.
+TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList);
+// The structure window of the path: an open one captioned "Create/Modify Structure " + path
+// comes to the front (and null is answered); else a new one opens the path.
+TStructureWindowBase* OpenStructureWindow(const QString& path, const QStringList& fileList);
+// A new structure window "Create/Modify Structure " for a new file in the base folder.
+TStructureWindowBase* NewStructureWindowFor(const QString& baseFolder, const QStringList& fileList);
+// The migration window: an open "Migrate" window comes to the front (null is answered); else
+// a new one of the given outer size, with the destination preset when one is given.
+TMigrateWindowBase* OpenMigrateWindow(int width, int height, const QString& destination = QString());

@@ -1,0 +1,986 @@
+#include "platform/client/ClientStore.h"
+
+#include "platform/data/DB.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// Strings and byte values declared no wider than this stay inside the slot block.
+constexpr int InlineLimit = 40;
+// A slot block always has room for a heap reference where an inline value may overflow.
+constexpr int MinInlineCapacity = int(sizeof(THeapRef));
+constexpr int LargeFixedBytes = 64;
+
+THeapRef ReadRef(const char* p)
+{
+    THeapRef r;
+    std::memcpy(&r, p, sizeof r);
+    return r;
+}
+
+void WriteRef(char* p, const THeapRef& r)
+{
+    std::memcpy(p, &r, sizeof r);
+}
+
+
+} // namespace
+
+// ---- TByteHeap -----------------------------------------------------------------------------
+
+THeapRef TByteHeap::Append(const char* data, qsizetype size)
+{
+    THeapRef ref;
+    if (size <= 0) return ref;
+    if (size > qsizetype(std::numeric_limits<qint32>::max()))
+        DatabaseError(QStringLiteral("A value of %1 bytes is too large to keep").arg(size));
+    const quint32 n = quint32(size);
+    if (n > ChunkSize / 4) {
+        TChunk c;
+        c.Data.reset(new char[n]);
+        c.Size = c.Capacity = n;
+        std::memcpy(c.Data.get(), data, n);
+        ref.Chunk = quint32(FChunks.size());
+        FChunks.push_back(std::move(c));
+    } else {
+        if (FChunks.empty() || FActive < 0 || FChunks[size_t(FActive)].Capacity - FChunks[size_t(FActive)].Size < n) {
+            TChunk c;
+            c.Data.reset(new char[ChunkSize]);
+            c.Capacity = ChunkSize;
+            FActive = int(FChunks.size());
+            FChunks.push_back(std::move(c));
+        }
+        TChunk& c = FChunks[size_t(FActive)];
+        ref.Chunk = quint32(FActive);
+        ref.Pos = c.Size;
+        std::memcpy(c.Data.get() + c.Size, data, n);
+        c.Size += n;
+    }
+    ref.Len = n;
+    FUsed += n;
+    return ref;
+}
+
+TByteHeap::TMark TByteHeap::Mark() const
+{
+    TMark m;
+    m.Chunks = FChunks.size();
+    m.Active = FActive;
+    m.ActiveSize = FActive >= 0 ? FChunks[size_t(FActive)].Size : 0;
+    m.Used = FUsed;
+    return m;
+}
+
+void TByteHeap::Rollback(const TMark& mark)
+{
+    if (mark.Chunks > FChunks.size()) return;
+    FChunks.resize(mark.Chunks);
+    FActive = mark.Active;
+    if (FActive >= 0 && size_t(FActive) < FChunks.size()) FChunks[size_t(FActive)].Size = mark.ActiveSize;
+    FUsed = mark.Used;
+}
+
+void TByteHeap::Clear()
+{
+    FChunks.clear();
+    FActive = -1;
+    FGarbage = 0;
+    FUsed = 0;
+}
+
+void TByteHeap::Swap(TByteHeap& other) noexcept
+{
+    FChunks.swap(other.FChunks);
+    std::swap(FActive, other.FActive);
+    std::swap(FGarbage, other.FGarbage);
+    std::swap(FUsed, other.FUsed);
+}
+
+// ---- TStoreLevel ---------------------------------------------------------------------------
+
+TSlotNo TStoreLevel::AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder)
+{
+    const quint32 n = SlotCount();
+    if (n >= 0x7FFFFFF0u) DatabaseError(QStringLiteral("Too many records"));
+    if ((n >> ChunkShift) >= FChunks.size())
+        FChunks.emplace_back(new char[size_t(SlotSize) << ChunkShift]);
+    FStatus.push_back(status);
+    FPrev.push_back(prev);
+    FRecOf.push_back(rec);
+    if (Parent >= 0) FHolder.push_back(holder);
+    std::memcpy(Block(n + 1), block, size_t(SlotSize));
+    return n + 1;
+}
+
+TSlotNo TStoreLevel::Origin(TRecIndex rec) const
+{
+    TSlotNo s = Current(rec);
+    while (s && Prev(s)) s = Prev(s);
+    return s;
+}
+
+TSlotNo TStoreLevel::NestedHolder(TRecIndex rec, int column) const
+{
+    TSlotNo s = Current(rec);
+    while (s && State(Block(s), column) == csNotChanged && Prev(s)) s = Prev(s);
+    return s;
+}
+
+std::vector<TRecIndex>& TStoreLevel::Children(TRecIndex owner)
+{
+    if (owner >= FChildren.size()) FChildren.resize(size_t(owner) + 1);
+    return FChildren[owner];
+}
+
+void TStoreLevel::InitBlock(char* block) const
+{
+    std::memset(block, 0, size_t(SlotSize));
+    std::memset(block, 0x55, size_t(BitmapBytes));   // 01 in every pair: NULL
+}
+
+TRecIndex TStoreLevel::NewRec(TSlotNo current, TRecIndex owner)
+{
+    if (FCurrent.size() >= size_t(NoRec) - 1) DatabaseError(QStringLiteral("Too many records"));
+    const TRecIndex rec = TRecIndex(FCurrent.size());
+    FCurrent.push_back(current);
+    if (Parent >= 0) FOwner.push_back(owner);
+    return rec;
+}
+
+void TStoreLevel::ClearData()
+{
+    FChunks.clear();
+    FStatus.clear();
+    FPrev.clear();
+    FRecOf.clear();
+    FHolder.clear();
+    // Record ids are never reused while the store lives: bookmarks of the old ones stay invalid.
+    std::fill(FCurrent.begin(), FCurrent.end(), NoSlot);
+    FChildren.clear();
+    Log.clear();
+    Marked.clear();
+}
+
+// ---- TRecordStore: construction ----------------------------------------------------------
+
+TRecordStore::TRecordStore(const TPacketMetadata& meta)
+    : FMeta(meta)
+{
+    if (!FMeta.IsPrepared()) FMeta.Prepare();
+    FCodePage = FMeta.CodePage();
+    FLevels.resize(size_t(FMeta.LevelCount()));
+    for (int i = 0; i < FMeta.LevelCount(); ++i) {
+        const TPacketLevel& pl = FMeta.Level(i);
+        TStoreLevel& lv = FLevels[size_t(i)];
+        lv.Index = i;
+        lv.Parent = pl.Parent;
+        const int cols = int(pl.Columns.size());
+        lv.BitmapBytes = (cols + 3) / 4;
+        int offset = lv.BitmapBytes;
+        for (const TPacketColumn& pc : pl.Columns) {
+            TStoreColumn c;
+            c.Kind = pc.Kind;
+            c.PacketSize = pc.Size;
+            c.NestedLevel = pc.NestedLevel;
+            switch (pc.Kind) {
+            case pkNone: case pkNested: c.Bytes = 0; c.Indexable = false; break;
+            case pkInt8: case pkUInt8: case pkBoolean: c.Bytes = 1; break;
+            case pkInt16: case pkUInt16: c.Bytes = 2; break;
+            case pkInt32: case pkUInt32: case pkDate: case pkTime: case pkSingle: c.Bytes = 4; break;
+            case pkInt64: case pkUInt64: case pkDouble: case pkTimeStamp: c.Bytes = 8; break;
+            case pkExtended: c.Bytes = 10; break;
+            case pkBcd: c.Bytes = 18; break;
+            case pkSqlTimeStamp: c.Bytes = 16; break;
+            case pkSqlTimeStampOffset: c.Bytes = 20; break;
+            case pkAnsiString: case pkWideString: case pkVarBytes: {
+                const qint64 width = pc.Field ? pc.Field->Params.Width().value_or(0) : 0;
+                const qint64 declared = width > 0 ? width : (pc.Size == 1 ? 255 : 65535);
+                if (declared <= InlineLimit) {
+                    c.InlineCapacity = std::max<int>(int(declared), MinInlineCapacity);
+                    c.Bytes = 1 + c.InlineCapacity;
+                } else {
+                    c.InHeap = true;
+                    c.Bytes = int(sizeof(THeapRef));
+                }
+                break;
+            }
+            case pkBlob: case pkRawVarying:
+                c.InHeap = true;
+                c.Bytes = int(sizeof(THeapRef));
+                c.Indexable = false;
+                break;
+            case pkFixedBytes: case pkRawFixed:
+                if (pc.Size > LargeFixedBytes) {
+                    c.InHeap = true;
+                    c.Bytes = int(sizeof(THeapRef));
+                } else {
+                    c.Bytes = pc.Size;
+                }
+                c.Indexable = pc.Kind == pkFixedBytes;
+                break;
+            }
+            c.Offset = offset;
+            offset += c.Bytes;
+            lv.Columns.push_back(c);
+        }
+        lv.SlotSize = std::max(offset, 1);
+    }
+    for (TStoreLevel& lv : FLevels) {
+        for (int c = 0; c < int(lv.Columns.size()); ++c) {
+            const int nested = lv.Columns[size_t(c)].NestedLevel;
+            if (lv.Columns[size_t(c)].Kind != pkNested || nested < 0 || nested >= LevelCount()) continue;
+            lv.ChildLevels.push_back(nested);
+            TStoreLevel& child = FLevels[size_t(nested)];
+            child.ParentColumn = c;
+            child.TableNo = int(lv.ChildLevels.size());
+        }
+    }
+    FAlive.assign(FLevels.size(), 0);
+    FDeleted.assign(FLevels.size(), 0);
+}
+
+// ---- values ----------------------------------------------------------------------------------
+
+const char* TRecordStore::BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const
+{
+    const TStoreColumn& c = lv.Columns[size_t(column)];
+    const char* p = block + c.Offset;
+    if (c.InlineCapacity > 0) {
+        const quint8 len = quint8(p[0]);
+        if (len == OverflowMark) {
+            const THeapRef r = ReadRef(p + 1);
+            size = r.Len;
+            return FHeap.Data(r);
+        }
+        size = len;
+        return p + 1;
+    }
+    if (c.InHeap) {
+        const THeapRef r = ReadRef(p);
+        size = r.Len;
+        return FHeap.Data(r);
+    }
+    size = c.Bytes;
+    return p;
+}
+
+QByteArray TRecordStore::Bytes(const TStoreLevel& lv, const char* block, int column) const
+{
+    qsizetype size = 0;
+    const char* p = BytesView(lv, block, column, size);
+    return QByteArray(p, size);
+}
+
+void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size)
+{
+    const TStoreColumn& c = lv.Columns[size_t(column)];
+    char* p = block + c.Offset;
+    if (c.InlineCapacity > 0) {
+        if (size <= c.InlineCapacity && size < OverflowMark) {
+            p[0] = char(quint8(size));
+            if (size > 0) std::memcpy(p + 1, data, size_t(size));
+        } else {
+            p[0] = char(OverflowMark);
+            WriteRef(p + 1, FHeap.Append(data, size));
+        }
+    } else if (c.InHeap) {
+        WriteRef(p, FHeap.Append(data, size));
+    } else {
+        std::memset(p, 0, size_t(c.Bytes));
+        if (size > 0) std::memcpy(p, data, size_t(std::min<qsizetype>(size, c.Bytes)));
+    }
+    lv.SetState(block, column, csValue);
+}
+
+void TRecordStore::CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const
+{
+    const TStoreColumn& c = lv.Columns[size_t(column)];
+    lv.SetState(to, column, lv.State(from, column));
+    if (c.Bytes) std::memcpy(to + c.Offset, from + c.Offset, size_t(c.Bytes));
+}
+
+void TRecordStore::DiscardBlock(const TStoreLevel& lv, const char* block)
+{
+    for (int i = 0; i < int(lv.Columns.size()); ++i) {
+        const TStoreColumn& c = lv.Columns[size_t(i)];
+        if (lv.State(block, i) != csValue) continue;
+        if (c.InHeap) FHeap.AddGarbage(ReadRef(block + c.Offset).Len);
+        else if (c.InlineCapacity > 0 && quint8(block[c.Offset]) == OverflowMark) FHeap.AddGarbage(ReadRef(block + c.Offset + 1).Len);
+    }
+}
+
+bool TRecordStore::SameCell(const TStoreLevel& lv, const char* a, const char* b, int column) const
+{
+    const TCellState sa = lv.State(a, column);
+    if (sa != lv.State(b, column)) return false;
+    if (sa != csValue) return true;
+    const TStoreColumn& c = lv.Columns[size_t(column)];
+    if (c.InHeap || c.InlineCapacity > 0) {
+        qsizetype na = 0, nb = 0;
+        const char* pa = BytesView(lv, a, column, na);
+        const char* pb = BytesView(lv, b, column, nb);
+        return na == nb && (pa == pb || std::memcmp(pa, pb, size_t(na)) == 0);
+    }
+    return std::memcmp(a + c.Offset, b + c.Offset, size_t(c.Bytes)) == 0;
+}
+
+// ---- records -------------------------------------------------------------------------------
+
+bool TRecordStore::IsVisible(int level, TRecIndex rec) const
+{
+    const TStoreLevel& lv = FLevels[size_t(level)];
+    const TSlotNo s = lv.Current(rec);
+    return s && (FDelta || !(lv.Status(s) & 0x02));
+}
+
+void TRecordStore::CountRec(int level, TRecIndex rec, int sign)
+{
+    if (FLevels[size_t(level)].IsDeleted(rec)) FDeleted[size_t(level)] += sign;
+    else FAlive[size_t(level)] += sign;
+}
+
+std::vector<TSlotNo> TRecordStore::Chain(int level, TRecIndex rec) const
+{
+    const TStoreLevel& lv = FLevels[size_t(level)];
+    std::vector<TSlotNo> chain;
+    for (TSlotNo s = lv.Current(rec); s; s = lv.Prev(s)) {
+        chain.push_back(s);
+        if (chain.size() > lv.SlotCount()) break;   // damaged chains cannot loop us
+    }
+    return chain;
+}
+
+void TRecordStore::PlaceRec(int level, TRecIndex rec, TRecIndex owner, TRecIndex before)
+{
+    if (level == 0) {
+        const int pos = before == NoRec ? -1 : FRecordOrder.IndexOf(before);
+        if (pos < 0) FRecordOrder.Append(rec);
+        else FRecordOrder.Insert(pos, rec);
+        return;
+    }
+    if (owner == NoRec) return;
+    std::vector<TRecIndex>& list = FLevels[size_t(level)].Children(owner);
+    auto it = before == NoRec ? list.end() : std::find(list.begin(), list.end(), before);
+    list.insert(it, rec);
+}
+
+void TRecordStore::UnplaceRec(int level, TRecIndex rec)
+{
+    if (level == 0) {
+        FRecordOrder.Remove(rec);
+        return;
+    }
+    TStoreLevel& lv = FLevels[size_t(level)];
+    const TRecIndex owner = lv.Owner(rec);
+    if (owner == NoRec || owner >= lv.FChildren.size()) return;
+    std::vector<TRecIndex>& list = lv.FChildren[owner];
+    list.erase(std::remove(list.begin(), list.end(), rec), list.end());
+}
+
+bool TRecordStore::AddNestedMarker(int level, TRecIndex owner)
+{
+    const TStoreLevel& lv = FLevels[size_t(level)];
+    if (lv.Parent < 0 || !FLogChanges) return false;
+    TStoreLevel& parent = FLevels[size_t(lv.Parent)];
+    const TSlotNo m = parent.Current(owner);
+    if (!m) return false;
+    const bool marked = AddNestedMarker(lv.Parent, parent.Owner(owner));
+    parent.AddLog(m, quint32(lv.TableNo), laNested, marked);
+    parent.SetStatus(m, parent.Status(m) | 0x40);
+    return true;
+}
+
+void TRecordStore::ClearNestedBit(int level, TSlotNo slot)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    if (!slot || slot > lv.SlotCount()) return;
+    for (size_t i = 0; i + 2 < lv.Log.size(); i += 3)
+        if (lv.Log[i] == slot && lv.Log[i + 2] == laNested) return;
+    lv.SetStatus(slot, lv.Status(slot) & ~0x40);
+}
+
+void TRecordStore::RemoveNestedMarkers(int level, int count, TRecIndex owner)
+{
+    const TStoreLevel& lv = FLevels[size_t(level)];
+    if (lv.Parent < 0 || count <= 0) return;
+    TStoreLevel& parent = FLevels[size_t(lv.Parent)];
+    const std::vector<TSlotNo> chain = owner == NoRec ? std::vector<TSlotNo>() : Chain(lv.Parent, owner);
+    std::vector<TSlotNo> cleared;
+    int cascade = 0;
+    for (int e = parent.LogEntries() - 1; e >= 0 && count > 0; --e) {
+        const size_t i = size_t(e) * 3;
+        if (parent.Log[i + 2] != laNested || parent.Log[i + 1] != quint32(lv.TableNo)) continue;
+        if (owner != NoRec && std::find(chain.begin(), chain.end(), parent.Log[i]) == chain.end()) continue;
+        cleared.push_back(parent.Log[i]);
+        if (parent.Marked[size_t(e)]) ++cascade;
+        parent.Log.erase(parent.Log.begin() + qsizetype(i), parent.Log.begin() + qsizetype(i) + 3);
+        parent.Marked.erase(parent.Marked.begin() + e);
+        --count;
+    }
+    for (TSlotNo s : cleared) ClearNestedBit(lv.Parent, s);
+    if (cascade) RemoveNestedMarkers(lv.Parent, cascade, parent.Owner(owner == NoRec ? NoRec : owner));
+}
+
+int TRecordStore::RemoveLogEntriesCount(int level, const std::vector<TSlotNo>& chainSlots)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    if (chainSlots.empty() || lv.Log.empty()) return 0;
+    std::vector<bool> hit(size_t(lv.SlotCount()) + 1, false);
+    for (TSlotNo s : chainSlots)
+        if (s <= lv.SlotCount()) hit[s] = true;
+    int marked = 0;
+    size_t out = 0;
+    for (size_t e = 0; e < lv.Marked.size(); ++e) {
+        const quint32 r = lv.Log[e * 3], p = lv.Log[e * 3 + 1], a = lv.Log[e * 3 + 2];
+        const bool known = a == laInserted || a == laModified || a == laDeleted || a == laNested;
+        const bool drop = known && ((r < hit.size() && hit[r]) || (a == laModified && p < hit.size() && hit[p]));
+        if (drop) {
+            if (lv.Marked[e]) ++marked;
+            continue;
+        }
+        lv.Log[out * 3] = r;
+        lv.Log[out * 3 + 1] = p;
+        lv.Log[out * 3 + 2] = a;
+        lv.Marked[out] = lv.Marked[e];
+        ++out;
+    }
+    lv.Log.resize(out * 3);
+    lv.Marked.resize(out);
+    return marked;
+}
+
+void TRecordStore::RemoveLogEntries(int level, const std::vector<TSlotNo>& chainSlots)
+{
+    const int marked = RemoveLogEntriesCount(level, chainSlots);
+    const TStoreLevel& lv = FLevels[size_t(level)];
+    if (marked && lv.Parent >= 0 && !chainSlots.empty()) {
+        const TRecIndex rec = lv.RecOf(chainSlots.front());
+        RemoveNestedMarkers(level, marked, rec == NoRec ? NoRec : lv.Owner(rec));
+    }
+}
+
+TRecIndex TRecordStore::DoInsert(int level, TRecIndex rec, TRecIndex owner, const char* block, TRecIndex before)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    TSlotNo holder = NoSlot;
+    if (lv.Parent >= 0 && owner != NoRec)
+        holder = FLevels[size_t(lv.Parent)].NestedHolder(owner, lv.ParentColumn);
+    const bool log = FLogChanges && !FDelta;
+    const TSlotNo s = lv.AddSlot(block, log ? prsInserted : 0, NoSlot, rec, holder);
+    lv.FCurrent[rec] = s;
+    if (lv.Parent >= 0) lv.FOwner[rec] = owner;
+    PlaceRec(level, rec, owner, before);
+    if (log) {
+        const bool marked = lv.Parent >= 0 && AddNestedMarker(level, owner);
+        lv.AddLog(s, 0, laInserted, marked);
+    }
+    CountRec(level, rec, +1);
+    Touch();
+    Notify({sckInserted, level, rec, owner});
+    return rec;
+}
+
+TRecIndex TRecordStore::Insert(int level, TRecIndex owner, const char* block, TRecIndex before)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    const TRecIndex rec = lv.NewRec(NoSlot, owner);
+    return DoInsert(level, rec, owner, block, before);
+}
+
+TRecIndex TRecordStore::ReserveRec(int level)
+{
+    return FLevels[size_t(level)].NewRec(NoSlot, NoRec);
+}
+
+TRecIndex TRecordStore::InsertReserved(int level, TRecIndex reserved, TRecIndex owner, const char* block, TRecIndex before)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    if (reserved >= lv.RecCapacity() || lv.Current(reserved)) return Insert(level, owner, block, before);
+    DoInsert(level, reserved, owner, block, before);
+    // Nested rows added before the master was posted are held by its first slot now.
+    const TSlotNo s = lv.Current(reserved);
+    for (int child : lv.ChildLevels) {
+        TStoreLevel& cl = FLevels[size_t(child)];
+        const std::vector<TRecIndex>* list = cl.ChildrenIf(reserved);
+        if (!list) continue;
+        for (TRecIndex r : *list)
+            for (TSlotNo v : Chain(child, r)) cl.SetHolder(v, s);
+    }
+    return reserved;
+}
+
+void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    const TSlotNo c = lv.Current(rec);
+    if (!c) return;
+    const TRecIndex owner = lv.Owner(rec);
+    NotifyChanging({sckModified, level, rec, owner});
+    if (FLogChanges && !FDelta) {
+        const quint8 status = quint8(prsModified | (lv.Status(c) & prsInserted));
+        const TSlotNo s = lv.AddSlot(block, status, c, rec, lv.Holder(c));
+        // As the engine writes it: a new version carries only what changed.
+        char* nb = lv.Block(s);
+        const char* ob = lv.Block(c);
+        for (int col = 0; col < int(lv.Columns.size()); ++col)
+            if (lv.Columns[size_t(col)].Kind == pkNested || SameCell(lv, ob, nb, col)) lv.SetState(nb, col, csNotChanged);
+        lv.SetStatus(c, lv.Status(c) | prsOriginal);
+        lv.FCurrent[rec] = s;
+        const bool marked = lv.Parent >= 0 && AddNestedMarker(level, owner);
+        lv.AddLog(s, c, laModified, marked);
+    } else {
+        char* old = lv.Block(c);
+        FScratch.assign(block, block + lv.SlotSize);
+        char* nb = FScratch.data();
+        for (int col = 0; col < int(lv.Columns.size()); ++col) {
+            if (lv.Columns[size_t(col)].Kind == pkNested) {
+                CopyCell(lv, old, nb, col);
+            } else if (!SameCell(lv, old, nb, col)) {
+                const TStoreColumn& sc = lv.Columns[size_t(col)];
+                if (lv.State(old, col) == csValue && (sc.InHeap || (sc.InlineCapacity > 0 && quint8(old[sc.Offset]) == OverflowMark)))
+                    FHeap.AddGarbage(ReadRef(old + sc.Offset + (sc.InHeap ? 0 : 1)).Len);
+            }
+        }
+        std::memcpy(old, nb, size_t(lv.SlotSize));
+    }
+    Touch();
+    Notify({sckModified, level, rec, owner});
+}
+
+void TRecordStore::Delete(int level, TRecIndex rec)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    const TSlotNo c = lv.Current(rec);
+    if (!c || (lv.Status(c) & prsDeleted)) return;
+    const TRecIndex owner = lv.Owner(rec);
+    if (FLogChanges && !FDelta) {
+        NotifyChanging({sckStatus, level, rec, owner});
+        CountRec(level, rec, -1);
+        lv.SetStatus(c, lv.Status(c) | prsDeleted);
+        CountRec(level, rec, +1);
+        const bool marked = lv.Parent >= 0 && AddNestedMarker(level, owner);
+        lv.AddLog(c, 0, laDeleted, marked);
+        Touch();
+        Notify({sckStatus, level, rec, owner});
+    } else {
+        PurgeRec(level, rec);
+        Touch();
+    }
+}
+
+void TRecordStore::PurgeChildren(int level, TRecIndex rec)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    for (int child : lv.ChildLevels) {
+        const std::vector<TRecIndex>* list = FLevels[size_t(child)].ChildrenIf(rec);
+        if (!list) continue;
+        const std::vector<TRecIndex> copy = *list;
+        for (auto it = copy.rbegin(); it != copy.rend(); ++it) PurgeRec(child, *it);
+    }
+}
+
+void TRecordStore::PurgeRec(int level, TRecIndex rec)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    if (!lv.Current(rec)) return;
+    const TRecIndex owner = lv.Owner(rec);
+    NotifyChanging({sckRemoved, level, rec, owner});
+    PurgeChildren(level, rec);
+    const std::vector<TSlotNo> chain = Chain(level, rec);
+    RemoveLogEntries(level, chain);
+    for (TSlotNo s : chain) {
+        DiscardBlock(lv, lv.Block(s));
+        lv.SetStatus(s, prsUnused);
+    }
+    CountRec(level, rec, -1);
+    UnplaceRec(level, rec);
+    lv.FCurrent[rec] = NoSlot;
+    Notify({sckRemoved, level, rec, owner});
+}
+
+TRecIndex TRecordStore::UndoLast(int level)
+{
+    return UndoLastEntry(level, false);
+}
+
+TRecIndex TRecordStore::UndoLastEntry(int level, bool fromParent)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    if (lv.Log.size() < 3) return NoRec;
+    const quint32 r = lv.Log[lv.Log.size() - 3];
+    const quint32 p = lv.Log[lv.Log.size() - 2];
+    const quint32 a = lv.Log[lv.Log.size() - 1];
+    const bool marked = !lv.Marked.empty() && lv.Marked.back();
+    lv.Log.resize(lv.Log.size() - 3);
+    if (!lv.Marked.empty()) lv.Marked.pop_back();
+    const bool valid = r >= 1 && r <= lv.SlotCount();
+    const TRecIndex rec = valid ? lv.RecOf(r) : NoRec;
+    if (marked && !fromParent && rec != NoRec) RemoveNestedMarkers(level, 1, lv.Owner(rec));
+    Touch();
+    if (!valid || rec == NoRec) return NoRec;
+    const TRecIndex owner = lv.Owner(rec);
+    switch (a) {
+    case laInserted:
+        if (lv.Current(rec) == r) {
+            NotifyChanging({sckRemoved, level, rec, owner});
+            PurgeChildren(level, rec);
+            DiscardBlock(lv, lv.Block(r));
+            CountRec(level, rec, -1);
+            lv.SetStatus(r, prsUnused);
+            UnplaceRec(level, rec);
+            lv.FCurrent[rec] = NoSlot;
+            Notify({sckRemoved, level, rec, owner});
+        }
+        return rec;
+    case laModified:
+        if (lv.Current(rec) == r && p >= 1 && p < r) {
+            NotifyChanging({sckModified, level, rec, owner});
+            const char* nb = lv.Block(r);
+            const char* ob = lv.Block(p);
+            for (int col = 0; col < int(lv.Columns.size()); ++col) {
+                const TStoreColumn& sc = lv.Columns[size_t(col)];
+                if ((sc.InHeap || sc.InlineCapacity > 0) && lv.State(nb, col) == csValue && !SameCell(lv, nb, ob, col)) {
+                    qsizetype n = 0;
+                    BytesView(lv, nb, col, n);
+                    if (sc.InHeap || quint8(nb[sc.Offset]) == OverflowMark) FHeap.AddGarbage(n);
+                }
+            }
+            lv.SetStatus(r, prsUnused);
+            lv.SetStatus(p, lv.Status(p) & ~prsOriginal);
+            lv.FCurrent[rec] = p;
+            Notify({sckModified, level, rec, owner});
+        }
+        return rec;
+    case laDeleted:
+        if (lv.Current(rec) == r && (lv.Status(r) & prsDeleted)) {
+            NotifyChanging({sckStatus, level, rec, owner});
+            CountRec(level, rec, -1);
+            lv.SetStatus(r, lv.Status(r) & ~prsDeleted);
+            CountRec(level, rec, +1);
+            Notify({sckStatus, level, rec, owner});
+        }
+        return rec;
+    case laNested:
+        if (p >= 1 && p <= lv.ChildLevels.size()) {
+            UndoLastEntry(lv.ChildLevels[p - 1], true);
+            ClearNestedBit(level, r);
+            Notify({sckStatus, level, rec, owner});
+        }
+        return rec;
+    default:
+        return NoRec;
+    }
+}
+
+void TRecordStore::UndoTo(int level, int entries)
+{
+    while (FLevels[size_t(level)].LogEntries() > std::max(entries, 0))
+        UndoLast(level);
+}
+
+bool TRecordStore::Revert(int level, TRecIndex rec)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    const TSlotNo c = lv.Current(rec);
+    if (!c || FDelta) return false;
+    const std::vector<TSlotNo> chain = Chain(level, rec);
+    const TSlotNo o = chain.back();
+    if (lv.Status(o) & prsInserted) {
+        PurgeRec(level, rec);
+        Touch();
+        return true;
+    }
+    const bool changed = chain.size() > 1 || (lv.Status(c) & (prsDeleted | prsDetailsChanged));
+    if (!changed) return false;
+    const TRecIndex owner = lv.Owner(rec);
+    NotifyChanging({sckModified, level, rec, owner});
+    for (int child : lv.ChildLevels) {
+        const std::vector<TRecIndex>* list = FLevels[size_t(child)].ChildrenIf(rec);
+        if (!list) continue;
+        const std::vector<TRecIndex> copy = *list;
+        for (TRecIndex r : copy) Revert(child, r);
+    }
+    CountRec(level, rec, -1);
+    for (TSlotNo s : chain) {
+        if (s == o) continue;
+        const char* nb = lv.Block(s);
+        for (int col = 0; col < int(lv.Columns.size()); ++col) {
+            const TStoreColumn& sc = lv.Columns[size_t(col)];
+            if ((sc.InHeap || sc.InlineCapacity > 0) && lv.State(nb, col) == csValue && !SameCell(lv, nb, lv.Block(o), col)) {
+                qsizetype n = 0;
+                BytesView(lv, nb, col, n);
+                if (sc.InHeap || quint8(nb[sc.Offset]) == OverflowMark) FHeap.AddGarbage(n);
+            }
+        }
+        lv.SetStatus(s, prsUnused);
+    }
+    lv.SetStatus(o, lv.Status(o) & ~(prsOriginal | prsDeleted | prsModified | prsDetailsChanged));
+    RemoveLogEntries(level, chain);
+    lv.FCurrent[rec] = o;
+    CountRec(level, rec, +1);
+    Touch();
+    Notify({sckModified, level, rec, owner});
+    return true;
+}
+
+// ---- merging and emptying ----------------------------------------------------------------------
+
+void TRecordStore::CompactLevel(int level, std::vector<TSlotNo>& newSlotOf)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    // The records that stay, in their order.
+    std::vector<TRecIndex> kept;
+    if (level == 0) {
+        kept.reserve(size_t(FRecordOrder.Count()));
+        FRecordOrder.ForEach([&](quint32 rec) {
+            if (IsVisible(0, rec)) kept.push_back(rec);
+            return true;
+        });
+    } else {
+        const TStoreLevel& parent = FLevels[size_t(lv.Parent)];
+        for (TRecIndex owner = 0; owner < parent.RecCapacity(); ++owner) {
+            if (!parent.Current(owner) || (parent.Status(parent.Current(owner)) & prsDeleted)) continue;
+            const std::vector<TRecIndex>* list = lv.ChildrenIf(owner);
+            if (!list) continue;
+            for (TRecIndex r : *list)
+                if (IsVisible(level, r)) kept.push_back(r);
+        }
+    }
+
+    TStoreLevel fresh;
+    fresh.Index = lv.Index;
+    fresh.Parent = lv.Parent;
+    fresh.ParentColumn = lv.ParentColumn;
+    fresh.TableNo = lv.TableNo;
+    fresh.Columns = lv.Columns;
+    fresh.ChildLevels = lv.ChildLevels;
+    fresh.BitmapBytes = lv.BitmapBytes;
+    fresh.SlotSize = lv.SlotSize;
+    newSlotOf.assign(size_t(lv.SlotCount()) + 1, NoSlot);
+    std::vector<char> block(size_t(lv.SlotSize));
+    for (TRecIndex rec : kept) {
+        const TSlotNo c = lv.Current(rec);
+        std::memcpy(block.data(), lv.Block(c), block.size());
+        for (int col = 0; col < int(lv.Columns.size()); ++col) {
+            if (lv.Columns[size_t(col)].Kind != pkNested) {
+                // The older versions go, so values they held move into the one left.
+                if (lv.State(block.data(), col) == csNotChanged) {
+                    const char* from = CellBlock(lv, c, col);
+                    if (from) CopyCell(lv, from, block.data(), col);
+                    else lv.SetState(block.data(), col, csNull);
+                }
+                continue;
+            }
+            // Nested rows end up held by the only slot left.
+            const TSlotNo h = lv.NestedHolder(rec, col);
+            TCellState st = h ? lv.State(lv.Block(h), col) : csNull;
+            if (st != csValue) st = csNull;
+            const int child = lv.Columns[size_t(col)].NestedLevel;
+            if (child >= 0) {
+                const std::vector<TRecIndex>* list = FLevels[size_t(child)].ChildrenIf(rec);
+                if (list && !list->empty()) st = csValue;
+            }
+            lv.SetState(block.data(), col, st);
+        }
+        TSlotNo holder = NoSlot;
+        if (lv.Parent >= 0) holder = FLevels[size_t(lv.Parent)].Current(lv.Owner(rec));
+        const TSlotNo s = fresh.AddSlot(block.data(), quint8(lv.Status(c) & ~(prsOriginal | prsDeleted | prsInserted | prsModified | prsUnused | prsDetailsChanged)), NoSlot, rec, holder);
+        newSlotOf[c] = s;
+    }
+    // Records left behind are gone; the kept ones keep their ids.
+    std::vector<TSlotNo> current(lv.FCurrent.size(), NoSlot);
+    for (TRecIndex rec : kept) current[rec] = newSlotOf[lv.Current(rec)];
+    lv.FChunks.swap(fresh.FChunks);
+    lv.FStatus.swap(fresh.FStatus);
+    lv.FPrev.swap(fresh.FPrev);
+    lv.FRecOf.swap(fresh.FRecOf);
+    lv.FHolder.swap(fresh.FHolder);
+    lv.FCurrent.swap(current);
+    lv.Log.clear();
+    lv.Marked.clear();
+    if (level == 0) {
+        FRecordOrder.Assign(kept);
+    } else {
+        for (size_t owner = 0; owner < lv.FChildren.size(); ++owner) {
+            std::vector<TRecIndex>& list = lv.FChildren[owner];
+            list.erase(std::remove_if(list.begin(), list.end(), [&](TRecIndex r) { return !lv.Current(r); }), list.end());
+        }
+    }
+    FAlive[size_t(level)] = qint64(kept.size());
+    FDeleted[size_t(level)] = 0;
+}
+
+void TRecordStore::CompactHeap()
+{
+    TByteHeap fresh;
+    for (TStoreLevel& lv : FLevels) {
+        for (TSlotNo s = 1; s <= lv.SlotCount(); ++s) {
+            char* block = lv.Block(s);
+            for (int col = 0; col < int(lv.Columns.size()); ++col) {
+                const TStoreColumn& c = lv.Columns[size_t(col)];
+                if (lv.State(block, col) != csValue) continue;
+                char* p = nullptr;
+                if (c.InHeap) p = block + c.Offset;
+                else if (c.InlineCapacity > 0 && quint8(block[c.Offset]) == OverflowMark) p = block + c.Offset + 1;
+                if (!p) continue;
+                const THeapRef r = ReadRef(p);
+                WriteRef(p, fresh.Append(FHeap.Data(r), r.Len));
+            }
+        }
+    }
+    FHeap.Swap(fresh);
+}
+
+void TRecordStore::MergeChangeLog(int level)
+{
+    if (FDelta || level < 0 || level >= LevelCount()) return;
+    std::vector<std::vector<TSlotNo>> newSlotOf(FLevels.size());
+    // Levels are numbered depth-first, so a level's descendants follow it until the next
+    // level of the same or a lower depth.
+    const int depth = FMeta.Level(level).Depth;
+    int end = level + 1;
+    while (end < LevelCount() && FMeta.Level(end).Depth > depth) ++end;
+    for (int l = level; l < end; ++l) CompactLevel(l, newSlotOf[size_t(l)]);
+    if (level > 0) {
+        TStoreLevel& lv = FLevels[size_t(level)];
+        RemoveNestedMarkers(level, std::numeric_limits<int>::max(), NoRec);
+        Q_UNUSED(lv)
+    } else if (FHeap.Garbage() > FHeap.Used() / 4) {
+        CompactHeap();
+    }
+    Touch();
+    Notify({sckReset, level, NoRec, NoRec});
+}
+
+void TRecordStore::Empty()
+{
+    for (TStoreLevel& lv : FLevels) lv.ClearData();
+    FRecordOrder.Clear();
+    FHeap.Clear();
+    std::fill(FAlive.begin(), FAlive.end(), 0);
+    std::fill(FDeleted.begin(), FDeleted.end(), 0);
+    Touch();
+    Notify({sckReset, 0, NoRec, NoRec});
+}
+
+bool TRecordStore::HasChanges() const
+{
+    for (const TStoreLevel& lv : FLevels)
+        if (!lv.Log.empty()) return true;
+    return false;
+}
+
+// ---- observers -------------------------------------------------------------------------------
+
+void TRecordStore::Attach(IStoreObserver* observer, bool early)
+{
+    if (std::find(FObservers.begin(), FObservers.end(), observer) != FObservers.end()) return;
+    if (early) {
+        FObservers.insert(FObservers.begin() + FEarlyObservers, observer);
+        ++FEarlyObservers;
+    } else {
+        FObservers.push_back(observer);
+    }
+}
+
+void TRecordStore::Detach(IStoreObserver* observer)
+{
+    const auto it = std::find(FObservers.begin(), FObservers.end(), observer);
+    if (it == FObservers.end()) return;
+    if (it - FObservers.begin() < FEarlyObservers) --FEarlyObservers;
+    FObservers.erase(it);
+}
+
+void TRecordStore::Notify(const TStoreChange& change)
+{
+    // Observers may attach or detach while being told.
+    const std::vector<IStoreObserver*> observers = FObservers;
+    for (IStoreObserver* o : observers)
+        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) o->StoreChanged(change);
+}
+
+void TRecordStore::NotifyChanging(const TStoreChange& change)
+{
+    const std::vector<IStoreObserver*> observers = FObservers;
+    for (IStoreObserver* o : observers)
+        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) o->StoreChanging(change);
+}
+
+// ---- loading ---------------------------------------------------------------------------------
+
+TSlotNo TRecordStore::LoadSlot(int level, const char* block, quint8 status, TSlotNo holder)
+{
+    return FLevels[size_t(level)].AddSlot(block, status, NoSlot, NoRec, holder);
+}
+
+void TRecordStore::FinishLoad()
+{
+    for (int l = 0; l < LevelCount(); ++l) {
+        TStoreLevel& lv = FLevels[size_t(l)];
+        const quint32 n = lv.SlotCount();
+        // Keep only log entries that name slots of this level; a damaged log must not lead
+        // undo astray. Previous versions are always earlier slots.
+        std::vector<quint32> log;
+        log.reserve(lv.Log.size());
+        for (size_t i = 0; i + 2 < lv.Log.size(); i += 3) {
+            const quint32 r = lv.Log[i], p = lv.Log[i + 1], a = lv.Log[i + 2];
+            bool ok = true;
+            if (a == laInserted || a == laDeleted) ok = r >= 1 && r <= n;
+            else if (a == laModified) ok = r >= 1 && r <= n && p >= 1 && p < r && !lv.FPrev[r - 1];
+            else if (a == laNested) ok = r >= 1 && r <= n && p >= 1 && p <= lv.ChildLevels.size();
+            if (!ok) continue;
+            if (a == laModified && !FDelta) lv.FPrev[r - 1] = p;
+            log.push_back(r);
+            log.push_back(p);
+            log.push_back(a);
+        }
+        lv.Log.swap(log);
+        bool parentMarks = false;
+        if (lv.Parent >= 0) {
+            const TStoreLevel& parent = FLevels[size_t(lv.Parent)];
+            for (size_t i = 0; i + 2 < parent.Log.size(); i += 3)
+                if (parent.Log[i + 2] == laNested && parent.Log[i + 1] == quint32(lv.TableNo)) parentMarks = true;
+        }
+        lv.Marked.assign(lv.Log.size() / 3, parentMarks ? 1 : 0);
+
+        const TStoreLevel* parent = lv.Parent >= 0 ? &FLevels[size_t(lv.Parent)] : nullptr;
+        for (TSlotNo s = 1; s <= n; ++s) {
+            if (lv.Status(s) & prsUnused) continue;
+            const TSlotNo p = lv.Prev(s);
+            if (p && lv.RecOf(p) != NoRec) {
+                const TRecIndex rec = lv.RecOf(p);
+                lv.FRecOf[s - 1] = rec;
+                lv.FCurrent[rec] = s;
+                continue;
+            }
+            TRecIndex owner = NoRec;
+            if (parent) {
+                const TSlotNo h = lv.Holder(s);
+                owner = h ? parent->RecOf(h) : NoRec;
+            }
+            lv.FRecOf[s - 1] = lv.NewRec(s, owner);
+        }
+        FAlive[size_t(l)] = FDeleted[size_t(l)] = 0;
+        if (l == 0) {
+            std::vector<TRecIndex> order;
+            order.reserve(lv.FCurrent.size());
+            for (TRecIndex rec = 0; rec < lv.RecCapacity(); ++rec)
+                if (lv.Current(rec)) order.push_back(rec);
+            FRecordOrder.Assign(order);
+        }
+        for (TRecIndex rec = 0; rec < lv.RecCapacity(); ++rec) {
+            if (!lv.Current(rec)) continue;
+            if (parent) {
+                const TRecIndex owner = lv.Owner(rec);
+                // Rows under an older version of their master, which a newer version replaced,
+                // are kept for writing back but are no part of the data.
+                if (owner == NoRec || !parent->Current(owner)) continue;
+                if (lv.Holder(lv.Current(rec)) != parent->NestedHolder(owner, lv.ParentColumn)) continue;
+                lv.Children(owner).push_back(rec);
+            }
+            CountRec(l, rec, +1);
+        }
+    }
+}

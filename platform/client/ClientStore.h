@@ -1,0 +1,351 @@
+#pragma once
+// The client dataset's record store, shared by a dataset and its clones.
+//
+// It mirrors the data packet model so that packets load into it and are written from it without
+// translation. Each level (the top level and every nested table) has:
+//  - slots, numbered from 1 in creation order: one fixed-size block per slot (the packet's two
+//    bits per column, null and "not changed", then the values; strings up to a small width
+//    inline, longer values, blobs and memos in a side heap), a status byte (the packet's row
+//    status), the previous version and the logical record the slot belongs to;
+//  - logical records: what a user sees as one record, identified by an id that stays stable
+//    while the store lives; its current slot is the newest version;
+//  - the change log: (slot, previous slot, action) triples exactly as the packet stores them,
+//    including the (master slot, nested table, 64) marker of a nested change.
+// Nested rows belong to a master logical record and are held by one master slot (the slot they
+// are written under); the master's newer versions mark the nested column "not changed".
+
+#include "platform/client/ClientIdList.h"
+#include "platform/client/PacketModel.h"
+#include "platform/client/PacketSink.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+using TRecIndex = quint32;           // logical record id within a level
+constexpr TRecIndex NoRec = 0xFFFFFFFFu;
+using TSlotNo = quint32;             // 1-based slot number; 0 = none
+constexpr TSlotNo NoSlot = 0;
+
+// The two bits of a cell, as in the packet bitmap.
+enum TCellState : quint8 { csValue = 0, csNull = 1, csNotChanged = 2, csNotFetched = 3 };
+
+// Where a heap value is: chunk, position, length.
+struct THeapRef {
+    quint32 Chunk = 0;
+    quint32 Pos = 0;
+    quint32 Len = 0;
+};
+
+// Append-only storage for long strings, blobs and memos. Values are never moved while the
+// store lives; replaced ones become garbage until the store compacts.
+class TByteHeap {
+public:
+    THeapRef Append(const char* data, qsizetype size);
+    const char* Data(const THeapRef& ref) const
+    {
+        return ref.Len ? FChunks[ref.Chunk].Data.get() + ref.Pos : "";
+    }
+    void AddGarbage(qint64 bytes) { FGarbage += bytes; }
+    // Values appended after a mark can be dropped again (scratch keys, a refused post).
+    struct TMark {
+        size_t Chunks = 0;
+        int Active = -1;
+        quint32 ActiveSize = 0;
+        qint64 Used = 0;
+    };
+    TMark Mark() const;
+    void Rollback(const TMark& mark);
+    qint64 Garbage() const { return FGarbage; }
+    qint64 Used() const { return FUsed; }
+    void Clear();
+    void Swap(TByteHeap& other) noexcept;
+
+private:
+    struct TChunk {
+        std::unique_ptr<char[]> Data;
+        quint32 Size = 0;
+        quint32 Capacity = 0;
+    };
+    static constexpr quint32 ChunkSize = 1u << 20;
+    std::vector<TChunk> FChunks;
+    int FActive = -1;       // the chunk small values go to
+    qint64 FGarbage = 0;
+    qint64 FUsed = 0;
+};
+
+// How a column of a level is kept in a slot block.
+struct TStoreColumn {
+    TPacketValueKind Kind = pkNone;
+    int PacketSize = 0;     // from the packet column: value bytes, or prefix bytes of varying kinds
+    int Offset = 0;         // of the value in the block
+    int Bytes = 0;          // bytes the value takes in the block
+    // Variable-length kinds: inline capacity in bytes (the block holds a length byte and the
+    // bytes; a longer value moves to the heap and the length byte reads OverflowMark), or 0
+    // when the value always lives in the heap (the block holds a THeapRef).
+    int InlineCapacity = 0;
+    bool InHeap = false;    // the block holds a THeapRef
+    int NestedLevel = -1;   // pkNested: the level of its rows
+    bool Indexable = true;
+};
+constexpr quint8 OverflowMark = 0xFF;
+
+// Change log actions.
+enum TLogAction : quint32 { laDeleted = 2, laInserted = 4, laModified = 8, laNested = 64 };
+
+class TRecordStore;
+class TIndexOrder;
+
+class TStoreLevel {
+public:
+    int Index = 0;
+    int Parent = -1;            // parent level, -1 for the top level
+    int ParentColumn = -1;      // the nested column of the parent that holds this level
+    int TableNo = 0;            // 1-based number among the parent's nested columns
+    std::vector<TStoreColumn> Columns;
+    std::vector<int> ChildLevels;   // nested levels by TableNo - 1
+    int BitmapBytes = 0;
+    int SlotSize = 0;
+
+    // ---- slots (1-based)
+    quint32 SlotCount() const { return quint32(FStatus.size()); }
+    char* Block(TSlotNo slot) { return FChunks[(slot - 1) >> ChunkShift].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize); }
+    const char* Block(TSlotNo slot) const { return const_cast<TStoreLevel*>(this)->Block(slot); }
+    quint8 Status(TSlotNo slot) const { return FStatus[slot - 1]; }
+    void SetStatus(TSlotNo slot, quint8 status) { FStatus[slot - 1] = status; }
+    void SetHolder(TSlotNo slot, TSlotNo holder) { if (Parent >= 0) FHolder[slot - 1] = holder; }
+    TSlotNo Prev(TSlotNo slot) const { return FPrev[slot - 1]; }
+    TRecIndex RecOf(TSlotNo slot) const { return FRecOf[slot - 1]; }
+    // Nested levels: the master slot the row is written under.
+    TSlotNo Holder(TSlotNo slot) const { return Parent < 0 ? NoSlot : FHolder[slot - 1]; }
+    // Appends a slot with a copy of the block.
+    TSlotNo AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder);
+
+    // ---- logical records
+    quint32 RecCapacity() const { return quint32(FCurrent.size()); }
+    TSlotNo Current(TRecIndex rec) const { return rec < FCurrent.size() ? FCurrent[rec] : NoSlot; }
+    bool IsAlive(TRecIndex rec) const { return Current(rec) != NoSlot; }
+    // Nested levels: the master record the record belongs to.
+    TRecIndex Owner(TRecIndex rec) const { return Parent < 0 ? NoRec : FOwner[rec]; }
+    // The first version of the record.
+    TSlotNo Origin(TRecIndex rec) const;
+    bool IsDeleted(TRecIndex rec) const { const TSlotNo s = Current(rec); return s && (Status(s) & 0x02); }
+    // The master slot that holds this master record's nested rows of a child table: the newest
+    // version whose nested cell is not "not changed".
+    TSlotNo NestedHolder(TRecIndex rec, int column) const;
+
+    // Nested levels: the records of each master record in their order.
+    std::vector<TRecIndex>& Children(TRecIndex owner);
+    const std::vector<TRecIndex>* ChildrenIf(TRecIndex owner) const
+    {
+        return owner < FChildren.size() ? &FChildren[owner] : nullptr;
+    }
+
+    // ---- the change log: flat triples; for a nested level, whether each entry put a marker
+    // into the parent's log
+    std::vector<quint32> Log;
+    std::vector<quint8> Marked;
+    int LogEntries() const { return int(Log.size() / 3); }
+    void AddLog(quint32 row, quint32 prev, quint32 action, bool marked = false)
+    {
+        Log.push_back(row);
+        Log.push_back(prev);
+        Log.push_back(action);
+        Marked.push_back(marked ? 1 : 0);
+    }
+
+    // ---- cells of a block
+    TCellState State(const char* block, int column) const
+    {
+        return TCellState((quint8(block[column >> 2]) >> ((column & 3) * 2)) & 3);
+    }
+    void SetState(char* block, int column, TCellState state) const
+    {
+        quint8& b = reinterpret_cast<quint8&>(block[column >> 2]);
+        const int shift = (column & 3) * 2;
+        b = quint8((b & ~(3 << shift)) | (int(state) << shift));
+    }
+    // A fresh block: every cell NULL.
+    void InitBlock(char* block) const;
+
+private:
+    friend class TRecordStore;
+    static constexpr int ChunkShift = 12;
+    static constexpr quint32 ChunkMask = (1u << ChunkShift) - 1;
+
+    TRecIndex NewRec(TSlotNo current, TRecIndex owner);
+    void ClearData();
+
+    std::vector<std::unique_ptr<char[]>> FChunks;
+    std::vector<quint8> FStatus;
+    std::vector<TSlotNo> FPrev;
+    std::vector<TRecIndex> FRecOf;
+    std::vector<TSlotNo> FHolder;
+    std::vector<TSlotNo> FCurrent;
+    std::vector<TRecIndex> FOwner;
+    std::vector<std::vector<TRecIndex>> FChildren;
+};
+
+// A change of the store, told to every cursor on it.
+enum TStoreChangeKind {
+    sckInserted,    // a record came (or came back) into the level
+    sckModified,    // its values changed
+    sckStatus,      // deleted or undeleted
+    sckRemoved,     // gone for good (an undone insert, a deletion without a log)
+    sckReset        // anything may have changed: rebuild
+};
+
+struct TStoreChange {
+    TStoreChangeKind Kind = sckReset;
+    int Level = 0;
+    TRecIndex Rec = NoRec;
+    TRecIndex Owner = NoRec;
+};
+
+class IStoreObserver {
+public:
+    virtual ~IStoreObserver() = default;
+    // Before a record's values or place change (the cursor may still read the old values).
+    virtual void StoreChanging(const TStoreChange& change) { Q_UNUSED(change) }
+    virtual void StoreChanged(const TStoreChange& change) = 0;
+};
+
+class TRecordStore {
+public:
+    // Builds the levels from prepared metadata (without a LINK_FIELD column).
+    explicit TRecordStore(const TPacketMetadata& meta);
+    TRecordStore(const TRecordStore&) = delete;
+    TRecordStore& operator=(const TRecordStore&) = delete;
+
+    const TPacketMetadata& Metadata() const { return FMeta; }
+    TPacketMetadata& MutableMetadata() { return FMeta; }
+    int CodePage() const { return FCodePage; }
+    int LevelCount() const { return int(FLevels.size()); }
+    TStoreLevel& Level(int index) { return FLevels[size_t(index)]; }
+    const TStoreLevel& Level(int index) const { return FLevels[size_t(index)]; }
+    TByteHeap& Heap() { return FHeap; }
+    const TByteHeap& Heap() const { return FHeap; }
+    // The top level's records in record order, deleted ones included.
+    const TIdList& RecordOrder() const { return FRecordOrder; }
+
+    // A delta packet: every row is a record of its own and nothing may change.
+    bool IsDelta() const { return FDelta; }
+    void SetDelta(bool delta) { FDelta = delta; }
+    bool LogChanges() const { return FLogChanges; }
+    void SetLogChanges(bool on) { FLogChanges = on; }
+    // Grows with every change of the data.
+    quint64 Version() const { return FVersion; }
+    void Touch() { ++FVersion; }
+    // Next value of the auto-increment field.
+    qint64 NextAutoInc() const { return FNextAutoInc; }
+    void SetNextAutoInc(qint64 value) { FNextAutoInc = value; }
+
+    // Records that are part of the current data at a level (not deleted).
+    bool IsVisible(int level, TRecIndex rec) const;
+    qint64 AliveCount(int level) const { return FAlive[size_t(level)]; }
+    qint64 DeletedCount(int level) const { return FDeleted[size_t(level)]; }
+
+    // ---- values of a block (the heap holds long ones)
+    // The block that holds a cell's value: the slot's own, or for a "not changed" cell of a
+    // modified row the previous version's that has it; nullptr when the value is NULL.
+    const char* CellBlock(const TStoreLevel& lv, TSlotNo slot, int column) const
+    {
+        const char* b = lv.Block(slot);
+        TCellState st = lv.State(b, column);
+        if (st == csValue) return b;
+        while (st == csNotChanged && (lv.Status(slot) & prsModified) && lv.Prev(slot)) {
+            slot = lv.Prev(slot);
+            b = lv.Block(slot);
+            st = lv.State(b, column);
+        }
+        return st == csValue ? b : nullptr;
+    }
+    QByteArray Bytes(const TStoreLevel& lv, const char* block, int column) const;
+    // Pointer and size of a variable-length or byte value (valid until the store changes).
+    const char* BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const;
+    void SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size);
+    // Copies a cell from one block to another of the same level (heap values are shared).
+    void CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const;
+    // Releases the heap values of a block that will not be kept.
+    void DiscardBlock(const TStoreLevel& lv, const char* block);
+    // Same value (and state) in two blocks of one level.
+    bool SameCell(const TStoreLevel& lv, const char* a, const char* b, int column) const;
+
+    // ---- changes. The block is a full block of the level's layout; the store copies it.
+    // Inserts a record before `before` in the order (NoRec: at the end). Nested levels give the
+    // master record.
+    TRecIndex Insert(int level, TRecIndex owner, const char* block, TRecIndex before = NoRec);
+    void Modify(int level, TRecIndex rec, const char* block);
+    void Delete(int level, TRecIndex rec);
+    // Undoes the newest change of a level; returns the record it concerned (NoRec when the log
+    // was empty). A nested marker undoes the nested table's newest change.
+    TRecIndex UndoLast(int level);
+    // Takes a record back to its state at the last merge: an inserted one goes away.
+    bool Revert(int level, TRecIndex rec);
+    // Accepts every change of the level and the levels below it.
+    void MergeChangeLog(int level = 0);
+    // Removes every record and the change log.
+    void Empty();
+    // Undoes changes of a level until its log has that many entries.
+    void UndoTo(int level, int entries);
+    // Reserves a master record id for a master row being inserted, so that nested rows can be
+    // added to it before it is posted; Insert with it as `reserved` uses it.
+    TRecIndex ReserveRec(int level);
+    TRecIndex InsertReserved(int level, TRecIndex reserved, TRecIndex owner, const char* block, TRecIndex before = NoRec);
+    // Removes every nested record of a master record (and their log entries): a master
+    // insert that is cancelled or undone.
+    void PurgeChildren(int level, TRecIndex rec);
+
+    // Index orders of the top level that cursors share (see TIndexOrder::Obtain).
+    std::vector<std::weak_ptr<TIndexOrder>> IndexOrders;
+
+    // Total change log entries of a level.
+    int ChangeCount(int level = 0) const { return FLevels[size_t(level)].LogEntries(); }
+    bool HasChanges() const;
+
+    // ---- observers: index orders (early, told first) and cursors
+    void Attach(IStoreObserver* observer, bool early = false);
+    void Detach(IStoreObserver* observer);
+    void Notify(const TStoreChange& change);
+    void NotifyChanging(const TStoreChange& change);
+
+    // ---- building (the packet loader)
+    // Appends a slot as read; the loader resolves logical records afterwards.
+    TSlotNo LoadSlot(int level, const char* block, quint8 status, TSlotNo holder);
+    // Rebuilds logical records, record orders and counts from slots, statuses and the logs.
+    void FinishLoad();
+
+private:
+    TRecIndex DoInsert(int level, TRecIndex rec, TRecIndex owner, const char* block, TRecIndex before);
+    void PlaceRec(int level, TRecIndex rec, TRecIndex owner, TRecIndex before);
+    void UnplaceRec(int level, TRecIndex rec);
+    bool AddNestedMarker(int level, TRecIndex owner);
+    void RemoveNestedMarkers(int level, int count, TRecIndex owner);
+    TRecIndex UndoLastEntry(int level, bool fromParent);
+    void ClearNestedBit(int level, TSlotNo slot);
+    std::vector<TSlotNo> Chain(int level, TRecIndex rec) const;
+    void RemoveLogEntries(int level, const std::vector<TSlotNo>& chainSlots);
+    int RemoveLogEntriesCount(int level, const std::vector<TSlotNo>& chainSlots);
+    void PurgeRec(int level, TRecIndex rec);
+    void CountRec(int level, TRecIndex rec, int sign);
+    void CompactLevel(int level, std::vector<TSlotNo>& newSlotOf);
+    void CompactHeap();
+
+    TPacketMetadata FMeta;
+    int FCodePage = 1252;
+    std::vector<TStoreLevel> FLevels;
+    TByteHeap FHeap;
+    TIdList FRecordOrder;
+    std::vector<qint64> FAlive;
+    std::vector<qint64> FDeleted;
+    std::vector<IStoreObserver*> FObservers;
+    int FEarlyObservers = 0;
+    bool FDelta = false;
+    bool FLogChanges = true;
+    quint64 FVersion = 0;
+    qint64 FNextAutoInc = 1;
+    std::vector<char> FScratch;
+};
