@@ -2,6 +2,17 @@
 // TClientDataSet: a dataset that holds all its records in memory in a record store shaped like
 // the data packet (see ClientStore.h), with a change log, indexes, filters, clones that share
 // the records, nested datasets, and loading and saving of binary and XML packet files.
+//
+// Behaviour worth knowing:
+// - Records keep their place in the default order when edited, also after a file with a change
+//   log is read again (the place of a record is that of its first version).
+// - A unique index refuses a second record with the same key on post ("Key violation."); keys
+//   with a NULL part never collide.
+// - Each TDataSetField gets a nested client dataset when the master opens (unless one is
+//   attached already); nested datasets open and close with their master.
+// - OnFilterRecord assigned while Filtered is on takes effect at the next Refresh (or when
+//   Filtered or Filter change).
+// - A delta packet opens read-only, every row visible with its own update status.
 
 #include "platform/client/ClientFields.h"
 #include "platform/client/ClientKeys.h"

@@ -26,9 +26,8 @@ qint64 ReadInt(const char* p, int bytes, bool isSigned)
     return qint64(v);
 }
 
-[[noreturn]] void OutOfRange(const TVariant& value, const TColumnBinding& b)
+[[noreturn]] void OutOfRange(const TVariant& value)
 {
-    Q_UNUSED(b)
     DatabaseErrorFmt(QStringLiteral("Value %s is out of range"), {VarToStr(value)});
 }
 
@@ -67,7 +66,7 @@ __int128 Rescale(__int128 v, int from, int to)
     return q;
 }
 
-void EncodeBcd(__int128 scaled, int scale, int precision, char* bcd, const TVariant& value, const TColumnBinding& b)
+void EncodeBcd(__int128 scaled, int scale, int precision, char* bcd, const TVariant& value)
 {
     if (precision <= 0 || precision > 32) precision = 32;
     if (scale < 0 || scale > precision) scale = 0;
@@ -82,7 +81,7 @@ void EncodeBcd(__int128 scaled, int scale, int precision, char* bcd, const TVari
         uchar& byte = reinterpret_cast<uchar&>(bcd[2 + i / 2]);
         byte = uchar(i % 2 == 0 ? (byte & 0x0F) | (d << 4) : (byte & 0xF0) | d);
     }
-    if (v != 0) OutOfRange(value, b);
+    if (v != 0) OutOfRange(value);
 }
 
 TVariant IntegerValue(TFieldType type, qint64 v)
@@ -447,7 +446,7 @@ void WriteCell(TRecordStore& store, const TStoreLevel& lv, char* block, const TC
     }
     char* p = block + c.Offset;
     auto putInt = [&](qint64 v, qint64 low, qint64 high) {
-        if (v < low || v > high) OutOfRange(value, b);
+        if (v < low || v > high) OutOfRange(value);
         std::memcpy(p, &v, size_t(c.Bytes));
     };
     switch (c.Kind) {
@@ -487,11 +486,11 @@ void WriteCell(TRecordStore& store, const TStoreLevel& lv, char* block, const TC
             scaled = Rescale(value.RawInt(), 4, scale);
         } else {
             const double d = value.AsDouble();
-            if (!std::isfinite(d) || std::fabs(d) >= 1e32) OutOfRange(value, b);
+            if (!std::isfinite(d) || std::fabs(d) >= 1e32) OutOfRange(value);
             scaled = __int128(std::llround(d * std::pow(10.0, qMin(scale, 18))));
             if (scale > 18) scaled *= Pow10(scale - 18);
         }
-        EncodeBcd(scaled, scale, b.Precision > 0 ? b.Precision : precision, p, value, b);
+        EncodeBcd(scaled, scale, b.Precision > 0 ? b.Precision : precision, p, value);
         break;
     }
     case pkDate: {
@@ -506,7 +505,7 @@ void WriteCell(TRecordStore& store, const TStoreLevel& lv, char* block, const TC
     }
     case pkTimeStamp: {
         const TDateTime dt = value.AsDateTime();
-        if (!std::isfinite(dt)) OutOfRange(value, b);
+        if (!std::isfinite(dt)) OutOfRange(value);
         const double ms = double(DateTimeToDayNumber(dt)) * MSecsPerDayD + DateTimeToMSecOfDay(dt);
         std::memcpy(p, &ms, 8);
         break;

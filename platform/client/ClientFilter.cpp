@@ -373,11 +373,10 @@ private:
         return ParsePrimary();
     }
 
-    std::unique_ptr<TNode> FieldNode(const QString& name, int pos)
+    std::unique_ptr<TNode> FieldNode(const QString& name)
     {
         auto n = Make(opField);
         if (!FResolve(name, n->Binding)) DatabaseError(QStringLiteral("Field '%1' not found").arg(name));
-        Q_UNUSED(pos)
         return n;
     }
 
@@ -418,7 +417,7 @@ private:
                 n->Value = TVal::OfText(name);
                 return n;
             }
-            return FieldNode(name, pos);
+            return FieldNode(name);
         }
         case tSym:
             if (IsSym("(")) {
@@ -465,7 +464,7 @@ private:
             }
             SyntaxError(FText, pos, QStringLiteral("unknown function \"%1\"").arg(word));
         }
-        return FieldNode(word, pos);
+        return FieldNode(word);
     }
 
     const QString& FText;

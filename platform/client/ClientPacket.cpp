@@ -32,11 +32,9 @@ void RemoveLinkFields(std::vector<TPacketFieldDesc>& fields)
     for (TPacketFieldDesc& f : fields) {
         if (f.IsNestedTable() && !f.Children.empty()) {
             const TPacketFieldDesc& last = f.Children.back();
-            int size = 0;
             const bool integer = !last.IsComposite() && (last.TypeWord & PacketTypeWord::Array) == 0
                 && PacketTypeWord::Code(last.TypeWord) >= ptcInteger && PacketTypeWord::Code(last.TypeWord) <= ptcUnsigned
                 && !(last.TypeWord & PacketTypeWord::Varying);
-            Q_UNUSED(size)
             if ((last.Attributes & pfaLink) && integer) f.Children.pop_back();
         }
         RemoveLinkFields(f.Children);

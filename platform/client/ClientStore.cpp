@@ -406,21 +406,25 @@ void TRecordStore::RemoveNestedMarkers(int level, int count, TRecIndex owner)
     const TStoreLevel& lv = FLevels[size_t(level)];
     if (lv.Parent < 0 || count <= 0) return;
     TStoreLevel& parent = FLevels[size_t(lv.Parent)];
+    // NoRec: the markers of every master row.
     const std::vector<TSlotNo> chain = owner == NoRec ? std::vector<TSlotNo>() : Chain(lv.Parent, owner);
     std::vector<TSlotNo> cleared;
-    int cascade = 0;
+    std::vector<TRecIndex> cascade;
     for (int e = parent.LogEntries() - 1; e >= 0 && count > 0; --e) {
         const size_t i = size_t(e) * 3;
         if (parent.Log[i + 2] != laNested || parent.Log[i + 1] != quint32(lv.TableNo)) continue;
-        if (owner != NoRec && std::find(chain.begin(), chain.end(), parent.Log[i]) == chain.end()) continue;
-        cleared.push_back(parent.Log[i]);
-        if (parent.Marked[size_t(e)]) ++cascade;
+        const TSlotNo m = parent.Log[i];
+        if (owner != NoRec && std::find(chain.begin(), chain.end(), m) == chain.end()) continue;
+        cleared.push_back(m);
+        // A marker that itself marked the grandparent takes that marker with it.
+        if (parent.Marked[size_t(e)] && m >= 1 && m <= parent.SlotCount()) cascade.push_back(parent.Owner(parent.RecOf(m)));
         parent.Log.erase(parent.Log.begin() + qsizetype(i), parent.Log.begin() + qsizetype(i) + 3);
         parent.Marked.erase(parent.Marked.begin() + e);
         --count;
     }
     for (TSlotNo s : cleared) ClearNestedBit(lv.Parent, s);
-    if (cascade) RemoveNestedMarkers(lv.Parent, cascade, parent.Owner(owner == NoRec ? NoRec : owner));
+    for (TRecIndex r : cascade)
+        if (r != NoRec) RemoveNestedMarkers(lv.Parent, 1, r);
 }
 
 int TRecordStore::RemoveLogEntriesCount(int level, const std::vector<TSlotNo>& chainSlots)
@@ -844,9 +848,7 @@ void TRecordStore::MergeChangeLog(int level)
     while (end < LevelCount() && FMeta.Level(end).Depth > depth) ++end;
     for (int l = level; l < end; ++l) CompactLevel(l, newSlotOf[size_t(l)]);
     if (level > 0) {
-        TStoreLevel& lv = FLevels[size_t(level)];
         RemoveNestedMarkers(level, std::numeric_limits<int>::max(), NoRec);
-        Q_UNUSED(lv)
     } else if (FHeap.Garbage() > FHeap.Used() / 4) {
         CompactHeap();
     }

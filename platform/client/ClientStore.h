@@ -129,7 +129,7 @@ public:
     TSlotNo Current(TRecIndex rec) const { return rec < FCurrent.size() ? FCurrent[rec] : NoSlot; }
     bool IsAlive(TRecIndex rec) const { return Current(rec) != NoSlot; }
     // Nested levels: the master record the record belongs to.
-    TRecIndex Owner(TRecIndex rec) const { return Parent < 0 ? NoRec : FOwner[rec]; }
+    TRecIndex Owner(TRecIndex rec) const { return Parent < 0 || rec >= FOwner.size() ? NoRec : FOwner[rec]; }
     // The first version of the record.
     TSlotNo Origin(TRecIndex rec) const;
     bool IsDeleted(TRecIndex rec) const { const TSlotNo s = Current(rec); return s && (Status(s) & 0x02); }

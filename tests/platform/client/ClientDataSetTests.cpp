@@ -1229,3 +1229,62 @@ TEST(ClientDataSetFiles, TextInTheCodePageOfThePacketsLocale)
         EXPECT_EQ(doc.ResolvedCell(0, doc.VisibleRows().front(), 0).Bytes().toByteArray(), bytes + bytes);
     }
 }
+
+// Two levels down: changes of the innermost rows mark both masters, undo from the top walks
+// back through them, and a packet keeps all three levels.
+TEST(ClientDataSetNested, TwoLevelsDeep)
+{
+    TClientDataSet orders;
+    orders.FieldDefs().Add("ID", ftInteger);
+    TFieldDef* items = orders.FieldDefs().Add("Items", ftDataSet);
+    items->ChildDefs()->Add("Code", ftString, 10);
+    TFieldDef* parts = items->ChildDefs()->Add("Parts", ftDataSet);
+    parts->ChildDefs()->Add("Part", ftString, 10);
+    orders.CreateDataSet();
+    TClientDataSet* it = ItemsOf(orders);
+    ASSERT_NE(it, nullptr);
+    auto* partsField = qobject_cast<TDataSetField*>(it->FieldByName("Parts"));
+    ASSERT_NE(partsField, nullptr);
+    auto* pt = qobject_cast<TClientDataSet*>(partsField->NestedDataSet());
+    ASSERT_NE(pt, nullptr);
+    ASSERT_TRUE(pt->Active());
+
+    orders.Append();
+    orders.FieldByName("ID")->SetAsInteger(1);
+    orders.Post();
+    it->Append();
+    it->FieldByName("Code")->SetAsString("i1");
+    it->Post();
+    orders.Post();
+    orders.MergeChangeLog();
+
+    pt->Append();
+    pt->FieldByName("Part")->SetAsString("p1");
+    pt->Post();
+    EXPECT_EQ(it->State(), dsEdit);
+    EXPECT_EQ(orders.State(), dsEdit);
+    it->Post();
+    orders.Post();
+    EXPECT_EQ(pt->ChangeCount(), 1);
+    EXPECT_EQ(it->ChangeCount(), 1);
+    EXPECT_EQ(orders.ChangeCount(), 1);
+
+    TClientDataSet copy;
+    copy.SetData(orders.Data());
+    TClientDataSet* copyItems = ItemsOf(copy);
+    auto* copyParts = qobject_cast<TClientDataSet*>(qobject_cast<TDataSetField*>(copyItems->FieldByName("Parts"))->NestedDataSet());
+    EXPECT_EQ(Column(*copyParts, "Part"), QStringList{"p1"});
+    EXPECT_EQ(copy.ChangeCount(), 1);
+
+    // Accepting the items' changes alone takes the markers out of the order's log too.
+    TClientDataSet second;
+    second.SetData(orders.Data());
+    ItemsOf(second)->MergeChangeLog();
+    EXPECT_EQ(second.ChangeCount(), 0);
+
+    ASSERT_TRUE(orders.UndoLastChange(true));
+    EXPECT_TRUE(pt->IsEmpty());
+    EXPECT_EQ(pt->ChangeCount(), 0);
+    EXPECT_EQ(it->ChangeCount(), 0);
+    EXPECT_EQ(orders.ChangeCount(), 0);
+}
