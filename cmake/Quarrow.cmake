@@ -1,3 +1,12 @@
+# The library folders, in the order the subsystems depend on one another; tests/ and
+# bench/ mirror them.
+set(QUARROW_FOLDERS
+    platform/vcl platform/data platform/stream platform/client platform/tables
+    utilities treestatus memtable
+    gridlib/core gridlib/editors gridlib/dialogs gridlib/grid
+    report/model report/output report/descriptors
+    app)
+
 # One static library per folder; its sources are every .cpp/.h of the folder
 # (main.cpp excepted), so adding a unit needs no edit here.
 function(quarrow_library target)
