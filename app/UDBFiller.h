@@ -178,6 +178,7 @@ private:
     bool FDefinitionsUsable = true;   // false after a definitions file that could not be read
     bool FClosed = false;
     QElapsedTimer FSinceEvents;
+    double FNow = 0;                  // the current date and time, read when events are let through
     // Nested rows of the run, by nested dataset; deeper levels get rows tables of their own.
     std::unordered_map<TDataSet*, std::vector<TFillRow>> FNestedRows;
     std::vector<std::unique_ptr<TClientDataSet>> FDeepRows;
