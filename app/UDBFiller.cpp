@@ -155,7 +155,7 @@ TfrmDBFiller::TfrmDBFiller(QWidget* parent) : QDialog(parent), FRandom(std::make
 {
     setObjectName(QStringLiteral("frmDBFiller"));
     setWindowTitle(QStringLiteral("Table Filler"));
-    resize(760, 480);
+    resize(900, 520);
     // First among the children, so that it is destroyed while the controls it stores still live.
     FormStorage = new TFormStorage(this);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
@@ -250,7 +250,8 @@ void TfrmDBFiller::CreateControls()
     btnFill->setObjectName(QStringLiteral("btnFill"));
     btnFill->SetCaption(QStringLiteral("Fill"));
     btnFill->SetDropDownMenu(VzPopupMenu);
-    btnFill->setMinimumSize(72, 28);
+    btnFill->SetFlat(false);
+    btnFill->setMinimumSize(80, 28);
 
     btnCancel = new QPushButton(QStringLiteral("&Close"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));

@@ -511,10 +511,19 @@ TEST_F(FillerFixture, RowCommandsAndTheValueCombo)
     const int title = int(FillValueItems.indexOf(QRegularExpression("^TITLE=.*")));
     ASSERT_GE(title, 0);
     EXPECT_EQ(dlg->EdtValue->itemText(title), "TITLE=Mr;Ms;Mrs;Miss;Dr;Prof");
+    dlg->EdtValue->showPopup();
+    ASSERT_TRUE(dlg->EdtValue->view()->isVisible());
     dlg->EdtValue->setCurrentIndex(title);
     dlg->EdtValue->hidePopup();
     QCoreApplication::processEvents();
     EXPECT_EQ(dlg->cdsFiller->FieldByName("Value")->AsString(), "Mr;Ms;Mrs;Miss;Dr;Prof");
+    // Leaving the cell hides the combo; the row's value stays as it is.
+    SetRow(*dlg, 2, "Single", "a=b");
+    dlg->grdFiller->SelectFieldByName("Value");
+    QCoreApplication::processEvents();
+    dlg->grdFiller->SelectFieldByName("Method");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(dlg->cdsFiller->FieldByName("Value")->AsString(), "a=b");
     for (const QString& item : FillValueItems) {
         const QStringList parts = item.split('\t');
         ASSERT_EQ(parts.size(), 2);
