@@ -138,7 +138,7 @@ bool IsTextType(int type)
     return type == ftString || type == ftMemo || type == ftFixedChar || type == ftWideString;
 }
 
-// Marks the window of a running fill; undone whatever way the fill ends.
+// Runs its action when the scope ends, however it ends.
 class TScopeExit {
 public:
     explicit TScopeExit(std::function<void()> fn) : FFn(std::move(fn)) {}
@@ -168,7 +168,6 @@ TfrmDBFiller::TfrmDBFiller(QWidget* parent) : QDialog(parent), FRandom(std::make
     CreateControls();
 
     OpenDefinitions();
-    FCancelRequest = false;
 }
 
 TfrmDBFiller::~TfrmDBFiller()
