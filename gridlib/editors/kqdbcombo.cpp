@@ -2,6 +2,7 @@
 
 #include "platform/vcl/Forms.h"
 
+#include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -195,8 +196,11 @@ void TkqDBComboBox::showPopup()
 
 void TkqDBComboBox::hidePopup()
 {
+    // Qt also calls this when the combo itself is hidden (a grid leaving the cell); only a
+    // list that was open closes up.
+    const bool open = view() && view()->isVisible();
     QComboBox::hidePopup();
-    if (OnCloseUp) TApplication::Guard([this] { OnCloseUp(this); });
+    if (open && OnCloseUp) TApplication::Guard([this] { OnCloseUp(this); });
 }
 
 void TkqDBComboBox::keyPressEvent(QKeyEvent* event)

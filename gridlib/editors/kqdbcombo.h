@@ -61,6 +61,7 @@ public:
     QString MapDisplayToStored(const QString& display) const;
 
     std::function<void(QObject*)> OnChange;
+    // When an open list closes (not when the combo is hidden with its list closed).
     std::function<void(QObject*)> OnCloseUp;
 
     void showPopup() override;

@@ -68,10 +68,15 @@ TEST(DBComboBox, ListSwitchesAndReadOnly)
     combo.SetDisableDropDownList(true);
     combo.showPopup();
     EXPECT_FALSE(combo.view()->isVisible());
+    combo.hidePopup();   // no list was open: nothing closes up
+    EXPECT_EQ(closeUps, 0);
     combo.SetDisableDropDownList(false);
     combo.showPopup();
     EXPECT_TRUE(combo.view()->isVisible());
     combo.hidePopup();
+    EXPECT_EQ(closeUps, 1);
+    combo.hide();        // Qt closes the list of a hidden combo; it was closed already
+    combo.show();
     EXPECT_EQ(closeUps, 1);
     // An editable combo gives what was typed when the record is posted.
     combo.lineEdit()->selectAll();
