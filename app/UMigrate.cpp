@@ -7,7 +7,7 @@
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/SysUtils.h"
 #include "treestatus/qeStatusBar.h"

@@ -4,7 +4,7 @@
 #include "platform/tables/AccessDatabase.h"
 #include "platform/vcl/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/ExtCtrls.h"
+#include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
