@@ -80,6 +80,43 @@ QString ConnectionValue(const QString& fileName)
                                                : QLatin1Char('"') + fileName + QLatin1Char('"');
 }
 
+// The code page of a dataset's 8-bit text (its first text field that is not in Windows-1252).
+int TextCodePageOf(const TDataSet* dataSet)
+{
+    for (TField* f : dataSet->Fields()) {
+        int codePage = 0;
+        if (f->DataType() == ftString || f->DataType() == ftFixedChar) {
+            if (auto* s = qobject_cast<TStringField*>(f)) codePage = s->CodePage();
+        } else if (f->DataType() == ftMemo || f->DataType() == ftFmtMemo) {
+            if (auto* b = qobject_cast<TBlobField*>(f)) codePage = b->CodePage();
+        }
+        if (codePage != 0 && codePage != 1252 && codePage != TBlobField::WideTextCodePage) return codePage;
+    }
+    return 1252;
+}
+
+// A Windows locale whose ANSI code page is the given one; 0 for Windows-1252 and pages no
+// locale has.
+quint32 LocaleOfCodePage(int codePage)
+{
+    switch (codePage) {
+    case 874: return 0x041E;    // Thai
+    case 932: return 0x0411;    // Japanese
+    case 936: return 0x0804;    // Chinese (PRC)
+    case 949: return 0x0412;    // Korean
+    case 950: return 0x0404;    // Chinese (Taiwan)
+    case 1250: return 0x0405;   // Czech
+    case 1251: return 0x0419;   // Russian
+    case 1253: return 0x0408;   // Greek
+    case 1254: return 0x041F;   // Turkish
+    case 1255: return 0x040D;   // Hebrew
+    case 1256: return 0x0401;   // Arabic
+    case 1257: return 0x0425;   // Estonian
+    case 1258: return 0x042A;   // Vietnamese
+    default: return 0;
+    }
+}
+
 QStringList FieldNamesOf(TClientDataSet* list)
 {
     QStringList names;
@@ -1051,6 +1088,8 @@ void TFrmMigrate::MigrateRecords()
             CloseDestination();
             cdsDest->FieldDefs().Clear();
             cdsDest->FieldDefs().Assign(run.Source->FieldDefs());
+            // The new file keeps 8-bit text in the source's code page: no character is lost.
+            cdsDest->SetCreateLocale(LocaleOfCodePage(TextCodePageOf(run.Source)));
             cdsDest->CreateDataSet();
             run.Created = true;
             cdsDest->SetFileName(run.DestFile);
