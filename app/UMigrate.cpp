@@ -1102,6 +1102,8 @@ void TFrmMigrate::MigrateRecords()
         run.Saving = true;
         cdsDest->SaveToFile(run.DestFile);
         RememberDestinationStamp(run.DestFile);
+        // The made file is the destination now: its fields are listed as a chosen one's are.
+        if (run.Created) FillFieldList(cdsDest->FieldDefs(), cdsDestFields, 2);
     } catch (const std::exception& e) {
         const auto* ex = dynamic_cast<const Exception*>(&e);
         QString message = ex ? ex->Message() : QString::fromUtf8(e.what());

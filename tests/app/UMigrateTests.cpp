@@ -20,6 +20,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <memory>
@@ -277,6 +278,9 @@ TEST_F(MigrateFixture, CopyCreatesTheDestinationWithTheSourceStructure)
         // Every source field to the field of the same name.
         EXPECT_EQ(Pairs(), (QStringList{"ID=ID", "Name=Name", "Items=Items"}));
         EXPECT_EQ(Dump(Path(name)), (QStringList{"1:src one[a/1]", "2:src two[b/2,c/3]", "3:src three[]"}));
+        // The new file is the destination whose fields the window lists.
+        EXPECT_EQ(Form->cdsDestFields->RecordCount(), 3);
+        EXPECT_EQ(Form->EdtDestField->count(), 3);
         const QByteArray head = ReadWholeFile(Path(name)).left(4);
         EXPECT_EQ(head, name.endsWith("XML") ? QByteArray("<?xm") : QByteArray("\x96\x19\xe0\xbd", 4));
     }
@@ -290,6 +294,38 @@ TEST_F(MigrateFixture, CopyRefusesAnExistingFile)
     Choose(Path("source.cds"), Path("dest.cds"), umCopy);
     EXPECT_TRUE(ErrorOf([&] { Form->MigrateRecords(); }).contains("exists"));
     EXPECT_EQ(ReadWholeFile(Path("dest.cds")), before);
+}
+
+TEST_F(MigrateFixture, ALongRunKeepsTheWindowAliveWithItsCommandsDisabled)
+{
+    QList<TRec> many;
+    for (int i = 0; i < 60000; ++i) many.append({i, QString("n%1").arg(i), {}});
+    WriteData(Path("source.cds"), many, false);
+    WriteData(Path("dest.cds"), {}, false);
+    Choose(Path("source.cds"), Path("dest.cds"), umAppend);
+    int ticks = 0;
+    bool busy = true, disabled = true, counting = false;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        busy = busy && Application()->Busy();
+        disabled = disabled && !Form->actSelectedFieldListMigrate->isEnabled() && !Form->btnAdd->isEnabled()
+                   && !Form->EdtToDoSource->isEnabled() && !Form->LBoxResult->isEnabled();
+        counting = counting || Form->StatusBar->Panels()[0]->Text() != "Rec:";
+        // A second start inside the run does nothing.
+        Form->MigrateRecords();
+    });
+    timer.start(1);
+    Form->MigrateRecords();
+    timer.stop();
+    EXPECT_GT(ticks, 0);
+    EXPECT_TRUE(busy);
+    EXPECT_TRUE(disabled);
+    EXPECT_TRUE(counting);
+    EXPECT_EQ(Form->StatusBar->Panels()[0]->Text(), "Rec: 60000");
+    EXPECT_EQ(Dump(Path("dest.cds")).size(), 60000);
+    EXPECT_TRUE(Form->actSelectedFieldListMigrate->isEnabled());
+    EXPECT_FALSE(Application()->Busy());
 }
 
 // ---------------------------------------------------------------------------------------------
