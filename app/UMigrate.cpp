@@ -326,6 +326,8 @@ void TFrmMigrate::CreateControls()
     EdtToDoDest->setObjectName(QStringLiteral("EdtToDoDest"));
     EdtToDoDest->Filter = DestFilter;
     EdtToDoDest->DefaultExt = QStringLiteral("cds");
+    // Copy goes into a file that does not exist yet: the dialog takes new names.
+    EdtToDoDest->DialogKind = dkSave;
     destLabel->setBuddy(EdtToDoDest->Edit());
     auto* filesLayout = new QGridLayout(files);
     filesLayout->setContentsMargins(4, 4, 4, 2);
