@@ -22,6 +22,8 @@ public:
     virtual void SetFileList(const QStringList& files) = 0;
     // Opens the file (read-only when FileShownTwice says so).
     virtual void OpenDataFile(const QString& path) = 0;
+    // True while the window refuses edits; a window that does not say counts as editable.
+    virtual bool IsReadOnly() const { return false; }
 };
 
 // The structure window: creates a file or changes a file's structure.

@@ -173,6 +173,7 @@ void TClientDataSet::CreateDataSet()
     if (FieldDefs().Count() == 0) DatabaseError(QStringLiteral("Cannot create a dataset without fields"), this);
     TPacketMetadata meta;
     meta.Fields = DescriptorsFromFieldDefs(FieldDefs());
+    if (FCreateLocale) meta.Params.Set(TPacketParam::MakeInt("LCID", PacketTypeWord::Int32, qint64(FCreateLocale)));
     for (const TPacketFieldDesc& f : meta.Fields)
         if (f.Params.SubType() == "Autoinc") {
             meta.Params.Set(TPacketParam::MakeInt("AUTOINCVALUE", PacketTypeWord::Int32, 1));

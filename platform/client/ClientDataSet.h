@@ -62,6 +62,10 @@ public:
     // from the declared data fields; calculated and lookup fields are not stored. Raises when
     // the dataset is open.
     void CreateDataSet();
+    // The Windows locale (LCID) that CreateDataSet records in the new data: its ANSI code page
+    // is the one of the 8-bit text. 0 (the default) records none: Windows-1252.
+    quint32 CreateLocale() const { return FCreateLocale; }
+    void SetCreateLocale(quint32 lcid) { FCreateLocale = lcid; }
     // Removes every record; at the top level the change log goes too.
     void EmptyDataSet();
 
@@ -208,6 +212,7 @@ private:
     QString FIndexName;
     QString FIndexFieldNames;
     bool FLogChanges = true;
+    quint32 FCreateLocale = 0;
     quint64 FSavedVersion = 0;
     int FOwnChange = 0;
     std::vector<char> FScratch;

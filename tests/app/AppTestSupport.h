@@ -19,6 +19,8 @@ public:
     QString Opened;
     QString CaptionAtOpen;
     QSize SizeAtOpen;
+    bool ReadOnly = false;
+    bool IsReadOnly() const override { return ReadOnly; }
     void SetFileList(const QStringList& files) override { Files = files; }
     void OpenDataFile(const QString& path) override
     {

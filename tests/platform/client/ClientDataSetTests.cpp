@@ -1288,3 +1288,31 @@ TEST(ClientDataSetNested, TwoLevelsDeep)
     EXPECT_EQ(it->ChangeCount(), 0);
     EXPECT_EQ(orders.ChangeCount(), 0);
 }
+
+// A dataset made with a locale keeps its 8-bit text in that locale's code page, in memory
+// and in its files.
+TEST(ClientDataSetFiles, CreatedWithALocale)
+{
+    QTemporaryDir dir;
+    for (const auto& [lcid, text, bytes] : {std::tuple<quint32, QString, QByteArray>{0x0419, QStringLiteral("При"), "\xCF\xF0\xE8"},
+                                            {0x0408, QStringLiteral("Αβ"), "\xC1\xE2"},
+                                            {0, QStringLiteral("çã"), "\xE7\xE3"}}) {
+        const QString path = dir.filePath(QStringLiteral("loc%1.cds").arg(lcid));
+        {
+            TClientDataSet ds;
+            ds.FieldDefs().Add("Name", ftString, 20);
+            ds.SetCreateLocale(lcid);
+            ds.CreateDataSet();
+            ds.Append();
+            ds.FieldByName("Name")->SetAsString(text);
+            ds.Post();
+            EXPECT_EQ(ds.FieldByName("Name")->AsBytes(), bytes);
+            ds.SaveToFile(path);
+        }
+        TClientDataSet again;
+        again.SetFileName(path);
+        again.Open();
+        EXPECT_EQ(again.FieldByName("Name")->AsString(), text);
+        EXPECT_EQ(again.FieldByName("Name")->AsBytes(), bytes);
+    }
+}
