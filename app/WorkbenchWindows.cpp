@@ -1,6 +1,7 @@
 #include "app/WorkbenchWindows.h"
 
 #include "app/Main.h"
+#include "app/UViewData.h"
 
 #include <QDir>
 
@@ -8,6 +9,7 @@ namespace {
 TDataWindowFactory GDataWindowFactory;
 TStructureWindowFactory GStructureWindowFactory;
 TMigrateWindowFactory GMigrateWindowFactory;
+TFillerDialogFactory GFillerDialogFactory;
 
 const QString StructureCaption = QStringLiteral("Create/Modify Structure ");
 } // namespace
@@ -20,9 +22,19 @@ TDataWindowBase* NewDataWindow() { return GDataWindowFactory ? GDataWindowFactor
 TStructureWindowBase* NewStructureWindow() { return GStructureWindowFactory ? GStructureWindowFactory() : nullptr; }
 TMigrateWindowBase* NewMigrateWindow() { return GMigrateWindowFactory ? GMigrateWindowFactory() : nullptr; }
 
+void SetFillerDialogFactory(TFillerDialogFactory factory) { GFillerDialogFactory = std::move(factory); }
+
+bool ExecuteFillerDialog(TClientDataSet* target)
+{
+    if (!GFillerDialogFactory) return false;
+    GFillerDialogFactory(target);
+    return true;
+}
+
 void RegisterWorkbenchWindows()
 {
     // The data, structure and migration windows register their factories here.
+    SetDataWindowFactory([] { return new TFrmViewData; });
 }
 
 TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList)
