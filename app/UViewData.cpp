@@ -164,6 +164,9 @@ TFrmViewData::TFrmViewData(QWidget* parent) : TDataWindowBase(parent)
 
 TFrmViewData::~TFrmViewData()
 {
+    // A window destroyed without closing saves its settings while its controls still exist.
+    delete FormStorage;
+    FormStorage = nullptr;
     // Handlers reach into the window: none may run while its parts go.
     disconnect(FFocusConnection);
     Timer1->stop();
