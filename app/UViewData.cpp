@@ -1424,6 +1424,9 @@ void TFrmViewData::CopyClick()
     if (!chosen.isEmpty()) grid->SelectAll();
 
     TBusyCursor busy;
+    // The walk over the selection is no scrolling the status line has to follow.
+    const TDataSet::TDataSetNotifyEvent afterScroll = ds->AfterScroll;
+    ds->AfterScroll = nullptr;
     ds->DisableControls();
     try {
         clipboard->Close();
@@ -1471,11 +1474,13 @@ void TFrmViewData::CopyClick()
         if (IsEditing(clipboard)) clipboard->Cancel();
         grid->UnselectAll();
         ds->EnableControls();
+        ds->AfterScroll = afterScroll;
         throw;
     }
     grid->UnselectAll();
     ds->EnableControls();
-    UpdateActions();
+    ds->AfterScroll = afterScroll;
+    ShowStatus(false);
 }
 
 void TFrmViewData::PasteClick()

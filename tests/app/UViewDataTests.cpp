@@ -1,6 +1,8 @@
 #include "app/UImage.h"
 #include "app/UViewData.h"
 #include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqfilter.h"
+#include "gridlib/dialogs/kqlocate.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "gridlib/grid/kqexpand.h"
 #include "platform/client/ClientDataSet.h"
@@ -13,6 +15,7 @@
 #include "treestatus/qeStatusBar.h"
 #include "utilities/FileUtil.h"
 #include "utilities/VZCtrls.h"
+#include "utilities/VZSpin.h"
 
 #include <QAction>
 #include <QApplication>
@@ -914,4 +917,88 @@ TEST_F(ViewDataFixture, TheChangeLogGridOpensAndClosesWithItsButton)
     EXPECT_EQ(w->grdDelta->maximumHeight(), 100);
     EXPECT_EQ(w->btnDeltaInfo->GetGlyph().toImage(), w->ArrowDownBitmap.toImage());
     EXPECT_TRUE(w->cdsDelta->Active());
+}
+
+TEST_F(ViewDataFixture, ARecordTheGridDeletesByItselfReachesTheFile)
+{
+    const QString path = CopySample("demo-country.cds");
+    TFrmViewData* w = Open(path);
+    w->grdViewData->setFocus();
+    TDialogSeam::AnswerMessages({mrOk});
+    QTest::keyClick(w->grdViewData, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(TDialogSeam::Messages().value(0), "Delete record?");
+    EXPECT_EQ(TFileContent(path).Count(), 17);
+    EXPECT_EQ(Panel(w, 1), "ChangeCount: 1");
+}
+
+TEST_F(ViewDataFixture, AChosenColumnIsHighlightedUntilTheRowKeysMove)
+{
+    TFrmViewData* w = Open(CopySample("demo-country.cds"));
+    TkqDBGrid* grid = w->grdViewData;
+    auto colours = [&](const QString& field) {
+        QFont font;
+        TColor text = clWindowText, brush = clWindow;
+        grid->OnCalcCellColors(grid, w->cdsViewData->FieldByName(field), {}, false, font, text, brush);
+        return std::make_pair(text, brush);
+    };
+    w->grdViewDataTitleButtonClick(grid, "Area");
+    EXPECT_EQ(colours("Area"), std::make_pair(TColor(clWhite), TColor(clHighlight)));
+    EXPECT_EQ(colours("Name"), std::make_pair(TColor(clWindowText), TColor(clWindow)));
+    grid->SelectRecord();
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(w->SelectedColumn, "");
+    EXPECT_TRUE(grid->SelectedBookmarks().isEmpty());
+    EXPECT_EQ(w->cdsViewData->RecNo(), 2);
+    EXPECT_EQ(Panel(w, 0), "Rec: 2 / 18");
+
+    // The spin edit sets the fixed columns of the grid in use.
+    w->EdtFixedColumns->SetIntValue(2);
+    EXPECT_EQ(grid->FixedCols(), 2);
+}
+
+TEST_F(ViewDataFixture, LocateSearchesTheGridInUseAndFilterTheMainData)
+{
+    TFrmViewData* w = Open(CopySample("demo-country.cds"));
+    QString caption;
+    WithModal([&] { w->actLocate->trigger(); },
+              [&](QDialog* dialog) {
+                  caption = dialog->windowTitle();
+                  dialog->reject();
+              });
+    EXPECT_EQ(caption, "Locate Field Value");
+    EXPECT_EQ(w->LocateDialog->DataSource(), w->dsViewData);
+    WithModal([&] { w->actFilter->trigger(); },
+              [&](QDialog* dialog) {
+                  caption = dialog->windowTitle();
+                  dialog->reject();
+              });
+    EXPECT_EQ(caption, "Filter");
+    EXPECT_EQ(w->FilterDialog->DataSource(), w->dsViewData);
+}
+
+TEST_F(ViewDataFixture, UndoInTheNestedGridUndoesTheNestedChange)
+{
+    const QString path = Path("orders.cds");
+    WriteFilledNestedFile(path, 2);
+    TFrmViewData* w = Open(path);
+    w->cdsViewData->SetRecNo(2);
+    w->grdViewData->SelectFieldByName("Items");
+    Settle();
+    w->ExpandButton->Toggle();
+    TDataSet* items = w->dsDetail->DataSet();
+    w->grdDetail->setFocus();
+    items->Edit();
+    items->FieldByName("Code")->SetAsString("X");
+    items->Post();
+    EXPECT_TRUE(w->actUndo->isEnabled());
+    w->actUndo->trigger();
+    EXPECT_EQ(items->FieldByName("Code")->AsString(), "C2-1");
+    EXPECT_TRUE(w->UnsavedChanges);
+    w->grdViewData->setFocus();
+    w->cdsViewData->Cancel();
+    TDialogSeam::Clear();
+    TDialogSeam::AnswerMessages({mrNo});
+    EXPECT_TRUE(w->CloseChild());
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Data is not saved, Save now?"});
 }
