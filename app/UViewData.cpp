@@ -269,6 +269,7 @@ void TFrmViewData::CreateControls()
     DBNavigator->SetRepeatInterval({500, 100});
     DBNavigator->SetButtonSize(23);
     DBNavigator->SetDataSource(dsViewData);
+    DBNavigator->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ToolBar->addWidget(DBNavigator);
 
     actRefresh = NewAction(this, "actRefresh", QStringLiteral("Refresh"), QStringLiteral("Refresh data"),
@@ -356,7 +357,7 @@ void TFrmViewData::CreateControls()
         QStringLiteral("Filters the dataset so that it exposes only those records \nwith a specific update status"));
     rgStatusFilterItems = new QButtonGroup(rgStatusFilter);
     auto* statusLayout = new QHBoxLayout(rgStatusFilter);
-    statusLayout->setContentsMargins(6, 0, 6, 0);
+    statusLayout->setContentsMargins(6, 0, 6, 2);
     const QStringList items{QStringLiteral("Default"), QStringLiteral("Modified"), QStringLiteral("Inserted"),
                             QStringLiteral("Deleted")};
     for (int i = 0; i < items.size(); ++i) {
@@ -376,29 +377,26 @@ void TFrmViewData::CreateControls()
     EdtFileName->lineEdit()->installEventFilter(new TSwallowKeys(EdtFileName));
     fileLabel->setBuddy(EdtFileName);
 
+    // Tool bar; the settings beside the status filter; the file name below them.
     auto* topLayout = new QVBoxLayout(top);
     topLayout->setContentsMargins(2, 0, 2, 2);
-    topLayout->setSpacing(1);
+    topLayout->setSpacing(0);
     topLayout->addWidget(ToolBar);
     auto* settingsRow = new QHBoxLayout;
-    auto* leftColumn = new QVBoxLayout;
-    leftColumn->setSpacing(1);
-    auto* fixedRow = new QHBoxLayout;
-    fixedRow->addWidget(fixedLabel);
-    fixedRow->addWidget(EdtFixedColumns);
-    fixedRow->addSpacing(8);
-    fixedRow->addWidget(typeLabel);
-    fixedRow->addWidget(cbShowTypeAndLength);
-    fixedRow->addStretch();
-    leftColumn->addLayout(fixedRow);
+    settingsRow->setSpacing(4);
+    settingsRow->addWidget(fixedLabel);
+    settingsRow->addWidget(EdtFixedColumns);
+    settingsRow->addSpacing(8);
+    settingsRow->addWidget(typeLabel);
+    settingsRow->addWidget(cbShowTypeAndLength);
+    settingsRow->addSpacing(8);
+    settingsRow->addWidget(rgStatusFilter, 1);
+    topLayout->addLayout(settingsRow);
     auto* fileRow = new QHBoxLayout;
     fileRow->addWidget(fileLabel);
     fileRow->addWidget(EdtFileName);
     fileRow->addStretch();
-    leftColumn->addLayout(fileRow);
-    settingsRow->addLayout(leftColumn);
-    settingsRow->addWidget(rgStatusFilter, 1);
-    topLayout->addLayout(settingsRow);
+    topLayout->addLayout(fileRow);
 
     // --- Pages
     PageControl = new QTabWidget(this);
