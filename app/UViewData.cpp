@@ -676,7 +676,8 @@ void TFrmViewData::ConnectEvents()
     dsViewData->OnStateChange = [this](TDataSource*) { UpdateActions(); };
     dsDetail->OnStateChange = [this](TDataSource*) { UpdateActions(); };
     FFocusConnection = connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
-        if (now && isAncestorOf(now)) UpdateActions();
+        // The record number is the one of the grid in use.
+        if (now && isAncestorOf(now)) ShowStatus(false);
     });
 }
 
@@ -808,8 +809,11 @@ bool TFrmViewData::IsReadOnly() const { return cdsViewData->ReadOnly(); }
 void TFrmViewData::ApplyReadOnlyTest(const QString& path)
 {
     const bool readOnly = FileShownTwice(path);
+    const bool changed = readOnly != cdsViewData->ReadOnly();
     grdViewData->SetReadOnly(readOnly);
     cdsViewData->SetReadOnly(grdViewData->ReadOnly());
+    // The single-record page marks what may be edited when it is built.
+    if (changed && cdsViewData->Active()) RecordViewPanel->Rebuild();
     UpdateActions();
 }
 

@@ -212,7 +212,6 @@ private:
 
     bool FShown = false;
     bool FDiscardOnClose = false;
-    bool FSwitchingFile = false;
     bool FWriteOnDelete = true;
     QMetaObject::Connection FFocusConnection;
 };
