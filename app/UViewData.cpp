@@ -582,7 +582,6 @@ void TFrmViewData::ConnectEvents()
     btnSizeColumn->OnClick = [this](QObject*) { btnSizeColumnClick(); };
     cbShowTypeAndLength->OnClick = [this](QObject*) { cbShowTypeAndLengthClick(); };
     btnDeltaInfo->OnClick = [this](QObject*) { btnDeltaInfoClick(); };
-    // The button's own click only drops its menu down.
     connect(rgStatusFilterItems, &QButtonGroup::idClicked, this,
             [this](int id) { TApplication::Guard([this, id] { rgStatusFilterClick(id); }); });
     EdtFixedColumns->OnChange = [this](QObject*) { EdtFixedColumnsChange(); };
@@ -645,7 +644,7 @@ void TFrmViewData::ConnectEvents()
     };
     ExpandButton->OnAfterExpand = [this](QObject*) {
         grdDetail->setFixedWidth(qMax(60, grdViewData->width() - ExpandButton->Left() - 30));
-        EdtFixedColumns->SetIntValue(grdDetail->FixedCols());
+        ShowFixedColumns(grdDetail->FixedCols());
         ApplyColumnTitles(grdDetail);
         ShowStatus(false);
     };
@@ -657,7 +656,7 @@ void TFrmViewData::ConnectEvents()
         ShowStatus(false);
     };
     ExpandButton->OnAfterCollapse = [this](QObject*) {
-        EdtFixedColumns->SetIntValue(grdViewData->FixedCols());
+        ShowFixedColumns(grdViewData->FixedCols());
         ApplyColumnTitles(grdViewData);
         UpdateActions();
     };
@@ -1130,7 +1129,18 @@ void TFrmViewData::SizeColumns(bool fit)
 
 void TFrmViewData::btnSizeColumnClick() { SizeColumns(btnSizeColumn->Down()); }
 
-void TFrmViewData::EdtFixedColumnsChange() { ActiveGrid(false)->SetFixedCols(EdtFixedColumns->GetIntValue()); }
+void TFrmViewData::EdtFixedColumnsChange()
+{
+    if (!FShowingFixedColumns) ActiveGrid(false)->SetFixedCols(EdtFixedColumns->GetIntValue());
+}
+
+void TFrmViewData::ShowFixedColumns(int count)
+{
+    // Showing a grid's count is no change of it (nor of the other grid's).
+    FShowingFixedColumns = true;
+    EdtFixedColumns->SetIntValue(count);
+    FShowingFixedColumns = false;
+}
 
 bool TFrmViewData::FindNestedDataSet(TDataSet* dataSet)
 {

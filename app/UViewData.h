@@ -205,6 +205,7 @@ private:
     // discard tells whether the user chose No.
     bool AskToSave(bool& discard);
     void UpdateDeltaGlyph();
+    void ShowFixedColumns(int count);
     void BindNestedControls();
     QString& ChosenColumn(const TkqCustomDBGrid* grid);
     void AttachDataEvents();
@@ -213,5 +214,6 @@ private:
     bool FShown = false;
     bool FDiscardOnClose = false;
     bool FWriteOnDelete = true;
+    bool FShowingFixedColumns = false;
     QMetaObject::Connection FFocusConnection;
 };

@@ -854,12 +854,17 @@ TEST_F(ViewDataFixture, TheNestedGridOpensInsideTheRowAndItsEditsReachTheFile)
     const QString path = Path("orders.cds");
     WriteFilledNestedFile(path, 3);
     TFrmViewData* w = Open(path);
+    w->EdtFixedColumns->SetIntValue(1);
+    ASSERT_EQ(w->grdViewData->FixedCols(), 1);
     w->cdsViewData->SetRecNo(2);
     w->grdViewData->SelectFieldByName("Items");
     Settle();
     ASSERT_EQ(w->grdViewData->CurrentCellControl(), w->ExpandButton);
     w->ExpandButton->Toggle();
     ASSERT_TRUE(w->ExpandButton->Expanded());
+    // The spin edit shows the nested grid's fixed columns; the main grid keeps its own.
+    EXPECT_EQ(w->EdtFixedColumns->GetIntValue(), 0);
+    EXPECT_EQ(w->grdViewData->FixedCols(), 1);
     TDataSet* items = w->dsDetail->DataSet();
     ASSERT_NE(items, w->cdsDetail);
     EXPECT_EQ(items->RecordCount(), 2);
@@ -878,6 +883,7 @@ TEST_F(ViewDataFixture, TheNestedGridOpensInsideTheRowAndItsEditsReachTheFile)
     w->ExpandButton->Toggle();
     EXPECT_FALSE(w->ExpandButton->Expanded());
     EXPECT_EQ(w->DBNavigator->DataSource(), w->dsViewData);
+    EXPECT_EQ(w->EdtFixedColumns->GetIntValue(), 1);
     TFileContent file(path);
     file.ds.SetRecNo(2);
     TDataSet* fileItems = static_cast<TDataSetField*>(file.ds.FieldByName("Items"))->NestedDataSet();
