@@ -34,6 +34,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
@@ -716,6 +718,14 @@ void TFrmViewData::FormShow()
     // The storage has restored the change-log height and the two buttons by now.
     grdViewData->setFocus();
     UpdateDeltaGlyph();
+    // A window that opens this one while it is itself being shown (the tree with the file of
+    // the command line) takes the front when its show is over: the new window comes back.
+    PostCall(this, [this] {
+        if (QMdiSubWindow* sub = SubWindow(); sub && sub->mdiArea() && !IsClosed()) {
+            sub->mdiArea()->setActiveSubWindow(sub);
+            grdViewData->setFocus();
+        }
+    });
 }
 
 void TFrmViewData::FormActivate() { Timer1->start(); }

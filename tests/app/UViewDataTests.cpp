@@ -1008,3 +1008,25 @@ TEST_F(ViewDataFixture, UndoInTheNestedGridUndoesTheNestedChange)
     EXPECT_TRUE(w->CloseChild());
     EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Data is not saved, Save now?"});
 }
+
+TEST(ViewDataStart, TheFileOnTheCommandLineOpensInFrontOfTheTree)
+{
+    TWorkbenchFixture workbench;
+    SetDataWindowFactory([] { return new TFrmViewData; });
+    QTemporaryDir dir;
+    const QString path = dir.filePath("demo-events.cds");
+    QFile::copy(SamplePath("demo-events.cds"), path);
+    {
+        TMainForm frame;
+        frame.Arguments = QStringList{path};
+        frame.show();
+        Settle();
+        const QList<TFrmViewData*> windows = OpenChildren<TFrmViewData>();
+        ASSERT_EQ(windows.size(), 1);
+        EXPECT_EQ(windows[0]->Caption(), "View Data " + path);
+        EXPECT_EQ(frame.MdiArea()->activeSubWindow(), windows[0]->SubWindow());
+        EXPECT_EQ(windows[0]->cdsViewData->RecordCount(), 23);
+        frame.close();
+    }
+    Settle();
+}
