@@ -1,14 +1,18 @@
 #include "app/WorkbenchWindows.h"
 
 #include "app/Main.h"
+#include "app/UDBFiller.h"
 #include "app/UMigrate.h"
+#include "app/UViewData.h"
 
+#include <QApplication>
 #include <QDir>
 
 namespace {
 TDataWindowFactory GDataWindowFactory;
 TStructureWindowFactory GStructureWindowFactory;
 TMigrateWindowFactory GMigrateWindowFactory;
+TFillerDialogFactory GFillerDialogFactory;
 
 const QString StructureCaption = QStringLiteral("Create/Modify Structure ");
 } // namespace
@@ -21,10 +25,25 @@ TDataWindowBase* NewDataWindow() { return GDataWindowFactory ? GDataWindowFactor
 TStructureWindowBase* NewStructureWindow() { return GStructureWindowFactory ? GStructureWindowFactory() : nullptr; }
 TMigrateWindowBase* NewMigrateWindow() { return GMigrateWindowFactory ? GMigrateWindowFactory() : nullptr; }
 
+void SetFillerDialogFactory(TFillerDialogFactory factory) { GFillerDialogFactory = std::move(factory); }
+
+bool ExecuteFillerDialog(TClientDataSet* target)
+{
+    if (!GFillerDialogFactory) return false;
+    GFillerDialogFactory(target);
+    return true;
+}
+
 void RegisterWorkbenchWindows()
 {
     // The data, structure and migration windows register their factories here.
     SetMigrateWindowFactory([] { return new TFrmMigrate; });
+    SetDataWindowFactory([] { return new TFrmViewData; });
+    SetFillerDialogFactory([](TClientDataSet* target) {
+        TfrmDBFiller filler(QApplication::activeWindow());
+        filler.SetDataSet(target);
+        filler.exec();
+    });
 }
 
 TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList)

@@ -22,7 +22,7 @@ public:
     virtual void SetFileList(const QStringList& files) = 0;
     // Opens the file (read-only when FileShownTwice says so).
     virtual void OpenDataFile(const QString& path) = 0;
-    // True while the window refuses edits; a window that does not say counts as editable.
+    // True while the window may not change its file (another window showed it when it opened).
     virtual bool IsReadOnly() const { return false; }
 };
 
@@ -48,6 +48,8 @@ public:
     virtual void SetDestination(const QString& path) = 0;
 };
 
+class TClientDataSet;
+
 using TDataWindowFactory = std::function<TDataWindowBase*()>;
 using TStructureWindowFactory = std::function<TStructureWindowBase*()>;
 using TMigrateWindowFactory = std::function<TMigrateWindowBase*()>;
@@ -59,6 +61,13 @@ void SetMigrateWindowFactory(TMigrateWindowFactory factory);
 TDataWindowBase* NewDataWindow();
 TStructureWindowBase* NewStructureWindow();
 TMigrateWindowBase* NewMigrateWindow();
+
+// The test-data filler: the registered function creates the filler dialog on the target dataset,
+// shows it modally and frees it. ExecuteFillerDialog answers false (and does nothing) while none
+// is registered.
+using TFillerDialogFactory = std::function<void(TClientDataSet* target)>;
+void SetFillerDialogFactory(TFillerDialogFactory factory);
+bool ExecuteFillerDialog(TClientDataSet* target);
 
 // Registers the factories of the windows this program has (each window's unit adds its line).
 void RegisterWorkbenchWindows();

@@ -1,5 +1,6 @@
 #include "gridlib/core/kqcommon.h"
 
+#include <QMdiSubWindow>
 #include <QMetaProperty>
 #include <QWidget>
 
@@ -66,7 +67,14 @@ bool SetStringListProperty(QObject* object, const char* name, const QStringList&
     return p.write(object, list);
 }
 
-QWidget* FindOwnerForm(QWidget* control) { return control ? control->window() : nullptr; }
+QWidget* FindOwnerForm(QWidget* control)
+{
+    // A child window of a multiple-document frame is a form of its own: two such windows hold
+    // controls of the same names, and each control belongs to its own window.
+    for (QWidget* w = control; w; w = w->parentWidget())
+        if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w->parentWidget())) return w;
+    return nullptr;
+}
 
 QWidget* FindNamedControl(QWidget* root, const QString& name)
 {

@@ -278,7 +278,9 @@ protected:
     }
     void contextMenuEvent(QContextMenuEvent* e) override
     {
-        QContextMenuEvent copy(e->reason(), FGrid->viewport()->mapFrom(this, e->pos()), e->globalPos(), e->modifiers());
+        // The title row is no ancestor of the grid's viewport: map through the grid.
+        const QPoint inGrid = viewport()->mapTo(FGrid, e->pos());
+        QContextMenuEvent copy(e->reason(), FGrid->viewport()->mapFrom(FGrid, inGrid), e->globalPos(), e->modifiers());
         FGrid->contextMenuEvent(&copy);
         e->accept();
     }

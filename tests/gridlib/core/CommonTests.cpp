@@ -4,6 +4,8 @@
 #include "tests/gridlib/GridTestData.h"
 
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -92,6 +94,30 @@ TEST(PropertiesByName, DataSourceFieldAndNamedControls)
     EXPECT_FALSE(SetControlDataSource(frame, &source));   // a control without the property
     EXPECT_TRUE(IsClassOrAncestorNamed(spin, "qspinbox"));
     EXPECT_FALSE(IsClassOrAncestorNamed(spin, "QLineEdit"));
+}
+
+TEST(PropertiesByName, EachChildWindowOfAFrameIsItsOwnForm)
+{
+    // Two child windows with controls of the same name: each control's form is its own window.
+    QWidget frame;
+    auto* area = new QMdiArea(&frame);
+    QWidget* forms[2];
+    QWidget* controls[2];
+    for (int i = 0; i < 2; ++i) {
+        forms[i] = new QWidget;
+        controls[i] = new QLineEdit(new QWidget(forms[i]));
+        controls[i]->setObjectName(QStringLiteral("ExpandButton"));
+        area->addSubWindow(forms[i]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(FindOwnerForm(controls[i]), forms[i]);
+        EXPECT_EQ(FindNamedControl(FindOwnerForm(controls[i]), QStringLiteral("ExpandButton")), controls[i]);
+    }
+    EXPECT_EQ(FindOwnerForm(&frame), &frame);
+    QWidget plain;
+    auto* inner = new QLineEdit(&plain);
+    EXPECT_EQ(FindOwnerForm(inner), &plain);
+    EXPECT_EQ(FindOwnerForm(nullptr), nullptr);
 }
 
 TEST(DBSpinEdit, StepsWriteTheFieldAndNullShowsEmpty)

@@ -7,7 +7,9 @@
 #include "tests/gridlib/GridTestData.h"
 
 #include <QHeaderView>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
@@ -561,4 +563,28 @@ TEST(DBGrid, FocusFlagCountsTheGridsOwnEditorOnly)
     QCoreApplication::processEvents();
     EXPECT_EQ(f.ds->State(), dsBrowse);
     EXPECT_EQ(f.grid->model()->rowCount(), 5);
+}
+
+TEST(DBGrid, PopupMenuOpensOverTitlesAndCellsAtThePointer)
+{
+    GridForm f(5);
+    QMenu menu;
+    int shown = 0;
+    QObject::connect(&menu, &QMenu::aboutToShow, [&] { ++shown; });
+    f.grid->SetPopupMenu(&menu);
+    auto popupAt = [&](QWidget* target, const QPoint& pos) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
+        QApplication::sendEvent(target, &event);
+        menu.hide();
+        const QPoint at = f.grid->PopupMenuPoint();
+        return f.grid->MouseCoord(at.x(), at.y());
+    };
+    QHeaderView* titles = f.grid->horizontalHeader();
+    const TGridCoord title = popupAt(titles->viewport(), QPoint(titles->sectionViewportPosition(1) + 4, titles->height() / 2));
+    EXPECT_EQ(title.Y, 0);
+    EXPECT_EQ(title.X, 2);
+    const TGridCoord cell = popupAt(f.grid->viewport(), f.CellCenter(2, 0));
+    EXPECT_EQ(cell.Y, 3);
+    EXPECT_EQ(cell.X, 1);
+    EXPECT_EQ(shown, 2);
 }
