@@ -1,6 +1,7 @@
 #include "app/WorkbenchWindows.h"
 
 #include "app/Main.h"
+#include "app/UModifyEditStruct.h"
 
 #include <QDir>
 
@@ -23,6 +24,7 @@ TMigrateWindowBase* NewMigrateWindow() { return GMigrateWindowFactory ? GMigrate
 void RegisterWorkbenchWindows()
 {
     // The data, structure and migration windows register their factories here.
+    SetStructureWindowFactory([] { return new TFrmModifyEditStruct; });
 }
 
 TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList)

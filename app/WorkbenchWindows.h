@@ -22,6 +22,9 @@ public:
     virtual void SetFileList(const QStringList& files) = 0;
     // Opens the file (read-only when FileShownTwice says so).
     virtual void OpenDataFile(const QString& path) = 0;
+    // True while the window may not change its file; the structure and migration windows
+    // refuse to rewrite a file that an editable data window shows.
+    virtual bool IsReadOnly() const { return false; }
 };
 
 // The structure window: creates a file or changes a file's structure.

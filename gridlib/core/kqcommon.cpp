@@ -1,5 +1,6 @@
 #include "gridlib/core/kqcommon.h"
 
+#include <QMdiSubWindow>
 #include <QMetaProperty>
 #include <QWidget>
 
@@ -66,7 +67,14 @@ bool SetStringListProperty(QObject* object, const char* name, const QStringList&
     return p.write(object, list);
 }
 
-QWidget* FindOwnerForm(QWidget* control) { return control ? control->window() : nullptr; }
+QWidget* FindOwnerForm(QWidget* control)
+{
+    // A form inside a multiple-document frame is not a window of its own, yet it is the form
+    // its controls belong to: two such forms must not find each other's controls.
+    for (QWidget* w = control; w; w = w->parentWidget())
+        if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w->parentWidget())) return w;
+    return nullptr;
+}
 
 QWidget* FindNamedControl(QWidget* root, const QString& name)
 {

@@ -1590,7 +1590,9 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
 {
     try {
         int vk = KeyEventToVirtualKey(event);
-        const TShiftState shift = ShiftStateFromModifiers(event->modifiers());
+        TShiftState shift = ShiftStateFromModifiers(event->modifiers());
+        // The view passes Shift+Tab on as a plain Backtab.
+        if (event->key() == Qt::Key_Backtab) shift.Include(ssShift);
         if (OnKeyDown && vk) {
             int key = vk;
             OnKeyDown(this, key, shift);
