@@ -1213,6 +1213,8 @@ void TkqCustomDBGrid::SyncCurrentIndex()
         const QModelIndex idx = FModel->index(r, col);
         if (idx != cur) selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
         if (isVisible()) {
+            // Rows added just now must be laid out first, or the scroll range is too short.
+            executeDelayedItemsLayout();
             const int sx = horizontalScrollBar()->value();
             QTableView::scrollTo(idx, EnsureVisible);
             horizontalScrollBar()->setValue(sx);

@@ -4,6 +4,9 @@
 #include "tests/gridlib/GridTestData.h"
 
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -92,6 +95,32 @@ TEST(PropertiesByName, DataSourceFieldAndNamedControls)
     EXPECT_FALSE(SetControlDataSource(frame, &source));   // a control without the property
     EXPECT_TRUE(IsClassOrAncestorNamed(spin, "qspinbox"));
     EXPECT_FALSE(IsClassOrAncestorNamed(spin, "QLineEdit"));
+}
+
+TEST(PropertiesByName, EachFormOfAFrameWindowFindsItsOwnControls)
+{
+    // Two forms of one kind inside a multiple-document frame: a control name must lead to the
+    // form's own control, not to the first form's.
+    QMainWindow frame;
+    auto* area = new QMdiArea(&frame);
+    frame.setCentralWidget(area);
+    QWidget* forms[2];
+    QWidget* edits[2];
+    for (int i = 0; i < 2; ++i) {
+        forms[i] = new QWidget;
+        auto* panel = new QWidget(forms[i]);
+        edits[i] = new QLineEdit(panel);
+        edits[i]->setObjectName(QStringLiteral("EdtTypes"));
+        area->addSubWindow(forms[i]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(FindOwnerForm(edits[i]), forms[i]);
+        EXPECT_EQ(FindNamedControl(FindOwnerForm(edits[i]), QStringLiteral("EdtTypes")), edits[i]);
+    }
+    QWidget alone;
+    auto* inner = new QLineEdit(&alone);
+    EXPECT_EQ(FindOwnerForm(inner), &alone);
+    EXPECT_EQ(FindOwnerForm(nullptr), nullptr);
 }
 
 TEST(DBSpinEdit, StepsWriteTheFieldAndNullShowsEmpty)
