@@ -719,3 +719,221 @@ TEST_F(StructFixture, ViewDataOpensOrActivatesTheDataWindow)
     EXPECT_EQ(windows[0]->CaptionAtOpen, "View Data " + path);
     EXPECT_EQ(windows[0]->Files, Files());
 }
+
+// ---------------------------------------------------------------------------------------------
+// Clipboard, Undo, Borrow
+
+namespace {
+QStringList ClipboardRows()
+{
+    QStringList list;
+    TClientDataSet* clip = MainForm()->cdsFieldDefsClipBoard;
+    for (clip->First(); !clip->Eof(); clip->Next())
+        list << QStringLiteral("%1 %2 %3 %4 %5")
+                    .arg(clip->FieldByName("Pos")->AsString(), clip->FieldByName("Name")->AsString(),
+                         clip->FieldByName("Type")->AsString(), clip->FieldByName("Size")->AsString(),
+                         clip->FieldByName("OrgName")->AsString());
+    return list;
+}
+
+void Select(TFrmModifyEditStruct* w, const QStringList& names)
+{
+    w->grdFieldDefs->UnselectAll();
+    for (const QString& name : names) {
+        Goto(w->cdsFieldDefs, name);
+        w->grdFieldDefs->SelectRecord();
+    }
+}
+} // namespace
+
+TEST_F(StructFixture, PastedRowsGetFreeNamesAfterTheLastPosition)
+{
+    TFrmModifyEditStruct* w = Open(Path("demo-country.cds"));
+    TClientDataSet* t = w->cdsFieldDefs;
+    w->PopupMenuPopup();
+    EXPECT_FALSE(w->mnuPaste->isEnabled());
+
+    // The cursor's row alone.
+    Goto(t, "Capital");
+    w->mnuCopyClick();
+    EXPECT_EQ(ClipboardRows(), QStringList{"2 Capital String 24 Capital"});
+    w->PopupMenuPopup();
+    EXPECT_TRUE(w->mnuPaste->isEnabled());
+
+    // Rows in the order they were selected.
+    Select(w, {"Area", "Name", "Continent"});
+    w->mnuCopyClick();
+    EXPECT_EQ(ClipboardRows(), (QStringList{"4 Area Float 0 Area", "1 Name String 24 Name",
+                                            "3 Continent String 24 Continent"}));
+    EXPECT_EQ(w->grdFieldDefs->SelectedBookmarks().size(), 1);   // the current row only
+    w->mnuPasteClick();
+    EXPECT_EQ(Rows(t).mid(5), (QStringList{"6 Area1 Float 0", "7 Name1 String 24", "8 Continent1 String 24"}));
+    Goto(t, "Area1");
+    EXPECT_EQ(t->FieldByName("OrgName")->AsString(), "Area");   // the link to the data travels
+    w->mnuPasteClick();
+    EXPECT_EQ(Names(t).mid(8), (QStringList{"Area2", "Name2", "Continent2"}));
+
+    // Names compare without regard to case, also against names given in the same paste.
+    TClientDataSet* clip = Frame->cdsFieldDefsClipBoard;
+    clip->EmptyDataSet();
+    for (const char* name : {"capital", "capital1"}) {
+        clip->Append();
+        clip->FieldByName("Name")->SetAsString(name);
+        clip->FieldByName("Type")->SetAsString("Integer");
+        clip->FieldByName("Size")->SetAsString("0");
+        clip->Post();
+    }
+    w->mnuPasteClick();
+    EXPECT_EQ(Names(t).mid(11), (QStringList{"capital1", "capital11"}));
+    EXPECT_EQ(Shown, QStringList{});
+}
+
+TEST_F(StructFixture, RowsTravelBetweenWindowsAndFromTheNestedList)
+{
+    TFrmModifyEditStruct* orders = Open(Path("orders.cds"));
+    TFrmModifyEditStruct* country = Open(Path("demo-country.cds"));
+    // Each window edits with its own cell controls.
+    for (TFrmModifyEditStruct* w : {orders, country}) {
+        w->grdFieldDefs->SelectFieldByName("Type");
+        Settle();
+        EXPECT_EQ(w->grdFieldDefs->CurrentCellControl(), w->EdtTypes);
+    }
+    Frame->MdiArea()->setActiveSubWindow(orders->SubWindow());
+    Goto(orders->cdsFieldDefs, "Items");
+    orders->ExpandButton->SetExpanded(true);
+    orders->cdsDetail->Last();
+    orders->grdDetail->setFocus();
+    Settle();
+    ASSERT_EQ(orders->ActiveGrid(), orders->grdDetail);
+    orders->mnuCopyClick();
+    EXPECT_EQ(ClipboardRows(), QStringList{"2 Qty Integer 0 Qty"});
+
+    country->mnuPasteClick();
+    EXPECT_EQ(Rows(country->cdsFieldDefs).last(), "6 Qty Integer 0");
+    // Into the nested list too.
+    orders->mnuPasteClick();
+    EXPECT_EQ(Rows(orders->cdsDetail), (QStringList{"1 Code String 10", "2 Qty Integer 0", "3 Qty1 Integer 0"}));
+}
+
+TEST_F(StructFixture, CutTakesTheSelectedRowsWithoutAsking)
+{
+    TFrmModifyEditStruct* w = Open(Path("demo-country.cds"));
+    Select(w, {"Capital", "Area", "Name"});
+    w->mnuCutClick();
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{});
+    EXPECT_EQ(ClipboardRows().size(), 3);
+    EXPECT_EQ(Rows(w->cdsFieldDefs), (QStringList{"1 Continent String 24", "2 Population Float 0"}));
+    // Pasted back, the rows keep their link to the file's data.
+    w->mnuPasteClick();
+    Goto(w->cdsFieldDefs, "Capital");
+    EXPECT_EQ(w->cdsFieldDefs->FieldByName("OrgName")->AsString(), "Capital");
+    EXPECT_EQ(Names(w->cdsFieldDefs), (QStringList{"Continent", "Population", "Capital", "Area", "Name"}));
+}
+
+TEST_F(StructFixture, UndoTakesBackOneStepAndFollowsIt)
+{
+    TFrmModifyEditStruct* w = Open(Path("demo-country.cds"));
+    TClientDataSet* t = w->cdsFieldDefs;
+    const QStringList start = Rows(t);
+    w->UpdateActions();
+    EXPECT_FALSE(w->actUndo->isEnabled());
+
+    Goto(t, "Capital");
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("City");
+    ASSERT_TRUE(TryPost(t));
+    t->SetRecNo(3);   // insert before Continent
+    t->Insert();
+    t->FieldByName("Name")->SetAsString("Inserted");
+    t->FieldByName("Type")->SetAsString("Integer");
+    t->FieldByName("Size")->SetAsString("0");
+    ASSERT_TRUE(TryPost(t));
+    Select(w, {"Name", "Area"});
+    TDialogSeam::AnswerMessages({mrYes});
+    w->DeleteSelectedRows(true);
+    Goto(t, "Population");
+    w->mnuCopyClick();
+    w->mnuPasteClick();
+    w->UpdateActions();
+    EXPECT_TRUE(w->actUndo->isEnabled());
+
+    struct Step {
+        QStringList Names;
+        const char* Current;   // the row the cursor follows to
+    };
+    const Step steps[] = {
+        {{"City", "Inserted", "Continent", "Population"}, nullptr},
+        {{"Name", "City", "Inserted", "Continent", "Area", "Population"}, "Name"},
+        {{"Name", "City", "Continent", "Area", "Population"}, nullptr},
+        {{"Name", "Capital", "Continent", "Area", "Population"}, "Capital"},
+    };
+    for (const Step& s : steps) {
+        w->actUndoExecute();
+        EXPECT_EQ(Names(t), s.Names);
+        if (s.Current) {
+            EXPECT_EQ(t->FieldByName("Name")->AsString(), s.Current);
+        }
+    }
+    EXPECT_EQ(Rows(t), start);
+    EXPECT_EQ(t->ChangeCount(), 0);
+    // An edit not posted yet is the first thing taken back.
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("Unposted");
+    w->actUndoExecute();
+    EXPECT_EQ(t->State(), dsBrowse);
+    EXPECT_EQ(Rows(t), start);
+}
+
+TEST_F(StructFixture, BorrowTakesAnotherFilesFields)
+{
+    // A memory-table file.
+    const QString memPath = Path("table.dat");
+    {
+        TzohMemTable mt;
+        mt.FieldDefs().Add("Code", ftString, 8);
+        mt.FieldDefs().Add("Amount", ftCurrency);
+        mt.FieldDefs().Add("When", ftDateTime);
+        mt.Open();
+        mt.SaveBinaryFile(memPath, {mtfSaveData, mtfSaveDef});
+    }
+    WriteWholeFile(Path("notes.txt"), "plain text");
+    struct Case {
+        QString File;
+        QStringList Rows;
+    };
+    const Case cases[] = {
+        {Path("demo-country.xml"), {"1 Name String 24", "2 Capital String 24", "3 Continent String 24",
+                                    "4 Area Float 0", "5 Population Float 0"}},
+        {memPath, {"1 Code String 8", "2 Amount Currency 0", "3 When DateTime 0"}},
+        {Path("orders.cds"), {"1 ID Integer 0", "2 Items DataSet 0", "3 Notes String 40"}},
+    };
+    TFrmModifyEditStruct* w = Open(Path("orders.cds"));
+    ASSERT_TRUE(w->HasDataSetField);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.File.toStdString());
+        TDialogSeam::Clear();
+        TDialogSeam::AnswerFiles({c.File});
+        w->actBorrowExecute();
+        EXPECT_EQ(Shown, QStringList{});
+        EXPECT_EQ(Rows(w->cdsFieldDefs), c.Rows);
+        w->cdsFieldDefs->First();
+        EXPECT_EQ(w->cdsFieldDefs->FieldByName("OrgName")->AsString(), c.Rows[0].section(' ', 1, 1));
+    }
+    // The borrowed nested field came with its own list.
+    EXPECT_EQ(Rows(w->cdsDetail), (QStringList{"1 Code String 10", "2 Qty Integer 0"}));
+
+    // Neither kind: the message, and the table as it was.
+    const QStringList before = Rows(w->cdsFieldDefs);
+    TDialogSeam::Clear();
+    TDialogSeam::AnswerFiles({Path("notes.txt")});
+    w->actBorrowExecute();
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Unknown MemTable Format"});
+    EXPECT_EQ(Rows(w->cdsFieldDefs), before);
+    // Cancelling the dialog borrows nothing; one Undo takes a whole borrow back.
+    TDialogSeam::AnswerFiles({QString()});
+    w->actBorrowExecute();
+    EXPECT_EQ(Rows(w->cdsFieldDefs), before);
+    w->actUndoExecute();
+    EXPECT_EQ(Rows(w->cdsFieldDefs).size(), 3);
+    EXPECT_EQ(Names(w->cdsFieldDefs).first(), "Code");
+}
