@@ -114,14 +114,9 @@ QList<TReadDef> ReadDefs(const TFieldDefs& defs)
 
 QList<TReadDef> ReadDataFileDefs(const QString& path)
 {
-    TClientDataSet reader;
-    reader.SetReadOnly(true);
-    reader.SetFileName(path);
-    reader.Open();
-    reader.FieldDefs().Update();
-    QList<TReadDef> defs = ReadDefs(reader.FieldDefs());
-    reader.Close();
-    return defs;
+    TClientDataSet holder;
+    ReadFileFieldDefs(path, holder.FieldDefs());
+    return ReadDefs(holder.FieldDefs());
 }
 
 // The definition rows of a table in position order, read through a cursor of its own.

@@ -2,6 +2,7 @@
 
 #include "app/UGeneral.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientFields.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
 #include "platform/vcl/AtomicFile.h"
@@ -10,6 +11,12 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <thread>
 #include <vector>
 
 QString TFieldDefRow::OldName() const
@@ -37,6 +44,32 @@ void BuildFieldDefs(TFieldDefs& defs, const TFieldDefRows& rows)
         if (def->DataType() != ftDataSet) continue;
         def->ChildDefs()->Clear();
         BuildFieldDefs(*def->ChildDefs(), row.Children);
+    }
+}
+
+void ReadFileFieldDefs(const QString& path, TFieldDefs& defs)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(Format(QStringLiteral("Cannot open file \"%s\". %s"), {path, file.errorString()}));
+    const qint64 size = file.size();
+    QByteArray copy;
+    const char* data = nullptr;
+    if (size > 0) {
+        if (const uchar* mapped = file.map(0, size)) {
+            data = reinterpret_cast<const char*>(mapped);
+        } else {
+            copy = file.readAll();
+            data = copy.constData();
+        }
+    }
+    try {
+        TPacketMetadata meta = ReadPacketMetadata(data, data ? size : 0);
+        if (!meta.IsPrepared()) meta.Prepare();
+        defs.Clear();
+        FieldDefsFromDescriptors(meta.Fields, defs);
+    } catch (const EPacketError& e) {
+        DatabaseError(Format(QStringLiteral("%s: %s"), {path, e.Message()}));
     }
 }
 
@@ -148,6 +181,38 @@ public:
     void EndPacket() override {}
 };
 
+// Runs work; with a progress callback, on a thread of its own while this thread keeps calling
+// progress, so that the caller's window stays responsive. The work touches nothing the
+// caller's thread may reach meanwhile.
+void RunBeside(const std::function<void()>& work, const std::function<void(qint64)>& progress, qint64 done)
+{
+    if (!progress) {
+        work();
+        return;
+    }
+    std::exception_ptr error;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        finished = true;
+    });
+    try {
+        while (!finished) {
+            progress(done);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    } catch (...) {
+        worker.join();
+        throw;
+    }
+    worker.join();
+    if (error) std::rethrow_exception(error);
+}
+
 bool FileContentIsXml(const QString& path)
 {
     QFile file(path);
@@ -160,11 +225,21 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
 {
     const bool xml = IsXmlFileName(path) || FileContentIsXml(path);
 
-    // The old file, read only: closing it never writes it back.
-    TClientDataSet old;
-    old.SetReadOnly(true);
-    old.SetFileName(path);
-    old.Open();
+    // The old file, read only: closing it never writes it back. Reading a large file takes a
+    // while, so it is read beside a responsive caller too and then handed to this thread.
+    std::unique_ptr<TClientDataSet> reader;
+    QThread* const here = QThread::currentThread();
+    RunBeside(
+        [&] {
+            auto ds = std::make_unique<TClientDataSet>();
+            ds->SetReadOnly(true);
+            ds->SetFileName(path);
+            ds->Open();
+            ds->moveToThread(here);
+            reader = std::move(ds);
+        },
+        progress, 0);
+    TClientDataSet& old = *reader;
 
     TClientDataSet created;
     BuildFieldDefs(created.FieldDefs(), rows);
@@ -185,29 +260,33 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
     if (progress) progress(done);
     old.Close();
 
-    QByteArray packet;
-    if (xml) {
-        QBuffer buffer(&packet);
-        buffer.open(QIODevice::WriteOnly);
-        created.SaveToStream(buffer, dfXML);
-    } else {
-        packet = created.Data();
-    }
+    // The new contents are produced, read back whole and written beside the old file, which
+    // they replace only when complete.
+    RunBeside(
+        [&] {
+            QByteArray packet;
+            if (xml) {
+                QBuffer buffer(&packet);
+                buffer.open(QIODevice::WriteOnly);
+                created.SaveToStream(buffer, dfXML);
+            } else {
+                packet = created.Data();
+            }
+            TPacketCheck check;
+            try {
+                ReadPacket(packet, check);
+            } catch (const EPacketError& e) {
+                DatabaseError(Format(QStringLiteral("The restructured data of %s does not read back: %s"),
+                                     {path, e.Message()}));
+            }
+            if (check.Rows != done || check.Fields != rows.size())
+                DatabaseError(Format(QStringLiteral("The restructured data of %s does not read back: %d of %d records"),
+                                     {path, check.Rows, done}));
+            TAtomicFileWriter writer(path);
+            writer.Write(packet);
+            writer.Commit();
+        },
+        progress, done);
     created.Close();
-
-    // The new contents must read back whole before they may replace the old file.
-    TPacketCheck check;
-    try {
-        ReadPacket(packet, check);
-    } catch (const EPacketError& e) {
-        DatabaseError(Format(QStringLiteral("The restructured data of %s does not read back: %s"), {path, e.Message()}));
-    }
-    if (check.Rows != done || check.Fields != rows.size())
-        DatabaseError(Format(QStringLiteral("The restructured data of %s does not read back: %d of %d records"),
-                             {path, check.Rows, done}));
-
-    TAtomicFileWriter writer(path);
-    writer.Write(packet);
-    writer.Commit();
     return done;
 }

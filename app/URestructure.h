@@ -34,6 +34,11 @@ using TFieldDefRows = QList<TFieldDefRow>;
 // string's size is its number of characters, as the user typed it.
 void BuildFieldDefs(TFieldDefs& defs, const TFieldDefRows& rows);
 
+// The field definitions of a data file, read from its header alone (the records are not read,
+// so a file of a million records answers at once). A file that cannot be opened raises
+// EFOpenError; one that is no data packet raises EDatabaseError naming the file.
+void ReadFileFieldDefs(const QString& path, TFieldDefs& defs);
+
 // True when a data file of this name is written as XML (the extension ".xml", any case).
 bool IsXmlFileName(const QString& path);
 
@@ -45,7 +50,9 @@ void WriteNewDataFile(const QString& path, const TFieldDefRows& rows);
 // (a value the new type cannot take becomes empty); fields the old file lacks stay empty, old
 // fields without a row are dropped. Nested records are copied the same way by the child rows.
 // The file keeps its name and its format (XML when named ".xml" or when it was XML).
-// progress, when given, is called every few thousand records with the count done so far.
+// progress, when given, is called every few thousand records with the count done so far, and
+// about every 10 ms while the new file is produced, checked and written (that work then runs
+// beside the caller's thread, which stays free to handle its messages in progress).
 // Answers the number of records written.
 qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows,
                            const std::function<void(qint64 done)>& progress = {});

@@ -298,6 +298,43 @@ TEST(Restructure, RenamesRetypesDropsAddsAndCarriesNestedRecords)
     }
 }
 
+TEST(Restructure, AFilesStructureReadFromItsHeaderIsTheOpenedFilesStructure)
+{
+    QTemporaryDir dir;
+    QStringList paths;
+    for (const QString& sample : SampleFiles()) paths << SamplePath(sample);
+    paths << dir.filePath("every.cds") << dir.filePath("every.xml");
+    WriteEveryKindFile(paths[paths.size() - 2], 3);
+    WriteEveryKindFile(paths.last(), 3);
+    auto describe = [](const TFieldDefs& defs) {
+        QStringList list;
+        for (const TFieldDefRow& row : RowsOfDefs(defs)) {
+            list << row.Name + ' ' + row.Type + ' ' + row.Size;
+            for (const TFieldDefRow& child : row.Children) list << "  " + child.Name + ' ' + child.Type + ' ' + child.Size;
+        }
+        return list;
+    };
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        TClientDataSet opened;
+        opened.SetReadOnly(true);
+        opened.SetFileName(path);
+        opened.Open();
+        opened.FieldDefs().Update();
+        TClientDataSet holder;
+        ReadFileFieldDefs(path, holder.FieldDefs());
+        EXPECT_EQ(describe(holder.FieldDefs()), describe(opened.FieldDefs()));
+        for (int i = 0; i < holder.FieldDefs().Count(); ++i)
+            EXPECT_EQ(holder.FieldDefs()[i]->FieldNo(), i + 1);
+    }
+    TClientDataSet holder;
+    WriteWholeFile(dir.filePath("junk.cds"), "not a packet at all");
+    EXPECT_THROW(ReadFileFieldDefs(dir.filePath("junk.cds"), holder.FieldDefs()), EDatabaseError);
+    WriteWholeFile(dir.filePath("empty.cds"), "");
+    EXPECT_THROW(ReadFileFieldDefs(dir.filePath("empty.cds"), holder.FieldDefs()), EDatabaseError);
+    EXPECT_THROW(ReadFileFieldDefs(dir.filePath("missing.cds"), holder.FieldDefs()), EFOpenError);
+}
+
 TEST(Restructure, FormatFollowsTheNameOrAnXmlContent)
 {
     QTemporaryDir dir;
@@ -405,6 +442,14 @@ TEST(Restructure, FailuresLeaveTheOldFileUntouched)
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"every.cds"});
     }
     EXPECT_GE(made, 4);
+    // The same with the writing done beside a responsive caller.
+    TAtomicFileWriter::InjectWriteFailure(100, ENOSPC);
+    int calls = 0;
+    const QString error = ErrorOf([&] { RestructureDataFile(path, rows, [&calls](qint64) { ++calls; }); });
+    TAtomicFileWriter::InjectWriteFailure(-1, 0);
+    EXPECT_TRUE(error.contains("No space left on device")) << error.toStdString();
+    EXPECT_GT(calls, 0);
+    EXPECT_EQ(ReadWholeFile(path), original);
     // And with nothing failing, the same restructure goes through.
     EXPECT_EQ(RestructureDataFile(path, rows), 50);
     EXPECT_NE(ReadWholeFile(path), original);
@@ -439,8 +484,9 @@ TEST(Restructure, BadInputIsReportedAndChangesNothing)
     EXPECT_FALSE(QFile::exists(dir.filePath("missing.cds")));
 }
 
-// The child side of the test below: restructures the file named in the environment.
-TEST(RestructureChild, Run)
+// The child side of the test below (run by it alone): restructures the file named in the
+// environment.
+TEST(RestructureChild, DISABLED_Run)
 {
     const QByteArray path = qgetenv("QUARROW_RESTRUCTURE_CHILD");
     if (path.isEmpty()) GTEST_SKIP() << "run by RestructureKilled only";
@@ -491,7 +537,7 @@ TEST(RestructureKilled, LeavesTheOldOrTheNewFileWhole)
         env.insert("QUARROW_RESTRUCTURE_CHILD", path);
         env.insert("QT_QPA_PLATFORM", "offscreen");
         child.setProcessEnvironment(env);
-        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RestructureChild.Run"});
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_also_run_disabled_tests", "--gtest_filter=RestructureChild.DISABLED_Run"});
         ASSERT_TRUE(child.waitForStarted(10000));
         QElapsedTimer clock;
         clock.start();
