@@ -405,6 +405,15 @@ TEST_F(StructFixture, PositionsFollowInsertAppendDeleteAndDrop)
     TDialogSeam::AnswerMessages({mrNo});
     w->DeleteSelectedRows(true);
     EXPECT_EQ(Rows(t).size(), 5);
+    // The navigator's delete is the window's own: one question, one row, renumbered.
+    TDialogSeam::Clear();
+    TDialogSeam::AnswerMessages({mrYes});
+    w->grdFieldDefs->UnselectAll();
+    t->First();
+    w->DBNavigator->Button(nbsDelete)->Click();
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Delete record(s) ?"});
+    EXPECT_EQ(Rows(t).size(), 4);
+    EXPECT_EQ(Rows(t).first().section(' ', 0, 0), "1");
 }
 
 TEST_F(StructFixture, DropFindsTheTargetRowWhenScrolled)
