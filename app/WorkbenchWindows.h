@@ -22,8 +22,7 @@ public:
     virtual void SetFileList(const QStringList& files) = 0;
     // Opens the file (read-only when FileShownTwice says so).
     virtual void OpenDataFile(const QString& path) = 0;
-    // True while the window may not change its file; the structure and migration windows
-    // refuse to rewrite a file that an editable data window shows.
+    // True while the window may not change its file (another window showed it when it opened).
     virtual bool IsReadOnly() const { return false; }
 };
 

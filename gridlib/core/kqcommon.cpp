@@ -69,8 +69,8 @@ bool SetStringListProperty(QObject* object, const char* name, const QStringList&
 
 QWidget* FindOwnerForm(QWidget* control)
 {
-    // A form inside a multiple-document frame is not a window of its own, yet it is the form
-    // its controls belong to: two such forms must not find each other's controls.
+    // A child window of a multiple-document frame is a form of its own: two such windows hold
+    // controls of the same names, and each control belongs to its own window.
     for (QWidget* w = control; w; w = w->parentWidget())
         if (w->isWindow() || qobject_cast<QMdiSubWindow*>(w->parentWidget())) return w;
     return nullptr;

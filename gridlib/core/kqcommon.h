@@ -28,7 +28,8 @@ QString GetControlDataField(const QObject* control);
 bool GetStringListProperty(const QObject* object, const char* name, QStringList& list);
 bool SetStringListProperty(QObject* object, const char* name, const QStringList& list);
 
-// The form a control sits on: its window, or the form of a multiple-document child.
+// The window a control sits on (itself for a window); a child window of a multiple-document
+// frame, not the frame.
 QWidget* FindOwnerForm(QWidget* control);
 // A control found by object name under root; "Frame.Edit" looks inside the child named Frame.
 QWidget* FindNamedControl(QWidget* root, const QString& name);

@@ -4,7 +4,6 @@
 #include "tests/gridlib/GridTestData.h"
 
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTest>
@@ -97,29 +96,27 @@ TEST(PropertiesByName, DataSourceFieldAndNamedControls)
     EXPECT_FALSE(IsClassOrAncestorNamed(spin, "QLineEdit"));
 }
 
-TEST(PropertiesByName, EachFormOfAFrameWindowFindsItsOwnControls)
+TEST(PropertiesByName, EachChildWindowOfAFrameIsItsOwnForm)
 {
-    // Two forms of one kind inside a multiple-document frame: a control name must lead to the
-    // form's own control, not to the first form's.
-    QMainWindow frame;
+    // Two child windows with controls of the same name: each control's form is its own window.
+    QWidget frame;
     auto* area = new QMdiArea(&frame);
-    frame.setCentralWidget(area);
     QWidget* forms[2];
-    QWidget* edits[2];
+    QWidget* controls[2];
     for (int i = 0; i < 2; ++i) {
         forms[i] = new QWidget;
-        auto* panel = new QWidget(forms[i]);
-        edits[i] = new QLineEdit(panel);
-        edits[i]->setObjectName(QStringLiteral("EdtTypes"));
+        controls[i] = new QLineEdit(new QWidget(forms[i]));
+        controls[i]->setObjectName(QStringLiteral("ExpandButton"));
         area->addSubWindow(forms[i]);
     }
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(FindOwnerForm(edits[i]), forms[i]);
-        EXPECT_EQ(FindNamedControl(FindOwnerForm(edits[i]), QStringLiteral("EdtTypes")), edits[i]);
+        EXPECT_EQ(FindOwnerForm(controls[i]), forms[i]);
+        EXPECT_EQ(FindNamedControl(FindOwnerForm(controls[i]), QStringLiteral("ExpandButton")), controls[i]);
     }
-    QWidget alone;
-    auto* inner = new QLineEdit(&alone);
-    EXPECT_EQ(FindOwnerForm(inner), &alone);
+    EXPECT_EQ(FindOwnerForm(&frame), &frame);
+    QWidget plain;
+    auto* inner = new QLineEdit(&plain);
+    EXPECT_EQ(FindOwnerForm(inner), &plain);
     EXPECT_EQ(FindOwnerForm(nullptr), nullptr);
 }
 
