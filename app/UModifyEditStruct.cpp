@@ -242,6 +242,10 @@ TFrmModifyEditStruct::TFrmModifyEditStruct(QWidget* parent) : TStructureWindowBa
     dsDetail->setObjectName(QStringLiteral("dsDetail"));
     dsDetail->SetDataSet(cdsDetail);
 
+    // The expand button stands for the nested row's Detail; the other rows show nothing there.
+    cdsFieldDefs->FieldByName(QStringLiteral("Detail"))->OnGetText = [](TField* field, QString& text, bool) {
+        text = field->AsInteger() == 1 ? QStringLiteral("+") : QString();
+    };
     cdsFieldDefs->BeforePost = [this](TDataSet*) { cdsFieldDefsBeforePost(); };
     cdsFieldDefs->AfterPost = [this](TDataSet*) { cdsFieldDefsAfterPost(); };
     cdsDetail->BeforePost = [this](TDataSet*) { cdsDetailBeforePost(); };
@@ -617,7 +621,9 @@ bool TFrmModifyEditStruct::IsReadOnly() const { return grdFieldDefs->ReadOnly();
 
 void TFrmModifyEditStruct::ShowFileStatus()
 {
-    StatusBar->Panels()[0]->SetText(Format(QStringLiteral("File Date: %s"), {DateTimeToStr(FileDate)}));
+    // A file not written yet has no date.
+    StatusBar->Panels()[0]->SetText(
+        Format(QStringLiteral("File Date: %s"), {FileDate == 0 ? QString() : DateTimeToStr(FileDate)}));
     StatusBar->Panels()[1]->SetText(cdsFieldDefs->ReadOnly() ? QStringLiteral("ReadOnly") : QString());
 }
 
@@ -644,6 +650,7 @@ void TFrmModifyEditStruct::AskNewFile(const QString& path)
     cdsDetail->SetReadOnly(false);
     NewFile = true;
     FFileName = name;
+    FileDate = 0;
     SetFileNameText(name);
     cdsFieldDefs->EmptyDataSet();
     ClearUndoMarks();

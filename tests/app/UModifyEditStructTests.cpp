@@ -611,6 +611,7 @@ TEST_F(StructFixture, NewFileWithANestedDataSetIsWrittenAndReloaded)
     EXPECT_TRUE(w->NewFile);
     EXPECT_EQ(w->FileName(), path);
     EXPECT_EQ(w->Caption(), "Create/Modify Structure " + path);
+    EXPECT_EQ(w->StatusBar->Panels()[0]->Text(), "File Date: ");   // not written yet
     TClientDataSet* t = w->cdsFieldDefs;
     AddRow(t, "ID", "AutoInc", "0");
     ASSERT_TRUE(TryPost(t));
@@ -631,8 +632,14 @@ TEST_F(StructFixture, NewFileWithANestedDataSetIsWrittenAndReloaded)
                                                    "Price:Currency"}));
     // Reloaded: the window now edits the file it wrote.
     EXPECT_FALSE(w->NewFile);
+    EXPECT_FALSE(w->StatusBar->Panels()[0]->Text().endsWith(": "));
     Goto(t, "Lines");
     EXPECT_EQ(t->FieldByName("OrgName")->AsString(), "Lines");
+    // The expand column marks the nested row only.
+    EXPECT_EQ(t->FieldByName("Detail")->DisplayText(), "+");
+    Goto(t, "Name");
+    EXPECT_EQ(t->FieldByName("Detail")->DisplayText(), "");
+    Goto(t, "Lines");
     EXPECT_EQ(t->ChangeCount(), 0);
     EXPECT_TRUE(w->HasDataSetField);
     // The nested field got the default list.
