@@ -178,8 +178,6 @@ private:
     void TypeChanged(TClientDataSet* table, TkqDBComboBox* types, TkqDBSpinEdit* size, bool master);
     void BeforePost(TClientDataSet* table, bool loading);
     void AfterPost(TClientDataSet* table);
-    void MoveToBookmarkOrRow(TClientDataSet* table, int dataRow);
-    void AttachRowCommands(TkqDBGrid* grid, TClientDataSet* table, TDataSource* source);
     void CollapseNested();
     // Asks for the name of a new file in the folder of path; false when the user cancels.
     bool ChooseNewFileName(const QString& path, QString& name);
