@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/UDBFiller.h"
 #include "app/UMigrate.h"
+#include "app/UModifyEditStruct.h"
 #include "app/UViewData.h"
 
 #include <QApplication>
@@ -44,6 +45,7 @@ void RegisterWorkbenchWindows()
         filler.SetDataSet(target);
         filler.exec();
     });
+    SetStructureWindowFactory([] { return new TFrmModifyEditStruct; });
 }
 
 TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList)

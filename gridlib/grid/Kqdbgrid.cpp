@@ -1215,6 +1215,8 @@ void TkqCustomDBGrid::SyncCurrentIndex()
         const QModelIndex idx = FModel->index(r, col);
         if (idx != cur) selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
         if (isVisible()) {
+            // Rows added just now must be laid out first, or the scroll range is too short.
+            executeDelayedItemsLayout();
             const int sx = horizontalScrollBar()->value();
             QTableView::scrollTo(idx, EnsureVisible);
             horizontalScrollBar()->setValue(sx);
@@ -1592,7 +1594,9 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
 {
     try {
         int vk = KeyEventToVirtualKey(event);
-        const TShiftState shift = ShiftStateFromModifiers(event->modifiers());
+        TShiftState shift = ShiftStateFromModifiers(event->modifiers());
+        // The view passes Shift+Tab on as a plain Backtab.
+        if (event->key() == Qt::Key_Backtab) shift.Include(ssShift);
         if (OnKeyDown && vk) {
             int key = vk;
             OnKeyDown(this, key, shift);

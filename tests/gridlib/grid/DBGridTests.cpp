@@ -71,6 +71,45 @@ struct ShownErrors {
 
 } // namespace
 
+TEST(DBGrid, RowsAppendedByTheProgramScrollIntoView)
+{
+    GridForm f(5);
+    f.grid->SetFixedCols(1);
+    f.grid->SetOptions(f.grid->Options().With(dgAlwaysShowEditor, true));
+    // As a window adds rows and then tidies them up with its controls disabled.
+    for (int i = 0; i < 60; ++i) {
+        f.ds->Append();
+        f.ds->FieldByName(QStringLiteral("Id"))->SetAsInteger(100 + i);
+        f.ds->Post();
+        f.ds->DisableControls();
+        f.ds->First();
+        f.ds->Last();
+        f.ds->EnableControls();
+    }
+    const int last = f.ds->RecordCount() - 1;
+    EXPECT_EQ(f.grid->currentIndex().row(), last);
+    EXPECT_TRUE(f.grid->viewport()->rect().contains(f.CellCenter(last, 0)));
+}
+
+TEST(DBGrid, ShiftTabReachesTheKeyEventWithShift)
+{
+    GridForm f(5);
+    f.grid->setFocus();
+    int key = 0;
+    TShiftState shift;
+    f.grid->OnKeyDown = [&](QObject*, int& k, TShiftState s) {
+        key = k;
+        shift = s;
+    };
+    f.grid->SelectFieldByName(QStringLiteral("Name"));
+    QTest::keyClick(f.grid, Qt::Key_Tab, Qt::ShiftModifier);
+    EXPECT_EQ(key, VK_TAB);
+    EXPECT_EQ(shift, TShiftState{ssShift});
+    QTest::keyClick(f.grid, Qt::Key_Tab);
+    EXPECT_EQ(key, VK_TAB);
+    EXPECT_TRUE(shift.IsEmpty());
+}
+
 TEST(DBGrid, RowsAndColumnsComeFromTheDataSet)
 {
     GridForm f(50);
