@@ -975,6 +975,11 @@ int TkqCustomDBGrid::EffectiveFixedCols() const
     return FFixedCols > 0 && FFixedCols < FModel->Cols() && FModel->Rows() >= 0 && IsDataSetActive() ? FFixedCols : 0;
 }
 
+int TkqCustomDBGrid::FirstCurrentColumn() const
+{
+    return FOptions.Contains(dgFixedEditable) ? 0 : EffectiveFixedCols();
+}
+
 int TkqCustomDBGrid::FixedWidth() const
 {
     int w = 0;
@@ -1211,7 +1216,7 @@ void TkqCustomDBGrid::SyncCurrentIndex()
                     break;
                 }
         }
-        col = qBound(0, col, FModel->Cols() - 1);
+        col = qBound(FirstCurrentColumn(), col, FModel->Cols() - 1);
         const QModelIndex idx = FModel->index(r, col);
         if (idx != cur) selectionModel()->setCurrentIndex(idx, QItemSelectionModel::NoUpdate);
         if (isVisible()) {
@@ -1723,11 +1728,14 @@ void TkqCustomDBGrid::mousePressEvent(QMouseEvent* event)
         const bool left = event->button() == Qt::LeftButton;
         if (!hasFocus() && !IsGridFocused()) setFocus(Qt::MouseFocusReason);
         if (idx.isValid() && left && IsDataSetActive()) {
-            if (idx.row() != CursorRow() && !GuardedMoveToRow(idx.row())) {
+            const bool sameRow = idx.row() == CursorRow();
+            if (!sameRow && !GuardedMoveToRow(idx.row())) {
                 event->accept();
                 return;
             }
-            if (FOptions.Contains(dgMultiSelect)) HandleMultiSelectClick(event->modifiers(), true);
+            // A click inside the row being edited moves to the cell; it neither posts nor drops the row.
+            const bool editingHere = sameRow && DataSet()->State() >= dsEdit && DataSet()->State() <= dsInsert;
+            if (FOptions.Contains(dgMultiSelect) && !editingHere) HandleMultiSelectClick(event->modifiers(), true);
         }
         if (OnMouseDown) {
             const TMouseButton b = event->button() == Qt::RightButton ? mbRight
@@ -1736,7 +1744,7 @@ void TkqCustomDBGrid::mousePressEvent(QMouseEvent* event)
         }
         if (FDragPending) {
             FDragStart = vp;
-            if (idx.isValid() && idx.column() != currentIndex().column()) {
+            if (idx.isValid() && idx.column() >= FirstCurrentColumn() && idx.column() != currentIndex().column()) {
                 FSyncing = true;
                 selectionModel()->setCurrentIndex(FModel->index(CursorRow(), idx.column()), QItemSelectionModel::NoUpdate);
                 FSyncing = false;
@@ -1750,8 +1758,8 @@ void TkqCustomDBGrid::mousePressEvent(QMouseEvent* event)
             return;
         }
         if (idx.isValid()) {
-            // The column follows the click; the row already does.
-            if (idx.column() != currentIndex().column() || !currentIndex().isValid())
+            // The column follows the click (fixed columns only when they are editable); the row already does.
+            if (idx.column() >= FirstCurrentColumn() && (idx.column() != currentIndex().column() || !currentIndex().isValid()))
                 setCurrentIndex(FModel->index(CursorRow(), idx.column()));
             if (auto* expand = qobject_cast<TkqExpandButton*>(FCurrentCellControl.data());
                 expand && expand->isVisible() && expand->geometry().contains(vp)) {

@@ -327,6 +327,8 @@ private:
     void PaintTitle(QPainter* painter, const QRect& rect, int dataColumn, bool pressed) const;
     int FixedWidth() const;
     int EffectiveFixedCols() const;
+    // The first column that can be the current one: fixed columns only when they are editable.
+    int FirstCurrentColumn() const;
     int ColumnX(int dataColumn) const;   // unscrolled for fixed columns, viewport coordinates
     void LayoutOverlays();
     bool RowSelected(int row) const;

@@ -953,3 +953,28 @@ TEST_F(StructFixture, BorrowTakesAnotherFilesFields)
     EXPECT_EQ(Rows(w->cdsFieldDefs).size(), 3);
     EXPECT_EQ(Names(w->cdsFieldDefs).first(), "Code");
 }
+
+// The navigator's insert puts the editor on the name (the position column is fixed), and a
+// click in the new row moves between its cells without dropping or posting it.
+TEST_F(StructFixture, ANewRowStartsAtItsNameAndSurvivesClicksInIt)
+{
+    TFrmModifyEditStruct* w = Open(Path("orders.cds"));
+    TkqDBGrid* grid = w->grdFieldDefs;
+    grid->setFocus();
+    Settle();
+    TkqNavButton* insert = nullptr;
+    for (int i = 0; i < w->DBNavigator->ButtonCount(); ++i)
+        if (w->DBNavigator->Buttons(i)->Style() == nbsInsert) insert = w->DBNavigator->Buttons(i);
+    ASSERT_TRUE(insert);
+    QTest::mouseClick(insert, Qt::LeftButton);
+    Settle();
+    ASSERT_EQ(w->cdsFieldDefs->State(), dsInsert);
+    EXPECT_EQ(grid->currentIndex().column(), 1);
+    for (int column : {3, 0, 1}) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          grid->visualRect(grid->currentIndex().siblingAtColumn(column)).center());
+        Settle();
+        EXPECT_EQ(w->cdsFieldDefs->State(), dsInsert) << column;
+    }
+    EXPECT_EQ(grid->currentIndex().column(), 1);   // a click on the fixed position column keeps the column
+}
