@@ -1247,8 +1247,8 @@ void TkqCustomDBGrid::CheckRowChanged()
 void TkqCustomDBGrid::LinkDataSetChanged()
 {
     if (!IsDataSetActive()) return;
-    if (FEditor && FEditorRow != CursorRow()) CloseEditor();
     UpdateRowCount();
+    FollowEditor();
     SyncCurrentIndex();
     CheckRowChanged();
     viewport()->update();
@@ -1260,14 +1260,23 @@ void TkqCustomDBGrid::LinkDataSetChanged()
 void TkqCustomDBGrid::LinkScrolled()
 {
     if (!IsDataSetActive()) return;
-    if (FEditor && FEditorRow != CursorRow()) CloseEditor();
     UpdateRowCount();
+    FollowEditor();
     SyncCurrentIndex();
     CheckRowChanged();
     RepaintIndicator();
     viewport()->update();
     FFixedOverlay->update();
     UpdateCellControl();
+}
+
+void TkqCustomDBGrid::FollowEditor()
+{
+    if (!FEditor) return;
+    // The editor belongs to the current record: it closes when the cursor left its row, and an
+    // untouched one shows what the row holds now (a record inserted or appended there).
+    if (FEditorRow != CursorRow()) CloseEditor();
+    else if (!FEditor->isModified()) FDelegate->setEditorData(FEditor, FModel->index(FEditorRow, FEditorColumn));
 }
 
 void TkqCustomDBGrid::LinkRecordChanged(TField* field)
@@ -1406,6 +1415,12 @@ void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelInd
         }
     }
     const int col = current.isValid() ? current.column() : -1;
+    if (col != FLastColumn && col >= 0 && isVisible()) {
+        // The current column comes into view; the rows stay where the dataset put them.
+        const int sy = verticalScrollBar()->value();
+        scrollTo(current, EnsureVisible);
+        verticalScrollBar()->setValue(sy);
+    }
     if (col != FLastColumn) {
         if (FLastColumn >= 0 && OnColExit) Guarded([&] { OnColExit(this); });
         FLastColumn = col;
@@ -2116,12 +2131,21 @@ void TkqCustomDBGrid::PrepareCustomControls()
     }
 }
 
+namespace {
+// The control or one of its parts (a combo's line edit, a spin's editor) has the focus.
+bool HoldsFocus(const QWidget* control)
+{
+    const QWidget* focus = QApplication::focusWidget();
+    return focus && (focus == control || control->isAncestorOf(focus));
+}
+}   // namespace
+
 void TkqCustomDBGrid::HideCellControl()
 {
     if (!FCurrentCellControl) return;
     if (auto* expand = qobject_cast<TkqExpandButton*>(FCurrentCellControl.data()); expand && expand->Expanded())
         return;   // an open detail stays until the row changes
-    if (FCurrentCellControl->hasFocus()) setFocus();
+    if (HoldsFocus(FCurrentCellControl)) setFocus();
     FCurrentCellControl->hide();
     FCurrentCellControl = nullptr;
 }
@@ -2136,7 +2160,7 @@ void TkqCustomDBGrid::UpdateCellControl()
     if (FCurrentCellControl && FCurrentCellControl != c) {
         if (auto* old = qobject_cast<TkqExpandButton*>(FCurrentCellControl.data()); old && old->Expanded())
             old->ForceCollapse();
-        if (FCurrentCellControl->hasFocus()) setFocus();
+        if (HoldsFocus(FCurrentCellControl)) setFocus();
         FCurrentCellControl->hide();
         FCurrentCellControl = nullptr;
     }

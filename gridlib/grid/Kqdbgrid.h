@@ -329,6 +329,7 @@ private:
     int EffectiveFixedCols() const;
     // The first column that can be the current one: fixed columns only when they are editable.
     int FirstCurrentColumn() const;
+    void FollowEditor();
     int ColumnX(int dataColumn) const;   // unscrolled for fixed columns, viewport coordinates
     void LayoutOverlays();
     bool RowSelected(int row) const;

@@ -500,6 +500,12 @@ TEST(DBGrid, FixedColumnsStayAndTabPassesThem)
     f.grid->SelectColumn(f.grid->model()->columnCount() - 1);
     QTest::keyClick(f.grid, Qt::Key_Tab);
     EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    // Tabbing along brings each column into view.
+    for (int c = 2; c < f.grid->model()->columnCount(); ++c) {
+        QTest::keyClick(f.grid, Qt::Key_Tab);
+        ASSERT_EQ(f.grid->currentIndex().column(), c);
+        EXPECT_TRUE(f.grid->viewport()->rect().contains(f.grid->visualRect(f.grid->currentIndex()).center())) << c;
+    }
     // A count that leaves no scrolling column shows none.
     f.grid->SetFixedCols(99);
     EXPECT_EQ(f.grid->FixedCols(), 99);
@@ -626,4 +632,22 @@ TEST(DBGrid, PopupMenuOpensOverTitlesAndCellsAtThePointer)
     EXPECT_EQ(cell.Y, 3);
     EXPECT_EQ(cell.X, 1);
     EXPECT_EQ(shown, 2);
+}
+
+TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
+{
+    GridForm f(3);
+    f.grid->setFocus();
+    f.ds->Last();
+    f.grid->SelectFieldByName(QStringLiteral("Name"));
+    QTest::keyClicks(f.grid, QStringLiteral("abc"));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_TRUE(editor);
+    QTest::keyClick(editor, Qt::Key_Down);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f.ds->State(), dsInsert);
+    EXPECT_EQ(f.ds->RecordCount(), 4);
+    EXPECT_EQ(f.grid->currentIndex().row(), 3);
+    auto* now = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (now && now->isVisible()) EXPECT_EQ(now->text(), QString());
 }
