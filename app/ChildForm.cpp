@@ -43,6 +43,13 @@ void TMDIChildForm::ShowChild()
     connect(area, &QMdiArea::subWindowActivated, this, &TMDIChildForm::ActiveChildChanged);
     FSubWindow->resize(FFormSize);
     FSubWindow->show();
+    // Placed where the area had room, but never hanging out of it: what does not fit moves
+    // towards the top left corner.
+    const QRect room = area->viewport()->rect();
+    QRect place = FSubWindow->geometry();
+    if (place.right() > room.right()) place.moveLeft(qMax(0, room.right() + 1 - place.width()));
+    if (place.bottom() > room.bottom()) place.moveTop(qMax(0, room.bottom() + 1 - place.height()));
+    if (place.topLeft() != FSubWindow->pos()) FSubWindow->move(place.topLeft());
     // A new child comes to the front, as it always did, also while the frame is not the
     // active window (the area only activates children of an active frame by itself).
     if (area->activeSubWindow() != FSubWindow) area->setActiveSubWindow(FSubWindow);

@@ -128,7 +128,11 @@ void TDataSet::SetReadOnly(bool readOnly)
     if (readOnly == FReadOnly) return;
     if (readOnly && Active()) CheckBrowseMode();
     FReadOnly = readOnly;
-    if (Active()) DataEvent(deUpdateState);
+    if (Active()) {
+        DataEvent(deUpdateState);
+        // Controls that offer editing (navigators, grids) look again at what they may do.
+        DataEvent(deDataSetChange);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

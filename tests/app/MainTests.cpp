@@ -257,3 +257,18 @@ TEST_F(FrameFixture, WindowArrangements)
     EXPECT_EQ(subs[0]->geometry().bottom() + 1, area.height());
     EXPECT_EQ(subs[1]->geometry().left(), subs[0]->geometry().right() + 1);
 }
+
+TEST_F(FrameFixture, NewChildrenStayInsideTheArea)
+{
+    TMainForm* frame = Start();
+    frame->resize(1000, 800);
+    Settle();
+    const QRect room = frame->MdiArea()->viewport()->rect();
+    for (int i = 0; i < 3; ++i) {
+        auto* child = new TMDIChildForm;
+        child->SetFormSize(740, 540);
+        child->ShowChild();
+        Settle();
+        EXPECT_TRUE(room.contains(child->OuterWindow()->geometry())) << i;
+    }
+}

@@ -96,6 +96,10 @@ TEST(DBNavigator, ButtonsFollowTheDataSetAndOnClickMayAbort)
     nav.Button(nbsNext)->click();
     EXPECT_EQ(other.ds.RecNo(), 2);
     EXPECT_EQ(d.ds.RecNo(), 5);
+    // A dataset made editable again (its window's read-only test passed) offers editing at once.
+    other.ds.SetReadOnly(false);
+    EXPECT_TRUE(nav.Button(nbsInsert)->isEnabled());
+    EXPECT_TRUE(nav.Button(nbsEdit)->isEnabled());
 }
 
 TEST(RecordViewPanel, ShowsTheCurrentRecordAndEditsIt)
