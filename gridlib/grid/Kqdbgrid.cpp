@@ -1247,6 +1247,7 @@ void TkqCustomDBGrid::CheckRowChanged()
 void TkqCustomDBGrid::LinkDataSetChanged()
 {
     if (!IsDataSetActive()) return;
+    if (FEditor && FEditorRow != CursorRow()) CloseEditor();
     UpdateRowCount();
     FollowEditor();
     SyncCurrentIndex();
@@ -1260,6 +1261,7 @@ void TkqCustomDBGrid::LinkDataSetChanged()
 void TkqCustomDBGrid::LinkScrolled()
 {
     if (!IsDataSetActive()) return;
+    if (FEditor && FEditorRow != CursorRow()) CloseEditor();
     UpdateRowCount();
     FollowEditor();
     SyncCurrentIndex();
@@ -1348,9 +1350,17 @@ void TkqCustomDBGrid::CloseEditor()
 {
     if (!FEditor) return;
     QWidget* e = FEditor;
+    const bool inView = FEditorRow < FModel->rowCount() && FEditorColumn < FModel->columnCount();
     FEditor = nullptr;
     FEditorRow = FEditorColumn = -1;
-    closeEditor(e, QAbstractItemDelegate::NoHint);
+    if (inView) {
+        closeEditor(e, QAbstractItemDelegate::NoHint);
+        return;
+    }
+    // Its row has gone from the view; the view forgets an editor once it is destroyed.
+    if (e->hasFocus()) setFocus();
+    e->hide();
+    e->deleteLater();
 }
 
 bool TkqCustomDBGrid::CanEdit() const { return FOptions.Contains(dgEditing) && !FReadOnly; }
