@@ -1350,14 +1350,15 @@ void TkqCustomDBGrid::CloseEditor()
 {
     if (!FEditor) return;
     QWidget* e = FEditor;
-    const bool inView = FEditorRow < FModel->rowCount() && FEditorColumn < FModel->columnCount();
+    // An editor the view already let go (a reset hides it) or whose row is gone is put away here.
+    const bool inView = !e->isHidden() && FEditorRow < FModel->rowCount() && FEditorColumn < FModel->columnCount();
     FEditor = nullptr;
     FEditorRow = FEditorColumn = -1;
     if (inView) {
         closeEditor(e, QAbstractItemDelegate::NoHint);
         return;
     }
-    // Its row has gone from the view; the view forgets an editor once it is destroyed.
+    // The view forgets an editor once it is destroyed.
     if (e->hasFocus()) setFocus();
     e->hide();
     e->deleteLater();
