@@ -1678,7 +1678,8 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
                 break;
             case VK_DOWN:
                 if (shift.IsEmpty() && CanEdit() && FKeyOptions.Contains(dgAllowInsert) &&
-                    CursorRow() == FModel->Rows() - 1 && !(ds->State() == dsInsert && !ds->Modified())) {
+                    CursorRow() == FModel->Rows() - 1 &&
+                    !(ds->State() == dsInsert && !ds->Modified() && !(FEditor && FEditor->isModified()))) {
                     CommitEditor();
                     ds->Append();
                     event->accept();
@@ -1712,6 +1713,15 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
             }
         }
         QTableView::keyPressEvent(event);
+        // Moving keys stop here: a grid shown inside another grid's row never moves the outer one.
+        switch (event->key()) {
+        case Qt::Key_Up: case Qt::Key_Down: case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_PageUp:
+        case Qt::Key_PageDown: case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Tab: case Qt::Key_Backtab:
+            event->accept();
+            break;
+        default:
+            break;
+        }
     } catch (const std::exception& e) {
         ShowError(e);
     }

@@ -1030,3 +1030,34 @@ TEST(ViewDataStart, TheFileOnTheCommandLineOpensInFrontOfTheTree)
     }
     Settle();
 }
+
+// Typing a new nested line and pressing Down keeps the line and starts the next one; the key
+// never reaches the main grid around it.
+TEST_F(ViewDataFixture, DownInTheNestedGridKeepsTheTypedLine)
+{
+    const QString path = Path("orders.cds");
+    WriteFilledNestedFile(path, 3);
+    TFrmViewData* w = Open(path);
+    w->grdViewData->SelectFieldByName("Items");
+    Settle();
+    w->ExpandButton->Toggle();
+    TDataSet* items = w->dsDetail->DataSet();
+    const int before = items->RecordCount();
+    w->grdDetail->setFocus();
+    items->Last();
+    w->grdDetail->SelectFieldByName("Code");
+    QTest::keyClick(w->grdDetail, Qt::Key_Down);
+    ASSERT_EQ(items->State(), dsInsert);
+    for (QChar c : QStringLiteral("Engine")) QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    Settle();
+    EXPECT_TRUE(w->ExpandButton->Expanded());
+    EXPECT_EQ(w->cdsViewData->RecNo(), 1);
+    EXPECT_EQ(items->State(), dsInsert);   // the next line waits
+    w->ExpandButton->Toggle();
+    TFileContent file(path);
+    TDataSet* fileItems = static_cast<TDataSetField*>(file.ds.FieldByName("Items"))->NestedDataSet();
+    ASSERT_EQ(fileItems->RecordCount(), before + 1);
+    fileItems->Last();
+    EXPECT_EQ(fileItems->FieldByName("Code")->AsString(), "Engine");
+}
