@@ -160,6 +160,8 @@ public:
         auto* edit = new QLineEdit(parent);
         edit->setFrame(false);
         edit->setFont(FGrid->font());
+        // A grid with its own pop-up menu shows it over the editor too.
+        if (FGrid->PopupMenu()) edit->setContextMenuPolicy(Qt::NoContextMenu);
         FGrid->FEditor = edit;
         FGrid->FEditorRow = index.row();
         FGrid->FEditorColumn = index.column();

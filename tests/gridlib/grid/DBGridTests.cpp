@@ -632,6 +632,14 @@ TEST(DBGrid, PopupMenuOpensOverTitlesAndCellsAtThePointer)
     EXPECT_EQ(cell.Y, 3);
     EXPECT_EQ(cell.X, 1);
     EXPECT_EQ(shown, 2);
+    // Over the cell being edited the grid's menu comes up, not the editor's own.
+    f.grid->setFocus();
+    f.grid->SelectFieldByName(QStringLiteral("Name"));
+    QTest::keyClick(f.grid, Qt::Key_X);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_TRUE(editor);
+    popupAt(editor, QPoint(4, 4));
+    EXPECT_EQ(shown, 3);
 }
 
 TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
