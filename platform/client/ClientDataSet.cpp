@@ -1201,38 +1201,28 @@ void TClientDataSet::DeleteIndex(const QString& name)
 void TClientDataSet::SetIndexName(const QString& name)
 {
     if (name == FIndexName && FIndexFieldNames.isEmpty()) return;
-    if (!Active()) {
-        FIndexName = name;
-        FIndexFieldNames.clear();
-        return;
-    }
-    CheckBrowseMode();
-    const QString oldName = FIndexName, oldFields = FIndexFieldNames;
-    FIndexName = name;
-    FIndexFieldNames.clear();
-    try {
-        ApplyIndex();
-    } catch (...) {
-        FIndexName = oldName;
-        FIndexFieldNames = oldFields;
-        throw;
-    }
-    RebuildView();
-    Resync();
+    SwitchIndex(name, QString());
 }
 
 void TClientDataSet::SetIndexFieldNames(const QString& fields)
 {
     if (fields == FIndexFieldNames && FIndexName.isEmpty()) return;
+    SwitchIndex(QString(), fields);
+}
+
+// Orders the records by a named index or by a list of fields (one of the two is empty); an
+// order that cannot be built leaves the previous one in place.
+void TClientDataSet::SwitchIndex(const QString& name, const QString& fields)
+{
     if (!Active()) {
+        FIndexName = name;
         FIndexFieldNames = fields;
-        FIndexName.clear();
         return;
     }
     CheckBrowseMode();
     const QString oldName = FIndexName, oldFields = FIndexFieldNames;
+    FIndexName = name;
     FIndexFieldNames = fields;
-    FIndexName.clear();
     try {
         ApplyIndex();
     } catch (...) {

@@ -174,6 +174,7 @@ private:
                                    TIndexOptions options) const;
     std::vector<TKeyPart> CurrentKey() const;
     void ApplyIndex();
+    void SwitchIndex(const QString& name, const QString& fields);
     void RebuildUniqueOrders();
     void RebuildView();
     bool Passes(TRecIndex rec);
