@@ -1650,6 +1650,15 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
         TDataSet* ds = DataSet();
         if (IsDataSetActive()) {
             const bool editing = ds->State() == dsEdit || ds->State() == dsInsert;
+            if (!editing && ds->IsEmpty() && CanEdit() && FKeyOptions.Contains(dgAllowInsert) &&
+                !event->text().isEmpty() && event->text().at(0).isPrint() &&
+                !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+                // Typing into an empty grid starts its first record, the keystroke included.
+                if (!FDataLink->Edit()) {
+                    event->accept();
+                    return;
+                }
+            }
             switch (vk) {
             case VK_ESCAPE:
                 if (editing) {

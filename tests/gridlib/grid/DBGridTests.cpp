@@ -659,3 +659,14 @@ TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
     auto* now = qobject_cast<QLineEdit*>(QApplication::focusWidget());
     if (now && now->isVisible()) EXPECT_EQ(now->text(), QString());
 }
+
+TEST(DBGrid, TypingIntoAnEmptyGridStartsTheFirstRecord)
+{
+    GridForm f(0);
+    f.grid->setFocus();
+    QTest::keyClick(f.grid, Qt::Key_7);
+    EXPECT_EQ(f.ds->State(), dsInsert);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("7"));
+}
