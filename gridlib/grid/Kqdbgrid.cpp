@@ -1658,6 +1658,14 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
                     event->accept();
                     return;
                 }
+                if (FEditor && FEditor->isVisible()) {
+                    // An editor that is always shown opened with the record: the key goes there.
+                    FEditor->setFocus();
+                    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text());
+                    QCoreApplication::sendEvent(FEditor, &copy);
+                    event->accept();
+                    return;
+                }
             }
             switch (vk) {
             case VK_ESCAPE:

@@ -662,11 +662,14 @@ TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
 
 TEST(DBGrid, TypingIntoAnEmptyGridStartsTheFirstRecord)
 {
-    GridForm f(0);
-    f.grid->setFocus();
-    QTest::keyClick(f.grid, Qt::Key_7);
-    EXPECT_EQ(f.ds->State(), dsInsert);
-    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->text(), QStringLiteral("7"));
+    for (bool alwaysShowEditor : {false, true}) {
+        GridForm f(0);
+        f.grid->SetOptions(f.grid->Options().With(dgAlwaysShowEditor, alwaysShowEditor));
+        f.grid->setFocus();
+        QTest::keyClick(f.grid, Qt::Key_7);
+        EXPECT_EQ(f.ds->State(), dsInsert);
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_TRUE(editor) << alwaysShowEditor;
+        EXPECT_EQ(editor->text(), QStringLiteral("7")) << alwaysShowEditor;
+    }
 }
