@@ -179,7 +179,6 @@ void CreateFieldDefsClipboard(TClientDataSet* table)
     table->CreateDataSet();
 }
 
-namespace {
 void AppendDefinitionRow(TClientDataSet* table, int pos, const QString& name, const QString& type, const QString& size)
 {
     table->Append();
@@ -191,6 +190,11 @@ void AppendDefinitionRow(TClientDataSet* table, int pos, const QString& name, co
     table->Post();
 }
 
+TControlsDisabled::TControlsDisabled(TDataSet* ds) : FDataSet(ds) { FDataSet->DisableControls(); }
+
+TControlsDisabled::~TControlsDisabled() { FDataSet->EnableControls(); }
+
+namespace {
 // The nested field of that name among the file's definitions (exact name first).
 const TFieldDef* FindNestedDef(const TFieldDefs& defs, const QString& name)
 {
@@ -206,17 +210,6 @@ const TFieldDef* FindNestedDef(const TFieldDefs& defs, const QString& name)
     }
     return found && found->DataType() == ftDataSet ? found : nullptr;
 }
-
-class TControlsDisabled {
-public:
-    explicit TControlsDisabled(TDataSet* ds) : FDataSet(ds) { FDataSet->DisableControls(); }
-    ~TControlsDisabled() { FDataSet->EnableControls(); }
-    TControlsDisabled(const TControlsDisabled&) = delete;
-    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-    TDataSet* FDataSet;
-};
 } // namespace
 
 void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const QString& path)

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class TClientDataSet;
+class TDataSet;
 
 // The name of a field-type code ("String", "DataSet", ...); "UnKown" outside 0-35.
 QString FieldTypeName(int fieldType);
@@ -42,6 +43,21 @@ void CreateDetailTable(TClientDataSet* table);
 // The frame's clipboard: Pos, Name, Type, Size, Precision, OrgName (hidden); unique index
 // NAME_INX on Name; no order.
 void CreateFieldDefsClipboard(TClientDataSet* table);
+
+// Appends one definition row (OrgName = name) and posts it.
+void AppendDefinitionRow(TClientDataSet* table, int pos, const QString& name, const QString& type, const QString& size);
+
+// Keeps a dataset's controls disabled for the life of the object.
+class TControlsDisabled {
+public:
+    explicit TControlsDisabled(TDataSet* ds);
+    ~TControlsDisabled();
+    TControlsDisabled(const TControlsDisabled&) = delete;
+    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
+
+private:
+    TDataSet* FDataSet;
+};
 
 // Appends to the nested table the field list of the master's current row, read from the
 // file: the nested-dataset field of that name (the row's OrgName, else its Name). When the

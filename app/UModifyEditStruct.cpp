@@ -50,17 +50,6 @@ const QString BorrowFilter = QStringLiteral(
 // Messages are let through at this interval while a restructure copies records.
 constexpr int ResponsiveMsecs = 40;
 
-class TControlsDisabled {
-public:
-    explicit TControlsDisabled(TDataSet* ds) : FDataSet(ds) { FDataSet->DisableControls(); }
-    ~TControlsDisabled() { FDataSet->EnableControls(); }
-    TControlsDisabled(const TControlsDisabled&) = delete;
-    TControlsDisabled& operator=(const TControlsDisabled&) = delete;
-
-private:
-    TDataSet* FDataSet;
-};
-
 // Sets a flag for the life of the object.
 class TFlagGuard {
 public:
@@ -82,17 +71,6 @@ bool HasChanges(const TClientDataSet* ds)
 }
 
 QString FieldText(const TDataSet* ds, const char* name) { return ds->FieldByName(QLatin1String(name))->AsString(); }
-
-void AppendDefinition(TClientDataSet* table, int pos, const QString& name, const QString& type, const QString& size)
-{
-    table->Append();
-    table->FieldByName(QStringLiteral("Pos"))->SetAsInteger(pos);
-    table->FieldByName(QStringLiteral("Name"))->SetAsString(name);
-    table->FieldByName(QStringLiteral("OrgName"))->SetAsString(name);
-    table->FieldByName(QStringLiteral("Type"))->SetAsString(type);
-    table->FieldByName(QStringLiteral("Size"))->SetAsString(size);
-    table->Post();
-}
 
 // A field definition read from a file, before any table is touched.
 struct TReadDef {
@@ -578,7 +556,7 @@ void TFrmModifyEditStruct::LoadStructure(const QString& file)
         cdsDetail->EmptyDataSet();
         cdsFieldDefs->EmptyDataSet();
         for (const TReadDef& d : defs) {
-            AppendDefinition(cdsFieldDefs, d.FieldNo, d.Name, d.Type, d.Size);
+            AppendDefinitionRow(cdsFieldDefs, d.FieldNo, d.Name, d.Type, d.Size);
             seenDataSet = seenDataSet || d.Type == DataSetType;
         }
         cdsFieldDefs->First();
@@ -1328,7 +1306,7 @@ void TFrmModifyEditStruct::BorrowFrom(const QString& path)
         while (!cdsFieldDefs->IsEmpty()) cdsFieldDefs->Delete();
         HasDataSetField = false;
         for (const TReadDef& d : defs) {
-            AppendDefinition(cdsFieldDefs, d.FieldNo, d.Name, d.Type, d.Size);
+            AppendDefinitionRow(cdsFieldDefs, d.FieldNo, d.Name, d.Type, d.Size);
             if (d.Type == DataSetType && cdsDetail->IsEmpty() && kind == dfkClientDataSet) {
                 TFlagGuard loading(LoadingNested);
                 LoadNestedStructure(cdsFieldDefs, cdsDetail, path);

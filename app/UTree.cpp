@@ -468,13 +468,7 @@ void TFrmTree::LoadFileStructure(const QString& path, TqeTreeNode* node)
                 child->SetSelectedIndex(1);
                 if (type == QLatin1String("DataSet")) TreeView->Items().AddChild(child, QString());
             }
-            cdsFieldDefs->Append();
-            cdsFieldDefs->FieldByName(QStringLiteral("Pos"))->SetAsInteger(def->FieldNo());
-            cdsFieldDefs->FieldByName(QStringLiteral("Name"))->SetAsString(def->Name());
-            cdsFieldDefs->FieldByName(QStringLiteral("OrgName"))->SetAsString(def->Name());
-            cdsFieldDefs->FieldByName(QStringLiteral("Type"))->SetAsString(type);
-            cdsFieldDefs->FieldByName(QStringLiteral("Size"))->SetAsString(size);
-            cdsFieldDefs->Post();
+            AppendDefinitionRow(cdsFieldDefs, def->FieldNo(), def->Name(), type, size);
         }
     } catch (...) {
         if (cdsFieldDefs->State() == dsInsert) cdsFieldDefs->Cancel();
