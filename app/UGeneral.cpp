@@ -1,6 +1,7 @@
 #include "app/UGeneral.h"
 
 #include "app/ChildForm.h"
+#include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/SysUtils.h"
 
@@ -219,10 +220,9 @@ void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const Q
     if (!path.isEmpty() && FileExists(path) && master->Active() && !master->IsEmpty()) {
         QString name = master->FieldByName(QStringLiteral("OrgName"))->AsString();
         if (name.isEmpty()) name = master->FieldByName(QStringLiteral("Name"))->AsString();
+        // The header alone: a file of a million records answers at once.
         TClientDataSet reader;
-        reader.SetReadOnly(true);
-        reader.SetFileName(path);
-        reader.Open();
+        ReadFileFieldDefs(path, reader.FieldDefs());
         if (const TFieldDef* def = FindNestedDef(reader.FieldDefs(), name); def && def->HasChildDefs()) {
             TFieldDefs* children = const_cast<TFieldDef*>(def)->ChildDefs();
             for (int i = 0; i < children->Count(); ++i) {
@@ -232,7 +232,6 @@ void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const Q
             }
             loaded = true;
         }
-        reader.Close();
     }
     if (!loaded)
         AppendDefinitionRow(nested, 1, QStringLiteral("Dummy"), QStringLiteral("String"), QStringLiteral("50"));
