@@ -685,10 +685,8 @@ void TFrmViewData::ConnectEvents()
 void TFrmViewData::AttachDataEvents()
 {
     cdsViewData->AfterScroll = [this](TDataSet*) { ShowStatus(false); };
-    cdsViewData->AfterPost = [this](TDataSet*) {
-        SaveDataFile(cdsViewData, cdsViewData->FileName());
-        RefreshDelta();
-    };
+    // Saving refreshes the change log shown.
+    cdsViewData->AfterPost = [this](TDataSet*) { SaveDataFile(cdsViewData, cdsViewData->FileName()); };
     // A record the grid deletes by itself (Ctrl+Del) reaches the file like every other change.
     cdsViewData->AfterDelete = [this](TDataSet*) {
         if (FWriteOnDelete) SaveDataFile(cdsViewData, cdsViewData->FileName());
@@ -937,8 +935,8 @@ void TFrmViewData::SaveDataFile(TClientDataSet* dataSet, const QString& path)
         return;
     }
     try {
-        const bool xml = ExtractFileExt(path).toUpper() == QLatin1String(".XML");
-        dataSet->SaveToFile(path, xml ? dfXML : dfBinary);
+        // XML for a ".xml" name.
+        dataSet->SaveToFile(path);
     } catch (...) {
         // The change is in memory only: closing asks to save it.
         UnsavedChanges = true;
