@@ -1,6 +1,7 @@
 #include "app/UMigrate.h"
 
 #include "app/UGeneral.h"
+#include "app/URestructure.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
@@ -571,17 +572,10 @@ int TFrmMigrate::ReadSourceStructure(const QString& fileName, TClientDataSet* li
     }
     const int kind = DetectDataFileKind(fileName);
     if (kind == dfkClientDataSet) {
+        // The header alone: the records are read once, by the source or destination itself.
         cdsTemp->Close();
-        cdsTemp->FieldDefs().Clear();
-        cdsTemp->SetFileName(fileName);
-        cdsTemp->Open();
-        try {
-            FillFieldList(cdsTemp->FieldDefs(), list, side);
-        } catch (...) {
-            cdsTemp->Close();
-            throw;
-        }
-        cdsTemp->Close();
+        ReadFileFieldDefs(fileName, cdsTemp->FieldDefs());
+        FillFieldList(cdsTemp->FieldDefs(), list, side);
         return kind;
     }
     if (kind == dfkMemTable && side == 1) {
