@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/UGeneral.h"
 #include "app/URename.h"
+#include "app/URestructure.h"
 #include "app/WorkbenchWindows.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -453,8 +454,8 @@ void TFrmTree::LoadFileStructure(const QString& path, TqeTreeNode* node)
     ClientDataSet->Close();
     ClientDataSet->SetFileName(path);
     try {
-        ClientDataSet->Open();
-        ClientDataSet->FieldDefs().Update();
+        // The header alone: listing the columns of a large file reads none of its records.
+        ReadFileFieldDefs(path, ClientDataSet->FieldDefs());
         cdsDetail->EmptyDataSet();
         cdsFieldDefs->EmptyDataSet();
         const TFieldDefs& defs = ClientDataSet->FieldDefs();
