@@ -1265,9 +1265,7 @@ void TFrmViewData::Sort(bool ascending)
         return;
     }
     const QString& index = ascending ? DownIndex : UpIndex;
-    const QString& other = ascending ? UpIndex : DownIndex;
-    if (ds->IndexDefs().IndexOf(index) >= 0) ds->DeleteIndex(index);
-    if (ds->IndexDefs().IndexOf(other) >= 0) ds->DeleteIndex(other);
+    DropSortIndexes(ds);
     try {
         ds->AddIndex(index, field->FieldName(), ascending ? TIndexOptions() : TIndexOptions(ixDescending));
         ds->SetIndexName(index);
