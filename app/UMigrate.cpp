@@ -123,16 +123,10 @@ QStringList FieldNamesOf(TClientDataSet* list)
     QStringList names;
     if (!list->Active()) return names;
     const TBookmark here = list->GetBookmark();
-    list->DisableControls();
-    try {
-        TField* name = list->FieldByName(QStringLiteral("Name"));
-        for (list->First(); !list->Eof(); list->Next()) names << name->AsString();
-        if (here) list->GotoBookmark(here);
-    } catch (...) {
-        list->EnableControls();
-        throw;
-    }
-    list->EnableControls();
+    TControlsDisabled disabled(list);
+    TField* name = list->FieldByName(QStringLiteral("Name"));
+    for (list->First(); !list->Eof(); list->Next()) names << name->AsString();
+    if (here) list->GotoBookmark(here);
     return names;
 }
 
@@ -850,9 +844,9 @@ void TFrmMigrate::actCopySourceStructExecute()
     TField* nameField = cdsSourceFields->FieldByName(QStringLiteral("Name"));
     TField* typeField = cdsSourceFields->FieldByName(QStringLiteral("Type"));
     TField* sizeField = cdsSourceFields->FieldByName(QStringLiteral("Size"));
-    const TBookmark here = cdsSourceFields->GetBookmark();
-    cdsSourceFields->DisableControls();
-    try {
+    {
+        const TBookmark here = cdsSourceFields->GetBookmark();
+        TControlsDisabled disabled(cdsSourceFields);
         for (cdsSourceFields->First(); !cdsSourceFields->Eof(); cdsSourceFields->Next()) {
             // Sizes are characters for wide strings as for every other string here.
             const QString size = sizeField->AsString().trimmed();
@@ -860,11 +854,7 @@ void TFrmMigrate::actCopySourceStructExecute()
                                     size.isEmpty() ? 0 : StrToIntDef(size, 0));
         }
         if (here) cdsSourceFields->GotoBookmark(here);
-    } catch (...) {
-        cdsSourceFields->EnableControls();
-        throw;
     }
-    cdsSourceFields->EnableControls();
     created.CreateDataSet();
     created.SaveToFile(folder + name);
     created.Close();
