@@ -974,19 +974,25 @@ void TFrmModifyEditStruct::DropRowAt(TkqDBGrid* grid, int dataRow)
 // ---------------------------------------------------------------------------------------------
 // Nested list
 
-void TFrmModifyEditStruct::LoadNestedList()
+void TFrmModifyEditStruct::LoadDetailRows(TClientDataSet* master)
 {
-    if (!cdsDetail->IsEmpty()) return;
     TFlagGuard loading(LoadingNested);
+    // The program fills the nested list also behind a read-only window.
     const bool readOnly = cdsDetail->ReadOnly();
     cdsDetail->SetReadOnly(false);
     try {
-        LoadNestedStructure(cdsFieldDefs, cdsDetail, FFileName);
+        LoadNestedStructure(master, cdsDetail, FFileName);
     } catch (...) {
         cdsDetail->SetReadOnly(readOnly);
         throw;
     }
     cdsDetail->SetReadOnly(readOnly);
+}
+
+void TFrmModifyEditStruct::LoadNestedList()
+{
+    if (!cdsDetail->IsEmpty()) return;
+    LoadDetailRows(cdsFieldDefs);
     const QString org = FieldText(cdsFieldDefs, "OrgName");
     FDetailOwner = org.trimmed().isEmpty() ? FieldText(cdsFieldDefs, "Name") : org;
 }
@@ -1031,16 +1037,7 @@ TFieldDefRows TFrmModifyEditStruct::StructureRows()
                 cursor.CloneCursor(cdsFieldDefs, false, false);
                 cursor.First();
                 cursor.MoveBy(i);
-                TFlagGuard loading(LoadingNested);
-                const bool readOnly = cdsDetail->ReadOnly();
-                cdsDetail->SetReadOnly(false);
-                try {
-                    LoadNestedStructure(&cursor, cdsDetail, FFileName);
-                } catch (...) {
-                    cdsDetail->SetReadOnly(readOnly);
-                    throw;
-                }
-                cdsDetail->SetReadOnly(readOnly);
+                LoadDetailRows(&cursor);
                 FDetailOwner = rows[i].OldName();
             }
             rows[i].Children = TableRows(cdsDetail);

@@ -179,6 +179,8 @@ private:
     void BeforePost(TClientDataSet* table, bool loading);
     void AfterPost(TClientDataSet* table);
     void CollapseNested();
+    // Appends the nested list of the master's current row to cdsDetail (see LoadNestedStructure).
+    void LoadDetailRows(TClientDataSet* master);
     // Asks for the name of a new file in the folder of path; false when the user cancels.
     bool ChooseNewFileName(const QString& path, QString& name);
     TClientDataSet* TableOf(const TkqDBGrid* grid) const;
