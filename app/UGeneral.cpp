@@ -5,6 +5,7 @@
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/SysUtils.h"
 
+#include <QFileInfo>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -39,6 +40,13 @@ bool FileShownTwice(const QString& path)
     for (const QWidget* form : OpenForms())
         if (OwnCaption(form).contains(path, Qt::CaseSensitive) && ++count > 1) return true;
     return false;
+}
+
+bool SamePath(const QString& a, const QString& b)
+{
+    if (a == b) return true;
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
 void SplitDelimited(const QString& text, const QString& delimiters, QStringList& list)

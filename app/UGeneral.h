@@ -17,6 +17,9 @@ int FieldTypeFromName(const QString& name);
 // True when two or more open windows have a caption that contains the path.
 bool FileShownTwice(const QString& path);
 
+// The same file, also when the two names are written differently.
+bool SamePath(const QString& a, const QString& b);
+
 // Appends the non-empty pieces of the text, split at the delimiter characters outside quotes
 // (either quote character toggles one quote state; quotes stay in the piece).
 void SplitDelimited(const QString& text, const QString& delimiters, QStringList& list);

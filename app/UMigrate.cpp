@@ -36,7 +36,6 @@ const QString ConnectionTemplate =
     QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=DummyMSAccess.mdb;Persist Security Info=False");
 const QString AccessPlaceholder = QStringLiteral("DummyMSAccess.mdb");
 const QString UnknownFormat = QStringLiteral("Unknown MemTable Format");
-const QString DataWindowCaption = QStringLiteral("View Data ");
 
 const QString SourceFilter = QStringLiteral(
     "ClientDataSet Files (*.cds)|*.cds|XML (*.xml)|*.xml|Data (*.dat)|*.dat|Paradox Files (*.db)|*.db|"
@@ -54,14 +53,6 @@ bool IsLocalTableExt(const QString& upperExt) { return upperExt == QLatin1String
 bool IsAccessExt(const QString& upperExt) { return upperExt == QLatin1String(".MDB"); }
 
 QString UpperExt(const QString& fileName) { return ExtractFileExt(fileName).toUpper(); }
-
-// The same file, also when the two names are written differently.
-bool SamePath(const QString& a, const QString& b)
-{
-    if (a == b) return true;
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
 
 // A file name as the user typed it: blanks around it and enclosing quotes dropped.
 QString TypedFileName(const QString& text)
@@ -748,18 +739,6 @@ bool TFrmMigrate::DestinationIsCurrent(const QString& fileName) const
     return info.size() == FDestSize && info.lastModified() == FDestModified;
 }
 
-QString TFrmMigrate::EditingWindowOf(const QString& fileName) const
-{
-    for (QWidget* form : OpenForms()) {
-        const QString caption = OwnCaption(form);
-        if (!caption.startsWith(DataWindowCaption)) continue;
-        if (!SamePath(caption.mid(DataWindowCaption.size()), fileName)) continue;
-        if (auto* window = qobject_cast<TDataWindowBase*>(form); window && window->IsReadOnly()) continue;
-        return caption;
-    }
-    return QString();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Pairs
 
@@ -1047,7 +1026,7 @@ void TFrmMigrate::MigrateRecords()
             throw Exception(Format(QStringLiteral("Copy makes a new file, and %s exists: choose a new destination name"), {run.DestFile}));
     } else {
         if (!FileExists(run.DestFile)) throw Exception(Format(QStringLiteral("The destination %s does not exist"), {run.DestFile}));
-        const QString window = EditingWindowOf(run.DestFile);
+        const QString window = EditableDataWindowCaption(run.DestFile);
         if (!window.isEmpty())
             throw Exception(Format(QStringLiteral("The destination %s is open for editing in the window \"%s\": "
                                                   "close that window first"),

@@ -140,8 +140,6 @@ private:
     void CloseDestination();
     bool DestinationIsCurrent(const QString& fileName) const;
     void RememberDestinationStamp(const QString& fileName);
-    // The caption of an editable data window that shows the file, or empty.
-    QString EditingWindowOf(const QString& fileName) const;
 
     void PrepareRun(TRun& run);
     void TransferRecords(TRun& run);

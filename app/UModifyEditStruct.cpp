@@ -109,17 +109,6 @@ TFieldDefRows TableRows(TClientDataSet* table)
     cursor.Close();
     return rows;
 }
-
-// The open data window that may change the file, if there is one.
-TDataWindowBase* EditableDataWindowFor(const QString& path)
-{
-    const QString caption = QStringLiteral("View Data ") + path;
-    for (TMDIChildForm* child : TMDIChildForm::Instances()) {
-        auto* data = qobject_cast<TDataWindowBase*>(child);
-        if (data && !data->IsClosed() && OwnCaption(data) == caption && !data->IsReadOnly()) return data;
-    }
-    return nullptr;
-}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -1070,10 +1059,10 @@ bool TFrmModifyEditStruct::SaveStructure()
         SetFileNameText(name);
         SetCaption(StructureCaption + name);
     }
-    if (TDataWindowBase* window = EditableDataWindowFor(name))
+    if (const QString window = EditableDataWindowCaption(name); !window.isEmpty())
         throw Exception(Format(QStringLiteral("The file is open for editing in the window \"%s\". "
                                               "Close that window before changing the file's structure."),
-                               {OwnCaption(window)}));
+                               {window}));
     bool saved = false;
     if (NewFile) {
         if (FileExists(name)) {

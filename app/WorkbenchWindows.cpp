@@ -1,6 +1,7 @@
 #include "app/WorkbenchWindows.h"
 
 #include "app/Main.h"
+#include "app/UGeneral.h"
 #include "app/UDBFiller.h"
 #include "app/UMigrate.h"
 #include "app/UModifyEditStruct.h"
@@ -95,4 +96,16 @@ TMigrateWindowBase* OpenMigrateWindow(int width, int height, const QString& dest
     window->ShowChild();
     if (!destination.isEmpty()) window->SetDestination(destination);
     return window;
+}
+
+QString EditableDataWindowCaption(const QString& path)
+{
+    const QString prefix = QStringLiteral("View Data ");
+    for (QWidget* form : OpenForms()) {
+        const QString caption = OwnCaption(form);
+        if (!caption.startsWith(prefix) || !SamePath(caption.mid(prefix.size()), path)) continue;
+        if (auto* window = qobject_cast<TDataWindowBase*>(form); window && window->IsReadOnly()) continue;
+        return caption;
+    }
+    return QString();
 }

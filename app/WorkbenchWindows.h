@@ -85,3 +85,7 @@ TStructureWindowBase* NewStructureWindowFor(const QString& baseFolder, const QSt
 // The migration window: an open "Migrate" window comes to the front (null is answered); else
 // a new one of the given outer size, with the destination preset when one is given.
 TMigrateWindowBase* OpenMigrateWindow(int width, int height, const QString& destination = QString());
+
+// The caption of an open data window that may change the file (also when its caption writes
+// the name differently), or empty when every window showing it is read-only.
+QString EditableDataWindowCaption(const QString& path);
