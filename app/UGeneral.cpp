@@ -199,6 +199,8 @@ void AppendDefinitionRow(TClientDataSet* table, int pos, const QString& name, co
     table->Post();
 }
 
+bool IsEditing(const TDataSet* ds) { return ds && (ds->State() == dsEdit || ds->State() == dsInsert); }
+
 TControlsDisabled::TControlsDisabled(TDataSet* ds) : FDataSet(ds) { FDataSet->DisableControls(); }
 
 TControlsDisabled::~TControlsDisabled() { FDataSet->EnableControls(); }

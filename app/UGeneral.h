@@ -47,6 +47,9 @@ void CreateDetailTable(TClientDataSet* table);
 // NAME_INX on Name; no order.
 void CreateFieldDefsClipboard(TClientDataSet* table);
 
+// True while the dataset holds a record being edited or inserted (false for none).
+bool IsEditing(const TDataSet* ds);
+
 // Appends one definition row (OrgName = name) and posts it.
 void AppendDefinitionRow(TClientDataSet* table, int pos, const QString& name, const QString& type, const QString& size);
 

@@ -63,8 +63,6 @@ private:
     bool FOld;
 };
 
-bool IsEditing(const TDataSet* ds) { return ds->State() == dsEdit || ds->State() == dsInsert; }
-
 bool HasChanges(const TClientDataSet* ds)
 {
     return ds->Active() && (ds->ChangeCount() > 0 || (IsEditing(ds) && ds->Modified()));

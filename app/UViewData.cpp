@@ -57,8 +57,6 @@ constexpr int ImageSortAscending = 21;
 constexpr int ImageSortDescending = 27;
 constexpr int DeltaDefaultHeight = 100;
 
-bool IsEditing(const TDataSet* ds) { return ds && (ds->State() == dsEdit || ds->State() == dsInsert); }
-
 bool CannotSort(TFieldType type)
 {
     switch (type) {
