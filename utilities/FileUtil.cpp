@@ -114,14 +114,15 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
         ssize_t n = ::read(cleanup.Fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw EReadError(QStringLiteral("Stream read error"));
+        // Only the end of the file ends the copy: a read may return less than asked before it.
+        if (n == 0) break;
         total += quint32(n);
         try {
-            if (n > 0) writer->Write(buffer, n);
+            writer->Write(buffer, n);
         } catch (const EInOutError&) {
             throw EWriteError(QStringLiteral("Stream write error"));
         }
         if (progress) ProgressSetPosition(progress, int(total));
-        if (n < CopyBufferSize) break;
     }
     writer->SetModificationTime(srcStat.st_mtim.tv_sec, srcStat.st_mtim.tv_nsec);
     try {
