@@ -93,12 +93,13 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
 
     const QString cannotCreate = Format(QStringLiteral("Cannot create file %s"), {dest});
     struct stat dstStat {};
+    bool clearReadOnly = false;
     if (StatOf(dest, dstStat)) {
         // Copying a file onto itself would empty it.
         if (dstStat.st_dev == srcStat.st_dev && dstStat.st_ino == srcStat.st_ino) throw EFCreateError(cannotCreate, EINVAL);
         if (!(dstStat.st_mode & S_IWUSR)) {
             if (!overwriteReadOnly) throw EFCreateError(cannotCreate, EACCES);
-            ::chmod(QFile::encodeName(dest).constData(), (dstStat.st_mode & 07777) | S_IWUSR);
+            clearReadOnly = true;
         }
     }
     std::unique_ptr<TAtomicFileWriter> writer;
@@ -130,6 +131,8 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
     } catch (const EInOutError&) {
         throw EWriteError(QStringLiteral("Stream write error"));
     }
+    // Only a copy that took place drops the read-only bit: a failed one leaves the file as it was.
+    if (clearReadOnly) ::chmod(QFile::encodeName(dest).constData(), (dstStat.st_mode & 07777) | S_IWUSR);
 }
 
 void ShellCopyOrMove(const QString& source, const QString& destination, bool confirm, bool move, bool allowUndo)

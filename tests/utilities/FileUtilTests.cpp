@@ -111,9 +111,11 @@ TEST_F(FileUtilTest, CopyFailuresLeaveTheDestination)
     TAtomicFileWriter::InjectWriteFailure(-1, 0);
     EXPECT_EQ(message, "Stream write error");
     EXPECT_EQ(ReadWholeFile(dst), "old");
+    EXPECT_FALSE(QFileInfo(dst).permissions() & QFile::WriteOwner);   // still read-only after the failed copy
 
     CopyFileFull(src, dst, true, false, nullptr);   // allowed to overwrite a read-only file
     EXPECT_EQ(ReadWholeFile(dst), Bytes(50000));
+    EXPECT_TRUE(QFileInfo(dst).permissions() & QFile::WriteOwner);
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Hidden | QDir::Files).filter(".dst.cds").size(), 0);
 }
 
