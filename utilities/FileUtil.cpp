@@ -93,12 +93,13 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
 
     const QString cannotCreate = Format(QStringLiteral("Cannot create file %s"), {dest});
     struct stat dstStat {};
+    bool clearReadOnly = false;
     if (StatOf(dest, dstStat)) {
         // Copying a file onto itself would empty it.
         if (dstStat.st_dev == srcStat.st_dev && dstStat.st_ino == srcStat.st_ino) throw EFCreateError(cannotCreate, EINVAL);
         if (!(dstStat.st_mode & S_IWUSR)) {
             if (!overwriteReadOnly) throw EFCreateError(cannotCreate, EACCES);
-            ::chmod(QFile::encodeName(dest).constData(), (dstStat.st_mode & 07777) | S_IWUSR);
+            clearReadOnly = true;
         }
     }
     std::unique_ptr<TAtomicFileWriter> writer;
@@ -114,14 +115,15 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
         ssize_t n = ::read(cleanup.Fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw EReadError(QStringLiteral("Stream read error"));
+        // Only the end of the file ends the copy: a read may return less than asked before it.
+        if (n == 0) break;
         total += quint32(n);
         try {
-            if (n > 0) writer->Write(buffer, n);
+            writer->Write(buffer, n);
         } catch (const EInOutError&) {
             throw EWriteError(QStringLiteral("Stream write error"));
         }
         if (progress) ProgressSetPosition(progress, int(total));
-        if (n < CopyBufferSize) break;
     }
     writer->SetModificationTime(srcStat.st_mtim.tv_sec, srcStat.st_mtim.tv_nsec);
     try {
@@ -129,6 +131,8 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
     } catch (const EInOutError&) {
         throw EWriteError(QStringLiteral("Stream write error"));
     }
+    // Only a copy that took place drops the read-only bit: a failed one leaves the file as it was.
+    if (clearReadOnly) ::chmod(QFile::encodeName(dest).constData(), (dstStat.st_mode & 07777) | S_IWUSR);
 }
 
 void ShellCopyOrMove(const QString& source, const QString& destination, bool confirm, bool move, bool allowUndo)

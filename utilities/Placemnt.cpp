@@ -402,29 +402,33 @@ void TFormPlacement::DoRestorePlacement()
     if (OnRestorePlacement) OnRestorePlacement();
 }
 
-QString TFormPlacement::ReadString(const QString& section, const QString& ident, const QString& def)
+void TFormPlacement::AccessSettings(bool readOnly, const std::function<void(TCustomIniFile*)>& access)
 {
-    if (FSettings) return SettingsReadString(FSettings.get(), section, ident, def);
-    OpenSettingsObject(true);
-    const QString result = SettingsReadString(FSettings.get(), section, ident, def);
-    CloseSettingsObject();
-    return result;
-}
-
-void TFormPlacement::WriteString(const QString& section, const QString& ident, const QString& value)
-{
+    // Inside a save or restore the open object serves; otherwise one is opened for this access.
     if (FSettings) {
-        SettingsWriteString(FSettings.get(), section, ident, value);
+        access(FSettings.get());
         return;
     }
-    OpenSettingsObject(false);
+    OpenSettingsObject(readOnly);
     try {
-        SettingsWriteString(FSettings.get(), section, ident, value);
+        access(FSettings.get());
     } catch (...) {
         FSettings.reset();
         throw;
     }
     CloseSettingsObject();
+}
+
+QString TFormPlacement::ReadString(const QString& section, const QString& ident, const QString& def)
+{
+    QString result;
+    AccessSettings(true, [&](TCustomIniFile* settings) { result = SettingsReadString(settings, section, ident, def); });
+    return result;
+}
+
+void TFormPlacement::WriteString(const QString& section, const QString& ident, const QString& value)
+{
+    AccessSettings(false, [&](TCustomIniFile* settings) { SettingsWriteString(settings, section, ident, value); });
 }
 
 QString TFormPlacement::ReadSettingString(const QString& ident, const QString& def) { return ReadString(IniSection(), ident, def); }
@@ -433,22 +437,14 @@ void TFormPlacement::WriteSettingString(const QString& ident, const QString& val
 
 int TFormPlacement::ReadSettingInteger(const QString& ident, int def)
 {
-    if (FSettings) return SettingsReadInteger(FSettings.get(), IniSection(), ident, def);
-    OpenSettingsObject(true);
-    const int result = SettingsReadInteger(FSettings.get(), IniSection(), ident, def);
-    CloseSettingsObject();
+    int result = def;
+    AccessSettings(true, [&](TCustomIniFile* settings) { result = SettingsReadInteger(settings, IniSection(), ident, def); });
     return result;
 }
 
 void TFormPlacement::WriteSettingInteger(const QString& ident, int value)
 {
-    if (FSettings) {
-        SettingsWriteInteger(FSettings.get(), IniSection(), ident, value);
-        return;
-    }
-    OpenSettingsObject(false);
-    SettingsWriteInteger(FSettings.get(), IniSection(), ident, value);
-    CloseSettingsObject();
+    AccessSettings(false, [&](TCustomIniFile* settings) { SettingsWriteInteger(settings, IniSection(), ident, value); });
 }
 
 void TFormPlacement::MinMaxInfoChanged()

@@ -227,6 +227,7 @@ private:
     friend class TIniLink;
     void OpenSettingsObject(bool readOnly);
     void CloseSettingsObject();
+    void AccessSettings(bool readOnly, const std::function<void(TCustomIniFile*)>& access);
     void HandleFormShow();
     bool HandleFormClose(QObject* watched, QEvent* event);
     void HandleWindowMessage(QEvent* event);

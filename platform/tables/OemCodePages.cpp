@@ -74,8 +74,5 @@ QByteArray TTableText::Translated(const char* data, qsizetype length) const
 
 QString TTableText::Decode(QByteArrayView bytes) const
 {
-    if (!FOem) return DecodeCodePage(bytes, FSource);
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype i = 0; i < bytes.size(); ++i) text[i] = QChar(FOem->Chars[quint8(bytes[i])]);
-    return text;
+    return FOem ? DecodeWithTable(bytes, FOem->Chars) : DecodeCodePage(bytes, FSource);
 }

@@ -32,8 +32,6 @@ public:
     QString FileName() const { return FFileName; }      // as given
     QString TargetPath() const { return FTarget; }      // after following symbolic links
     qint64 BytesWritten() const { return FWritten + FBufferUsed; }
-    // The temporary file's descriptor until Commit (e.g. to set its times); -1 afterwards.
-    int Handle() const { return FFd; }
 
     // Test seam: every writer opened while a failure is injected fails with errorCode once
     // it has written afterBytes bytes to its temporary file. afterBytes < 0 clears it.

@@ -116,7 +116,11 @@ QString DecodeCodePage(QByteArrayView bytes, int codePage)
     if (!IsSingleByteCodePage(codePage)) {
         if (QStringDecoder* d = MultiByteName(codePage) ? Decoder(codePage) : nullptr) return d->decode(bytes);
     }
-    const char16_t* table = CodePageTables[EffectiveSingleByteTable(codePage)].Chars;
+    return DecodeWithTable(bytes, CodePageTables[EffectiveSingleByteTable(codePage)].Chars);
+}
+
+QString DecodeWithTable(QByteArrayView bytes, const char16_t* table)
+{
     QString result(bytes.size(), Qt::Uninitialized);
     char16_t* out = reinterpret_cast<char16_t*>(result.data());
     const auto* in = reinterpret_cast<const quint8*>(bytes.data());

@@ -20,6 +20,8 @@ const char16_t* SingleByteCodePageTable(int codePage);
 
 // An unsupported code page decodes and encodes as 1252.
 QString DecodeCodePage(QByteArrayView bytes, int codePage);
+// Bytes through a table of 256 characters indexed by byte (any single-byte page's table).
+QString DecodeWithTable(QByteArrayView bytes, const char16_t* table);
 // Characters the page cannot hold become '?'; lossless, when given, tells whether any did.
 QByteArray EncodeCodePage(QStringView text, int codePage, bool* lossless = nullptr);
 

@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QProgressBar>
+#include <chrono>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -60,6 +63,30 @@ TEST_F(FileUtilTest, CopyKeepsContentsAndDate)
     EXPECT_EQ(bar.value(), 0);   // back to the start when done
 }
 
+TEST_F(FileUtilTest, CopyGoesOnAfterAShortRead)
+{
+    // A pipe hands out what has been written so far: the first read returns less than a buffer
+    // long before the end, as network file systems may do.
+    const QString src = Path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(src).constData(), 0600), 0);
+    std::thread writer([&] {
+        // Should the copy stop early, the second write fails instead of ending the program.
+        sigset_t pipeSignal;
+        sigemptyset(&pipeSignal);
+        sigaddset(&pipeSignal, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipeSignal, nullptr);
+        const int fd = ::open(QFile::encodeName(src).constData(), O_WRONLY);
+        if (fd < 0) return;
+        (void)!::write(fd, "first,", 6);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        (void)!::write(fd, "second", 6);
+        ::close(fd);
+    });
+    EXPECT_NO_THROW(CopyFileTo(src, Path("copy.cds")));
+    writer.join();
+    EXPECT_EQ(ReadWholeFile(Path("copy.cds")), "first,second");
+}
+
 TEST_F(FileUtilTest, CopyFailuresLeaveTheDestination)
 {
     const QString src = Path("src.cds");
@@ -84,9 +111,11 @@ TEST_F(FileUtilTest, CopyFailuresLeaveTheDestination)
     TAtomicFileWriter::InjectWriteFailure(-1, 0);
     EXPECT_EQ(message, "Stream write error");
     EXPECT_EQ(ReadWholeFile(dst), "old");
+    EXPECT_FALSE(QFileInfo(dst).permissions() & QFile::WriteOwner);   // still read-only after the failed copy
 
     CopyFileFull(src, dst, true, false, nullptr);   // allowed to overwrite a read-only file
     EXPECT_EQ(ReadWholeFile(dst), Bytes(50000));
+    EXPECT_TRUE(QFileInfo(dst).permissions() & QFile::WriteOwner);
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Hidden | QDir::Files).filter(".dst.cds").size(), 0);
 }
 
