@@ -5,6 +5,7 @@
 #include "platform/vcl/CodePages.h"
 
 #include <QBuffer>
+#include <QScopedValueRollback>
 #include <cmath>
 
 using namespace zohdata;
@@ -13,18 +14,6 @@ namespace {
 const QString kRowOrderName = QStringLiteral("__MT__ROWORDER");
 
 template <typename T> int Sign(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
-
-// Restores a value when the scope ends, also on failure.
-template <typename T> class TRestore {
-public:
-    TRestore(T& ref, T value) : FRef(ref), FOld(ref) { FRef = value; }
-    ~TRestore() { FRef = FOld; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-private:
-    T& FRef;
-    T FOld;
-};
 } // namespace
 
 // ---------------------------------------------------------------- master link
@@ -415,7 +404,7 @@ void TzohCustomMemTable::LayoutStore()
 
 void TzohCustomMemTable::InternalOpen()
 {
-    TRestore<bool> opening(FOpening, true);
+    QScopedValueRollback<bool> opening(FOpening, true);
     TzohCommon::TLocker lock(FStore);
     if (FAttachedTo && !FAttachedTo->Active()) FAttachedTo->Open();
     const bool owner = FStore->Owner() == this;
@@ -430,7 +419,7 @@ void TzohCustomMemTable::InternalOpen()
 void TzohCustomMemTable::DoAfterOpen()
 {
     if (FAfterOpenRunning) return;
-    TRestore<bool> running(FAfterOpenRunning, true);
+    QScopedValueRollback<bool> running(FAfterOpenRunning, true);
     FPersistentSaved = false;
     SyncIndexesWithDefs();
     ApplyIndexSelection();

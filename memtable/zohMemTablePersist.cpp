@@ -13,22 +13,12 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <cmath>
 
 using namespace zohdata;
 
 namespace {
-
-template <typename T> class TRestore {
-public:
-    TRestore(T& ref, T value) : FRef(ref), FOld(ref) { FRef = value; }
-    ~TRestore() { FRef = FOld; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-private:
-    T& FRef;
-    T FOld;
-};
 
 // Runs the clean-up steps however the scope is left.
 class TFinally {
@@ -139,8 +129,8 @@ void TzohCustomMemTable::SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFla
 {
     CheckActive();
     CheckBrowseMode();
-    TRestore<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
-    TRestore<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
+    QScopedValueRollback<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
+    QScopedValueRollback<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
@@ -238,9 +228,9 @@ void TzohCustomMemTable::SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFla
 void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
 {
     Progress(0, mtpcLoad);
-    TRestore<bool> persistent(FPersistent, false);
-    TRestore<bool> indexes(FEnableIndexes, false);
-    TRestore<bool> loading(FLoading, true);
+    QScopedValueRollback<bool> persistent(FPersistent, false);
+    QScopedValueRollback<bool> indexes(FEnableIndexes, false);
+    QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
         for (TzohStoreClient* c : FStore->Tables()) {
@@ -420,8 +410,8 @@ void TzohCustomMemTable::SaveCSVStream(QIODevice& stream, TzohMemTableSaveFlags 
     const TFormatSettings saved = FormatSettings;
     if (!options.Has(mtfSaveInLocalFormat)) FormatSettings = FixedSettings();
     TFinally restoreSettings([saved] { FormatSettings = saved; });
-    TRestore<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
-    TRestore<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
+    QScopedValueRollback<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
+    QScopedValueRollback<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
@@ -557,13 +547,13 @@ void TzohCustomMemTable::SaveCSVStream(QIODevice& stream, TzohMemTableSaveFlags 
 
 void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
 {
-    TRestore<bool> persistent(FPersistent, false);
-    TRestore<bool> indexes(FEnableIndexes, false);
+    QScopedValueRollback<bool> persistent(FPersistent, false);
+    QScopedValueRollback<bool> indexes(FEnableIndexes, false);
     const TFormatSettings saved = FormatSettings;
     FormatSettings = FixedSettings();
     TFinally restoreSettings([saved] { FormatSettings = saved; });
     Progress(0, mtpcLoad);
-    TRestore<bool> loading(FLoading, true);
+    QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
         if (State() == dsInsert || State() == dsEdit) Cancel();
