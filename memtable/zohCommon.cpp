@@ -264,12 +264,6 @@ TzohStoredRecord* TzohCommon::AllocRecord()
     return rec;
 }
 
-void TzohCommon::InitRecord(TzohStoredRecord* rec)
-{
-    new (rec) TzohStoredRecord;
-    std::memset(rec->Data(), 0, size_t(FTotalDataSize));
-}
-
 void TzohCommon::FreeVarBuffers(TzohStoredRecord* rec)
 {
     if (!FVarCount) return;
@@ -444,13 +438,6 @@ void TzohCommon::DeleteRecord(qint32 recordID)
     if (!rec) return;
     ReleaseSlot(recordID);
     FreeRecord(rec, true, true);
-}
-
-TzohStoredRecord* TzohCommon::ReplaceRecord(qint32 recordID, TzohStoredRecord* rec)
-{
-    TzohStoredRecord* old = Record(recordID);
-    FRecords[recordID] = rec;
-    return old;
 }
 
 void TzohCommon::ClearRecords()
@@ -660,18 +647,4 @@ void TzohCommon::RebuildAllIndexes()
     TLocker lock(this);
     for (TzohStoreClient* t : FTables)
         if (t && t->StoreClientActive()) t->StoreClientRebuildIndexes();
-}
-
-void TzohCommon::MarkAllIndexesOutOfDate()
-{
-    TLocker lock(this);
-    for (TzohStoreClient* t : FTables)
-        if (t && t->StoreClientActive()) t->StoreClientMarkIndexesOutOfDate();
-}
-
-void TzohCommon::SyncAllIndexes()
-{
-    TLocker lock(this);
-    for (TzohStoreClient* t : FTables)
-        if (t && t->StoreClientActive()) t->StoreClientSyncIndexes();
 }

@@ -2,7 +2,6 @@
 
 #include "platform/vcl/SysFormat.h"
 
-#include <QRegularExpression>
 #include <cmath>
 
 
@@ -852,11 +851,6 @@ TzohFilterExpr::TzohFilterExpr(const QString& text, int options, const TzohFilte
 {
     TParser p(text, options, resolve);
     FRoot = p.Parse();
-}
-
-TzohFilterValue TzohFilterExpr::Evaluate(const TzohFilterFieldReader& read) const
-{
-    return Eval(FRoot.get(), read);
 }
 
 bool TzohFilterExpr::Accepts(const TzohFilterFieldReader& read) const

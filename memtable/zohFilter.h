@@ -78,7 +78,6 @@ public:
     TzohFilterExpr(const QString& text, int options, const TzohFilterFieldResolver& resolve);
     // True when the record the reader answers for is accepted.
     bool Accepts(const TzohFilterFieldReader& read) const;
-    TzohFilterValue Evaluate(const TzohFilterFieldReader& read) const;
     const TzohFilterNode* Root() const { return FRoot.get(); }
 
 private:

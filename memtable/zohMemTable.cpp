@@ -4,7 +4,6 @@
 #include "platform/stream/Win1252.h"
 #include "platform/vcl/CodePages.h"
 
-#include <QBuffer>
 #include <QScopedValueRollback>
 #include <cmath>
 
@@ -493,11 +492,6 @@ void TzohCustomMemTable::StoreClientMarkIndexesOutOfDate()
     for (auto& i : FIndexes) i->SetUpToDate(false);
 }
 
-void TzohCustomMemTable::StoreClientSyncIndexes()
-{
-    SyncIndexesWithDefs();
-}
-
 void TzohCustomMemTable::StoreClientDetach()
 {
     FAttachedTo = nullptr;
@@ -630,11 +624,6 @@ void TzohCustomMemTable::SetDeltaHandler(TzohCustomDeltaHandler* handler)
 }
 
 // ---------------------------------------------------------------- editing
-
-void TzohCustomMemTable::DoBeforeInsert()
-{
-    TDataSet::DoBeforeInsert();
-}
 
 void TzohCustomMemTable::InternalInsert(bool append)
 {

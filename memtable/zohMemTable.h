@@ -193,7 +193,6 @@ protected:
     void DoAfterPost() override;
     void DoAfterDelete() override;
     void DoBeforePost() override;
-    void DoBeforeInsert() override;
     void DoOnNewRecord() override;
 
     // TzohStoreClient
@@ -204,7 +203,6 @@ protected:
     void StoreClientEmpty() override;
     void StoreClientRebuildIndexes() override;
     void StoreClientMarkIndexesOutOfDate() override;
-    void StoreClientSyncIndexes() override;
     void StoreClientDetach() override;
 
     // TzohIndexHost

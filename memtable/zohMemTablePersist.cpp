@@ -5,7 +5,6 @@
 #include "memtable/zohFieldData.h"
 #include "memtable/zohFileWriter.h"
 #include "memtable/zohMemTable.h"
-#include "platform/stream/Win1252.h"
 #include "platform/vcl/CodePages.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/SysFormat.h"
