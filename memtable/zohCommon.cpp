@@ -151,11 +151,12 @@ void TzohCommon::LayoutDefs(const std::vector<TzohFieldDesc>& defs, qint64& offs
         s.DataSize = zohDataSize(d.DataType, d.Size);
         s.HasChildren = !d.Children.empty();
         if (d.Kind == zfk::Data) {
+            const bool blob = IsBlobFieldType(TFieldType(d.DataType));
             const bool sized = d.DataType == zft::String || d.DataType == zft::Bytes ||
                                d.DataType == zft::VarBytes || d.DataType == zft::FixedChar;
-            if (zohIsBlobType(d.DataType) || (sized && d.Size > 12 && FPerformance != mtpfFast))
+            if (blob || (sized && d.Size > 12 && FPerformance != mtpfFast))
                 s.Flags |= zffVarLength;
-            if (setup && !zohIsBlobType(d.DataType)) setup(d, s.Flags);
+            if (setup && !blob) setup(d, s.Flags);
         }
         if (!s.VarLength() && !s.HasChildren) {
             s.Offset = offset;
