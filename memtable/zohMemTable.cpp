@@ -911,15 +911,19 @@ void TzohCustomMemTable::DropIndexes()
     MarkViewDirty();
 }
 
+std::unique_ptr<TzohIndex> TzohCustomMemTable::MakeIndex(const TIndexDef* d)
+{
+    if (d->Name().isEmpty() || d->Fields().isEmpty())
+        throw EMemTableError(QStringLiteral("Missing Name or FieldNames in IndexDef!"));
+    return std::make_unique<TzohIndex>(this, d->Name(), false, true, quint32(int(d->Options())), d->Fields(),
+                                       [this](const QString& n) { return ResolveField(n); });
+}
+
 void TzohCustomMemTable::RebuildIndexesFromDefs(bool sort)
 {
     DropIndexes();
-    auto resolve = [this](const QString& n) { return ResolveField(n); };
     for (int i = 0; i < IndexDefs().Count(); ++i) {
-        const TIndexDef* d = IndexDefs()[i];
-        if (d->Name().isEmpty() || d->Fields().isEmpty())
-            throw EMemTableError(QStringLiteral("Missing Name or FieldNames in IndexDef!"));
-        auto idx = std::make_unique<TzohIndex>(this, d->Name(), false, true, quint32(int(d->Options())), d->Fields(), resolve);
+        auto idx = MakeIndex(IndexDefs()[i]);
         idx->SetPosition(int(FIndexes.size()) + 1);
         FIndexes.push_back(std::move(idx));
     }
@@ -947,13 +951,9 @@ void TzohCustomMemTable::SyncIndexesWithDefs()
             ++i;
         }
     }
-    auto resolve = [this](const QString& n) { return ResolveField(n); };
     for (int i = 0; i < IndexDefs().Count(); ++i) {
         const TIndexDef* d = IndexDefs()[i];
-        if (FindIndex(d->Name())) continue;
-        if (d->Name().isEmpty() || d->Fields().isEmpty())
-            throw EMemTableError(QStringLiteral("Missing Name or FieldNames in IndexDef!"));
-        FIndexes.push_back(std::make_unique<TzohIndex>(this, d->Name(), false, true, quint32(int(d->Options())), d->Fields(), resolve));
+        if (!FindIndex(d->Name())) FIndexes.push_back(MakeIndex(d));
     }
     for (size_t i = 0; i < FIndexes.size(); ++i) FIndexes[i]->SetPosition(int(i) + 1);
     if (!FRowOrder->UpToDate()) {

@@ -244,6 +244,8 @@ private:
     // Indexes.
     // Without sort the indexes are made but left out of date (a later step sorts them once).
     void RebuildIndexesFromDefs(bool sort = true);
+    // An index of a definition; "Missing Name or FieldNames in IndexDef!" for an incomplete one.
+    std::unique_ptr<TzohIndex> MakeIndex(const TIndexDef* def);
     void SyncIndexesWithDefs();
     void DropIndexes();
     void SelectIndex(TzohIndex* index);
