@@ -264,6 +264,8 @@ private:
     // Persistence helpers.
     std::vector<TField*> SelectFields(TzohMemTableSaveFlags options, bool skipRest) const;
     void CloseForDefinitions();
+    // After a load: every open table sharing the store brings its indexes in line and sorts them once.
+    void SyncTablesAfterLoad();
     TField* MakeField(const TzohFieldDesc& d);
     void RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn);
     void LoadBinaryRecords(TzohBinaryReader& reader, QIODevice& source, const std::vector<TzohFieldDesc>& defs);

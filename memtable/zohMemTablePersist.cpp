@@ -94,6 +94,17 @@ std::vector<TField*> TzohCustomMemTable::SelectFields(TzohMemTableSaveFlags o, b
     return out;
 }
 
+void TzohCustomMemTable::SyncTablesAfterLoad()
+{
+    for (TzohStoreClient* c : FStore->Tables()) {
+        auto* t = dynamic_cast<TzohCustomMemTable*>(c);
+        if (!t || !t->Active()) continue;
+        t->StoreClientMarkIndexesOutOfDate();
+        t->SyncIndexesWithDefs();
+        t->MarkViewDirty();
+    }
+}
+
 void TzohCustomMemTable::CloseForDefinitions()
 {
     Close();
@@ -232,13 +243,7 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
-        for (TzohStoreClient* c : FStore->Tables()) {
-            auto* t = dynamic_cast<TzohCustomMemTable*>(c);
-            if (!t || !t->Active()) continue;
-            t->StoreClientMarkIndexesOutOfDate();
-            t->SyncIndexesWithDefs();
-            t->MarkViewDirty();
-        }
+        SyncTablesAfterLoad();
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) {
@@ -556,13 +561,7 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
     DisableControls();
     TFinally cleanup([this] {
         if (State() == dsInsert || State() == dsEdit) Cancel();
-        for (TzohStoreClient* c : FStore->Tables()) {
-            auto* t = dynamic_cast<TzohCustomMemTable*>(c);
-            if (!t || !t->Active()) continue;
-            t->StoreClientMarkIndexesOutOfDate();
-            t->SyncIndexesWithDefs();
-            t->MarkViewDirty();
-        }
+        SyncTablesAfterLoad();
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) Refresh();
