@@ -243,13 +243,18 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
-        SyncTablesAfterLoad();
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) {
             Refresh();
             First();
         }
+    });
+    // A load that stops early still leaves the indexes in line (quietly: its own error is
+    // the one to report); a complete one does it below, where an error reaches the caller.
+    bool synced = false;
+    TFinally syncOnExit([this, &synced] {
+        if (!synced) SyncTablesAfterLoad();
     });
 
     QByteArray plain;
@@ -291,8 +296,10 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     if (!defs.empty()) Open();
     CheckActive();
     LoadBinaryRecords(br, *source, defs);
-    // The clean-up brings every index in line and sorts it once.
     if (indexDefsRead) RebuildIndexesFromDefs(false);
+    // Every index sorted once; a unique one over equal keys raises.
+    synced = true;
+    SyncTablesAfterLoad();
 }
 
 void TzohCustomMemTable::LoadBinaryRecords(TzohBinaryReader& br, QIODevice& source, const std::vector<TzohFieldDesc>& defs)
@@ -560,11 +567,15 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
     QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
-        if (State() == dsInsert || State() == dsEdit) Cancel();
-        SyncTablesAfterLoad();
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) Refresh();
+    });
+    // As for the binary load: quietly on the way out of a failure, else below.
+    bool synced = false;
+    TFinally syncOnExit([this, &synced] {
+        if (State() == dsInsert || State() == dsEdit) Cancel();
+        if (!synced) SyncTablesAfterLoad();
     });
 
     QByteArray plain;
@@ -726,6 +737,8 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
             Cancel();
         }
     }
+    synced = true;
+    SyncTablesAfterLoad();
 }
 
 void TzohCustomMemTable::SaveCSVFile(const QString& fileName, TzohMemTableSaveFlags options)
