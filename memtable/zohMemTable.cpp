@@ -232,11 +232,15 @@ int TzohCustomMemTable::ViewPosition(TRecordId id) const
 {
     const TzohStoredRecord* r = RecordOf(id);
     if (!r) return -1;
-    View();
-    if (FPosDirty || r->RecordID >= qint32(FPosOfSlot.size())) BuildPositions();
-    const int p = r->RecordID < qint32(FPosOfSlot.size()) ? FPosOfSlot[r->RecordID] : -1;
     const auto& v = View();
-    return (p >= 0 && p < int(v.size()) && v[p] == r) ? p : -1;
+    auto holds = [&](int p) { return p >= 0 && p < int(v.size()) && v[p] == r; };
+    auto mapped = [&] { return r->RecordID < qint32(FPosOfSlot.size()) ? FPosOfSlot[r->RecordID] : -1; };
+    // Even a stale map is right where its entry still holds the record, and a record just
+    // appended is the last: posting record after record must not map the view every time.
+    if (holds(mapped())) return mapped();
+    if (holds(int(v.size()) - 1)) return int(v.size()) - 1;
+    if (FPosDirty || r->RecordID >= qint32(FPosOfSlot.size())) BuildPositions();
+    return holds(mapped()) ? mapped() : -1;
 }
 
 bool TzohCustomMemTable::IsSequenced() const
