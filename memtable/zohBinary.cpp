@@ -155,50 +155,43 @@ void TzohBinaryReader::ReadValue(TzohCommon& store, TzohStoredRecord* rec, const
     }
 }
 
-void TzohBinaryReader::ReadVersionInto(TzohCommon& store, TzohStoredRecord* rec, const std::vector<TzohStreamField>& fields,
-                                       bool newest, const std::function<void(int, const TzohValue&)>& onOther,
-                                       const std::function<void(int)>& onLoadField)
+void TzohBinaryReader::ReadVersionInto(TzohCommon& store, TzohStoredRecord* rec, const std::vector<TzohStreamField>& fields)
 {
     if (FVersion >= 230) {
         const qint32 status = R.ReadInteger();
         if (status < usUnmodified || status > usDeleted) BadValue();
         rec->UpdateStatus = quint8(status);
     }
-    for (int i = 0; i < int(fields.size()); ++i) {
-        const TzohStreamField& f = fields[i];
+    for (const TzohStreamField& f : fields) {
         const bool isNull = FVersion >= 249 && R.ReadBoolean();
         if (f.Slot < 0) {
             TzohValue v;
             if (!isNull) ReadValue(store, rec, f, &v);
-            if (newest && onOther) onOther(i, v);
         } else if (isNull) {
             zohdata::SetNull(store, rec, f.Slot);
         } else {
             ReadValue(store, rec, f, nullptr);
         }
-        if (newest && onLoadField) onLoadField(i);
     }
 }
 
-TzohStoredRecord* TzohBinaryReader::ReadRecord(TzohCommon& store, const std::vector<TzohStreamField>& fields,
-                                               const std::function<void(int, const TzohValue&)>& onOther,
-                                               const std::function<void(int)>& onLoadField)
+TzohStoredRecord* TzohBinaryReader::ReadRecord(TzohCommon& store, const std::vector<TzohStreamField>& fields)
 {
     TzohStoredRecord* head = store.AllocRecord();
     try {
         if (FVersion < 230) {
-            ReadVersionInto(store, head, fields, true, onOther, onLoadField);
+            ReadVersionInto(store, head, fields);
             return head;
         }
         R.ReadListBegin();
-        ReadVersionInto(store, head, fields, true, onOther, onLoadField);
+        ReadVersionInto(store, head, fields);
         TzohStoredRecord* last = head;
         while (!R.EndOfList()) {
             TzohStoredRecord* older = store.AllocRecord();
             older->StoredMark = 1;
             last->PreviousVersion = older;
             last = older;
-            ReadVersionInto(store, older, fields, false, onOther, onLoadField);
+            ReadVersionInto(store, older, fields);
         }
         R.ReadListEnd();
         return head;

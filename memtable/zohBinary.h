@@ -44,20 +44,16 @@ public:
     bool AtRecordsEnd() { return R.EndOfList(); }
     void EndRecords() { R.ReadListEnd(); }
 
-    // Reads one record entry into a chain of new blocks (newest first). Values of fields
-    // without a slot go to onOther; onLoadField fires after each field of the newest version.
-    // Raises the stream's read errors; nothing is leaked on failure.
-    TzohStoredRecord* ReadRecord(TzohCommon& store, const std::vector<TzohStreamField>& fields,
-                                 const std::function<void(int field, const TzohValue&)>& onOther = nullptr,
-                                 const std::function<void(int field)>& onLoadField = nullptr);
+    // Reads one record entry into a chain of new blocks (newest first); values of fields
+    // without a slot are read and dropped. Raises the stream's read errors; nothing is
+    // leaked on failure.
+    TzohStoredRecord* ReadRecord(TzohCommon& store, const std::vector<TzohStreamField>& fields);
     // The largest auto-increment value read so far.
     qint32 MaxAutoInc() const { return FMaxAutoInc; }
     bool SawAutoInc() const { return FSawAutoInc; }
 
 private:
-    void ReadVersionInto(TzohCommon& store, TzohStoredRecord* rec, const std::vector<TzohStreamField>& fields,
-                         bool newest, const std::function<void(int, const TzohValue&)>& onOther,
-                         const std::function<void(int)>& onLoadField);
+    void ReadVersionInto(TzohCommon& store, TzohStoredRecord* rec, const std::vector<TzohStreamField>& fields);
     void ReadValue(TzohCommon& store, TzohStoredRecord* rec, const TzohStreamField& f, TzohValue* other);
 
     TValueReader& R;

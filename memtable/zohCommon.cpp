@@ -151,11 +151,12 @@ void TzohCommon::LayoutDefs(const std::vector<TzohFieldDesc>& defs, qint64& offs
         s.DataSize = zohDataSize(d.DataType, d.Size);
         s.HasChildren = !d.Children.empty();
         if (d.Kind == zfk::Data) {
+            const bool blob = IsBlobFieldType(TFieldType(d.DataType));
             const bool sized = d.DataType == zft::String || d.DataType == zft::Bytes ||
                                d.DataType == zft::VarBytes || d.DataType == zft::FixedChar;
-            if (zohIsBlobType(d.DataType) || (sized && d.Size > 12 && FPerformance != mtpfFast))
+            if (blob || (sized && d.Size > 12 && FPerformance != mtpfFast))
                 s.Flags |= zffVarLength;
-            if (setup && !zohIsBlobType(d.DataType)) setup(d, s.Flags);
+            if (setup && !blob) setup(d, s.Flags);
         }
         if (!s.VarLength() && !s.HasChildren) {
             s.Offset = offset;
@@ -262,12 +263,6 @@ TzohStoredRecord* TzohCommon::AllocRecord()
     new (rec) TzohStoredRecord;
     std::memset(rec->Data(), 0, size_t(FTotalDataSize));
     return rec;
-}
-
-void TzohCommon::InitRecord(TzohStoredRecord* rec)
-{
-    new (rec) TzohStoredRecord;
-    std::memset(rec->Data(), 0, size_t(FTotalDataSize));
 }
 
 void TzohCommon::FreeVarBuffers(TzohStoredRecord* rec)
@@ -444,13 +439,6 @@ void TzohCommon::DeleteRecord(qint32 recordID)
     if (!rec) return;
     ReleaseSlot(recordID);
     FreeRecord(rec, true, true);
-}
-
-TzohStoredRecord* TzohCommon::ReplaceRecord(qint32 recordID, TzohStoredRecord* rec)
-{
-    TzohStoredRecord* old = Record(recordID);
-    FRecords[recordID] = rec;
-    return old;
 }
 
 void TzohCommon::ClearRecords()
@@ -660,18 +648,4 @@ void TzohCommon::RebuildAllIndexes()
     TLocker lock(this);
     for (TzohStoreClient* t : FTables)
         if (t && t->StoreClientActive()) t->StoreClientRebuildIndexes();
-}
-
-void TzohCommon::MarkAllIndexesOutOfDate()
-{
-    TLocker lock(this);
-    for (TzohStoreClient* t : FTables)
-        if (t && t->StoreClientActive()) t->StoreClientMarkIndexesOutOfDate();
-}
-
-void TzohCommon::SyncAllIndexes()
-{
-    TLocker lock(this);
-    for (TzohStoreClient* t : FTables)
-        if (t && t->StoreClientActive()) t->StoreClientSyncIndexes();
 }

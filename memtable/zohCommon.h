@@ -64,7 +64,6 @@ public:
     virtual void StoreClientEmpty() = 0;
     virtual void StoreClientRebuildIndexes() = 0;
     virtual void StoreClientMarkIndexesOutOfDate() = 0;
-    virtual void StoreClientSyncIndexes() = 0;
     virtual void StoreClientDetach() = 0;
 };
 
@@ -109,7 +108,6 @@ public:
 
     // ---- blocks
     TzohStoredRecord* AllocRecord();
-    void InitRecord(TzohStoredRecord* rec);
     void FreeRecord(TzohStoredRecord* rec, bool freeVarBuffers, bool freeVersions);
     void CopyRecord(const TzohStoredRecord* src, TzohStoredRecord* dst);
     TzohStoredRecord* DuplicateRecord(const TzohStoredRecord* src, bool ownVarBuffers);
@@ -148,8 +146,6 @@ public:
         return recordID >= 0 && recordID < qint32(FRecords.size()) ? FRecords[recordID] : nullptr;
     }
     void ReserveRecords(qsizetype n) { FRecords.reserve(n); }
-    // Puts a record into an occupied slot (rollback), returning the old block.
-    TzohStoredRecord* ReplaceRecord(qint32 recordID, TzohStoredRecord* rec);
 
     // ---- counters and settings
     qint32 AutoIncMinValue() const { return FAutoIncMinValue; }
@@ -202,8 +198,6 @@ public:
     void RefreshOtherTables(TzohStoreClient* except);
     void EmptyAllTables();
     void RebuildAllIndexes();
-    void MarkAllIndexesOutOfDate();
-    void SyncAllIndexes();
 
 private:
     void RecomputeLocale();

@@ -2,7 +2,6 @@
 
 #include "platform/vcl/SysFormat.h"
 
-#include <QRegularExpression>
 #include <cmath>
 
 
@@ -607,7 +606,7 @@ private:
                 return n;
             }
             auto n = Make(nodeFUNC, canFUNC2);
-            n->Name = name;
+            n->Name = upper;
             n->Args = std::move(args);
             return n;
         }
@@ -633,7 +632,7 @@ TzohFilterValue Eval(const TzohFilterNode* n, const TzohFilterFieldReader& read)
 TzohFilterValue EvalFunction(const TzohFilterNode* n, const TzohFilterFieldReader& read)
 {
     using V = TzohFilterValue;
-    const QString name = n->Name.toUpper();
+    const QString& name = n->Name;
     std::vector<V> a;
     for (const auto& arg : n->Args) a.push_back(Eval(arg.get(), read));
     auto bad = [&]() -> V {
@@ -852,11 +851,6 @@ TzohFilterExpr::TzohFilterExpr(const QString& text, int options, const TzohFilte
 {
     TParser p(text, options, resolve);
     FRoot = p.Parse();
-}
-
-TzohFilterValue TzohFilterExpr::Evaluate(const TzohFilterFieldReader& read) const
-{
-    return Eval(FRoot.get(), read);
 }
 
 bool TzohFilterExpr::Accepts(const TzohFilterFieldReader& read) const

@@ -51,7 +51,8 @@ struct TzohFilterNode {
     // Compare nodes: case-insensitive flag and partial length.
     bool CaseInsensitive = false;
     int PartialLength = 0;
-    // Field nodes: the name and the caller's index for it. Constants: type code and value.
+    // Field nodes: the name and the caller's index for it. Function nodes: the name in
+    // capitals (matched once per record). Constants: type code and value.
     QString Name;
     int FieldIndex = -1;
     int ConstType = 0;
@@ -78,7 +79,6 @@ public:
     TzohFilterExpr(const QString& text, int options, const TzohFilterFieldResolver& resolve);
     // True when the record the reader answers for is accepted.
     bool Accepts(const TzohFilterFieldReader& read) const;
-    TzohFilterValue Evaluate(const TzohFilterFieldReader& read) const;
     const TzohFilterNode* Root() const { return FRoot.get(); }
 
 private:

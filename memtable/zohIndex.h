@@ -79,8 +79,6 @@ int zohCompareValues(TzohCommon& store, int type, const char* key, qsizetype key
 int zohCompareFields(TzohCommon& store, const TzohFieldList& list, int limit, bool partial, bool ignoreNulls,
                      const TzohStoredRecord* key, const TzohStoredRecord* rec, TzohIndexHost* host = nullptr);
 
-enum : quint32 { zioUnique = zixUnique, zioDescending = zixDescending, zioCaseInsensitive = zixCaseInsensitive, zioNonMaintained = zixNonMaintained };
-
 class TzohIndex {
 public:
     TzohIndex(TzohIndexHost* host, const QString& name, bool rowOrder, bool sorted, quint32 options,

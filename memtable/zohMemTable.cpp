@@ -4,7 +4,7 @@
 #include "platform/stream/Win1252.h"
 #include "platform/vcl/CodePages.h"
 
-#include <QBuffer>
+#include <QScopedValueRollback>
 #include <cmath>
 
 using namespace zohdata;
@@ -13,18 +13,6 @@ namespace {
 const QString kRowOrderName = QStringLiteral("__MT__ROWORDER");
 
 template <typename T> int Sign(T a, T b) { return a < b ? -1 : (b < a ? 1 : 0); }
-
-// Restores a value when the scope ends, also on failure.
-template <typename T> class TRestore {
-public:
-    TRestore(T& ref, T value) : FRef(ref), FOld(ref) { FRef = value; }
-    ~TRestore() { FRef = FOld; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-private:
-    T& FRef;
-    T FOld;
-};
 } // namespace
 
 // ---------------------------------------------------------------- master link
@@ -244,11 +232,15 @@ int TzohCustomMemTable::ViewPosition(TRecordId id) const
 {
     const TzohStoredRecord* r = RecordOf(id);
     if (!r) return -1;
-    View();
-    if (FPosDirty || r->RecordID >= qint32(FPosOfSlot.size())) BuildPositions();
-    const int p = r->RecordID < qint32(FPosOfSlot.size()) ? FPosOfSlot[r->RecordID] : -1;
     const auto& v = View();
-    return (p >= 0 && p < int(v.size()) && v[p] == r) ? p : -1;
+    auto holds = [&](int p) { return p >= 0 && p < int(v.size()) && v[p] == r; };
+    auto mapped = [&] { return r->RecordID < qint32(FPosOfSlot.size()) ? FPosOfSlot[r->RecordID] : -1; };
+    // Even a stale map is right where its entry still holds the record, and a record just
+    // appended is the last: posting record after record must not map the view every time.
+    if (holds(mapped())) return mapped();
+    if (holds(int(v.size()) - 1)) return int(v.size()) - 1;
+    if (FPosDirty || r->RecordID >= qint32(FPosOfSlot.size())) BuildPositions();
+    return holds(mapped()) ? mapped() : -1;
 }
 
 bool TzohCustomMemTable::IsSequenced() const
@@ -415,7 +407,7 @@ void TzohCustomMemTable::LayoutStore()
 
 void TzohCustomMemTable::InternalOpen()
 {
-    TRestore<bool> opening(FOpening, true);
+    QScopedValueRollback<bool> opening(FOpening, true);
     TzohCommon::TLocker lock(FStore);
     if (FAttachedTo && !FAttachedTo->Active()) FAttachedTo->Open();
     const bool owner = FStore->Owner() == this;
@@ -430,7 +422,7 @@ void TzohCustomMemTable::InternalOpen()
 void TzohCustomMemTable::DoAfterOpen()
 {
     if (FAfterOpenRunning) return;
-    TRestore<bool> running(FAfterOpenRunning, true);
+    QScopedValueRollback<bool> running(FAfterOpenRunning, true);
     FPersistentSaved = false;
     SyncIndexesWithDefs();
     ApplyIndexSelection();
@@ -502,11 +494,6 @@ void TzohCustomMemTable::StoreClientMarkIndexesOutOfDate()
 {
     FRowOrder->SetUpToDate(false);
     for (auto& i : FIndexes) i->SetUpToDate(false);
-}
-
-void TzohCustomMemTable::StoreClientSyncIndexes()
-{
-    SyncIndexesWithDefs();
 }
 
 void TzohCustomMemTable::StoreClientDetach()
@@ -641,11 +628,6 @@ void TzohCustomMemTable::SetDeltaHandler(TzohCustomDeltaHandler* handler)
 }
 
 // ---------------------------------------------------------------- editing
-
-void TzohCustomMemTable::DoBeforeInsert()
-{
-    TDataSet::DoBeforeInsert();
-}
 
 void TzohCustomMemTable::InternalInsert(bool append)
 {
@@ -933,15 +915,19 @@ void TzohCustomMemTable::DropIndexes()
     MarkViewDirty();
 }
 
+std::unique_ptr<TzohIndex> TzohCustomMemTable::MakeIndex(const TIndexDef* d)
+{
+    if (d->Name().isEmpty() || d->Fields().isEmpty())
+        throw EMemTableError(QStringLiteral("Missing Name or FieldNames in IndexDef!"));
+    return std::make_unique<TzohIndex>(this, d->Name(), false, true, quint32(int(d->Options())), d->Fields(),
+                                       [this](const QString& n) { return ResolveField(n); });
+}
+
 void TzohCustomMemTable::RebuildIndexesFromDefs(bool sort)
 {
     DropIndexes();
-    auto resolve = [this](const QString& n) { return ResolveField(n); };
     for (int i = 0; i < IndexDefs().Count(); ++i) {
-        const TIndexDef* d = IndexDefs()[i];
-        if (d->Name().isEmpty() || d->Fields().isEmpty())
-            throw EMemTableError(QStringLiteral("Missing Name or FieldNames in IndexDef!"));
-        auto idx = std::make_unique<TzohIndex>(this, d->Name(), false, true, quint32(int(d->Options())), d->Fields(), resolve);
+        auto idx = MakeIndex(IndexDefs()[i]);
         idx->SetPosition(int(FIndexes.size()) + 1);
         FIndexes.push_back(std::move(idx));
     }
@@ -969,13 +955,9 @@ void TzohCustomMemTable::SyncIndexesWithDefs()
             ++i;
         }
     }
-    auto resolve = [this](const QString& n) { return ResolveField(n); };
     for (int i = 0; i < IndexDefs().Count(); ++i) {
         const TIndexDef* d = IndexDefs()[i];
-        if (FindIndex(d->Name())) continue;
-        if (d->Name().isEmpty() || d->Fields().isEmpty())
-            throw EMemTableError(QStringLiteral("Missing Name or FieldNames in IndexDef!"));
-        FIndexes.push_back(std::make_unique<TzohIndex>(this, d->Name(), false, true, quint32(int(d->Options())), d->Fields(), resolve));
+        if (!FindIndex(d->Name())) FIndexes.push_back(MakeIndex(d));
     }
     for (size_t i = 0; i < FIndexes.size(); ++i) FIndexes[i]->SetPosition(int(i) + 1);
     if (!FRowOrder->UpToDate()) {

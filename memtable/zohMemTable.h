@@ -193,7 +193,6 @@ protected:
     void DoAfterPost() override;
     void DoAfterDelete() override;
     void DoBeforePost() override;
-    void DoBeforeInsert() override;
     void DoOnNewRecord() override;
 
     // TzohStoreClient
@@ -204,7 +203,6 @@ protected:
     void StoreClientEmpty() override;
     void StoreClientRebuildIndexes() override;
     void StoreClientMarkIndexesOutOfDate() override;
-    void StoreClientSyncIndexes() override;
     void StoreClientDetach() override;
 
     // TzohIndexHost
@@ -246,6 +244,8 @@ private:
     // Indexes.
     // Without sort the indexes are made but left out of date (a later step sorts them once).
     void RebuildIndexesFromDefs(bool sort = true);
+    // An index of a definition; "Missing Name or FieldNames in IndexDef!" for an incomplete one.
+    std::unique_ptr<TzohIndex> MakeIndex(const TIndexDef* def);
     void SyncIndexesWithDefs();
     void DropIndexes();
     void SelectIndex(TzohIndex* index);
@@ -264,6 +264,8 @@ private:
     // Persistence helpers.
     std::vector<TField*> SelectFields(TzohMemTableSaveFlags options, bool skipRest) const;
     void CloseForDefinitions();
+    // After a load: every open table sharing the store brings its indexes in line and sorts them once.
+    void SyncTablesAfterLoad();
     TField* MakeField(const TzohFieldDesc& d);
     void RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn);
     void LoadBinaryRecords(TzohBinaryReader& reader, QIODevice& source, const std::vector<TzohFieldDesc>& defs);

@@ -5,7 +5,6 @@
 #include "memtable/zohFieldData.h"
 #include "memtable/zohFileWriter.h"
 #include "memtable/zohMemTable.h"
-#include "platform/stream/Win1252.h"
 #include "platform/vcl/CodePages.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/SysFormat.h"
@@ -13,22 +12,12 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopedValueRollback>
 #include <cmath>
 
 using namespace zohdata;
 
 namespace {
-
-template <typename T> class TRestore {
-public:
-    TRestore(T& ref, T value) : FRef(ref), FOld(ref) { FRef = value; }
-    ~TRestore() { FRef = FOld; }
-    TRestore(const TRestore&) = delete;
-    TRestore& operator=(const TRestore&) = delete;
-private:
-    T& FRef;
-    T FOld;
-};
 
 // Runs the clean-up steps however the scope is left.
 class TFinally {
@@ -105,6 +94,17 @@ std::vector<TField*> TzohCustomMemTable::SelectFields(TzohMemTableSaveFlags o, b
     return out;
 }
 
+void TzohCustomMemTable::SyncTablesAfterLoad()
+{
+    for (TzohStoreClient* c : FStore->Tables()) {
+        auto* t = dynamic_cast<TzohCustomMemTable*>(c);
+        if (!t || !t->Active()) continue;
+        t->StoreClientMarkIndexesOutOfDate();
+        t->SyncIndexesWithDefs();
+        t->MarkViewDirty();
+    }
+}
+
 void TzohCustomMemTable::CloseForDefinitions()
 {
     Close();
@@ -139,8 +139,8 @@ void TzohCustomMemTable::SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFla
 {
     CheckActive();
     CheckBrowseMode();
-    TRestore<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
-    TRestore<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
+    QScopedValueRollback<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
+    QScopedValueRollback<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
@@ -238,24 +238,23 @@ void TzohCustomMemTable::SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFla
 void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
 {
     Progress(0, mtpcLoad);
-    TRestore<bool> persistent(FPersistent, false);
-    TRestore<bool> indexes(FEnableIndexes, false);
-    TRestore<bool> loading(FLoading, true);
+    QScopedValueRollback<bool> persistent(FPersistent, false);
+    QScopedValueRollback<bool> indexes(FEnableIndexes, false);
+    QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
-        for (TzohStoreClient* c : FStore->Tables()) {
-            auto* t = dynamic_cast<TzohCustomMemTable*>(c);
-            if (!t || !t->Active()) continue;
-            t->StoreClientMarkIndexesOutOfDate();
-            t->SyncIndexesWithDefs();
-            t->MarkViewDirty();
-        }
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) {
             Refresh();
             First();
         }
+    });
+    // A load that stops early still leaves the indexes in line (quietly: its own error is
+    // the one to report); a complete one does it below, where an error reaches the caller.
+    bool synced = false;
+    TFinally syncOnExit([this, &synced] {
+        if (!synced) SyncTablesAfterLoad();
     });
 
     QByteArray plain;
@@ -297,8 +296,10 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     if (!defs.empty()) Open();
     CheckActive();
     LoadBinaryRecords(br, *source, defs);
-    // The clean-up brings every index in line and sorts it once.
     if (indexDefsRead) RebuildIndexesFromDefs(false);
+    // Every index sorted once; a unique one over equal keys raises.
+    synced = true;
+    SyncTablesAfterLoad();
 }
 
 void TzohCustomMemTable::LoadBinaryRecords(TzohBinaryReader& br, QIODevice& source, const std::vector<TzohFieldDesc>& defs)
@@ -420,8 +421,8 @@ void TzohCustomMemTable::SaveCSVStream(QIODevice& stream, TzohMemTableSaveFlags 
     const TFormatSettings saved = FormatSettings;
     if (!options.Has(mtfSaveInLocalFormat)) FormatSettings = FixedSettings();
     TFinally restoreSettings([saved] { FormatSettings = saved; });
-    TRestore<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
-    TRestore<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
+    QScopedValueRollback<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
+    QScopedValueRollback<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
@@ -557,26 +558,24 @@ void TzohCustomMemTable::SaveCSVStream(QIODevice& stream, TzohMemTableSaveFlags 
 
 void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
 {
-    TRestore<bool> persistent(FPersistent, false);
-    TRestore<bool> indexes(FEnableIndexes, false);
+    QScopedValueRollback<bool> persistent(FPersistent, false);
+    QScopedValueRollback<bool> indexes(FEnableIndexes, false);
     const TFormatSettings saved = FormatSettings;
     FormatSettings = FixedSettings();
     TFinally restoreSettings([saved] { FormatSettings = saved; });
     Progress(0, mtpcLoad);
-    TRestore<bool> loading(FLoading, true);
+    QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
     TFinally cleanup([this] {
-        if (State() == dsInsert || State() == dsEdit) Cancel();
-        for (TzohStoreClient* c : FStore->Tables()) {
-            auto* t = dynamic_cast<TzohCustomMemTable*>(c);
-            if (!t || !t->Active()) continue;
-            t->StoreClientMarkIndexesOutOfDate();
-            t->SyncIndexesWithDefs();
-            t->MarkViewDirty();
-        }
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) Refresh();
+    });
+    // As for the binary load: quietly on the way out of a failure, else below.
+    bool synced = false;
+    TFinally syncOnExit([this, &synced] {
+        if (State() == dsInsert || State() == dsEdit) Cancel();
+        if (!synced) SyncTablesAfterLoad();
     });
 
     QByteArray plain;
@@ -738,6 +737,8 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
             Cancel();
         }
     }
+    synced = true;
+    SyncTablesAfterLoad();
 }
 
 void TzohCustomMemTable::SaveCSVFile(const QString& fileName, TzohMemTableSaveFlags options)

@@ -37,11 +37,6 @@ bool zohIsStoreType(int t)
     }
 }
 
-bool zohIsBlobType(int t)
-{
-    return t >= zft::Blob && t <= zft::TypedBinary;
-}
-
 int zohDataSize(int t, int size)
 {
     switch (t) {

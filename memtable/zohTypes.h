@@ -32,7 +32,6 @@ int zohFieldTypeFromName(const QString& name);
 int zohFieldKindFromName(const QString& name);
 
 bool zohIsStoreType(int type);
-bool zohIsBlobType(int type);
 // Bytes of a field's fixed slot (without the null-flag byte).
 int zohDataSize(int type, int size);
 

@@ -43,10 +43,7 @@ bool IsAscii(const char* data, qsizetype len)
 
 QString Win1252ToString(const char* data, qsizetype len)
 {
-    QString s(len, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(s.data());
-    for (qsizetype i = 0; i < len; ++i) out[i] = ToUnicode(static_cast<unsigned char>(data[i]));
-    return s;
+    return DecodeCodePage(QByteArrayView(data, len), 1252);
 }
 
 QByteArray StringToWin1252(const QString& text)

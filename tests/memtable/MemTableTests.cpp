@@ -743,3 +743,35 @@ TEST(MemTable, PersistentFileIsReplacedWholeWithBackup)
     leftovers.sort();
     EXPECT_EQ(leftovers, (QStringList{"keep.bak", "keep.dat"}));
 }
+
+// A file whose unique index holds equal keys: the load says so and leaves the grids live.
+TEST(MemTable, LoadOverDuplicateUniqueKeysReportsTheError)
+{
+    auto a = MakeTable({{"N", ftInteger, 0}});
+    a->IndexDefs().Add("ByN", "N", {});
+    a->Open();
+    for (int i = 0; i < 3; ++i) {
+        a->Append();
+        a->FieldByName("N")->SetAsInteger(7);
+        a->Post();
+    }
+    a->IndexDefs()[0]->SetOptions(ixUnique);
+    const TzohMemTableSaveFlags options{mtfSaveData, mtfSaveDef, mtfSaveIndexDef};
+    for (bool csv : {false, true}) {
+        SCOPED_TRACE(csv ? "CSV" : "binary");
+        QByteArray bytes;
+        {
+            QBuffer b(&bytes);
+            b.open(QIODevice::WriteOnly);
+            csv ? a->SaveCSVStream(b, options) : a->SaveBinaryStream(b, options);
+        }
+        auto t = MakeTable({{"N", ftInteger, 0}});
+        QBuffer b(&bytes);
+        b.open(QIODevice::ReadOnly);
+        EXPECT_EQ(ErrorOf([&] { csv ? t->LoadCSVStream(b) : t->LoadBinaryStream(b); }),
+                  QStringLiteral("Duplicate index value. Operation aborted."));
+        EXPECT_FALSE(t->ControlsDisabled());
+        EXPECT_TRUE(t->Active());
+        EXPECT_EQ(t->RecordCount(), 3);
+    }
+}
