@@ -20,7 +20,6 @@ TkqDBSpinEdit::~TkqDBSpinEdit() { FDataLink.OnDataChange = nullptr; }
 
 void TkqDBSpinEdit::SetReadOnly(bool readOnly)
 {
-    FReadOnly = readOnly;
     FDataLink.SetReadOnly(readOnly);
     setReadOnly(readOnly);
 }
@@ -52,7 +51,7 @@ void TkqDBSpinEdit::DataChange()
 void TkqDBSpinEdit::UserChanged(int value)
 {
     TField* f = FDataLink.Field();
-    if (f && !FReadOnly) {
+    if (f && !FDataLink.ReadOnly()) {
         if (!FDataLink.Edit()) {
             DataChange();
             return;

@@ -28,7 +28,6 @@ TkqDBComboBox::~TkqDBComboBox()
 
 void TkqDBComboBox::SetReadOnly(bool readOnly)
 {
-    FReadOnly = readOnly;
     FDataLink.SetReadOnly(readOnly);
     if (lineEdit()) lineEdit()->setReadOnly(readOnly);
 }
@@ -67,7 +66,7 @@ void TkqDBComboBox::SetStyle(TComboBoxStyle style)
 {
     FStyle = style;
     setEditable(style == csDropDown);
-    if (lineEdit()) lineEdit()->setReadOnly(FReadOnly);
+    if (lineEdit()) lineEdit()->setReadOnly(FDataLink.ReadOnly());
     HookLineEdit();
     DataChange();
 }
@@ -158,7 +157,7 @@ void TkqDBComboBox::DataChange()
 void TkqDBComboBox::WriteText(const QString& display)
 {
     TField* f = FDataLink.Field();
-    if (!f || FReadOnly) return;
+    if (!f || FDataLink.ReadOnly()) return;
     const QString stored = MapDisplayToStored(display);
     if (!f->IsNull() && f->AsString() == stored) return;
     if (f->IsNull() && stored.isEmpty()) return;
@@ -180,7 +179,7 @@ void TkqDBComboBox::WriteText(const QString& display)
 void TkqDBComboBox::Picked(int index)
 {
     if (FShowing || index < 0 || index >= FItems.size()) return;
-    if (FReadOnly) {
+    if (FDataLink.ReadOnly()) {
         DataChange();
         return;
     }
@@ -190,7 +189,7 @@ void TkqDBComboBox::Picked(int index)
 
 void TkqDBComboBox::showPopup()
 {
-    if (FDisableDropDownList || FReadOnly) return;
+    if (FDisableDropDownList || FDataLink.ReadOnly()) return;
     QComboBox::showPopup();
 }
 
@@ -205,7 +204,7 @@ void TkqDBComboBox::hidePopup()
 
 void TkqDBComboBox::keyPressEvent(QKeyEvent* event)
 {
-    if (FAllowClearKey && FStyle == csDropDownList && !FReadOnly &&
+    if (FAllowClearKey && FStyle == csDropDownList && !FDataLink.ReadOnly() &&
         (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
         TApplication::Guard([this] {
             WriteText(QString());

@@ -30,7 +30,7 @@ public:
     QString DataField() const { return FDataLink.FieldName(); }
     void SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
     TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FReadOnly; }
+    bool ReadOnly() const { return FDataLink.ReadOnly(); }
     void SetReadOnly(bool readOnly);
 
     QStringList Items() const { return FItems; }
@@ -90,6 +90,5 @@ private:
     bool FAllowClearKey = false;
     bool FSorted = false;
     bool FDisableDropDownList = false;
-    bool FReadOnly = false;
     bool FShowing = false;
 };

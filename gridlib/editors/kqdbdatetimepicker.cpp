@@ -25,7 +25,6 @@ TkqDBCustomDateTimePicker::~TkqDBCustomDateTimePicker() { FDataLink.OnDataChange
 
 void TkqDBCustomDateTimePicker::SetReadOnly(bool readOnly)
 {
-    FReadOnly = readOnly;
     FDataLink.SetReadOnly(readOnly);
     setReadOnly(readOnly);
 }
@@ -54,7 +53,7 @@ void TkqDBCustomDateTimePicker::DataChange()
 void TkqDBCustomDateTimePicker::UserChanged(const QDateTime& value)
 {
     TField* f = FDataLink.Field();
-    if (!f || FReadOnly) return;
+    if (!f || FDataLink.ReadOnly()) return;
     if (!FDataLink.Edit()) {
         DataChange();
         return;
