@@ -535,7 +535,6 @@ TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
             --FLayoutLock;
         });
     });
-    viewport()->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &TkqCustomDBGrid::FocusChanged);
     UpdateRowHeights();
     FModel->Reset(0, 1);
@@ -912,7 +911,6 @@ void TkqCustomDBGrid::LayoutChanged()
         } else {
             FModel->TitlesChanged();
         }
-        FRowCount = FModel->Rows();
         SetColumnWidths();
         SyncCurrentIndex();
     } catch (...) {
@@ -1164,7 +1162,6 @@ void TkqCustomDBGrid::LinkActiveChanged()
         FColumns.clear();
         FColumnControlNames.clear();
         FModel->Reset(0, qMax(1, int(FUseTFields ? 0 : FSelected.size())));
-        FRowCount = 0;
         FLastCursorRow = -1;
         FLastRowBookmark = TBookmark();
         LayoutOverlays();
@@ -1192,7 +1189,6 @@ void TkqCustomDBGrid::UpdateRowCount()
         SetColumnWidths();
     }
     FSyncing = false;
-    FRowCount = rows;
     // Qt moved or dropped the current index with the rows; it follows the cursor again.
     if (const int r = CursorRow(); r >= 0) {
         FSyncing = true;
@@ -1238,7 +1234,7 @@ void TkqCustomDBGrid::CheckRowChanged()
     if (IsDataSetActive() && CursorRow() >= 0) bm = DataSet()->GetBookmark();
     const int row = CursorRow();
     if (row != FLastCursorRow || !(bm == FLastRowBookmark)) {
-        if (row != FLastCursorRow || !(bm == FLastRowBookmark)) CollapseExpandButtons();
+        CollapseExpandButtons();
         FLastCursorRow = row;
         FLastRowBookmark = bm;
         if (OnRowChanged) OnRowChanged(this);
@@ -1953,11 +1949,6 @@ void TkqCustomDBGrid::resizeEvent(QResizeEvent* event)
     QTableView::resizeEvent(event);
     LayoutOverlays();
     UpdateCellControl();
-}
-
-bool TkqCustomDBGrid::eventFilter(QObject* watched, QEvent* event)
-{
-    return QTableView::eventFilter(watched, event);
 }
 
 // =============================================================================================

@@ -282,7 +282,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class TkqColumn;
@@ -387,7 +386,6 @@ private:
     QPoint FPopupPoint;
 
     // State.
-    int FRowCount = 0;
     int FLastCursorRow = -1;
     TBookmark FLastRowBookmark;
     int FLastColumn = -1;

@@ -657,7 +657,9 @@ TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
     EXPECT_EQ(f.ds->RecordCount(), 4);
     EXPECT_EQ(f.grid->currentIndex().row(), 3);
     auto* now = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    if (now && now->isVisible()) EXPECT_EQ(now->text(), QString());
+    if (now && now->isVisible()) {
+        EXPECT_EQ(now->text(), QString());
+    }
 }
 
 TEST(DBGrid, TypingIntoAnEmptyGridStartsTheFirstRecord)
