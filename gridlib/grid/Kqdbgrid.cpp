@@ -57,7 +57,6 @@ public:
 protected:
     void ActiveChanged() override { FGrid->LinkActiveChanged(); }
     void DataSetChanged() override { FGrid->LinkDataSetChanged(); }
-    void DataSetScrolled(int) override { FGrid->LinkScrolled(); }
     void LayoutChanged() override
     {
         if (FGrid->FLayoutLock == 0) FGrid->LayoutChanged();
@@ -1253,20 +1252,6 @@ void TkqCustomDBGrid::LinkDataSetChanged()
     viewport()->update();
     FFixedOverlay->update();
     RepaintIndicator();
-    UpdateCellControl();
-}
-
-void TkqCustomDBGrid::LinkScrolled()
-{
-    if (!IsDataSetActive()) return;
-    if (FEditor && FEditorRow != CursorRow()) CloseEditor();
-    UpdateRowCount();
-    FollowEditor();
-    SyncCurrentIndex();
-    CheckRowChanged();
-    RepaintIndicator();
-    viewport()->update();
-    FFixedOverlay->update();
     UpdateCellControl();
 }
 

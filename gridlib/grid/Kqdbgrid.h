@@ -300,7 +300,6 @@ private:
     // Link reactions.
     void LinkActiveChanged();
     void LinkDataSetChanged();
-    void LinkScrolled();
     void LinkRecordChanged(TField* field);
     void LinkEditingChanged();
     void LinkUpdateData();
