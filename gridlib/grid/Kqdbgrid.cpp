@@ -675,29 +675,25 @@ QString TkqCustomDBGrid::GetCellText(int row, int dataColumn) const
 {
     QString text;
     if (!IsDataSetActive() || row < 0 || row >= FModel->Rows()) return text;
-    WithRow(row, [&] {
-        TField* f = GetColumnField(dataColumn);
-        if (!f) return;
-        if (IsMemoField(f)) {
-            text = FMemoAttributes.Contains(mGridShow) ? f->AsString() : QStringLiteral("(Memo)");
-            return;
-        }
-        if (dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
-            // A combo that maps stored values shows the display text of the value.
-            if (QWidget* c = FindCellControl(dataColumn);
-                c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
-                QString mapped;
-                QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
-                                          Q_ARG(QString, f->AsString()));
-                if (!mapped.isNull()) {
-                    text = mapped;
-                    return;
-                }
-            }
-        }
-        text = f->DisplayText();
-    });
+    WithRow(row, [&] { text = FieldText(GetColumnField(dataColumn), dataColumn); });
     return text;
+}
+
+QString TkqCustomDBGrid::FieldText(TField* field, int dataColumn) const
+{
+    if (!field) return {};
+    if (IsMemoField(field)) return FMemoAttributes.Contains(mGridShow) ? field->AsString() : QStringLiteral("(Memo)");
+    if (dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
+        // A combo that maps stored values shows the display text of the value.
+        if (QWidget* c = FindCellControl(dataColumn);
+            c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
+            QString mapped;
+            QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
+                                      Q_ARG(QString, field->AsString()));
+            if (!mapped.isNull()) return mapped;
+        }
+    }
+    return field->DisplayText();
 }
 
 // =============================================================================================
@@ -1463,11 +1459,7 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
     const bool highlight = selectedRow || state.Contains(gdSelected);
     WithRow(row, [&] {
         TField* f = GetColumnField(dataColumn);
-        QString text;
-        if (f) {
-            if (IsMemoField(f)) text = FMemoAttributes.Contains(mGridShow) ? f->AsString() : QStringLiteral("(Memo)");
-            else text = f->DisplayText();
-        }
+        const QString text = FieldText(f, dataColumn);
         QFont font = this->font();
         TColor fontColor = highlight ? clHighlightText : clWindowText;
         TColor brush = highlight ? clHighlight : FColor;
@@ -1483,14 +1475,6 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
         // A row grown for an open detail keeps its text in the first line.
         QRect textRect = rect.adjusted(2, 0, -2, 0);
         textRect.setHeight(qMin(textRect.height(), DefaultRowHeight() - (showGrid() ? 1 : 0)));
-        if (f && dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
-            if (QWidget* c = FindCellControl(dataColumn); c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
-                QString mapped;
-                QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
-                                          Q_ARG(QString, f->AsString()));
-                if (!mapped.isNull()) text = mapped;
-            }
-        }
         const QString shown = painter->fontMetrics().elidedText(text.section(QLatin1Char('\n'), 0, 0), Qt::ElideRight,
                                                                  textRect.width());
         painter->drawText(textRect, int(align), shown);

@@ -320,6 +320,8 @@ private:
     bool CanEditColumn(int dataColumn) const;
     bool WriteCell(int row, int dataColumn, const QString& text);
     bool IsMemoField(const TField* field) const;
+    // The text of the field's cell in the active row (memo placeholder, mapped combo value).
+    QString FieldText(TField* field, int dataColumn) const;
     QString HeaderTitle(int dataColumn) const;
     void PaintCell(QPainter* painter, const QRect& rect, int row, int dataColumn) const;
     void PaintTitle(QPainter* painter, const QRect& rect, int dataColumn, bool pressed) const;
