@@ -1847,7 +1847,13 @@ QObject* DragSource(const QDropEvent* event)
 {
     if (QObject* s = event->source()) return s;
     const QByteArray data = event->mimeData() ? event->mimeData()->data(QString::fromLatin1(DragFormat)) : QByteArray();
-    return data.isEmpty() ? nullptr : reinterpret_cast<QObject*>(quintptr(data.toULongLong()));
+    bool ok = false;
+    const quintptr id = quintptr(data.toULongLong(&ok));
+    if (!ok) return nullptr;
+    // The data may come from anywhere (another program's drag): only a grid alive here counts.
+    for (QWidget* w : QApplication::allWidgets())
+        if (quintptr(w) == id) return qobject_cast<TkqCustomDBGrid*>(w);
+    return nullptr;
 }
 } // namespace
 

@@ -545,6 +545,23 @@ TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
     delete mime;
 }
 
+TEST(DBGrid, DragDataNamingNoGridHereIsRefused)
+{
+    GridForm f(5);
+    int overs = 0;
+    f.grid->OnDragOver = [&](QObject*, QObject*, int, int, bool& accept) {
+        ++overs;
+        accept = true;
+    };
+    // Another program's drag of the same format names no widget of this one.
+    QMimeData mime;
+    mime.setData(QStringLiteral("application/x-kqdbgrid-drag"), QByteArray::number(quintptr(0x10)));
+    QDropEvent drop(QPointF(f.CellCenter(1, 0)), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.grid->viewport(), &drop);
+    EXPECT_EQ(overs, 0);
+    EXPECT_FALSE(drop.isAccepted());
+}
+
 TEST(DBGrid, ColumnEventsMayRedirectTheCurrentColumn)
 {
     GridForm f(5);
