@@ -648,7 +648,7 @@ void TkqCustomDBGrid::SelectColumn(int dataColumn)
     if (dataColumn < 0 || dataColumn >= FModel->Cols()) return;
     const int row = CursorRow();
     if (row < 0) return;
-    setCurrentIndex(FModel->index(row, dataColumn));
+    setCurrentIndex(FModel->index(row, qMax(dataColumn, FirstCurrentColumn())));
 }
 
 void TkqCustomDBGrid::SelectFieldByName(const QString& name)
@@ -1387,6 +1387,8 @@ QModelIndex TkqCustomDBGrid::moveCursor(CursorAction action, Qt::KeyboardModifie
         else target = FModel->index(row, FModel->Cols() - 1);
     }
     if (!target.isValid()) return target;
+    // Left and Home stop at the first column that may be current.
+    if (target.column() < FirstCurrentColumn()) target = FModel->index(target.row(), FirstCurrentColumn());
     if (target.row() != CursorRow()) {
         if (!GuardedMoveToRow(target.row())) return currentIndex();
         return FModel->index(CursorRow(), target.column());

@@ -512,6 +512,28 @@ TEST(DBGrid, FixedColumnsStayAndTabPassesThem)
     EXPECT_NE(f.grid->indexAt(QPoint(3, f.CellCenter(1, 0).y())).column(), 0);
 }
 
+TEST(DBGrid, FixedColumnsAreReachedByKeysOnlyWhenEditable)
+{
+    GridForm f(5);
+    f.ds->Close();
+    for (int i = 0; i < 4; ++i) f.ds->FieldDefs().Add(QStringLiteral("Extra%1").arg(i), ftWideString, 20);
+    f.ds->Open();
+    f.grid->SetFixedCols(1);
+    f.grid->setFocus();
+    f.grid->SelectColumn(2);
+    QTest::keyClick(f.grid, Qt::Key_Left);
+    QTest::keyClick(f.grid, Qt::Key_Left);
+    EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    QTest::keyClick(f.grid, Qt::Key_Home);
+    EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    f.grid->SelectColumn(3);
+    f.grid->SelectColumn(0);
+    EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    f.grid->SetOptions(f.grid->Options().With(dgFixedEditable, true));
+    QTest::keyClick(f.grid, Qt::Key_Left);
+    EXPECT_EQ(f.grid->currentIndex().column(), 0);
+}
+
 TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
 {
     GridForm f(5);
