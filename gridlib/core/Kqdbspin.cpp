@@ -16,8 +16,6 @@ TkqDBSpinEdit::TkqDBSpinEdit(QWidget* parent) : QSpinBox(parent)
     });
 }
 
-TkqDBSpinEdit::~TkqDBSpinEdit() { FDataLink.OnDataChange = nullptr; }
-
 void TkqDBSpinEdit::SetReadOnly(bool readOnly)
 {
     FDataLink.SetReadOnly(readOnly);

@@ -17,7 +17,6 @@ class TkqDBSpinEdit : public QSpinBox {
 
 public:
     explicit TkqDBSpinEdit(QWidget* parent = nullptr);
-    ~TkqDBSpinEdit() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }

@@ -20,12 +20,6 @@ TkqDBComboBox::TkqDBComboBox(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::activated, this, [this](int index) { TApplication::Guard([&] { Picked(index); }); });
 }
 
-TkqDBComboBox::~TkqDBComboBox()
-{
-    FDataLink.OnDataChange = nullptr;
-    FDataLink.OnUpdateData = nullptr;
-}
-
 void TkqDBComboBox::SetReadOnly(bool readOnly)
 {
     FDataLink.SetReadOnly(readOnly);

@@ -23,7 +23,6 @@ class TkqDBComboBox : public QComboBox {
 
 public:
     explicit TkqDBComboBox(QWidget* parent = nullptr);
-    ~TkqDBComboBox() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }

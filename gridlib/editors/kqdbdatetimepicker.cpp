@@ -21,8 +21,6 @@ TkqDBCustomDateTimePicker::TkqDBCustomDateTimePicker(QWidget* parent) : QDateTim
     });
 }
 
-TkqDBCustomDateTimePicker::~TkqDBCustomDateTimePicker() { FDataLink.OnDataChange = nullptr; }
-
 void TkqDBCustomDateTimePicker::SetReadOnly(bool readOnly)
 {
     FDataLink.SetReadOnly(readOnly);

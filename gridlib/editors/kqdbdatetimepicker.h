@@ -14,7 +14,6 @@ class TkqDBCustomDateTimePicker : public QDateTimeEdit {
 
 public:
     explicit TkqDBCustomDateTimePicker(QWidget* parent = nullptr);
-    ~TkqDBCustomDateTimePicker() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }

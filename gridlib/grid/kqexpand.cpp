@@ -16,8 +16,6 @@ TkqExpandButton::TkqExpandButton(QWidget* parent) : QAbstractButton(parent)
     connect(this, &QAbstractButton::clicked, this, [this] { TApplication::Guard([this] { Toggle(); }); });
 }
 
-TkqExpandButton::~TkqExpandButton() { FDataLink.OnDataChange = nullptr; }
-
 void TkqExpandButton::SetGrid(TkqCustomDBGrid* grid)
 {
     if (grid == FGrid) return;
