@@ -34,17 +34,6 @@ void ShowError(const std::exception& e)
 {
     if (Application()) Application()->ShowException(e);
 }
-
-// Runs a user-input reaction at the event boundary: Qt's frames never see an exception.
-template <typename F>
-void Guarded(F&& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        ShowError(e);
-    }
-}
 } // namespace
 
 // =============================================================================================
@@ -165,7 +154,7 @@ public:
         FGrid->FEditorRow = index.row();
         FGrid->FEditorColumn = index.column();
         QObject::connect(edit, &QLineEdit::textEdited, FGrid, [grid = FGrid](const QString&) {
-            Guarded([&] {
+            TApplication::Guard([&] {
                 // The first keystroke puts the record into edit state, as the indicator shows.
                 if (!grid->FDataLink->Edit()) grid->CloseEditor();
             });
@@ -178,7 +167,7 @@ public:
         auto* edit = qobject_cast<QLineEdit*>(editor);
         if (!edit || edit->isModified()) return;
         QString text;
-        Guarded([&] {
+        TApplication::Guard([&] {
             FGrid->WithRow(index.row(), [&] {
                 if (TField* f = FGrid->GetColumnField(index.column())) text = f->EditText();
             });
@@ -191,7 +180,7 @@ public:
     {
         auto* edit = qobject_cast<QLineEdit*>(editor);
         if (!edit || !edit->isModified()) return;
-        Guarded([&] {
+        TApplication::Guard([&] {
             if (FGrid->WriteCell(index.row(), index.column(), edit->text())) edit->setModified(false);
         });
     }
@@ -270,7 +259,7 @@ protected:
             viewport()->update();
             if (SectionAt(e->position().toPoint().x()) == pressed && FGrid->OnTitleButtonClick) {
                 const QString name = FGrid->FieldNameOfColumn(pressed + FGrid->IndicatorOffset());
-                Guarded([&] { FGrid->OnTitleButtonClick(FGrid, name); });
+                TApplication::Guard([&] { FGrid->OnTitleButtonClick(FGrid, name); });
             }
             e->accept();
             return;
@@ -519,7 +508,7 @@ TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
         if (c <= 0) return;
         const int p = qMax(0, c / 2 - 3);
         const int chars = qMax(1, (newSize + p - 4) / c);
-        Guarded([&] {
+        TApplication::Guard([&] {
             ++FLayoutLock;
             try {
                 if (FUseTFields) {
@@ -1414,10 +1403,10 @@ void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelInd
         verticalScrollBar()->setValue(sy);
     }
     if (col != FLastColumn) {
-        if (FLastColumn >= 0 && OnColExit) Guarded([&] { OnColExit(this); });
+        if (FLastColumn >= 0 && OnColExit) TApplication::Guard([&] { OnColExit(this); });
         FLastColumn = col;
-        if (col >= 0 && OnColEnter) Guarded([&] { OnColEnter(this); });
-        if (OnCellChanged && !FSyncing) Guarded([&] { OnCellChanged(this); });
+        if (col >= 0 && OnColEnter) TApplication::Guard([&] { OnColEnter(this); });
+        if (OnCellChanged && !FSyncing) TApplication::Guard([&] { OnCellChanged(this); });
     }
     UpdateCellControl();
     RepaintIndicator();
@@ -1428,7 +1417,7 @@ void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelInd
 
 void TkqCustomDBGrid::paintEvent(QPaintEvent* event)
 {
-    if (OnBeforePaint) Guarded([&] { OnBeforePaint(this); });
+    if (OnBeforePaint) TApplication::Guard([&] { OnBeforePaint(this); });
     QPainter bg(viewport());
     bg.fillRect(event->rect(), ColorToQColor(FColor));
     bg.end();
@@ -1870,7 +1859,7 @@ void TkqCustomDBGrid::dragMoveEvent(QDragMoveEvent* event)
     bool accept = false;
     QObject* source = DragSource(event);
     const QPoint cp = viewport()->mapTo(this, event->position().toPoint());
-    if (OnDragOver && source) Guarded([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
+    if (OnDragOver && source) TApplication::Guard([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
     if (accept) event->acceptProposedAction();
     else event->ignore();
 }
@@ -1880,9 +1869,9 @@ void TkqCustomDBGrid::dropEvent(QDropEvent* event)
     QObject* source = DragSource(event);
     const QPoint cp = viewport()->mapTo(this, event->position().toPoint());
     bool accept = false;
-    if (OnDragOver && source) Guarded([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
+    if (OnDragOver && source) TApplication::Guard([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
     if (accept && OnDragDrop) {
-        Guarded([&] { OnDragDrop(this, source, cp.x(), cp.y()); });
+        TApplication::Guard([&] { OnDragDrop(this, source, cp.x(), cp.y()); });
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -1907,10 +1896,10 @@ void TkqCustomDBGrid::FocusChanged(QWidget* old, QWidget* now)
     const bool is = OwningGrid(now) == this;
     if (was == is) return;
     if (is) {
-        if (OnEnter) Guarded([&] { OnEnter(this); });
+        if (OnEnter) TApplication::Guard([&] { OnEnter(this); });
         return;
     }
-    Guarded([&] {
+    TApplication::Guard([&] {
         TDataSet* ds = DataSet();
         // An untouched new row goes when the user leaves the grid.
         if (FOptions.Contains(dgCancelOnExit) && IsDataSetActive() && ds->State() == dsInsert && !ds->Modified() &&
