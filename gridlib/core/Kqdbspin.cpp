@@ -3,6 +3,7 @@
 #include "platform/vcl/Forms.h"
 
 #include <QLineEdit>
+#include <QScopedValueRollback>
 
 TkqDBSpinEdit::TkqDBSpinEdit(QWidget* parent) : QSpinBox(parent)
 {
@@ -54,14 +55,8 @@ void TkqDBSpinEdit::UserChanged(int value)
             DataChange();
             return;
         }
-        FShowing = true;
-        try {
-            f->SetText(QString::number(value));
-        } catch (...) {
-            FShowing = false;
-            throw;
-        }
-        FShowing = false;
+        const QScopedValueRollback showing(FShowing, true);
+        f->SetText(QString::number(value));
     }
     if (OnChange) OnChange(this);
 }

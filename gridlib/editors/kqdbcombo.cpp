@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 
 TkqDBComboBox::TkqDBComboBox(QWidget* parent) : QComboBox(parent)
 {
@@ -74,15 +75,11 @@ void TkqDBComboBox::HookLineEdit()
         if (FShowing) return;
         TApplication::Guard([&] {
             if (!FDataLink.Field()) return;
-            FShowing = true;
             bool ok = false;
-            try {
+            {
+                const QScopedValueRollback showing(FShowing, true);
                 ok = FDataLink.Edit();
-            } catch (...) {
-                FShowing = false;
-                throw;
             }
-            FShowing = false;
             if (!ok) {
                 DataChange();
                 return;
@@ -159,15 +156,9 @@ void TkqDBComboBox::WriteText(const QString& display)
         DataChange();
         return;
     }
-    FShowing = true;
-    try {
-        if (stored.isEmpty()) f->Clear();
-        else f->SetAsString(stored);
-    } catch (...) {
-        FShowing = false;
-        throw;
-    }
-    FShowing = false;
+    const QScopedValueRollback showing(FShowing, true);
+    if (stored.isEmpty()) f->Clear();
+    else f->SetAsString(stored);
 }
 
 void TkqDBComboBox::Picked(int index)

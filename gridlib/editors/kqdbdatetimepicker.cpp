@@ -2,6 +2,8 @@
 
 #include "platform/vcl/Forms.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 const QDateTime BlankValue(QDate(100, 1, 1), QTime(0, 0));
 }
@@ -56,13 +58,7 @@ void TkqDBCustomDateTimePicker::UserChanged(const QDateTime& value)
         DataChange();
         return;
     }
-    FShowing = true;
-    try {
-        if (value == BlankValue) f->Clear();
-        else f->SetAsDateTime(QDateTimeToDateTime(value));
-    } catch (...) {
-        FShowing = false;
-        throw;
-    }
-    FShowing = false;
+    const QScopedValueRollback showing(FShowing, true);
+    if (value == BlankValue) f->Clear();
+    else f->SetAsDateTime(QDateTimeToDateTime(value));
 }
