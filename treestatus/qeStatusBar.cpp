@@ -5,6 +5,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStyle>
 
 TqeStatusPanel::TqeStatusPanel(TqeStatusBar* bar) : FBar(bar), FFont(bar ? bar->font() : QFont()) {}
@@ -226,14 +227,8 @@ void TqeStatusBar::DrawPanel(QPainter& painter, TqeStatusPanel* panel, const QRe
     QString text = panel->ShownText();
     bool enabled = panel->FEnabled;
     if (panel->OnDrawText && !panel->FInDrawText) {
-        panel->FInDrawText = true;
-        try {
-            panel->OnDrawText(panel, text, enabled);
-        } catch (...) {
-            panel->FInDrawText = false;
-            throw;
-        }
-        panel->FInDrawText = false;
+        const QScopedValueRollback drawing(panel->FInDrawText, true);
+        panel->OnDrawText(panel, text, enabled);
     }
     panel->FDrawnText = text;
     QRect textRect = rect.adjusted(2 + panel->FIndent, 0, -4, 0);

@@ -44,8 +44,11 @@ int TqeTreeNode::Level() const
 
 int TqeTreeNode::Index() const
 {
+    // The view's index remembers the row it found last, so walking siblings stays linear;
+    // searching the parent's children would make every walk over a wide level quadratic.
+    if (TqeTreeView* tree = TreeView(); tree && treeWidget() == tree) return tree->indexFromItem(this).row();
     if (QTreeWidgetItem* p = parent()) return p->indexOfChild(const_cast<TqeTreeNode*>(this));
-    return treeWidget() ? treeWidget()->indexOfTopLevelItem(const_cast<TqeTreeNode*>(this)) : -1;
+    return -1;
 }
 
 TqeTreeNode* TqeTreeNode::Item(int index) const

@@ -3,6 +3,7 @@
 #include "platform/vcl/Forms.h"
 
 #include <QLineEdit>
+#include <QScopedValueRollback>
 
 TkqDBSpinEdit::TkqDBSpinEdit(QWidget* parent) : QSpinBox(parent)
 {
@@ -16,11 +17,8 @@ TkqDBSpinEdit::TkqDBSpinEdit(QWidget* parent) : QSpinBox(parent)
     });
 }
 
-TkqDBSpinEdit::~TkqDBSpinEdit() { FDataLink.OnDataChange = nullptr; }
-
 void TkqDBSpinEdit::SetReadOnly(bool readOnly)
 {
-    FReadOnly = readOnly;
     FDataLink.SetReadOnly(readOnly);
     setReadOnly(readOnly);
 }
@@ -52,19 +50,13 @@ void TkqDBSpinEdit::DataChange()
 void TkqDBSpinEdit::UserChanged(int value)
 {
     TField* f = FDataLink.Field();
-    if (f && !FReadOnly) {
+    if (f && !FDataLink.ReadOnly()) {
         if (!FDataLink.Edit()) {
             DataChange();
             return;
         }
-        FShowing = true;
-        try {
-            f->SetText(QString::number(value));
-        } catch (...) {
-            FShowing = false;
-            throw;
-        }
-        FShowing = false;
+        const QScopedValueRollback showing(FShowing, true);
+        f->SetText(QString::number(value));
     }
     if (OnChange) OnChange(this);
 }

@@ -17,14 +17,13 @@ class TkqDBSpinEdit : public QSpinBox {
 
 public:
     explicit TkqDBSpinEdit(QWidget* parent = nullptr);
-    ~TkqDBSpinEdit() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }
     QString DataField() const { return FDataLink.FieldName(); }
     void SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
     TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FReadOnly; }
+    bool ReadOnly() const { return FDataLink.ReadOnly(); }
     void SetReadOnly(bool readOnly);
 
     int MinValue() const { return minimum(); }
@@ -44,6 +43,5 @@ private:
     void UserChanged(int value);
 
     TFieldDataLink FDataLink;
-    bool FReadOnly = false;
     bool FShowing = false;
 };

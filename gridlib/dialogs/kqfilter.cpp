@@ -103,15 +103,18 @@ TDataSet* TkqFilterDialog::GetPrimaryDataSet() const { return FDataLink->DataSet
 
 bool TkqFilterDialog::AcceptRecord(TDataSet* dataSet) const
 {
-    for (const TkqFieldInfo& c : FCriteria) {
-        TField* f = dataSet->FindField(c.FieldName);
+    for (qsizetype i = 0; i < FCriteria.size(); ++i) {
+        const TkqFieldInfo& c = FCriteria[i];
+        const TPreparedCriterion& p = FPrepared[size_t(i)];
+        if (!p.Field || p.Field->DataSet() != dataSet || p.Field->FieldName().compare(c.FieldName, Qt::CaseInsensitive) != 0)
+            p.Field = dataSet->FindField(c.FieldName);
+        TField* f = p.Field;
         if (!f) continue;
         const QString text = f->IsNull() ? QString() : f->AsString();
         const Qt::CaseSensitivity cs = c.CaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-        bool anyPart = false;
-        const QStringList parts = Parts(c.FilterValue, FieldOperators, anyPart);
+        const bool anyPart = p.AnyPart;
         bool result = !anyPart;
-        for (const QString& part : parts) {
+        for (const QString& part : p.Parts) {
             bool match;
             if (part.compare(FieldOperators.NullChar, Qt::CaseInsensitive) == 0) {
                 match = text.isEmpty();
@@ -141,8 +144,14 @@ bool TkqFilterDialog::AcceptRecord(TDataSet* dataSet) const
 void TkqFilterDialog::ApplyCriteria(const QList<TkqFieldInfo>& criteria)
 {
     FCriteria.clear();
-    for (const TkqFieldInfo& c : criteria)
-        if (!c.FilterValue.trimmed().isEmpty()) FCriteria << c;
+    FPrepared.clear();
+    for (const TkqFieldInfo& c : criteria) {
+        if (c.FilterValue.trimmed().isEmpty()) continue;
+        FCriteria << c;
+        TPreparedCriterion p;
+        p.Parts = Parts(c.FilterValue, FieldOperators, p.AnyPart);
+        FPrepared.push_back(std::move(p));
+    }
     TDataSet* old = FInstalled ? FFilteredDataSet.data() : nullptr;
     const bool wasFiltered = FWasFiltered;
     // The dataset's own handler comes back before anything else is decided.

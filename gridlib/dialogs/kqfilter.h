@@ -11,6 +11,7 @@
 #include <QList>
 #include <QPointer>
 #include <memory>
+#include <vector>
 
 class QTableWidget;
 class QPushButton;
@@ -87,6 +88,13 @@ private:
     std::unique_ptr<TDataLink> FDataLink;
     QPointer<TkqFilterDlg> FForm;
     QList<TkqFieldInfo> FCriteria;
+    // Each criterion made ready for the record loop: its value split once, its field found once.
+    struct TPreparedCriterion {
+        QStringList Parts;
+        bool AnyPart = false;
+        mutable QPointer<TField> Field;
+    };
+    std::vector<TPreparedCriterion> FPrepared;
     QPointer<TDataSet> FFilteredDataSet;
     TDataSet::TFilterRecordEvent FPreviousFilter;
     bool FInstalled = false;

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 
 TkqDBComboBox::TkqDBComboBox(QWidget* parent) : QComboBox(parent)
 {
@@ -20,15 +21,8 @@ TkqDBComboBox::TkqDBComboBox(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::activated, this, [this](int index) { TApplication::Guard([&] { Picked(index); }); });
 }
 
-TkqDBComboBox::~TkqDBComboBox()
-{
-    FDataLink.OnDataChange = nullptr;
-    FDataLink.OnUpdateData = nullptr;
-}
-
 void TkqDBComboBox::SetReadOnly(bool readOnly)
 {
-    FReadOnly = readOnly;
     FDataLink.SetReadOnly(readOnly);
     if (lineEdit()) lineEdit()->setReadOnly(readOnly);
 }
@@ -67,7 +61,7 @@ void TkqDBComboBox::SetStyle(TComboBoxStyle style)
 {
     FStyle = style;
     setEditable(style == csDropDown);
-    if (lineEdit()) lineEdit()->setReadOnly(FReadOnly);
+    if (lineEdit()) lineEdit()->setReadOnly(FDataLink.ReadOnly());
     HookLineEdit();
     DataChange();
 }
@@ -81,15 +75,11 @@ void TkqDBComboBox::HookLineEdit()
         if (FShowing) return;
         TApplication::Guard([&] {
             if (!FDataLink.Field()) return;
-            FShowing = true;
             bool ok = false;
-            try {
+            {
+                const QScopedValueRollback showing(FShowing, true);
                 ok = FDataLink.Edit();
-            } catch (...) {
-                FShowing = false;
-                throw;
             }
-            FShowing = false;
             if (!ok) {
                 DataChange();
                 return;
@@ -158,7 +148,7 @@ void TkqDBComboBox::DataChange()
 void TkqDBComboBox::WriteText(const QString& display)
 {
     TField* f = FDataLink.Field();
-    if (!f || FReadOnly) return;
+    if (!f || FDataLink.ReadOnly()) return;
     const QString stored = MapDisplayToStored(display);
     if (!f->IsNull() && f->AsString() == stored) return;
     if (f->IsNull() && stored.isEmpty()) return;
@@ -166,21 +156,15 @@ void TkqDBComboBox::WriteText(const QString& display)
         DataChange();
         return;
     }
-    FShowing = true;
-    try {
-        if (stored.isEmpty()) f->Clear();
-        else f->SetAsString(stored);
-    } catch (...) {
-        FShowing = false;
-        throw;
-    }
-    FShowing = false;
+    const QScopedValueRollback showing(FShowing, true);
+    if (stored.isEmpty()) f->Clear();
+    else f->SetAsString(stored);
 }
 
 void TkqDBComboBox::Picked(int index)
 {
     if (FShowing || index < 0 || index >= FItems.size()) return;
-    if (FReadOnly) {
+    if (FDataLink.ReadOnly()) {
         DataChange();
         return;
     }
@@ -190,7 +174,7 @@ void TkqDBComboBox::Picked(int index)
 
 void TkqDBComboBox::showPopup()
 {
-    if (FDisableDropDownList || FReadOnly) return;
+    if (FDisableDropDownList || FDataLink.ReadOnly()) return;
     QComboBox::showPopup();
 }
 
@@ -205,7 +189,7 @@ void TkqDBComboBox::hidePopup()
 
 void TkqDBComboBox::keyPressEvent(QKeyEvent* event)
 {
-    if (FAllowClearKey && FStyle == csDropDownList && !FReadOnly &&
+    if (FAllowClearKey && FStyle == csDropDownList && !FDataLink.ReadOnly() &&
         (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
         TApplication::Guard([this] {
             WriteText(QString());

@@ -23,14 +23,13 @@ class TkqDBComboBox : public QComboBox {
 
 public:
     explicit TkqDBComboBox(QWidget* parent = nullptr);
-    ~TkqDBComboBox() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }
     QString DataField() const { return FDataLink.FieldName(); }
     void SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
     TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FReadOnly; }
+    bool ReadOnly() const { return FDataLink.ReadOnly(); }
     void SetReadOnly(bool readOnly);
 
     QStringList Items() const { return FItems; }
@@ -90,6 +89,5 @@ private:
     bool FAllowClearKey = false;
     bool FSorted = false;
     bool FDisableDropDownList = false;
-    bool FReadOnly = false;
     bool FShowing = false;
 };

@@ -2,6 +2,8 @@
 
 #include "platform/vcl/Forms.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 const QDateTime BlankValue(QDate(100, 1, 1), QTime(0, 0));
 }
@@ -21,11 +23,8 @@ TkqDBCustomDateTimePicker::TkqDBCustomDateTimePicker(QWidget* parent) : QDateTim
     });
 }
 
-TkqDBCustomDateTimePicker::~TkqDBCustomDateTimePicker() { FDataLink.OnDataChange = nullptr; }
-
 void TkqDBCustomDateTimePicker::SetReadOnly(bool readOnly)
 {
-    FReadOnly = readOnly;
     FDataLink.SetReadOnly(readOnly);
     setReadOnly(readOnly);
 }
@@ -54,18 +53,12 @@ void TkqDBCustomDateTimePicker::DataChange()
 void TkqDBCustomDateTimePicker::UserChanged(const QDateTime& value)
 {
     TField* f = FDataLink.Field();
-    if (!f || FReadOnly) return;
+    if (!f || FDataLink.ReadOnly()) return;
     if (!FDataLink.Edit()) {
         DataChange();
         return;
     }
-    FShowing = true;
-    try {
-        if (value == BlankValue) f->Clear();
-        else f->SetAsDateTime(QDateTimeToDateTime(value));
-    } catch (...) {
-        FShowing = false;
-        throw;
-    }
-    FShowing = false;
+    const QScopedValueRollback showing(FShowing, true);
+    if (value == BlankValue) f->Clear();
+    else f->SetAsDateTime(QDateTimeToDateTime(value));
 }

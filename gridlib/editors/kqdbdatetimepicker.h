@@ -14,14 +14,13 @@ class TkqDBCustomDateTimePicker : public QDateTimeEdit {
 
 public:
     explicit TkqDBCustomDateTimePicker(QWidget* parent = nullptr);
-    ~TkqDBCustomDateTimePicker() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }
     QString DataField() const { return FDataLink.FieldName(); }
     void SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
     TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FReadOnly; }
+    bool ReadOnly() const { return FDataLink.ReadOnly(); }
     // A read-only picker shows the value and refuses changes.
     void SetReadOnly(bool readOnly);
     // Blank while the field is null.
@@ -32,7 +31,6 @@ private:
     void UserChanged(const QDateTime& value);
 
     TFieldDataLink FDataLink;
-    bool FReadOnly = false;
     bool FShowing = false;
 };
 

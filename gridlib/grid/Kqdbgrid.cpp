@@ -34,17 +34,6 @@ void ShowError(const std::exception& e)
 {
     if (Application()) Application()->ShowException(e);
 }
-
-// Runs a user-input reaction at the event boundary: Qt's frames never see an exception.
-template <typename F>
-void Guarded(F&& fn)
-{
-    try {
-        fn();
-    } catch (const std::exception& e) {
-        ShowError(e);
-    }
-}
 } // namespace
 
 // =============================================================================================
@@ -57,7 +46,6 @@ public:
 protected:
     void ActiveChanged() override { FGrid->LinkActiveChanged(); }
     void DataSetChanged() override { FGrid->LinkDataSetChanged(); }
-    void DataSetScrolled(int) override { FGrid->LinkScrolled(); }
     void LayoutChanged() override
     {
         if (FGrid->FLayoutLock == 0) FGrid->LayoutChanged();
@@ -166,7 +154,7 @@ public:
         FGrid->FEditorRow = index.row();
         FGrid->FEditorColumn = index.column();
         QObject::connect(edit, &QLineEdit::textEdited, FGrid, [grid = FGrid](const QString&) {
-            Guarded([&] {
+            TApplication::Guard([&] {
                 // The first keystroke puts the record into edit state, as the indicator shows.
                 if (!grid->FDataLink->Edit()) grid->CloseEditor();
             });
@@ -179,7 +167,7 @@ public:
         auto* edit = qobject_cast<QLineEdit*>(editor);
         if (!edit || edit->isModified()) return;
         QString text;
-        Guarded([&] {
+        TApplication::Guard([&] {
             FGrid->WithRow(index.row(), [&] {
                 if (TField* f = FGrid->GetColumnField(index.column())) text = f->EditText();
             });
@@ -192,7 +180,7 @@ public:
     {
         auto* edit = qobject_cast<QLineEdit*>(editor);
         if (!edit || !edit->isModified()) return;
-        Guarded([&] {
+        TApplication::Guard([&] {
             if (FGrid->WriteCell(index.row(), index.column(), edit->text())) edit->setModified(false);
         });
     }
@@ -271,7 +259,7 @@ protected:
             viewport()->update();
             if (SectionAt(e->position().toPoint().x()) == pressed && FGrid->OnTitleButtonClick) {
                 const QString name = FGrid->FieldNameOfColumn(pressed + FGrid->IndicatorOffset());
-                Guarded([&] { FGrid->OnTitleButtonClick(FGrid, name); });
+                TApplication::Guard([&] { FGrid->OnTitleButtonClick(FGrid, name); });
             }
             e->accept();
             return;
@@ -520,7 +508,7 @@ TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
         if (c <= 0) return;
         const int p = qMax(0, c / 2 - 3);
         const int chars = qMax(1, (newSize + p - 4) / c);
-        Guarded([&] {
+        TApplication::Guard([&] {
             ++FLayoutLock;
             try {
                 if (FUseTFields) {
@@ -535,7 +523,6 @@ TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
             --FLayoutLock;
         });
     });
-    viewport()->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, &TkqCustomDBGrid::FocusChanged);
     UpdateRowHeights();
     FModel->Reset(0, 1);
@@ -650,7 +637,7 @@ void TkqCustomDBGrid::SelectColumn(int dataColumn)
     if (dataColumn < 0 || dataColumn >= FModel->Cols()) return;
     const int row = CursorRow();
     if (row < 0) return;
-    setCurrentIndex(FModel->index(row, dataColumn));
+    setCurrentIndex(FModel->index(row, qMax(dataColumn, FirstCurrentColumn())));
 }
 
 void TkqCustomDBGrid::SelectFieldByName(const QString& name)
@@ -677,29 +664,25 @@ QString TkqCustomDBGrid::GetCellText(int row, int dataColumn) const
 {
     QString text;
     if (!IsDataSetActive() || row < 0 || row >= FModel->Rows()) return text;
-    WithRow(row, [&] {
-        TField* f = GetColumnField(dataColumn);
-        if (!f) return;
-        if (IsMemoField(f)) {
-            text = FMemoAttributes.Contains(mGridShow) ? f->AsString() : QStringLiteral("(Memo)");
-            return;
-        }
-        if (dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
-            // A combo that maps stored values shows the display text of the value.
-            if (QWidget* c = FindCellControl(dataColumn);
-                c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
-                QString mapped;
-                QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
-                                          Q_ARG(QString, f->AsString()));
-                if (!mapped.isNull()) {
-                    text = mapped;
-                    return;
-                }
-            }
-        }
-        text = f->DisplayText();
-    });
+    WithRow(row, [&] { text = FieldText(GetColumnField(dataColumn), dataColumn); });
     return text;
+}
+
+QString TkqCustomDBGrid::FieldText(TField* field, int dataColumn) const
+{
+    if (!field) return {};
+    if (IsMemoField(field)) return FMemoAttributes.Contains(mGridShow) ? field->AsString() : QStringLiteral("(Memo)");
+    if (dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
+        // A combo that maps stored values shows the display text of the value.
+        if (QWidget* c = FindCellControl(dataColumn);
+            c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
+            QString mapped;
+            QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
+                                      Q_ARG(QString, field->AsString()));
+            if (!mapped.isNull()) return mapped;
+        }
+    }
+    return field->DisplayText();
 }
 
 // =============================================================================================
@@ -912,7 +895,6 @@ void TkqCustomDBGrid::LayoutChanged()
         } else {
             FModel->TitlesChanged();
         }
-        FRowCount = FModel->Rows();
         SetColumnWidths();
         SyncCurrentIndex();
     } catch (...) {
@@ -1164,7 +1146,6 @@ void TkqCustomDBGrid::LinkActiveChanged()
         FColumns.clear();
         FColumnControlNames.clear();
         FModel->Reset(0, qMax(1, int(FUseTFields ? 0 : FSelected.size())));
-        FRowCount = 0;
         FLastCursorRow = -1;
         FLastRowBookmark = TBookmark();
         LayoutOverlays();
@@ -1192,7 +1173,6 @@ void TkqCustomDBGrid::UpdateRowCount()
         SetColumnWidths();
     }
     FSyncing = false;
-    FRowCount = rows;
     // Qt moved or dropped the current index with the rows; it follows the cursor again.
     if (const int r = CursorRow(); r >= 0) {
         FSyncing = true;
@@ -1238,7 +1218,7 @@ void TkqCustomDBGrid::CheckRowChanged()
     if (IsDataSetActive() && CursorRow() >= 0) bm = DataSet()->GetBookmark();
     const int row = CursorRow();
     if (row != FLastCursorRow || !(bm == FLastRowBookmark)) {
-        if (row != FLastCursorRow || !(bm == FLastRowBookmark)) CollapseExpandButtons();
+        CollapseExpandButtons();
         FLastCursorRow = row;
         FLastRowBookmark = bm;
         if (OnRowChanged) OnRowChanged(this);
@@ -1257,20 +1237,6 @@ void TkqCustomDBGrid::LinkDataSetChanged()
     viewport()->update();
     FFixedOverlay->update();
     RepaintIndicator();
-    UpdateCellControl();
-}
-
-void TkqCustomDBGrid::LinkScrolled()
-{
-    if (!IsDataSetActive()) return;
-    if (FEditor && FEditorRow != CursorRow()) CloseEditor();
-    UpdateRowCount();
-    FollowEditor();
-    SyncCurrentIndex();
-    CheckRowChanged();
-    RepaintIndicator();
-    viewport()->update();
-    FFixedOverlay->update();
     UpdateCellControl();
 }
 
@@ -1410,6 +1376,8 @@ QModelIndex TkqCustomDBGrid::moveCursor(CursorAction action, Qt::KeyboardModifie
         else target = FModel->index(row, FModel->Cols() - 1);
     }
     if (!target.isValid()) return target;
+    // Left and Home stop at the first column that may be current.
+    if (target.column() < FirstCurrentColumn()) target = FModel->index(target.row(), FirstCurrentColumn());
     if (target.row() != CursorRow()) {
         if (!GuardedMoveToRow(target.row())) return currentIndex();
         return FModel->index(CursorRow(), target.column());
@@ -1435,10 +1403,10 @@ void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelInd
         verticalScrollBar()->setValue(sy);
     }
     if (col != FLastColumn) {
-        if (FLastColumn >= 0 && OnColExit) Guarded([&] { OnColExit(this); });
+        if (FLastColumn >= 0 && OnColExit) TApplication::Guard([&] { OnColExit(this); });
         FLastColumn = col;
-        if (col >= 0 && OnColEnter) Guarded([&] { OnColEnter(this); });
-        if (OnCellChanged && !FSyncing) Guarded([&] { OnCellChanged(this); });
+        if (col >= 0 && OnColEnter) TApplication::Guard([&] { OnColEnter(this); });
+        if (OnCellChanged && !FSyncing) TApplication::Guard([&] { OnCellChanged(this); });
     }
     UpdateCellControl();
     RepaintIndicator();
@@ -1449,7 +1417,7 @@ void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelInd
 
 void TkqCustomDBGrid::paintEvent(QPaintEvent* event)
 {
-    if (OnBeforePaint) Guarded([&] { OnBeforePaint(this); });
+    if (OnBeforePaint) TApplication::Guard([&] { OnBeforePaint(this); });
     QPainter bg(viewport());
     bg.fillRect(event->rect(), ColorToQColor(FColor));
     bg.end();
@@ -1482,11 +1450,7 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
     const bool highlight = selectedRow || state.Contains(gdSelected);
     WithRow(row, [&] {
         TField* f = GetColumnField(dataColumn);
-        QString text;
-        if (f) {
-            if (IsMemoField(f)) text = FMemoAttributes.Contains(mGridShow) ? f->AsString() : QStringLiteral("(Memo)");
-            else text = f->DisplayText();
-        }
+        const QString text = FieldText(f, dataColumn);
         QFont font = this->font();
         TColor fontColor = highlight ? clHighlightText : clWindowText;
         TColor brush = highlight ? clHighlight : FColor;
@@ -1502,14 +1466,6 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
         // A row grown for an open detail keeps its text in the first line.
         QRect textRect = rect.adjusted(2, 0, -2, 0);
         textRect.setHeight(qMin(textRect.height(), DefaultRowHeight() - (showGrid() ? 1 : 0)));
-        if (f && dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
-            if (QWidget* c = FindCellControl(dataColumn); c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
-                QString mapped;
-                QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
-                                          Q_ARG(QString, f->AsString()));
-                if (!mapped.isNull()) text = mapped;
-            }
-        }
         const QString shown = painter->fontMetrics().elidedText(text.section(QLatin1Char('\n'), 0, 0), Qt::ElideRight,
                                                                  textRect.width());
         painter->drawText(textRect, int(align), shown);
@@ -1882,7 +1838,13 @@ QObject* DragSource(const QDropEvent* event)
 {
     if (QObject* s = event->source()) return s;
     const QByteArray data = event->mimeData() ? event->mimeData()->data(QString::fromLatin1(DragFormat)) : QByteArray();
-    return data.isEmpty() ? nullptr : reinterpret_cast<QObject*>(quintptr(data.toULongLong()));
+    bool ok = false;
+    const quintptr id = quintptr(data.toULongLong(&ok));
+    if (!ok) return nullptr;
+    // The data may come from anywhere (another program's drag): only a grid alive here counts.
+    for (QWidget* w : QApplication::allWidgets())
+        if (quintptr(w) == id) return qobject_cast<TkqCustomDBGrid*>(w);
+    return nullptr;
 }
 } // namespace
 
@@ -1897,7 +1859,7 @@ void TkqCustomDBGrid::dragMoveEvent(QDragMoveEvent* event)
     bool accept = false;
     QObject* source = DragSource(event);
     const QPoint cp = viewport()->mapTo(this, event->position().toPoint());
-    if (OnDragOver && source) Guarded([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
+    if (OnDragOver && source) TApplication::Guard([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
     if (accept) event->acceptProposedAction();
     else event->ignore();
 }
@@ -1907,9 +1869,9 @@ void TkqCustomDBGrid::dropEvent(QDropEvent* event)
     QObject* source = DragSource(event);
     const QPoint cp = viewport()->mapTo(this, event->position().toPoint());
     bool accept = false;
-    if (OnDragOver && source) Guarded([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
+    if (OnDragOver && source) TApplication::Guard([&] { OnDragOver(this, source, cp.x(), cp.y(), accept); });
     if (accept && OnDragDrop) {
-        Guarded([&] { OnDragDrop(this, source, cp.x(), cp.y()); });
+        TApplication::Guard([&] { OnDragDrop(this, source, cp.x(), cp.y()); });
         event->acceptProposedAction();
     } else {
         event->ignore();
@@ -1934,10 +1896,10 @@ void TkqCustomDBGrid::FocusChanged(QWidget* old, QWidget* now)
     const bool is = OwningGrid(now) == this;
     if (was == is) return;
     if (is) {
-        if (OnEnter) Guarded([&] { OnEnter(this); });
+        if (OnEnter) TApplication::Guard([&] { OnEnter(this); });
         return;
     }
-    Guarded([&] {
+    TApplication::Guard([&] {
         TDataSet* ds = DataSet();
         // An untouched new row goes when the user leaves the grid.
         if (FOptions.Contains(dgCancelOnExit) && IsDataSetActive() && ds->State() == dsInsert && !ds->Modified() &&
@@ -1953,11 +1915,6 @@ void TkqCustomDBGrid::resizeEvent(QResizeEvent* event)
     QTableView::resizeEvent(event);
     LayoutOverlays();
     UpdateCellControl();
-}
-
-bool TkqCustomDBGrid::eventFilter(QObject* watched, QEvent* event)
-{
-    return QTableView::eventFilter(watched, event);
 }
 
 // =============================================================================================

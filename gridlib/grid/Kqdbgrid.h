@@ -282,7 +282,6 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class TkqColumn;
@@ -301,7 +300,6 @@ private:
     // Link reactions.
     void LinkActiveChanged();
     void LinkDataSetChanged();
-    void LinkScrolled();
     void LinkRecordChanged(TField* field);
     void LinkEditingChanged();
     void LinkUpdateData();
@@ -322,6 +320,8 @@ private:
     bool CanEditColumn(int dataColumn) const;
     bool WriteCell(int row, int dataColumn, const QString& text);
     bool IsMemoField(const TField* field) const;
+    // The text of the field's cell in the active row (memo placeholder, mapped combo value).
+    QString FieldText(TField* field, int dataColumn) const;
     QString HeaderTitle(int dataColumn) const;
     void PaintCell(QPainter* painter, const QRect& rect, int row, int dataColumn) const;
     void PaintTitle(QPainter* painter, const QRect& rect, int dataColumn, bool pressed) const;
@@ -387,7 +387,6 @@ private:
     QPoint FPopupPoint;
 
     // State.
-    int FRowCount = 0;
     int FLastCursorRow = -1;
     TBookmark FLastRowBookmark;
     int FLastColumn = -1;

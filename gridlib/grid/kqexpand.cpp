@@ -5,6 +5,7 @@
 
 #include <QHeaderView>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -15,8 +16,6 @@ TkqExpandButton::TkqExpandButton(QWidget* parent) : QAbstractButton(parent)
     FDataLink.OnDataChange = [this](TFieldDataLink*) { update(); };
     connect(this, &QAbstractButton::clicked, this, [this] { TApplication::Guard([this] { Toggle(); }); });
 }
-
-TkqExpandButton::~TkqExpandButton() { FDataLink.OnDataChange = nullptr; }
 
 void TkqExpandButton::SetGrid(TkqCustomDBGrid* grid)
 {
@@ -51,32 +50,25 @@ void TkqExpandButton::SetExpanded(bool value)
 void TkqExpandButton::Toggle()
 {
     if (FToggling) return;
-    FToggling = true;
+    const QScopedValueRollback toggling(FToggling, true);
+    const bool was = FExpanded;
     try {
-        const bool was = FExpanded;
-        try {
-            if (was) {
-                if (OnBeforeCollapse) OnBeforeCollapse(this);
-            } else if (OnBeforeExpand) {
-                OnBeforeExpand(this);
-            }
-        } catch (const EAbort&) {
-            FToggling = false;
-            return;
+        if (was) {
+            if (OnBeforeCollapse) OnBeforeCollapse(this);
+        } else if (OnBeforeExpand) {
+            OnBeforeExpand(this);
         }
-        FExpanded = !was;
-        Place();
-        update();
-        if (FExpanded) {
-            if (OnAfterExpand) OnAfterExpand(this);
-        } else if (OnAfterCollapse) {
-            OnAfterCollapse(this);
-        }
-    } catch (...) {
-        FToggling = false;
-        throw;
+    } catch (const EAbort&) {
+        return;
     }
-    FToggling = false;
+    FExpanded = !was;
+    Place();
+    update();
+    if (FExpanded) {
+        if (OnAfterExpand) OnAfterExpand(this);
+    } else if (OnAfterCollapse) {
+        OnAfterCollapse(this);
+    }
 }
 
 int TkqExpandButton::DetailHeightFor() const

@@ -20,7 +20,6 @@ class TkqExpandButton : public QAbstractButton {
 
 public:
     explicit TkqExpandButton(QWidget* parent = nullptr);
-    ~TkqExpandButton() override;
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
     void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }

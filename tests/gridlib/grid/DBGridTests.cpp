@@ -512,6 +512,28 @@ TEST(DBGrid, FixedColumnsStayAndTabPassesThem)
     EXPECT_NE(f.grid->indexAt(QPoint(3, f.CellCenter(1, 0).y())).column(), 0);
 }
 
+TEST(DBGrid, FixedColumnsAreReachedByKeysOnlyWhenEditable)
+{
+    GridForm f(5);
+    f.ds->Close();
+    for (int i = 0; i < 4; ++i) f.ds->FieldDefs().Add(QStringLiteral("Extra%1").arg(i), ftWideString, 20);
+    f.ds->Open();
+    f.grid->SetFixedCols(1);
+    f.grid->setFocus();
+    f.grid->SelectColumn(2);
+    QTest::keyClick(f.grid, Qt::Key_Left);
+    QTest::keyClick(f.grid, Qt::Key_Left);
+    EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    QTest::keyClick(f.grid, Qt::Key_Home);
+    EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    f.grid->SelectColumn(3);
+    f.grid->SelectColumn(0);
+    EXPECT_EQ(f.grid->currentIndex().column(), 1);
+    f.grid->SetOptions(f.grid->Options().With(dgFixedEditable, true));
+    QTest::keyClick(f.grid, Qt::Key_Left);
+    EXPECT_EQ(f.grid->currentIndex().column(), 0);
+}
+
 TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
 {
     GridForm f(5);
@@ -543,6 +565,23 @@ TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
     const TGridCoord cell = f.grid->MouseCoord(dropped.x(), dropped.y());
     EXPECT_EQ(cell.Y, 3);
     delete mime;
+}
+
+TEST(DBGrid, DragDataNamingNoGridHereIsRefused)
+{
+    GridForm f(5);
+    int overs = 0;
+    f.grid->OnDragOver = [&](QObject*, QObject*, int, int, bool& accept) {
+        ++overs;
+        accept = true;
+    };
+    // Another program's drag of the same format names no widget of this one.
+    QMimeData mime;
+    mime.setData(QStringLiteral("application/x-kqdbgrid-drag"), QByteArray::number(quintptr(0x10)));
+    QDropEvent drop(QPointF(f.CellCenter(1, 0)), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f.grid->viewport(), &drop);
+    EXPECT_EQ(overs, 0);
+    EXPECT_FALSE(drop.isAccepted());
 }
 
 TEST(DBGrid, ColumnEventsMayRedirectTheCurrentColumn)
@@ -657,7 +696,9 @@ TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
     EXPECT_EQ(f.ds->RecordCount(), 4);
     EXPECT_EQ(f.grid->currentIndex().row(), 3);
     auto* now = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    if (now && now->isVisible()) EXPECT_EQ(now->text(), QString());
+    if (now && now->isVisible()) {
+        EXPECT_EQ(now->text(), QString());
+    }
 }
 
 TEST(DBGrid, TypingIntoAnEmptyGridStartsTheFirstRecord)
