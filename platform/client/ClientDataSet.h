@@ -26,6 +26,7 @@
 #include <vector>
 
 class TFilterExpr;
+class TStoreSource;
 
 enum TDataPacketFormat { dfBinary, dfXML, dfXMLUTF8 };
 
@@ -161,6 +162,7 @@ private:
     void ReleaseStore();
     void ReadFile(const QString& fileName);
     void LoadPacket(const QByteArray& bytes, const QString& what);
+    TStoreSource PacketSource() const;
     QByteArray WritePacketBytes(TDataPacketFormat format) const;
     void BindColumns();
     void CreateNestedDataSets();
