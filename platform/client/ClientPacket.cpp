@@ -326,6 +326,7 @@ void TStoreSource::Produce(IPacketSink& sink)
     if (FMeta.Params.IndexOf("AUTOINCVALUE") >= 0)
         FMeta.Params.Set(TPacketParam::MakeInt("AUTOINCVALUE", PacketTypeWord::Int32, FStore.NextAutoInc()));
 
+    FNestedRecs.assign(size_t(levels), {});
     // Nested slots grouped by the master slot that holds them.
     FHeldStart.assign(size_t(levels), {});
     FHeldSlots.assign(size_t(levels), {});
@@ -443,7 +444,9 @@ void TStoreSource::ProduceChildren(IPacketSink& sink, int level, TSlotNo masterS
         sink.EndNested(column);
         return;
     }
-    std::vector<TRecIndex> recs;
+    // Deeper levels have buffers of their own, so the recursion below leaves this one alone.
+    std::vector<TRecIndex>& recs = FNestedRecs[size_t(child)];
+    recs.clear();
     const TRecIndex rec = lv.RecOf(masterSlot);
     if (rec != NoRec && (!allSlots || lv.NestedHolder(rec, column) == masterSlot)) {
         if (const std::vector<TRecIndex>* list = cl.ChildrenIf(rec))
