@@ -2,6 +2,8 @@
 
 #include "platform/client/PacketValues.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
 
@@ -60,6 +62,29 @@ double FloatValue(const TStoreColumn& c, const char* p)
     }
     }
 }
+
+// UTF-16 text of a cell as aligned characters: in place where the bytes are aligned, else
+// copied, on the stack for all but long texts.
+class TWideText {
+public:
+    TWideText(const char* bytes, qsizetype size) : FSize(size / 2)
+    {
+        if (!(quintptr(bytes) & 1)) {
+            FData = reinterpret_cast<const char16_t*>(bytes);
+            return;
+        }
+        FCopy.resize(FSize);
+        std::memcpy(FCopy.data(), bytes, size_t(FSize) * 2);
+        FData = FCopy.constData();
+    }
+    const char16_t* Data() const { return FData; }
+    qsizetype Size() const { return FSize; }
+
+private:
+    QVarLengthArray<char16_t, 128> FCopy;
+    const char16_t* FData = nullptr;
+    qsizetype FSize = 0;
+};
 
 } // namespace
 
@@ -120,14 +145,9 @@ int TKeyComparer::CompareCells(const char* a, const char* b, int column, bool ca
         qsizetype na = 0, nb = 0;
         const char* sa = FStore->BytesView(*FLevel, a, column, na);
         const char* sb = FStore->BytesView(*FLevel, b, column, nb);
-        // The block need not keep UTF-16 aligned: compare through aligned copies when needed.
-        if ((quintptr(sa) | quintptr(sb)) & 1) {
-            const QString x(reinterpret_cast<const QChar*>(QByteArray(sa, na).constData()), int(na / 2));
-            const QString y(reinterpret_cast<const QChar*>(QByteArray(sb, nb).constData()), int(nb / 2));
-            return TCollation::CompareText(x, y, caseInsensitive);
-        }
-        return TCollation::CompareWide(reinterpret_cast<const char16_t*>(sa), na / 2,
-                                       reinterpret_cast<const char16_t*>(sb), nb / 2, caseInsensitive);
+        // The block need not keep UTF-16 aligned.
+        const TWideText x(sa, na), y(sb, nb);
+        return TCollation::CompareWide(x.Data(), x.Size(), y.Data(), y.Size(), caseInsensitive);
     }
     default: {
         qsizetype na = 0, nb = 0;
@@ -149,10 +169,8 @@ bool TKeyComparer::CellStartsWith(const char* cell, const char* key, int column,
         const char* s = FStore->BytesView(*FLevel, cell, column, n);
         const char* p = FStore->BytesView(*FLevel, key, column, np);
         if (c.Kind == pkAnsiString) return FCollation->StartsWithAnsi(s, n, p, np, caseInsensitive);
-        const QString x(reinterpret_cast<const QChar*>(QByteArray(s, n).constData()), int(n / 2));
-        const QString y(reinterpret_cast<const QChar*>(QByteArray(p, np).constData()), int(np / 2));
-        return TCollation::StartsWithWide(reinterpret_cast<const char16_t*>(x.utf16()), x.size(),
-                                          reinterpret_cast<const char16_t*>(y.utf16()), y.size(), caseInsensitive);
+        const TWideText x(s, n), y(p, np);
+        return TCollation::StartsWithWide(x.Data(), x.Size(), y.Data(), y.Size(), caseInsensitive);
     }
     return CompareCells(cell, key, column, caseInsensitive) == 0;
 }
