@@ -271,6 +271,8 @@ public:
     void CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const;
     // Releases the heap values of a block that will not be kept.
     void DiscardBlock(const TStoreLevel& lv, const char* block);
+    // Releases the heap values of a block that will not be kept where the kept one differs.
+    void DiscardReplaced(const TStoreLevel& lv, const char* gone, const char* kept);
     // Same value (and state) in two blocks of one level.
     bool SameCell(const TStoreLevel& lv, const char* a, const char* b, int column) const;
 
@@ -319,6 +321,8 @@ public:
     void FinishLoad();
 
 private:
+    // Bytes a cell's value takes in the heap (0 when inline or not a value).
+    qint64 HeapBytes(const TStoreLevel& lv, const char* block, int column) const;
     TRecIndex DoInsert(int level, TRecIndex rec, TRecIndex owner, const char* block, TRecIndex before);
     void PlaceRec(int level, TRecIndex rec, TRecIndex owner, TRecIndex before);
     void UnplaceRec(int level, TRecIndex rec);
