@@ -2,6 +2,8 @@
 
 #include "platform/data/DB.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <limits>
 
@@ -882,19 +884,23 @@ void TRecordStore::Detach(IStoreObserver* observer)
     FObservers.erase(it);
 }
 
+template <typename F> void TRecordStore::TellObservers(F tell)
+{
+    // Observers may attach or detach while being told. Every change of a record comes here, so
+    // the snapshot stays on the stack.
+    const QVarLengthArray<IStoreObserver*, 16> observers(FObservers.begin(), FObservers.end());
+    for (IStoreObserver* o : observers)
+        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) tell(o);
+}
+
 void TRecordStore::Notify(const TStoreChange& change)
 {
-    // Observers may attach or detach while being told.
-    const std::vector<IStoreObserver*> observers = FObservers;
-    for (IStoreObserver* o : observers)
-        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) o->StoreChanged(change);
+    TellObservers([&](IStoreObserver* o) { o->StoreChanged(change); });
 }
 
 void TRecordStore::NotifyChanging(const TStoreChange& change)
 {
-    const std::vector<IStoreObserver*> observers = FObservers;
-    for (IStoreObserver* o : observers)
-        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) o->StoreChanging(change);
+    TellObservers([&](IStoreObserver* o) { o->StoreChanging(change); });
 }
 
 // ---- loading ---------------------------------------------------------------------------------

@@ -337,6 +337,7 @@ private:
     void CountRec(int level, TRecIndex rec, int sign);
     void CompactLevel(int level, std::vector<TSlotNo>& newSlotOf);
     void CompactHeap();
+    template <typename F> void TellObservers(F tell);
 
     TPacketMetadata FMeta;
     int FCodePage = 1252;
