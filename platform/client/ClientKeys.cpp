@@ -14,24 +14,6 @@ template <typename T> int Order(T a, T b)
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 
-qint64 ReadSigned(const char* p, int bytes)
-{
-    quint64 v = 0;
-    std::memcpy(&v, p, size_t(bytes));
-    if (bytes < 8) {
-        const quint64 sign = quint64(1) << (bytes * 8 - 1);
-        if (v & sign) v |= ~((sign << 1) - 1);
-    }
-    return qint64(v);
-}
-
-quint64 ReadUnsigned(const char* p, int bytes)
-{
-    quint64 v = 0;
-    std::memcpy(&v, p, size_t(bytes));
-    return v;
-}
-
 long double BcdValue(const char* bcd)
 {
     const int precision = qMin(int(uchar(bcd[0])), 32);
@@ -112,9 +94,9 @@ int TKeyComparer::CompareCells(const char* a, const char* b, int column, bool ca
     case pkNone: case pkNested:
         return 0;
     case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
-        return Order(ReadSigned(pa, c.Bytes), ReadSigned(pb, c.Bytes));
+        return Order(BlockInt(pa, c.Bytes, true), BlockInt(pb, c.Bytes, true));
     case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkBoolean:
-        return Order(ReadUnsigned(pa, c.Bytes), ReadUnsigned(pb, c.Bytes));
+        return Order(quint64(BlockInt(pa, c.Bytes, false)), quint64(BlockInt(pb, c.Bytes, false)));
     case pkDouble: case pkSingle: case pkExtended: case pkTimeStamp:
         return Order(FloatValue(c, pa), FloatValue(c, pb));
     case pkBcd:
@@ -202,11 +184,11 @@ void TKeyComparer::SortPrefix(const TKeyRow& row, quint64& high, quint64& low) c
         const char* p = cell + c.Offset;
         switch (c.Kind) {
         case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
-            high = quint64(ReadSigned(p, c.Bytes)) ^ (quint64(1) << 63);
+            high = quint64(BlockInt(p, c.Bytes, true)) ^ (quint64(1) << 63);
             low = 1;
             break;
         case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkBoolean:
-            high = ReadUnsigned(p, c.Bytes);
+            high = quint64(BlockInt(p, c.Bytes, false));
             low = 1;
             break;
         case pkDouble: case pkTimeStamp: case pkSingle: {

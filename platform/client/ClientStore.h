@@ -93,6 +93,18 @@ struct TStoreColumn {
 };
 constexpr quint8 OverflowMark = 0xFF;
 
+// An integer cell of 1 to 8 bytes as a block holds it.
+inline qint64 BlockInt(const char* p, int bytes, bool isSigned)
+{
+    quint64 v = 0;
+    std::memcpy(&v, p, size_t(bytes));
+    if (isSigned && bytes < 8) {
+        const quint64 sign = quint64(1) << (bytes * 8 - 1);
+        if (v & sign) v |= ~((sign << 1) - 1);
+    }
+    return qint64(v);
+}
+
 // Change log actions.
 enum TLogAction : quint32 { laDeleted = 2, laInserted = 4, laModified = 8, laNested = 64 };
 
