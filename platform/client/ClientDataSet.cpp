@@ -185,6 +185,16 @@ void TClientDataSet::CreateDataSet()
     Open();
 }
 
+void TClientDataSet::AdoptLoaded(TStoreLoader& loader, const QString& what)
+{
+    std::shared_ptr<TRecordStore> store = loader.TakeStore();
+    if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(what), this);
+    store->SetLogChanges(FLogChanges);
+    FindNextAutoInc(*store);
+    AttachStore(store, 0);
+    FSavedVersion = FStore->Version();
+}
+
 void TClientDataSet::LoadPacket(const QByteArray& bytes, const QString& what)
 {
     TStoreLoader loader;
@@ -193,12 +203,7 @@ void TClientDataSet::LoadPacket(const QByteArray& bytes, const QString& what)
     } catch (const EPacketError& e) {
         DatabaseError(QStringLiteral("%1: %2").arg(what, e.Message()), this);
     }
-    std::shared_ptr<TRecordStore> store = loader.TakeStore();
-    if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(what), this);
-    store->SetLogChanges(FLogChanges);
-    FindNextAutoInc(*store);
-    AttachStore(store, 0);
-    FSavedVersion = FStore->Version();
+    AdoptLoaded(loader, what);
 }
 
 void TClientDataSet::ReadFile(const QString& fileName)
@@ -209,12 +214,7 @@ void TClientDataSet::ReadFile(const QString& fileName)
     } catch (const EPacketError& e) {
         DatabaseError(e.Message(), this);
     }
-    std::shared_ptr<TRecordStore> store = loader.TakeStore();
-    if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(fileName), this);
-    store->SetLogChanges(FLogChanges);
-    FindNextAutoInc(*store);
-    AttachStore(store, 0);
-    FSavedVersion = FStore->Version();
+    AdoptLoaded(loader, fileName);
 }
 
 void TClientDataSet::LoadFromFile(const QString& fileName)

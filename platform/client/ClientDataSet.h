@@ -26,6 +26,7 @@
 #include <vector>
 
 class TFilterExpr;
+class TStoreLoader;
 class TStoreSource;
 
 enum TDataPacketFormat { dfBinary, dfXML, dfXMLUTF8 };
@@ -162,6 +163,7 @@ private:
     void ReleaseStore();
     void ReadFile(const QString& fileName);
     void LoadPacket(const QByteArray& bytes, const QString& what);
+    void AdoptLoaded(TStoreLoader& loader, const QString& what);
     TStoreSource PacketSource() const;
     QByteArray WritePacketBytes(TDataPacketFormat format) const;
     void BindColumns();
