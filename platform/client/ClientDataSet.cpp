@@ -369,10 +369,7 @@ void TClientDataSet::InternalOpen()
         ApplyIndex();
         RebuildUniqueOrders();
         FFilterExpr.reset();
-        if (Filtered() && !Filter().trimmed().isEmpty()) {
-            FFilterExpr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
-                [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
-        }
+        if (Filtered()) FFilterExpr = NewFilterExpr();
         FOwner = FLevel > 0 ? CurrentOwner() : NoRec;
         RebuildView();
         CreateNestedDataSets();
@@ -662,15 +659,17 @@ void TClientDataSet::DataEvent(TDataEvent event, qintptr info)
     TDataSet::DataEvent(event, info);
 }
 
+std::unique_ptr<TFilterExpr> TClientDataSet::NewFilterExpr() const
+{
+    if (Filter().trimmed().isEmpty()) return nullptr;
+    return std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
+        [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
+}
+
 void TClientDataSet::FilterChanged()
 {
     if (!FStore) return;
-    std::unique_ptr<TFilterExpr> expr;
-    if (Filtered() && !Filter().trimmed().isEmpty()) {
-        expr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
-            [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
-    }
-    FFilterExpr = std::move(expr);
+    FFilterExpr = Filtered() ? NewFilterExpr() : nullptr;
     RebuildView();
 }
 
@@ -685,8 +684,7 @@ bool TClientDataSet::RecordMatchesFilter(TRecordId id)
         } else {
             if (!FFindExpr || FFindText != Filter() || FFindOptions != FilterOptions()) {
                 FFindExpr.reset();
-                FFindExpr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
-                    [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
+                FFindExpr = NewFilterExpr();
                 FFindText = Filter();
                 FFindOptions = FilterOptions();
             }

@@ -189,6 +189,8 @@ private:
     void ParentScrolled();
     int FindPosition(const QString& keyFields, const TVariant& keyValues, TLocateOptions options);
     void CheckUnique(const char* block, TRecIndex self);
+    // The filter text compiled; nullptr for a blank one.
+    std::unique_ptr<TFilterExpr> NewFilterExpr() const;
     TRecIndex ReservedForNested();
     void AfterStoreOperation(TRecIndex follow);
 
