@@ -4,7 +4,6 @@
 #include "platform/client/ClientPacket.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
-#include "platform/vcl/AtomicFile.h"
 
 #include <QFileInfo>
 
@@ -60,12 +59,6 @@ std::vector<TKeyPart> DefaultOrderParts(const TRecordStore& store, int level)
         parts.push_back({col, (v & 0x8000) != 0, (v & 0x4000) != 0});
     }
     return parts;
-}
-
-void SortByDefaultOrder(const TRecordStore& store, int level, std::vector<TRecIndex>& recs)
-{
-    const std::vector<TKeyPart> parts = DefaultOrderParts(store, level);
-    if (!parts.empty()) SortRecords(store, level, parts, recs);
 }
 
 // The next auto-increment value of a packet without one: past the largest stored value.
@@ -192,6 +185,16 @@ void TClientDataSet::CreateDataSet()
     Open();
 }
 
+void TClientDataSet::AdoptLoaded(TStoreLoader& loader, const QString& what)
+{
+    std::shared_ptr<TRecordStore> store = loader.TakeStore();
+    if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(what), this);
+    store->SetLogChanges(FLogChanges);
+    FindNextAutoInc(*store);
+    AttachStore(store, 0);
+    FSavedVersion = FStore->Version();
+}
+
 void TClientDataSet::LoadPacket(const QByteArray& bytes, const QString& what)
 {
     TStoreLoader loader;
@@ -200,12 +203,7 @@ void TClientDataSet::LoadPacket(const QByteArray& bytes, const QString& what)
     } catch (const EPacketError& e) {
         DatabaseError(QStringLiteral("%1: %2").arg(what, e.Message()), this);
     }
-    std::shared_ptr<TRecordStore> store = loader.TakeStore();
-    if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(what), this);
-    store->SetLogChanges(FLogChanges);
-    FindNextAutoInc(*store);
-    AttachStore(store, 0);
-    FSavedVersion = FStore->Version();
+    AdoptLoaded(loader, what);
 }
 
 void TClientDataSet::ReadFile(const QString& fileName)
@@ -216,12 +214,7 @@ void TClientDataSet::ReadFile(const QString& fileName)
     } catch (const EPacketError& e) {
         DatabaseError(e.Message(), this);
     }
-    std::shared_ptr<TRecordStore> store = loader.TakeStore();
-    if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(fileName), this);
-    store->SetLogChanges(FLogChanges);
-    FindNextAutoInc(*store);
-    AttachStore(store, 0);
-    FSavedVersion = FStore->Version();
+    AdoptLoaded(loader, fileName);
 }
 
 void TClientDataSet::LoadFromFile(const QString& fileName)
@@ -245,12 +238,23 @@ void TClientDataSet::LoadFromStream(QIODevice& stream)
     Open();
 }
 
-QByteArray TClientDataSet::WritePacketBytes(TDataPacketFormat format) const
+TStoreSource TClientDataSet::PacketSource() const
 {
     if (!FStore) DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"), this);
     TStoreSource source(*FStore);
-    const TRecordStore& store = *FStore;
-    source.SortLevel = [&store](int level, std::vector<TRecIndex>& recs) { SortByDefaultOrder(store, level, recs); };
+    // Each level's default order is worked out once, not again for every master row.
+    std::vector<std::vector<TKeyPart>> orders;
+    for (int level = 0; level < FStore->LevelCount(); ++level) orders.push_back(DefaultOrderParts(*FStore, level));
+    source.SortLevel = [&store = *FStore, orders = std::move(orders)](int level, std::vector<TRecIndex>& recs) {
+        const std::vector<TKeyPart>& parts = orders[size_t(level)];
+        if (!parts.empty()) SortRecords(store, level, parts, recs);
+    };
+    return source;
+}
+
+QByteArray TClientDataSet::WritePacketBytes(TDataPacketFormat format) const
+{
+    TStoreSource source = PacketSource();
     try {
         return WritePacket(source, PacketFormatOf(format));
     } catch (const EPacketError& e) {
@@ -266,8 +270,13 @@ void TClientDataSet::SaveToFile(const QString& fileName, TDataPacketFormat forma
     if (IsNested()) DatabaseError(QStringLiteral("A nested dataset is saved with its master"), this);
     CheckBrowseMode();
     if (format == dfBinary && name.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive)) format = dfXML;
-    const QByteArray bytes = WritePacketBytes(format);
-    AtomicWriteFile(name, bytes);
+    // Streamed from the writer's buffers into the atomic writer: no second copy of the packet.
+    TStoreSource source = PacketSource();
+    try {
+        SavePacketFile(source, name, PacketFormatOf(format));
+    } catch (const EPacketError& e) {
+        DatabaseError(e.Message(), this);
+    }
     if (name == FFileName || SameFile(name, FFileName)) FSavedVersion = FStore->Version();
 }
 
@@ -360,10 +369,7 @@ void TClientDataSet::InternalOpen()
         ApplyIndex();
         RebuildUniqueOrders();
         FFilterExpr.reset();
-        if (Filtered() && !Filter().trimmed().isEmpty()) {
-            FFilterExpr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
-                [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
-        }
+        if (Filtered()) FFilterExpr = NewFilterExpr();
         FOwner = FLevel > 0 ? CurrentOwner() : NoRec;
         RebuildView();
         CreateNestedDataSets();
@@ -653,15 +659,17 @@ void TClientDataSet::DataEvent(TDataEvent event, qintptr info)
     TDataSet::DataEvent(event, info);
 }
 
+std::unique_ptr<TFilterExpr> TClientDataSet::NewFilterExpr() const
+{
+    if (Filter().trimmed().isEmpty()) return nullptr;
+    return std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
+        [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
+}
+
 void TClientDataSet::FilterChanged()
 {
     if (!FStore) return;
-    std::unique_ptr<TFilterExpr> expr;
-    if (Filtered() && !Filter().trimmed().isEmpty()) {
-        expr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
-            [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
-    }
-    FFilterExpr = std::move(expr);
+    FFilterExpr = Filtered() ? NewFilterExpr() : nullptr;
     RebuildView();
 }
 
@@ -676,8 +684,7 @@ bool TClientDataSet::RecordMatchesFilter(TRecordId id)
         } else {
             if (!FFindExpr || FFindText != Filter() || FFindOptions != FilterOptions()) {
                 FFindExpr.reset();
-                FFindExpr = std::make_unique<TFilterExpr>(Filter(), *FStore, FLevel,
-                    [this](const QString& name, TColumnBinding& b) { return ResolveField(name, b); }, FilterOptions());
+                FFindExpr = NewFilterExpr();
                 FFindText = Filter();
                 FFindOptions = FilterOptions();
             }

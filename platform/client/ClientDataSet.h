@@ -26,6 +26,8 @@
 #include <vector>
 
 class TFilterExpr;
+class TStoreLoader;
+class TStoreSource;
 
 enum TDataPacketFormat { dfBinary, dfXML, dfXMLUTF8 };
 
@@ -161,6 +163,8 @@ private:
     void ReleaseStore();
     void ReadFile(const QString& fileName);
     void LoadPacket(const QByteArray& bytes, const QString& what);
+    void AdoptLoaded(TStoreLoader& loader, const QString& what);
+    TStoreSource PacketSource() const;
     QByteArray WritePacketBytes(TDataPacketFormat format) const;
     void BindColumns();
     void CreateNestedDataSets();
@@ -185,6 +189,8 @@ private:
     void ParentScrolled();
     int FindPosition(const QString& keyFields, const TVariant& keyValues, TLocateOptions options);
     void CheckUnique(const char* block, TRecIndex self);
+    // The filter text compiled; nullptr for a blank one.
+    std::unique_ptr<TFilterExpr> NewFilterExpr() const;
     TRecIndex ReservedForNested();
     void AfterStoreOperation(TRecIndex follow);
 

@@ -15,17 +15,6 @@ bool SubTypeIs(const TPacketFieldDesc& f, const char* name)
     return f.Params.SubType().compare(name, Qt::CaseInsensitive) == 0;
 }
 
-qint64 ReadInt(const char* p, int bytes, bool isSigned)
-{
-    quint64 v = 0;
-    std::memcpy(&v, p, size_t(bytes));
-    if (isSigned && bytes < 8) {
-        const quint64 sign = quint64(1) << (bytes * 8 - 1);
-        if (v & sign) v |= ~((sign << 1) - 1);
-    }
-    return qint64(v);
-}
-
 [[noreturn]] void OutOfRange(const TVariant& value)
 {
     DatabaseErrorFmt(QStringLiteral("Value %s is out of range"), {VarToStr(value)});
@@ -319,10 +308,10 @@ bool ReadCell(const TRecordStore& store, const TStoreLevel& lv, const char* bloc
     case pkNone: case pkNested:
         return false;
     case pkInt8: case pkInt16: case pkInt32: case pkInt64:
-        value = IntegerValue(b.Type, ReadInt(p, c.Bytes, true));
+        value = IntegerValue(b.Type, BlockInt(p, c.Bytes, true));
         return true;
     case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64:
-        value = IntegerValue(b.Type, ReadInt(p, c.Bytes, false));
+        value = IntegerValue(b.Type, BlockInt(p, c.Bytes, false));
         return true;
     case pkBoolean:
         value = TVariant(p[0] != 0);
@@ -366,12 +355,12 @@ bool ReadCell(const TRecordStore& store, const TStoreLevel& lv, const char* bloc
         return true;
     }
     case pkDate: {
-        const qint32 day = qint32(ReadInt(p, 4, true));
+        const qint32 day = qint32(BlockInt(p, 4, true));
         value = TVariant::FromDate(DayNumberToDateTime(day));
         return true;
     }
     case pkTime: {
-        const qint32 ms = qint32(ReadInt(p, 4, true));
+        const qint32 ms = qint32(BlockInt(p, 4, true));
         value = TVariant::FromDate(ms / MSecsPerDayD);
         return true;
     }

@@ -2,6 +2,8 @@
 
 #include "platform/client/PacketValues.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,24 +12,6 @@ namespace {
 template <typename T> int Order(T a, T b)
 {
     return a < b ? -1 : (b < a ? 1 : 0);
-}
-
-qint64 ReadSigned(const char* p, int bytes)
-{
-    quint64 v = 0;
-    std::memcpy(&v, p, size_t(bytes));
-    if (bytes < 8) {
-        const quint64 sign = quint64(1) << (bytes * 8 - 1);
-        if (v & sign) v |= ~((sign << 1) - 1);
-    }
-    return qint64(v);
-}
-
-quint64 ReadUnsigned(const char* p, int bytes)
-{
-    quint64 v = 0;
-    std::memcpy(&v, p, size_t(bytes));
-    return v;
 }
 
 long double BcdValue(const char* bcd)
@@ -61,6 +45,29 @@ double FloatValue(const TStoreColumn& c, const char* p)
     }
 }
 
+// UTF-16 text of a cell as aligned characters: in place where the bytes are aligned, else
+// copied, on the stack for all but long texts.
+class TWideText {
+public:
+    TWideText(const char* bytes, qsizetype size) : FSize(size / 2)
+    {
+        if (!(quintptr(bytes) & 1)) {
+            FData = reinterpret_cast<const char16_t*>(bytes);
+            return;
+        }
+        FCopy.resize(FSize);
+        std::memcpy(FCopy.data(), bytes, size_t(FSize) * 2);
+        FData = FCopy.constData();
+    }
+    const char16_t* Data() const { return FData; }
+    qsizetype Size() const { return FSize; }
+
+private:
+    QVarLengthArray<char16_t, 128> FCopy;
+    const char16_t* FData = nullptr;
+    qsizetype FSize = 0;
+};
+
 } // namespace
 
 // ---- TKeyComparer ----------------------------------------------------------------------------
@@ -87,9 +94,9 @@ int TKeyComparer::CompareCells(const char* a, const char* b, int column, bool ca
     case pkNone: case pkNested:
         return 0;
     case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
-        return Order(ReadSigned(pa, c.Bytes), ReadSigned(pb, c.Bytes));
+        return Order(BlockInt(pa, c.Bytes, true), BlockInt(pb, c.Bytes, true));
     case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkBoolean:
-        return Order(ReadUnsigned(pa, c.Bytes), ReadUnsigned(pb, c.Bytes));
+        return Order(quint64(BlockInt(pa, c.Bytes, false)), quint64(BlockInt(pb, c.Bytes, false)));
     case pkDouble: case pkSingle: case pkExtended: case pkTimeStamp:
         return Order(FloatValue(c, pa), FloatValue(c, pb));
     case pkBcd:
@@ -120,14 +127,9 @@ int TKeyComparer::CompareCells(const char* a, const char* b, int column, bool ca
         qsizetype na = 0, nb = 0;
         const char* sa = FStore->BytesView(*FLevel, a, column, na);
         const char* sb = FStore->BytesView(*FLevel, b, column, nb);
-        // The block need not keep UTF-16 aligned: compare through aligned copies when needed.
-        if ((quintptr(sa) | quintptr(sb)) & 1) {
-            const QString x(reinterpret_cast<const QChar*>(QByteArray(sa, na).constData()), int(na / 2));
-            const QString y(reinterpret_cast<const QChar*>(QByteArray(sb, nb).constData()), int(nb / 2));
-            return TCollation::CompareText(x, y, caseInsensitive);
-        }
-        return TCollation::CompareWide(reinterpret_cast<const char16_t*>(sa), na / 2,
-                                       reinterpret_cast<const char16_t*>(sb), nb / 2, caseInsensitive);
+        // The block need not keep UTF-16 aligned.
+        const TWideText x(sa, na), y(sb, nb);
+        return TCollation::CompareWide(x.Data(), x.Size(), y.Data(), y.Size(), caseInsensitive);
     }
     default: {
         qsizetype na = 0, nb = 0;
@@ -149,10 +151,8 @@ bool TKeyComparer::CellStartsWith(const char* cell, const char* key, int column,
         const char* s = FStore->BytesView(*FLevel, cell, column, n);
         const char* p = FStore->BytesView(*FLevel, key, column, np);
         if (c.Kind == pkAnsiString) return FCollation->StartsWithAnsi(s, n, p, np, caseInsensitive);
-        const QString x(reinterpret_cast<const QChar*>(QByteArray(s, n).constData()), int(n / 2));
-        const QString y(reinterpret_cast<const QChar*>(QByteArray(p, np).constData()), int(np / 2));
-        return TCollation::StartsWithWide(reinterpret_cast<const char16_t*>(x.utf16()), x.size(),
-                                          reinterpret_cast<const char16_t*>(y.utf16()), y.size(), caseInsensitive);
+        const TWideText x(s, n), y(p, np);
+        return TCollation::StartsWithWide(x.Data(), x.Size(), y.Data(), y.Size(), caseInsensitive);
     }
     return CompareCells(cell, key, column, caseInsensitive) == 0;
 }
@@ -184,11 +184,11 @@ void TKeyComparer::SortPrefix(const TKeyRow& row, quint64& high, quint64& low) c
         const char* p = cell + c.Offset;
         switch (c.Kind) {
         case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
-            high = quint64(ReadSigned(p, c.Bytes)) ^ (quint64(1) << 63);
+            high = quint64(BlockInt(p, c.Bytes, true)) ^ (quint64(1) << 63);
             low = 1;
             break;
         case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkBoolean:
-            high = ReadUnsigned(p, c.Bytes);
+            high = quint64(BlockInt(p, c.Bytes, false));
             low = 1;
             break;
         case pkDouble: case pkTimeStamp: case pkSingle: {

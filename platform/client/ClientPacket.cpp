@@ -41,17 +41,6 @@ void RemoveLinkFields(std::vector<TPacketFieldDesc>& fields)
     }
 }
 
-qint64 ReadInt(const char* p, int bytes, bool isSigned)
-{
-    quint64 v = 0;
-    std::memcpy(&v, p, size_t(bytes));
-    if (isSigned && bytes < 8) {
-        const quint64 sign = quint64(1) << (bytes * 8 - 1);
-        if (v & sign) v |= ~((sign << 1) - 1);
-    }
-    return qint64(v);
-}
-
 bool IsSignedKind(TPacketValueKind k)
 {
     return k == pkInt8 || k == pkInt16 || k == pkInt32 || k == pkInt64;
@@ -123,7 +112,7 @@ TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const ch
     }
     case pkInt8: case pkInt16: case pkInt32: case pkInt64:
     case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkDate: case pkTime:
-        return TPacketCell::OfInt(c.Kind, ReadInt(p, c.Bytes, IsSignedKind(c.Kind) || c.Kind == pkDate || c.Kind == pkTime));
+        return TPacketCell::OfInt(c.Kind, BlockInt(p, c.Bytes, IsSignedKind(c.Kind) || c.Kind == pkDate || c.Kind == pkTime));
     case pkBoolean:
         return TPacketCell::OfInt(c.Kind, p[0] ? 1 : 0);
     case pkDouble: case pkTimeStamp: {
@@ -326,6 +315,7 @@ void TStoreSource::Produce(IPacketSink& sink)
     if (FMeta.Params.IndexOf("AUTOINCVALUE") >= 0)
         FMeta.Params.Set(TPacketParam::MakeInt("AUTOINCVALUE", PacketTypeWord::Int32, FStore.NextAutoInc()));
 
+    FNestedRecs.assign(size_t(levels), {});
     // Nested slots grouped by the master slot that holds them.
     FHeldStart.assign(size_t(levels), {});
     FHeldSlots.assign(size_t(levels), {});
@@ -443,7 +433,9 @@ void TStoreSource::ProduceChildren(IPacketSink& sink, int level, TSlotNo masterS
         sink.EndNested(column);
         return;
     }
-    std::vector<TRecIndex> recs;
+    // Deeper levels have buffers of their own, so the recursion below leaves this one alone.
+    std::vector<TRecIndex>& recs = FNestedRecs[size_t(child)];
+    recs.clear();
     const TRecIndex rec = lv.RecOf(masterSlot);
     if (rec != NoRec && (!allSlots || lv.NestedHolder(rec, column) == masterSlot)) {
         if (const std::vector<TRecIndex>* list = cl.ChildrenIf(rec))

@@ -66,7 +66,7 @@ private:
     // Per nested level in log mode: its slots grouped by holder.
     std::vector<std::vector<quint32>> FHeldStart;
     std::vector<std::vector<TSlotNo>> FHeldSlots;
-    mutable std::vector<char> FScratch;
+    std::vector<std::vector<TRecIndex>> FNestedRecs;    // per nested level: one master's rows
 };
 
 // The changes of a store as a delta packet: for each changed record its original (status 1) and

@@ -2,6 +2,8 @@
 
 #include "platform/data/DB.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <limits>
 
@@ -301,14 +303,24 @@ void TRecordStore::CopyCell(const TStoreLevel& lv, const char* from, char* to, i
     if (c.Bytes) std::memcpy(to + c.Offset, from + c.Offset, size_t(c.Bytes));
 }
 
+qint64 TRecordStore::HeapBytes(const TStoreLevel& lv, const char* block, int column) const
+{
+    const TStoreColumn& c = lv.Columns[size_t(column)];
+    if (lv.State(block, column) != csValue) return 0;
+    if (c.InHeap) return ReadRef(block + c.Offset).Len;
+    if (c.InlineCapacity > 0 && quint8(block[c.Offset]) == OverflowMark) return ReadRef(block + c.Offset + 1).Len;
+    return 0;
+}
+
 void TRecordStore::DiscardBlock(const TStoreLevel& lv, const char* block)
 {
-    for (int i = 0; i < int(lv.Columns.size()); ++i) {
-        const TStoreColumn& c = lv.Columns[size_t(i)];
-        if (lv.State(block, i) != csValue) continue;
-        if (c.InHeap) FHeap.AddGarbage(ReadRef(block + c.Offset).Len);
-        else if (c.InlineCapacity > 0 && quint8(block[c.Offset]) == OverflowMark) FHeap.AddGarbage(ReadRef(block + c.Offset + 1).Len);
-    }
+    for (int i = 0; i < int(lv.Columns.size()); ++i) FHeap.AddGarbage(HeapBytes(lv, block, i));
+}
+
+void TRecordStore::DiscardReplaced(const TStoreLevel& lv, const char* gone, const char* kept)
+{
+    for (int i = 0; i < int(lv.Columns.size()); ++i)
+        if (const qint64 n = HeapBytes(lv, gone, i); n && !SameCell(lv, gone, kept, i)) FHeap.AddGarbage(n);
 }
 
 bool TRecordStore::SameCell(const TStoreLevel& lv, const char* a, const char* b, int column) const
@@ -538,15 +550,9 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
         char* old = lv.Block(c);
         FScratch.assign(block, block + lv.SlotSize);
         char* nb = FScratch.data();
-        for (int col = 0; col < int(lv.Columns.size()); ++col) {
-            if (lv.Columns[size_t(col)].Kind == pkNested) {
-                CopyCell(lv, old, nb, col);
-            } else if (!SameCell(lv, old, nb, col)) {
-                const TStoreColumn& sc = lv.Columns[size_t(col)];
-                if (lv.State(old, col) == csValue && (sc.InHeap || (sc.InlineCapacity > 0 && quint8(old[sc.Offset]) == OverflowMark)))
-                    FHeap.AddGarbage(ReadRef(old + sc.Offset + (sc.InHeap ? 0 : 1)).Len);
-            }
-        }
+        for (int col = 0; col < int(lv.Columns.size()); ++col)
+            if (lv.Columns[size_t(col)].Kind == pkNested) CopyCell(lv, old, nb, col);
+        DiscardReplaced(lv, old, nb);
         std::memcpy(old, nb, size_t(lv.SlotSize));
     }
     Touch();
@@ -641,16 +647,7 @@ TRecIndex TRecordStore::UndoLastEntry(int level, bool fromParent)
     case laModified:
         if (lv.Current(rec) == r && p >= 1 && p < r) {
             NotifyChanging({sckModified, level, rec, owner});
-            const char* nb = lv.Block(r);
-            const char* ob = lv.Block(p);
-            for (int col = 0; col < int(lv.Columns.size()); ++col) {
-                const TStoreColumn& sc = lv.Columns[size_t(col)];
-                if ((sc.InHeap || sc.InlineCapacity > 0) && lv.State(nb, col) == csValue && !SameCell(lv, nb, ob, col)) {
-                    qsizetype n = 0;
-                    BytesView(lv, nb, col, n);
-                    if (sc.InHeap || quint8(nb[sc.Offset]) == OverflowMark) FHeap.AddGarbage(n);
-                }
-            }
+            DiscardReplaced(lv, lv.Block(r), lv.Block(p));
             lv.SetStatus(r, prsUnused);
             lv.SetStatus(p, lv.Status(p) & ~prsOriginal);
             lv.FCurrent[rec] = p;
@@ -709,15 +706,7 @@ bool TRecordStore::Revert(int level, TRecIndex rec)
     CountRec(level, rec, -1);
     for (TSlotNo s : chain) {
         if (s == o) continue;
-        const char* nb = lv.Block(s);
-        for (int col = 0; col < int(lv.Columns.size()); ++col) {
-            const TStoreColumn& sc = lv.Columns[size_t(col)];
-            if ((sc.InHeap || sc.InlineCapacity > 0) && lv.State(nb, col) == csValue && !SameCell(lv, nb, lv.Block(o), col)) {
-                qsizetype n = 0;
-                BytesView(lv, nb, col, n);
-                if (sc.InHeap || quint8(nb[sc.Offset]) == OverflowMark) FHeap.AddGarbage(n);
-            }
-        }
+        DiscardReplaced(lv, lv.Block(s), lv.Block(o));
         lv.SetStatus(s, prsUnused);
     }
     lv.SetStatus(o, lv.Status(o) & ~(prsOriginal | prsDeleted | prsModified | prsDetailsChanged));
@@ -895,19 +884,23 @@ void TRecordStore::Detach(IStoreObserver* observer)
     FObservers.erase(it);
 }
 
+template <typename F> void TRecordStore::TellObservers(F tell)
+{
+    // Observers may attach or detach while being told. Every change of a record comes here, so
+    // the snapshot stays on the stack.
+    const QVarLengthArray<IStoreObserver*, 16> observers(FObservers.begin(), FObservers.end());
+    for (IStoreObserver* o : observers)
+        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) tell(o);
+}
+
 void TRecordStore::Notify(const TStoreChange& change)
 {
-    // Observers may attach or detach while being told.
-    const std::vector<IStoreObserver*> observers = FObservers;
-    for (IStoreObserver* o : observers)
-        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) o->StoreChanged(change);
+    TellObservers([&](IStoreObserver* o) { o->StoreChanged(change); });
 }
 
 void TRecordStore::NotifyChanging(const TStoreChange& change)
 {
-    const std::vector<IStoreObserver*> observers = FObservers;
-    for (IStoreObserver* o : observers)
-        if (std::find(FObservers.begin(), FObservers.end(), o) != FObservers.end()) o->StoreChanging(change);
+    TellObservers([&](IStoreObserver* o) { o->StoreChanging(change); });
 }
 
 // ---- loading ---------------------------------------------------------------------------------

@@ -93,6 +93,18 @@ struct TStoreColumn {
 };
 constexpr quint8 OverflowMark = 0xFF;
 
+// An integer cell of 1 to 8 bytes as a block holds it.
+inline qint64 BlockInt(const char* p, int bytes, bool isSigned)
+{
+    quint64 v = 0;
+    std::memcpy(&v, p, size_t(bytes));
+    if (isSigned && bytes < 8) {
+        const quint64 sign = quint64(1) << (bytes * 8 - 1);
+        if (v & sign) v |= ~((sign << 1) - 1);
+    }
+    return qint64(v);
+}
+
 // Change log actions.
 enum TLogAction : quint32 { laDeleted = 2, laInserted = 4, laModified = 8, laNested = 64 };
 
@@ -271,6 +283,8 @@ public:
     void CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const;
     // Releases the heap values of a block that will not be kept.
     void DiscardBlock(const TStoreLevel& lv, const char* block);
+    // Releases the heap values of a block that will not be kept where the kept one differs.
+    void DiscardReplaced(const TStoreLevel& lv, const char* gone, const char* kept);
     // Same value (and state) in two blocks of one level.
     bool SameCell(const TStoreLevel& lv, const char* a, const char* b, int column) const;
 
@@ -319,6 +333,8 @@ public:
     void FinishLoad();
 
 private:
+    // Bytes a cell's value takes in the heap (0 when inline or not a value).
+    qint64 HeapBytes(const TStoreLevel& lv, const char* block, int column) const;
     TRecIndex DoInsert(int level, TRecIndex rec, TRecIndex owner, const char* block, TRecIndex before);
     void PlaceRec(int level, TRecIndex rec, TRecIndex owner, TRecIndex before);
     void UnplaceRec(int level, TRecIndex rec);
@@ -333,6 +349,7 @@ private:
     void CountRec(int level, TRecIndex rec, int sign);
     void CompactLevel(int level, std::vector<TSlotNo>& newSlotOf);
     void CompactHeap();
+    template <typename F> void TellObservers(F tell);
 
     TPacketMetadata FMeta;
     int FCodePage = 1252;

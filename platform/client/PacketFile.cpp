@@ -73,42 +73,43 @@ void ReadPacketFile(const QString& fileName, IPacketSink& sink)
     }
 }
 
-QByteArray WritePacket(IPacketSource& source, TPacketFormat format)
+namespace {
+
+// Produces the packet into the writer of the format and hands the writer to take.
+template <typename F> void ProduceWith(IPacketSource& source, TPacketFormat format, F take)
 {
     if (format == pfBinary) {
         TPacketBinaryWriter writer;
         source.Produce(writer);
-        return writer.TakeBytes();
+        take(writer);
+    } else {
+        TPacketXmlWriter writer(format == pfXmlUtf8);
+        source.Produce(writer);
+        take(writer);
     }
-    TPacketXmlWriter writer(format == pfXmlUtf8);
-    source.Produce(writer);
-    return writer.TakeBytes();
+}
+
+} // namespace
+
+QByteArray WritePacket(IPacketSource& source, TPacketFormat format)
+{
+    QByteArray bytes;
+    ProduceWith(source, format, [&](auto& writer) { bytes = writer.TakeBytes(); });
+    return bytes;
 }
 
 void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device)
 {
-    bool ok;
-    if (format == pfBinary) {
-        TPacketBinaryWriter writer;
-        source.Produce(writer);
-        ok = writer.TakeTo(device);
-    } else {
-        TPacketXmlWriter writer(format == pfXmlUtf8);
-        source.Produce(writer);
-        ok = writer.TakeTo(device);
-    }
+    bool ok = false;
+    ProduceWith(source, format, [&](auto& writer) { ok = writer.TakeTo(device); });
     if (!ok) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
 }
 
 void SavePacketFile(IPacketSource& source, const QString& fileName, TPacketFormat format)
 {
-    TPacketBinaryWriter binary;
-    TPacketXmlWriter xml(format == pfXmlUtf8);
-    IPacketSink& writer = format == pfBinary ? static_cast<IPacketSink&>(binary) : static_cast<IPacketSink&>(xml);
-    source.Produce(writer);
-    TAtomicFileWriter file(fileName);
-    const auto write = [&](const char* data, qsizetype size) { file.Write(data, size); };
-    if (format == pfBinary) binary.TakeEach(write);
-    else xml.TakeEach(write);
-    file.Commit();
+    ProduceWith(source, format, [&](auto& writer) {
+        TAtomicFileWriter file(fileName);
+        writer.TakeEach([&](const char* data, qsizetype size) { file.Write(data, size); });
+        file.Commit();
+    });
 }

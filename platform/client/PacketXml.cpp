@@ -728,6 +728,8 @@ bool ValidUtf8(const char* s, qsizetype n, bool& high)
     return true;
 }
 
+enum TTextForm : quint8 { tfBytes, tfAnsi, tfWide };
+
 class TXmlReader {
 public:
     TXmlReader(const char* data, qsizetype size);
@@ -787,6 +789,12 @@ private:
     void MapNames(const std::vector<TPacketFieldDesc>& fields, const std::vector<TXmlField>& names);
 
     // -- rows
+    // What decoding a column's values needs from its descriptor, looked up once per packet.
+    struct TColumnRead {
+        TTextForm BlobText = tfBytes;   // a blob's SUBTYPE: base64 bytes, or text
+        int Precision = 32;             // BCD: WIDTH and DECIMALS
+        int Scale = 0;
+    };
     struct TLevelRead {
         std::vector<std::string_view> Names;
         std::unordered_map<std::string_view, int> Index;
@@ -796,13 +804,15 @@ private:
         std::vector<qint64> ChildCount;
         std::vector<quint32> Stamp;
         std::vector<quint8> IsElementText;
+        std::vector<TColumnRead> Decode;
         quint32 Generation = 0;
     };
     void PrepareLevels();
     void ReadRowData(const TTag& rowData);
     void ReadRow(int level, TTag& tag, quint64 rowNo);
     int ColumnOf(TLevelRead& lr, std::string_view name, int& expect) const;
-    void DecodeCell(const TPacketColumn& col, std::string_view raw, qint64 at, TPacketCell& cell, quint64 rowNo, int level);
+    void DecodeCell(const TPacketColumn& col, const TColumnRead& info, std::string_view raw, qint64 at, TPacketCell& cell,
+                    quint64 rowNo, int level);
 
     const char* B;
     qint64 N;
@@ -1359,10 +1369,21 @@ void TXmlReader::PrepareLevels()
         lr.ChildCount.resize(n);
         lr.Stamp.assign(n, 0);
         lr.IsElementText.assign(n, 0);
+        lr.Decode.assign(n, TColumnRead());
         for (size_t c = 0; c < n; ++c) {
-            const TXmlField* x = FNameOf[lv.Columns[c].Field];
+            const TPacketColumn& col = lv.Columns[c];
+            const TXmlField* x = FNameOf[col.Field];
             lr.Names[c] = std::string_view(x->Name.constData(), size_t(x->Name.size()));
             lr.Index.emplace(lr.Names[c], int(c));
+            TColumnRead& d = lr.Decode[c];
+            if (col.Kind == pkBlob) {
+                const QByteArray sub = col.Field->Params.SubType();
+                if (sub.compare("Text", Qt::CaseInsensitive) == 0) d.BlobText = tfAnsi;
+                else if (sub.compare("WideText", Qt::CaseInsensitive) == 0) d.BlobText = tfWide;
+            } else if (col.Kind == pkBcd) {
+                d.Precision = int(col.Field->Params.Width().value_or(32));
+                d.Scale = int(col.Field->Params.Decimals().value_or(0));
+            }
         }
     }
 }
@@ -1377,7 +1398,8 @@ int TXmlReader::ColumnOf(TLevelRead& lr, std::string_view name, int& expect) con
     return it->second;
 }
 
-void TXmlReader::DecodeCell(const TPacketColumn& col, std::string_view raw, qint64 at, TPacketCell& cell, quint64 rowNo, int level)
+void TXmlReader::DecodeCell(const TPacketColumn& col, const TColumnRead& info, std::string_view raw, qint64 at, TPacketCell& cell,
+                            quint64 rowNo, int level)
 {
     auto bad = [&](const char* what) {
         const TPacketLevel& lv = Meta.Level(level);
@@ -1444,9 +1466,7 @@ void TXmlReader::DecodeCell(const TPacketColumn& col, std::string_view raw, qint
         break;
     case pkBcd: {
         FBytes.resize(18);
-        const int precision = int(col.Field->Params.Width().value_or(32));
-        const int scale = int(col.Field->Params.Decimals().value_or(0));
-        if (!PacketParseBcd(text, precision, scale, FBytes.data())) bad("decimal number");
+        if (!PacketParseBcd(text, info.Precision, info.Scale, FBytes.data())) bad("decimal number");
         cell.Data = FBytes.data();
         cell.Size = 18;
         break;
@@ -1481,14 +1501,13 @@ void TXmlReader::DecodeCell(const TPacketColumn& col, std::string_view raw, qint
         cell.Size = qsizetype(FWide.size() * 2);
         break;
     case pkBlob: {
-        const QByteArray sub = col.Field->Params.SubType();
-        if (sub.compare("Text", Qt::CaseInsensitive) == 0) {
+        if (info.BlobText == tfAnsi) {
             const std::string_view v = DecodeAnsi(raw, FScratch, at);
             cell.Data = v.data();
             cell.Size = qsizetype(v.size());
             break;
         }
-        if (sub.compare("WideText", Qt::CaseInsensitive) == 0) {
+        if (info.BlobText == tfWide) {
             DecodeUtf16(raw, FWide, at);
             cell.Data = reinterpret_cast<const char*>(FWide.data());
             cell.Size = qsizetype(FWide.size() * 2);
@@ -1593,7 +1612,7 @@ void TXmlReader::ReadRow(int level, TTag& tag, quint64 rowNo)
             FSink->EndNested(c);
             continue;
         }
-        DecodeCell(col, lr.Values[size_t(c)], lr.ValueAt[size_t(c)], cell, rowNo, level);
+        DecodeCell(col, lr.Decode[size_t(c)], lr.Values[size_t(c)], lr.ValueAt[size_t(c)], cell, rowNo, level);
         FSink->Cell(c, cell);
     }
     FSink->EndRow();
