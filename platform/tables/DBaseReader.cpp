@@ -94,21 +94,6 @@ TDateTime DateTimeFrom(qint64 day, double msecs)
     return day >= 0 ? double(day) + fraction : double(day) - fraction;
 }
 
-qint32 FlippedInt32(const uchar* p) { return qint32(GetU32BE(p) ^ 0x80000000u); }
-double FlippedDouble(const uchar* p)
-{
-    quint64 bits = GetU64BE(p);
-    bits = (bits & 0x8000000000000000ull) ? bits ^ 0x8000000000000000ull : ~bits;
-    return DoubleFromBits(bits);
-}
-
-bool AllZero(const uchar* p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
 } // namespace
 
 TDBaseReader::TDBaseReader(const QString& fileName, int codePage)
