@@ -70,8 +70,6 @@ TVariant TStringField::RawToValue(const TVariant& raw) const
     return raw;
 }
 
-TVariant TStringField::AsVariant() const { return TField::AsVariant(); }
-
 QString TStringField::AsString() const
 {
     TVariant v;
@@ -158,8 +156,6 @@ TVariant TWideStringField::RawToValue(const TVariant& raw) const
     if (raw.Type() == varString) return TVariant(raw.AsString());
     return raw;
 }
-
-TVariant TWideStringField::AsVariant() const { return TField::AsVariant(); }
 
 QString TWideStringField::AsString() const
 {
@@ -268,8 +264,6 @@ void TIntegerField::CheckRange(qint64 value) const
     if (value < low || value > high) RangeError(IntToStr(value), IntToStr(low), IntToStr(high), this);
 }
 
-TVariant TIntegerField::AsVariant() const { return TField::AsVariant(); }
-
 qint64 TIntegerField::AsLargeInt() const
 {
     TVariant v;
@@ -366,8 +360,6 @@ void TFloatField::CheckRange(double value) const
 
 void TFloatField::StoreFloat(double value) { SetData(TVariant(value)); }
 
-TVariant TFloatField::AsVariant() const { return TField::AsVariant(); }
-
 double TFloatField::AsFloat() const
 {
     TVariant v;
@@ -439,8 +431,6 @@ TVariant TCurrencyField::RawToValue(const TVariant& raw) const
     return raw;
 }
 
-TVariant TCurrencyField::AsVariant() const { return TField::AsVariant(); }
-
 double TCurrencyField::AsFloat() const
 {
     TVariant v;
@@ -508,8 +498,6 @@ TVariant TBCDField::RawToValue(const TVariant& raw) const
     }
     return raw;
 }
-
-TVariant TBCDField::AsVariant() const { return TField::AsVariant(); }
 
 TCurrency TBCDField::AsCurrency() const
 {
@@ -617,8 +605,6 @@ void TBooleanField::SetDisplayValues(const QString& values)
 
 int TBooleanField::DefaultWidth() const { return int(qMax(FTrueText.size(), FFalseText.size())); }
 
-TVariant TBooleanField::AsVariant() const { return TField::AsVariant(); }
-
 bool TBooleanField::AsBoolean() const
 {
     TVariant v;
@@ -694,8 +680,6 @@ TVariant TDateTimeField::RawToValue(const TVariant& raw) const
     if (raw.Type() == varDouble) return TVariant::FromDate(raw.RawDouble());
     return raw;
 }
-
-TVariant TDateTimeField::AsVariant() const { return TField::AsVariant(); }
 
 TDateTime TDateTimeField::AsDateTime() const
 {
@@ -775,8 +759,6 @@ TVariant TBinaryField::RawToValue(const TVariant& raw) const
     return raw;
 }
 
-TVariant TBinaryField::AsVariant() const { return TField::AsVariant(); }
-
 QByteArray TBinaryField::AsBytes() const
 {
     TVariant v;
@@ -835,8 +817,6 @@ TVariant TBlobField::RawToValue(const TVariant& raw) const
     }
     return raw;
 }
-
-TVariant TBlobField::AsVariant() const { return TField::AsVariant(); }
 
 int TBlobField::BlobSize() const
 {
@@ -908,7 +888,6 @@ void TBlobField::GetText(QString& text, bool displayText) const
 // Variants and nested datasets
 
 TVariantField::TVariantField(QObject* owner) : TField(owner) { SetDataType(ftVariant); }
-TVariant TVariantField::AsVariant() const { return TField::AsVariant(); }
 QString TVariantField::AsString() const { return VarToStr(AsVariant()); }
 void TVariantField::SetAsString(const QString& value) { SetData(TVariant(value)); }
 int TVariantField::AsInteger() const { return AsVariant().IsNull() ? 0 : AsVariant().AsInteger(); }
