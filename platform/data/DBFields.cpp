@@ -43,6 +43,33 @@ qint64 RoundCurrencyToInt(TCurrency c)
     return TVariant(c).AsInt64();
 }
 
+// Currency and BCD fields: a stored double becomes currency when it fits.
+TVariant CurrencyFromRaw(const TVariant& raw)
+{
+    if (raw.Type() != varDouble) return raw;
+    try {
+        return TVariant(TCurrency::FromDouble(raw.RawDouble()));
+    } catch (const Exception&) {
+        return raw;
+    }
+}
+
+TCurrency CurrencyFromText(const QString& text, const TField* field)
+{
+    TCurrency c;
+    if (!TryStrToCurr(text, c)) InvalidValue("floating point", text, field);
+    return c;
+}
+
+TCurrency CurrencyFromFloat(double value, const char* kind, const TField* field)
+{
+    try {
+        return TCurrency::FromDouble(value);
+    } catch (const EConvertError&) {
+        InvalidValue(kind, FloatToStr(value), field);
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -419,17 +446,7 @@ void TFloatField::GetText(QString& text, bool displayText) const
 
 TCurrencyField::TCurrencyField(QObject* owner) : TFloatField(owner, ftCurrency) { SetCurrency(true); }
 
-TVariant TCurrencyField::RawToValue(const TVariant& raw) const
-{
-    if (raw.Type() == varDouble) {
-        try {
-            return TVariant(TCurrency::FromDouble(raw.RawDouble()));
-        } catch (const Exception&) {
-            return raw;
-        }
-    }
-    return raw;
-}
+TVariant TCurrencyField::RawToValue(const TVariant& raw) const { return CurrencyFromRaw(raw); }
 
 double TCurrencyField::AsFloat() const
 {
@@ -449,26 +466,12 @@ void TCurrencyField::SetAsCurrency(TCurrency value)
     SetData(TVariant(value));
 }
 
-void TCurrencyField::StoreFloat(double value)
-{
-    TCurrency c;
-    try {
-        c = TCurrency::FromDouble(value);
-    } catch (const EConvertError&) {
-        InvalidValue("currency", FloatToStr(value), this);
-    }
-    SetData(TVariant(c));
-}
+void TCurrencyField::StoreFloat(double value) { SetData(TVariant(CurrencyFromFloat(value, "currency", this))); }
 
 void TCurrencyField::SetAsString(const QString& value)
 {
-    if (value.isEmpty()) {
-        Clear();
-        return;
-    }
-    TCurrency c;
-    if (!TryStrToCurr(value, c)) InvalidValue("floating point", value, this);
-    SetAsCurrency(c);
+    if (value.isEmpty()) Clear();
+    else SetAsCurrency(CurrencyFromText(value, this));
 }
 
 void TCurrencyField::SetVarValue(const TVariant& value)
@@ -487,17 +490,7 @@ void TBCDField::SetCurrency(bool currency)
     PropertyChanged(false);
 }
 
-TVariant TBCDField::RawToValue(const TVariant& raw) const
-{
-    if (raw.Type() == varDouble) {
-        try {
-            return TVariant(TCurrency::FromDouble(raw.RawDouble()));
-        } catch (const Exception&) {
-            return raw;
-        }
-    }
-    return raw;
-}
+TVariant TBCDField::RawToValue(const TVariant& raw) const { return CurrencyFromRaw(raw); }
 
 TCurrency TBCDField::AsCurrency() const
 {
@@ -531,16 +524,7 @@ void TBCDField::SetAsCurrency(TCurrency value)
 }
 
 double TBCDField::AsFloat() const { return AsCurrency().ToDouble(); }
-void TBCDField::SetAsFloat(double value)
-{
-    TCurrency c;
-    try {
-        c = TCurrency::FromDouble(value);
-    } catch (const EConvertError&) {
-        InvalidValue("BCD", FloatToStr(value), this);
-    }
-    SetAsCurrency(c);
-}
+void TBCDField::SetAsFloat(double value) { SetAsCurrency(CurrencyFromFloat(value, "BCD", this)); }
 int TBCDField::AsInteger() const { return TVariant(AsCurrency()).AsInteger(); }
 void TBCDField::SetAsInteger(int value) { SetAsCurrency(TCurrency::FromInt(value)); }
 qint64 TBCDField::AsLargeInt() const { return RoundCurrencyToInt(AsCurrency()); }
@@ -554,13 +538,8 @@ QString TBCDField::AsString() const
 
 void TBCDField::SetAsString(const QString& value)
 {
-    if (value.isEmpty()) {
-        Clear();
-        return;
-    }
-    TCurrency c;
-    if (!TryStrToCurr(value, c)) InvalidValue("floating point", value, this);
-    SetAsCurrency(c);
+    if (value.isEmpty()) Clear();
+    else SetAsCurrency(CurrencyFromText(value, this));
 }
 
 void TBCDField::SetVarValue(const TVariant& value)
