@@ -61,6 +61,9 @@ TCurrency CurrencyFromText(const QString& text, const TField* field)
     return c;
 }
 
+// Empty converts to 0, false or a zero date where Null raises.
+TVariant NullAsEmpty(TVariant v) { return v.IsNull() ? TVariant() : std::move(v); }
+
 TCurrency CurrencyFromFloat(double value, const char* kind, const TField* field)
 {
     try {
@@ -869,11 +872,11 @@ void TBlobField::GetText(QString& text, bool displayText) const
 TVariantField::TVariantField(QObject* owner) : TField(owner) { SetDataType(ftVariant); }
 QString TVariantField::AsString() const { return VarToStr(AsVariant()); }
 void TVariantField::SetAsString(const QString& value) { SetData(TVariant(value)); }
-int TVariantField::AsInteger() const { return AsVariant().IsNull() ? 0 : AsVariant().AsInteger(); }
-double TVariantField::AsFloat() const { return AsVariant().IsNull() ? 0 : AsVariant().AsDouble(); }
-bool TVariantField::AsBoolean() const { return AsVariant().IsNull() ? false : AsVariant().AsBoolean(); }
-TDateTime TVariantField::AsDateTime() const { return AsVariant().IsNull() ? 0 : AsVariant().AsDateTime(); }
-TCurrency TVariantField::AsCurrency() const { return AsVariant().IsNull() ? TCurrency() : AsVariant().AsCurrency(); }
+int TVariantField::AsInteger() const { return NullAsEmpty(AsVariant()).AsInteger(); }
+double TVariantField::AsFloat() const { return NullAsEmpty(AsVariant()).AsDouble(); }
+bool TVariantField::AsBoolean() const { return NullAsEmpty(AsVariant()).AsBoolean(); }
+TDateTime TVariantField::AsDateTime() const { return NullAsEmpty(AsVariant()).AsDateTime(); }
+TCurrency TVariantField::AsCurrency() const { return NullAsEmpty(AsVariant()).AsCurrency(); }
 void TVariantField::SetVarValue(const TVariant& value) { SetData(value); }
 
 TDataSetField::TDataSetField(QObject* owner) : TField(owner) { SetDataType(ftDataSet); }
