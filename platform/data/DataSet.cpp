@@ -100,11 +100,7 @@ TDataSet::~TDataSet()
         source->FDataSet = nullptr;
         source->UpdateState();
     }
-    const std::vector<TField*> fields = FFields.FList;
-    for (TField* f : fields) {
-        if (f->parent() == this) delete f;   // its destructor leaves the list
-        else RemoveField(f);
-    }
+    DestroyFields();
     FFields.FList.clear();
 }
 
