@@ -797,7 +797,7 @@ private:
     void UpdateLinkWindow(TDataLink* link, TWindowMode mode) const;
 
     void OpenCursor();
-    void CloseCursor(bool destroying);
+    void CloseCursor();
     void BindFields(bool binding);
     void AddField(TField* field);
     void RemoveField(TField* field);

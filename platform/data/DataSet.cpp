@@ -148,7 +148,7 @@ void TDataSet::SetActive(bool active)
         DoBeforeClose();
         DiscardEdit();
         SetState(dsInactive);
-        CloseCursor(false);
+        CloseCursor();
         DoAfterClose();
     }
 }
@@ -185,28 +185,25 @@ void TDataSet::OpenCursor()
     InvalidateCalcFields();
 }
 
-void TDataSet::CloseCursor(bool destroying)
+void TDataSet::CloseCursor()
 {
-    Q_UNUSED(destroying);
-    try {
-        InternalClose();
-    } catch (...) {
-        // Closing goes on: the fields and the cursor are released whatever the store says.
+    // Closing goes on: the fields and the cursor are released whatever the store says.
+    auto release = [this] {
         BindFields(false);
         if (FDefaultFields) DestroyFields();
         FDefaultFields = false;
         FCurPos = FReadPos = FInsertPos = -1;
         FCurId = NoRecord;
+    };
+    try {
+        InternalClose();
+    } catch (...) {
+        release();
         throw;
     }
-    BindFields(false);
-    if (FDefaultFields) DestroyFields();
-    FDefaultFields = false;
-    FCurPos = FReadPos = FInsertPos = -1;
-    FCurId = NoRecord;
+    release();
     FBof = FEof = true;
     FEditBuffer.Release();
-    FCalcValues.clear();
     FModified = false;
 }
 
@@ -224,7 +221,7 @@ void TDataSet::CloseOnDestroy()
     FState = dsInactive;
     try {
         DataEvent(deUpdateState);
-        CloseCursor(true);
+        CloseCursor();
     } catch (...) {
         // Destruction goes on.
     }
