@@ -250,7 +250,6 @@ void TDataSet::DestroyFields()
 void TDataSet::BindFields(bool binding)
 {
     FSlotCount = 0;
-    FCalcFieldCount = 0;
     for (TField* f : FFields.FList) {
         if (!binding) {
             f->FSlot = -1;
@@ -268,7 +267,6 @@ void TDataSet::BindFields(bool binding)
             f->FFieldNo = def->FieldNo();
         } else {
             f->FFieldNo = -1;
-            ++FCalcFieldCount;
         }
     }
     if (binding) FCalcValues.assign(size_t(FSlotCount), TVariant::Null());
