@@ -1,7 +1,6 @@
 #include "platform/data/DB.h"
 
 #include <QIODevice>
-#include <QWidget>
 #include <algorithm>
 #include <limits>
 
@@ -78,7 +77,6 @@ TField* TFieldDef::CreateField(QObject* owner, TDataSet* dataSet) const
         if (IsBlobFieldType(FDataType)) f->SetSize(FSize);
         break;
     }
-    if (auto* s = qobject_cast<TStringField*>(f); s && FDataType == ftFixedChar) s->SetFixedChar(true);
     if (auto* b = qobject_cast<TBCDField*>(f)) b->SetPrecision(FPrecision);
     f->SetRequired(Required());
     f->SetReadOnly(FAttributes.testFlag(faReadonly));

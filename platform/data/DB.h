@@ -797,7 +797,7 @@ private:
     void UpdateLinkWindow(TDataLink* link, TWindowMode mode) const;
 
     void OpenCursor();
-    void CloseCursor(bool destroying);
+    void CloseCursor();
     void BindFields(bool binding);
     void AddField(TField* field);
     void RemoveField(TField* field);
@@ -818,7 +818,6 @@ private:
     void SetFieldData(TField* field, const TVariant& value);
     bool CalculatedValue(const TField* field, const TReadSource& source, TVariant& value) const;
     void ComputeCalcFields(const TReadSource& source) const;
-    bool HasCalcFields() const { return FCalcFieldCount > 0; }
     void InvalidateCalcFields() { ++FDataVersion; }
     struct TLocateKey;
     bool RecordFieldValue(TRecordId id, const TField* field, TVariant& value) const;
@@ -860,13 +859,11 @@ private:
 
     // Calculated and lookup values of the record computed last.
     int FSlotCount = 0;
-    int FCalcFieldCount = 0;
     mutable std::vector<TVariant> FCalcValues;
     mutable TReadSource FCalcKey;
     mutable quint64 FCalcVersion = ~quint64(0);
     quint64 FDataVersion = 0;
     mutable bool FCalculating = false;
-    mutable TDataSetState FCalcSavedState = dsInactive;
     TWindowMode FChangeMode = wmKeepOffset;
 };
 

@@ -130,7 +130,8 @@ void TDBImage::UpdateData()
     } else if (FKind == gkPNG) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        QImageWriter(&buffer, "PNG").write(FPicture);
+        // A failed write must not store an empty field in place of the picture.
+        if (!QImageWriter(&buffer, "PNG").write(FPicture)) throw EInvalidGraphic(QStringLiteral("PNG image is not valid"));
     } else {
         bytes = BitmapBytes(FPicture);
     }

@@ -43,6 +43,36 @@ qint64 RoundCurrencyToInt(TCurrency c)
     return TVariant(c).AsInt64();
 }
 
+// Currency and BCD fields: a stored double becomes currency when it fits.
+TVariant CurrencyFromRaw(const TVariant& raw)
+{
+    if (raw.Type() != varDouble) return raw;
+    try {
+        return TVariant(TCurrency::FromDouble(raw.RawDouble()));
+    } catch (const Exception&) {
+        return raw;
+    }
+}
+
+TCurrency CurrencyFromText(const QString& text, const TField* field)
+{
+    TCurrency c;
+    if (!TryStrToCurr(text, c)) InvalidValue("floating point", text, field);
+    return c;
+}
+
+// Empty converts to 0, false or a zero date where Null raises.
+TVariant NullAsEmpty(TVariant v) { return v.IsNull() ? TVariant() : std::move(v); }
+
+TCurrency CurrencyFromFloat(double value, const char* kind, const TField* field)
+{
+    try {
+        return TCurrency::FromDouble(value);
+    } catch (const EConvertError&) {
+        InvalidValue(kind, FloatToStr(value), field);
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -69,8 +99,6 @@ TVariant TStringField::RawToValue(const TVariant& raw) const
     if (raw.Type() == varString || raw.Type() == varBytes) return TVariant::FromAnsiString(raw.RawBytes(), CodePage());
     return raw;
 }
-
-TVariant TStringField::AsVariant() const { return TField::AsVariant(); }
 
 QString TStringField::AsString() const
 {
@@ -158,8 +186,6 @@ TVariant TWideStringField::RawToValue(const TVariant& raw) const
     if (raw.Type() == varString) return TVariant(raw.AsString());
     return raw;
 }
-
-TVariant TWideStringField::AsVariant() const { return TField::AsVariant(); }
 
 QString TWideStringField::AsString() const
 {
@@ -268,8 +294,6 @@ void TIntegerField::CheckRange(qint64 value) const
     if (value < low || value > high) RangeError(IntToStr(value), IntToStr(low), IntToStr(high), this);
 }
 
-TVariant TIntegerField::AsVariant() const { return TField::AsVariant(); }
-
 qint64 TIntegerField::AsLargeInt() const
 {
     TVariant v;
@@ -366,8 +390,6 @@ void TFloatField::CheckRange(double value) const
 
 void TFloatField::StoreFloat(double value) { SetData(TVariant(value)); }
 
-TVariant TFloatField::AsVariant() const { return TField::AsVariant(); }
-
 double TFloatField::AsFloat() const
 {
     TVariant v;
@@ -427,19 +449,7 @@ void TFloatField::GetText(QString& text, bool displayText) const
 
 TCurrencyField::TCurrencyField(QObject* owner) : TFloatField(owner, ftCurrency) { SetCurrency(true); }
 
-TVariant TCurrencyField::RawToValue(const TVariant& raw) const
-{
-    if (raw.Type() == varDouble) {
-        try {
-            return TVariant(TCurrency::FromDouble(raw.RawDouble()));
-        } catch (const Exception&) {
-            return raw;
-        }
-    }
-    return raw;
-}
-
-TVariant TCurrencyField::AsVariant() const { return TField::AsVariant(); }
+TVariant TCurrencyField::RawToValue(const TVariant& raw) const { return CurrencyFromRaw(raw); }
 
 double TCurrencyField::AsFloat() const
 {
@@ -459,26 +469,12 @@ void TCurrencyField::SetAsCurrency(TCurrency value)
     SetData(TVariant(value));
 }
 
-void TCurrencyField::StoreFloat(double value)
-{
-    TCurrency c;
-    try {
-        c = TCurrency::FromDouble(value);
-    } catch (const EConvertError&) {
-        InvalidValue("currency", FloatToStr(value), this);
-    }
-    SetData(TVariant(c));
-}
+void TCurrencyField::StoreFloat(double value) { SetData(TVariant(CurrencyFromFloat(value, "currency", this))); }
 
 void TCurrencyField::SetAsString(const QString& value)
 {
-    if (value.isEmpty()) {
-        Clear();
-        return;
-    }
-    TCurrency c;
-    if (!TryStrToCurr(value, c)) InvalidValue("floating point", value, this);
-    SetAsCurrency(c);
+    if (value.isEmpty()) Clear();
+    else SetAsCurrency(CurrencyFromText(value, this));
 }
 
 void TCurrencyField::SetVarValue(const TVariant& value)
@@ -497,19 +493,7 @@ void TBCDField::SetCurrency(bool currency)
     PropertyChanged(false);
 }
 
-TVariant TBCDField::RawToValue(const TVariant& raw) const
-{
-    if (raw.Type() == varDouble) {
-        try {
-            return TVariant(TCurrency::FromDouble(raw.RawDouble()));
-        } catch (const Exception&) {
-            return raw;
-        }
-    }
-    return raw;
-}
-
-TVariant TBCDField::AsVariant() const { return TField::AsVariant(); }
+TVariant TBCDField::RawToValue(const TVariant& raw) const { return CurrencyFromRaw(raw); }
 
 TCurrency TBCDField::AsCurrency() const
 {
@@ -543,16 +527,7 @@ void TBCDField::SetAsCurrency(TCurrency value)
 }
 
 double TBCDField::AsFloat() const { return AsCurrency().ToDouble(); }
-void TBCDField::SetAsFloat(double value)
-{
-    TCurrency c;
-    try {
-        c = TCurrency::FromDouble(value);
-    } catch (const EConvertError&) {
-        InvalidValue("BCD", FloatToStr(value), this);
-    }
-    SetAsCurrency(c);
-}
+void TBCDField::SetAsFloat(double value) { SetAsCurrency(CurrencyFromFloat(value, "BCD", this)); }
 int TBCDField::AsInteger() const { return TVariant(AsCurrency()).AsInteger(); }
 void TBCDField::SetAsInteger(int value) { SetAsCurrency(TCurrency::FromInt(value)); }
 qint64 TBCDField::AsLargeInt() const { return RoundCurrencyToInt(AsCurrency()); }
@@ -566,13 +541,8 @@ QString TBCDField::AsString() const
 
 void TBCDField::SetAsString(const QString& value)
 {
-    if (value.isEmpty()) {
-        Clear();
-        return;
-    }
-    TCurrency c;
-    if (!TryStrToCurr(value, c)) InvalidValue("floating point", value, this);
-    SetAsCurrency(c);
+    if (value.isEmpty()) Clear();
+    else SetAsCurrency(CurrencyFromText(value, this));
 }
 
 void TBCDField::SetVarValue(const TVariant& value)
@@ -616,8 +586,6 @@ void TBooleanField::SetDisplayValues(const QString& values)
 }
 
 int TBooleanField::DefaultWidth() const { return int(qMax(FTrueText.size(), FFalseText.size())); }
-
-TVariant TBooleanField::AsVariant() const { return TField::AsVariant(); }
 
 bool TBooleanField::AsBoolean() const
 {
@@ -694,8 +662,6 @@ TVariant TDateTimeField::RawToValue(const TVariant& raw) const
     if (raw.Type() == varDouble) return TVariant::FromDate(raw.RawDouble());
     return raw;
 }
-
-TVariant TDateTimeField::AsVariant() const { return TField::AsVariant(); }
 
 TDateTime TDateTimeField::AsDateTime() const
 {
@@ -775,8 +741,6 @@ TVariant TBinaryField::RawToValue(const TVariant& raw) const
     return raw;
 }
 
-TVariant TBinaryField::AsVariant() const { return TField::AsVariant(); }
-
 QByteArray TBinaryField::AsBytes() const
 {
     TVariant v;
@@ -835,8 +799,6 @@ TVariant TBlobField::RawToValue(const TVariant& raw) const
     }
     return raw;
 }
-
-TVariant TBlobField::AsVariant() const { return TField::AsVariant(); }
 
 int TBlobField::BlobSize() const
 {
@@ -908,14 +870,13 @@ void TBlobField::GetText(QString& text, bool displayText) const
 // Variants and nested datasets
 
 TVariantField::TVariantField(QObject* owner) : TField(owner) { SetDataType(ftVariant); }
-TVariant TVariantField::AsVariant() const { return TField::AsVariant(); }
 QString TVariantField::AsString() const { return VarToStr(AsVariant()); }
 void TVariantField::SetAsString(const QString& value) { SetData(TVariant(value)); }
-int TVariantField::AsInteger() const { return AsVariant().IsNull() ? 0 : AsVariant().AsInteger(); }
-double TVariantField::AsFloat() const { return AsVariant().IsNull() ? 0 : AsVariant().AsDouble(); }
-bool TVariantField::AsBoolean() const { return AsVariant().IsNull() ? false : AsVariant().AsBoolean(); }
-TDateTime TVariantField::AsDateTime() const { return AsVariant().IsNull() ? 0 : AsVariant().AsDateTime(); }
-TCurrency TVariantField::AsCurrency() const { return AsVariant().IsNull() ? TCurrency() : AsVariant().AsCurrency(); }
+int TVariantField::AsInteger() const { return NullAsEmpty(AsVariant()).AsInteger(); }
+double TVariantField::AsFloat() const { return NullAsEmpty(AsVariant()).AsDouble(); }
+bool TVariantField::AsBoolean() const { return NullAsEmpty(AsVariant()).AsBoolean(); }
+TDateTime TVariantField::AsDateTime() const { return NullAsEmpty(AsVariant()).AsDateTime(); }
+TCurrency TVariantField::AsCurrency() const { return NullAsEmpty(AsVariant()).AsCurrency(); }
 void TVariantField::SetVarValue(const TVariant& value) { SetData(value); }
 
 TDataSetField::TDataSetField(QObject* owner) : TField(owner) { SetDataType(ftDataSet); }

@@ -17,7 +17,6 @@ public:
     bool FixedChar() const { return FFixedChar; }
     void SetFixedChar(bool fixed);
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     int AsInteger() const override;
@@ -53,7 +52,6 @@ class TWideStringField : public TStringField {
     Q_OBJECT
 public:
     explicit TWideStringField(QObject* owner = nullptr);
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     QByteArray AsBytes() const override;
@@ -102,7 +100,6 @@ public:
     qint64 MaxValue() const { return FMaxValue; }
     void SetMaxValue(qint64 value) { FMaxValue = value; }
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     int AsInteger() const override;
@@ -178,7 +175,6 @@ public:
     double MaxValue() const { return FMaxValue; }
     void SetMaxValue(double value) { FMaxValue = value; }
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     int AsInteger() const override;
@@ -208,7 +204,6 @@ class TCurrencyField : public TFloatField {
     Q_OBJECT
 public:
     explicit TCurrencyField(QObject* owner = nullptr);
-    TVariant AsVariant() const override;
     double AsFloat() const override;
     TCurrency AsCurrency() const override;
     void SetAsCurrency(TCurrency value) override;
@@ -232,7 +227,6 @@ public:
     int Precision() const { return FPrecision; }
     void SetPrecision(int precision) { FPrecision = precision; }
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     int AsInteger() const override;
@@ -272,7 +266,6 @@ public:
     QString DisplayValues() const { return FDisplayValues; }
     void SetDisplayValues(const QString& values);
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     bool AsBoolean() const override;
@@ -298,7 +291,6 @@ public:
     QString DisplayFormat() const { return FDisplayFormat; }
     void SetDisplayFormat(const QString& format);
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     double AsFloat() const override;
@@ -347,7 +339,6 @@ public:
 class TBinaryField : public TField {
     Q_OBJECT
 public:
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     QByteArray AsBytes() const override;
@@ -386,7 +377,6 @@ public:
     void SetCodePage(int codePage) { FCodePage = codePage; }
     bool IsBlob() const override { return true; }
 
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     QByteArray AsBytes() const override;
@@ -420,7 +410,6 @@ class TVariantField : public TField {
     Q_OBJECT
 public:
     explicit TVariantField(QObject* owner = nullptr);
-    TVariant AsVariant() const override;
     QString AsString() const override;
     void SetAsString(const QString& value) override;
     int AsInteger() const override;

@@ -100,11 +100,7 @@ TDataSet::~TDataSet()
         source->FDataSet = nullptr;
         source->UpdateState();
     }
-    const std::vector<TField*> fields = FFields.FList;
-    for (TField* f : fields) {
-        if (f->parent() == this) delete f;   // its destructor leaves the list
-        else RemoveField(f);
-    }
+    DestroyFields();
     FFields.FList.clear();
 }
 
@@ -152,7 +148,7 @@ void TDataSet::SetActive(bool active)
         DoBeforeClose();
         DiscardEdit();
         SetState(dsInactive);
-        CloseCursor(false);
+        CloseCursor();
         DoAfterClose();
     }
 }
@@ -189,28 +185,25 @@ void TDataSet::OpenCursor()
     InvalidateCalcFields();
 }
 
-void TDataSet::CloseCursor(bool destroying)
+void TDataSet::CloseCursor()
 {
-    Q_UNUSED(destroying);
-    try {
-        InternalClose();
-    } catch (...) {
-        // Closing goes on: the fields and the cursor are released whatever the store says.
+    // Closing goes on: the fields and the cursor are released whatever the store says.
+    auto release = [this] {
         BindFields(false);
         if (FDefaultFields) DestroyFields();
         FDefaultFields = false;
         FCurPos = FReadPos = FInsertPos = -1;
         FCurId = NoRecord;
+    };
+    try {
+        InternalClose();
+    } catch (...) {
+        release();
         throw;
     }
-    BindFields(false);
-    if (FDefaultFields) DestroyFields();
-    FDefaultFields = false;
-    FCurPos = FReadPos = FInsertPos = -1;
-    FCurId = NoRecord;
+    release();
     FBof = FEof = true;
     FEditBuffer.Release();
-    FCalcValues.clear();
     FModified = false;
 }
 
@@ -228,7 +221,7 @@ void TDataSet::CloseOnDestroy()
     FState = dsInactive;
     try {
         DataEvent(deUpdateState);
-        CloseCursor(true);
+        CloseCursor();
     } catch (...) {
         // Destruction goes on.
     }
@@ -257,7 +250,6 @@ void TDataSet::DestroyFields()
 void TDataSet::BindFields(bool binding)
 {
     FSlotCount = 0;
-    FCalcFieldCount = 0;
     for (TField* f : FFields.FList) {
         if (!binding) {
             f->FSlot = -1;
@@ -275,7 +267,6 @@ void TDataSet::BindFields(bool binding)
             f->FFieldNo = def->FieldNo();
         } else {
             f->FFieldNo = -1;
-            ++FCalcFieldCount;
         }
     }
     if (binding) FCalcValues.assign(size_t(FSlotCount), TVariant::Null());

@@ -3,7 +3,6 @@
 #include "platform/vcl/CodePages.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -118,18 +117,16 @@ void TVariant::MoveFrom(TVariant& other) noexcept
 
 namespace {
 
-QString TypeText(TVarType t) { return VarTypeAsText(t); }
-
 [[noreturn]] void CastError(TVarType from, const char* to)
 {
     throw EVariantTypeCastError(QStringLiteral("Could not convert variant of type (%1) into type (%2)")
-                                    .arg(TypeText(from), QLatin1String(to)));
+                                    .arg(VarTypeAsText(from), QLatin1String(to)));
 }
 
 [[noreturn]] void OverflowError(TVarType from, const char* to)
 {
     throw EVariantOverflowError(QStringLiteral("Overflow while converting variant of type (%1) into type (%2)")
-                                    .arg(TypeText(from), QLatin1String(to)));
+                                    .arg(VarTypeAsText(from), QLatin1String(to)));
 }
 
 // Round half to even, as the platform converts fractions to integers.

@@ -50,8 +50,6 @@ enum : int {
 
 using TUInt128 = unsigned __int128;
 
-quint32 U32(const uchar* p) { return quint32(p[0]) | (quint32(p[1]) << 8) | (quint32(p[2]) << 16) | (quint32(p[3]) << 24); }
-
 // Jet 4 text is UTF-16; a leading FF FE marks the compressed form, where a zero byte switches
 // between one byte per character and two.
 QString DecodeJet4Text(const uchar* p, qsizetype n)
@@ -85,9 +83,7 @@ QString DecodeJet4Text(const uchar* p, qsizetype n)
 class TReaderOutput {
 public:
     TReaderOutput(const QByteArray& data, const QString& fileName) : FData(data), FFileName(fileName) {}
-    bool AtEnd() const { return FPos >= FData.size(); }
     qsizetype Position() const { return FPos; }
-    const QByteArray& Data() const { return FData; }
     quint8 U8()
     {
         Need(1);
@@ -101,7 +97,7 @@ public:
     quint32 U32Value()
     {
         Need(4);
-        const quint32 v = U32(reinterpret_cast<const uchar*>(FData.constData() + FPos));
+        const quint32 v = GetU32LE(reinterpret_cast<const uchar*>(FData.constData() + FPos));
         FPos += 4;
         return v;
     }
@@ -299,7 +295,7 @@ void TMdbTableReader::LoadRow(int record)
     for (size_t i = 0; i < FColumns.size(); ++i) {
         // Checked when the output was first read.
         if (!FData[pos++]) continue;
-        const qsizetype n = qsizetype(U32(reinterpret_cast<const uchar*>(FData.constData() + pos)));
+        const qsizetype n = qsizetype(GetU32LE(reinterpret_cast<const uchar*>(FData.constData() + pos)));
         pos += 4;
         FValues[i] = {pos, n};
         pos += n;
@@ -331,15 +327,15 @@ bool TMdbTableReader::ReadValue(int record, int field, TVariant& value)
         return true;
     case jtInt:
         need(2);
-        value = TVariant::FromSmallint(qint16(p[0] | (p[1] << 8)));
+        value = TVariant::FromSmallint(qint16(GetU16LE(p)));
         return true;
     case jtLong:
         need(4);
-        value = TVariant(int(qint32(U32(p))));
+        value = TVariant(int(qint32(GetU32LE(p))));
         return true;
     case jtMoney:
         need(8);
-        value = TVariant(TCurrency::FromScaled(qint64(quint64(U32(p)) | (quint64(U32(p + 4)) << 32))));
+        value = TVariant(TCurrency::FromScaled(qint64(GetU64LE(p))));
         return true;
     case jtFloat: {
         need(4);
@@ -368,9 +364,9 @@ bool TMdbTableReader::ReadValue(int record, int field, TVariant& value)
     case jtGuid: {
         need(16);
         const QString text = QStringLiteral("{%1-%2-%3-%4-%5}")
-                                 .arg(U32(p), 8, 16, QLatin1Char('0'))
-                                 .arg(p[4] | (p[5] << 8), 4, 16, QLatin1Char('0'))
-                                 .arg(p[6] | (p[7] << 8), 4, 16, QLatin1Char('0'))
+                                 .arg(GetU32LE(p), 8, 16, QLatin1Char('0'))
+                                 .arg(GetU16LE(p + 4), 4, 16, QLatin1Char('0'))
+                                 .arg(GetU16LE(p + 6), 4, 16, QLatin1Char('0'))
                                  .arg(QString::fromLatin1(bytes.mid(8, 2).toHex()))
                                  .arg(QString::fromLatin1(bytes.mid(10, 6).toHex()))
                                  .toUpper();
@@ -384,7 +380,7 @@ bool TMdbTableReader::ReadValue(int record, int field, TVariant& value)
         const bool negative = p[0] & 0x80;
         const int scale = FColumns[size_t(field)].Scale;
         TUInt128 v = 0;
-        for (int k = 0; k < 4; ++k) v = (v << 32) | U32(p + 1 + 4 * k);
+        for (int k = 0; k < 4; ++k) v = (v << 32) | GetU32LE(p + 1 + 4 * k);
         if (FFields[size_t(field)].DataType == ftBCD) {
             for (int s = scale; s < 4; ++s) v *= 10;
             if (v > TUInt128(std::numeric_limits<qint64>::max()))

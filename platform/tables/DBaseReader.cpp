@@ -94,21 +94,6 @@ TDateTime DateTimeFrom(qint64 day, double msecs)
     return day >= 0 ? double(day) + fraction : double(day) - fraction;
 }
 
-qint32 FlippedInt32(const uchar* p) { return qint32(GetU32BE(p) ^ 0x80000000u); }
-double FlippedDouble(const uchar* p)
-{
-    quint64 bits = GetU64BE(p);
-    bits = (bits & 0x8000000000000000ull) ? bits ^ 0x8000000000000000ull : ~bits;
-    return DoubleFromBits(bits);
-}
-
-bool AllZero(const uchar* p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
 } // namespace
 
 TDBaseReader::TDBaseReader(const QString& fileName, int codePage)
@@ -277,13 +262,13 @@ int TDBaseReader::RecordCount() const
 int TDBaseReader::DeletedCount() const
 {
     ScanDeleted();
-    return int(FDeleted.size());
+    return int(FDeletedShifted.size());
 }
 
 void TDBaseReader::ScanDeleted() const
 {
     if (FScanned) return;
-    FDeleted.clear();
+    FDeletedShifted.clear();
     FCurrent = -1;
     FCurrentData = nullptr;
     // One pass over the flags of all records, through the file window.
@@ -293,11 +278,9 @@ void TDBaseReader::ScanDeleted() const
         const uchar* p = FFile.View(FHeaderLength + first * FRecordLength, qsizetype(count * FRecordLength));
         if (!p) Damaged(QStringLiteral("record %1 cannot be read").arg(first + 1));
         for (qint64 i = 0; i < count; ++i)
-            if (p[i * FRecordLength] == '*') FDeleted.push_back(quint32(first + i));
+            if (p[i * FRecordLength] == '*') FDeletedShifted.push_back(quint32(first + i - qint64(FDeletedShifted.size())));
     }
-    FDeletedShifted.resize(FDeleted.size());
-    for (size_t i = 0; i < FDeleted.size(); ++i) FDeletedShifted[i] = qint64(FDeleted[i]) - qint64(i);
-    FRecordCount = int(FPhysicalCount - FDeleted.size());
+    FRecordCount = int(FPhysicalCount - FDeletedShifted.size());
     FScanned = true;
 }
 
@@ -307,8 +290,8 @@ const uchar* TDBaseReader::Record(int record)
     ScanDeleted();
     if (record < 0 || record >= FRecordCount) DatabaseError(QStringLiteral("Record %1 is out of range").arg(record + 1));
     qint64 physical = record;
-    if (!FDeleted.empty())
-        physical += std::upper_bound(FDeletedShifted.begin(), FDeletedShifted.end(), qint64(record)) - FDeletedShifted.begin();
+    if (!FDeletedShifted.empty())
+        physical += std::upper_bound(FDeletedShifted.begin(), FDeletedShifted.end(), quint32(record)) - FDeletedShifted.begin();
     const uchar* p = FFile.View(FHeaderLength + physical * FRecordLength, FRecordLength);
     if (!p) Damaged(QStringLiteral("record %1 cannot be read").arg(record + 1));
     FCurrent = record;

@@ -62,8 +62,7 @@ private:
     mutable int FRecordCount = 0;
     // Physical numbers of deleted records, ascending, each minus its index: the number of
     // deleted records before visible record v is the count of entries <= v.
-    mutable std::vector<quint32> FDeleted;
-    mutable std::vector<qint64> FDeletedShifted;
+    mutable std::vector<quint32> FDeletedShifted;
     mutable int FCurrent = -1;
     mutable const uchar* FCurrentData = nullptr;
 };

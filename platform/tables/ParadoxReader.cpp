@@ -36,24 +36,6 @@ int FixedWidth(quint8 type)
     }
 }
 
-bool AllZero(const uchar* p, int n)
-{
-    for (int i = 0; i < n; ++i)
-        if (p[i]) return false;
-    return true;
-}
-
-// Numbers are stored big-endian with the sign bit flipped, so that they sort as bytes;
-// negative doubles have every bit inverted.
-qint32 DecodeInt32(const uchar* p) { return qint32(GetU32BE(p) ^ 0x80000000u); }
-qint16 DecodeInt16(const uchar* p) { return qint16(GetU16BE(p) ^ 0x8000u); }
-double DecodeDouble(const uchar* p)
-{
-    quint64 bits = GetU64BE(p);
-    bits = (bits & 0x8000000000000000ull) ? bits ^ 0x8000000000000000ull : ~bits;
-    return DoubleFromBits(bits);
-}
-
 // Sign in bit 7 and decimals in bits 0-5 of the first byte, then 32 digits; negative values
 // have their digits complemented. Digits after a non-digit are rounding rubbish some writers
 // leave behind. The result is the value x 10^4, rounded half away from zero; false when it
@@ -248,37 +230,37 @@ bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
     }
     case pxDate:
         if (AllZero(p, 4)) return false;
-        value = TVariant::FromDate(TDateTime(DecodeInt32(p)) - DateDelta);
+        value = TVariant::FromDate(TDateTime(FlippedInt32(p)) - DateDelta);
         return true;
     case pxTime:
         if (AllZero(p, 4)) return false;
-        value = TVariant::FromDate(DecodeInt32(p) / double(MSecsPerDay));
+        value = TVariant::FromDate(FlippedInt32(p) / double(MSecsPerDay));
         return true;
     case pxTimestamp: {
         if (AllZero(p, 8)) return false;
-        const double msecs = DecodeDouble(p);
+        const double msecs = FlippedDouble(p);
         if (!std::isfinite(msecs)) return false;
         value = TVariant::FromDate(msecs / double(MSecsPerDay) - DateDelta);
         return true;
     }
     case pxShort:
         if (AllZero(p, 2)) return false;
-        value = TVariant::FromSmallint(DecodeInt16(p));
+        value = TVariant::FromSmallint(FlippedInt16(p));
         return true;
     case pxLong: case pxAutoInc:
         if (AllZero(p, 4)) return false;
-        value = TVariant(int(DecodeInt32(p)));
+        value = TVariant(int(FlippedInt32(p)));
         return true;
     case pxNumber: {
         if (AllZero(p, 8)) return false;
-        const double d = DecodeDouble(p);
+        const double d = FlippedDouble(p);
         if (!std::isfinite(d)) return false;
         value = TVariant(d);
         return true;
     }
     case pxMoney: {
         if (AllZero(p, 8)) return false;
-        const double d = DecodeDouble(p);
+        const double d = FlippedDouble(p);
         if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0)
             DatabaseError(QStringLiteral("The money value of field \"%1\" in record %2 of \"%3\" is out of range")
                               .arg(FFields[size_t(field)].Name).arg(record + 1).arg(QDir::toNativeSeparators(FileName())));

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <cstring>
 
 TTableFile::TTableFile(const QString& fileName, qsizetype windowSize)
     : FFileName(fileName), FFile(fileName), FWindowSize(windowSize)
@@ -77,11 +76,4 @@ QString FindCompanionFile(const QString& tableFile, const QString& extension)
     for (const QString& entry : entries)
         if (entry.compare(wanted, Qt::CaseInsensitive) == 0) return dir.filePath(entry);
     return {};
-}
-
-double DoubleFromBits(quint64 bits)
-{
-    double d;
-    std::memcpy(&d, &bits, sizeof d);
-    return d;
 }

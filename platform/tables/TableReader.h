@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QString>
+#include <bit>
 #include <memory>
 #include <vector>
 
@@ -89,4 +90,20 @@ inline quint64 GetU64LE(const uchar* p) { return quint64(GetU32LE(p)) | (quint64
 inline quint16 GetU16BE(const uchar* p) { return quint16((p[0] << 8) | p[1]); }
 inline quint32 GetU32BE(const uchar* p) { return (quint32(p[0]) << 24) | (quint32(p[1]) << 16) | (quint32(p[2]) << 8) | quint32(p[3]); }
 inline quint64 GetU64BE(const uchar* p) { return (quint64(GetU32BE(p)) << 32) | quint64(GetU32BE(p + 4)); }
-double DoubleFromBits(quint64 bits);
+inline double DoubleFromBits(quint64 bits) { return std::bit_cast<double>(bits); }
+// Paradox and dBASE 7 store numbers big-endian with the sign bit flipped, so that they sort
+// as bytes; negative doubles have every bit inverted.
+inline qint16 FlippedInt16(const uchar* p) { return qint16(GetU16BE(p) ^ 0x8000u); }
+inline qint32 FlippedInt32(const uchar* p) { return qint32(GetU32BE(p) ^ 0x80000000u); }
+inline double FlippedDouble(const uchar* p)
+{
+    const quint64 bits = GetU64BE(p);
+    return DoubleFromBits((bits & 0x8000000000000000ull) ? bits ^ 0x8000000000000000ull : ~bits);
+}
+// A null value of a fixed-width binary field.
+inline bool AllZero(const uchar* p, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (p[i]) return false;
+    return true;
+}
