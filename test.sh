@@ -8,4 +8,4 @@ if [ -z "${QUARROW_NO_SANITIZE:-}" ]; then
   "$here/scripts/sanitize.sh" test_platform_client
 fi
 cd "$BUILD_DIR"
-ctest --output-on-failure --parallel "$(nproc)" "$@"
+ctest --output-on-failure --parallel "${QUARROW_JOBS:-$(nproc)}" "$@"

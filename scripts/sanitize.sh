@@ -10,7 +10,7 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -
 if [ ! -f "$dir/build.ninja" ]; then
   cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARROW_SANITIZE=ON "${launcher[@]}" ${CMAKE_EXTRA_ARGS:-} > /dev/null
 fi
-cmake --build "$dir" --parallel "$(nproc)" --target "$@"
+cmake --build "$dir" --parallel "${QUARROW_JOBS:-$(nproc)}" --target "$@"
 samples="$(sed -n 's/^QUARROW_SAMPLES_DIR:PATH=//p' "$dir/CMakeCache.txt")"
 status=0
 for target in "$@"; do

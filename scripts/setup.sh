@@ -32,4 +32,4 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 # Configure every time: folders added since the last run are picked up (cheap when nothing changed).
 cmake -S "$QUARROW_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="$BUILD_TYPE" "${launcher[@]}" ${CMAKE_EXTRA_ARGS:-} >/dev/null
-cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+cmake --build "$BUILD_DIR" --parallel "${QUARROW_JOBS:-$(nproc)}"
