@@ -5,6 +5,7 @@
 // described at TDataSet below; controls and grids read them through TDataSource/TDataLink.
 
 #include "platform/data/Variants.h"
+#include "platform/vcl/Controls.h"
 #include "platform/vcl/SysUtils.h"
 
 #include <QFlags>
@@ -71,7 +72,6 @@ Q_DECLARE_FLAGS(TIndexOptions, TIndexOption)
 enum TDataAction { daFail, daAbort, daRetry };
 enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 enum TUpdateStatus { usUnmodified, usModified, usInserted, usDeleted };
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // ---------------------------------------------------------------------------------------------
 // Errors

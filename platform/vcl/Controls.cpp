@@ -1,6 +1,8 @@
 #include "platform/vcl/Controls.h"
 
 #include <QKeyEvent>
+#include <QVariant>
+#include <QWidget>
 
 int KeyEventToVirtualKey(const QKeyEvent* event)
 {
@@ -41,4 +43,16 @@ TShiftState ShiftStateFromModifiers(Qt::KeyboardModifiers modifiers, Qt::MouseBu
     if (buttons & Qt::RightButton) s.Include(ssRight);
     if (buttons & Qt::MiddleButton) s.Include(ssMiddle);
     return s;
+}
+
+TAlign ControlAlign(const QWidget* control)
+{
+    if (!control) return alNone;
+    const QVariant v = control->property("Align");
+    return v.isValid() ? TAlign(v.toInt()) : alNone;
+}
+
+void SetControlAlign(QWidget* control, TAlign align)
+{
+    if (control) control->setProperty("Align", int(align));
 }

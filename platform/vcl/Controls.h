@@ -43,6 +43,15 @@ private:
     quint64 FBits = 0;
 };
 
+// Horizontal alignment of a text in its box.
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+// Where a control sits in its parent (the old alignment): the splitter finds the controls it
+// resizes by it. A widget keeps it in its "Align" property (ControlAlign reads it).
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+class QWidget;
+TAlign ControlAlign(const QWidget* control);
+void SetControlAlign(QWidget* control, TAlign align);
+
 // Virtual key codes as key events report them to the library's event handlers.
 enum : int {
     VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17, VK_MENU = 18,

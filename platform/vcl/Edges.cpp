@@ -254,3 +254,11 @@ void PaintThroughStencil(TCanvas& canvas, int x, int y, const QImage& stencil, T
     }
     canvas.DrawImage(x, y, paint);
 }
+
+void DrawImageSilhouette(TCanvas& canvas, int x, int y, const QImage& argb, TColor highlight, TColor shadow,
+                         bool drawHighlight)
+{
+    const QImage stencil = StencilOfAlpha(argb);
+    if (drawHighlight) PaintThroughStencil(canvas, x + 1, y + 1, stencil, highlight);
+    PaintThroughStencil(canvas, x, y, stencil, shadow);
+}

@@ -48,3 +48,7 @@ QImage StencilOfAlpha(const QImage& argb);
 QImage StencilOfColor(const QImage& image, TColor color, bool matching = true);
 // Paints the colour where the stencil is opaque, leaving the rest of the canvas as it was.
 void PaintThroughStencil(TCanvas& canvas, int x, int y, const QImage& stencil, TColor color);
+// An image's silhouette (its opaque pixels) as the platform draws disabled images: the
+// highlight colour one pixel right and down, then the shadow colour in place.
+void DrawImageSilhouette(TCanvas& canvas, int x, int y, const QImage& argb, TColor highlight = clBtnHighlight,
+                         TColor shadow = clBtnShadow, bool drawHighlight = true);

@@ -127,9 +127,7 @@ void TImageList::Draw(TCanvas& canvas, int x, int y, int index, bool enabled) co
         canvas.DrawImage(x, y, FImages[size_t(index)]);
         return;
     }
-    const QImage mask = StencilOfAlpha(FImages[size_t(index)]);
-    PaintThroughStencil(canvas, x + 1, y + 1, mask, clBtnHighlight);
-    PaintThroughStencil(canvas, x, y, mask, clBtnShadow);
+    DrawImageSilhouette(canvas, x, y, FImages[size_t(index)]);
 }
 
 void TImageList::GetBitmap(int index, TBitmap& bitmap) const
