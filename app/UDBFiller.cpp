@@ -241,16 +241,16 @@ void TfrmDBFiller::CreateControls()
 
     VzPopupMenu = new TVzPopupMenu(this);
     VzPopupMenu->setObjectName(QStringLiteral("VzPopupMenu"));
-    FromTop1 = VzPopupMenu->addAction(QStringLiteral("From Top"));
+    FromTop1 = VzPopupMenu->Items()->AddItem(QStringLiteral("From Top"));
     FromTop1->setObjectName(QStringLiteral("FromTop1"));
-    FromCurrentRecord1 = VzPopupMenu->addAction(QStringLiteral("From Current Record"));
+    FromCurrentRecord1 = VzPopupMenu->Items()->AddItem(QStringLiteral("From Current Record"));
     FromCurrentRecord1->setObjectName(QStringLiteral("FromCurrentRecord1"));
     btnFill = new TVzSpeedButton(this);
     btnFill->setObjectName(QStringLiteral("btnFill"));
     btnFill->SetCaption(QStringLiteral("Fill"));
     btnFill->SetDropDownMenu(VzPopupMenu);
-    btnFill->SetFlat(false);
-    btnFill->setMinimumSize(80, 28);
+    btnFill->SetLayout(blGlyphLeft);
+    btnFill->setFixedSize(80, 28);
 
     btnCancel = new QPushButton(QStringLiteral("&Close"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
@@ -332,9 +332,8 @@ void TfrmDBFiller::CreateControls()
     layout->addWidget(progress);
     layout->addWidget(grdFiller, 1);
 
-    connect(FromTop1, &QAction::triggered, this, [this] { TApplication::Guard([this] { FromTop1Click(); }); });
-    connect(FromCurrentRecord1, &QAction::triggered, this,
-            [this] { TApplication::Guard([this] { FromCurrentRecord1Click(); }); });
+    FromTop1->OnClick = [this](QObject*) { TApplication::Guard([this] { FromTop1Click(); }); };
+    FromCurrentRecord1->OnClick = [this](QObject*) { TApplication::Guard([this] { FromCurrentRecord1Click(); }); };
     connect(btnCancel, &QPushButton::clicked, this, [this] { TApplication::Guard([this] { btnCancelClick(); }); });
     connect(btnCountTabSQL, &QPushButton::clicked, this,
             [this] { TApplication::Guard([this] { btnCountTabSQLClick(); }); });

@@ -22,6 +22,7 @@
 #include <vector>
 
 class QAction;
+class TMenuItem;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -98,8 +99,8 @@ public:
     TRadioGroup* rgAppendUpdate;
     TVzSpeedButton* btnFill;
     TVzPopupMenu* VzPopupMenu;
-    QAction* FromTop1;
-    QAction* FromCurrentRecord1;
+    TMenuItem* FromTop1;
+    TMenuItem* FromCurrentRecord1;
     TkqDBGrid* grdFiller;
     QMenu* PopupMenu1;
     QAction* mnuNoValue;

@@ -18,6 +18,7 @@
 #include "treestatus/qeStatusBar.h"
 #include "utilities/FileUtil.h"
 #include "utilities/Placemnt.h"
+#include "utilities/VCLUtils.h"
 #include "utilities/VZCtrls.h"
 #include "utilities/VZSpin.h"
 #include "utilities/VZSplit.h"
@@ -82,6 +83,19 @@ QPixmap ArrowPixmap(bool up, const QColor& color)
     return pixmap;
 }
 
+// The small triangle on the change-log toggle (a button 8 pixels high): up or down, on fuchsia.
+TBitmap DeltaArrow(bool up)
+{
+    TBitmap glyph(9, 5);
+    glyph.Fill(clFuchsia);
+    for (int row = 0; row < 5; ++row) {
+        const int half = up ? row : 4 - row;
+        for (int x = 4 - half; x <= 4 + half; ++x) glyph.SetPixel(x, row, RGBToColor(0x20, 0x40, 0x90));
+    }
+    glyph.SetTransparentColor(clFuchsia);
+    return glyph;
+}
+
 // Keys typed into the file combo are dropped: only its list chooses a file.
 class TSwallowKeys : public QObject {
 public:
@@ -129,8 +143,8 @@ TFrmViewData::TFrmViewData(QWidget* parent) : TDataWindowBase(parent)
 {
     setObjectName(QStringLiteral("FrmViewData"));
     SetFormSize(742, 540);
-    ArrowUpBitmap = ArrowPixmap(true, QColor(0x20, 0x40, 0x90));
-    ArrowDownBitmap = ArrowPixmap(false, QColor(0x20, 0x40, 0x90));
+    ArrowUpBitmap = DeltaArrow(true);
+    ArrowDownBitmap = DeltaArrow(false);
 
     QStyle* st = style();
     Images.reserve(29);
@@ -285,19 +299,20 @@ void TFrmViewData::CreateControls()
 
     popSave = new TVzPopupMenu(this);
     popSave->setObjectName(QStringLiteral("popSave"));
-    Save1 = popSave->addAction(QStringLiteral("Save"));
+    Save1 = popSave->Items()->AddItem(QStringLiteral("Save"));
     Save1->setObjectName(QStringLiteral("Save1"));
-    QMenu* saveAs = popSave->addMenu(QStringLiteral("Save As"));
-    saveAs->setObjectName(QStringLiteral("SaveAs1"));
-    SaveAsBinary1 = saveAs->addAction(QStringLiteral("Binary"));
+    SaveAs1 = popSave->Items()->AddItem(QStringLiteral("Save As"));
+    SaveAs1->setObjectName(QStringLiteral("SaveAs1"));
+    SaveAsBinary1 = SaveAs1->AddItem(QStringLiteral("Binary"));
     SaveAsBinary1->setObjectName(QStringLiteral("Binary1"));
-    SaveAsXML1 = saveAs->addAction(QStringLiteral("XML"));
+    SaveAsXML1 = SaveAs1->AddItem(QStringLiteral("XML"));
     SaveAsXML1->setObjectName(QStringLiteral("XML1"));
     btnSave = new TVzSpeedButton(ToolBar);
     btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnSave->SetGlyph(st->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16));
+    btnSave->SetGlyph(GlyphFromImage(st->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16).toImage()));
     btnSave->setToolTip(QStringLiteral("Save"));
-    btnSave->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnSave->SetFlat(true);
+    btnSave->setFixedSize(34, 24);
     btnSave->SetDropDownMenu(popSave);
     ToolBar->addWidget(btnSave);
 
@@ -314,9 +329,10 @@ void TFrmViewData::CreateControls()
     btnSizeColumn = new TVzSpeedButton(ToolBar);
     btnSizeColumn->setObjectName(QStringLiteral("btnSizeColumn"));
     btnSizeColumn->SetGroupIndex(1);
-    btnSizeColumn->AllowAllUp = true;
-    btnSizeColumn->SetGlyph(st->standardIcon(QStyle::SP_TitleBarMaxButton).pixmap(16, 16));
-    btnSizeColumn->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnSizeColumn->SetAllowAllUp(true);
+    btnSizeColumn->SetGlyph(GlyphFromImage(st->standardIcon(QStyle::SP_TitleBarMaxButton).pixmap(16, 16).toImage()));
+    btnSizeColumn->SetFlat(true);
+    btnSizeColumn->setFixedSize(24, 24);
     btnSizeColumn->setToolTip(QStringLiteral("Size columns to fit in the grid"));
     ToolBar->addWidget(btnSizeColumn);
     ToolBar->addSeparator();
@@ -346,9 +362,9 @@ void TFrmViewData::CreateControls()
     cbShowTypeAndLength = new TVzSpeedButton(top);
     cbShowTypeAndLength->setObjectName(QStringLiteral("cbShowTypeAndLength"));
     cbShowTypeAndLength->SetGroupIndex(2);
-    cbShowTypeAndLength->AllowAllUp = true;
-    cbShowTypeAndLength->SetGlyph(st->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(16, 16));
-    cbShowTypeAndLength->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    cbShowTypeAndLength->SetAllowAllUp(true);
+    cbShowTypeAndLength->SetGlyph(GlyphFromImage(st->standardIcon(QStyle::SP_FileDialogInfoView).pixmap(16, 16).toImage()));
+    cbShowTypeAndLength->setFixedSize(25, 25);
     cbShowTypeAndLength->setToolTip(QStringLiteral("Show the Field Type and the Field Lenght\nin the Grid Header"));
 
     rgStatusFilter = new QGroupBox(QStringLiteral("Status Filter"), top);
@@ -464,7 +480,8 @@ void TFrmViewData::CreateControls()
     auto* deltaLabel = new QLabel(QStringLiteral("Delta"), Splitter);
     btnDeltaInfo = new TVzSpeedButton(Splitter);
     btnDeltaInfo->setObjectName(QStringLiteral("btnDeltaInfo"));
-    btnDeltaInfo->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    btnDeltaInfo->setFixedSize(100, 8);
+    btnDeltaInfo->SetGrayedInactive(false);
     btnDeltaInfo->setToolTip(QStringLiteral("Show / Hide Delta"));
     btnDeltaInfo->setCursor(Qt::ArrowCursor);
     auto* splitterLayout = new QHBoxLayout(Splitter);
@@ -561,9 +578,9 @@ void TFrmViewData::ConnectEvents()
     guarded(this, actRefresh, [this] { actRefreshExecute(); });
     guarded(this, actUndo, [this] { actUndoExecute(); });
     guarded(this, actRevert, [this] { actRevertExecute(); });
-    guarded(this, Save1, [this] { Save1Click(); });
-    guarded(this, SaveAsBinary1, [this] { SaveAsClick(false); });
-    guarded(this, SaveAsXML1, [this] { SaveAsClick(true); });
+    Save1->OnClick = [this](QObject*) { TApplication::Guard([this] { Save1Click(); }); };
+    SaveAsBinary1->OnClick = [this](QObject*) { TApplication::Guard([this] { SaveAsClick(false); }); };
+    SaveAsXML1->OnClick = [this](QObject*) { TApplication::Guard([this] { SaveAsClick(true); }); };
     guarded(this, actReadOnlyDeleteAll, [this] { actReadOnlyDeleteAllExecute(); });
     guarded(this, actReadOnlyMergeChangeLog, [this] { actReadOnlyMergeChangeLogExecute(); });
     guarded(this, btnModifyStruct, [this] { btnModifyStructClick(); });
@@ -1055,9 +1072,9 @@ void TFrmViewData::UpdateActions()
     if (!grdViewData) return;
     const bool readOnly = grdViewData->ReadOnly();
     btnSave->setEnabled(!readOnly);
-    Save1->setEnabled(!readOnly);
-    SaveAsBinary1->setEnabled(!readOnly);
-    SaveAsXML1->setEnabled(!readOnly);
+    Save1->Enabled = !readOnly;
+    SaveAsBinary1->Enabled = !readOnly;
+    SaveAsXML1->Enabled = !readOnly;
     actReadOnlyDeleteAll->setEnabled(!readOnly);
     actReadOnlyMergeChangeLog->setEnabled(!readOnly);
     actReadOnlyMigrate->setEnabled(!readOnly);

@@ -6,6 +6,7 @@
 // only one showing it.
 
 #include "app/WorkbenchWindows.h"
+#include "platform/vcl/Canvas.h"
 #include "platform/vcl/SysUtils.h"
 
 #include <QIcon>
@@ -37,6 +38,7 @@ class TkqExpandButton;
 class TkqFilterDialog;
 class TkqLocateDialog;
 class TkqRecordViewPanel;
+class TMenuItem;
 class TqeStatusBar;
 class TVzPopupMenu;
 class TVzSpeedButton;
@@ -61,7 +63,7 @@ public:
     bool UnsavedChanges = false;
     TDateTime FileDate = 0;
     qint64 FileSize = 0;
-    QPixmap ArrowUpBitmap, ArrowDownBitmap;
+    TBitmap ArrowUpBitmap, ArrowDownBitmap;
     QString SortAscField, SortDescField, DetailSortAscField, DetailSortDescField;
     QString SelectedColumn, DetailSelectedColumn, PopupColumn;
 
@@ -73,9 +75,10 @@ public:
     QAction* actRevert = nullptr;
     TVzSpeedButton* btnSave = nullptr;
     TVzPopupMenu* popSave = nullptr;
-    QAction* Save1 = nullptr;
-    QAction* SaveAsBinary1 = nullptr;
-    QAction* SaveAsXML1 = nullptr;
+    TMenuItem* Save1 = nullptr;
+    TMenuItem* SaveAs1 = nullptr;
+    TMenuItem* SaveAsBinary1 = nullptr;
+    TMenuItem* SaveAsXML1 = nullptr;
     QAction* actReadOnlyDeleteAll = nullptr;
     QAction* actReadOnlyMergeChangeLog = nullptr;
     QAction* btnModifyStruct = nullptr;

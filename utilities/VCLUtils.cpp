@@ -132,6 +132,30 @@ void DrawImageDisabled(const TImageList& images, TCanvas& canvas, int x, int y, 
     DrawImageSilhouette(canvas, x, y, images.Image(index), highlightColor, shadowColor, drawHighlight);
 }
 
+TBitmap GlyphFromImage(const QImage& image)
+{
+    // Mostly transparent pixels become the transparent colour; the others are blended over the
+    // button face, so that soft edges show no fuchsia fringe.
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    const TColor face = ColorToRGB(clBtnFace);
+    const int fr = face & 0xFF, fg = (face >> 8) & 0xFF, fb = (face >> 16) & 0xFF;
+    TBitmap glyph(argb.width(), argb.height());
+    for (int y = 0; y < argb.height(); ++y)
+        for (int x = 0; x < argb.width(); ++x) {
+            const QRgb px = argb.pixel(x, y);
+            const int a = qAlpha(px);
+            if (a < 128) {
+                glyph.SetPixel(x, y, clFuchsia);
+                continue;
+            }
+            auto mix = [a](int c, int back) { return (c * a + back * (255 - a)) / 255; };
+            glyph.SetPixel(x, y, RGBToColor(mix(qRed(px), fr), mix(qGreen(px), fg), mix(qBlue(px), fb)));
+        }
+    glyph.SetTransparentColor(clFuchsia);
+    glyph.Changed();
+    return glyph;
+}
+
 void DiscardPendingMessage(QObject* receiver, int eventType)
 {
     QCoreApplication::removePostedEvents(receiver, eventType);

@@ -38,6 +38,9 @@ void DrawImageDisabled(const TImageList& images, TCanvas& canvas, int x, int y, 
 inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
 inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }
 inline TColor ToPaletteRGB(TColor color) { return ColorToRGB(color) | 0x02000000; }
+// A picture with an alpha channel as a glyph bitmap: drawn on fuchsia, fuchsia its
+// transparent colour.
+TBitmap GlyphFromImage(const QImage& image);
 // Removes one waiting posted event of that type for the receiver (any receiver when null).
 void DiscardPendingMessage(QObject* receiver, int eventType);
 // Moves the rectangle onto the screen.

@@ -43,6 +43,10 @@ private:
     quint64 FBits = 0;
 };
 
+// The platform's new-style (3-D) controls; the old flat look is drawn only where a control's
+// own style asks for it.
+constexpr bool NewStyleControls() { return true; }
+
 // Horizontal alignment of a text in its box.
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Where a control sits in its parent (the old alignment): the splitter finds the controls it

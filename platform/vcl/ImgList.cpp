@@ -6,6 +6,13 @@
 
 TImageList::TImageList(int width, int height) : FWidth(std::max(1, width)), FHeight(std::max(1, height)) {}
 
+TImageList::~TImageList()
+{
+    const auto listeners = std::move(FFreeListeners);
+    for (const auto& [key, fn] : listeners)
+        if (fn) fn();
+}
+
 void TImageList::SetSize(int width, int height)
 {
     FWidth = std::max(1, width);
@@ -145,6 +152,15 @@ int TImageList::AddChangeListener(std::function<void()> listener)
 }
 
 void TImageList::RemoveChangeListener(int key) { FListeners.erase(key); }
+
+int TImageList::AddFreeListener(std::function<void()> listener)
+{
+    const int key = FNextKey++;
+    FFreeListeners[key] = std::move(listener);
+    return key;
+}
+
+void TImageList::RemoveFreeListener(int key) { FFreeListeners.erase(key); }
 
 void TImageList::Change()
 {

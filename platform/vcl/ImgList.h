@@ -14,7 +14,7 @@ public:
     TImageList(int width = 16, int height = 16);
     TImageList(const TImageList&) = delete;
     TImageList& operator=(const TImageList&) = delete;
-    virtual ~TImageList() = default;
+    virtual ~TImageList();
 
     int Width() const { return FWidth; }
     int Height() const { return FHeight; }
@@ -44,6 +44,9 @@ public:
     // Listeners of changes; the key given back removes one.
     int AddChangeListener(std::function<void()> listener);
     void RemoveChangeListener(int key);
+    // Told when the list is destroyed (the key given back removes one).
+    int AddFreeListener(std::function<void()> listener);
+    void RemoveFreeListener(int key);
 
 protected:
     void Change();
@@ -54,5 +57,6 @@ private:
     int FHeight;
     std::vector<QImage> FImages;
     std::map<int, std::function<void()>> FListeners;
+    std::map<int, std::function<void()>> FFreeListeners;
     int FNextKey = 1;
 };

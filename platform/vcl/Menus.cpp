@@ -253,11 +253,6 @@ void TPopupMenu::DrawItem(TCanvas& canvas, TMenuItem* item, const TRect& rect, T
         const TBitmap glyph = MenuGlyphBitmap(check, check, item->RadioItem ? DFCS_MENUBULLET : DFCS_MENUCHECK);
         PaintThroughStencil(canvas, rect.Left + (CheckColumn - check) / 2, top, StencilOfColor(glyph.Image(), clBlack), text);
     }
-    if (item->Count() > 0) {
-        const TBitmap arrow = MenuGlyphBitmap(check, check, DFCS_MENUARROW);
-        PaintThroughStencil(canvas, rect.Right - ArrowColumn + (ArrowColumn - check) / 2, top,
-                            StencilOfColor(arrow.Image(), clBlack), text);
-    }
     canvas.Restore();
 }
 
@@ -385,6 +380,15 @@ void TMenuPopupWindow::paintEvent(QPaintEvent*)
         canvas.Save();
         TApplication::Guard([&] { FMenu->DrawItem(canvas, item, FEntries[i].Rect, state); });
         canvas.Restore();
+        // The arrow of an item with sub-items, whoever draws the item.
+        if (item->Count() > 0) {
+            const TRect& r = FEntries[i].Rect;
+            const int check = GetSystemMetrics(SM_CXMENUCHECK);
+            const TBitmap arrow = MenuGlyphBitmap(check, check, DFCS_MENUARROW);
+            const TColor color = !item->Enabled ? clGrayText : int(i) == FSelected ? clHighlightText : clMenuText;
+            PaintThroughStencil(canvas, r.Right - ArrowColumn + (ArrowColumn - check) / 2, r.Top + (r.Height() - check) / 2,
+                                StencilOfColor(arrow.Image(), clBlack), color);
+        }
     }
 }
 

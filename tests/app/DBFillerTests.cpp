@@ -1,5 +1,6 @@
 #include "app/Main.h"
 #include "app/UDBFiller.h"
+#include "platform/vcl/Menus.h"
 #include "app/UGeneral.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/grid/Kqdbgrid.h"
@@ -157,7 +158,7 @@ TEST_F(FillerFixture, RandomValuesFollowTheFieldKind)
     for (int row = 1; row <= 13; ++row) SetRow(*dlg, row, "Random");
     dlg->EdtNoFill->SetIntValue(5);
     const TDateTime before = Now();
-    dlg->FromTop1->trigger();
+    dlg->FromTop1->Click();
     const TDateTime after = Now();
     ASSERT_EQ(ds->RecordCount(), 5);
 
@@ -241,7 +242,7 @@ TEST_F(FillerFixture, IncrementSingleListAndGuidFillAppendedRecords)
         SetRow(*dlg, 1, "Increment", "1");
         SetRow(*dlg, 2, QString::fromLatin1(c.Method), QString::fromLatin1(c.Value));
         dlg->EdtNoFill->SetIntValue(5);
-        dlg->FromTop1->trigger();
+        dlg->FromTop1->Click();
         EXPECT_EQ(Values(ds.get(), "Key"), QStringList({"1", "2", "3", "4", "5"}));
         c.Check(Values(ds.get(), c.Field.Name));
         dlg->reject();
@@ -254,7 +255,7 @@ TEST_F(FillerFixture, ListSpreadsOverAllItemsAndAnEmptyListCostsOnlyThatRow)
     auto dlg = Filler(ds.get());
     SetRow(*dlg, 2, "List", "red;green;;blue");
     dlg->EdtNoFill->SetIntValue(300);
-    dlg->FromTop1->trigger();
+    dlg->FromTop1->Click();
     const QStringList colours = Values(ds.get(), "Colour");
     EXPECT_EQ(QSet<QString>(colours.begin(), colours.end()), QSet<QString>({"red", "green", "blue"}));
 
@@ -263,7 +264,7 @@ TEST_F(FillerFixture, ListSpreadsOverAllItemsAndAnEmptyListCostsOnlyThatRow)
     SetRow(*dlg, 1, "Increment", "1");
     SetRow(*dlg, 2, "List", ";;");
     dlg->EdtNoFill->SetIntValue(3);
-    dlg->FromCurrentRecord1->trigger();
+    dlg->FromCurrentRecord1->Click();
     ds->CheckBrowseMode();
     EXPECT_EQ(ds->RecordCount(), 303);
     EXPECT_EQ(Values(ds.get(), "Key").mid(300), QStringList({"1", "2", "3"}));
@@ -288,7 +289,7 @@ TEST_F(FillerFixture, UpdateModeEditsAnExistingFileFromTheCurrentRecord)
     SetRow(*dlg, 3, "Single", "");         // Continent: an edited record keeps its value
     dlg->EdtNoFill->SetIntValue(3);
     ds.SetRecNo(4);
-    dlg->FromTop1->trigger();
+    dlg->FromTop1->Click();
     EXPECT_EQ(ds.RecordCount(), records);
     QStringList capitals = Values(&ds, "Capital");
     EXPECT_EQ(capitals.mid(0, 3), QStringList(3, "X"));
@@ -300,7 +301,7 @@ TEST_F(FillerFixture, UpdateModeEditsAnExistingFileFromTheCurrentRecord)
     SetRow(*dlg, 2, "Increment", "1");
     ds.SetRecNo(records - 1);
     dlg->EdtNoFill->SetIntValue(4);
-    dlg->FromCurrentRecord1->trigger();
+    dlg->FromCurrentRecord1->Click();
     EXPECT_EQ(ds.RecordCount(), records);
     capitals = Values(&ds, "Capital");
     EXPECT_EQ(capitals.mid(records - 2), QStringList({"1", "4"}));
@@ -325,7 +326,7 @@ TEST_F(FillerFixture, RandomOnADataSetFieldFillsEveryLevelOfNestedRecords)
     SetRow(*dlg, 3, "Single", "note");
     dlg->EdtNoFill->SetIntValue(3);
     dlg->EdtDetailNoFill->SetIntValue(4);
-    dlg->FromTop1->trigger();
+    dlg->FromTop1->Click();
     ds->CheckBrowseMode();
 
     ASSERT_EQ(ds->RecordCount(), 3);
@@ -375,7 +376,7 @@ TEST_F(FillerFixture, CancelStopsBeforeTheNextRecordAndTheNextRunStartsAfresh)
         captions << dlg->btnCancel->text();
         if (d->RecordCount() == 3) dlg->btnCancel->click();
     };
-    dlg->FromTop1->trigger();
+    dlg->FromTop1->Click();
     EXPECT_EQ(ds->RecordCount(), 3);
     EXPECT_EQ(captions, QStringList(3, "&Cancel"));
     EXPECT_TRUE(dlg->isVisible());   // clicked during the fill: no closing
@@ -384,7 +385,7 @@ TEST_F(FillerFixture, CancelStopsBeforeTheNextRecordAndTheNextRunStartsAfresh)
 
     ds->AfterPost = nullptr;
     dlg->EdtNoFill->SetIntValue(20);
-    dlg->FromCurrentRecord1->trigger();
+    dlg->FromCurrentRecord1->Click();
     EXPECT_EQ(ds->RecordCount(), 23);
     EXPECT_TRUE(dlg->isVisible());
     dlg->btnCancel->click();   // outside a fill it closes
@@ -401,7 +402,7 @@ TEST_F(FillerFixture, SavedDefinitionsComeBackPerFileAndFollowTheStructure)
         SetRow(*dlg, 1, "List", "TITLE;x");
         SetRow(*dlg, 2, "Increment", "5");
         dlg->EdtNoFill->SetIntValue(2);
-        dlg->FromTop1->trigger();
+        dlg->FromTop1->Click();
         dlg->reject();
     }
     ASSERT_TRUE(QFile::exists(Path("FillerSaveDef.dat")));
@@ -441,7 +442,7 @@ TEST_F(FillerFixture, UnreadableDefinitionsAreReportedAndLeftAlone)
         ASSERT_EQ(Shown.size(), 1);
         SetRow(*dlg, 1, "Increment", "3");
         dlg->EdtNoFill->SetIntValue(2);
-        dlg->FromTop1->trigger();
+        dlg->FromTop1->Click();
         EXPECT_EQ(Values(ds.get(), "N"), QStringList({"3", "4"}));
         dlg->reject();
     }

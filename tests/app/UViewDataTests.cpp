@@ -281,7 +281,7 @@ TEST_F(ViewDataFixture, SaveAsWritesTheNewFileAndShowsIt)
 
     const QString xml = Path("country-copy.xml");
     TDialogSeam::AnswerFiles({xml});
-    w->SaveAsXML1->trigger();
+    w->SaveAsXML1->Click();
     EXPECT_EQ(ReadWholeFile(xml).left(4), "<?xm");
     EXPECT_EQ(TFileContent(xml).Value(1, "Capital"), TFileContent(SamplePath("demo-country.cds")).Value(1, "Capital"));
     // The old file keeps what was last written to it; the window now shows the new one.
@@ -295,11 +295,11 @@ TEST_F(ViewDataFixture, SaveAsWritesTheNewFileAndShowsIt)
 
     // Binary from an XML file; a cancelled dialog writes nothing.
     TDialogSeam::AnswerFiles({QString()});
-    w->SaveAsBinary1->trigger();
+    w->SaveAsBinary1->Click();
     EXPECT_EQ(w->DataFileName, xml);
     const QString cds = Path("again.cds");
     TDialogSeam::AnswerFiles({cds});
-    w->SaveAsBinary1->trigger();
+    w->SaveAsBinary1->Click();
     EXPECT_EQ(ReadWholeFile(cds).left(4), QByteArray("\x96\x19\xE0\xBD", 4));
     EXPECT_EQ(w->Caption(), "View Data " + cds);
     EXPECT_TRUE(Shown.isEmpty()) << Shown.join('\n').toStdString();
@@ -338,8 +338,9 @@ TEST_F(ViewDataFixture, AFileShownTwiceIsReadOnlyUntilTheOtherWindowCloses)
     EXPECT_EQ(Panel(second, 4), "ReadOnly");
     EXPECT_TRUE(second->grdViewData->ReadOnly());
     for (QAction* a : {second->actReadOnlyDeleteAll, second->actReadOnlyMergeChangeLog, second->actReadOnlyMigrate,
-                       second->actReadOnlyPopulate, second->Save1})
+                       second->actReadOnlyPopulate})
         EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_FALSE(second->Save1->Enabled);
     EXPECT_FALSE(second->btnSave->isEnabled());
     EXPECT_THROW(second->cdsViewData->Edit(), EDatabaseError);
     // The engine refuses an undo; nothing is written.
@@ -555,7 +556,7 @@ TEST_F(ViewDataFixture, UndoAndRevertLeaveTheFileUnsaved)
     EXPECT_EQ(TFileContent(path).Value(1, "Capital"), "One");
     EXPECT_FALSE(w->actUndo->isEnabled());
     // The next save writes it.
-    w->Save1->trigger();
+    w->Save1->Click();
     EXPECT_FALSE(w->UnsavedChanges);
     EXPECT_EQ(TFileContent(path).Value(1, "Capital"), capital1);
     EXPECT_EQ(TFileContent(path).ds.ChangeCount(), 0);
@@ -828,7 +829,7 @@ TEST_F(ViewDataFixture, TitlesShowTypeAndSizeOnTwoLines)
     EXPECT_EQ(w->cdsViewData->FieldByName("Code")->DisplayLabel(), "Code~String(20)");
     EXPECT_EQ(w->cdsViewData->FieldByName("Qty")->DisplayLabel(), "Qty~Integer(0)");
     EXPECT_EQ(w->grdViewData->TitleLines(), 2);
-    w->cbShowTypeAndLength->click();
+    QTest::mouseClick(w->cbShowTypeAndLength, Qt::LeftButton);
     EXPECT_EQ(w->cdsViewData->FieldByName("Code")->DisplayLabel(), "Code");
     EXPECT_EQ(w->grdViewData->TitleLines(), 1);
     // A reload keeps the button's choice.
@@ -840,11 +841,11 @@ TEST_F(ViewDataFixture, FitColumnsShareTheGridWidth)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
     TkqDBGrid* grid = w->grdViewData;
-    w->btnSizeColumn->click();
+    QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     ASSERT_TRUE(w->btnSizeColumn->Down());
     const double share = double(grid->width() - 15 - grid->ColWidths(0)) / 5.0;
     for (int c = 1; c <= 5; ++c) EXPECT_EQ(grid->ColWidths(c), int(std::nearbyint(share))) << c;
-    w->btnSizeColumn->click();
+    QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     EXPECT_FALSE(w->btnSizeColumn->Down());
     EXPECT_GT(grid->ColWidths(1), grid->fontMetrics().horizontalAdvance(QString(20, '0')));
 }
@@ -913,15 +914,15 @@ TEST_F(ViewDataFixture, TheChangeLogGridOpensAndClosesWithItsButton)
     TFrmViewData* w = Open(path);
     ASSERT_TRUE(w->cdsDelta->Active());
     EXPECT_EQ(w->cdsDelta->RecordCount(), 9);
-    w->btnDeltaInfo->click();
+    w->btnDeltaInfo->Click();
     EXPECT_LT(w->grdDelta->maximumHeight(), 2);
-    EXPECT_EQ(w->btnDeltaInfo->GetGlyph().toImage(), w->ArrowUpBitmap.toImage());
+    EXPECT_EQ(w->btnDeltaInfo->GetGlyph().Image(), w->ArrowUpBitmap.Image());
     // Closed: no delta is loaded, however many changes there are.
     w->actRefresh->trigger();
     EXPECT_FALSE(w->cdsDelta->Active());
-    w->btnDeltaInfo->click();
+    w->btnDeltaInfo->Click();
     EXPECT_EQ(w->grdDelta->maximumHeight(), 100);
-    EXPECT_EQ(w->btnDeltaInfo->GetGlyph().toImage(), w->ArrowDownBitmap.toImage());
+    EXPECT_EQ(w->btnDeltaInfo->GetGlyph().Image(), w->ArrowDownBitmap.Image());
     EXPECT_TRUE(w->cdsDelta->Active());
 }
 

@@ -1,11 +1,9 @@
 #include "platform/vcl/Dialogs.h"
 #include "tests/common/TestSupport.h"
 #include "utilities/ToolEdit.h"
-#include "utilities/VZCtrls.h"
 #include "utilities/VZProps.h"
 #include "utilities/VZSpin.h"
 #include "utilities/VZSplit.h"
-#include "utilities/VzMenus.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,8 +60,6 @@ TEST(DirectoryEdit, BrowsesAndKeepsItsTextAsAStoredProperty)
     EXPECT_GE(TPropInfoList(&edit).FindProperty(QStringLiteral("Text")), 0);
     TVzSpinEdit spin;
     EXPECT_GE(TPropInfoList(&spin).FindProperty(QStringLiteral("Value")), 0);
-    TVzSpeedButton button;
-    EXPECT_GE(TPropInfoList(&button).FindProperty(QStringLiteral("Down")), 0);
 }
 
 TEST(VzSpinEdit, LimitsIntegerValueAndChangeEvent)
@@ -82,41 +78,6 @@ TEST(VzSpinEdit, LimitsIntegerValueAndChangeEvent)
     EXPECT_EQ(spin.GetIntValue(), 3);
     EXPECT_EQ(spin.text(), QStringLiteral("3"));
     EXPECT_EQ(changes, 4);
-}
-
-TEST(VzSpeedButton, LatchesDownInAGroupAndDropsItsMenu)
-{
-    TVzSpeedButton button;
-    button.SetGroupIndex(1);
-    button.AllowAllUp = true;
-    button.click();
-    EXPECT_TRUE(button.Down());
-    button.click();
-    EXPECT_FALSE(button.Down());
-    button.AllowAllUp = false;
-    button.click();
-    button.click();
-    EXPECT_TRUE(button.Down());   // the last one of a group stays down
-
-    QPixmap glyph(8, 8);
-    glyph.fill(Qt::red);
-    button.SetGlyph(glyph);
-    EXPECT_EQ(button.GetGlyph().cacheKey(), glyph.cacheKey());
-
-    TVzSpeedButton fill;
-    TVzPopupMenu menu;
-    menu.addAction(QStringLiteral("From Top"));
-    menu.addAction(QStringLiteral("From Current Record"));
-    int popups = 0, clicks = 0;
-    menu.OnPopup = [&](QObject*) { ++popups; };
-    fill.OnClick = [&](QObject*) { ++clicks; };
-    fill.SetDropDownMenu(&menu);
-    fill.show();
-    QTest::mousePress(&fill, Qt::LeftButton);
-    EXPECT_EQ(clicks, 1);
-    EXPECT_EQ(popups, 1);
-    EXPECT_TRUE(menu.isVisible());
-    menu.hide();
 }
 
 TEST(VzSplitter, DraggingResizesTheControlBelow)
