@@ -294,9 +294,9 @@ void TFrmMigrate::CreateControls()
     auto* sourceLabel = new QLabel(QStringLiteral("Source:"), files);
     EdtToDoSource = new TFilenameEdit(files);
     EdtToDoSource->setObjectName(QStringLiteral("EdtToDoSource"));
-    EdtToDoSource->Filter = SourceFilter;
-    EdtToDoSource->DialogOptions = {ofHideReadOnly, ofFileMustExist};
-    sourceLabel->setBuddy(EdtToDoSource->Edit());
+    EdtToDoSource->SetFilter(SourceFilter);
+    EdtToDoSource->SetDialogOptions({ofHideReadOnly, ofFileMustExist});
+    sourceLabel->setBuddy(EdtToDoSource);
     auto* tableLabel = new QLabel(QStringLiteral("Table:"), files);
     EdtSourceTable = new QComboBox(files);
     EdtSourceTable->setObjectName(QStringLiteral("EdtSourceTable"));
@@ -310,11 +310,11 @@ void TFrmMigrate::CreateControls()
     auto* destLabel = new QLabel(QStringLiteral("Destination:"), files);
     EdtToDoDest = new TFilenameEdit(files);
     EdtToDoDest->setObjectName(QStringLiteral("EdtToDoDest"));
-    EdtToDoDest->Filter = DestFilter;
-    EdtToDoDest->DefaultExt = QStringLiteral("cds");
+    EdtToDoDest->SetFilter(DestFilter);
+    EdtToDoDest->SetDefaultExt(QStringLiteral("cds"));
     // Copy goes into a file that does not exist yet: the dialog takes new names.
-    EdtToDoDest->DialogKind = dkSave;
-    destLabel->setBuddy(EdtToDoDest->Edit());
+    EdtToDoDest->SetDialogKind(dkSave);
+    destLabel->setBuddy(EdtToDoDest);
     auto* filesLayout = new QGridLayout(files);
     filesLayout->setContentsMargins(4, 4, 4, 2);
     filesLayout->addWidget(sourceLabel, 0, 0);

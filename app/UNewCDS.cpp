@@ -21,10 +21,10 @@ TFrmNewCDS::TFrmNewCDS(QWidget* parent) : QDialog(parent)
     group->setObjectName(QStringLiteral("GroupBox1"));
     EdtFileName = new TFilenameEdit(group);
     EdtFileName->setObjectName(QStringLiteral("EdtFileName"));
-    EdtFileName->DefaultExt = QStringLiteral("cds");
-    EdtFileName->Filter = QStringLiteral("CDS files (*.cds)|*.cds|XML files (*.xml)|*.xml|DAT files (*.dat)|*.dat");
-    EdtFileName->DialogOptions = TOpenOptions{ofOverwritePrompt, ofHideReadOnly};
-    EdtFileName->DialogKind = dkSave;
+    EdtFileName->SetDefaultExt(QStringLiteral("cds"));
+    EdtFileName->SetFilter(QStringLiteral("CDS files (*.cds)|*.cds|XML files (*.xml)|*.xml|DAT files (*.dat)|*.dat"));
+    EdtFileName->SetDialogOptions(TOpenOptions{ofOverwritePrompt, ofHideReadOnly});
+    EdtFileName->SetDialogKind(dkSave);
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(EdtFileName);
 
@@ -58,7 +58,7 @@ void TFrmNewCDS::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     // After the window has given its first focus (which selects the whole text).
     PostCall(this, [this] {
-        QLineEdit* edit = EdtFileName->Edit();
+        QLineEdit* edit = EdtFileName;
         edit->setFocus();
         edit->deselect();
         edit->setCursorPosition(int(edit->text().size()));

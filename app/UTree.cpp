@@ -273,7 +273,7 @@ void TFrmTree::CreateControls()
     // Events.
     EdtDirectory->OnChange = [this](QObject*) {
         // Typing searches once the user pauses; any other change searches at once.
-        if (EdtDirectory->Edit()->hasFocus()) {
+        if (EdtDirectory->hasFocus()) {
             FTypedFolder.start();
             return;
         }
@@ -497,7 +497,7 @@ void TFrmTree::EdtDirectoryChange()
     BuildTree();
     SetCaption(QStringLiteral("Tree View ") + text);
     // Not while the user is still typing the folder.
-    if (!EdtDirectory->Edit()->hasFocus()) TreeView->setFocus();
+    if (!EdtDirectory->hasFocus()) TreeView->setFocus();
     if (TqeTreeNode* first = TreeView->Items().GetFirstNode()) TreeView->SetSelected(first);
 }
 

@@ -198,7 +198,7 @@ public:
 protected:
     virtual void PaintGlyph(TCanvas& canvas, const TRect& rect, TButtonState state, bool drawMark);
     // Draws the whole button into the canvas (the off-screen picture).
-    void PaintButton(TCanvas& canvas);
+    virtual void PaintButton(TCanvas& canvas);
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;

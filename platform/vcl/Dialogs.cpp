@@ -1,6 +1,7 @@
 #include "platform/vcl/Dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -241,6 +242,57 @@ bool SelectDirectory(const QString& caption, const QString& root, QString& direc
     if (d.isEmpty()) return false;
     directory = d;
     return true;
+}
+
+TFileDialogOptions TOpenDialog::DialogOptions() const
+{
+    TFileDialogOptions o;
+    o.Title = Title;
+    o.Filter = Filter;
+    o.FilterIndex = FilterIndex;
+    o.DefaultExt = DefaultExt;
+    o.InitialDir = InitialDir;
+    // A bare name starts in the initial folder.
+    o.FileName = FileName.isEmpty() || FileName.contains(QLatin1Char('/')) || InitialDir.isEmpty()
+                     ? FileName
+                     : QDir(InitialDir).filePath(FileName);
+    o.MultiSelect = Options.Contains(ofAllowMultiSelect);
+    o.OverwritePrompt = Options.Contains(ofOverwritePrompt);
+    o.FileMustExist = Options.Contains(ofFileMustExist);
+    return o;
+}
+
+bool TOpenDialog::Execute(QWidget* parent)
+{
+    QStringList files;
+    if (!ExecuteOpenDialog(DialogOptions(), files, parent) || files.isEmpty()) return false;
+    FileName = files.first();
+    Files = files;
+    return true;
+}
+
+bool TSaveDialog::Execute(QWidget* parent)
+{
+    QString name;
+    if (!ExecuteSaveDialog(DialogOptions(), name, parent)) return false;
+    FileName = name;
+    Files = QStringList{name};
+    return true;
+}
+
+void TOpenDialog::AssignSettings(const TOpenDialog& other)
+{
+    DefaultExt = other.DefaultExt;
+    FileEditStyle = other.FileEditStyle;
+    FileName = other.FileName;
+    Filter = other.Filter;
+    FilterIndex = other.FilterIndex;
+    InitialDir = other.InitialDir;
+    HistoryList = other.HistoryList;
+    Files = other.Files;
+    Options = other.Options;
+    Title = other.Title;
+    HelpContext = other.HelpContext;
 }
 
 void TDialogSeam::Install() { Seam().Installed = true; }

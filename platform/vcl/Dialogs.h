@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+
+#include "platform/vcl/Controls.h"
 #include <vector>
 
 class QWidget;
@@ -67,6 +69,47 @@ struct TFileDialogOptions {
 bool ExecuteOpenDialog(const TFileDialogOptions& options, QStringList& files, QWidget* parent = nullptr);
 bool ExecuteSaveDialog(const TFileDialogOptions& options, QString& fileName, QWidget* parent = nullptr);
 bool SelectDirectory(const QString& caption, const QString& root, QString& directory, QWidget* parent = nullptr);
+
+// The open and save dialogs as objects that keep their settings between runs.
+enum TOpenOption {
+    ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofShowHelp, ofNoValidate, ofAllowMultiSelect,
+    ofExtensionDifferent, ofPathMustExist, ofFileMustExist, ofCreatePrompt, ofShareAware, ofNoReadOnlyReturn,
+    ofNoTestFileCreate, ofNoNetworkButton, ofNoLongNames, ofOldStyleDialog, ofNoDereferenceLinks
+};
+using TOpenOptions = TSet<TOpenOption>;
+enum TFileEditStyle { fsEdit, fsComboBox };
+enum TSelectDirOpt { sdAllowCreate, sdPerformCreate, sdPrompt };
+using TSelectDirOpts = TSet<TSelectDirOpt>;
+
+class TOpenDialog {
+public:
+    virtual ~TOpenDialog() = default;
+    QString DefaultExt;
+    TFileEditStyle FileEditStyle = fsEdit;
+    QString FileName;            // the chosen file (a full path), or where the dialog starts
+    QString Filter;
+    int FilterIndex = 1;
+    QString InitialDir;
+    QStringList HistoryList;
+    QStringList Files;           // every chosen file when several may be chosen
+    TOpenOptions Options{ofHideReadOnly};
+    QString Title;
+    int HelpContext = 0;
+    // True when the user chose; FileName and Files then hold the choice.
+    virtual bool Execute(QWidget* parent = nullptr);
+    // Takes over every setting of another dialog (when the kind of dialog changes).
+    void AssignSettings(const TOpenDialog& other);
+
+protected:
+    TFileDialogOptions DialogOptions() const;
+};
+class TSaveDialog : public TOpenDialog {
+public:
+    bool Execute(QWidget* parent = nullptr) override;
+};
+// The picture dialogs are the plain ones here: there is no preview pane.
+class TOpenPictureDialog : public TOpenDialog {};
+class TSavePictureDialog : public TSaveDialog {};
 
 // Test seam: while installed, no box is shown; each call is recorded and answered
 // from the scripted queue. An unscripted message box gets its first button's result

@@ -68,7 +68,7 @@ TEST(NewFileDialog, ShowPutsTheCaretAtTheEnd)
     dialog.SetFolder("/tmp/some folder");
     dialog.show();
     QApplication::processEvents();
-    QLineEdit* edit = dialog.EdtFileName->Edit();
+    QLineEdit* edit = dialog.EdtFileName;
     EXPECT_EQ(edit->cursorPosition(), edit->text().size());
     EXPECT_FALSE(edit->hasSelectedText());
     EXPECT_EQ(dialog.windowTitle(), "New CDS");

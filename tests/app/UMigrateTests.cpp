@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <cerrno>
 #include <memory>

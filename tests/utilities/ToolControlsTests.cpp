@@ -1,6 +1,5 @@
 #include "platform/vcl/Dialogs.h"
 #include "tests/common/TestSupport.h"
-#include "utilities/ToolEdit.h"
 #include "utilities/VZProps.h"
 #include "utilities/VZSpin.h"
 #include "utilities/VZSplit.h"
@@ -9,58 +8,6 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
-
-TEST(FilenameEdit, FileNameFromTheTextAndBrowsing)
-{
-    QTemporaryDir dir;
-    const QString existing = dir.filePath(QStringLiteral("with blank.cds"));
-    WriteWholeFile(existing, "x");
-    TFilenameEdit edit;
-    struct Case {
-        QString text;
-        QString name;
-    };
-    const Case cases[] = {
-        {existing, existing},                                              // an existing file, blanks and all
-        {QStringLiteral("\"/tmp/a b.cds\" -x"), QStringLiteral("/tmp/a b.cds")},   // quotes removed
-        {QStringLiteral("/tmp/new.cds /param"), QStringLiteral("/tmp/new.cds")},   // parameters dropped
-        {QStringLiteral("  plain.xml"), QStringLiteral("plain.xml")},
-        {QString(), QString()},
-    };
-    for (const Case& c : cases) {
-        edit.SetText(c.text);
-        EXPECT_EQ(edit.GetFileName(), c.name) << c.text.toStdString();
-    }
-    QStringList changes;
-    edit.OnChange = [&](QObject*) { changes << edit.Text(); };
-    edit.Filter = QStringLiteral("CDS files (*.cds)|*.cds");
-    edit.SetInitialDir(dir.path());
-    TDialogSeam::AnswerFiles({existing, QString()});
-    edit.DoClick();
-    EXPECT_EQ(edit.Text(), existing);
-    edit.DoClick();   // cancelled: nothing changes
-    EXPECT_EQ(changes, QStringList{existing});
-    ASSERT_EQ(TDialogSeam::Records().size(), 2u);
-    EXPECT_EQ(TDialogSeam::Records()[0].Kind, TDialogRecord::OpenFile);
-    edit.SetText(QStringLiteral("typed"));
-    EXPECT_EQ(changes.last(), QStringLiteral("typed"));
-}
-
-TEST(DirectoryEdit, BrowsesAndKeepsItsTextAsAStoredProperty)
-{
-    TDirectoryEdit edit;
-    int changes = 0;
-    edit.OnChange = [&](QObject*) { ++changes; };
-    TDialogSeam::AnswerFiles({QStringLiteral("/data/files")});
-    edit.DoClick();
-    EXPECT_EQ(edit.Text(), QStringLiteral("/data/files"));
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(TDialogSeam::Records()[0].Kind, TDialogRecord::Directory);
-    // The window storage finds the stored properties of these controls by name.
-    EXPECT_GE(TPropInfoList(&edit).FindProperty(QStringLiteral("Text")), 0);
-    TVzSpinEdit spin;
-    EXPECT_GE(TPropInfoList(&spin).FindProperty(QStringLiteral("Value")), 0);
-}
 
 TEST(VzSpinEdit, LimitsIntegerValueAndChangeEvent)
 {
