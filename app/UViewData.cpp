@@ -29,6 +29,7 @@
 #include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -354,7 +355,12 @@ void TFrmViewData::CreateControls()
     auto* fixedLabel = new QLabel(QStringLiteral("Fixed Columns:"), top);
     EdtFixedColumns = new TVzSpinEdit(top);
     EdtFixedColumns->setObjectName(QStringLiteral("EdtFixedColumns"));
+    EdtFixedColumns->SetButtonKind(bkStandard);
     EdtFixedColumns->SetMaxValue(99);
+    EdtFixedColumns->setFocusPolicy(Qt::ClickFocus);   // not in the tab order
+    QFont small = EdtFixedColumns->font();
+    small.setPixelSize(std::max(9, QFontInfo(small).pixelSize() - 1));
+    EdtFixedColumns->setFont(small);
     EdtFixedColumns->setToolTip(QStringLiteral("Set a number of Fixed Columns for the Grid"));
     EdtFixedColumns->setFixedWidth(48);
     fixedLabel->setBuddy(EdtFixedColumns);

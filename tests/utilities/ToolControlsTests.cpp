@@ -1,31 +1,12 @@
 #include "platform/vcl/Dialogs.h"
 #include "tests/common/TestSupport.h"
 #include "utilities/VZProps.h"
-#include "utilities/VZSpin.h"
 #include "utilities/VZSplit.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
-
-TEST(VzSpinEdit, LimitsIntegerValueAndChangeEvent)
-{
-    TVzSpinEdit spin;
-    int changes = 0;
-    spin.OnChange = [&](QObject*) { ++changes; };
-    spin.SetIntValue(250000);   // no limits while MinValue equals MaxValue
-    EXPECT_EQ(spin.GetIntValue(), 250000);
-    spin.SetMinValue(0);
-    spin.SetMaxValue(99);
-    EXPECT_EQ(spin.GetIntValue(), 99);
-    spin.SetIntValue(-5);
-    EXPECT_EQ(spin.GetIntValue(), 0);
-    spin.stepBy(3);
-    EXPECT_EQ(spin.GetIntValue(), 3);
-    EXPECT_EQ(spin.text(), QStringLiteral("3"));
-    EXPECT_EQ(changes, 4);
-}
 
 TEST(VzSplitter, DraggingResizesTheControlBelow)
 {
