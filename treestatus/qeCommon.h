@@ -13,8 +13,6 @@
 
 inline int MinInt(int a, int b) { return a < b ? a : b; }
 inline int MaxInt(int a, int b) { return a > b ? a : b; }
-inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
-inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }
 inline QPoint MakePoint(int x, int y) { return QPoint(x, y); }
 inline bool PointsEqual(const QPoint& a, const QPoint& b) { return a == b; }
 inline int IfThenInt(bool flag, int a, int b) { return flag ? a : b; }

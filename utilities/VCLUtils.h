@@ -35,8 +35,6 @@ std::unique_ptr<TBitmap> MakeDisabledBitmap(const TBitmap& bitmap, TColor outlin
 // An image's silhouette as disabled.
 void DrawImageDisabled(const TImageList& images, TCanvas& canvas, int x, int y, int index, TColor highlightColor,
                        TColor shadowColor, bool drawHighlight);
-inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
-inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }
 inline TColor ToPaletteRGB(TColor color) { return ColorToRGB(color) | 0x02000000; }
 // A picture with an alpha channel as a glyph bitmap: drawn on fuchsia, fuchsia its
 // transparent colour.

@@ -19,7 +19,6 @@
 class QAction;
 class QTimer;
 
-enum TButtonState { bsUp, bsDisabled, bsDown, bsExclusive, bsInactive };
 enum TButtonLayout { blGlyphLeft, blGlyphRight, blGlyphTop, blGlyphBottom };
 enum TButtonStyle { bsAutoDetect, bsWin31, bsNew };
 enum TVzDropDownMenuPos { dmpBottom, dmpRight };

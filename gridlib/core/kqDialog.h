@@ -1,6 +1,7 @@
 #pragma once
-// Base of the library's dialog components: Execute shows the dialog and applies its result,
-// GetPrimaryDataSet names the dataset the dialog works on.
+// Base of the library's dialog components: Execute shows the dialog and applies its result
+// (a Boolean whose meaning each dialog defines), GetPrimaryDataSet names the dataset the
+// dialog works on. Every descendant implements both.
 
 #include <QObject>
 

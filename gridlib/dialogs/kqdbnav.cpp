@@ -1,5 +1,6 @@
 #include "gridlib/dialogs/kqdbnav.h"
 
+#include "gridlib/core/Kqintl.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 
@@ -132,25 +133,26 @@ TDataSet* TkqDBNavigator::DataSet() const { return FDataLink->DataSet(); }
 
 QString TkqDBNavigator::DefaultHint(TkqNavButtonStyle style)
 {
+    const TkqDBNavigatorIntlHints* h = KqIntl()->Navigator->Hints;
     switch (style) {
-    case nbsFirst: return QStringLiteral("Move to first record");
-    case nbsPrior: return QStringLiteral("Move to prior record");
-    case nbsNext: return QStringLiteral("Move to next record");
-    case nbsLast: return QStringLiteral("Move to last record");
-    case nbsInsert: return QStringLiteral("Insert new record");
-    case nbsDelete: return QStringLiteral("Delete current record");
-    case nbsEdit: return QStringLiteral("Edit current record");
-    case nbsPost: return QStringLiteral("Post changes of current record");
-    case nbsCancel: return QStringLiteral("Cancel changes made to current record");
-    case nbsRefresh: return QStringLiteral("Refresh the contents of the dataset");
-    case nbsPriorPage: return QStringLiteral("Move backward %d records");
-    case nbsNextPage: return QStringLiteral("Move forward %d records");
-    case nbsSaveBookmark: return QStringLiteral("Bookmark current record");
-    case nbsRestoreBookmark: return QStringLiteral("Go back to saved bookmark");
-    case nbsFilterDialog: return QStringLiteral("Filter the dataset");
-    case nbsRecordViewDialog: return QStringLiteral("View current record");
-    case nbsLocateDialog: return QStringLiteral("Locate a specific record");
-    case nbsSearchDialog: return QStringLiteral("Search the dataset");
+    case nbsFirst: return h->FirstHint;
+    case nbsPrior: return h->PriorHint;
+    case nbsNext: return h->NextHint;
+    case nbsLast: return h->LastHint;
+    case nbsInsert: return h->InsertHint;
+    case nbsDelete: return h->DeleteHint;
+    case nbsEdit: return h->EditHint;
+    case nbsPost: return h->PostHint;
+    case nbsCancel: return h->CancelHint;
+    case nbsRefresh: return h->RefreshHint;
+    case nbsPriorPage: return h->PriorPageHint;
+    case nbsNextPage: return h->NextPageHint;
+    case nbsSaveBookmark: return h->SaveBookmarkHint;
+    case nbsRestoreBookmark: return h->RestoreBookmarkHint;
+    case nbsFilterDialog: return h->FilterDialogHint;
+    case nbsRecordViewDialog: return h->RecordViewDialogHint;
+    case nbsLocateDialog: return h->LocateDialogHint;
+    case nbsSearchDialog: return h->SearchDialogHint;
     case nbsCustom: break;
     }
     return {};
@@ -262,7 +264,7 @@ void TkqDBNavigator::DoAction(TkqNavButtonStyle style)
     case nbsInsert: ds->Insert(); break;
     case nbsDelete:
         if (FOptions.Contains(noConfirmDelete) &&
-            MessageDlg(QStringLiteral("Delete record?"), mtConfirmation, mbOKCancel) != mrOk)
+            MessageDlg(KqIntl()->Navigator->ConfirmDeleteMessage, mtConfirmation, mbOKCancel) != mrOk)
             return;
         ds->Delete();
         break;

@@ -41,6 +41,9 @@ struct TRect {
     constexpr bool operator==(const TRect&) const = default;
 };
 
+inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
+inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }
+
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 
 // A font with its colour, as a canvas and a control keep them.

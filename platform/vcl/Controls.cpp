@@ -4,33 +4,40 @@
 #include <QVariant>
 #include <QWidget>
 
+namespace {
+// The named keys both ways; letters, digits and function keys map by range.
+struct TKeyPair {
+    int Qt;
+    int Vk;
+};
+constexpr TKeyPair NamedKeys[] = {
+    {Qt::Key_Backspace, VK_BACK}, {Qt::Key_Tab, VK_TAB}, {Qt::Key_Backtab, VK_TAB}, {Qt::Key_Return, VK_RETURN},
+    {Qt::Key_Enter, VK_RETURN}, {Qt::Key_Shift, VK_SHIFT}, {Qt::Key_Control, VK_CONTROL}, {Qt::Key_Alt, VK_MENU},
+    {Qt::Key_Escape, VK_ESCAPE}, {Qt::Key_Space, VK_SPACE}, {Qt::Key_PageUp, VK_PRIOR}, {Qt::Key_PageDown, VK_NEXT},
+    {Qt::Key_End, VK_END}, {Qt::Key_Home, VK_HOME}, {Qt::Key_Left, VK_LEFT}, {Qt::Key_Up, VK_UP},
+    {Qt::Key_Right, VK_RIGHT}, {Qt::Key_Down, VK_DOWN}, {Qt::Key_Insert, VK_INSERT}, {Qt::Key_Delete, VK_DELETE},
+};
+} // namespace
+
 int KeyEventToVirtualKey(const QKeyEvent* event)
 {
     const int key = event->key();
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + (key - Qt::Key_F1);
-    switch (key) {
-    case Qt::Key_Backspace: return VK_BACK;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return VK_TAB;
-    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
-    case Qt::Key_Shift: return VK_SHIFT;
-    case Qt::Key_Control: return VK_CONTROL;
-    case Qt::Key_Alt: return VK_MENU;
-    case Qt::Key_Escape: return VK_ESCAPE;
-    case Qt::Key_Space: return VK_SPACE;
-    case Qt::Key_PageUp: return VK_PRIOR;
-    case Qt::Key_PageDown: return VK_NEXT;
-    case Qt::Key_End: return VK_END;
-    case Qt::Key_Home: return VK_HOME;
-    case Qt::Key_Left: return VK_LEFT;
-    case Qt::Key_Up: return VK_UP;
-    case Qt::Key_Right: return VK_RIGHT;
-    case Qt::Key_Down: return VK_DOWN;
-    case Qt::Key_Insert: return VK_INSERT;
-    case Qt::Key_Delete: return VK_DELETE;
-    default: return 0;
-    }
+    for (const TKeyPair& k : NamedKeys)
+        if (k.Qt == key) return k.Vk;
+    return 0;
+}
+
+int VirtualKeyToQtKey(int virtualKey)
+{
+    if (virtualKey >= 'A' && virtualKey <= 'Z') return Qt::Key_A + (virtualKey - 'A');
+    if (virtualKey >= '0' && virtualKey <= '9') return Qt::Key_0 + (virtualKey - '0');
+    if (virtualKey >= VK_F1 && virtualKey < VK_F1 + 24) return Qt::Key_F1 + (virtualKey - VK_F1);
+    for (const TKeyPair& k : NamedKeys)
+        if (k.Vk == virtualKey) return k.Qt;
+    return 0;
 }
 
 TShiftState ShiftStateFromModifiers(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons)
@@ -55,4 +62,14 @@ TAlign ControlAlign(const QWidget* control)
 void SetControlAlign(QWidget* control, TAlign align)
 {
     if (control) control->setProperty("Align", int(align));
+}
+
+TControlState GetControlState(const QObject* control)
+{
+    return control ? TControlState::FromBits(control->property("ControlState").toULongLong()) : TControlState();
+}
+
+void SetControlState(QObject* control, TControlState state)
+{
+    if (control) control->setProperty("ControlState", QVariant::fromValue<qulonglong>(state.Bits()));
 }

@@ -47,6 +47,23 @@ private:
 // own style asks for it.
 constexpr bool NewStyleControls() { return true; }
 
+// The state of a push button as buttons are drawn (bsInactive: enabled, but its window is
+// not the active one).
+enum TButtonState { bsUp, bsDisabled, bsDown, bsExclusive, bsInactive };
+
+// State flags of a control that the libraries read from one another: csLButtonDown while the
+// left button is held on it, csPaintCopy while it paints an image of itself into a grid cell.
+enum TControlStateItem {
+    csLButtonDown, csClicked, csPalette, csReadingState, csAlignmentNeeded, csFocusing, csCreating,
+    csPaintCopy, csCustomPaint, csDestroyingHandle, csDocking
+};
+using TControlState = TSet<TControlStateItem>;
+class QObject;
+// Kept as the object's "ControlState" property, so that a library reads another's controls
+// without knowing their classes.
+TControlState GetControlState(const QObject* control);
+void SetControlState(QObject* control, TControlState state);
+
 // Horizontal alignment of a text in its box.
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Where a control sits in its parent (the old alignment): the splitter finds the controls it
@@ -71,5 +88,7 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 // The virtual key of a key event: letters and digits as their capitals and digits, the
 // named keys by the table above; 0 for keys without a code here.
 int KeyEventToVirtualKey(const QKeyEvent* event);
+// The Qt key of a virtual key code (the first Qt key of a code that has two); 0 for none.
+int VirtualKeyToQtKey(int virtualKey);
 TShiftState ShiftStateFromModifiers(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons = Qt::NoButton);
 
