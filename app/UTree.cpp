@@ -256,7 +256,6 @@ void TFrmTree::CreateControls()
 
     StatusBar = new TqeStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
     TqeStatusPanel* files = StatusBar->Panels().Add();
     files->SetText(QStringLiteral("Files:"));
     files->SetWidth(QStringLiteral("100"));

@@ -523,7 +523,6 @@ void TFrmViewData::CreateControls()
     // --- Status bar
     StatusBar = new TqeStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
     QFont panelFont(QStringLiteral("Arial"));
     panelFont.setPixelSize(9);
     const std::pair<const char*, const char*> panels[] = {{"panRecord", "100"}, {"panChangeCount", "130"},

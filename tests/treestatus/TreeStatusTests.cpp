@@ -1,70 +1,8 @@
-#include "treestatus/qeStatusBar.h"
 #include "treestatus/qeTreeView.h"
 #include "tests/common/TestSupport.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
-
-TEST(StatusBar, PanelWidthsInPixelsAndPercent)
-{
-    struct Case {
-        std::vector<const char*> widths;
-        int barWidth;
-        std::vector<int> pixels;
-    };
-    const Case cases[] = {
-        {{"100%", "80"}, 659, {579, 80}},
-        {{"100", "50%", "50%"}, 600, {100, 250, 250}},
-        {{"100", "130", "130", "100", "60", "50"}, 400, {100, 130, 130, 40, 0, 0}},
-    };
-    for (const Case& c : cases) {
-        TqeStatusBar bar;
-        bar.SetSizeGrip(false);
-        for (const char* w : c.widths) bar.Panels().Add()->SetWidth(QString::fromLatin1(w));
-        bar.resize(c.barWidth, 20);
-        bar.UpdatePanels();
-        for (size_t i = 0; i < c.pixels.size(); ++i) EXPECT_EQ(bar.Panels()[int(i)]->PixelWidth(), c.pixels[i]) << i;
-        // The last part reaches the right edge whatever its width.
-        EXPECT_EQ(bar.Panels()[bar.Panels().Count() - 1]->GetRect().right(), c.barWidth - 1);
-    }
-    TqeStatusBar bar;
-    TqeStatusPanel* p = bar.Panels().Add();
-    for (const char* bad : {"-1", "abc", "%", "10%%", "-1%"}) EXPECT_THROW(p->SetWidth(QString::fromLatin1(bad)), Exception) << bad;
-    EXPECT_EQ(p->Width(), QStringLiteral("50"));
-}
-
-TEST(StatusBar, PanelNamesTextsAndTheDrawTextEvent)
-{
-    TqeStatusBar bar;
-    EXPECT_EQ(bar.Panels().Add()->Name(), QStringLiteral("Panel0"));
-    EXPECT_EQ(bar.Panels().Add()->Name(), QStringLiteral("Panel1"));
-    bar.Panels().Delete(0);
-    EXPECT_EQ(bar.Panels().Add()->Name(), QStringLiteral("Panel0"));
-    bar.Panels()[0]->SetName(QStringLiteral("panVersion"));
-    EXPECT_EQ(bar.Panels().FindPanel(QStringLiteral("panVersion")), bar.Panels()[0]);
-    EXPECT_EQ(bar.Panels().FindPanel(QStringLiteral("PANVERSION")), nullptr);
-    EXPECT_THROW(bar.Panels()[1]->SetName(QStringLiteral("panVersion")), Exception);
-    EXPECT_THROW(bar.Panels()[9], EListError);
-
-    QStringList changes;
-    TqeStatusPanel* rec = bar.Panels()[1];
-    rec->OnTextChanged = [&](TqeStatusPanel*, const QString& t) { changes << t; };
-    rec->SetText(QStringLiteral("Rec: 1 / 2"));
-    rec->SetText(QStringLiteral("Rec: 1 / 2"));
-    EXPECT_EQ(changes, QStringList{QStringLiteral("Rec: 1 / 2")});
-
-    // The version panel: its text comes from the event when it is drawn.
-    TqeStatusPanel* version = bar.Panels()[0];
-    version->OnDrawText = [](TqeStatusPanel*, QString& text, bool& enabled) {
-        text = QStringLiteral("1.0.0.0");
-        enabled = true;
-    };
-    bar.resize(300, 20);
-    bar.grab();
-    EXPECT_EQ(version->DrawnText(), QStringLiteral("1.0.0.0"));
-    EXPECT_TRUE(version->Text().isEmpty());
-    EXPECT_EQ(bar.GetPanelAt(5, 5), version);
-}
 
 TEST(TreeView, FileNodesExpandIntoColumnsOnDemand)
 {
