@@ -66,12 +66,12 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
     labTitle->setFont(titleFont);
     labTitle->SetFontColor(TColor(14599344));
     labTitle->SetTransparent(true);
-    TqeCaptionText options = labTitle->TextOptions();
-    options.Style = qelsOutline;
-    options.OutlineColor = clNavy;
-    options.Alignment = taCenter;
-    options.VAlignment = vaVCenter;
-    labTitle->SetTextOptions(options);
+    TqeCaptionText& options = labTitle->TextOptions();
+    options.SetStyle(qelsOutline);
+    options.SetOutlineColor(clNavy);
+    options.SetAlignment(taCenter);
+    options.SetVAlignment(vaTop);
+    options.SetOptions({});
     labTitle->SetAutoSize(false);
     labTitle->setMinimumHeight(30);
 

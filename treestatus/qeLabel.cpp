@@ -1,38 +1,54 @@
 #include "treestatus/qeLabel.h"
 
-#include <QEvent>
+#include <QEnterEvent>
+#include <QImage>
+#include <QKeySequence>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 
-TqeLabel::TqeLabel(QWidget* parent) : QWidget(parent) { resize(65, 17); }
+TqeCustomLabel::TqeCustomLabel(QWidget* parent) : QWidget(parent), FFont(font(), clWindowText)
+{
+    FTextOptions = std::make_unique<TqeCaptionText>(
+        TqeText::THooks{[this] { update(); }, [this] { UpdateShortcut(); AdjustBounds(); }, [this] { return GetTextEnabled(); }}, &FFont,
+        nullptr);
+    resize(65, 17);
+}
 
-void TqeLabel::SetCaption(const QString& caption)
+TqeCustomLabel::~TqeCustomLabel() = default;
+
+void TqeCustomLabel::SetCaption(const QString& caption)
 {
     if (caption == FCaption) return;
     FCaption = caption;
+    FTextOptions->SetText(caption);
+    UpdateShortcut();
     AdjustBounds();
     update();
 }
 
-void TqeLabel::SetFontColor(TColor color)
+void TqeCustomLabel::SetFontColor(TColor color)
 {
-    FFontColor = color;
+    if (color == FFont.Color) return;
+    FFont.Color = color;
     update();
 }
 
-void TqeLabel::SetColor(TColor color)
+void TqeCustomLabel::SetColor(TColor color)
 {
+    if (color == FColor) return;
     FColor = color;
     update();
 }
 
-void TqeLabel::SetTransparent(bool value)
+void TqeCustomLabel::SetTransparent(bool value)
 {
+    if (value == FTransparent) return;
     FTransparent = value;
-    setAttribute(Qt::WA_TranslucentBackground, value);
     update();
 }
 
-void TqeLabel::SetAutoSize(bool value)
+void TqeCustomLabel::SetAutoSize(bool value)
 {
     if (value == FAutoSize) return;
     FAutoSize = value;
@@ -40,83 +56,151 @@ void TqeLabel::SetAutoSize(bool value)
     update();
 }
 
-void TqeLabel::SetTextOptions(const TqeCaptionText& options)
+void TqeCustomLabel::SetFocusControl(QWidget* control)
 {
-    FTextOptions = options;
-    AdjustBounds();
-    update();
+    FFocusControl = control;
+    UpdateShortcut();
 }
 
-QString TqeLabel::ShownText() const
+TRect TqeCustomLabel::MeasureText()
 {
-    if (!FTextOptions.ShowAccel) return FCaption;
-    QString text = FCaption;
-    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
-    text.remove(QLatin1Char('&'));
-    text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
-    return text;
+    // Measured on a canvas of its own, as on the screen's.
+    QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
+    TCanvas canvas(&scratch);
+    canvas.Font = FFont;
+    TCanvas* saved = FTextOptions->Canvas();
+    FTextOptions->SetCanvas(&canvas);
+    FTextOptions->SetText(GetLabelText());
+    FTextOptions->SetBounds(TRect(0, 0, width(), height()));
+    const TRect r = FTextOptions->CalcTextRectWithFont(true);
+    FTextOptions->SetCanvas(saved);
+    return r;
 }
 
-int TqeLabel::Flags() const
-{
-    int flags = FTextOptions.WordWrap ? int(Qt::TextWordWrap) : 0;
-    flags |= FTextOptions.Alignment == taCenter ? Qt::AlignHCenter : FTextOptions.Alignment == taRightJustify ? Qt::AlignRight : Qt::AlignLeft;
-    flags |= FTextOptions.VAlignment == vaVCenter ? Qt::AlignVCenter : FTextOptions.VAlignment == vaBottom ? Qt::AlignBottom : Qt::AlignTop;
-    return flags;
-}
-
-QRect TqeLabel::TextRect() const
-{
-    // The outline and the 3D styles take one pixel on every side.
-    const int extra = FTextOptions.Style == qelsDefault ? 0 : 2;
-    QRect r = fontMetrics().boundingRect(QRect(0, 0, FTextOptions.WordWrap ? width() : 100000, 100000), Flags(), ShownText());
-    return QRect(0, 0, r.width() + extra, r.height() + extra);
-}
-
-QSize TqeLabel::sizeHint() const { return FAutoSize ? TextRect().size() : size(); }
-
-void TqeLabel::AdjustBounds()
+void TqeCustomLabel::AdjustBounds()
 {
     if (!FAutoSize) return;
-    const QSize s = TextRect().size();
-    // A right-aligned label keeps its right edge.
-    const int left = FTextOptions.Alignment == taRightJustify ? x() + width() - s.width() : x();
-    setGeometry(left, y(), s.width(), s.height());
+    const TRect r = MeasureText();
+    FTextSize = QSize(r.Width(), r.Height());
+    int left = x();
+    if (FTextOptions->Alignment() == taRightJustify) left = x() + width() - r.Width();
+    setGeometry(left, y(), r.Width(), r.Height());
+    updateGeometry();
 }
 
-void TqeLabel::changeEvent(QEvent* event)
+QSize TqeCustomLabel::sizeHint() const
 {
-    if (event->type() == QEvent::FontChange) AdjustBounds();
+    if (FAutoSize && FTextSize.isValid()) return FTextSize;
+    return QWidget::sizeHint().isValid() ? QWidget::sizeHint() : QSize(65, 17);
+}
+
+void TqeCustomLabel::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    TCanvas canvas(painter);
+    canvas.Font = FFont;
+    if (!FTransparent) {
+        canvas.Brush.Color = FColor;
+        canvas.Brush.Style = bsSolid;
+        canvas.FillRect(TRect(0, 0, width(), height()));
+    }
+    canvas.Brush.Style = bsClear;
+    FTextOptions->SetCanvas(&canvas);
+    FTextOptions->SetText(GetLabelText());
+    FTextOptions->SetBounds(TRect(0, 0, width(), height()));
+    FTextOptions->Draw();
+    FTextOptions->SetCanvas(nullptr);
+}
+
+void TqeCustomLabel::changeEvent(QEvent* event)
+{
     QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        FFont.Font = font();
+        AdjustBounds();
+        update();
+    } else if (event->type() == QEvent::EnabledChange) {
+        update();
+    }
 }
 
-void TqeLabel::paintEvent(QPaintEvent*)
+void TqeCustomLabel::DoMouseEnter()
 {
-    QPainter p(this);
-    if (!FTransparent) p.fillRect(rect(), ColorToQColor(FColor));
-    p.setFont(font());
-    const QString text = ShownText();
-    const QRect r = rect().adjusted(1, 1, -1, -1);
-    const int flags = Flags();
-    const QColor face = isEnabled() ? ColorToQColor(FFontColor) : palette().color(QPalette::Disabled, QPalette::WindowText);
-    switch (FTextOptions.Style) {
-    case qelsOutline:
-        p.setPen(ColorToQColor(FTextOptions.OutlineColor));
-        for (int dx = -1; dx <= 1; ++dx)
-            for (int dy = -1; dy <= 1; ++dy)
-                if (dx || dy) p.drawText(r.translated(dx, dy), flags, text);
-        break;
-    case qelsLowered:
-    case qelsRaised: {
-        const bool raised = FTextOptions.Style == qelsRaised;
-        p.setPen(ColorToQColor(raised ? FTextOptions.HighlightColor : FTextOptions.ShadeColor));
-        p.drawText(r.translated(-1, -1), flags, text);
-        p.setPen(ColorToQColor(raised ? FTextOptions.ShadeColor : FTextOptions.HighlightColor));
-        p.drawText(r.translated(1, 1), flags, text);
-        break;
-    }
-    default: break;
-    }
-    p.setPen(face);
-    p.drawText(r, flags, text);
+    if (OnMouseEnter) OnMouseEnter(this);
 }
+
+void TqeCustomLabel::DoMouseLeave()
+{
+    if (OnMouseLeave) OnMouseLeave(this);
+}
+
+void TqeCustomLabel::enterEvent(QEnterEvent* event)
+{
+    QWidget::enterEvent(event);
+    DoMouseEnter();
+}
+
+void TqeCustomLabel::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    DoMouseLeave();
+}
+
+void TqeCustomLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    QWidget::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()) && OnClick) OnClick(this);
+}
+
+void TqeCustomLabel::UpdateShortcut()
+{
+    const QKeySequence key = QKeySequence::mnemonic(FCaption);
+    const bool wanted = FFocusControl && FTextOptions->Options().Contains(toShowAccel) && !key.isEmpty();
+    if (!wanted) {
+        delete FShortcut;
+        FShortcut = nullptr;
+        return;
+    }
+    if (!FShortcut) {
+        FShortcut = new QShortcut(this);
+        FShortcut->setContext(Qt::WindowShortcut);
+        connect(FShortcut, &QShortcut::activated, this, [this] { DialogChar(); });
+    }
+    FShortcut->setKey(key);
+}
+
+bool TqeCustomLabel::DialogChar()
+{
+    if (!FFocusControl || !isEnabled() || !FTextOptions->Options().Contains(toShowAccel)) return false;
+    if (FFocusControl->isEnabled() && FFocusControl->isVisible() && FFocusControl->focusPolicy() != Qt::NoFocus) {
+        FFocusControl->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    }
+    return false;
+}
+
+// ---- data-aware form ----
+
+TqeDBCustomLabel::TqeDBCustomLabel(QWidget* parent)
+    : TqeCustomLabel(parent), FDataLink(std::make_unique<TFieldDataLink>())
+{
+    FDataLink->SetControl(this);
+    FDataLink->OnDataChange = [this](TFieldDataLink*) { DataChange(); };
+}
+
+TqeDBCustomLabel::~TqeDBCustomLabel()
+{
+    FDataLink->OnDataChange = nullptr;
+}
+
+void TqeDBCustomLabel::SetDataSource(TDataSource* source) { FDataLink->SetDataSource(source); }
+
+QString TqeDBCustomLabel::FieldText() const
+{
+    TField* field = FDataLink->Field();
+    if (!field) return Caption();
+    if (field->DataType() == ftMemo) return field->AsString();
+    return field->DisplayText();
+}
+
+void TqeDBCustomLabel::DataChange() { SetCaption(FieldText()); }

@@ -1,66 +1,106 @@
 #pragma once
-// The effect label: a caption drawn plain, lowered, raised or outlined (eight copies in the
-// outline colour around the face in the font colour), aligned in its rectangle.
+// The effect label: a caption drawn by an effect text (its TextOptions: outline, shadow,
+// extrusion, rotation...), sized to its text unless AutoSize is off, transparent on request,
+// moving the focus to FocusControl on its accelerator key, and, in its data-aware form, showing
+// the value of a dataset field.
 
 #include "platform/data/DB.h"
-#include "platform/vcl/Graphics.h"
+#include "treestatus/qetext.h"
 
+#include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
-enum TqeTextStyle { qelsDefault, qelsLowered, qelsRaised, qelsOutline };
-enum TqeVAlignment { vaTop, vaVCenter, vaBottom };
+class QShortcut;
 
-// The text's drawing settings (the label's TextOptions).
-struct TqeCaptionText {
-    TqeTextStyle Style = qelsDefault;
-    TColor OutlineColor = clBlack;
-    TColor HighlightColor = clBtnHighlight;
-    TColor ShadeColor = clBtnShadow;
-    TAlignment Alignment = taLeftJustify;
-    TqeVAlignment VAlignment = vaTop;
-    bool WordWrap = false;
-    bool ShowAccel = true;
-};
-
-class TqeLabel : public QWidget {
+class TqeCustomLabel : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString Caption READ Caption WRITE SetCaption)
+    Q_PROPERTY(bool AutoSize READ AutoSize WRITE SetAutoSize)
+    Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)
 
 public:
-    explicit TqeLabel(QWidget* parent = nullptr);
+    explicit TqeCustomLabel(QWidget* parent = nullptr);
+    ~TqeCustomLabel() override;
 
     QString Caption() const { return FCaption; }
     void SetCaption(const QString& caption);
-    // The face colour of the text (the font colour).
-    TColor FontColor() const { return FFontColor; }
+    // The colour of the text's face (the font colour).
+    TColor FontColor() const { return FFont.Color; }
     void SetFontColor(TColor color);
-    // The background; clNone with Transparent.
     TColor Color() const { return FColor; }
     void SetColor(TColor color);
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool value);
     bool AutoSize() const { return FAutoSize; }
-    void SetAutoSize(bool value);
-    TqeCaptionText& TextOptions() { return FTextOptions; }
-    void SetTextOptions(const TqeCaptionText& options);
-    // The rectangle the text takes (for AutoSize and tests).
-    QRect TextRect() const;
+    virtual void SetAutoSize(bool value);
+    QWidget* FocusControl() const { return FFocusControl; }
+    void SetFocusControl(QWidget* control);
+    TqeCaptionText& TextOptions() { return *FTextOptions; }
+    const TqeCaptionText& TextOptions() const { return *FTextOptions; }
+
+    std::function<void(QObject* sender)> OnMouseEnter;
+    std::function<void(QObject* sender)> OnMouseLeave;
+    std::function<void(QObject* sender)> OnClick;
 
     QSize sizeHint() const override;
 
 protected:
+    virtual QString GetLabelText() const { return FCaption; }
+    virtual void DoMouseEnter();
+    virtual void DoMouseLeave();
+    virtual bool GetTextEnabled() const { return isEnabled(); }
+    virtual void AdjustBounds();
+    // The accelerator key arrived: the focus goes to FocusControl when it can take it.
+    bool DialogChar();
+
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    void AdjustBounds();
-    QString ShownText() const;
-    int Flags() const;
+    void UpdateShortcut();
+    // The text measured with the label's font, without a draw.
+    TRect MeasureText();
 
     QString FCaption;
-    TColor FFontColor = clWindowText;
+    TFont FFont;
     TColor FColor = clBtnFace;
     bool FTransparent = false;
     bool FAutoSize = true;
-    TqeCaptionText FTextOptions;
+    QPointer<QWidget> FFocusControl;
+    QShortcut* FShortcut = nullptr;
+    std::unique_ptr<TqeCaptionText> FTextOptions;
+    QSize FTextSize;
+};
+
+class TqeDBCustomLabel : public TqeCustomLabel {
+    Q_OBJECT
+public:
+    explicit TqeDBCustomLabel(QWidget* parent = nullptr);
+    ~TqeDBCustomLabel() override;
+
+    TDataSource* DataSource() const { return FDataLink->DataSource(); }
+    void SetDataSource(TDataSource* source);
+    QString DataField() const { return FDataLink->FieldName(); }
+    void SetDataField(const QString& name) { FDataLink->SetFieldName(name); }
+    TField* Field() const { return FDataLink->Field(); }
+    TFieldDataLink* DataLink() const { return FDataLink.get(); }
+
+protected:
+    // The caption, or the field's text while the label has a field.
+    QString FieldText() const;
+
+private:
+    void DataChange();
+    std::unique_ptr<TFieldDataLink> FDataLink;
+};
+
+class TqeLabel : public TqeDBCustomLabel {
+    Q_OBJECT
+public:
+    explicit TqeLabel(QWidget* parent = nullptr) : TqeDBCustomLabel(parent) {}
 };

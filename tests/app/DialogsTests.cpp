@@ -182,9 +182,9 @@ TEST(AboutBoxTest, TitleVersionAndLinks)
     EXPECT_EQ(about.size(), QSize(445, 228));
     EXPECT_EQ(about.labVersion->text(), CreateModuleVersionInfo()->GetFileVersionText());
     EXPECT_EQ(about.labTitle->Caption(), "Quarrow");
-    EXPECT_EQ(about.labTitle->TextOptions().Style, qelsOutline);
-    EXPECT_EQ(about.labTitle->TextOptions().OutlineColor, clNavy);
-    EXPECT_EQ(about.labTitle->TextOptions().Alignment, taCenter);
+    EXPECT_EQ(about.labTitle->TextOptions().Style(), qelsOutline);
+    EXPECT_EQ(about.labTitle->TextOptions().OutlineColor(), clNavy);
+    EXPECT_EQ(about.labTitle->TextOptions().Alignment(), taCenter);
     EXPECT_EQ(about.labTitle->FontColor(), TColor(14599344));
     EXPECT_TRUE(about.labTitle->font().bold());
     EXPECT_EQ(about.labTitle->font().pixelSize(), 19);

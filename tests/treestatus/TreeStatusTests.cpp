@@ -1,4 +1,3 @@
-#include "treestatus/qeLabel.h"
 #include "treestatus/qeStatusBar.h"
 #include "treestatus/qeTreeView.h"
 #include "tests/common/TestSupport.h"
@@ -65,47 +64,6 @@ TEST(StatusBar, PanelNamesTextsAndTheDrawTextEvent)
     EXPECT_EQ(version->DrawnText(), QStringLiteral("1.0.0.0"));
     EXPECT_TRUE(version->Text().isEmpty());
     EXPECT_EQ(bar.GetPanelAt(5, 5), version);
-}
-
-TEST(EffectLabel, OutlinedTitleAndAutoSize)
-{
-    TqeLabel label;
-    QFont f = label.font();
-    f.setPixelSize(19);
-    f.setBold(true);
-    label.setFont(f);
-    label.SetFontColor(14599344);
-    label.SetAutoSize(false);
-    label.resize(200, 30);
-    TqeCaptionText options;
-    options.Style = qelsOutline;
-    options.OutlineColor = clNavy;
-    options.Alignment = taCenter;
-    label.SetTextOptions(options);
-    label.SetCaption(QStringLiteral("Quarrow"));
-    const QImage img = label.grab().toImage();
-    bool navy = false, face = false;
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x) {
-            const QColor c = img.pixelColor(x, y);
-            navy = navy || c == QColor(0, 0, 128);
-            face = face || c == QColor(176, 196, 222);
-        }
-    EXPECT_TRUE(navy);
-    EXPECT_TRUE(face);
-
-    // AutoSize with right alignment keeps the right edge as the caption grows.
-    QWidget parent;
-    TqeLabel right(&parent);
-    TqeCaptionText r;
-    r.Alignment = taRightJustify;
-    right.SetTextOptions(r);
-    right.SetCaption(QStringLiteral("ab"));
-    right.move(100, 0);
-    const int edge = right.geometry().right();
-    right.SetCaption(QStringLiteral("a much longer caption"));
-    EXPECT_EQ(right.geometry().right(), edge);
-    EXPECT_GT(right.width(), 50);
 }
 
 TEST(TreeView, FileNodesExpandIntoColumnsOnDemand)
