@@ -10,6 +10,7 @@
 // (GetDataRow, SetDataRow, MouseCoord), as the rows of the link's window were.
 
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqgridhost.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Graphics.h"
 
@@ -54,8 +55,6 @@ enum TkqMultiSelectOption { msoAutoUnselect, msoShiftSelect };
 using TkqMultiSelectOptions = TkqSet<TkqMultiSelectOption>;
 enum TkqMemoAttribute { mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog };
 using TkqMemoAttributes = TkqSet<TkqMemoAttribute>;
-enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
-using TGridDrawState = TkqSet<TGridDrawStateItem>;
 
 struct TGridCoord {
     int X = -1;
