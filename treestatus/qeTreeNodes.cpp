@@ -269,46 +269,41 @@ TRect TqeTreeNode::GetDisplayRect(bool textOnly) const
     return r;
 }
 
-void TqeTreeNode::Expand(bool recurse)
+namespace {
+// The node, and with recurse every descendant after it in tree order.
+void EachInSubtree(TqeTreeNode* node, bool recurse, const std::function<void(TqeTreeNode*)>& one)
+{
+    one(node);
+    if (recurse)
+        for (TqeTreeNode* n = node->GetNext(); n && n->IsDescendantOf(node); n = n->GetNext()) one(n);
+}
+} // namespace
+
+void TqeTreeNode::ExpandStep(bool expand)
 {
     TqeCustomTreeView* tree = TreeView();
-    auto one = [tree](TqeTreeNode* n) {
-        tree->FExpandLock = true;
-        try {
-            if (n->HasChildren() && tree->CanExpand(n)) {
-                tree->DoExpanded(n);
-                tree->CtlExpand(n, true);
-            }
-        } catch (...) {
-            tree->FExpandLock = false;
-            throw;
+    tree->FExpandLock = true;
+    try {
+        if (expand ? (HasChildren() && tree->CanExpand(this)) : tree->CanCollapse(this)) {
+            if (expand) tree->DoExpanded(this);
+            else tree->DoCollapsed(this);
+            tree->CtlExpand(this, expand);
         }
+    } catch (...) {
         tree->FExpandLock = false;
-    };
-    one(this);
-    if (recurse)
-        for (TqeTreeNode* n = GetNext(); n && n->IsDescendantOf(this); n = n->GetNext()) one(n);
+        throw;
+    }
+    tree->FExpandLock = false;
+}
+
+void TqeTreeNode::Expand(bool recurse)
+{
+    EachInSubtree(this, recurse, [](TqeTreeNode* n) { n->ExpandStep(true); });
 }
 
 void TqeTreeNode::Collapse(bool recurse)
 {
-    TqeCustomTreeView* tree = TreeView();
-    auto one = [tree](TqeTreeNode* n) {
-        tree->FExpandLock = true;
-        try {
-            if (tree->CanCollapse(n)) {
-                tree->DoCollapsed(n);
-                tree->CtlExpand(n, false);
-            }
-        } catch (...) {
-            tree->FExpandLock = false;
-            throw;
-        }
-        tree->FExpandLock = false;
-    };
-    one(this);
-    if (recurse)
-        for (TqeTreeNode* n = GetNext(); n && n->IsDescendantOf(this); n = n->GetNext()) one(n);
+    EachInSubtree(this, recurse, [](TqeTreeNode* n) { n->ExpandStep(false); });
 }
 
 void TqeTreeNode::SortChildren(std::function<int(TqeTreeNode*, TqeTreeNode*, qint32)> compare, qint32 data)

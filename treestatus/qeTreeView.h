@@ -134,6 +134,8 @@ protected:
     friend class TqeCustomTreeView;
     friend class TqeTVMultiSelectAttributes;
     virtual void ReadData(QDataStream& stream, QByteArray& image);
+    // One program expand or collapse: the tree's event first, the control's notifications locked.
+    void ExpandStep(bool expand);
     virtual void WriteData(QDataStream& stream, QByteArray& image) const;
 
 private:

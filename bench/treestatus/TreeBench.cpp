@@ -25,6 +25,16 @@ void ExpandAll(TqeTreeView& tree)
     for (TqeTreeNode* n = tree.Items().GetFirstNode(); n; n = n->GetNextSibling()) n->Expand(false);
 }
 
+// A shown tree of n nodes, all expanded, scrolled to the middle.
+void ShowExpanded(TqeTreeView& tree, int n)
+{
+    tree.resize(300, 400);
+    Fill(tree, n);
+    ExpandAll(tree);
+    tree.show();
+    tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum() / 2);
+}
+
 void BM_Build(benchmark::State& state)
 {
     const int n = int(state.range(0));
@@ -54,12 +64,9 @@ void BM_ScrollPage(benchmark::State& state)
 {
     const int n = int(state.range(0));
     TqeTreeView tree;
-    tree.resize(300, 400);
-    Fill(tree, n);
-    ExpandAll(tree);
-    tree.show();
+    ShowExpanded(tree, n);
     QScrollBar* bar = tree.verticalScrollBar();
-    const int middle = bar->maximum() / 2;
+    const int middle = bar->value();
     bool down = false;
     for (auto _ : state) {
         bar->setValue(middle + (down ? bar->pageStep() : 0));
@@ -73,12 +80,7 @@ void BM_Select(benchmark::State& state)
 {
     const int n = int(state.range(0));
     TqeTreeView tree;
-    tree.resize(300, 400);
-    Fill(tree, n);
-    ExpandAll(tree);
-    tree.show();
-    QScrollBar* bar = tree.verticalScrollBar();
-    bar->setValue(bar->maximum() / 2);
+    ShowExpanded(tree, n);
     TqeTreeNode* a = tree.TopItem();
     TqeTreeNode* b = a;
     for (int i = 0; i < 10 && b->GetNextVisible(); ++i) b = b->GetNextVisible();
