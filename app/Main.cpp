@@ -150,7 +150,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), FCaption(QStringLit
     panVersion->SetName(QStringLiteral("panVersion"));
     panVersion->SetWidth(QStringLiteral("80"));
     panVersion->OnDrawText = [](TqeStatusPanel*, QString& text, bool&) { text = VersionText(); };
-    setStatusBar(StatusBar);
+    // The bar paints itself, so it does not take the main window's status-bar slot: it sits in a
+    // strip the window keeps free below its child area (see resizeEvent).
+    setContentsMargins(0, 0, 0, StatusBar->sizeHint().height());
 
     FormStorage = new TFormStorage(this);
     FormStorage->setObjectName(QStringLiteral("FormStorage"));
@@ -291,6 +293,13 @@ void TMainForm::UpdateWindowMenu()
 }
 
 QString TMainForm::VersionText() { return CreateModuleVersionInfo()->GetFileVersionText(); }
+
+void TMainForm::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const int h = StatusBar->sizeHint().height();
+    StatusBar->setGeometry(0, height() - h, width(), h);
+}
 
 void TMainForm::showEvent(QShowEvent* event)
 {

@@ -422,7 +422,6 @@ void TFrmMigrate::CreateControls()
 
     StatusBar = new TqeStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
     TqeStatusPanel* counter = StatusBar->Panels().Add();
     counter->SetText(QStringLiteral("Rec:"));
     counter->SetWidth(QStringLiteral("100"));

@@ -408,7 +408,6 @@ void TFrmModifyEditStruct::CreateControls()
 
     StatusBar = new TqeStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
     TqeStatusPanel* date = StatusBar->Panels().Add();
     date->SetName(QStringLiteral("panFileDate"));
     date->SetWidth(QStringLiteral("180"));

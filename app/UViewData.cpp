@@ -482,8 +482,12 @@ void TFrmViewData::CreateControls()
     // --- The change log
     Splitter = new TVzSplitter(this);
     Splitter->setObjectName(QStringLiteral("Splitter1"));
-    Splitter->setFixedHeight(22);
+    Splitter->SetAlign(alBottom);
+    Splitter->setFixedHeight(12);
     auto* deltaLabel = new QLabel(QStringLiteral("Delta"), Splitter);
+    QFont deltaFont = deltaLabel->font();
+    deltaFont.setPixelSize(10);
+    deltaLabel->setFont(deltaFont);
     btnDeltaInfo = new TVzSpeedButton(Splitter);
     btnDeltaInfo->setObjectName(QStringLiteral("btnDeltaInfo"));
     btnDeltaInfo->setFixedSize(100, 8);
@@ -491,7 +495,7 @@ void TFrmViewData::CreateControls()
     btnDeltaInfo->setToolTip(QStringLiteral("Show / Hide Delta"));
     btnDeltaInfo->setCursor(Qt::ArrowCursor);
     auto* splitterLayout = new QHBoxLayout(Splitter);
-    splitterLayout->setContentsMargins(6, 1, 6, 1);
+    splitterLayout->setContentsMargins(6, 0, 6, 0);
     splitterLayout->addWidget(deltaLabel);
     splitterLayout->addWidget(btnDeltaInfo);
     splitterLayout->addStretch();
@@ -506,6 +510,9 @@ void TFrmViewData::CreateControls()
     grdDelta->SetTitleButtons(true);
     grdDelta->SetHeight(DeltaDefaultHeight);
     grdDelta->SetDataSource(dsDelta);
+    // The change log sits at the bottom; the splitter above it changes its height.
+    SetControlAlign(grdDelta, alBottom);
+    SetControlAlign(PageControl, alClient);
     Splitter->SetControlFirst(grdDelta);
     grdDeltaDetail = new TkqDBGrid(this);
     grdDeltaDetail->setObjectName(QStringLiteral("grdDeltaDetail"));
@@ -523,7 +530,6 @@ void TFrmViewData::CreateControls()
     // --- Status bar
     StatusBar = new TqeStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    StatusBar->setSizeGripEnabled(false);
     QFont panelFont(QStringLiteral("Arial"));
     panelFont.setPixelSize(9);
     const std::pair<const char*, const char*> panels[] = {{"panRecord", "100"}, {"panChangeCount", "130"},

@@ -11,7 +11,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev mdbtools-dev
+  libjpeg62-turbo-dev mdbtools-dev libx11-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
 )

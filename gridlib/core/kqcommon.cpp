@@ -2,6 +2,7 @@
 
 #include "platform/vcl/Edges.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
@@ -303,16 +304,24 @@ void SetFilterEnabledOption(QObject* dataSet, bool enabled)
 
 // --- Where a control sits -------------------------------------------------------------------
 
-namespace {
-bool ParentNamed(const QWidget* control, const char* name)
+QWidget* ControlParent(const QWidget* control)
 {
-    return control && IsClassOrAncestorNamed(control->parentWidget(), name);
+    if (!control) return nullptr;
+    QWidget* parent = control->parentWidget();
+    if (!parent) return nullptr;
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(parent->parentWidget()); area && area->viewport() == parent)
+        return area;
+    return parent;
 }
-} // namespace
+
+bool ParentIsNamed(const QWidget* control, const char* className)
+{
+    return IsClassOrAncestorNamed(ControlParent(control), className);
+}
 
 bool IsInGrid(const QWidget* control)
 {
-    return ParentNamed(control, "TCustomGrid");
+    return ParentIsNamed(control, "TCustomGrid");
 }
 
 bool IsPaintCopyState(TControlState state)
@@ -327,12 +336,12 @@ bool IsPaintCopyInGrid(const QWidget* control)
 
 bool IsPaintCopyInDBGrid(const QWidget* control)
 {
-    return ParentNamed(control, "TkqCustomDBGrid") && IsPaintCopyState(GetControlState(control));
+    return ParentIsNamed(control, "TkqCustomDBGrid") && IsPaintCopyState(GetControlState(control));
 }
 
 bool IsInInspector(const QWidget* control)
 {
-    return ParentNamed(control, "TkqDataInspector");
+    return ParentIsNamed(control, "TkqDataInspector");
 }
 
 bool IsPaintCopyInInspector(const QWidget* control)

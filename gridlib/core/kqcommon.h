@@ -92,6 +92,11 @@ void SetFilterEnabledOption(QObject* dataSet, bool enabled);
 
 // --- Where a control sits
 
+// The widget a cell control counts as its parent: its parent widget, or the scroll area whose
+// viewport that is.
+QWidget* ControlParent(const QWidget* control);
+// The parent's class or an ancestor has that name.
+bool ParentIsNamed(const QWidget* control, const char* className);
 bool IsInGrid(const QWidget* control);
 bool IsPaintCopyInGrid(const QWidget* control);
 bool IsPaintCopyInDBGrid(const QWidget* control);

@@ -11,6 +11,7 @@
 
 #include "gridlib/core/kqcommon.h"
 #include "gridlib/core/kqfieldlists.h"
+#include "gridlib/core/kqgridhost.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Graphics.h"
 
@@ -55,8 +56,6 @@ enum TkqMultiSelectOption { msoAutoUnselect, msoShiftSelect };
 using TkqMultiSelectOptions = TkqSet<TkqMultiSelectOption>;
 enum TkqMemoAttribute { mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog };
 using TkqMemoAttributes = TkqSet<TkqMemoAttribute>;
-enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
-using TGridDrawState = TkqSet<TGridDrawStateItem>;
 
 struct TGridCoord {
     int X = -1;

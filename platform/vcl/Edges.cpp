@@ -108,7 +108,7 @@ void DrawArrow(TCanvas& canvas, const TRect& rect, unsigned direction, TColor co
     const int along = vertical ? rect.Height() : rect.Width();
     const int across = vertical ? rect.Width() : rect.Height();
     // Rows of the triangle: 1, 3, 5... pixels, about a quarter of the button's size.
-    const int rows = std::max(1, std::min({(std::min(across, 2 * along) + 1) / 4, along, (across + 1) / 2}));
+    const int rows = std::max(1, std::min({(std::min(across, 2 * along) + 3) / 4, along, (across + 1) / 2}));
     const int cx = rect.Left + (rect.Width() - 1) / 2;
     const int cy = rect.Top + (rect.Height() - 1) / 2;
     const QColor c = ColorToQColor(color);

@@ -82,29 +82,26 @@ int TImageList::AddMasked(const TBitmap& image, TColor maskColor)
                     [&](const QImage& cell, int) { return AddImage(Masked(cell, nullptr, maskColor, true)); });
 }
 
-void TImageList::Replace(int index, const TBitmap& image, const TBitmap* mask)
+void TImageList::Put(int index, const QImage& argb)
 {
-    if (!ValidIndex(index)) return;
-    QImage m = mask ? mask->Image() : QImage();
-    QImage cell = Masked(image.Image(), m.isNull() ? nullptr : &m, clNone, false);
     FImages[size_t(index)].fill(Qt::transparent);
     QPainter p(&FImages[size_t(index)]);
     p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, cell);
+    p.drawImage(0, 0, argb);
     p.end();
     Change();
 }
 
-void TImageList::ReplaceMasked(int index, const TBitmap& image, TColor maskColor)
+void TImageList::Replace(int index, const TBitmap& image, const TBitmap* mask)
 {
     if (!ValidIndex(index)) return;
-    const QImage cell = Masked(image.Image(), nullptr, maskColor, true);
-    FImages[size_t(index)].fill(Qt::transparent);
-    QPainter p(&FImages[size_t(index)]);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.drawImage(0, 0, cell);
-    p.end();
-    Change();
+    const QImage m = mask ? mask->Image() : QImage();
+    Put(index, Masked(image.Image(), m.isNull() ? nullptr : &m, clNone, false));
+}
+
+void TImageList::ReplaceMasked(int index, const TBitmap& image, TColor maskColor)
+{
+    if (ValidIndex(index)) Put(index, Masked(image.Image(), nullptr, maskColor, true));
 }
 
 void TImageList::Delete(int index)

@@ -52,6 +52,8 @@ protected:
     void Change();
 
 private:
+    // The image at index becomes the given one.
+    void Put(int index, const QImage& argb);
     static QImage Masked(const QImage& rgb, const QImage* mask, TColor maskColor, bool useColor);
     int FWidth;
     int FHeight;

@@ -458,6 +458,8 @@ void TMenuPopupWindow::OpenSubmenu(bool selectFirst)
     TMenuItem* item = Selected();
     if (!item || item->Count() == 0 || !item->Enabled) return;
     CloseSubmenu();
+    // An item's own click runs as its sub-items are about to show, so that it can prepare them.
+    if (item->OnClick) TApplication::Guard([item] { item->OnClick(item); });
     auto* sub = new TMenuPopupWindow(FMenu, item, this);
     FSubmenu = sub;
     const TRect r = ItemRect(item);

@@ -273,3 +273,27 @@ TEST(SpeedButton, FlatGreyUntilTheMouseComesAndModalResult)
     QTimer::singleShot(0, [&] { ok->Click(); });
     EXPECT_EQ(dialog.exec(), 1);
 }
+
+TEST(SpeedButton, TransparentShowsTheParentAndTheAcceleratorClicks)
+{
+    TButtonForm f;
+    QPalette red = f.Form.palette();
+    red.setColor(QPalette::Window, Qt::red);
+    f.Form.setPalette(red);
+    f.Form.setAutoFillBackground(true);
+    auto* b = new TVzSpeedButton(&f.Form);
+    b->setGeometry(10, 10, 60, 25);
+    b->SetCaption(QStringLiteral("&Fill"));
+    b->SetFlat(true);
+    b->SetTransparent(true);
+    QCursor::setPos(f.Form.mapToGlobal(QPoint(250, 80)));
+    b->show();
+    EXPECT_EQ(At(*b, 3, 3), QColor(Qt::red));   // the form's background behind a flat, transparent button
+    int clicks = 0;
+    b->OnClick = [&](QObject*) { ++clicks; };
+    QTest::keyClick(&f.Form, Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(clicks, 1);
+    b->setEnabled(false);
+    QTest::keyClick(&f.Form, Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(clicks, 1);
+}

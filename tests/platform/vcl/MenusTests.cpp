@@ -48,8 +48,11 @@ struct TMenuFixture {
 TEST(PopupMenu, KeysMoveOverSeparatorsIntoSubmenusAndChoose)
 {
     TMenuFixture f;
+    int prepared = 0;
+    f.Recent->OnClick = [&](QObject*) { ++prepared; };   // runs as the sub-items open
     f.PopupWithKeys({Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Down, Qt::Key_Return});
     EXPECT_EQ(f.Clicks, QStringList{QStringLiteral("&Two")});
+    EXPECT_EQ(prepared, 1);
     EXPECT_FALSE(f.Menu.IsOpen());
     f.PopupWithKeys({Qt::Key_R, Qt::Key_O});   // accelerators
     f.PopupWithKeys({Qt::Key_Up, Qt::Key_Return, Qt::Key_Escape});   // the disabled last item does nothing
