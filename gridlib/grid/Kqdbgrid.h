@@ -10,6 +10,7 @@
 // (GetDataRow, SetDataRow, MouseCoord), as the rows of the link's window were.
 
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/grid/Grids.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Graphics.h"
 
@@ -54,13 +55,6 @@ enum TkqMultiSelectOption { msoAutoUnselect, msoShiftSelect };
 using TkqMultiSelectOptions = TkqSet<TkqMultiSelectOption>;
 enum TkqMemoAttribute { mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog };
 using TkqMemoAttributes = TkqSet<TkqMemoAttribute>;
-enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
-using TGridDrawState = TkqSet<TGridDrawStateItem>;
-
-struct TGridCoord {
-    int X = -1;
-    int Y = -1;
-};
 
 // What a title shows beside its text: an image of the grid's TitleImageList.
 struct TkqTitleImageAttributes {
