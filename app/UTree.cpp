@@ -10,6 +10,7 @@
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
+#include "platform/vcl/ImgList.h"
 #include "treestatus/qeTreeView.h"
 #include "utilities/FileUtil.h"
 #include "utilities/FindFile.h"
@@ -241,7 +242,9 @@ void TFrmTree::CreateControls()
     TreeView->SetOptions({tvoExpandOnDblClk, tvoHideSelection, tvoShowButtons, tvoShowLines, tvoShowRoot, tvoToolTips});
     TreeView->SetRightClickSelects(true);
     TreeView->SetReadOnly(true);
-    TreeView->SetImages(images);
+    TreeImages = std::make_unique<TImageList>(16, 16);
+    for (const QIcon& icon : images) TreeImages->AddImage(icon.pixmap(16, 16).toImage());
+    TreeView->SetImages(TreeImages.get());
     TreePopup = new QMenu(this);
     TreePopup->setObjectName(QStringLiteral("PopupMenu1"));
     TreePopup->addAction(actViewData);
@@ -286,7 +289,7 @@ void TFrmTree::CreateControls()
             [this](const QPoint& pos) { MRUPopup->popup(EdtDirectoryList->mapToGlobal(pos)); });
     connect(EdtFilter, &QComboBox::currentTextChanged, this, [this] { TApplication::Guard([this] { RefreshTree(); }); });
     connect(cbRecurse, &QCheckBox::toggled, this, [this] { TApplication::Guard([this] { RefreshTree(); }); });
-    TreeView->OnExpanding = [this](TqeTreeView*, TqeTreeNode* node, bool& allow) { TreeViewExpanding(node, allow); };
+    TreeView->OnExpanding = [this](TqeCustomTreeView*, TqeTreeNode* node, bool& allow) { TreeViewExpanding(node, allow); };
     TreeView->OnClick = [this](QObject*) { LastSelectedFile = SelectedFile(); };
     TreeView->OnDblClick = [this](QObject*) { actViewDataExecute(); };
 }

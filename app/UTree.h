@@ -1,4 +1,5 @@
 #pragma once
+#include <memory>
 // The folder tree window: lists the data files of a folder (optionally with its subfolders)
 // that pass an extension filter, shows each file's fields under a "Columns" node filled when
 // it is expanded, and starts the data and structure windows and the file commands on the
@@ -23,6 +24,7 @@ class TMRUManager;
 class TqeStatusBar;
 class TqeTreeNode;
 class TqeTreeView;
+class TImageList;
 
 // A combo box whose text is stored and restored by name ("EdtFilter.Text").
 class TTextComboBox : public QComboBox {
@@ -49,6 +51,8 @@ public:
     QCheckBox* cbRecurse;
     TqeTreeView* TreeView;
     TqeStatusBar* StatusBar;
+    // The tree's node pictures.
+    std::unique_ptr<TImageList> TreeImages;
     TFindFile* FindFile;
     TClientDataSet* ClientDataSet;
     TClientDataSet* cdsFieldDefs;

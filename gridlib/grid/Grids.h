@@ -10,6 +10,7 @@
 // Keys, clicks, focus arrival and departure, sizing and moving of columns and rows, the cell
 // editor and dragging arrive as the virtual operations below.
 
+#include "gridlib/core/kqgridhost.h"
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/SysUtils.h"
@@ -37,8 +38,6 @@ enum TGridOption {
 using TGridOptions = TSet<TGridOption>;
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
 enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
-using TGridDrawState = TSet<TGridDrawStateItem>;
 
 // Scroll-bar requests, as a bar reports them.
 enum TScrollCode {

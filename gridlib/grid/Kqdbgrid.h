@@ -10,6 +10,7 @@
 // (GetDataRow, SetDataRow, MouseCoord), as the rows of the link's window were.
 
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqgridhost.h"
 #include "gridlib/grid/Grids.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Graphics.h"

@@ -1,0 +1,58 @@
+#pragma once
+// What the library's controls need of the data grid they sit in as cell controls (and what the
+// grid's paint options need of their grid). The grid implements TkqGridHost; the controls never
+// name the grid's classes: they recognise it by class name and reach it through this interface.
+
+#include "platform/data/DB.h"
+#include "platform/vcl/Canvas.h"
+#include "platform/vcl/Controls.h"
+
+class QWidget;
+class TkqGridPaintOptions;
+
+enum TGridDrawStateItem { gdSelected, gdFocused, gdFixed };
+using TGridDrawState = TSet<TGridDrawStateItem>;
+
+class TkqGridHost {
+public:
+    virtual ~TkqGridHost() = default;
+
+    // Height of grid row 0 (the title row) and the colour of the fixed cells.
+    virtual int TitleRowHeight() const = 0;
+    virtual TColor FixedColor() const = 0;
+    virtual TkqGridPaintOptions* GridPaintOptions() const { return nullptr; }
+    // The grid's font colour, as cell text is drawn in.
+    virtual TColor GridFontColor() const { return clWindowText; }
+
+    // Options the controls follow: dgRowLines, dgAlwaysShowEditor, dgRowSelect,
+    // dgAlwaysShowSelection, goTabs.
+    virtual bool HasRowLines() const { return true; }
+    virtual bool AlwaysShowEditor() const { return false; }
+    virtual bool RowSelect() const { return false; }
+    virtual bool AlwaysShowSelection() const { return false; }
+    virtual bool TabsMoveBetweenCells() const { return false; }
+
+    // The grid's cell-colour event for a control painting the cell of a field.
+    virtual void CalcCellColors(TField* field, TGridDrawState state, bool highlight, TFont& font, TColor& background)
+    {
+        Q_UNUSED(field); Q_UNUSED(state); Q_UNUSED(highlight); Q_UNUSED(font); Q_UNUSED(background);
+    }
+    // Keys a cell control hands back: the grid's own key handling, and its OnKeyDown handler.
+    virtual void GridKeyDown(int& key, TShiftState shift) { Q_UNUSED(key); Q_UNUSED(shift); }
+    virtual void GridKeyPress(QChar& key) { Q_UNUSED(key); }
+    virtual bool HasOnKeyDown() const { return false; }
+    virtual void FireOnKeyDown(int& key, TShiftState shift) { Q_UNUSED(key); Q_UNUSED(shift); }
+};
+
+// The widget a cell control counts as its parent: its parent widget, or the scroll area whose
+// viewport that is.
+QWidget* ControlParent(const QWidget* control);
+// The parent, when it is a grid (its class or an ancestor named "TCustomGrid").
+QWidget* ParentGrid(const QWidget* control);
+// The parent's class or an ancestor has that name.
+bool ParentIsNamed(const QWidget* control, const char* className);
+// The parent grid's interface; none outside a grid (or for a grid that does not offer it).
+TkqGridHost* ParentGridHost(const QWidget* control);
+// The control paints an image of itself into a grid cell (its csPaintCopy state).
+bool IsPaintingCopy(const QWidget* control);
+void SetPaintingCopy(QWidget* control, bool value);
