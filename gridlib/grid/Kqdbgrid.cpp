@@ -1087,7 +1087,7 @@ int TkqCustomDBGrid::ClientWidth() const { return width() - 2 * frameWidth(); }
 
 TGridCoord TkqCustomDBGrid::MouseCoord(int x, int y) const
 {
-    TGridCoord g;
+    TGridCoord g{-1, -1};
     const QPoint vp = viewport()->mapFrom(this, QPoint(x, y));
     int col = -1;
     if (vp.x() < 0) {

@@ -12,6 +12,7 @@
 #include "gridlib/core/kqcommon.h"
 #include "gridlib/core/kqfieldlists.h"
 #include "gridlib/core/kqgridhost.h"
+#include "gridlib/grid/Grids.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Graphics.h"
 
@@ -56,11 +57,6 @@ enum TkqMultiSelectOption { msoAutoUnselect, msoShiftSelect };
 using TkqMultiSelectOptions = TkqSet<TkqMultiSelectOption>;
 enum TkqMemoAttribute { mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog };
 using TkqMemoAttributes = TkqSet<TkqMemoAttribute>;
-
-struct TGridCoord {
-    int X = -1;
-    int Y = -1;
-};
 
 // What a title shows beside its text: an image of the grid's TitleImageList.
 struct TkqTitleImageAttributes {
