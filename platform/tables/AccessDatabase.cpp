@@ -18,6 +18,16 @@ std::atomic<int> GReaderTimeout{20000};
 
 } // namespace
 
+// AddressSanitizer reserves terabytes of address space up front, so a reader built with it
+// cannot live under an address-space limit: its own RSS limit takes that role.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUARROW_READER_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUARROW_READER_SANITIZED 1
+#endif
+#endif
+
 #ifdef QUARROW_HAVE_MDBTOOLS
 namespace {
 
@@ -141,14 +151,22 @@ QByteArray RunReader(const QString& fileName, const QStringList& arguments, int 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     // Jet 3 names are in the code page of the text as well.
     if (codePage > 0) environment.insert(QStringLiteral("MDB_JET3_CHARSET"), QStringLiteral("CP%1").arg(codePage));
-    process.setProcessEnvironment(environment);
     process.setStandardErrorFile(QProcess::nullDevice());
     // A damaged file must not let the library eat the machine's memory.
-    const rlim_t memoryLimit = rlim_t(qMin<qint64>(qint64(1) << 33, (qint64(1) << 29) + 16 * fileSize));
+    const qint64 memoryLimit = qMin<qint64>(qint64(1) << 33, (qint64(1) << 29) + 16 * fileSize);
+#ifdef QUARROW_READER_SANITIZED
+    QString options = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    if (!options.isEmpty()) options += QLatin1Char(':');
+    // The library's own leaks end with the process; an exceeded limit ends it as a crash.
+    options += QStringLiteral("detect_leaks=0:hard_rss_limit_mb=%1").arg(memoryLimit >> 20);
+    environment.insert(QStringLiteral("ASAN_OPTIONS"), options);
+#else
     process.setChildProcessModifier([memoryLimit] {
-        const struct rlimit limit{memoryLimit, memoryLimit};
+        const struct rlimit limit{rlim_t(memoryLimit), rlim_t(memoryLimit)};
         setrlimit(RLIMIT_AS, &limit);
     });
+#endif
+    process.setProcessEnvironment(environment);
     process.start(reader, QStringList{fileName} + arguments, QIODevice::ReadOnly);
     if (!process.waitForStarted(30000))
         DatabaseError(QStringLiteral("The Access reader (quarrow-mdb) cannot be started: %1").arg(process.errorString()));
@@ -307,7 +325,9 @@ bool TMdbTableReader::ReadValue(int record, int field, TVariant& value)
 {
     if (field < 0 || field >= int(FFields.size())) return false;
     LoadRow(record);
-    const auto [start, n] = FValues[size_t(field)];
+    // Plain copies: lambdas below capture them (structured bindings cannot be captured portably).
+    const qsizetype start = FValues[size_t(field)].first;
+    const qsizetype n = FValues[size_t(field)].second;
     if (start < 0) return false;
     const auto* p = reinterpret_cast<const uchar*>(FData.constData() + start);
     const QByteArray bytes = QByteArray::fromRawData(FData.constData() + start, n);

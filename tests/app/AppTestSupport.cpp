@@ -30,19 +30,19 @@ QList<TFakeMigrateWindow*> TWorkbenchFixture::MigrateWindows() const { return Op
 void WithModal(const std::function<void()>& action, const std::function<void(QDialog*)>& answer)
 {
     bool answered = false;
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [&answered, &answer, timer] {
+    // Owned here, so that an action that throws frees it too.
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&answered, &answer, &timer] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
         if (!dialog || answered) return;
         answered = true;
-        timer->stop();
+        timer.stop();
         answer(dialog);
     });
-    timer->start();
+    timer.start();
     action();
-    timer->stop();
-    delete timer;
+    timer.stop();
     EXPECT_TRUE(answered) << "no modal dialog was shown";
 }
 

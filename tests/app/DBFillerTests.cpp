@@ -274,6 +274,7 @@ TEST_F(FillerFixture, ListSpreadsOverAllItemsAndAnEmptyListCostsOnlyThatRow)
 
 TEST_F(FillerFixture, UpdateModeEditsAnExistingFileFromTheCurrentRecord)
 {
+    QUARROW_NEED_SAMPLES();
     QFile::copy(SamplePath("demo-country.cds"), Path("country.cds"));
     QFile::setPermissions(Path("country.cds"), QFile::ReadOwner | QFile::WriteOwner);
     TClientDataSet ds;

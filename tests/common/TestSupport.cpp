@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <stdexcept>
 
 QString SamplesDir()
@@ -11,6 +12,25 @@ QString SamplesDir()
 }
 
 QString SamplePath(const QString& name) { return SamplesDir() + '/' + name; }
+
+QString MissingSamplesReason()
+{
+    const QString dir = SamplesDir();
+    if (QFileInfo::exists(dir + QStringLiteral("/demo-country.cds"))) return QString();
+    return QStringLiteral("sample files not found in %1 (set QUARROW_SAMPLES_DIR, or the build's QUARROW_SAMPLES_DIR, to their folder)")
+        .arg(dir);
+}
+
+bool SamplesRequired()
+{
+    const QByteArray v = qgetenv("QUARROW_REQUIRE_SAMPLES");
+    return !v.isEmpty() && v != "0";
+}
+
+QString FuzzFixturePath(const QString& target, const QString& name)
+{
+    return QStringLiteral(QUARROW_FUZZ_FIXTURES) + '/' + target + '/' + name;
+}
 
 QByteArray ReadWholeFile(const QString& path)
 {

@@ -4,10 +4,30 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
-// Folder of the real data files written by the original engine.
+// Folder of the real data files written by the original engine: the build's samples setting
+// (default ../shared/samples beside the checkout), or QUARROW_SAMPLES_DIR when set.
 QString SamplesDir();
 QString SamplePath(const QString& name);
+// Why the sample files cannot be used (one line), or empty when they are there.
+QString MissingSamplesReason();
+// CI sets QUARROW_REQUIRE_SAMPLES: there a missing sample folder fails the tests that need it.
+bool SamplesRequired();
+
+// The first statement of a test (or of its fixture's SetUp) that reads the sample files: without
+// them the test is skipped with one line saying why, or fails where they are required.
+#define QUARROW_NEED_SAMPLES()                                                          \
+    do {                                                                                \
+        if (const QString why_ = MissingSamplesReason(); !why_.isEmpty()) {              \
+            if (SamplesRequired()) FAIL() << why_.toStdString();                         \
+            GTEST_SKIP() << why_.toStdString();                                          \
+        }                                                                               \
+    } while (false)
+
+// An input a fuzz target found a fault with, kept in tests/fuzz/fixtures/<target>/<name>.
+QString FuzzFixturePath(const QString& target, const QString& name);
+
 QByteArray ReadWholeFile(const QString& path);
 void WriteWholeFile(const QString& path, const QByteArray& bytes);
 

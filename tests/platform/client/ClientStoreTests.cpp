@@ -73,6 +73,7 @@ TEST(ClientIdList, AgreesWithAPlainVectorUnderRandomEdits)
 // slots, statuses, "not changed" cells, the change log and the kept parameters all survive.
 TEST(ClientStorePackets, RealFilesComeBackAsTheCodecWritesThem)
 {
+    QUARROW_NEED_SAMPLES();
     const QStringList files = QDir(SamplesDir()).entryList({"*.cds", "*.xml"}, QDir::Files, QDir::Name);
     ASSERT_FALSE(files.isEmpty());
     for (const QString& name : files) {

@@ -81,6 +81,7 @@ QByteArray SimplePacket(int rows)
 
 TEST(PacketDamage, EveryTruncationIsRefused)
 {
+    QUARROW_NEED_SAMPLES();
     // A cut packet misses rows or closing tags: it is never taken for a shorter good one.
     for (const char* file : {"demo-country.cds", "demo-employee.cds", "demo-customer.cds", "demo-nextcust.cds",
                              "demo-iconData-changelog.cds", "app-sales-Vendas.cds", "app-bingo-dados.cds",
@@ -103,6 +104,7 @@ TEST(PacketDamage, EveryTruncationIsRefused)
 
 TEST(PacketDamage, SingleBitFlipsLoadOrAreRefused)
 {
+    QUARROW_NEED_SAMPLES();
     std::mt19937 random(20240229);
     for (const char* file : {"demo-country.cds", "demo-customer.cds", "demo-iconData-changelog.cds", "app-sales-Vendas.cds",
                              "demo-employee.cds", "demo-country.xml", "demo-customer.xml", "demo-employee.xml"}) {
@@ -212,6 +214,7 @@ TEST(PacketDamage, NamedFixturesGiveClearMessages)
 
 TEST(PacketDamage, FileErrorsNameTheFile)
 {
+    QUARROW_NEED_SAMPLES();
     const QString missing = QStringLiteral("/nonexistent/dir/none.cds");
     TPacketDocument doc;
     try {

@@ -52,6 +52,7 @@ TEST(AccessDatabase, TablesOfEveryDatabaseWithoutTheSystemTables)
 
 TEST(AccessDatabase, Jet3ValuesOfEveryType)
 {
+    QUARROW_NEED_SAMPLES();
     SKIP_WITHOUT_ACCESS();
     TADOTable table;
     table.SetConnectionString(TablePath(QStringLiteral("access/jet3/testV1997.mdb")));
@@ -110,6 +111,7 @@ TEST(AccessDatabase, MemosAndOleObjectsOfBothVersions)
 
 TEST(AccessDatabase, TextInUnicodeOrInTheChosenCodePage)
 {
+    QUARROW_NEED_SAMPLES();
     SKIP_WITHOUT_ACCESS();
     TADOTable unicode;
     unicode.SetConnectionString(TablePath(QStringLiteral("access/jet4/testUnicodeCompV2003.mdb")));
@@ -143,6 +145,7 @@ TEST(AccessDatabase, TextInUnicodeOrInTheChosenCodePage)
 
 TEST(AccessDatabase, DecimalColumns)
 {
+    QUARROW_NEED_SAMPLES();
     SKIP_WITHOUT_ACCESS();
     TADOTable table;
     table.SetConnectionString(TablePath(QStringLiteral("access/jet4/fixedNumericTestV2000.mdb")));
@@ -174,6 +177,7 @@ TEST(AccessDatabase, ConnectionStringNamesTheFile)
 
 TEST(AccessDatabase, ClearErrors)
 {
+    QUARROW_NEED_SAMPLES();
     auto message = [](const std::function<void()>& action) {
         try {
             action();

@@ -49,6 +49,7 @@ class DBaseSampleTest : public ::testing::TestWithParam<TDBaseCase> {};
 
 TEST_P(DBaseSampleTest, StructureAndEveryValueRead)
 {
+    QUARROW_NEED_SAMPLES();
     const TDBaseCase& c = GetParam();
     TDBaseReader reader(TablePath(QString::fromLatin1(c.File)));
     EXPECT_EQ(reader.VersionByte(), c.Version);
@@ -80,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, DBaseSampleTest, ::testing::ValuesIn(DBaseCase
 
 TEST(DBaseTable, DeletedRecordsAreLeftOutAndRepeatedNamesNumbered)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenSample(QStringLiteral("dbase/dbase3/dbase_03.dbf"));
     EXPECT_EQ(table->FieldDefs()[0]->Name(), "Point_ID");
     EXPECT_EQ(table->FieldDefs()[30]->Name(), "Point_ID_1");
@@ -96,6 +98,7 @@ TEST(DBaseTable, DeletedRecordsAreLeftOutAndRepeatedNamesNumbered)
 
 TEST(DBaseTable, MemoFilesOfEveryKind)
 {
+    QUARROW_NEED_SAMPLES();
     // dBASE III: text up to the end mark, over several blocks.
     auto d3 = OpenSample(QStringLiteral("dbase/dbase3/dbase_83.dbf"));
     d3->First();
@@ -147,6 +150,7 @@ TEST(DBaseTable, MemoFilesOfEveryKind)
 
 TEST(DBaseTable, VisualFoxProValues)
 {
+    QUARROW_NEED_SAMPLES();
     auto products = OpenSample(QStringLiteral("dbase/vfp/dbase_31.dbf"));
     products->First();
     EXPECT_EQ(RowText(*products), "1|Chai|1|1|10 boxes x 20 bags|18|39|0|10|False");
@@ -168,6 +172,7 @@ TEST(DBaseTable, VisualFoxProValues)
 
 TEST(DBaseTable, CodePagesDeclaredOrChosen)
 {
+    QUARROW_NEED_SAMPLES();
     auto russian = OpenSample(QStringLiteral("dbase/vfp/cp1251.dbf"));
     EXPECT_EQ(ColumnText(*russian, QStringLiteral("NAME")).first(), QString::fromUtf8("амбулаторно-поликлиническое"));
     EXPECT_EQ(qobject_cast<TStringField*>(russian->FieldByName("NAME"))->CodePage(), 1251);
@@ -193,6 +198,7 @@ TEST(DBaseTable, CodePagesDeclaredOrChosen)
 
 TEST(DBaseTable, MissingMemoFileFailsOnlyTheMemoValues)
 {
+    QUARROW_NEED_SAMPLES();
     auto fish = OpenSample(QStringLiteral("dbase/dbase4-7/dbase_8c.dbf"));
     fish->First();
     EXPECT_EQ(fish->FieldByName("ID")->AsInteger(), 1);

@@ -59,6 +59,7 @@ class ParadoxSampleTest : public ::testing::TestWithParam<TParadoxCase> {};
 
 TEST_P(ParadoxSampleTest, StructureAndEveryValueRead)
 {
+    QUARROW_NEED_SAMPLES();
     const TParadoxCase& c = GetParam();
     TParadoxReader reader(TablePath(QString::fromLatin1(c.File)));
     EXPECT_EQ(reader.Version(), c.Version);
@@ -86,6 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, ParadoxSampleTest, ::testing::ValuesIn(Paradox
 
 TEST(ParadoxTable, NumbersDatesAndTimesDecodeWithTheirNulls)
 {
+    QUARROW_NEED_SAMPLES();
     auto bcd = OpenSample(QStringLiteral("paradox/p5-fieldtypes/bcd.db"));
     QStringList rows;
     for (bcd->First(); !bcd->Eof(); bcd->Next()) rows << RowText(*bcd);
@@ -140,6 +142,7 @@ TEST(ParadoxTable, NumbersDatesAndTimesDecodeWithTheirNulls)
 
 TEST(ParadoxTable, TextKeepsItsCodePageAndEmptyAlphasAreNull)
 {
+    QUARROW_NEED_SAMPLES();
     auto areas = OpenSample(QStringLiteral("paradox/p7-tables/AREACODES.DB"));
     const QString cities = ColumnText(*areas, QStringLiteral("Cities")).join(QLatin1Char('\n'));
     for (const char* name : {"San José", "Québec", "Gaspé", "Montréal"}) EXPECT_TRUE(cities.contains(QString::fromUtf8(name))) << name;
@@ -161,6 +164,7 @@ TEST(ParadoxTable, TextKeepsItsCodePageAndEmptyAlphasAreNull)
 
 TEST(ParadoxTable, MemosAndBlobsComeFromTheRecordOrTheBlobFile)
 {
+    QUARROW_NEED_SAMPLES();
     auto memo = OpenSample(QStringLiteral("paradox/p5-fieldtypes/memo.db"));
     memo->First();
     const QString first = memo->FieldByName("MEMO")->AsString();
@@ -201,6 +205,7 @@ TEST(ParadoxTable, MemosAndBlobsComeFromTheRecordOrTheBlobFile)
 
 TEST(ParadoxTable, KeyedTablesReportTheirPrimaryKey)
 {
+    QUARROW_NEED_SAMPLES();
     auto customers = OpenSample(QStringLiteral("paradox/p7-tables/CUSTOMER.DB"));
     customers->IndexDefs().Update();
     ASSERT_EQ(customers->IndexDefs().Count(), 1);
@@ -214,6 +219,7 @@ TEST(ParadoxTable, KeyedTablesReportTheirPrimaryKey)
 
 TEST(ParadoxTable, EncryptedTablesSayWhyTheyCannotBeRead)
 {
+    QUARROW_NEED_SAMPLES();
     for (const char* file : {"paradox/encrypted/encrypted.db", "paradox/encrypted/encrypted35.db", "paradox/encrypted/encryptedmemo.db"}) {
         TTable table;
         table.SetTableName(TablePath(QString::fromLatin1(file)));

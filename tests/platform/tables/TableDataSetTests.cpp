@@ -21,6 +21,7 @@ QString ErrorOf(const std::function<void()>& action)
 
 TEST(TableDataSet, TableNameResolvesFolderExtensionAndType)
 {
+    QUARROW_NEED_SAMPLES();
     TTable table;
     table.SetDatabaseName(TablePath(QStringLiteral("paradox/p7-tables")));
     table.SetTableName(QStringLiteral("CUSTOMER.DB"));
@@ -58,6 +59,7 @@ TEST(TableDataSet, TableNameResolvesFolderExtensionAndType)
 
 TEST(TableDataSet, OpeningFailuresAreClearAndLeaveItClosed)
 {
+    QUARROW_NEED_SAMPLES();
     TTable table;
     table.setObjectName(QStringLiteral("tblSource"));
     EXPECT_EQ(ErrorOf([&] { table.Open(); }), "tblSource: Missing TableName property");
@@ -72,6 +74,7 @@ TEST(TableDataSet, OpeningFailuresAreClearAndLeaveItClosed)
 
 TEST(TableDataSet, ReadOnlyAndNoSqlOrQbe)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenSample(QStringLiteral("dbase/vfp/cp1251.dbf"));
     EXPECT_FALSE(table->CanModify());
     EXPECT_THROW(table->Edit(), EDatabaseError);
@@ -89,6 +92,7 @@ TEST(TableDataSet, ReadOnlyAndNoSqlOrQbe)
 
 TEST(TableDataSet, NavigationBookmarksFilterAndLocate)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenSample(QStringLiteral("paradox/p3-other/STATES.DB"));
     table->Last();
     EXPECT_EQ(table->RecNo(), 53);
@@ -113,6 +117,7 @@ TEST(TableDataSet, NavigationBookmarksFilterAndLocate)
 
 TEST(TableDataSet, CodePageChosenByTheUserWins)
 {
+    QUARROW_NEED_SAMPLES();
     // A declared Windows page, a declared DOS page and a chosen one.
     EXPECT_EQ(qobject_cast<TStringField*>(OpenSample(QStringLiteral("paradox/p7-tables/CUSTOMER.DB"))->FieldByName("City"))->CodePage(), 1252);
     auto dos = OpenSample(QStringLiteral("paradox/p4-tables/AREACODE.DB"));
