@@ -12,6 +12,8 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QVariant>
+#include <algorithm>
+#include <climits>
 
 std::function<QString()> DefaultSettingsFileNameHook;
 QString DefaultCompanyName;
@@ -59,6 +61,42 @@ QRect NormalRect(QWidget* w)
 QString PositionText(int a, int b, int c, int d)
 {
     return Format(QStringLiteral("%d,%d,%d,%d"), {a, b, c, d});
+}
+
+qint64 Bound64(qint64 low, qint64 value, qint64 high) { return std::max(low, std::min(value, high)); }
+
+// Where a window may be placed: the desktop of all screens for a top-level window, the
+// parent's area for a child window.
+QRect PlacementBounds(const QWidget* w)
+{
+    if (!w->isWindow() && w->parentWidget() && !w->parentWidget()->rect().isEmpty()) return w->parentWidget()->rect();
+    const QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableVirtualGeometry() : QRect(0, 0, 640, 480);
+}
+
+// A stored placement is text anyone may have edited: its rectangle is brought onto the bounds
+// (size at most theirs, the top edge inside them and enough of the window on them to take
+// hold of), in 64 bits so that no extreme value overflows. A sound placement stays as it is.
+void ClampPlacement(TWindowPlacement& p, const QRect& bounds)
+{
+    constexpr qint64 Reach = 64;
+    const qint64 width = Bound64(1, qint64(p.Right) - p.Left, qMax(1, bounds.width()));
+    const qint64 height = Bound64(1, qint64(p.Bottom) - p.Top, qMax(1, bounds.height()));
+    const qint64 reachX = std::min(Reach, width);
+    const qint64 reachY = std::min(Reach, height);
+    const qint64 left = Bound64(bounds.left() - width + reachX, p.Left, bounds.left() + qint64(bounds.width()) - reachX);
+    const qint64 top = Bound64(bounds.top(), p.Top, bounds.top() + qint64(bounds.height()) - reachY);
+    p.Left = int(left);
+    p.Top = int(top);
+    p.Right = int(left + width);
+    p.Bottom = int(top + height);
+    // The remembered positions stay within a screen's reach of the bounds.
+    auto near = [&bounds](const QPoint& pt) {
+        return QPoint(qBound(bounds.left() - bounds.width(), pt.x(), bounds.right() + bounds.width()),
+                      qBound(bounds.top() - bounds.height(), pt.y(), bounds.bottom() + bounds.height()));
+    };
+    p.MinPosition = near(p.MinPosition);
+    p.MaxPosition = near(p.MaxPosition);
 }
 } // namespace
 
@@ -314,16 +352,21 @@ void ReadWindowPlacement(QWidget* form, const TCustomIniFile* settings, const QS
         if (found) {
             const TFormBorderStyle border = FormBorderStyle(form);
             if (border != bsSizeable && border != bsSizeToolWin) {
-                p.Right = p.Left + w->width();
-                p.Bottom = p.Top + w->height();
+                p.Right = int(Bound64(INT_MIN, qint64(p.Left) + w->width(), INT_MAX));
+                p.Bottom = int(Bound64(INT_MIN, qint64(p.Top) + w->height(), INT_MAX));
             }
             // An empty or inverted rectangle (a damaged file) would make the window vanish.
-            if (p.Left < p.Right && p.Top < p.Bottom) SetWindowPlacement(form, p);
+            if (p.Left < p.Right && p.Top < p.Bottom) {
+                ClampPlacement(p, PlacementBounds(w));
+                SetWindowPlacement(form, p);
+            }
         }
     }
     if (loadState) {
         Qt::WindowState state = Qt::WindowNoState;
-        if (IsMainFormOrNone(form) && IsMDIFrame(form)) state = Qt::WindowMaximized;
+        // A frame shown the first time (nothing stored) keeps its designed place and size.
+        const bool stored = settings && settings->ValueExists(section, QStringLiteral("ShowCmd"));
+        if (IsMainFormOrNone(form) && IsMDIFrame(form) && stored) state = Qt::WindowMaximized;
         switch (SettingsReadInteger(settings, section, QStringLiteral("ShowCmd"), SW_HIDE)) {
         case SW_SHOWNORMAL: case SW_SHOW: case SW_RESTORE: state = Qt::WindowNoState; break;
         case SW_SHOWMINIMIZED: case SW_MINIMIZE: case SW_SHOWMINNOACTIVE: state = Qt::WindowMinimized; break;

@@ -44,10 +44,15 @@ __int128 Pow10(int n)
     return p;
 }
 
-// Rounds half away from zero when dropping decimals.
-__int128 Rescale(__int128 v, int from, int to)
+// Rounds half away from zero when dropping decimals. A value that gains more digits than
+// 128 bits hold is out of any BCD field's range.
+__int128 Rescale(__int128 v, int from, int to, const TVariant& value)
 {
-    if (to >= from) return v * Pow10(to - from);
+    if (to >= from) {
+        __int128 r = 0;
+        if (to - from > 38 || __builtin_mul_overflow(v, Pow10(to - from), &r)) OutOfRange(value);
+        return r;
+    }
     const __int128 d = Pow10(from - to);
     const __int128 q = v / d, r = v % d;
     if (r * 2 >= d) return q + 1;
@@ -343,7 +348,7 @@ bool ReadCell(const TRecordStore& store, const TStoreLevel& lv, const char* bloc
         int scale;
         if (!DecodeBcd(p, digits, scale)) return false;
         if (b.Type == ftBCD || b.Type == ftCurrency) {
-            const __int128 scaled = Rescale(digits, scale, 4);
+            const __int128 scaled = Rescale(digits, scale, 4, value);
             if (scaled > std::numeric_limits<qint64>::max() || scaled < std::numeric_limits<qint64>::min()) {
                 value = TVariant(double(digits) / std::pow(10.0, scale));
             } else {
@@ -472,12 +477,20 @@ void WriteCell(TRecordStore& store, const TStoreLevel& lv, char* block, const TC
         }
         __int128 scaled;
         if (value.Type() == varCurrency) {
-            scaled = Rescale(value.RawInt(), 4, scale);
+            scaled = Rescale(value.RawInt(), 4, scale, value);
         } else {
             const double d = value.AsDouble();
             if (!std::isfinite(d) || std::fabs(d) >= 1e32) OutOfRange(value);
-            scaled = __int128(std::llround(d * std::pow(10.0, qMin(scale, 18))));
-            if (scale > 18) scaled *= Pow10(scale - 18);
+            // Exact powers of ten where the value allows; no conversion beyond 128 bits.
+            const double shifted = d * std::pow(10.0, qMin(scale, 18));
+            if (std::fabs(shifted) < 9.2e18) {
+                scaled = __int128(std::llround(shifted));
+                if (scale > 18 && __builtin_mul_overflow(scaled, Pow10(scale - 18), &scaled)) OutOfRange(value);
+            } else {
+                const double full = d * std::pow(10.0, scale);
+                if (!(std::fabs(full) < 1e38)) OutOfRange(value);
+                scaled = __int128(std::round(full));
+            }
         }
         EncodeBcd(scaled, scale, b.Precision > 0 ? b.Precision : precision, p, value);
         break;

@@ -1,6 +1,7 @@
 #include "platform/tables/DBaseReader.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -93,6 +94,9 @@ TDateTime DateTimeFrom(qint64 day, double msecs)
     const double fraction = msecs / double(MSecsPerDay);
     return day >= 0 ? double(day) + fraction : double(day) - fraction;
 }
+
+// Days since 0001-01-01 of a damaged time stamp can be any double; only the calendar's are kept.
+bool DayInCalendar(double daysSinceYearOne) { return daysSinceYearOne >= 1.0 && IsValidDateTime(daysSinceYearOne - DateDelta); }
 
 } // namespace
 
@@ -408,6 +412,8 @@ bool TDBaseReader::ReadValue(int record, int field, TVariant& value)
         const double msecs = FlippedDouble(p);
         if (!std::isfinite(msecs)) return false;
         const double days = std::floor(msecs / double(MSecsPerDay));
+        // Outside the calendar a damaged stamp reads as null, as a damaged date does.
+        if (!DayInCalendar(days)) return false;
         value = TVariant::FromDate(DateTimeFrom(qint64(days) - DateDelta, msecs - days * double(MSecsPerDay)));
         return true;
     }
@@ -433,7 +439,9 @@ bool TDBaseReader::ReadValue(int record, int field, TVariant& value)
         const qint32 msecs = qint32(GetU32LE(p + 4));
         if (julian == 0 && msecs == 0) return false;
         if (julian <= 0 || msecs < 0 || msecs >= 86400000) return false;
-        value = TVariant::FromDate(DateTimeFrom(qint64(julian) - JulianDayOfZero, msecs));
+        const TDateTime stamp = DateTimeFrom(qint64(julian) - JulianDayOfZero, msecs);
+        if (!IsValidDateTime(stamp)) return false;
+        value = TVariant::FromDate(stamp);
         return true;
     }
     case 'B':
@@ -452,6 +460,28 @@ bool TDBaseReader::ReadValue(int record, int field, TVariant& value)
         if (IsMemoType(c.Type)) return ReadMemo(c, p, record, field, value);
         return false;
     }
+}
+
+QStringList TDBaseReader::CompanionFields() const
+{
+    QStringList names;
+    if (FMemoKind == mkNone) return names;
+    for (size_t i = 0; i < FFieldColumns.size(); ++i) {
+        const TColumn& c = FColumns[size_t(FFieldColumns[i])];
+        if (IsMemoType(c.Type) || (c.Type == 'B' && !FVisualFoxPro)) names << FFields[i].Name;
+    }
+    return names;
+}
+
+QString TDBaseReader::MissingCompanionFile() const
+{
+    if (CompanionFields().isEmpty()) return QString();
+    if (!FindCompanionFile(FileName(), QStringLiteral("dbt")).isEmpty() || !FindCompanionFile(FileName(), QStringLiteral("fpt")).isEmpty())
+        return QString();
+    const QFileInfo table(FileName());
+    const QString ext = FMemoKind == mkFpt ? QStringLiteral(".fpt") : QStringLiteral(".dbt");
+    const bool upper = table.suffix() == table.suffix().toUpper();
+    return QDir::toNativeSeparators(table.dir().filePath(table.completeBaseName() + (upper ? ext.toUpper() : ext)));
 }
 
 bool TDBaseReader::ReadMemo(const TColumn& column, const uchar* data, int record, int field, TVariant& value)

@@ -13,6 +13,8 @@ public:
 
     int RecordCount() const override;
     bool ReadValue(int record, int field, TVariant& value) override;
+    QString MissingCompanionFile() const override;
+    QStringList CompanionFields() const override;
 
     quint8 VersionByte() const { return FVersion; }
     // The code page the header declares (0: none).

@@ -26,6 +26,11 @@ public:
 
     bool IsSequenced() const override { return !Filtered(); }
 
+    // The open table's missing blob or memo file and the fields that keep their values in it
+    // (see TTableReader); empty when closed or nothing is missing.
+    QString MissingCompanionFile() const { return FReader ? FReader->MissingCompanionFile() : QString(); }
+    QStringList CompanionFields() const { return FReader ? FReader->CompanionFields() : QStringList(); }
+
 protected:
     // Opens the reader of the table; raises when the table cannot be read.
     virtual std::unique_ptr<TTableReader> CreateReader() = 0;

@@ -1,6 +1,7 @@
 #include "platform/tables/ParadoxReader.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <cmath>
 
@@ -216,6 +217,14 @@ const uchar* TParadoxReader::Record(int record)
     return data;
 }
 
+void TParadoxReader::OutOfRange(const QString& what, int record, int field) const
+{
+    DatabaseError(QStringLiteral("The %1 of field \"%2\" in record %3 of \"%4\" is out of range")
+                      .arg(what, FFields[size_t(field)].Name)
+                      .arg(record + 1)
+                      .arg(QDir::toNativeSeparators(FileName())));
+}
+
 bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
 {
     const TColumn& column = FColumns.at(size_t(field));
@@ -228,19 +237,26 @@ bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
         value = TVariant::FromAnsiString(FText.Translated(reinterpret_cast<const char*>(p), n), FText.CodePage());
         return true;
     }
-    case pxDate:
+    case pxDate: {
         if (AllZero(p, 4)) return false;
-        value = TVariant::FromDate(TDateTime(FlippedInt32(p)) - DateDelta);
+        const TDateTime date = TDateTime(FlippedInt32(p)) - DateDelta;
+        if (!IsValidDateTime(date)) OutOfRange(QStringLiteral("date"), record, field);
+        value = TVariant::FromDate(date);
         return true;
-    case pxTime:
+    }
+    case pxTime: {
         if (AllZero(p, 4)) return false;
-        value = TVariant::FromDate(FlippedInt32(p) / double(MSecsPerDay));
+        const qint32 msecs = FlippedInt32(p);
+        if (msecs < 0 || msecs >= qint32(MSecsPerDay)) OutOfRange(QStringLiteral("time"), record, field);
+        value = TVariant::FromDate(msecs / double(MSecsPerDay));
         return true;
+    }
     case pxTimestamp: {
         if (AllZero(p, 8)) return false;
         const double msecs = FlippedDouble(p);
-        if (!std::isfinite(msecs)) return false;
-        value = TVariant::FromDate(msecs / double(MSecsPerDay) - DateDelta);
+        const TDateTime stamp = msecs / double(MSecsPerDay) - DateDelta;
+        if (!std::isfinite(msecs) || !IsValidDateTime(stamp)) OutOfRange(QStringLiteral("time stamp"), record, field);
+        value = TVariant::FromDate(stamp);
         return true;
     }
     case pxShort:
@@ -261,9 +277,7 @@ bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
     case pxMoney: {
         if (AllZero(p, 8)) return false;
         const double d = FlippedDouble(p);
-        if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0)
-            DatabaseError(QStringLiteral("The money value of field \"%1\" in record %2 of \"%3\" is out of range")
-                              .arg(FFields[size_t(field)].Name).arg(record + 1).arg(QDir::toNativeSeparators(FileName())));
+        if (!std::isfinite(d) || std::fabs(d) >= 922337203685477.0) OutOfRange(QStringLiteral("money value"), record, field);
         value = TVariant(TCurrency::FromDouble(d));
         return true;
     }
@@ -274,9 +288,7 @@ bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
     case pxBcd: {
         if (AllZero(p, BcdWidth)) return false;
         qint64 scaled = 0;
-        if (!DecodeBcd(p, scaled))
-            DatabaseError(QStringLiteral("The BCD value of field \"%1\" in record %2 of \"%3\" is out of range")
-                              .arg(FFields[size_t(field)].Name).arg(record + 1).arg(QDir::toNativeSeparators(FileName())));
+        if (!DecodeBcd(p, scaled)) OutOfRange(QStringLiteral("BCD value"), record, field);
         value = TVariant(TCurrency::FromScaled(scaled));
         return true;
     }
@@ -288,6 +300,23 @@ bool TParadoxReader::ReadValue(int record, int field, TVariant& value)
         if (IsBlobType(column.Type)) return ReadBlob(column, p, record, field, value);
         return false;
     }
+}
+
+QStringList TParadoxReader::CompanionFields() const
+{
+    QStringList names;
+    for (size_t i = 0; i < FColumns.size(); ++i)
+        if (IsBlobType(FColumns[i].Type)) names << FFields[i].Name;
+    return names;
+}
+
+QString TParadoxReader::MissingCompanionFile() const
+{
+    if (CompanionFields().isEmpty() || !FindCompanionFile(FileName(), QStringLiteral("mb")).isEmpty()) return QString();
+    const QFileInfo table(FileName());
+    // In the letter case of the table's own extension, as the files were made together.
+    const bool upper = table.suffix() == table.suffix().toUpper();
+    return QDir::toNativeSeparators(table.dir().filePath(table.completeBaseName() + (upper ? QStringLiteral(".MB") : QStringLiteral(".mb"))));
 }
 
 bool TParadoxReader::ReadBlob(const TColumn& column, const uchar* data, int record, int field, TVariant& value)

@@ -13,6 +13,8 @@ public:
     int RecordCount() const override { return FRecordCount; }
     bool ReadValue(int record, int field, TVariant& value) override;
     QStringList PrimaryKey() const override;
+    QString MissingCompanionFile() const override;
+    QStringList CompanionFields() const override;
 
     // 30, 35, 40, 50 or 70.
     int Version() const { return FVersion; }
@@ -37,6 +39,8 @@ private:
     bool ReadBlob(const TColumn& column, const uchar* data, int record, int field, TVariant& value);
     QByteArray ReadBlobFile(qint64 offset, quint32 length, int record, int field);
     [[noreturn]] void Damaged(const QString& detail) const;
+    // A value no field can hold (a damaged date, time or amount): a clear error naming it.
+    [[noreturn]] void OutOfRange(const QString& what, int record, int field) const;
 
     TTableFile FFile;
     std::unique_ptr<TTableFile> FBlobFile;

@@ -34,6 +34,11 @@ public:
     virtual bool ReadValue(int record, int field, TVariant& value) = 0;
     // Fields of the primary key, in order (none for most tables).
     virtual QStringList PrimaryKey() const { return {}; }
+    // When the companion file (blob or memo file) that some fields keep their values in is
+    // missing: its name as it would stand beside the table, and those fields. Empty when the
+    // file is there or no field needs one.
+    virtual QString MissingCompanionFile() const { return {}; }
+    virtual QStringList CompanionFields() const { return {}; }
 
 protected:
     explicit TTableReader(const QString& fileName) : FFileName(fileName) {}

@@ -3,13 +3,17 @@
 #include "platform/vcl/SysUtils.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <ctime>
+#include <dirent.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -54,9 +58,80 @@ QString CreateMessage(const QString& fileName, int err)
 {
     return Format(QStringLiteral("Cannot create file %s: %s"), {fileName, SysErrorMessage(err)});
 }
+
+constexpr int TempSuffixLength = 6;
+// A temporary file whose writer is still at work is younger than this, or locked.
+constexpr time_t StaleAfterSeconds = 5;
+
+bool IsTempSuffixChar(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
+
+// ".<base>.XXXXXX" for the given base, or for any base when it is empty.
+bool IsTempNameOf(const QByteArray& name, const QByteArray& base)
+{
+    const qsizetype n = name.size();
+    if (n < 3 + TempSuffixLength || name[0] != '.' || name[n - TempSuffixLength - 1] != '.') return false;
+    for (qsizetype i = n - TempSuffixLength; i < n; ++i)
+        if (!IsTempSuffixChar(name[i])) return false;
+    const qsizetype baseLength = n - TempSuffixLength - 2;
+    if (base.isEmpty()) return baseLength > 0;
+    return baseLength == base.size() && name.mid(1, baseLength) == base;
+}
+
+bool InGroup(gid_t gid)
+{
+    if (gid == ::getegid()) return true;
+    const int n = ::getgroups(0, nullptr);
+    if (n <= 0) return false;
+    std::vector<gid_t> groups(size_t(n), 0);
+    const int got = ::getgroups(n, groups.data());
+    for (int i = 0; i < got; ++i)
+        if (groups[size_t(i)] == gid) return true;
+    return false;
+}
+
+bool ModeDeniesWrite(const struct stat& st)
+{
+    if (st.st_uid == ::geteuid()) return !(st.st_mode & S_IWUSR);
+    if (InGroup(st.st_gid)) return !(st.st_mode & S_IWGRP);
+    return !(st.st_mode & S_IWOTH);
+}
+
+// Removes the temporary files of a save of this target that was killed: their lock went with
+// their writer. A writer at work holds its lock (and its file is young besides).
+void RemoveStaleTemporaries(const QByteArray& dir, const QByteArray& base)
+{
+    DIR* d = ::opendir(dir.constData());
+    if (!d) return;
+    const time_t now = ::time(nullptr);
+    while (dirent* e = ::readdir(d)) {
+        const QByteArray name(e->d_name);
+        if (!IsTempNameOf(name, base)) continue;
+        const int fd = ::openat(::dirfd(d), e->d_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= StaleAfterSeconds
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(::dirfd(d), e->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(d);
+}
 } // namespace
 
-TAtomicFileWriter::TAtomicFileWriter(const QString& fileName) : FFileName(fileName)
+bool FileIsWriteProtected(const QString& fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    struct stat st {};
+    if (path.isEmpty() || ::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return ModeDeniesWrite(st) || ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0;
+}
+
+bool IsAtomicTemporaryName(const QString& fileName)
+{
+    return IsTempNameOf(QFile::encodeName(QFileInfo(fileName).fileName()), QByteArray());
+}
+
+TAtomicFileWriter::TAtomicFileWriter(const QString& fileName, bool replaceProtected) : FFileName(fileName)
 {
     QByteArray path = QFile::encodeName(fileName);
     if (path.isEmpty()) throw EFCreateError(CreateMessage(fileName, ENOENT), ENOENT);
@@ -87,6 +162,9 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& fileName) : FFileName(fileNa
         if (S_ISDIR(st.st_mode)) throw EFCreateError(CreateMessage(fileName, EISDIR), EISDIR);
         if (!S_ISREG(st.st_mode))
             throw EFCreateError(Format(QStringLiteral("Cannot create file %s: not a regular file"), {fileName}), EINVAL);
+        if (!replaceProtected && (ModeDeniesWrite(st) || ::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0))
+            throw EFCreateError(Format(QStringLiteral("Cannot write file %s: the file is write-protected"), {fileName}),
+                                EACCES);
         FHasOldMode = true;
         FOldMode = st.st_mode & 07777;
         FOldUid = st.st_uid;
@@ -94,12 +172,19 @@ TAtomicFileWriter::TAtomicFileWriter(const QString& fileName) : FFileName(fileNa
     }
     FTarget = QFile::decodeName(path);
 
-    QByteArray tmpl = DirOf(path) + "/." + BaseOf(path) + ".XXXXXX";
+    const QByteArray dir = DirOf(path);
+    RemoveStaleTemporaries(dir, BaseOf(path));
+    QByteArray tmpl = dir + "/." + BaseOf(path) + ".XXXXXX";
     int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0) {
         int err = errno;
-        throw EFCreateError(CreateMessage(fileName, err), err);
+        // The temporary file goes beside the target: it is the folder that refused.
+        throw EFCreateError(Format(QStringLiteral("Cannot save %s: cannot create a file in the folder %s: %s"),
+                                   {fileName, QFile::decodeName(dir), SysErrorMessage(err)}),
+                            err);
     }
+    // Held until the writer is done, so that no other save takes this file for a stale one.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     FFd = fd;
     FTemp = QFile::decodeName(tmpl);
     FFailAfter = GInjectedAfter;

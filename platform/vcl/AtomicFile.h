@@ -9,15 +9,20 @@
 #include <QtGlobal>
 
 // Streams a file's new contents. Construction creates the temporary file (EFCreateError
-// with the operating system's message when it cannot); Write buffers and writes (EInOutError
+// with the operating system's message when it cannot, naming the folder that cannot be
+// written; or when the file is write-protected, which is never replaced); Write buffers and writes (EInOutError
 // on failure); Commit makes the new contents the file's (EInOutError on failure). Destroying
 // a writer that was not committed discards the temporary file and leaves the target as it was.
 //
 // The target keeps its permission bits (and, where allowed, its owner); a new file gets the
 // usual mode after the umask. A symbolic link stays in place: the file it points to is replaced.
+// The temporary file is ".<name>.XXXXXX" beside the target and stays locked while it is
+// written; a writer first removes the temporaries of its target whose writer died.
 class TAtomicFileWriter {
 public:
-    explicit TAtomicFileWriter(const QString& fileName);
+    // replaceProtected: the caller was told to overwrite a write-protected file (a copy
+    // asked to overwrite read-only files); nothing else replaces one.
+    explicit TAtomicFileWriter(const QString& fileName, bool replaceProtected = false);
     ~TAtomicFileWriter();
     TAtomicFileWriter(const TAtomicFileWriter&) = delete;
     TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
@@ -60,6 +65,13 @@ private:
     qint64 FTimeSecs = 0;
     qint64 FTimeNsecs = 0;
 };
+
+// True when the file exists and its permission bits (or the file system) do not let this
+// process write it. The bits count even for a superuser: a file its owner protected is
+// opened read-only and never replaced.
+bool FileIsWriteProtected(const QString& fileName);
+// A temporary file of the writer (".<name>.XXXXXX"): listings of data files leave it out.
+bool IsAtomicTemporaryName(const QString& fileName);
 
 // Writes a whole file atomically (see TAtomicFileWriter).
 void AtomicWriteFile(const QString& fileName, const QByteArray& bytes);

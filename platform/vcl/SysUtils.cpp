@@ -226,14 +226,20 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec)
     return r;
 }
 
+bool IsValidDateTime(TDateTime dt) { return dt > MinDateTime - 1.0 && dt < MaxDateTime + 1.0; }
+
 int DateTimeToDayNumber(TDateTime dt)
 {
+    // Outside the calendar's range the day has no number (nor an integer to hold it).
+    if (!IsValidDateTime(dt))
+        throw EConvertError(Format(QStringLiteral("%s is not a valid date and time"), {QString::number(dt, 'g', 17)}));
     // The fraction is the time of day on either side of day 0, so truncate towards zero.
     return int(std::trunc(dt)) + DateDelta;
 }
 
 int DateTimeToMSecOfDay(TDateTime dt)
 {
+    if (!std::isfinite(dt)) return 0;
     double frac = std::fabs(dt - std::trunc(dt));
     long long ms = std::llround(frac * MSecsPerDay);
     if (ms >= (long long)MSecsPerDay) ms = (long long)MSecsPerDay - 1;
@@ -249,6 +255,7 @@ TDateTime DayNumberToDateTime(int dayNumber, int msecOfDay)
 
 void DecodeDate(TDateTime dt, int& year, int& month, int& day)
 {
+    if (!IsValidDateTime(dt)) { year = month = day = 0; return; }
     long long n = DateTimeToDayNumber(dt);
     if (n <= 0) { year = month = day = 0; return; }
     // Days since 0001-01-01, 0-based, in 400/100/4/1-year cycles.
@@ -274,9 +281,12 @@ void DecodeTime(TDateTime dt, int& hour, int& min, int& sec, int& msec)
 
 int DayOfWeek(TDateTime dt)
 {
-    // 1899-12-30 was a Saturday (7).
-    long long d = (long long)std::floor(dt);
-    return int(((d % 7) + 7 + 6) % 7) + 1;
+    // Not a day at all: any day of the week beats an undefined conversion.
+    if (!std::isfinite(dt)) return 1;
+    // 1899-12-30 was a Saturday (7). fmod keeps any finite value exact and in range.
+    double d = std::fmod(std::floor(dt), 7.0);
+    if (d < 0) d += 7.0;
+    return (int(d) + 6) % 7 + 1;
 }
 
 QDateTime DateTimeToQDateTime(TDateTime dt)

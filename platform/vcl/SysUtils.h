@@ -61,6 +61,12 @@ qint64 StrToInt64Def(const QString& text, qint64 def);
 using TDateTime = double;
 constexpr int DateDelta = 693594;        // days from 0001-01-01 (day 1) to 1899-12-30
 constexpr double MSecsPerDay = 86400000.0;
+// The days of the calendar: 0001-01-01 to 9999-12-31 (a negative value holds its time of
+// day below the day, so the first day reaches down to MinDateTime - 1).
+constexpr TDateTime MinDateTime = -693593.0;
+constexpr TDateTime MaxDateTime = 2958465.0;
+// A finite value within that range (its day has a number and a date).
+bool IsValidDateTime(TDateTime dt);
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
@@ -74,7 +80,8 @@ int DayOfWeek(TDateTime dt);                                   // 1 = Sunday
 TDateTime Now();
 TDateTime Date();
 TDateTime Time();
-// Days since 0001-01-01 (day 1) <-> date-time, and milliseconds of the day.
+// Days since 0001-01-01 (day 1) <-> date-time, and milliseconds of the day. A value outside
+// the calendar's range has no day number: EConvertError.
 int DateTimeToDayNumber(TDateTime dt);
 int DateTimeToMSecOfDay(TDateTime dt);
 TDateTime DayNumberToDateTime(int dayNumber, int msecOfDay = 0);

@@ -129,7 +129,8 @@ TEST_F(SettingsTest, ReadingState)
         {"ShowCmd=9\n", false, false, Qt::WindowNoState},
         {"ShowCmd=2\n", false, false, Qt::WindowMinimized},   // not the main form: at once
         {"ShowCmd=0\n", false, false, Qt::WindowNoState},
-        {"", true, true, Qt::WindowMaximized},                // the frame opens maximized by default
+        {"", true, true, Qt::WindowNoState},                  // a first start: the frame as designed
+        {"ShowCmd=0\n", true, true, Qt::WindowMaximized},     // a stored state of no kind: the frame's default
         {"ShowCmd=42\n", true, false, Qt::WindowNoState},     // not the main form: no such default
     };
     QWidget otherMain;

@@ -198,6 +198,7 @@ TEST(DamagedTable, NamedDamageGivesItsOwnMessage)
 // A table whose memo file is missing reads everything but the memos that live there.
 TEST(DamagedTable, MissingBlobFileFailsOnlyTheValuesThatNeedIt)
 {
+    QUARROW_NEED_SAMPLES();
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("memo.db"));
     WriteWholeFile(file, ReadWholeFile(TablePath(QStringLiteral("paradox/p5-fieldtypes/memo.db"))));
@@ -284,3 +285,29 @@ TEST(DamagedAccessDatabase, CutOrFlippedFilesReadOrFailClearly)
 }
 
 } // namespace
+
+TEST(DamagedTable, DatesBeyondTheCalendarReadAsAClearErrorOrNull)
+{
+    // Inputs a fuzzer keeps: a time stamp of 10^300 milliseconds. Paradox says which value of
+    // which record cannot be read, as it does for amounts; dBASE reads it as null, as it reads
+    // any damaged date. Neither converts it to a day number.
+    TTable paradox;
+    paradox.SetTableName(FuzzFixturePath("fuzz_paradox", "timestamp-beyond-the-calendar.db"));
+    paradox.Open();
+    paradox.Last();
+    try {
+        (void)paradox.Fields()[0]->AsVariant();
+        ADD_FAILURE() << "the time stamp read";
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().startsWith("The time stamp of field \"" + paradox.Fields()[0]->FieldName() + "\" in record 2 of"))
+            << e.what();
+        EXPECT_TRUE(e.Message().endsWith("is out of range")) << e.what();
+    }
+    TTable dbase;
+    dbase.SetTableName(FuzzFixturePath("fuzz_dbase", "timestamp-beyond-the-calendar.dbf"));
+    dbase.Open();
+    ASSERT_EQ(dbase.RecordCount(), 1);
+    dbase.First();
+    EXPECT_EQ(dbase.FieldByName("STAMP")->DataType(), ftDateTime);
+    EXPECT_TRUE(dbase.FieldByName("STAMP")->IsNull());
+}

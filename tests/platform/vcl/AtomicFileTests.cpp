@@ -8,6 +8,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -71,7 +73,7 @@ TEST(AtomicFile, ReplacesContentsAndKeepsPermissions)
     EXPECT_EQ(ReadWholeFile(path), "first");
     EXPECT_EQ(ModeOf(path), 0644u);   // a new file: the usual mode after the umask
 
-    for (unsigned mode : {0600u, 0640u, 0755u, 0444u}) {
+    for (unsigned mode : {0600u, 0640u, 0755u, 0664u}) {
         ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
         QByteArray big = Pattern(300000);   // larger than the writer's buffer
         AtomicWriteFile(path, big);
@@ -166,20 +168,104 @@ TEST(AtomicFile, UnwritableFolderRaisesCreateError)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0666), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(dir.filePath("locked")).constData(), 0555), 0);
 
+    // The file may be written; it is the folder that refuses the temporary file: the message
+    // says which folder.
     EXPECT_TRUE(RunUnprivileged([&] {
         try {
             AtomicWriteFile(path, "new");
         } catch (const EFCreateError& e) {
-            return e.Message() == "Cannot create file " + path + ": " + SysErrorMessage(EACCES) && e.ErrorCode == EACCES;
+            return e.Message() == "Cannot save " + path + ": cannot create a file in the folder " + dir.filePath("locked") +
+                                      ": " + SysErrorMessage(EACCES) &&
+                   e.ErrorCode == EACCES;
         }
         return false;
     }));
     EXPECT_EQ(ReadWholeFile(path), "[MainForm]\n");
+    try {
+        AtomicWriteFile(dir.filePath("missing/data.cds"), "x");
+        ADD_FAILURE() << "a missing folder took the file";
+    } catch (const EFCreateError& e) {
+        EXPECT_TRUE(e.Message().contains("the folder " + dir.filePath("missing") + ":")) << e.what();
+    }
 
     // A folder nobody may create files in, root included.
     EXPECT_THROW(AtomicWriteFile("/proc/version", "x"), EFCreateError);
     EXPECT_THROW(AtomicWriteFile(dir.path(), "x"), EFCreateError);   // a folder is no file
     EXPECT_THROW(AtomicWriteFile(QString(), "x"), EFCreateError);
+}
+
+TEST(AtomicFile, AWriteProtectedFileIsNeverReplaced)
+{
+    // Without write permission the file stays as it is, for its owner and for root alike
+    // (root could write it, but its owner protected it), and nothing is left beside it.
+    QTemporaryDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    const QString path = dir.filePath("data.cds");
+    WriteWholeFile(path, "protected");
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    EXPECT_TRUE(FileIsWriteProtected(path));
+    auto refused = [&] {
+        try {
+            AtomicWriteFile(path, "replaced");
+        } catch (const EFCreateError& e) {
+            return e.Message() == "Cannot write file " + path + ": the file is write-protected";
+        }
+        return false;
+    };
+    EXPECT_TRUE(refused());
+    EXPECT_TRUE(RunUnprivileged(refused));
+    EXPECT_EQ(ReadWholeFile(path), "protected");
+    EXPECT_EQ(ModeOf(path), 0444u);
+    EXPECT_TRUE(Leftovers(dir.path(), {"data.cds"}).isEmpty());
+
+    // Writable by its group or others only: protected for the owner, not for the others.
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0466), 0);
+    EXPECT_TRUE(FileIsWriteProtected(path));
+    EXPECT_TRUE(RunUnprivileged([&] { return !FileIsWriteProtected(path); }));
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+    EXPECT_FALSE(FileIsWriteProtected(path));
+    EXPECT_FALSE(FileIsWriteProtected(dir.filePath("new.cds")));   // a new file is not protected
+}
+
+TEST(AtomicFile, TheNextSaveRemovesTheTemporariesOfAKilledSave)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("data.cds");
+    WriteWholeFile(path, "old");
+    // What a save killed half way leaves: an old temporary no writer holds.
+    const QString stale = dir.filePath(".data.cds.Ab12Zx");
+    WriteWholeFile(stale, "half a copy");
+    const struct timespec past[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), past, 0), 0);
+    // Others' temporaries and files of the same shape stay.
+    const QString other = dir.filePath(".other.cds.Ab12Zx");
+    WriteWholeFile(other, "x");
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(other).constData(), past, 0), 0);
+    {
+        // A save still at work: its temporary is held, however old it looks.
+        TAtomicFileWriter running(path);
+        running.Write("in progress");
+        QStringList temps = Leftovers(dir.path(), {"data.cds", ".data.cds.Ab12Zx", ".other.cds.Ab12Zx"});
+        ASSERT_EQ(temps.size(), 1);
+        const QString live = dir.filePath(temps.first());
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(live).constData(), past, 0), 0);
+
+        AtomicWriteFile(path, "new");
+        EXPECT_EQ(ReadWholeFile(path), "new");
+        EXPECT_FALSE(QFile::exists(stale));
+        EXPECT_TRUE(QFile::exists(live));
+        EXPECT_TRUE(QFile::exists(other));
+    }
+    EXPECT_EQ(Leftovers(dir.path(), {"data.cds"}), QStringList{".other.cds.Ab12Zx"});
+}
+
+TEST(AtomicFile, TemporaryNamesAreKnownForWhatTheyAre)
+{
+    struct Case { const char* Name; bool Temporary; };
+    for (const Case& c : {Case{".data.cds.Ab12Zx", true}, Case{"/some/folder/.orders.xml.000000", true},
+                          Case{"data.cds", false}, Case{".data.cds", false}, Case{".data.cds.Ab12Z", false},
+                          Case{".data.cds.Ab12Z_", false}, Case{"..Ab12Zx", false}, Case{".config", false}})
+        EXPECT_EQ(IsAtomicTemporaryName(QString::fromUtf8(c.Name)), c.Temporary) << c.Name;
 }
 
 TEST(AtomicFile, WriterWithoutCommitDiscards)

@@ -1,6 +1,8 @@
+#include "platform/vcl/SysFormat.h"
 #include "platform/vcl/SysUtils.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 TEST(Format, Specifiers)
 {
@@ -47,6 +49,29 @@ TEST(DateTime, EncodeDecodeRoundTrip)
     int y, m, d;
     DecodeDate(early, y, m, d);
     EXPECT_EQ(y * 10000 + m * 100 + d, 18000101);
+}
+
+TEST(DateTime, ValuesOutsideTheCalendarNeverConvertUndefined)
+{
+    // A damaged file can hold any double where a date belongs: converting it to a day must
+    // raise or answer plainly, never overflow an integer.
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (double v : {1e300, -1e300, 4e9, -4e9, double(MaxDateTime) + 1, double(MinDateTime) - 1, nan, inf, -inf}) {
+        EXPECT_FALSE(IsValidDateTime(v)) << v;
+        EXPECT_THROW(DateTimeToDayNumber(v), EConvertError) << v;
+        int y = -1, m = -1, d = -1;
+        DecodeDate(v, y, m, d);
+        EXPECT_EQ(y * 10000 + m * 100 + d, 0) << v;
+        const int dow = DayOfWeek(v);
+        EXPECT_TRUE(dow >= 1 && dow <= 7) << v;
+        EXPECT_NO_THROW(FormatDateTime(QStringLiteral("dddd ddddd tt"), v)) << v;
+    }
+    // The calendar's ends are days like any other.
+    EXPECT_EQ(DateTimeToDayNumber(EncodeDate(9999, 12, 31) + 0.999), 3652059);
+    EXPECT_EQ(DateTimeToDayNumber(EncodeDate(1, 1, 1) - 0.5), 1);
+    EXPECT_EQ(DayOfWeek(EncodeDate(9999, 12, 31)), 6);   // a Friday
+    EXPECT_EQ(DayOfWeek(EncodeDate(1, 1, 1)), 2);        // a Monday
 }
 
 TEST(FileNames, Parts)
