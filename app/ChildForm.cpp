@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 
 namespace {
 QList<TMDIChildForm*>& Registry()
@@ -40,6 +41,10 @@ void TMDIChildForm::ShowChild()
     QMdiArea* area = frame->MdiArea();
     FSubWindow = area->addSubWindow(this);
     FSubWindow->setAttribute(Qt::WA_DeleteOnClose);
+    // The keys of the child frame's own menu (Ctrl+F4 to close) are the frame window's, once
+    // for all children: as shortcuts of every child they would clash and none would act.
+    if (QMenu* menu = FSubWindow->systemMenu())
+        for (QAction* action : menu->actions()) action->setShortcutContext(Qt::WidgetShortcut);
     connect(area, &QMdiArea::subWindowActivated, this, &TMDIChildForm::ActiveChildChanged);
     FSubWindow->resize(FFormSize);
     FSubWindow->show();

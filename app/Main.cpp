@@ -15,6 +15,9 @@
 #include "utilities/VzVerInf.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QIcon>
+#include <QKeySequence>
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -127,6 +130,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), FCaption(QStringLit
     GMainForm = this;
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(FCaption);
+    // Every window without an icon of its own (the child windows) shows the program's.
+    QApplication::setWindowIcon(ProgramIcon());
     FMdiArea = new QMdiArea(this);
     FMdiArea->setObjectName(QStringLiteral("MdiArea"));
     FMdiArea->setBackground(ColorToQColor(clAppWorkSpace));
@@ -214,6 +219,23 @@ void TMainForm::CreateActions()
     WindowArrangeAll1 = NewAction(this, "WindowArrangeAll1", QStringLiteral("&Arrange All"),
                                   QStringLiteral("Arrange All"));
     connect(WindowArrangeAll1, &QAction::triggered, this, [this] { ArrangeAll(); });
+
+    // Not in a menu: keys of the frame, wherever the focus is inside it.
+    WindowNext1 = NewAction(this, "WindowNext1", QStringLiteral("Next Window"), QString());
+    WindowNext1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    connect(WindowNext1, &QAction::triggered, FMdiArea, &QMdiArea::activateNextSubWindow);
+    WindowPrevious1 = NewAction(this, "WindowPrevious1", QStringLiteral("Previous Window"), QString());
+    WindowPrevious1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+                                   QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab)});
+    connect(WindowPrevious1, &QAction::triggered, FMdiArea, &QMdiArea::activatePreviousSubWindow);
+    WindowClose1 = NewAction(this, "WindowClose1", QStringLiteral("Close Window"), QString());
+    WindowClose1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F4));
+    // The child's own close: it may still ask whether to save.
+    connect(WindowClose1, &QAction::triggered, FMdiArea, &QMdiArea::closeActiveSubWindow);
+    for (QAction* action : {WindowNext1, WindowPrevious1, WindowClose1}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
 }
 
 void TMainForm::CreateMenus()
@@ -293,6 +315,30 @@ void TMainForm::UpdateWindowMenu()
 }
 
 QString TMainForm::VersionText() { return CreateModuleVersionInfo()->GetFileVersionText(); }
+
+QIcon TMainForm::ProgramIcon()
+{
+    // A data sheet: a title row and a grid of cells.
+    QIcon icon;
+    for (int side : {16, 24, 32, 48}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.scale(side / 16.0, side / 16.0);
+        const QColor frame(0x30, 0x30, 0x60);
+        const QColor title(0x3A, 0x6E, 0xC8);
+        painter.setPen(QPen(frame, 1));
+        painter.setBrush(Qt::white);
+        painter.drawRect(QRectF(1.5, 2.5, 13, 11));
+        painter.fillRect(QRectF(2, 3, 12, 3), title);
+        painter.setPen(QPen(QColor(0x90, 0x98, 0xB0), 1));
+        for (double y : {8.5, 11.0}) painter.drawLine(QPointF(2, y), QPointF(14, y));
+        for (double x : {6.5, 10.5}) painter.drawLine(QPointF(x, 6), QPointF(x, 13));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
 
 void TMainForm::resizeEvent(QResizeEvent* event)
 {

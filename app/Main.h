@@ -6,6 +6,7 @@
 #include <QStringList>
 
 class QAction;
+class QIcon;
 class QMdiArea;
 class QMenu;
 class QToolBar;
@@ -47,6 +48,11 @@ public:
     QAction* WindowTileVertical1 = nullptr;
     QAction* WindowMinimizeAll1 = nullptr;
     QAction* WindowArrangeAll1 = nullptr;
+    // Keys of the old multiple-document frame: Ctrl+Tab and Ctrl+Shift+Tab step through the
+    // child windows, Ctrl+F4 closes the active one.
+    QAction* WindowNext1 = nullptr;
+    QAction* WindowPrevious1 = nullptr;
+    QAction* WindowClose1 = nullptr;
     QToolBar* ToolBar = nullptr;
     // Panel0 (the rest of the width) and panVersion (the program's version).
     TqeStatusBar* StatusBar = nullptr;
@@ -54,6 +60,8 @@ public:
 
     // The text of the version panel.
     static QString VersionText();
+    // The program's icon, which its windows show (drawn here; no picture of another program).
+    static QIcon ProgramIcon();
 
     // Action handlers.
     void FileExit1Execute();

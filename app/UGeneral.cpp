@@ -3,8 +3,10 @@
 #include "app/ChildForm.h"
 #include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/vcl/AtomicFile.h"
 #include "platform/vcl/SysUtils.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <array>
 #include <cerrno>
@@ -40,6 +42,12 @@ bool FileShownTwice(const QString& path)
     for (const QWidget* form : OpenForms())
         if (OwnCaption(form).contains(path, Qt::CaseSensitive) && ++count > 1) return true;
     return false;
+}
+
+bool OpensReadOnly(const QString& path)
+{
+    // A write-protected file is never replaced by a save.
+    return FileShownTwice(path) || FileIsWriteProtected(path);
 }
 
 bool SamePath(const QString& a, const QString& b)
@@ -89,11 +97,29 @@ int DetectDataFileKind(const QString& path)
         got += n;
     }
     ::close(fd);
-    if (got < 4) throw EReadError(QStringLiteral("Stream read error"));
+    // Too short for any signature: not a data file, like any other unknown content.
+    if (got < 4) return dfkUnknown;
     if (head[0] == 0x96 && head[1] == 0x19 && head[2] == 0xE0 && head[3] == 0xBD) return dfkClientDataSet;
     if (head[0] == '<' && head[1] == '?' && head[2] == 'x' && head[3] == 'm') return dfkClientDataSet;
     if (head[0] == 'T' && head[1] == 'P' && head[2] == 'F' && head[3] == '0') return dfkMemTable;
     return dfkUnknown;
+}
+
+QString NotADataFileMessage(const QString& path)
+{
+    return Format(QStringLiteral("%s is neither a data packet nor a memory-table file."), {path});
+}
+
+bool IsNotADataFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(64);
+    if (head.startsWith("\x96\x19\xE0\xBD") || head.startsWith("TPF0")) return false;
+    // An XML packet may start with a byte-order mark or blanks.
+    qsizetype i = head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    while (i < head.size() && (head[i] == ' ' || head[i] == '\t' || head[i] == '\r' || head[i] == '\n')) ++i;
+    return i >= head.size() || head[i] != '<';
 }
 
 // ---------------------------------------------------------------------------------------------

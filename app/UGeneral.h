@@ -16,6 +16,8 @@ int FieldTypeFromName(const QString& name);
 
 // True when two or more open windows have a caption that contains the path.
 bool FileShownTwice(const QString& path);
+// The read-only test of the windows that open a file: shown twice, or write-protected.
+bool OpensReadOnly(const QString& path);
 
 // The same file, also when the two names are written differently.
 bool SamePath(const QString& a, const QString& b);
@@ -29,9 +31,14 @@ bool IsRowNavigationKey(int virtualKey);
 
 enum TDataFileKind : int { dfkUnknown = 0, dfkClientDataSet = 1, dfkMemTable = 2 };
 // 1 for a binary (96 19 E0 BD) or XML ("<?xm") packet, 2 for a memory-table stream ("TPF0"),
-// else 0. A missing or unreadable file raises EFOpenError; one shorter than four bytes
-// raises EReadError.
+// else 0 (also for a file shorter than four bytes). A missing or unreadable file raises
+// EFOpenError.
 int DetectDataFileKind(const QString& path);
+// "<path> is neither a data packet nor a memory-table file.": what a file of kind 0 gets.
+QString NotADataFileMessage(const QString& path);
+// True for a readable file that cannot be a packet of either form or a memory-table file
+// (empty, or not starting like one); a damaged packet is still a packet.
+bool IsNotADataFile(const QString& path);
 
 // The field-definition tables. Each declares its fields (in the order and with the sizes,
 // display widths and flags every window relies on), its index and its order on a client

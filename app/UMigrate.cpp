@@ -7,6 +7,7 @@
 #include "platform/client/ClientDataSet.h"
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
+#include "platform/vcl/CodePages.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
@@ -35,7 +36,6 @@ namespace {
 const QString ConnectionTemplate =
     QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=DummyMSAccess.mdb;Persist Security Info=False");
 const QString AccessPlaceholder = QStringLiteral("DummyMSAccess.mdb");
-const QString UnknownFormat = QStringLiteral("Unknown MemTable Format");
 
 const QString SourceFilter = QStringLiteral(
     "ClientDataSet Files (*.cds)|*.cds|XML (*.xml)|*.xml|Data (*.dat)|*.dat|Paradox Files (*.db)|*.db|"
@@ -109,6 +109,52 @@ quint32 LocaleOfCodePage(int codePage)
     }
 }
 
+// The code page of a source field's 8-bit text when it is not the given one (0 otherwise, and
+// for fields that hold no 8-bit text).
+int ForeignTextCodePage(const TDataSet* source, const QString& fieldName, int codePage)
+{
+    const TField* f = source && source->Active() ? source->FindField(fieldName) : nullptr;
+    int own = 0;
+    if (const auto* s = qobject_cast<const TStringField*>(f); s && !qobject_cast<const TWideStringField*>(f)) own = s->CodePage();
+    else if (const auto* b = qobject_cast<const TBlobField*>(f); b && (f->DataType() == ftMemo || f->DataType() == ftFmtMemo))
+        own = b->CodePage();
+    if (own == 0 || own == codePage || own == TBlobField::WideTextCodePage) return 0;
+    return own;
+}
+
+// A value the destination field cannot hold stops the run: 8-bit text takes only the
+// characters of its code page, and a "?" in place of one would be silent loss.
+void CheckTextHeld(const TField* to, const TField* from, const TVariant& value)
+{
+    int codePage = 0;
+    if (const auto* s = qobject_cast<const TStringField*>(to); s && !qobject_cast<const TWideStringField*>(to))
+        codePage = s->CodePage();
+    else if (const auto* b = qobject_cast<const TBlobField*>(to); b && (to->DataType() == ftMemo || to->DataType() == ftFmtMemo))
+        codePage = b->CodePage();
+    if (codePage == 0 || codePage == TBlobField::WideTextCodePage) return;
+    if (value.Type() == varString && value.CodePage() == codePage) return;
+    if (value.Type() != varString && value.Type() != varUString) return;
+    const QString text = value.AsString();
+    bool lossless = true;
+    const QByteArray encoded = EncodeCodePage(text, codePage, &lossless);
+    if (lossless) return;
+    // The first character the code page lacks, for the message.
+    QString missing;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        bool ok = true;
+        EncodeCodePage(QStringView(text).mid(i, n), codePage, &ok);
+        if (!ok) {
+            missing = text.mid(i, n);
+            break;
+        }
+        i += n - 1;
+    }
+    throw Exception(Format(QStringLiteral("the destination field '%s' (code page %d) cannot hold the character \"%s\" "
+                                          "of the source field '%s'"),
+                           {to->FieldName(), codePage, missing, from->FieldName()}));
+}
+
 QStringList FieldNamesOf(TClientDataSet* list)
 {
     QStringList names;
@@ -166,6 +212,7 @@ struct TFrmMigrate::TPair {
     TDataSet* NestedSource = nullptr;
     TDataSet* NestedDest = nullptr;
     std::vector<std::pair<TField*, TField*>> Nested;   // destination, source
+    bool LeftEmpty = false;   // its values are in a file that is missing
 };
 
 struct TFrmMigrate::TRun {
@@ -183,8 +230,10 @@ struct TFrmMigrate::TRun {
     bool Saving = false;
     int Counter = 0;
     int SourceRecord = 0;   // the source record being copied, from 1
-    // Copy writes the source's values also where the source marks a field read-only (an
-    // automatic number): the marks are for later edits, not for the copy.
+    // Source fields whose values are in a missing blob or memo file: left empty.
+    QStringList EmptyFields;
+    // A run writes the source's values also where the destination marks a field read-only
+    // (an automatic number): the marks are for later edits, not for the copy.
     std::vector<QPointer<TField>> Unlocked;
     ~TRun()
     {
@@ -576,7 +625,7 @@ int TFrmMigrate::ReadSourceStructure(const QString& fileName, TClientDataSet* li
     }
     if (kind == dfkMemTable)
         throw Exception(Format(QStringLiteral("%s is a memory-table file: records can be migrated only into a data file"), {fileName}));
-    ShowMessage(UnknownFormat);
+    ShowMessage(NotADataFileMessage(fileName));
     Abort();
 }
 
@@ -822,17 +871,26 @@ void TFrmMigrate::actCopySourceStructExecute()
     TField* nameField = cdsSourceFields->FieldByName(QStringLiteral("Name"));
     TField* typeField = cdsSourceFields->FieldByName(QStringLiteral("Type"));
     TField* sizeField = cdsSourceFields->FieldByName(QStringLiteral("Size"));
+    // The new file's 8-bit text is in the default code page; the source's text in another one
+    // goes into wide strings, and its memos make the file's code page theirs, so that no
+    // character turns into "?".
+    const TDataSet* sourceData = SourceComponent(FSourceKind);
+    int memoCodePage = 0;
     {
         const TBookmark here = cdsSourceFields->GetBookmark();
         TControlsDisabled disabled(cdsSourceFields);
         for (cdsSourceFields->First(); !cdsSourceFields->Eof(); cdsSourceFields->Next()) {
             // Sizes are characters for wide strings as for every other string here.
             const QString size = sizeField->AsString().trimmed();
-            created.FieldDefs().Add(nameField->AsString(), TFieldType(FieldTypeFromName(typeField->AsString())),
-                                    size.isEmpty() ? 0 : StrToIntDef(size, 0));
+            TFieldType type = TFieldType(FieldTypeFromName(typeField->AsString()));
+            const int codePage = ForeignTextCodePage(sourceData, nameField->AsString(), DefaultCodePage());
+            if (codePage != 0 && (type == ftString || type == ftFixedChar)) type = ftWideString;
+            if (codePage != 0 && (type == ftMemo || type == ftFmtMemo) && memoCodePage == 0) memoCodePage = codePage;
+            created.FieldDefs().Add(nameField->AsString(), type, size.isEmpty() ? 0 : StrToIntDef(size, 0));
         }
         if (here) cdsSourceFields->GotoBookmark(here);
     }
+    if (memoCodePage != 0) created.SetCreateLocale(LocaleOfCodePage(memoCodePage));
     created.CreateDataSet();
     created.SaveToFile(folder + name);
     created.Close();
@@ -871,6 +929,7 @@ void TFrmMigrate::PrepareRun(TRun& run)
         TPair pair;
         pair.Source = run.Source->FindField(s);
         if (!pair.Source) throw Exception(Format(QStringLiteral("The source has no field '%s'"), {s}));
+        pair.LeftEmpty = run.EmptyFields.contains(pair.Source->FieldName(), Qt::CaseInsensitive);
         pair.Dest = cdsDest->FindField(d);
         if (!pair.Dest) throw Exception(Format(QStringLiteral("The destination has no field '%s'"), {d}));
         auto* nestedSource = qobject_cast<TDataSetField*>(pair.Source);
@@ -889,7 +948,9 @@ void TFrmMigrate::PrepareRun(TRun& run)
                 if (to && from) pair.Nested.emplace_back(to, from);
             }
         }
-        if (run.Mode == umCopy) {
+        // The pairs say what is written, in every mode: a read-only destination field (an
+        // auto-increment key above all) takes the source's values, as it does in mode Copy.
+        {
             std::vector<TField*> written{pair.Dest};
             for (const auto& nested : pair.Nested) written.push_back(nested.first);
             for (TField* f : written)
@@ -934,15 +995,21 @@ void TFrmMigrate::TransferRecords(TRun& run)
         cdsDest->GotoBookmark(run.Finder->GetBookmark());
         return true;
     };
-    auto copyValues = [&run] {
+    auto assign = [](TField* to, const TField* from) {
+        const TVariant value = from->Value();
+        CheckTextHeld(to, from, value);
+        to->SetValue(value);
+    };
+    auto copyValues = [&run, &assign] {
         for (const TPair& pair : run.Pairs) {
+            if (pair.LeftEmpty) continue;
             if (!pair.NestedDest) {
-                pair.Dest->SetValue(pair.Source->Value());
+                assign(pair.Dest, pair.Source);
                 continue;
             }
             for (pair.NestedSource->First(); !pair.NestedSource->Eof(); pair.NestedSource->Next()) {
                 pair.NestedDest->Append();
-                for (const auto& [to, from] : pair.Nested) to->SetValue(from->Value());
+                for (const auto& [to, from] : pair.Nested) assign(to, from);
                 pair.NestedDest->Post();
             }
         }
@@ -1011,7 +1078,7 @@ void TFrmMigrate::MigrateRecords()
     const QString sourceFile = SourceFile();
     const int kind = SourceKindOf(sourceFile);
     if (kind == dfkUnknown) {
-        ShowMessage(UnknownFormat);
+        ShowMessage(NotADataFileMessage(sourceFile));
         Abort();
     }
     run.Source = SourceComponent(kind);
@@ -1032,6 +1099,22 @@ void TFrmMigrate::MigrateRecords()
                                    {run.DestFile, window}));
         // The run works on what the file holds now.
         if (!DestinationIsCurrent(run.DestFile)) OpenDestination(run.DestFile);
+    }
+
+    // A table whose blob or memo file is missing gives its other fields; said once, here.
+    if (auto* table = qobject_cast<TTableDataSet*>(run.Source); table && !table->MissingCompanionFile().isEmpty()) {
+        const QStringList needing = table->CompanionFields();
+        // Copy pairs every field; the other modes the listed pairs.
+        if (run.Mode == umCopy) run.EmptyFields = needing;
+        for (int i = 0; i < LBoxResult->count() && run.Mode != umCopy; ++i) {
+            const QString s = LBoxResult->item(i)->text().section(QLatin1Char('='), 0, 0);
+            for (const QString& name : needing)
+                if (name.compare(s, Qt::CaseInsensitive) == 0 && !run.EmptyFields.contains(name)) run.EmptyFields << name;
+        }
+        if (!run.EmptyFields.isEmpty())
+            MessageDlg(Format(QStringLiteral("The file %s is missing: the fields %s stay empty; the other fields are migrated."),
+                              {table->MissingCompanionFile(), run.EmptyFields.join(QStringLiteral(", "))}),
+                       mtWarning, {mbOK});
     }
 
     TBusyCursor hourglass;

@@ -563,7 +563,7 @@ void TFrmModifyEditStruct::LoadStructure(const QString& file)
 
 void TFrmModifyEditStruct::CheckReadOnly(const QString& file)
 {
-    const bool readOnly = FileShownTwice(file);
+    const bool readOnly = OpensReadOnly(file);
     if (readOnly) {
         CollapseNested();
         cdsFieldDefs->Cancel();
@@ -1266,7 +1266,7 @@ void TFrmModifyEditStruct::BorrowFrom(const QString& path)
 {
     const int kind = DetectDataFileKind(path);
     if (kind == dfkUnknown) {
-        ShowMessage(QStringLiteral("Unknown MemTable Format"));
+        ShowMessage(NotADataFileMessage(path));
         return;
     }
     // The definitions are read before the table is touched.

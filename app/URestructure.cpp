@@ -3,6 +3,7 @@
 #include "app/UGeneral.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/client/ClientFields.h"
+#include "platform/client/ClientPacket.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
 #include "platform/vcl/AtomicFile.h"
@@ -64,8 +65,9 @@ void ReadFileFieldDefs(const QString& path, TFieldDefs& defs)
         }
     }
     try {
-        TPacketMetadata meta = ReadPacketMetadata(data, data ? size : 0);
-        if (!meta.IsPrepared()) meta.Prepare();
+        // As the engine sees it: the LINK_FIELD columns of nested change logs are its own and
+        // never reach a structure the user edits.
+        const TPacketMetadata meta = StoreMetadata(ReadPacketMetadata(data, data ? size : 0));
         defs.Clear();
         FieldDefsFromDescriptors(meta.Fields, defs);
     } catch (const EPacketError& e) {

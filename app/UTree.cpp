@@ -6,6 +6,7 @@
 #include "app/URestructure.h"
 #include "app/WorkbenchWindows.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/vcl/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/SysUtils.h"
@@ -273,14 +274,25 @@ void TFrmTree::CreateControls()
     layout->addWidget(StatusBar);
 
     // Events.
+    // A folder chosen with the button is taken at once, and becomes a recent folder at once.
+    EdtDirectory->OnAfterDialog = [this](QObject*, QString& name, bool& action) {
+        if (!action) return;
+        // The same folder again changes nothing: no change event follows.
+        if (name == EdtDirectory->Text()) AddRecentFolder();
+        else FChosenInDialog = true;
+    };
     EdtDirectory->OnChange = [this](QObject*) {
+        // The edit may empty itself before it takes the chosen folder.
+        const bool chosen = FChosenInDialog && !EdtDirectory->Text().isEmpty();
+        if (chosen) FChosenInDialog = false;
         // Typing searches once the user pauses; any other change searches at once.
-        if (EdtDirectory->hasFocus()) {
+        if (EdtDirectory->hasFocus() && !chosen) {
             FTypedFolder.start();
             return;
         }
         FTypedFolder.stop();
         EdtDirectoryChange();
+        if (chosen) AddRecentFolder();
     };
     EdtDirectory->OnExit = [this](QObject*) { EdtDirectoryExit(); };
     connect(EdtDirectoryList, &QComboBox::activated, this,
@@ -350,6 +362,8 @@ void TFrmTree::BuildTree()
     FindFile->SetRecurse(cbRecurse->isChecked());
     FindFile->Execute();
     QStringList lines = FindFile->Files();
+    // The temporary file of a save (left by one that was killed) is no data file.
+    lines.removeIf([](const QString& line) { return IsAtomicTemporaryName(TFindFile::PathOfLine(line)); });
     ApplyExtensionFilter(lines);
     FindFile->SetFiles(lines);
 
@@ -509,6 +523,11 @@ void TFrmTree::EdtDirectoryExit()
         FTypedFolder.stop();
         EdtDirectoryChange();
     }
+    AddRecentFolder();
+}
+
+void TFrmTree::AddRecentFolder()
+{
     const QString text = EdtDirectory->Text();
     if (text.trimmed().isEmpty() || EdtDirectoryList->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive) >= 0)
         return;
@@ -539,7 +558,7 @@ void TFrmTree::ViewData(const QString& path)
 {
     const int kind = DetectDataFileKind(path);
     if (kind == dfkUnknown || kind == dfkMemTable) {
-        ShowMessage(QStringLiteral("Unknown MemTable Format"));
+        ShowMessage(kind == dfkUnknown ? NotADataFileMessage(path) : QStringLiteral("Unknown MemTable Format"));
         Abort();
     }
     OpenDataWindow(path, FileList);

@@ -98,6 +98,8 @@ public:
     // Handlers of the controls.
     void EdtDirectoryChange();
     void EdtDirectoryExit();
+    // The folder edit's text becomes a recent folder (once; blank text never).
+    void AddRecentFolder();
     void EdtDirectoryListSelect(int index);
     void TreeViewExpanding(TqeTreeNode* node, bool& allow);
 
@@ -116,4 +118,5 @@ private:
     bool FShown = false;
     // A folder typed into the edit is searched once the typing pauses.
     QTimer FTypedFolder;
+    bool FChosenInDialog = false;   // the next change comes from the folder dialog
 };

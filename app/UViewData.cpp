@@ -842,7 +842,7 @@ bool TFrmViewData::IsReadOnly() const { return cdsViewData->ReadOnly(); }
 
 void TFrmViewData::ApplyReadOnlyTest(const QString& path)
 {
-    const bool readOnly = FileShownTwice(path);
+    const bool readOnly = OpensReadOnly(path);
     const bool changed = readOnly != cdsViewData->ReadOnly();
     grdViewData->SetReadOnly(readOnly);
     cdsViewData->SetReadOnly(grdViewData->ReadOnly());
@@ -898,8 +898,12 @@ void TFrmViewData::LoadDataFile(const QString& path)
         throw;
     } catch (const std::exception& e) {
         Timer1->stop();
+        ShowStatus(true);
         const auto* ex = dynamic_cast<const Exception*>(&e);
-        MessageDlg(ex ? ex->Message() : QString::fromLocal8Bit(e.what()), mtError, {mbOK});
+        // Random bytes or an empty file: the reader's complaint would not say what is wrong.
+        const QString message = IsNotADataFile(path) ? NotADataFileMessage(path)
+                                                     : ex ? ex->Message() : QString::fromLocal8Bit(e.what());
+        MessageDlg(message, mtError, {mbOK});
     }
 }
 
@@ -926,10 +930,15 @@ void TFrmViewData::ShowStatus(bool withChangeCount)
         count = ds->RecordCount();
     }
     TqeStatusPanels& panels = StatusBar->Panels();
-    panels[0]->SetText(Format(QStringLiteral("Rec: %d / %d"), {recNo, count}));
-    if (withChangeCount) panels[1]->SetText(Format(QStringLiteral("ChangeCount: %d"), {cdsViewData->ChangeCount()}));
-    panels[2]->SetText(Format(QStringLiteral("Date: %s"), {FormatDateTime(QStringLiteral("ddddd tt"), FileDate)}));
-    panels[3]->SetText(Format(QStringLiteral("Size: %s"), {QString::number(FileSize)}));
+    if (!cdsViewData->Active()) {
+        // Nothing loaded: no record, count, date or size to speak of.
+        for (int i = 0; i < 4; ++i) panels[i]->SetText(QString());
+    } else {
+        panels[0]->SetText(Format(QStringLiteral("Rec: %d / %d"), {recNo, count}));
+        if (withChangeCount) panels[1]->SetText(Format(QStringLiteral("ChangeCount: %d"), {cdsViewData->ChangeCount()}));
+        panels[2]->SetText(Format(QStringLiteral("Date: %s"), {FormatDateTime(QStringLiteral("ddddd tt"), FileDate)}));
+        panels[3]->SetText(Format(QStringLiteral("Size: %s"), {QString::number(FileSize)}));
+    }
     panels[4]->SetText(cdsViewData->ReadOnly() ? QStringLiteral("ReadOnly") : QString());
     UpdateActions();
 }
@@ -1083,16 +1092,19 @@ void TFrmViewData::UpdateActions()
 {
     if (!grdViewData) return;
     const bool readOnly = grdViewData->ReadOnly();
-    btnSave->setEnabled(!readOnly);
-    Save1->Enabled = !readOnly;
-    SaveAsBinary1->Enabled = !readOnly;
-    SaveAsXML1->Enabled = !readOnly;
-    actReadOnlyDeleteAll->setEnabled(!readOnly);
-    actReadOnlyMergeChangeLog->setEnabled(!readOnly);
+    // A file that did not load has no data to write, empty or merge.
+    const bool loaded = cdsViewData->Active();
+    btnSave->setEnabled(!readOnly && loaded);
+    Save1->Enabled = !readOnly && loaded;
+    SaveAsBinary1->Enabled = !readOnly && loaded;
+    SaveAsXML1->Enabled = !readOnly && loaded;
+    actReadOnlyDeleteAll->setEnabled(!readOnly && loaded);
+    actReadOnlyMergeChangeLog->setEnabled(!readOnly && loaded);
     actReadOnlyMigrate->setEnabled(!readOnly);
-    actReadOnlyPopulate->setEnabled(!readOnly);
+    actReadOnlyPopulate->setEnabled(!readOnly && loaded);
+    // Undoing in a read-only window would change data that can never be written.
     auto* ds = qobject_cast<TClientDataSet*>(ActiveGrid(true)->DataSet());
-    const bool changes = ds && ds->Active() && ds->ChangeCount() > 0;
+    const bool changes = !readOnly && ds && ds->Active() && ds->ChangeCount() > 0;
     actUndo->setEnabled(changes);
     actRevert->setEnabled(changes);
 }

@@ -139,8 +139,17 @@ TzohFilterValue FilterValueOf(const TVariant& v)
 }
 } // namespace
 
-void TzohCustomMemTable::RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn)
+bool TzohCustomMemTable::CalcFieldsOnRead(TDataSetState state) const
 {
+    if (FForceCalc) return true;
+    if (state == dsFilter) return FRecalcOnIndex;
+    if (state == dsBrowse) return FRecalcOnFetch;
+    return true;
+}
+
+void TzohCustomMemTable::RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn, bool calculate)
+{
+    QScopedValueRollback<bool> force(FForceCalc, calculate);
     // The framework's filter step makes the fields read one stored record.
     TFilterRecordEvent saved = OnFilterRecord;
     OnFilterRecord = [&](TDataSet*, bool& accept) {
@@ -175,7 +184,7 @@ bool TzohCustomMemTable::AcceptRecord(TzohStoredRecord* rec, bool force)
                 const int slot = SlotOf(f);
                 if (slot >= 0) return FilterValueOf(s, rec, slot);
                 TzohFilterValue v = TzohFilterValue::Null();
-                RunOnRecord(rec, [&] { v = FilterValueOf(f->Value()); });
+                RunOnRecord(rec, [&] { v = FilterValueOf(f->Value()); }, false);
                 return v;
             });
             if (!accepted) return false;
@@ -259,13 +268,28 @@ int TzohCustomMemTable::CompareBookmarks(const TBookmark& a, const TBookmark& b)
     const TzohStoredRecord* ra = RecordOf(a.RecordId());
     const TzohStoredRecord* rb = RecordOf(b.RecordId());
     if (!ra || !rb) return (!ra && !rb) ? 0 : (!ra ? 1 : -1);
-    const int pa = ViewPosition(a.RecordId()), pb = ViewPosition(b.RecordId());
-    if (pa >= 0 && pb >= 0) return Sign(pa, pb);
+    // By the records themselves, not by where the view shows them: the answer holds for
+    // records filtered out and does not change while the view is rebuilt.
     TzohCommon::TLocker lock(FStore);
     int r = 0;
     if (!FCurrentIndex->RowOrder()) r = FCurrentIndex->CompareRecords(FCurrentIndex->Fields(), ra, false, true, rb);
+    if (!r) r = Sign(ra->RecordNumber, rb->RecordNumber);
     if (!r) r = Sign(ra->RecordID, rb->RecordID);
     return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
+void TzohCustomMemTable::CheckFieldModifiable(const TField* field) const
+{
+    if (FLoading) return;
+    if (ReadOnly() || (field->ReadOnly() && State() != dsSetKey))
+        DatabaseErrorFmt(QStringLiteral("Field %s is read only"), {field->DisplayName()}, this);
+}
+
+int TzohCustomMemTable::BookmarkPosition(const TBookmark& bookmark) const
+{
+    // The table's own word for a bookmark that refers to no record; -200 is what it reports.
+    if (!RecordOf(bookmark.RecordId())) throw EMemTableError(Format(QStringLiteral("Bookmark %d not found."), {-200}));
+    return TDataSet::BookmarkPosition(bookmark);
 }
 
 TUpdateStatus TzohCustomMemTable::UpdateStatus() const
@@ -277,10 +301,33 @@ TUpdateStatus TzohCustomMemTable::UpdateStatus() const
 
 // ---------------------------------------------------------------- values
 
+TField* TzohCustomMemTable::FieldOfSlot(int slot) const
+{
+    for (TField* f : Fields())
+        if (SlotOf(f) == slot) return f;
+    return nullptr;
+}
+
+QByteArray TzohCustomMemTable::DecompressedBytes(const TzohStoredRecord* rec, int slot) const
+{
+    const QByteArray packed = GetBytes(*FStore, rec, slot);
+    int size = int(packed.size());
+    QByteArray result;
+    OnDecompressField(const_cast<TzohCustomMemTable*>(this), FieldOfSlot(slot), packed, size, result);
+    return result.left(qBound(0, size, int(result.size())));
+}
+
 TVariant TzohCustomMemTable::ReadValue(const TzohStoredRecord* rec, int slot) const
 {
     const TzohCommon& s = *FStore;
     if (!s.FieldHasValue(rec, slot)) return TVariant::Null();
+    if ((s.Slot(slot).Flags & zffCompressed) && OnDecompressField) {
+        const QByteArray bytes = DecompressedBytes(rec, slot);
+        switch (s.Slot(slot).DataType) {
+        case zft::String: case zft::FixedChar: case zft::Memo: case zft::FmtMemo: return TVariant::FromAnsiString(bytes);
+        default: return TVariant::FromBytes(bytes);
+        }
+    }
     switch (s.Slot(slot).DataType) {
     case zft::String: case zft::FixedChar: case zft::Memo: case zft::FmtMemo:
         return TVariant::FromAnsiString(GetBytes(s, rec, slot));
@@ -308,6 +355,17 @@ void TzohCustomMemTable::WriteValue(TzohStoredRecord* rec, int slot, const TVari
     TzohCommon& s = *FStore;
     if (v.IsNullOrEmpty()) {
         SetNull(s, rec, slot);
+        return;
+    }
+    const TzohSlot& info = s.Slot(slot);
+    if ((info.Flags & zffCompressed) && info.VarLength() && OnCompressField) {
+        // The value as the store would keep it (text cut at its size), then the handler's bytes.
+        SetBytes(s, rec, slot, v.Type() == varUString ? v.AsAnsiString(DefaultCodePage()) : v.AsBytes());
+        const QByteArray plain = GetBytes(s, rec, slot);
+        int size = int(plain.size());
+        QByteArray result;
+        OnCompressField(this, FieldOfSlot(slot), plain, size, result);
+        s.SetVarValue(rec, slot, result.constData(), qBound(0, size, int(result.size())));
         return;
     }
     switch (s.Slot(slot).DataType) {
@@ -1111,6 +1169,23 @@ void TzohCustomMemTable::MasterChanged()
 
 // ---------------------------------------------------------------- locate and lookup
 
+namespace {
+// A 64-bit key stays an integer: a double holds only 53 bits, so keys beyond 2^53 would find
+// their neighbours. Fractions are cut off, as they always were.
+qint64 LargeIntKey(const TVariant& v)
+{
+    if (v.IsOrdinal()) return v.AsInt64();
+    if (v.IsString()) {
+        qint64 n = 0;
+        if (TryStrToInt64(v.AsString().trimmed(), n)) return n;
+    }
+    const double d = std::trunc(v.AsDouble());
+    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0))
+        throw EVariantOverflowError(Format(QStringLiteral("%s is out of the range of a large integer"), {v.AsString()}));
+    return qint64(d);
+}
+} // namespace
+
 void TzohCustomMemTable::WriteKeyValue(TzohStoredRecord* rec, int slot, const TVariant& v)
 {
     TzohCommon& s = *FStore;
@@ -1126,7 +1201,7 @@ void TzohCustomMemTable::WriteKeyValue(TzohStoredRecord* rec, int slot, const TV
         SetDateTime(s, rec, slot, dt);
         return;
     }
-    case zft::Largeint: SetInteger(s, rec, slot, qint64(std::trunc(v.AsDouble()))); return;
+    case zft::Largeint: SetInteger(s, rec, slot, LargeIntKey(v)); return;
     case zft::BCD: case zft::Bytes: case zft::VarBytes:
         // No key form is defined: present with zero bytes.
         std::memset(s.FixedData(rec, slot), 0, size_t(f.DataSize));

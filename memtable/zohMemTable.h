@@ -37,6 +37,12 @@ public:
     std::function<void(TDataSet*, TField* keyField, TField* field, TFieldType type, TzohMemTableCompareOptions,
                        const TVariant& key, const TVariant& value, bool& fullCompare, int& result)> OnCompareFields;
     std::function<void(TDataSet*, TzohIndex* index, bool& accept)> OnFilterIndex;
+    // The value of a compressed variable-length field (see OnSetupField and mtpfSmall) on its
+    // way into the store and out of it: the handler puts the new bytes into result and their
+    // count into size (which starts as the count of buffer). Without a handler the bytes are
+    // kept as they are.
+    std::function<void(TDataSet*, TField* field, const QByteArray& buffer, int& size, QByteArray& result)>
+        OnCompressField, OnDecompressField;
 
     // --- Binary files (the workbench calls LoadBinaryFile).
     void SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFlags options);
@@ -185,6 +191,13 @@ protected:
     TRecordId InternalPost(const TEditBuffer& buffer) override;
     void InternalDelete(TRecordId id) override;
     void InternalRefresh() override;
+    // "Field %s is read only" (a read-only table or field; not while loading).
+    void CheckFieldModifiable(const TField* field) const override;
+    // "Bookmark -200 not found." for a bookmark whose record is gone.
+    int BookmarkPosition(const TBookmark& bookmark) const override;
+    bool RepositionAfterPost() const override { return FAutoReposition; }
+    // Fetched records with RecalcOnFetch, records filtered or indexed with RecalcOnIndex.
+    bool CalcFieldsOnRead(TDataSetState state) const override;
     void FilterChanged() override;
     // FindFirst and FindNext: the record filter as if Filtered were on.
     bool RecordMatchesFilter(TRecordId id) override;
@@ -234,6 +247,9 @@ private:
 
     // Values between variants and the store.
     TVariant ReadValue(const TzohStoredRecord* rec, int slot) const;
+    // The stored bytes of a compressed slot through OnDecompressField (as they are without it).
+    QByteArray DecompressedBytes(const TzohStoredRecord* rec, int slot) const;
+    TField* FieldOfSlot(int slot) const;
     void WriteValue(TzohStoredRecord* rec, int slot, const TVariant& value);
     // Key records for searches (8.107 rules: text cut to size, dates as time stamps).
     void WriteKeyValue(TzohStoredRecord* rec, int slot, const TVariant& value);
@@ -267,7 +283,9 @@ private:
     // After a load: every open table sharing the store brings its indexes in line and sorts them once.
     void SyncTablesAfterLoad();
     TField* MakeField(const TzohFieldDesc& d);
-    void RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn);
+    // Runs fn with the fields reading a stored record; its calculated fields are computed
+    // unless calculate is false (then RecalcOnIndex decides, as for any filtered record).
+    void RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn, bool calculate = true);
     void LoadBinaryRecords(TzohBinaryReader& reader, QIODevice& source, const std::vector<TzohFieldDesc>& defs);
 
     TzohCommon* FStore;
@@ -294,6 +312,7 @@ private:
     bool FAutoReposition = false;
     bool FRecalcOnIndex = false;
     bool FRecalcOnFetch = true;
+    bool FForceCalc = false;   // RunOnRecord that computes calculated fields whatever the switches say
     QString FSortFields;
     TzohMemTableCompareOptions FSortOptions = 0;
     QString FPersistentFile;

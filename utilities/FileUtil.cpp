@@ -2,9 +2,21 @@
 
 #include "platform/vcl/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Forms.h"
+#include "utilities/HelpRouter.h"
 #include "utilities/VzPrgrss.h"
 
+#include <QApplication>
 #include <QDateTime>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
+#include <memory>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -104,7 +116,7 @@ void CopyFileFull(const QString& source, const QString& destination, bool overwr
     }
     std::unique_ptr<TAtomicFileWriter> writer;
     try {
-        writer = std::make_unique<TAtomicFileWriter>(dest);
+        writer = std::make_unique<TAtomicFileWriter>(dest, clearReadOnly);
     } catch (const EInOutError& e) {
         throw EFCreateError(cannotCreate, e.ErrorCode);
     }
@@ -248,12 +260,105 @@ bool BrowseForFolder(QString& folder, const QString& dialogText, int helpContext
     return true;
 }
 
+void TBrowseFolderDlg::Accept(const QString& folder)
+{
+    FolderName = WithoutTrailingBackslash(folder);
+    SelectedName = FolderName;
+    FolderImageIndex = 0;   // the folder picture
+}
+
+QDialog* TBrowseFolderDlg::CreateBrowser(QWidget* parent)
+{
+    if (BrowseKind == bfComputers)
+        throw Exception(QStringLiteral("Browsing the computers of the network is not available on this system"));
+    auto* dialog = new QFileDialog(parent ? parent : QApplication::activeWindow());
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setOption(QFileDialog::ShowDirsOnly);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    if (!DialogText.isEmpty()) dialog->setWindowTitle(DialogText);
+    // The root: the desktop shows the user's folders beside the file system; without it,
+    // the file system alone.
+    QList<QUrl> places{QUrl::fromLocalFile(QStringLiteral("/"))};
+    if (DesktopRoot) {
+        const QString home = QDir::homePath();
+        const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+        if (FolderExists(desktop)) places.prepend(QUrl::fromLocalFile(desktop));
+        places.prepend(QUrl::fromLocalFile(home));
+    }
+    dialog->setSidebarUrls(places);
+    dialog->setDirectory(FolderExists(FolderName) ? FolderName : (DesktopRoot ? QDir::homePath() : QStringLiteral("/")));
+    if (FolderExists(FolderName)) dialog->selectFile(FolderName);
+    SelectedName = FolderExists(FolderName) ? WithoutTrailingBackslash(FolderName) : QString();
+
+    QPushButton* ok = nullptr;
+    if (auto* box = dialog->findChild<QDialogButtonBox*>()) ok = box->button(QDialogButtonBox::Open);
+    auto selectionChanged = [this, dialog, ok](const QString& path) {
+        SelectedName = FolderExists(path) ? WithoutTrailingBackslash(path) : QString();
+        if (ok) ok->setEnabled(!SelectedName.isEmpty());
+        if (OnSelChanged) OnSelChanged(this);
+        Q_UNUSED(dialog);
+    };
+    QObject::connect(dialog, &QFileDialog::currentChanged, dialog, selectionChanged);
+    QObject::connect(dialog, &QFileDialog::directoryEntered, dialog, selectionChanged);
+    if (HelpContext != 0) {
+        auto* help = new QPushButton(QStringLiteral("&Help"), dialog);
+        help->setObjectName(QStringLiteral("HelpButton"));
+        const int context = HelpContext;
+        QObject::connect(help, &QPushButton::clicked, dialog, [context] {
+            if (TApplication* app = Application()) TApplication::Guard([app, context] { app->HelpCommand(HELP_CONTEXT, context); });
+        });
+        if (ok) {
+            help->setFont(ok->font());
+            help->resize(ok->sizeHint());
+        }
+        help->move(12, 0);
+    }
+    // Placed and announced when it first opens.
+    class TOpenWatch : public QObject {
+    public:
+        TOpenWatch(TBrowseFolderDlg* owner, QDialog* dialog) : QObject(dialog), FOwner(owner), FDialog(dialog) {}
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (watched == FDialog && event->type() == QEvent::Show && !FDone) {
+                FDone = true;
+                if (FOwner->Position == dpScreenCenter) {
+                    if (QScreen* screen = FDialog->screen() ? FDialog->screen() : QGuiApplication::primaryScreen()) {
+                        QRect frame = FDialog->frameGeometry();
+                        frame.moveCenter(screen->availableGeometry().center());
+                        FDialog->move(frame.topLeft());
+                    }
+                }
+                if (FOwner->OnInitialized) FOwner->OnInitialized(FOwner);
+            }
+            return false;
+        }
+
+    private:
+        TBrowseFolderDlg* FOwner;
+        QDialog* FDialog;
+        bool FDone = false;
+    };
+    dialog->installEventFilter(new TOpenWatch(this, dialog));
+    return dialog;
+}
+
 bool TBrowseFolderDlg::Execute()
 {
-    QString dir = FolderExists(FolderName) ? FolderName : QString();
-    if (!SelectDirectory(DialogText, QString(), dir)) return false;
-    FolderName = WithoutTrailingBackslash(dir);
-    SelectedName = FolderName;
+    if (BrowseKind == bfComputers)
+        throw Exception(QStringLiteral("Browsing the computers of the network is not available on this system"));
+    if (TDialogSeam::Installed()) {
+        // Scripted: the answer stands for the folder the user chose.
+        QString dir = FolderExists(FolderName) ? FolderName : QString();
+        if (!SelectDirectory(DialogText, QString(), dir)) return false;
+        Accept(dir);
+        return true;
+    }
+    std::unique_ptr<QDialog> dialog(CreateBrowser());
+    if (dialog->exec() != QDialog::Accepted) return false;
+    const QStringList chosen = static_cast<QFileDialog*>(dialog.get())->selectedFiles();
+    if (chosen.isEmpty() || !FolderExists(chosen.first())) return false;
+    Accept(chosen.first());
     return true;
 }
 

@@ -10,6 +10,10 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
+
+class QDialog;
+class QWidget;
 
 struct stat;
 
@@ -49,18 +53,43 @@ QString ShortPathOf(const QString& path);
 bool BrowseForFolder(QString& folder, const QString& dialogText, int helpContext = 0);
 
 // The folder browser as a component.
+// Folders only: the network's computers cannot be browsed here (bfComputers raises).
 class TBrowseFolderDlg : public QObject {
     Q_OBJECT
+    Q_PROPERTY(TBrowseKind BrowseKind MEMBER BrowseKind)
+    Q_PROPERTY(bool DesktopRoot MEMBER DesktopRoot)
     Q_PROPERTY(QString DialogText MEMBER DialogText)
     Q_PROPERTY(QString FolderName MEMBER FolderName)
     Q_PROPERTY(int HelpContext MEMBER HelpContext)
+    Q_PROPERTY(TDialogPosition Position MEMBER Position)
 public:
+    enum TBrowseKind { bfFolders, bfComputers };
+    Q_ENUM(TBrowseKind)
+    enum TDialogPosition { dpDefault, dpScreenCenter };
+    Q_ENUM(TDialogPosition)
+
     explicit TBrowseFolderDlg(QObject* owner = nullptr) : QObject(owner) {}
+    TBrowseKind BrowseKind = bfFolders;
+    // The browser starts at the desktop (the user's folders beside the file system) rather
+    // than at the computer's file system alone.
+    bool DesktopRoot = true;
     QString DialogText;
     QString FolderName;
     int HelpContext = 0;
+    TDialogPosition Position = dpScreenCenter;
+    std::function<void(QObject*)> OnInitialized;
+    std::function<void(QObject*)> OnSelChanged;
+    // The current choice while the browser is open (empty when it is no folder), the result after.
     QString SelectedName;
+    int FolderImageIndex = -1;
+
+    // True when the user chose a folder: FolderName (without a trailing separator) holds it.
     bool Execute();
+    // The browser as Execute shows it, not yet shown (tests and callers that host it).
+    // OnInitialized fires when it is first shown; OK is enabled exactly on an existing folder.
+    QDialog* CreateBrowser(QWidget* parent = nullptr);
+    // What confirming the browser on a folder does.
+    void Accept(const QString& folder);
 };
 
 // File operations on lists of names (separated by ";" or "|"): copy, move, rename and delete

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QToolTip>
 #include <QUrl>
@@ -36,9 +37,11 @@ bool TDesktopHelpBackEnd::HtmlHelp(QWidget*, const QString& file, int command, q
 {
     switch (command) {
     case HH_DISPLAY_TOC: case HH_DISPLAY_INDEX: case HH_HELP_CONTEXT: {
-        // A missing help file shows nothing.
+        // A missing help file is said, as the viewer of the old platform said it.
         const QString path = HelpFilePath(file);
-        if (path.isEmpty() || !QFileInfo(path).isFile()) return false;
+        if (path.isEmpty()) return false;
+        if (!QFileInfo(path).isFile())
+            throw Exception(Format(QStringLiteral("The help file %s is missing."), {QDir::toNativeSeparators(path)}));
         return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
     }
     default: return false;

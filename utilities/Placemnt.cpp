@@ -211,6 +211,7 @@ TFormPlacement::~TFormPlacement()
     for (TIniLink* link : FLinks) link->FStorage = nullptr;
     FLinks.clear();
     if (FHookedForm) FHookedForm->removeEventFilter(this);
+    if (FOuterWindow) FOuterWindow->removeEventFilter(this);
 }
 
 void TFormPlacement::SaveOnDestroy()
@@ -233,7 +234,8 @@ QString TFormPlacement::IniFileName() const
     return FUseRegistry ? DefaultSettingsRegistryKey() : DefaultSettingsFileName();
 }
 
-void TFormPlacement::SetIniFileName(const QString& name) { FIniFileName = name.left(MaxNameLength); }
+// A path may be longer than the old short strings held; cutting it would write elsewhere.
+void TFormPlacement::SetIniFileName(const QString& name) { FIniFileName = name; }
 
 QString TFormPlacement::IniSection() const
 {
@@ -266,11 +268,39 @@ void TFormPlacement::Loaded()
 
 bool TFormPlacement::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != FHookedForm) return false;
-    if (event->type() == QEvent::Show && !event->spontaneous()) {
+    if (event->type() == QEvent::Show && !event->spontaneous() && watched == FHookedForm) {
+        // Every show of the window restores, before the window's own show handler. For a
+        // child window that is a show of its child frame after the frame was hidden: Qt also
+        // hides and shows a frame (and its contents) while its state changes, which is no show.
         if (!FLoaded) Loaded();
-        HandleFormShow();
-    } else if (event->type() == QEvent::Close) {
+        QWidget* outer = PlacementWindow(FHookedForm);
+        if (outer == FHookedForm.data()) {
+            HandleFormShow();
+        } else {
+            if (outer != FOuterWindow.data()) {
+                if (FOuterWindow) FOuterWindow->removeEventFilter(this);
+                FOuterWindow = outer;
+                outer->installEventFilter(this);
+                FOuterHidden = true;
+            }
+            if (FOuterHidden && !FInStateChange) {
+                FOuterHidden = false;
+                HandleFormShow();
+            }
+        }
+    } else if (event->type() == QEvent::Hide && !event->spontaneous() && watched == FOuterWindow && !FInStateChange) {
+        FOuterHidden = true;
+    } else if (event->type() == QEvent::WindowStateChange && watched == FOuterWindow && !FInStateChange) {
+        FInStateChange = true;
+        try {
+            QCoreApplication::sendEvent(watched, event);
+        } catch (...) {
+            FInStateChange = false;
+            throw;
+        }
+        FInStateChange = false;
+        return true;
+    } else if (event->type() == QEvent::Close && watched == FHookedForm) {
         return HandleFormClose(watched, event);
     }
     return false;
@@ -278,10 +308,8 @@ bool TFormPlacement::eventFilter(QObject* watched, QEvent* event)
 
 void TFormPlacement::HandleFormShow()
 {
-    // Only a first show, or one after a save, reads the settings: a window shown again without
-    // having saved (Qt re-shows the contents of a child window whose state changes) keeps what
-    // the user did since; and applying a state may show the window again inside the restore.
-    if (!FActive || FInShow || (FRestored && !FSaved)) return;
+    // Applying a state may show the window again inside the restore.
+    if (!FActive || FInShow) return;
     FInShow = true;
     TApplication::Guard([this] { RestoreSettings(); });
     FInShow = false;

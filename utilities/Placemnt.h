@@ -169,7 +169,7 @@ public:
 
     bool Active() const { return FActive; }
     void SetActive(bool value) { FActive = value; }
-    // Empty reads as DefaultSettingsFileName(); texts are cut to 255 characters.
+    // Empty reads as DefaultSettingsFileName(); kept whole, however long the path.
     QString IniFileName() const;
     void SetIniFileName(const QString& name);
     QString StoredIniFileName() const { return FIniFileName; }
@@ -258,6 +258,9 @@ private:
     QSize FSavedMinSize, FSavedMaxSize;
     bool FLimitsSaved = false;
     QPointer<QWidget> FHookedForm;
+    QPointer<QWidget> FOuterWindow;   // the child frame of a child window, once shown
+    bool FInStateChange = false;
+    bool FOuterHidden = false;     // the child frame was hidden since the last restore
     std::unique_ptr<TCustomIniFile> FSettings;
     std::vector<TIniLink*> FLinks;
     TVzWindowHook* FWinHook;

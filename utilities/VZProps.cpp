@@ -322,7 +322,8 @@ void TPropsStorage::LoadOneProperty(const QMetaProperty& p, const QString& name)
         if (kind == pkClass) {
             const QVariant v = p.read(Target);
             QObject* object = ObjectValue(v);
-            if (IsStringList(p) || (object && object->parent() == Target)) LoadClassProperty(p, n);
+            if (IsStringList(p) || (object && (object->parent() == Target || dynamic_cast<TStoredCollection*>(object))))
+                LoadClassProperty(p, n);
             else ApplyComponentReference(p, text);
         } else {
             ApplyText(p, text);
@@ -345,7 +346,21 @@ void TPropsStorage::StoreClassProperty(const QMetaProperty& p, const QString& na
         return;
     }
     QObject* object = ObjectValue(v);
-    if (object && object->parent() == Target) {
+    if (auto* collection = dynamic_cast<TStoredCollection*>(object)) {
+        const QString section = Format(QStringLiteral("%s.%s"), {TargetSection, KeyPrefix + name});
+        EraseGroup(section);
+        WriteText(TargetSection, KeyForProperty(name) + QStringLiteral(".Count"), QString::number(collection->CollectionCount()));
+        for (int i = 0; i < collection->CollectionCount(); ++i) {
+            std::unique_ptr<TPropsStorage> nested(CreateNestedStorage());
+            nested->Target = collection->CollectionItem(i);
+            nested->TargetSection = section;
+            nested->KeyPrefix = Format(QStringLiteral("Item%d_"), {i});
+            nested->OnWriteText = [this](const QString& s, const QString& id, const QString& val) { WriteText(s, id, val); };
+            nested->OnEraseGroup = [this](const QString& s) { EraseGroup(s); };
+            nested->StoreObjectProperties();
+        }
+    }
+    if (object && (object->parent() == Target || dynamic_cast<TStoredCollection*>(object))) {
         std::unique_ptr<TPropsStorage> nested(CreateNestedStorage());
         nested->Target = object;
         nested->TargetSection = TargetSection;
@@ -371,8 +386,36 @@ void TPropsStorage::LoadClassProperty(const QMetaProperty& p, const QString& nam
         p.write(Target, lines);
         return;
     }
+    QObject* object = ObjectValue(p.read(Target));
+    if (auto* collection = dynamic_cast<TStoredCollection*>(object)) {
+        const QString section = Format(QStringLiteral("%s.%s"), {TargetSection, KeyPrefix + name});
+        const int current = collection->CollectionCount();
+        const QString countText = TrimControls(
+            ReadText(TargetSection, KeyForProperty(name) + QStringLiteral(".Count"), QString::number(current)));
+        const int count = std::clamp(StrToIntDef(countText, current), 0, MaxStoredListCount);
+        // The items come back inside one update bracket, closed also when one fails.
+        collection->BeginCollectionUpdate();
+        try {
+            if (count != current) {
+                collection->ClearCollection();
+                for (int i = 0; i < count; ++i) collection->AddCollectionItem();
+            }
+            for (int i = 0; i < collection->CollectionCount(); ++i) {
+                std::unique_ptr<TPropsStorage> nested(CreateNestedStorage());
+                nested->Target = collection->CollectionItem(i);
+                nested->TargetSection = section;
+                nested->KeyPrefix = Format(QStringLiteral("Item%d_"), {i});
+                nested->OnReadText = [this](const QString& s, const QString& id, const QString& d) { return ReadText(s, id, d); };
+                nested->LoadObjectProperties();
+            }
+        } catch (...) {
+            collection->EndCollectionUpdate();
+            throw;
+        }
+        collection->EndCollectionUpdate();
+    }
     std::unique_ptr<TPropsStorage> nested(CreateNestedStorage());
-    nested->Target = ObjectValue(p.read(Target));
+    nested->Target = object;
     nested->TargetSection = TargetSection;
     nested->KeyPrefix = KeyForProperty(name);
     nested->OnReadText = [this](const QString& s, const QString& i, const QString& d) { return ReadText(s, i, d); };

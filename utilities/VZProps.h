@@ -51,6 +51,21 @@ QObject* FindComponentByName(const QObject* owner, const QString& name);
 // The component that owns another: the form it sits on, else its parent.
 QObject* ComponentOwner(const QObject* component);
 
+// A collection property: an object of items that each publish their properties (the status
+// bar's panels, a list of stored values). The object behind the property answers to this;
+// its items are stored one by one as "Item<n>_<property>" in a section of the collection's own,
+// its count as "<property>.Count".
+class TStoredCollection {
+public:
+    virtual ~TStoredCollection() = default;
+    virtual int CollectionCount() const = 0;
+    virtual QObject* CollectionItem(int index) const = 0;
+    virtual QObject* AddCollectionItem() = 0;
+    virtual void ClearCollection() = 0;
+    virtual void BeginCollectionUpdate() {}
+    virtual void EndCollectionUpdate() {}
+};
+
 class TPropsStorage {
 public:
     TPropsStorage() = default;

@@ -702,6 +702,18 @@ protected:
     // Refresh: re-read the store (a file, a shared store); the view may change.
     virtual void InternalRefresh() {}
     virtual bool GetCanModify() const { return !FReadOnly; }
+    // A write to a field in edit or insert state (and to a blob stream): raises when the field
+    // may not take it; the framework's "Field '%s' cannot be modified" by default.
+    virtual void CheckFieldModifiable(const TField* field) const;
+    // The view position of a bookmark's record, or a raise when there is none; the
+    // framework's "Record not found" by default.
+    virtual int BookmarkPosition(const TBookmark& bookmark) const;
+    // After a post the cursor follows the posted record (true, the default) or stays at the
+    // position it had (false).
+    virtual bool RepositionAfterPost() const { return true; }
+    // Whether calculated and lookup fields are computed when read in this state; when not,
+    // they read null. Always, by default.
+    virtual bool CalcFieldsOnRead(TDataSetState state) const { Q_UNUSED(state); return true; }
 
     // Filtered, Filter or FilterOptions changed on an open dataset: rebuild the view (the
     // framework then moves to the first record). Use FilterRecord for OnFilterRecord and the

@@ -784,7 +784,7 @@ void TDataSet::Post()
     const int fallback = FCurPos;
     FInsertPos = -1;
     FEditBuffer.Release();
-    FCurId = id;
+    FCurId = RepositionAfterPost() ? id : NoRecord;
     ResyncCursor(fallback);
     SetState(dsBrowse);
     NotifyWindow(deDataSetChange, wmKeepOffset);
@@ -968,7 +968,7 @@ void TDataSet::SetFieldData(TField* field, const TVariant& value)
         return;
     }
     if (FState != dsEdit && FState != dsInsert) DatabaseError(SNotEditing, this);
-    if (field->FReadOnly) DatabaseErrorFmt(QStringLiteral("Field '%s' cannot be modified"), {field->DisplayName()}, this);
+    CheckFieldModifiable(field);
     if (field->OnValidate) {
         field->FValidating = true;
         field->FValidateValue = &value;
@@ -991,6 +991,10 @@ bool TDataSet::CalculatedValue(const TField* field, const TReadSource& source, T
 {
     const int slot = field->FSlot;
     if (slot < 0 || slot >= int(FCalcValues.size())) return false;
+    if (!FCalculating && !CalcFieldsOnRead(FState)) {
+        value = TVariant::Null();
+        return false;
+    }
     if (!FCalculating) {
         const bool cached = FCalcVersion == FDataVersion && FCalcKey.Valid && FCalcKey.Buffer == source.Buffer &&
                             FCalcKey.Id == source.Id;
@@ -1045,12 +1049,23 @@ TBookmark TDataSet::GetBookmark() const
     return TBookmark(src.Id);
 }
 
+void TDataSet::CheckFieldModifiable(const TField* field) const
+{
+    if (field->ReadOnly()) DatabaseErrorFmt(QStringLiteral("Field '%s' cannot be modified"), {field->DisplayName()}, this);
+}
+
+int TDataSet::BookmarkPosition(const TBookmark& bookmark) const
+{
+    const int vp = ViewPosition(bookmark.RecordId());
+    if (vp < 0) DatabaseError(QStringLiteral("Record not found"), this);
+    return vp;
+}
+
 void TDataSet::GotoBookmark(const TBookmark& bookmark)
 {
     if (bookmark.IsNull()) return;
     CheckBrowseMode();
-    const int vp = ViewPosition(bookmark.RecordId());
-    if (vp < 0) DatabaseError(QStringLiteral("Record not found"), this);
+    const int vp = BookmarkPosition(bookmark);
     DoBeforeScroll();
     SetCursor(FrameworkFromView(vp));
     FBof = FEof = false;
@@ -1307,7 +1322,7 @@ std::unique_ptr<QIODevice> TDataSet::CreateBlobStream(TField* field, TBlobStream
         return buffer;
     }
     if (FState != dsEdit && FState != dsInsert) DatabaseError(SNotEditing, this);
-    if (field->ReadOnly()) DatabaseErrorFmt(QStringLiteral("Field '%s' cannot be modified"), {field->DisplayName()}, this);
+    CheckFieldModifiable(field);
     return std::make_unique<TBlobWriteStream>(field, mode == bmReadWrite ? field->AsBytes() : QByteArray());
 }
 

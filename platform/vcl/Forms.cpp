@@ -42,8 +42,9 @@ TApplication* Application() { return GApplication; }
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     GApplication = this;
+    // No display name of its own: the window system would append it to every title, and
+    // the frame's title already carries the program's name.
     setApplicationName(QStringLiteral("Quarrow"));
-    setApplicationDisplayName(QStringLiteral("Quarrow"));
 }
 
 TApplication::~TApplication()

@@ -194,6 +194,7 @@ bool FileExistsNamed(const QString& folder, const QString& prefix)
 // carries every value under its new name; the format stays.
 TEST(Restructure, EverySampleKeepsItsRecords)
 {
+    QUARROW_NEED_SAMPLES();
     QTemporaryDir dir;
     const QStringList samples = SampleFiles();
     ASSERT_GE(samples.size(), 10);
@@ -300,6 +301,7 @@ TEST(Restructure, RenamesRetypesDropsAddsAndCarriesNestedRecords)
 
 TEST(Restructure, AFilesStructureReadFromItsHeaderIsTheOpenedFilesStructure)
 {
+    QUARROW_NEED_SAMPLES();
     QTemporaryDir dir;
     QStringList paths;
     for (const QString& sample : SampleFiles()) paths << SamplePath(sample);
@@ -335,8 +337,55 @@ TEST(Restructure, AFilesStructureReadFromItsHeaderIsTheOpenedFilesStructure)
     EXPECT_THROW(ReadFileFieldDefs(dir.filePath("missing.cds"), holder.FieldDefs()), EFOpenError);
 }
 
+TEST(Restructure, TheLinkColumnOfANestedChangeLogNeverReachesTheStructure)
+{
+    // A file whose nested dataset has a change log carries the engine's own link column
+    // beside the nested fields; it is no field of the user's, before or after a restructure.
+    QTemporaryDir dir;
+    for (const char* name : {"orders.cds", "orders.xml"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(name);
+        {
+            TClientDataSet ds;
+            ds.FieldDefs().Add("ID", ftInteger);
+            TFieldDef* items = ds.FieldDefs().Add("Items", ftDataSet);
+            items->ChildDefs()->Add("Code", ftString, 10);
+            items->ChildDefs()->Add("Qty", ftInteger);
+            ds.CreateDataSet();
+            TDataSet* nested = static_cast<TDataSetField*>(ds.FieldByName("Items"))->NestedDataSet();
+            for (int i = 1; i <= 2; ++i) {
+                ds.Append();
+                ds.FieldByName("ID")->SetAsInteger(i);
+                nested->Append();
+                nested->FieldByName("Code")->SetAsString(QStringLiteral("C%1").arg(i));
+                nested->FieldByName("Qty")->SetAsInteger(i);
+                nested->Post();
+                ds.Post();
+            }
+            ds.SaveToFile(path);   // with its change log
+        }
+        ASSERT_TRUE(ReadWholeFile(path).contains("LINK_FIELD"));
+        auto nestedNames = [](const TFieldDefRows& rows) {
+            QStringList names;
+            for (const TFieldDefRow& row : rows)
+                for (const TFieldDefRow& child : row.Children) names << child.Name;
+            return names;
+        };
+        TClientDataSet holder;
+        ReadFileFieldDefs(path, holder.FieldDefs());
+        const TFieldDefRows rows = RowsOfDefs(holder.FieldDefs());
+        EXPECT_EQ(nestedNames(rows), (QStringList{"Code", "Qty"}));
+        ASSERT_EQ(RestructureDataFile(path, rows), 2);
+        EXPECT_EQ(nestedNames(RowsOfFile(path)), (QStringList{"Code", "Qty"}));
+        const QList<TRecordValues> after = ReadFileRecords(path);
+        ASSERT_EQ(after.size(), 2);
+        EXPECT_EQ(after[1].Nested["Items"].value(0).Values.keys(), (QStringList{"Code", "Qty"}));
+    }
+}
+
 TEST(Restructure, FormatFollowsTheNameOrAnXmlContent)
 {
+    QUARROW_NEED_SAMPLES();
     QTemporaryDir dir;
     struct Case {
         const char* Sample;
@@ -422,10 +471,10 @@ TEST(Restructure, FailuresLeaveTheOldFileUntouched)
              if (geteuid() == 0) chattr("-i", folder);
              else ::chmod(folder.constData(), 0755);
          },
-         "Cannot create file"},
-        // An immutable file cannot be replaced: the rename over it fails.
-        {"failing rename", [&] { return geteuid() == 0 && chattr("+i", file); }, [&] { chattr("-i", file); },
-         "Operation not permitted"},
+         "cannot create a file in the folder"},
+        // An immutable file cannot be written: it is write-protected, and never replaced.
+        {"immutable file", [&] { return geteuid() == 0 && chattr("+i", file); }, [&] { chattr("-i", file); },
+         "the file is write-protected"},
     };
     int made = 0;
     for (const Case& c : cases) {
@@ -457,6 +506,7 @@ TEST(Restructure, FailuresLeaveTheOldFileUntouched)
 
 TEST(Restructure, BadInputIsReportedAndChangesNothing)
 {
+    QUARROW_NEED_SAMPLES();
     QTemporaryDir dir;
     const QString good = CopyOf(dir, "demo-country.cds");
     const QByteArray original = ReadWholeFile(good);

@@ -74,6 +74,7 @@ TEST(RowNavigationKey, OnlyPagingAndVerticalArrows)
 
 TEST(DataFileKind, RealSamplesAndSignatures)
 {
+    QUARROW_NEED_SAMPLES();
     EXPECT_EQ(DetectDataFileKind(SamplePath("demo-country.cds")), 1);
     EXPECT_EQ(DetectDataFileKind(SamplePath("demo-country.xml")), 1);
     EXPECT_EQ(DetectDataFileKind(SamplePath("demo-nextcust.cds")), 1);
@@ -101,21 +102,18 @@ TEST(DataFileKind, RealSamplesAndSignatures)
     }
 }
 
-TEST(DataFileKind, ShortMissingAndFolderRaise)
+TEST(DataFileKind, ShortFilesAreNoDataFilesMissingOnesRaise)
 {
+    // Too short for any signature: a file of neither kind, like any other unknown content.
     QTemporaryDir dir;
     const QString shortFile = dir.filePath("short.cds");
     WriteWholeFile(shortFile, QByteArray("\x96\x19\xE0", 3));
     const QString empty = dir.filePath("empty.cds");
     WriteWholeFile(empty, QByteArray());
-    for (const QString& path : {shortFile, empty, dir.path()}) {
-        try {
-            DetectDataFileKind(path);
-            ADD_FAILURE() << path.toStdString();
-        } catch (const EReadError& e) {
-            EXPECT_EQ(e.Message(), "Stream read error");
-        }
-    }
+    for (const QString& path : {shortFile, empty, dir.path()}) EXPECT_EQ(DetectDataFileKind(path), dfkUnknown) << path.toStdString();
+    EXPECT_TRUE(IsNotADataFile(shortFile));
+    EXPECT_TRUE(IsNotADataFile(empty));
+    EXPECT_EQ(NotADataFileMessage(empty), empty + " is neither a data packet nor a memory-table file.");
     const QString missing = dir.filePath("missing.cds");
     try {
         DetectDataFileKind(missing);

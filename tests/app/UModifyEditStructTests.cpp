@@ -37,6 +37,7 @@ struct StructFixture : ::testing::Test {
 
     void SetUp() override
     {
+        QUARROW_NEED_SAMPLES();
         Folder = Data.path();
         SetStructureWindowFactory([] { return new TFrmModifyEditStruct; });
         for (const char* name : {"demo-country.cds", "demo-country.xml", "demo-employee.cds"}) {
@@ -943,7 +944,7 @@ TEST_F(StructFixture, BorrowTakesAnotherFilesFields)
     TDialogSeam::Clear();
     TDialogSeam::AnswerFiles({Path("notes.txt")});
     w->actBorrowExecute();
-    EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Unknown MemTable Format"});
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{Path("notes.txt") + " is neither a data packet nor a memory-table file."});
     EXPECT_EQ(Rows(w->cdsFieldDefs), before);
     // Cancelling the dialog borrows nothing; one Undo takes a whole borrow back.
     TDialogSeam::AnswerFiles({QString()});

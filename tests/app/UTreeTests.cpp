@@ -33,6 +33,7 @@ struct TreeFixture : ::testing::Test {
 
     void SetUp() override
     {
+        QUARROW_NEED_SAMPLES();
         Folder = Data.path();
         for (const char* name : {"demo-country.cds", "demo-country.xml", "demo-nextcust.cds"})
             QFile::copy(SamplePath(name), Path(name));
@@ -258,16 +259,46 @@ TEST_F(TreeFixture, ViewDataOpensANewDataWindowOnKnownFilesOnly)
     EXPECT_EQ(windows[0]->SizeAtOpen, QSize(740, 540));
     EXPECT_EQ(windows[0]->Files, tree->FileList);
 
-    for (const char* name : {"alpha.dat", "readme.txt"}) {
+    // A memory-table file cannot be viewed; a file of neither kind (a short one too) is said to be that.
+    struct Case { const char* Name; QString Message; };
+    for (const Case& c : {Case{"alpha.dat", "Unknown MemTable Format"},
+                          Case{"readme.txt", Path("readme.txt") + " is neither a data packet nor a memory-table file."},
+                          Case{"x.c", Path("x.c") + " is neither a data packet nor a memory-table file."}}) {
         TDialogSeam::Clear();
-        tree->SelectFileNode(Path(name));
+        tree->SelectFileNode(Path(c.Name));
         EXPECT_THROW(tree->actViewDataExecute(), EAbort);
-        EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Unknown MemTable Format"}) << name;
+        EXPECT_EQ(TDialogSeam::Messages(), QStringList{c.Message}) << c.Name;
     }
     EXPECT_EQ(Workbench.DataWindows().size(), 2);
-    // A short file cannot be read.
-    tree->SelectFileNode(Path("x.c"));
-    EXPECT_THROW(tree->actViewDataExecute(), EReadError);
+}
+
+TEST_F(TreeFixture, TemporariesOfASaveAreNoDataFiles)
+{
+    // What a killed save leaves beside a file is no file of the user's.
+    WriteWholeFile(Path(".demo-country.cds.Ab12Zx"), "half a copy");
+    WriteWholeFile(Path(".x.c.000000"), "x");
+    TFrmTree* tree = StartOn(Folder);
+    const QStringList roots = Roots(tree);
+    EXPECT_FALSE(roots.contains(Path(".demo-country.cds.Ab12Zx")));
+    EXPECT_FALSE(roots.contains(Path(".x.c.000000")));
+    EXPECT_EQ(tree->StatusBar->Panels()[0]->Text(), "Files: 10");
+}
+
+TEST_F(TreeFixture, AFolderChosenWithTheButtonIsARecentFolderAtOnce)
+{
+    TFrmTree* tree = StartOn(Folder);
+    tree->EdtDirectoryExit();
+    ASSERT_EQ(tree->MRUManager->RecentItems()->ToStringList(), QStringList{Folder});
+    TDialogSeam::AnswerFiles({Path("sub")});
+    tree->EdtDirectory->EditButtonClick();
+    Settle();
+    EXPECT_TRUE(Shown.isEmpty()) << Shown.join('\n').toStdString();
+    // Searched and listed as recent without the edit having to lose the focus first.
+    EXPECT_EQ(tree->EdtDirectory->Text(), Path("sub"));
+    EXPECT_EQ(Roots(tree), QStringList{Path("sub/inner.cds")});
+    EXPECT_EQ(tree->MRUManager->RecentItems()->ToStringList(), (QStringList{Folder, Path("sub")}));
+    EXPECT_EQ(tree->EdtDirectoryList->count(), 2);
+    EXPECT_EQ(tree->EdtDirectoryList->currentText(), Path("sub"));
 }
 
 TEST_F(TreeFixture, StructureCommands)

@@ -163,6 +163,7 @@ struct ViewDataFixture : ::testing::Test {
 
 TEST_F(ViewDataFixture, OpeningShowsTheRecordsAndTheFileStatus)
 {
+    QUARROW_NEED_SAMPLES();
     WriteFilledNestedFile(Path("orders.cds"), 3);
     struct Case {
         QString File;
@@ -198,6 +199,7 @@ TEST_F(ViewDataFixture, OpeningShowsTheRecordsAndTheFileStatus)
 
 TEST_F(ViewDataFixture, ADamagedOrMissingFileIsReportedAndTheWindowStays)
 {
+    QUARROW_NEED_SAMPLES();
     QByteArray damaged = ReadWholeFile(SamplePath("demo-country.cds"));
     damaged.truncate(damaged.size() / 2);
     WriteWholeFile(Path("damaged.cds"), damaged);
@@ -222,6 +224,7 @@ TEST_F(ViewDataFixture, ADamagedOrMissingFileIsReportedAndTheWindowStays)
 
 TEST_F(ViewDataFixture, APostedRecordWritesTheFileInTheFormOfItsExtension)
 {
+    QUARROW_NEED_SAMPLES();
     struct Case {
         QString Name;
         bool Xml;
@@ -270,6 +273,7 @@ TEST_F(ViewDataFixture, SaveAsProposesTheNameWithTheNewExtension)
 
 TEST_F(ViewDataFixture, SaveAsWritesTheNewFileAndShowsIt)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     const QByteArray original = ReadWholeFile(path);
     TFrmViewData* w = Open(path);
@@ -307,6 +311,7 @@ TEST_F(ViewDataFixture, SaveAsWritesTheNewFileAndShowsIt)
 
 TEST_F(ViewDataFixture, AFailedWriteKeepsTheChangeAndClosingAsks)
 {
+    QUARROW_NEED_SAMPLES();
     QDir(Data.path()).mkdir("gone");
     const QString path = Path("gone/country.cds");
     QFile::copy(SamplePath("demo-country.cds"), path);
@@ -330,6 +335,7 @@ TEST_F(ViewDataFixture, AFailedWriteKeepsTheChangeAndClosingAsks)
 
 TEST_F(ViewDataFixture, AFileShownTwiceIsReadOnlyUntilTheOtherWindowCloses)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* first = Open(path);
     TFrmViewData* second = Open(path);
@@ -369,11 +375,79 @@ TEST_F(ViewDataFixture, AFileShownTwiceIsReadOnlyUntilTheOtherWindowCloses)
     EXPECT_EQ(TFileContent(path).Value(1, "Capital"), "Again");
 }
 
+TEST_F(ViewDataFixture, AWriteProtectedFileOpensReadOnlyAndIsNeverReplaced)
+{
+    const QString path = Path("orders.cds");
+    WriteFilledNestedFile(path, 3);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const QByteArray before = ReadWholeFile(path);
+    TFrmViewData* w = Open(path);
+    ASSERT_TRUE(w->cdsViewData->Active());
+    EXPECT_TRUE(w->IsReadOnly());
+    EXPECT_EQ(Panel(w, 4), "ReadOnly");
+    EXPECT_FALSE(w->Save1->Enabled);
+    EXPECT_FALSE(w->actReadOnlyDeleteAll->isEnabled());
+    EXPECT_THROW(w->cdsViewData->Edit(), EDatabaseError);
+    // The activation timer does not make it editable while it stays protected.
+    w->Timer1Timer();
+    EXPECT_TRUE(w->IsReadOnly());
+    EXPECT_TRUE(w->CloseChild());
+    Settle();
+    EXPECT_EQ(ReadWholeFile(path), before);
+    EXPECT_EQ(QFileInfo(path).permissions() & QFile::WriteOwner, 0);
+}
+
+TEST_F(ViewDataFixture, AReadOnlyWindowOffersNoUndoOrRevert)
+{
+    const QString path = Path("orders.cds");
+    WriteFilledNestedFile(path, 3);
+    TFrmViewData* first = Open(path);
+    Edit(first, "Notes", "changed");
+    first->cdsViewData->Post();   // written with its change log
+    ASSERT_TRUE(first->actUndo->isEnabled());
+    TFrmViewData* second = Open(path);
+    ASSERT_TRUE(second->IsReadOnly());
+    ASSERT_GT(second->cdsViewData->ChangeCount(), 0);
+    EXPECT_FALSE(second->actUndo->isEnabled());
+    EXPECT_FALSE(second->actRevert->isEnabled());
+}
+
+TEST_F(ViewDataFixture, AFileThatDidNotLoadOffersNoCommandsAndNoStatus)
+{
+    WriteFilledNestedFile(Path("orders.cds"), 3);
+    QByteArray damaged = ReadWholeFile(Path("orders.cds"));
+    damaged.truncate(damaged.size() / 2);
+    WriteWholeFile(Path("damaged.cds"), damaged);
+    WriteWholeFile(Path("random.cds"), QByteArray("\x13\x37 not a packet at all \x01\x02", 26));
+    WriteWholeFile(Path("empty.cds"), QByteArray());
+    struct Case { QString File; bool NotADataFile; };
+    for (const Case& c : {Case{Path("damaged.cds"), false}, Case{Path("random.cds"), true}, Case{Path("empty.cds"), true}}) {
+        SCOPED_TRACE(c.File.toStdString());
+        TDialogSeam::Clear();
+        TFrmViewData* w = Open(c.File);
+        ASSERT_FALSE(w->cdsViewData->Active());
+        ASSERT_EQ(TDialogSeam::Messages().size(), 1);
+        if (c.NotADataFile)
+            EXPECT_EQ(TDialogSeam::Messages()[0], c.File + " is neither a data packet nor a memory-table file.");
+        else
+            EXPECT_TRUE(TDialogSeam::Messages()[0].contains(c.File)) << TDialogSeam::Messages()[0].toStdString();
+        EXPECT_FALSE(w->Save1->Enabled);
+        EXPECT_FALSE(w->btnSave->isEnabled());
+        for (QAction* a : {w->actReadOnlyDeleteAll, w->actReadOnlyMergeChangeLog, w->actReadOnlyPopulate, w->actUndo,
+                           w->actRevert})
+            EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(Panel(w, i), "") << i;
+        EXPECT_TRUE(w->CloseChild());
+        Settle();
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Closing
 
 TEST_F(ViewDataFixture, TheCloseQuestionSavesDiscardsOrKeepsTheWindow)
 {
+    QUARROW_NEED_SAMPLES();
     struct Case {
         int Answer;
         bool Closes;
@@ -408,6 +482,7 @@ TEST_F(ViewDataFixture, TheCloseQuestionSavesDiscardsOrKeepsTheWindow)
 
 TEST_F(ViewDataFixture, RefreshAfterUndoShowsTheFileAndClosingStillAsks)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     Edit(w, "Capital", "Written");
@@ -427,6 +502,7 @@ TEST_F(ViewDataFixture, RefreshAfterUndoShowsTheFileAndClosingStillAsks)
 
 TEST_F(ViewDataFixture, TheFileComboAsksBeforeItSwitchesFiles)
 {
+    QUARROW_NEED_SAMPLES();
     const QString a = CopySample("demo-country.cds", "a.cds");
     const QString b = CopySample("demo-nextcust.cds", "b.cds");
     TFrmViewData* w = Open(a, {a, b});
@@ -461,6 +537,7 @@ TEST_F(ViewDataFixture, TheFileComboAsksBeforeItSwitchesFiles)
 
 TEST_F(ViewDataFixture, DeleteAskAndWriteTheFile)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     TDialogSeam::AnswerMessages({mrYes});
@@ -528,6 +605,7 @@ TEST_F(ViewDataFixture, DeletingAnOrderRemovesItsItemsFirst)
 
 TEST_F(ViewDataFixture, UndoAndRevertLeaveTheFileUnsaved)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     const QString capital1 = w->cdsViewData->FieldByName("Capital")->AsString();
@@ -564,6 +642,7 @@ TEST_F(ViewDataFixture, UndoAndRevertLeaveTheFileUnsaved)
 
 TEST_F(ViewDataFixture, CopyPutsTabbedLinesOnTheClipboardAndPasteAppendsByFieldName)
 {
+    QUARROW_NEED_SAMPLES();
     const QString countries = CopySample("demo-country.cds");
     TFrmViewData* from = Open(countries);
     from->cdsViewData->SetRecNo(3);
@@ -628,6 +707,7 @@ TEST_F(ViewDataFixture, NestedFieldsAreNeitherCopiedNorPasted)
 
 TEST_F(ViewDataFixture, PopulateRunsTheFillerAndWritesOnce)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     const QByteArray before = ReadWholeFile(path);
@@ -667,6 +747,7 @@ TEST_F(ViewDataFixture, PopulateRunsTheFillerAndWritesOnce)
 
 TEST_F(ViewDataFixture, ModifyStructureAndMigrateHandTheFileOn)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path, {path, "/other.cds"});
     w->btnModifyStruct->trigger();
@@ -688,6 +769,7 @@ TEST_F(ViewDataFixture, ModifyStructureAndMigrateHandTheFileOn)
 
 TEST_F(ViewDataFixture, SortingByAColumnAndResettingIt)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     TClientDataSet* ds = w->cdsViewData;
@@ -743,6 +825,7 @@ TEST_F(ViewDataFixture, SortingByAColumnAndResettingIt)
 
 TEST_F(ViewDataFixture, FieldsThatCannotBeSortedChangeNothing)
 {
+    QUARROW_NEED_SAMPLES();
     TFrmViewData* events = Open(CopySample("demo-events.cds"));
     events->PopupColumn = "Event_Photo";
     events->SortAscendingClick();
@@ -771,6 +854,7 @@ TEST_F(ViewDataFixture, FieldsThatCannotBeSortedChangeNothing)
 
 TEST_F(ViewDataFixture, ThePopupMenuOffersWhatTheRowUnderThePointerAllows)
 {
+    QUARROW_NEED_SAMPLES();
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
     TkqDBGrid* grid = w->grdViewData;
     grid->setFocus();
@@ -800,6 +884,7 @@ TEST_F(ViewDataFixture, ThePopupMenuOffersWhatTheRowUnderThePointerAllows)
 
 TEST_F(ViewDataFixture, TheStatusFilterShowsRecordsByTheirChange)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     TDialogSeam::AnswerMessages({mrYes});
@@ -839,12 +924,17 @@ TEST_F(ViewDataFixture, TitlesShowTypeAndSizeOnTwoLines)
 
 TEST_F(ViewDataFixture, FitColumnsShareTheGridWidth)
 {
-    TFrmViewData* w = Open(CopySample("demo-country.cds"));
+    // The example: a grid 600 pixels wide, an indicator of 11 and 4 data columns: 574 / 4 =
+    // 143.5, rounded to the even neighbour, 144 each.
+    WriteTable(Path("four.cds"), {{"A", ftString}, {"B", ftString}, {"C", ftInteger}, {"D", ftString}}, 20, 3);
+    TFrmViewData* w = Open(Path("four.cds"));
     TkqDBGrid* grid = w->grdViewData;
+    ASSERT_EQ(grid->ColCount(), 5);
+    grid->setFixedWidth(600);
+    grid->SetColWidths(0, 11);
     QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     ASSERT_TRUE(w->btnSizeColumn->Down());
-    const double share = double(grid->width() - 15 - grid->ColWidths(0)) / 5.0;
-    for (int c = 1; c <= 5; ++c) EXPECT_EQ(grid->ColWidths(c), int(std::nearbyint(share))) << c;
+    for (int c = 1; c <= 4; ++c) EXPECT_EQ(grid->ColWidths(c), 144) << c;
     QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     EXPECT_FALSE(w->btnSizeColumn->Down());
     EXPECT_GT(grid->ColWidths(1), grid->fontMetrics().horizontalAdvance(QString(20, '0')));
@@ -894,6 +984,7 @@ TEST_F(ViewDataFixture, TheNestedGridOpensInsideTheRowAndItsEditsReachTheFile)
 
 TEST_F(ViewDataFixture, DoubleClickOpensThePictureDialogForPicturesOnly)
 {
+    QUARROW_NEED_SAMPLES();
     TFrmViewData* w = Open(CopySample("demo-events.cds"));
     w->grdViewData->SelectFieldByName("VenueNo");
     w->ShowFieldEditor(w->grdViewData);   // an integer: nothing opens
@@ -910,6 +1001,7 @@ TEST_F(ViewDataFixture, DoubleClickOpensThePictureDialogForPicturesOnly)
 
 TEST_F(ViewDataFixture, TheChangeLogGridOpensAndClosesWithItsButton)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("app-sales-Vendas.cds");
     TFrmViewData* w = Open(path);
     ASSERT_TRUE(w->cdsDelta->Active());
@@ -928,6 +1020,7 @@ TEST_F(ViewDataFixture, TheChangeLogGridOpensAndClosesWithItsButton)
 
 TEST_F(ViewDataFixture, ARecordTheGridDeletesByItselfReachesTheFile)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds");
     TFrmViewData* w = Open(path);
     w->grdViewData->setFocus();
@@ -940,6 +1033,7 @@ TEST_F(ViewDataFixture, ARecordTheGridDeletesByItselfReachesTheFile)
 
 TEST_F(ViewDataFixture, AChosenColumnIsHighlightedUntilTheRowKeysMove)
 {
+    QUARROW_NEED_SAMPLES();
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
     TkqDBGrid* grid = w->grdViewData;
     auto colours = [&](const QString& field) {
@@ -966,6 +1060,7 @@ TEST_F(ViewDataFixture, AChosenColumnIsHighlightedUntilTheRowKeysMove)
 
 TEST_F(ViewDataFixture, LocateSearchesTheGridInUseAndFilterTheMainData)
 {
+    QUARROW_NEED_SAMPLES();
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
     QString caption;
     WithModal([&] { w->actLocate->trigger(); },
@@ -1012,6 +1107,7 @@ TEST_F(ViewDataFixture, UndoInTheNestedGridUndoesTheNestedChange)
 
 TEST(ViewDataStart, TheFileOnTheCommandLineOpensInFrontOfTheTree)
 {
+    QUARROW_NEED_SAMPLES();
     TWorkbenchFixture workbench;
     SetDataWindowFactory([] { return new TFrmViewData; });
     QTemporaryDir dir;

@@ -1,6 +1,7 @@
 // The memory table as a dataset: the workbench's road through LoadBinaryFile, editing,
 // versions, indexes, locate, files, blobs and the delta handler.
 
+#include "memtable/zohFieldData.h"
 #include "memtable/zohMemTable.h"
 #include "platform/stream/ValueStream.h"
 #include "platform/vcl/SysFormat.h"
@@ -12,6 +13,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <limits>
 #include <random>
 
 namespace {
@@ -773,5 +776,169 @@ TEST(MemTable, LoadOverDuplicateUniqueKeysReportsTheError)
         EXPECT_FALSE(t->ControlsDisabled());
         EXPECT_TRUE(t->Active());
         EXPECT_EQ(t->RecordCount(), 3);
+    }
+}
+
+TEST(MemTable, MessagesOfReadOnlyFieldsAndLostBookmarks)
+{
+    auto t = MakeTable({{"I", ftInteger, 0}, {"S", ftString, 10}});
+    t->Open();
+    for (int i = 1; i <= 3; ++i) {
+        t->Append();
+        t->FieldByName("I")->SetAsInteger(i);
+        t->Post();
+    }
+    TField* s = t->FieldByName("S");
+    s->SetDisplayLabel("Surname");
+    s->SetReadOnly(true);
+    t->Edit();
+    EXPECT_EQ(ErrorOf([&] { s->SetAsString("x"); }), QStringLiteral("Field Surname is read only"));
+    t->Cancel();
+    s->SetReadOnly(false);
+
+    t->Last();
+    const TBookmark gone = t->GetBookmark();
+    t->Delete();
+    EXPECT_FALSE(t->BookmarkValid(gone));
+    EXPECT_EQ(ErrorOf([&] { t->GotoBookmark(gone); }), QStringLiteral("Bookmark -200 not found."));
+}
+
+TEST(MemTable, BookmarksCompareByTheirRecords)
+{
+    // On the row order by the records (the record made later after the one made earlier),
+    // whatever place an insert gave it in the view, and also for a record filtered out.
+    auto t = MakeTable({{"I", ftInteger, 0}});
+    t->Open();
+    for (int i : {1, 2}) {
+        t->Append();
+        t->FieldByName("I")->SetAsInteger(i);
+        t->Post();
+    }
+    t->First();
+    const TBookmark first = t->GetBookmark();
+    t->Next();
+    const TBookmark second = t->GetBookmark();
+    t->Insert();   // before the second record in the view
+    t->FieldByName("I")->SetAsInteger(3);
+    t->Post();
+    const TBookmark inserted = t->GetBookmark();
+    ASSERT_EQ(t->RecNo(), 2);
+    EXPECT_EQ(t->CompareBookmarks(inserted, second), 1);
+    EXPECT_EQ(t->CompareBookmarks(second, inserted), -1);
+    EXPECT_EQ(t->CompareBookmarks(first, inserted), -1);
+    EXPECT_EQ(t->CompareBookmarks(first, first), 0);
+    t->SetFilter("I <> 2");
+    t->SetFiltered(true);
+    EXPECT_EQ(t->CompareBookmarks(second, first), 1);
+    EXPECT_EQ(t->CompareBookmarks(TBookmark(), first), 1);   // a missing one sorts after
+}
+
+TEST(MemTable, AutoRepositionRecalcOnFetchAndRecalcOnIndexTakeEffect)
+{
+    auto make = [] {
+        auto t = std::make_unique<TzohMemTable>();
+        auto* i = new TIntegerField(t.get());
+        i->SetFieldName("I");
+        i->SetDataSet(t.get());
+        auto* twice = new TIntegerField(t.get());
+        twice->SetFieldName("Twice");
+        twice->SetFieldKind(fkCalculated);
+        twice->SetDataSet(t.get());
+        t->OnCalcFields = [](TDataSet* ds) { ds->FieldByName("Twice")->SetAsInteger(ds->FieldByName("I")->AsInteger() * 2); };
+        t->IndexDefs().Add("ByI", "I", {});
+        t->Open();
+        for (int v : {1, 2, 3}) {
+            t->Append();
+            t->FieldByName("I")->SetAsInteger(v);
+            t->Post();
+        }
+        t->SetIndexName("ByI");
+        return t;
+    };
+    // A post that moves the record in the index: the cursor follows it only with AutoReposition.
+    for (bool follow : {false, true}) {
+        auto t = make();
+        t->SetAutoReposition(follow);
+        t->First();
+        t->Edit();
+        t->FieldByName("I")->SetAsInteger(10);
+        t->Post();
+        EXPECT_EQ(t->FieldByName("I")->AsInteger(), follow ? 10 : 2) << follow;
+        EXPECT_EQ(t->RecNo(), follow ? 3 : 1) << follow;
+    }
+    // Calculated fields of fetched records only with RecalcOnFetch.
+    for (bool fetch : {true, false}) {
+        auto t = make();
+        t->SetRecalcOnFetch(fetch);
+        t->First();
+        TField* twice = t->FieldByName("Twice");
+        EXPECT_EQ(twice->IsNull(), !fetch) << fetch;
+        if (fetch) EXPECT_EQ(twice->AsInteger(), 2);
+    }
+    // A filter sees calculated fields only with RecalcOnIndex.
+    for (bool recalc : {false, true}) {
+        auto t = make();
+        t->SetRecalcOnIndex(recalc);
+        t->SetFilter("Twice > 3");
+        t->SetFiltered(true);
+        EXPECT_EQ(t->RecordCount(), recalc ? 2 : 0) << recalc;
+    }
+}
+
+TEST(MemTable, CompressedFieldsGoThroughTheFieldEvents)
+{
+    auto t = MakeTable({{"S", ftString, 20}, {"M", ftMemo, 0}});
+    t->SetPerformance(mtpfSmall);
+    int packs = 0, unpacks = 0;
+    // The stored form: the bytes reversed and a mark after them.
+    t->OnCompressField = [&](TDataSet*, TField* f, const QByteArray& in, int& size, QByteArray& out) {
+        EXPECT_NE(f, nullptr);
+        ++packs;
+        out = in;
+        std::reverse(out.begin(), out.end());
+        out.append('#');
+        size = int(out.size());
+    };
+    t->OnDecompressField = [&](TDataSet*, TField*, const QByteArray& in, int& size, QByteArray& out) {
+        ++unpacks;
+        out = in.left(in.size() - 1);
+        std::reverse(out.begin(), out.end());
+        size = int(out.size());
+    };
+    t->Open();
+    t->Append();
+    t->FieldByName("S")->SetAsString("hello");
+    t->FieldByName("M")->SetAsString("a longer memo text");
+    t->Post();
+    EXPECT_EQ(packs, 2);
+    EXPECT_EQ(t->FieldByName("S")->AsString(), "hello");
+    EXPECT_EQ(t->FieldByName("M")->AsString(), "a longer memo text");
+    EXPECT_GT(unpacks, 0);
+    // What the store keeps is the handler's form.
+    const int slot = t->SlotOf(t->FieldByName("S"));
+    EXPECT_EQ(zohdata::GetBytes(*t->Store(), t->CurrentStoredRecord(), slot), QByteArray("olleh#"));
+}
+
+TEST(MemTable, LargeIntegerKeysAreFoundExactly)
+{
+    // Beyond 2^53 a double cannot tell neighbours apart; the keys are compared as integers.
+    auto t = MakeTable({{"L", ftLargeint, 0}, {"Tag", ftString, 10}});
+    t->Open();
+    const qint64 base = qint64(1) << 53;
+    for (qint64 k : {base, base + 1, base + 2, std::numeric_limits<qint64>::max()}) {
+        t->Append();
+        t->FieldByName("L")->SetValue(TVariant(k));
+        t->FieldByName("Tag")->SetAsString(QString::number(k - base));
+        t->Post();
+    }
+    for (bool indexed : {false, true}) {
+        if (indexed) t->SetIndexFieldNames("L");
+        ASSERT_TRUE(t->Locate("L", TVariant(base + 1))) << indexed;
+        EXPECT_EQ(t->FieldByName("Tag")->AsString(), "1") << indexed;
+        EXPECT_EQ(t->Lookup("L", TVariant(base + 2), "Tag").AsString(), "2") << indexed;
+        EXPECT_EQ(t->Lookup("L", TVariant(QString::number(base + 1)), "Tag").AsString(), "1") << indexed;
+        ASSERT_TRUE(t->Locate("L", TVariant(std::numeric_limits<qint64>::max()))) << indexed;
+        EXPECT_FALSE(t->Locate("L", TVariant(base + 3))) << indexed;
+        EXPECT_THROW(t->Locate("L", TVariant(1e300)), EVariantError) << indexed;
     }
 }

@@ -1,13 +1,21 @@
 #include "UtilitiesTestSupport.h"
 #include "platform/vcl/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Forms.h"
 #include "utilities/FileUtil.h"
+#include "utilities/HelpRouter.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QScreen>
+#include <QUrl>
 #include <QProgressBar>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -209,4 +217,79 @@ TEST_F(FileUtilTest, FileOperations)
     TDialogSeam::AnswerFiles({""});
     EXPECT_FALSE(BrowseForFolder(folder, "Choose"));
     EXPECT_EQ(folder, Dir.path());
+}
+
+TEST_F(FileUtilTest, TheFolderBrowserFollowsItsOptions)
+{
+    QDir(Dir.path()).mkdir("chosen");
+    WriteWholeFile(Path("plain.txt"), "x");
+    TBrowseFolderDlg dlg;
+    dlg.DialogText = "Pick a folder";
+    dlg.FolderName = Path("chosen");
+    dlg.HelpContext = 7;
+    int initialized = 0, changes = 0;
+    dlg.OnInitialized = [&](QObject* sender) { EXPECT_EQ(sender, &dlg); ++initialized; };
+    dlg.OnSelChanged = [&](QObject*) { ++changes; };
+    std::unique_ptr<QDialog> browser(dlg.CreateBrowser());
+    auto* files = qobject_cast<QFileDialog*>(browser.get());
+    ASSERT_NE(files, nullptr);
+    EXPECT_EQ(browser->windowTitle(), "Pick a folder");
+    EXPECT_EQ(files->selectedFiles(), QStringList{Path("chosen")});   // the folder stands selected
+    EXPECT_EQ(dlg.SelectedName, Path("chosen"));
+    // The help button at the top left, calling the program's help for the context.
+    auto* help = browser->findChild<QPushButton*>("HelpButton");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->text(), "&Help");
+    EXPECT_EQ(help->pos(), QPoint(12, 0));
+    QList<std::pair<int, qintptr>> asked;
+    auto previous = Application()->OnHelp;
+    Application()->OnHelp = [&](int command, qintptr data, bool& callHelp) {
+        asked.append({command, data});
+        callHelp = false;
+        return true;
+    };
+    help->click();
+    Application()->OnHelp = previous;
+    EXPECT_EQ(asked, (QList<std::pair<int, qintptr>>{{HELP_CONTEXT, 7}}));
+
+    // Opened: centred on the screen, announced once.
+    browser->show();
+    EXPECT_EQ(initialized, 1);
+    const QPoint centre = browser->screen()->availableGeometry().center();
+    EXPECT_LE((browser->frameGeometry().center() - centre).manhattanLength(), 2);
+    browser->hide();
+    browser->show();
+    EXPECT_EQ(initialized, 1);
+    // OK only on an existing folder; every change of the selection is announced.
+    QPushButton* ok = browser->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+    emit files->currentChanged(Path("plain.txt"));
+    EXPECT_TRUE(dlg.SelectedName.isEmpty());
+    EXPECT_FALSE(ok->isEnabled());
+    emit files->currentChanged(Path("chosen"));
+    EXPECT_EQ(dlg.SelectedName, Path("chosen"));
+    EXPECT_TRUE(ok->isEnabled());
+    EXPECT_EQ(changes, 2);
+    browser.reset();
+
+    // Without the desktop as its root the browser offers the file system alone; placed by
+    // default it is not moved; without a help context there is no help button.
+    dlg.DesktopRoot = false;
+    dlg.Position = TBrowseFolderDlg::dpDefault;
+    dlg.HelpContext = 0;
+    browser.reset(dlg.CreateBrowser());
+    EXPECT_EQ(static_cast<QFileDialog*>(browser.get())->sidebarUrls(), QList<QUrl>{QUrl::fromLocalFile("/")});
+    EXPECT_EQ(browser->findChild<QPushButton*>("HelpButton"), nullptr);
+    browser->move(3, 4);
+    browser->show();
+    EXPECT_EQ(browser->pos(), QPoint(3, 4));
+    browser.reset();
+
+    // The choice comes back without a trailing separator; the network's computers cannot be browsed here.
+    TDialogSeam::AnswerFiles({Path("chosen") + "/"});
+    ASSERT_TRUE(dlg.Execute());
+    EXPECT_EQ(dlg.FolderName, Path("chosen"));
+    EXPECT_EQ(dlg.SelectedName, Path("chosen"));
+    EXPECT_EQ(dlg.FolderImageIndex, 0);
+    dlg.BrowseKind = TBrowseFolderDlg::bfComputers;
+    EXPECT_THROW(dlg.Execute(), Exception);
 }

@@ -155,8 +155,7 @@ TEST_F(PlacementTest, WholeFileAfterFirstAndSecondSave)
         TMainFrame frame(FIni);
         Application()->SetMainForm(&frame);
         frame.show();
-        EXPECT_TRUE(frame.isMaximized());   // no settings yet: the frame opens maximized
-        frame.showNormal();
+        EXPECT_FALSE(frame.isMaximized());   // no settings yet: the frame opens as designed
         frame.setGeometry(Rect(100, 80, 600, 480));
         ASSERT_TRUE(frame.close());
 
@@ -277,6 +276,74 @@ TEST_F(PlacementTest, MainWindowComesBackWhereItWas)
     EXPECT_EQ(frame.normalGeometry(), placed);
     frame.showNormal();
     EXPECT_EQ(frame.geometry(), placed);
+}
+
+TEST_F(PlacementTest, TheMainWindowStartsAtItsDesignedSizeTheFirstTime)
+{
+    // Nothing stored yet: the frame keeps its designed size and place; it is not maximised.
+    TMainFrame frame(FIni);
+    Application()->SetMainForm(&frame);
+    const QSize designed = frame.size();
+    frame.show();
+    EXPECT_FALSE(frame.isMaximized());
+    EXPECT_EQ(frame.size(), designed);
+    Application()->SetMainForm(nullptr);
+}
+
+TEST_F(PlacementTest, PlacementIsRestoredOnEveryShow)
+{
+    WriteWholeFile(FIni, Section("TreeDir", "40,50,440,350"));
+    TFrmTree tree(FIni);
+    tree.show();
+    EXPECT_EQ(tree.geometry(), Rect(40, 50, 440, 350));
+    tree.hide();
+    tree.setGeometry(Rect(5, 5, 105, 105));
+    tree.show();
+    EXPECT_EQ(tree.geometry(), Rect(40, 50, 440, 350));
+
+    // A child window: shown again after a hide it is restored; minimised and restored by the
+    // user (Qt hides and shows its contents then) it stays where the user put it.
+    TMainFrame frame(FIni);
+    frame.Storage->SetActive(false);
+    frame.show();
+    frame.resize(900, 700);
+    auto* child = new TFrmTree(FIni);
+    QMdiSubWindow* sub = frame.Mdi->addSubWindow(child);
+    sub->show();
+    EXPECT_EQ(sub->geometry(), Rect(40, 50, 440, 350));
+    sub->setGeometry(Rect(60, 70, 360, 370));
+    sub->showMinimized();
+    sub->showNormal();
+    EXPECT_EQ(sub->geometry(), Rect(60, 70, 360, 370));
+    sub->hide();
+    sub->show();
+    EXPECT_EQ(sub->geometry(), Rect(40, 50, 440, 350));
+    child->Storage->SetActive(false);
+    sub->close();
+}
+
+TEST_F(PlacementTest, ADamagedPlacementIsClampedToTheScreen)
+{
+    // Extreme numbers from a damaged or hand-edited file must neither overflow nor put the
+    // window where nobody can reach it.
+    struct Case { const char* Norm; const char* MinMax; };
+    for (const Case& c : {Case{"-2147483648,-2147483648,2147483647,2147483647", "-2147483648,2147483647,2147483647,-2147483648"},
+                          Case{"2147483000,2147483000,2147483647,2147483647", "-1,-1,-1,-1"},
+                          Case{"-2147483648,10,-2147483000,400", "0,0,0,0"}}) {
+        WriteWholeFile(FIni, Section("DBFiller", c.Norm, "", c.MinMax));
+        TfrmDBFiller filler(FIni);
+        filler.show();
+        // Within reach: no larger than the desktop, its top edge on it, and part of it showing.
+        const QRect desktop = filler.screen()->availableVirtualGeometry();
+        const QRect placed = filler.geometry();
+        EXPECT_LE(placed.width(), desktop.width()) << c.Norm;
+        EXPECT_LE(placed.height(), desktop.height()) << c.Norm;
+        EXPECT_GT(placed.width(), 0) << c.Norm;
+        EXPECT_TRUE(desktop.contains(QPoint(qBound(desktop.left(), placed.left(), desktop.right()), placed.top()))) << c.Norm;
+        EXPECT_GE(desktop.intersected(placed).width(), qMin(64, placed.width())) << c.Norm;
+        filler.Storage->SetActive(false);
+        filler.reject();
+    }
 }
 
 TEST_F(PlacementTest, MultipleDocumentChildKeepsItsPlace)
@@ -444,16 +511,22 @@ TEST_F(PlacementTest, FailingSaveIsReportedAndTheWindowStillCloses)
     EXPECT_TRUE(tree.close());
     EXPECT_FALSE(tree.isVisible());
     ASSERT_EQ(shown.size(), 1);
-    EXPECT_TRUE(shown[0].startsWith("Cannot create file " + FDir.filePath("missing/Quarrow.ini"))) << shown[0].toStdString();
+    // The folder that cannot take the file is named.
+    EXPECT_TRUE(shown[0].startsWith("Cannot save " + FDir.filePath("missing/Quarrow.ini") + ": cannot create a file in the folder "
+                                    + FDir.filePath("missing")))
+        << shown[0].toStdString();
 }
 
 TEST_F(PlacementTest, NamesAreCutAndDefaulted)
 {
     TFormPlacement placement;
     placement.SetIniSection(QString(300, 'S'));
-    placement.SetIniFileName(QString(300, 'f'));
+    // A section name is cut as it always was; a path is kept whole, or the settings would go
+    // to another file.
+    const QString deep = FDir.path() + QString("/%1").arg(QString(120, 'd')).repeated(3) + "/Quarrow.ini";
+    placement.SetIniFileName(deep);
     EXPECT_EQ(placement.IniSection(), QString(255, 'S'));
-    EXPECT_EQ(placement.IniFileName(), QString(255, 'f'));
+    EXPECT_EQ(placement.IniFileName(), deep);
     EXPECT_EQ(placement.Options(), TPlacementOptions());   // not on a form
     TFrmTree tree(FIni);
     TFormStorage storage(&tree);

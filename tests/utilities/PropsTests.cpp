@@ -62,6 +62,45 @@ public:
     TNested* Font;
 };
 
+// A collection property: items with properties of their own.
+class TPanelItem : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Text MEMBER Text)
+    Q_PROPERTY(int Width MEMBER Width)
+public:
+    using QObject::QObject;
+    QString Text;
+    int Width = 50;
+};
+
+class TPanels : public QObject, public TStoredCollection {
+    Q_OBJECT
+    Q_PROPERTY(bool AutoSize MEMBER AutoSize)
+public:
+    using QObject::QObject;
+    bool AutoSize = false;
+    QList<TPanelItem*> Items;
+    QStringList Brackets;   // "begin" and "end" as the updates run
+    int CollectionCount() const override { return int(Items.size()); }
+    QObject* CollectionItem(int index) const override { return Items.value(index); }
+    QObject* AddCollectionItem() override { return Items.emplace_back(new TPanelItem(this)); }
+    void ClearCollection() override
+    {
+        qDeleteAll(Items);
+        Items.clear();
+    }
+    void BeginCollectionUpdate() override { Brackets << "begin"; }
+    void EndCollectionUpdate() override { Brackets << "end"; }
+};
+
+class TBar : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(TPanels* Panels MEMBER Panels)
+public:
+    explicit TBar(QWidget* parent) : QWidget(parent), Panels(new TPanels(this)) { setObjectName("StatusBar1"); }
+    TPanels* Panels;
+};
+
 // The settings file, as the storage sees it through its three operations.
 struct TFakeSettings {
     QStringList Log;
@@ -216,6 +255,56 @@ TEST(PropsStorage, StringListsAndReferencesAcrossForms)
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_EQ(f.Holder->Lines.value(0), "first");
     EXPECT_LE(f.Holder->Lines.size(), 100000);
+}
+
+TEST(PropsStorage, CollectionsKeepTheirItemsInASectionOfTheirOwn)
+{
+    TFormFixture f;
+    auto* bar = new TBar(&f.Form);
+    for (const auto& [text, width] : QList<std::pair<QString, int>>{{"Rec:", 100}, {"Size", 80}}) {
+        auto* item = static_cast<TPanelItem*>(bar->Panels->AddCollectionItem());
+        item->Text = text;
+        item->Width = width;
+    }
+    bar->Panels->AutoSize = true;
+    TFakeSettings settings;
+    TPropsStorage storage;
+    storage.TargetSection = "Sec";
+    settings.Bind(storage);
+    TStoredList list = f.List({"StatusBar1.Panels"});
+    storage.SaveStoredProperties(&f.Form, list);
+    // The section is made anew, the count stands in the storage's own section, each item's
+    // properties in name order with their index before them, then the collection's own.
+    EXPECT_EQ(settings.Log, QStringList({"erase Sec.StatusBar1_Panels", "Sec|StatusBar1_Panels.Count=2",
+                                         "Sec.StatusBar1_Panels|Item0_Text=Rec:", "Sec.StatusBar1_Panels|Item0_Width=100",
+                                         "Sec.StatusBar1_Panels|Item1_Text=Size", "Sec.StatusBar1_Panels|Item1_Width=80",
+                                         "Sec|StatusBar1_PanelsAutoSize=True"}));
+
+    // Another count: the collection is made again with one item per stored index, inside
+    // one update bracket.
+    bar->Panels->ClearCollection();
+    bar->Panels->AddCollectionItem();
+    bar->Panels->AutoSize = false;
+    settings.Values["sec|statusbar1_panels.count"] = "3";
+    settings.Values["sec.statusbar1_panels|item2_text"] = "Third";
+    storage.LoadStoredProperties(&f.Form, list);
+    ASSERT_EQ(bar->Panels->CollectionCount(), 3);
+    EXPECT_EQ(bar->Panels->Items[0]->Text, "Rec:");
+    EXPECT_EQ(bar->Panels->Items[1]->Width, 80);
+    EXPECT_EQ(bar->Panels->Items[2]->Text, "Third");
+    EXPECT_EQ(bar->Panels->Items[2]->Width, 50);   // nothing stored: as made
+    EXPECT_TRUE(bar->Panels->AutoSize);
+    EXPECT_EQ(bar->Panels->Brackets, QStringList({"begin", "end"}));
+
+    // The same count keeps the items and loads into them; a damaged count stays bounded.
+    TPanelItem* kept = bar->Panels->Items[0];
+    settings.Values["sec.statusbar1_panels|item0_text"] = "Record:";
+    storage.LoadStoredProperties(&f.Form, list);
+    EXPECT_EQ(bar->Panels->Items[0], kept);
+    EXPECT_EQ(kept->Text, "Record:");
+    settings.Values["sec|statusbar1_panels.count"] = "-5";
+    storage.LoadStoredProperties(&f.Form, list);
+    EXPECT_EQ(bar->Panels->CollectionCount(), 0);
 }
 
 TEST(PropsStorage, StoredListUpkeep)

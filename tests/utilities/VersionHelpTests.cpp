@@ -171,11 +171,21 @@ TEST_F(HelpRouterTest, LifeCycleAndHandlers)
     EXPECT_FALSE(Application()->OnHelp);
 }
 
-TEST(HelpBackEnd, MissingHelpFileShowsNothing)
+TEST(HelpBackEnd, AMissingHelpFileIsSaidByName)
 {
     TDesktopHelpBackEnd desktop;
-    EXPECT_FALSE(desktop.HtmlHelp(nullptr, "/nonexistent/Quarrow.chm", HH_DISPLAY_TOC, 0));
-    EXPECT_FALSE(desktop.HtmlHelp(nullptr, "NoSuchHelp.chm", HH_HELP_CONTEXT, 1));
+    auto messageOf = [&](const QString& file, int command) {
+        try {
+            desktop.HtmlHelp(nullptr, file, command, 0);
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return QString();
+    };
+    EXPECT_EQ(messageOf("/nonexistent/Quarrow.chm", HH_DISPLAY_TOC), "The help file /nonexistent/Quarrow.chm is missing.");
+    EXPECT_EQ(messageOf("NoSuchHelp.chm", HH_HELP_CONTEXT),
+              "The help file " + QCoreApplication::applicationDirPath() + "/NoSuchHelp.chm is missing.");
+    EXPECT_FALSE(desktop.HtmlHelp(nullptr, QString(), HH_DISPLAY_TOC, 0));
     EXPECT_FALSE(desktop.WinHelp(nullptr, "Quarrow.hlp", HELP_CONTENTS, 0));
     EXPECT_EQ(TDesktopHelpBackEnd::HelpFilePath("/a/b.chm"), "/a/b.chm");
     EXPECT_EQ(TDesktopHelpBackEnd::HelpFilePath("b.chm"), QCoreApplication::applicationDirPath() + "/b.chm");
