@@ -189,18 +189,18 @@ TMainForm::~TMainForm()
 void TMainForm::CreateActions()
 {
     FileExit1 = NewAction(this, "FileExit1", QStringLiteral("E&xit"), QStringLiteral("Exit|Exit application"));
-    connect(FileExit1, &QAction::triggered, this, [this] { FileExit1Execute(); });
+    connect(FileExit1, &QAction::triggered, this, [this] { TApplication::Guard([this] { FileExit1Execute(); }); });
     actDirTree = NewAction(this, "actDirTree", QStringLiteral("Diretory Tree"), QStringLiteral("Directory Treeview"));
     actDirTree->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
-    connect(actDirTree, &QAction::triggered, this, [this] { actDirTreeExecute(); });
+    connect(actDirTree, &QAction::triggered, this, [this] { TApplication::Guard([this] { actDirTreeExecute(); }); });
     actMigrate = NewAction(this, "actMigrate", QStringLiteral("Migrate"), QStringLiteral("Migrate Data"));
     actMigrate->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-    connect(actMigrate, &QAction::triggered, this, [this] { actMigrateExecute(); });
+    connect(actMigrate, &QAction::triggered, this, [this] { TApplication::Guard([this] { actMigrateExecute(); }); });
     actHelp = NewAction(this, "actHelp", QStringLiteral("Help"), QStringLiteral("Help"));
     actHelp->setIcon(ToolPicture(tpHelp));
-    connect(actHelp, &QAction::triggered, this, [this] { actHelpExecute(); });
+    connect(actHelp, &QAction::triggered, this, [this] { TApplication::Guard([this] { actHelpExecute(); }); });
     HelpAbout1 = NewAction(this, "HelpAbout1", QStringLiteral("&About..."), QString());
-    connect(HelpAbout1, &QAction::triggered, this, [this] { HelpAbout1Execute(); });
+    connect(HelpAbout1, &QAction::triggered, this, [this] { TApplication::Guard([this] { HelpAbout1Execute(); }); });
 
     WindowCascade1 = NewAction(this, "WindowCascade1", QStringLiteral("&Cascade"), QStringLiteral("Cascade"));
     WindowCascade1->setIcon(ToolPicture(tpCascade));
@@ -220,7 +220,8 @@ void TMainForm::CreateActions()
                                   QStringLiteral("Arrange All"));
     connect(WindowArrangeAll1, &QAction::triggered, this, [this] { ArrangeAll(); });
 
-    // Not in a menu: keys of the frame, wherever the focus is inside it.
+    // Not in a menu: keys of the frame, wherever the focus is inside it. (Commands run guarded:
+    // an error never unwinds through the toolkit's frames.)
     WindowNext1 = NewAction(this, "WindowNext1", QStringLiteral("Next Window"), QString());
     WindowNext1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
     connect(WindowNext1, &QAction::triggered, FMdiArea, &QMdiArea::activateNextSubWindow);

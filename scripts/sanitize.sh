@@ -25,5 +25,8 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:chec
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 echo "== the test suite under AddressSanitizer and UBSan"
-(cd "$dir" && ctest --output-on-failure --parallel "$jobs" "$@")
+# Two tests stay with the plain build: the Access damage walk starts the reader process for
+# every cut and flip of a database (half an hour under the sanitizers; the reader is a thin
+# shell over the library), and the killed-restructure test, which times its kills.
+(cd "$dir" && ctest --output-on-failure --parallel "$jobs" -E '^(DamagedAccessDatabase|RestructureKilled)\.' "$@")
 "$root/scripts/fuzz.sh" "$dir"

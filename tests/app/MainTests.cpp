@@ -287,7 +287,7 @@ TEST_F(FrameFixture, HelpWithoutItsFileSaysWhichFileIsMissing)
     TMainForm* frame = Start();
     QStringList shown;
     Application()->OnException = [&](const std::exception& e) { shown << QString::fromUtf8(e.what()); };
-    TApplication::Guard([frame] { frame->actHelp->trigger(); });   // as the event loop runs it
+    frame->actHelp->trigger();
     Application()->OnException = nullptr;
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0], "The help file " + QCoreApplication::applicationDirPath() + "/Quarrow.chm is missing.");

@@ -545,8 +545,8 @@ TEST_F(PlacementTest, NamesAreCutAndDefaulted)
 
 TEST_F(PlacementTest, EventsAndTheRegistryThatKeepsNothing)
 {
+    int saved = 0, restored = 0;   // outlive the window, which saves once more when destroyed
     TFrmTree tree(FIni);
-    int saved = 0, restored = 0;
     tree.Storage->OnSavePlacement = [&] { ++saved; };
     tree.Storage->OnRestorePlacement = [&] { ++restored; };
     tree.Storage->SetUseRegistry(true);

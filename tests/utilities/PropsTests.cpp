@@ -252,7 +252,7 @@ TEST(PropsStorage, StringListsAndReferencesAcrossForms)
     QElapsedTimer timer;
     timer.start();
     storage.LoadStoredProperties(&f.Form, list);
-    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_LT(timer.elapsed(), 30000);   // a hang would read two billion keys; a sanitized build is slow
     EXPECT_EQ(f.Holder->Lines.value(0), "first");
     EXPECT_LE(f.Holder->Lines.size(), 100000);
 }
