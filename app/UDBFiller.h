@@ -27,7 +27,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class TFormStorage;
-class TRadioGroup;
+class TkqRadioGroup;
 class TVzPopupMenu;
 class TVzSpeedButton;
 class TVzSpinEdit;
@@ -96,7 +96,7 @@ public:
     TVzSpinEdit* EdtNoFill;
     QPushButton* btnCountTabSQL;
     TVzSpinEdit* EdtDetailNoFill;
-    TRadioGroup* rgAppendUpdate;
+    TkqRadioGroup* rgAppendUpdate;
     TVzSpeedButton* btnFill;
     TVzPopupMenu* VzPopupMenu;
     TMenuItem* FromTop1;
