@@ -2,7 +2,7 @@
 
 #include "gridlib/core/kqcheckbox.h"
 #include "gridlib/dialogs/kqdbnav.h"
-#include "platform/data/DBCtrls.h"
+#include "platform/dbctrls/DBCtrls.h"
 
 #include <QAction>
 #include <QHBoxLayout>
