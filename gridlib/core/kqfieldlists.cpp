@@ -154,13 +154,26 @@ TkqPictureMaskEntry FindPictureMask(const QStringList& list, const QString& fiel
     return entry;
 }
 
-TkqPictureMaskEntry FindPictureMask(const QObject* component, const QString& fieldName, bool)
+namespace {
+QString TablePictureOf(const QObject* component, const QString& fieldName)
 {
-    // A table's own Paradox picture would take precedence here; no table class of this
-    // program defines one.
+    const auto* table = dynamic_cast<const TkqTablePictures*>(component);
+    return table ? table->TablePicture(fieldName) : QString();
+}
+} // namespace
+
+TkqPictureMaskEntry FindPictureMask(QObject* component, const QString& fieldName, bool useTableMasks)
+{
     QStringList list;
     GetPictureMaskList(component, list);
-    return FindPictureMask(list, fieldName);
+    TkqPictureMaskEntry entry = FindPictureMask(list, fieldName);
+    if (!useTableMasks) return entry;
+    const QString picture = TablePictureOf(component, fieldName);
+    if (picture.isEmpty()) return entry;
+    if (!entry.Mask.isEmpty())
+        StorePictureMask(component, fieldName, picture, entry.AutoFill, entry.GridValidate, true, true, false);
+    entry.Mask = picture;
+    return entry;
 }
 
 void StorePictureMask(QStringList& list, const QString& fieldName, const QString& mask, bool autoFill,
@@ -185,7 +198,8 @@ void StorePictureMask(QObject* component, const QString& fieldName, const QStrin
 {
     QStringList list;
     if (!GetPictureMaskList(component, list)) return;
-    StorePictureMask(list, fieldName, mask, autoFill, gridValidate, setMask, setAutoFill, setGridValidate);
+    const QString picture = TablePictureOf(component, fieldName);
+    StorePictureMask(list, fieldName, picture.isEmpty() ? mask : picture, autoFill, gridValidate, setMask, setAutoFill, setGridValidate);
     SetStringListProperty(component, "PictureMasks", list);
 }
 
