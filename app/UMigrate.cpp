@@ -2,6 +2,7 @@
 
 #include "app/UGeneral.h"
 #include "app/URestructure.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
@@ -235,12 +236,18 @@ void TFrmMigrate::CreateDataSets()
     dsDestFields = new TDataSource(this);
     dsDestFields->SetDataSet(cdsDestFields);
 
-    cdsSource = newCds("cdsSource");
-    cdsTemp = newCds("cdsTemp");
+    // Data files are read and written through the library's dataset class.
+    auto newFileCds = [this](const char* name) {
+        auto* ds = new TkqClientDataSet(this);
+        ds->setObjectName(QLatin1String(name));
+        return ds;
+    };
+    cdsSource = newFileCds("cdsSource");
+    cdsTemp = newFileCds("cdsTemp");
     // Sources are only read: closing them never writes a file.
     cdsSource->SetReadOnly(true);
     cdsTemp->SetReadOnly(true);
-    cdsDest = newCds("cdsDest");
+    cdsDest = newFileCds("cdsDest");
     zohSource = new TzohMemTable(this);
     zohSource->setObjectName(QStringLiteral("zohSource"));
     zohSource->Close();

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/UGeneral.h"
 #include "app/UImage.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -210,6 +211,13 @@ TFrmViewData::~TFrmViewData()
 
 void TFrmViewData::CreateDataComponents()
 {
+    // The file's dataset and its nested detail check picture masks before every post.
+    auto newFileDataSet = [this](const char* name) {
+        auto* ds = new TkqClientDataSet(this);
+        ds->setObjectName(QLatin1String(name));
+        ds->SetValidateWithMask(true);
+        return ds;
+    };
     auto newDataSet = [this](const char* name) {
         auto* ds = new TClientDataSet(this);
         ds->setObjectName(QLatin1String(name));
@@ -221,9 +229,9 @@ void TFrmViewData::CreateDataComponents()
         source->SetDataSet(ds);
         return source;
     };
-    cdsViewData = newDataSet("cdsViewData");
+    cdsViewData = newFileDataSet("cdsViewData");
     dsViewData = newSource("dsViewData", cdsViewData);
-    cdsDetail = newDataSet("cdsDetail");
+    cdsDetail = newFileDataSet("cdsDetail");
     dsDetail = newSource("dsDetail", cdsDetail);
     cdsDelta = newDataSet("cdsDelta");
     dsDelta = newSource("dsDelta", cdsDelta);
