@@ -222,11 +222,13 @@ TFrmMigrate::~TFrmMigrate()
 
 void TFrmMigrate::CreateDataSets()
 {
-    auto newCds = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
         return ds;
     };
+    auto newCds = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // Data files are read and written through the library's dataset class.
+    auto newFileCds = [&](const char* name) { return named(new TkqClientDataSet(this), name); };
     cdsSourceFields = newCds("cdsSourceFields");
     cdsDestFields = newCds("cdsDestFields");
     CreateFieldList(cdsSourceFields);
@@ -236,12 +238,6 @@ void TFrmMigrate::CreateDataSets()
     dsDestFields = new TDataSource(this);
     dsDestFields->SetDataSet(cdsDestFields);
 
-    // Data files are read and written through the library's dataset class.
-    auto newFileCds = [this](const char* name) {
-        auto* ds = new TkqClientDataSet(this);
-        ds->setObjectName(QLatin1String(name));
-        return ds;
-    };
     cdsSource = newFileCds("cdsSource");
     cdsTemp = newFileCds("cdsTemp");
     // Sources are only read: closing them never writes a file.

@@ -211,16 +211,15 @@ TFrmViewData::~TFrmViewData()
 
 void TFrmViewData::CreateDataComponents()
 {
-    // The file's dataset and its nested detail check picture masks before every post.
-    auto newFileDataSet = [this](const char* name) {
-        auto* ds = new TkqClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
-        ds->SetValidateWithMask(true);
         return ds;
     };
-    auto newDataSet = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
-        ds->setObjectName(QLatin1String(name));
+    auto newDataSet = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // The file's dataset and its nested detail check picture masks before every post.
+    auto newFileDataSet = [&](const char* name) {
+        auto* ds = named(new TkqClientDataSet(this), name);
+        ds->SetValidateWithMask(true);
         return ds;
     };
     auto newSource = [this](const char* name, TDataSet* ds) {

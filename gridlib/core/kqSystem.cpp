@@ -129,21 +129,29 @@ bool DateScanEnd(const QString& text, int& end, const TFormatSettings& fs)
     return ok;
 }
 
-// Tokens of a time from start: 3 hour, 4 minute, 5 second, 6 AM/PM. Each pass steps one more
-// character, so the caret counts as in a part up to the separator that ends it.
-TkqDateTimePart TimePartFrom(int caretPos, const QString& text, int start, const TFormatSettings& fs)
+// How many tokens (at most two) lie wholly before the caret, walking from cursor; extraStep
+// steps one more character before each next token. secondSeparator: where the second ended.
+int TokensBeforeCaret(const QString& text, QChar separator, int cursor, int caretPos, bool extraStep,
+                      int& secondSeparator)
 {
-    const QString sep(fs.TimeSeparator);
-    int cursor = start;
+    const QString sep(separator);
     int passed = 0;
-    int secondSeparator = 0;
     while (passed < 2) {
         const QString token = NextToken(text, sep, cursor);
         if (token.isEmpty() || cursor == -1 || caretPos < cursor - 1) break;
         ++passed;
-        if (passed == 2) secondSeparator = cursor - 1;
-        ++cursor;
+        secondSeparator = cursor - 1;
+        if (extraStep) ++cursor;
     }
+    return passed;
+}
+
+// Tokens of a time from start: 3 hour, 4 minute, 5 second, 6 AM/PM. Each pass steps one more
+// character, so the caret counts as in a part up to the separator that ends it.
+TkqDateTimePart TimePartFrom(int caretPos, const QString& text, int start, const TFormatSettings& fs)
+{
+    int secondSeparator = 0;
+    const int passed = TokensBeforeCaret(text, fs.TimeSeparator, start, caretPos, true, secondSeparator);
     if (passed == 0) return dtpHour;
     if (passed == 1) return dtpMinute;
     return caretPos > secondSeparator + 2 ? dtpAmPm : dtpSecond;
@@ -343,14 +351,8 @@ TkqDateTimePart DateTimePartAtCaret(int caretPos, const QString& text, bool time
     if (timeOnly || (dateRead && (caretPos >= dateEnd || (caretPos == dateEnd - 1 && blankBeforeCaret))))
         return TimePartFrom(caretPos, text, timeOnly ? 1 : dateEnd, fs);
 
-    const QString sep(fs.DateSeparator);
-    int cursor = 1;
-    int passed = 0;
-    while (passed < 2) {
-        const QString token = NextToken(text, sep, cursor);
-        if (token.isEmpty() || cursor == -1 || caretPos < cursor - 1) break;
-        ++passed;
-    }
+    int separator = 0;
+    const int passed = TokensBeforeCaret(text, fs.DateSeparator, 1, caretPos, false, separator);
     static const TkqDateTimePart byOrder[3][3] = {
         {dtpMonth, dtpDay, dtpYear}, {dtpDay, dtpMonth, dtpYear}, {dtpYear, dtpMonth, dtpDay}};
     return byOrder[GetDateOrder(fs.ShortDateFormat)][passed];
