@@ -48,6 +48,7 @@ TkqPictureValidator::TkqPictureValidator(const QString& picture, bool autoFill)
     : FPicture(picture), FOptions(voTransfer | (autoFill ? unsigned(voFill) : 0u))
 {
     if (FPicture.isEmpty()) return;
+    FSyntaxOk = SyntaxCheck();
     QString empty;
     if (Picture(empty, false) != prEmpty) FStatus = 1;
 }
@@ -88,7 +89,7 @@ bool TkqPictureValidator::SyntaxCheck() const
 
 TkqPicResult TkqPictureValidator::Picture(QString& text, bool autoFill)
 {
-    if (!SyntaxCheck()) return prSyntax;
+    if (!FSyntaxOk) return prSyntax;
     if (text.isEmpty()) return prEmpty;
 
     const int end = int(FPicture.size()) + 1;

@@ -60,6 +60,7 @@ private:
     QString FPicture;
     unsigned FOptions;
     int FStatus = 0;
+    bool FSyntaxOk = false;   // the picture never changes: checked once
     // Matcher state: positions in the picture and the input (1-based), the input, and whether
     // a blank at the input's end already stood in for a literal blank in the current Process.
     int FI = 0;
