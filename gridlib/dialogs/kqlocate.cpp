@@ -3,7 +3,7 @@
 #include "gridlib/core/kqdbservices.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <QCheckBox>
 #include <QComboBox>
