@@ -9,8 +9,8 @@
 // takes the pivot's century, and the next one when it would still lie before the pivot: with
 // the pivot 1950, 0-49 become 2000-2049 and 50-99 become 1950-1999.
 
-#include "platform/vcl/SysFormat.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysFormat.h"
+#include "platform/core/SysUtils.h"
 
 #include <QString>
 

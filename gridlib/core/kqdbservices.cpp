@@ -6,7 +6,7 @@
 #include "gridlib/core/kqfieldlists.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <QApplication>
 #include <QLineEdit>
