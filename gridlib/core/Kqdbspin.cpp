@@ -2,6 +2,7 @@
 
 #include "gridlib/core/kqSystem.h"
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqdbservices.h"
 #include "platform/core/SysFormat.h"
 
 #include <QApplication>
@@ -10,22 +11,6 @@
 #include <cmath>
 
 namespace {
-bool IsIntegerFieldType(TFieldType type)
-{
-    switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: return true;
-    default: return false;
-    }
-}
-
-bool IsFloatFieldType(TFieldType type)
-{
-    switch (type) {
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: return true;
-    default: return false;
-    }
-}
-
 QString DisplayFormatOf(const TField* field)
 {
     const auto* numeric = qobject_cast<const TNumericField*>(field);

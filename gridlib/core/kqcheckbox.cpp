@@ -324,26 +324,7 @@ void TkqCustomCheckBox::keyPressEvent(QKeyEvent* event)
         return;
     }
     if ((key == VK_SPACE || key == VK_BACK || key == VK_ESCAPE) && DataKeyPress(key)) return;
-    if (key == VK_SPACE) {
-        if (!event->isAutoRepeat()) {
-            SpaceKeyPressed = true;
-            update();
-        }
-        return;
-    }
     TkqButtonControl::keyPressEvent(event);
-}
-
-void TkqCustomCheckBox::keyReleaseEvent(QKeyEvent* event)
-{
-    if (KeyEventToVirtualKey(event) == VK_SPACE && !event->isAutoRepeat()) {
-        const bool pressed = SpaceKeyPressed;
-        SpaceKeyPressed = false;
-        update();
-        if (pressed) Toggle();
-        return;
-    }
-    TkqButtonControl::keyReleaseEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -434,12 +415,7 @@ void TkqDBCustomCheckBox::DoExit()
 
 bool TkqDBCustomCheckBox::DataKeyPress(int key)
 {
-    if (key == VK_SPACE || key == VK_BACK) {
-        FDataLink.Edit();
-    } else if (key == VK_ESCAPE) {
-        FDataLink.Reset();
-        Modified = false;
-        return true;
-    }
-    return false;
+    if (!DataLinkKeyPress(FDataLink, key)) return false;
+    Modified = false;
+    return true;
 }

@@ -85,7 +85,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
+    void SpaceClick() override { Toggle(); }
     // Release of the left button at a point: toggles as the Part's hit rules say.
     virtual bool ToggleOnRelease(const QPoint& point) const;
     // A key the data-aware layer sees first; true when it consumed the key.

@@ -4,6 +4,7 @@
 #include "gridlib/core/Kqpict.h"
 #include "gridlib/core/kqSystem.h"
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqdbservices.h"
 #include "gridlib/core/kqfieldlists.h"
 #include "platform/vcl/Forms.h"
 #include "platform/core/SysFormat.h"
@@ -535,10 +536,8 @@ void TkqDBCustomEdit::UpdateData()
     if (numeric && !numeric->DisplayFormat().isEmpty()) {
         double value = 0;
         if (!ParseDisplayedFloat(text(), value, numeric->DisplayFormat())) return;
-        switch (field->DataType()) {
-        case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: field->SetAsFloat(value); break;
-        default: field->SetAsInteger(int(std::nearbyint(value))); break;
-        }
+        if (IsFloatFieldType(field->DataType())) field->SetAsFloat(value);
+        else field->SetAsInteger(int(std::nearbyint(value)));
         return;
     }
     field->SetEditText(stored);

@@ -7,6 +7,7 @@
 #include "gridlib/core/Kqpict.h"
 #include "gridlib/core/kqSystem.h"
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqdbservices.h"
 #include "platform/vcl/Forms.h"
 #include "platform/core/SysFormat.h"
 
@@ -20,22 +21,6 @@
 
 namespace {
 constexpr QChar KeyBack(0x08), KeyTab(0x09), KeyEnter(0x0D), KeyEscape(0x1B), KeyCtrlV(0x16), KeyCtrlX(0x18);
-
-bool IsIntegerType(TFieldType type)
-{
-    switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: return true;
-    default: return false;
-    }
-}
-
-bool IsFloatType(TFieldType type)
-{
-    switch (type) {
-    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: return true;
-    default: return false;
-    }
-}
 
 Qt::KeyboardModifiers CurrentModifiers = Qt::NoModifier;
 } // namespace
@@ -172,9 +157,9 @@ void TkqDBCustomEdit::KeyPress(QChar& key)
     if (field && !maps && key >= QLatin1Char(' ')) {
         const auto* numeric = qobject_cast<const TNumericField*>(field);
         bool ok;
-        if (numeric && !numeric->DisplayFormat().isEmpty() && IsIntegerType(field->DataType()))
+        if (numeric && !numeric->DisplayFormat().isEmpty() && IsIntegerFieldType(field->DataType()))
             ok = key == QLatin1Char('+') || key == QLatin1Char('-') || (key.isDigit() && key.unicode() < 128);
-        else if (numeric && !numeric->DisplayFormat().isEmpty() && IsFloatType(field->DataType()))
+        else if (numeric && !numeric->DisplayFormat().isEmpty() && IsFloatFieldType(field->DataType()))
             ok = key == QLatin1Char('+') || key == QLatin1Char('-') || (key.isDigit() && key.unicode() < 128)
                  || key == QLatin1Char('E') || key == QLatin1Char('e') || key == FormatSettings.DecimalSeparator;
         else

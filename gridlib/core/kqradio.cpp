@@ -11,6 +11,11 @@ TkqCustomRadioButton::TkqCustomRadioButton(QWidget* parent) : TkqButtonControl(p
     SetTabStop(false);
 }
 
+TkqCustomRadioButton::~TkqCustomRadioButton()
+{
+    SetGlyphImages(nullptr);
+}
+
 void TkqCustomRadioButton::SetChecked(bool value)
 {
     if (value == FChecked) return;
@@ -34,16 +39,7 @@ void TkqCustomRadioButton::SetWordWrap(bool value)
 
 void TkqCustomRadioButton::SetGlyphImages(TImageList* images)
 {
-    if (images == FGlyphImages) return;
-    if (FGlyphImages && FGlyphImagesFreeKey) FGlyphImages->RemoveFreeListener(FGlyphImagesFreeKey);
-    FGlyphImages = images;
-    FGlyphImagesFreeKey = 0;
-    if (FGlyphImages) FGlyphImagesFreeKey = FGlyphImages->AddFreeListener([this] {
-        FGlyphImages = nullptr;
-        FGlyphImagesFreeKey = 0;
-        update();
-    });
-    update();
+    AttachImages(FGlyphImages, FGlyphImagesFreeKey, images);
 }
 
 TRect TkqCustomRadioButton::GetCheckRect() const
@@ -220,12 +216,6 @@ bool TkqCustomRadioButton::MoveToSibling(int step)
 void TkqCustomRadioButton::keyPressEvent(QKeyEvent* event)
 {
     switch (KeyEventToVirtualKey(event)) {
-    case VK_SPACE:
-        if (!event->isAutoRepeat()) {
-            SpaceKeyPressed = true;
-            update();
-        }
-        return;
     case VK_UP:
     case VK_LEFT:
         if (MoveToSibling(-1)) return;
@@ -237,16 +227,4 @@ void TkqCustomRadioButton::keyPressEvent(QKeyEvent* event)
     default: break;
     }
     TkqButtonControl::keyPressEvent(event);
-}
-
-void TkqCustomRadioButton::keyReleaseEvent(QKeyEvent* event)
-{
-    if (KeyEventToVirtualKey(event) == VK_SPACE && !event->isAutoRepeat()) {
-        const bool pressed = SpaceKeyPressed;
-        SpaceKeyPressed = false;
-        update();
-        if (pressed) NativeClick();
-        return;
-    }
-    TkqButtonControl::keyReleaseEvent(event);
 }

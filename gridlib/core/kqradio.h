@@ -15,6 +15,7 @@ class TkqCustomRadioButton : public TkqButtonControl {
 
 public:
     explicit TkqCustomRadioButton(QWidget* parent = nullptr);
+    ~TkqCustomRadioButton() override;
 
     bool Checked() const { return FChecked; }
     // Checking unchecks the radio siblings and clicks (unless clicks are disabled).
@@ -49,7 +50,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
+    void SpaceClick() override { NativeClick(); }
     // The area behind a transparent button after its look changed.
     void RefreshBehind(bool focusLoss);
     // Arrow keys move to the previous or next radio sibling and check it.

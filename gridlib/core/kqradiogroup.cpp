@@ -586,13 +586,7 @@ void TkqRadioGroup::Click()
 
 bool TkqRadioGroup::ButtonKeyPress(TGroupButton*, int key)
 {
-    if (key == VK_BACK || key == VK_SPACE) {
-        FDataLink.Edit();
-    } else if (key == VK_ESCAPE) {
-        FDataLink.Reset();
-        return true;
-    }
-    return false;
+    return DataLinkKeyPress(FDataLink, key);
 }
 
 void TkqRadioGroup::keyPressEvent(QKeyEvent* event)

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
 TkqWinButtonIndents::TkqWinButtonIndents(QObject* owner) : QObject(owner), FOwner(qobject_cast<QWidget*>(owner)) {}
@@ -121,18 +122,58 @@ void TkqButtonControl::SetTabStop(bool value)
     setFocusPolicy(value ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
-void TkqButtonControl::SetImages(TImageList* images)
+void TkqButtonControl::AttachImages(TImageList*& slot, int& freeKey, TImageList* images)
 {
-    if (images == FImages) return;
-    if (FImages && FImagesFreeKey) FImages->RemoveFreeListener(FImagesFreeKey);
-    FImages = images;
-    FImagesFreeKey = 0;
-    if (FImages) FImagesFreeKey = FImages->AddFreeListener([this] {
-        FImages = nullptr;
-        FImagesFreeKey = 0;
+    if (images == slot) return;
+    if (slot && freeKey) slot->RemoveFreeListener(freeKey);
+    slot = images;
+    freeKey = 0;
+    if (slot) freeKey = slot->AddFreeListener([this, &slot, &freeKey] {
+        slot = nullptr;
+        freeKey = 0;
         update();
     });
     update();
+}
+
+void TkqButtonControl::SetImages(TImageList* images)
+{
+    AttachImages(FImages, FImagesFreeKey, images);
+}
+
+void TkqButtonControl::keyPressEvent(QKeyEvent* event)
+{
+    if (KeyEventToVirtualKey(event) == VK_SPACE) {
+        if (!event->isAutoRepeat()) {
+            SpaceKeyPressed = true;
+            update();
+        }
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TkqButtonControl::keyReleaseEvent(QKeyEvent* event)
+{
+    if (KeyEventToVirtualKey(event) == VK_SPACE && !event->isAutoRepeat()) {
+        const bool pressed = SpaceKeyPressed;
+        SpaceKeyPressed = false;
+        update();
+        if (pressed) SpaceClick();
+        return;
+    }
+    QWidget::keyReleaseEvent(event);
+}
+
+bool DataLinkKeyPress(TFieldDataLink& link, int key)
+{
+    if (key == VK_SPACE || key == VK_BACK) {
+        link.Edit();
+    } else if (key == VK_ESCAPE) {
+        link.Reset();
+        return true;
+    }
+    return false;
 }
 
 bool TkqButtonControl::TransparentNow() const

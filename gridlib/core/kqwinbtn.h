@@ -6,6 +6,7 @@
 
 #include "gridlib/core/kqframe.h"
 #include "gridlib/core/kqgridhost.h"
+#include "platform/data/DB.h"
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/ImgList.h"
@@ -45,6 +46,10 @@ private:
     int FTextX = 0;
     int FTextY = 0;
 };
+
+// The data-aware key press of the library's buttons: Backspace and Space put the link into
+// edit state, Escape shows the field's value again (true: the key is taken).
+bool DataLinkKeyPress(TFieldDataLink& link, int key);
 
 // The owner-drawn button control both the check box and the radio button stand on.
 class TkqButtonControl : public QWidget, public TkqFrameHost, public TkqCopyPaintable {
@@ -120,6 +125,10 @@ protected:
     // The window's styles afresh (transparency) and a repaint.
     virtual void RecreateWnd();
     virtual void CaptionChanged() { update(); }
+    // The click of a Space released after it was pressed on the control.
+    virtual void SpaceClick() {}
+    // Points slot at the list (or none), watching for the list to be freed.
+    void AttachImages(TImageList*& slot, int& freeKey, TImageList* images);
     // Focus arriving and leaving (switching windows or opening a popup is neither).
     virtual void DoEnter();
     virtual void DoExit();
@@ -137,6 +146,9 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // Space pressed marks the glyph pushed; its release clicks.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 
     bool FMouseOver = false;
 

@@ -60,6 +60,14 @@ struct TMaskedData {
     }
 };
 
+// Year, month, day, hour and minute.
+QList<int> DateTimeParts(TDateTime value)
+{
+    int y, m, d, h, min, s, ms;
+    DecodeDate(value, y, m, d);
+    DecodeTime(value, h, min, s, ms);
+    return {y, m, d, h, min};
+}
 } // namespace
 
 // ---- Picture typing
@@ -184,11 +192,7 @@ TEST(DBEdit, WritesDatesWithThePivotAndDisplayedNumbers)
         f.Leave();
     }
     d.ds.Post();
-    int y, m, day, h, min, s, ms;
-    const TDateTime when = d.ds.FieldByName(QStringLiteral("When"))->AsDateTime();
-    DecodeDate(when, y, m, day);
-    DecodeTime(when, h, min, s, ms);
-    EXPECT_EQ(QList<int>({y, m, day, h, min}), QList<int>({2099, 3, 4, 0, 0}));
+    EXPECT_EQ(DateTimeParts(d.ds.FieldByName(QStringLiteral("When"))->AsDateTime()), QList<int>({2099, 3, 4, 0, 0}));
     EXPECT_DOUBLE_EQ(d.ds.FieldByName(QStringLiteral("Amount"))->AsFloat(), -1234.5);
     EXPECT_EQ(d.ds.FieldByName(QStringLiteral("Count"))->AsInteger(), 2);   // half to even
 }
@@ -203,11 +207,7 @@ TEST(DBEdit, TwoDigitYearBelowThePivotGoesToTheNextCentury)
     f.Type(QStringLiteral("1/2/49 10:30"));
     f.Leave();
     d.ds.Post();
-    int y, m, day, h, min, s, ms;
-    const TDateTime when = d.ds.FieldByName(QStringLiteral("When"))->AsDateTime();
-    DecodeDate(when, y, m, day);
-    DecodeTime(when, h, min, s, ms);
-    EXPECT_EQ(QList<int>({y, m, day, h, min}), QList<int>({2049, 1, 2, 10, 30}));
+    EXPECT_EQ(DateTimeParts(d.ds.FieldByName(QStringLiteral("When"))->AsDateTime()), QList<int>({2049, 1, 2, 10, 30}));
 }
 
 // ---- Date auto-fill
