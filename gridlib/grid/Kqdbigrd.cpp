@@ -5,7 +5,7 @@
 #include "gridlib/core/Kqintl.h"
 #include "gridlib/core/Kqstr.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <QApplication>
 #include <QDesktopServices>
