@@ -1243,6 +1243,12 @@ bool TkqCustomDBGrid::ShouldFocusEditor() const { return hasFocus(); }
 
 bool TkqCustomDBGrid::CanEdit() { return FOptions.Contains(dgEditing) && !FReadOnly; }
 
+bool TkqCustomDBGrid::CanEditShow()
+{
+    if (FEditControlOptions.Contains(ecoDisableEditorIfReadOnly) && GetColumn(DataColumn(Col()))->ReadOnly()) return false;
+    return TCustomGrid::CanEditShow();
+}
+
 bool TkqCustomDBGrid::CanEditAcceptKey(QChar key)
 {
     TField* f = GetSelectedField();

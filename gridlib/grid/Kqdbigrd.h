@@ -421,6 +421,8 @@ public:
     // ================================================================ Editing
     bool CanEdit() override;
     bool CanEditModify() override;
+    // The framework's answer, and never over a read-only column with ecoDisableEditorIfReadOnly.
+    bool CanEditShow() override;
     bool CanEditAcceptKey(QChar key) override;
     bool CanGridAcceptKey(int key, TShiftState shift) override;
     int GetEditLimit() override;

@@ -86,6 +86,15 @@ struct GridForm {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, mods, grid->Center(col, row));
         QApplication::processEvents();
     }
+    // Characters typed where the focus is (the grid, then its editor).
+    void Type(const QString& text)
+    {
+        for (QChar ch : text) {
+            QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid;
+            QTest::keyClick(target, ch.toLatin1());
+            QApplication::processEvents();
+        }
+    }
     int Id() const { return ds->FieldByName(QStringLiteral("Id"))->AsInteger(); }
 
     std::unique_ptr<QWidget> form;
@@ -811,4 +820,64 @@ TEST(DBGridMouse, RowSizingSetsTheRowHeightPercent)
     QTest::mouseMove(g.viewport(), QPoint(3, again.Top + 4));
     QTest::mouseRelease(g.viewport(), Qt::LeftButton, {}, QPoint(3, again.Top + 4));
     EXPECT_EQ(g.RowHeightPercent(), 150);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cell editor
+
+TEST(DBGridEditor, TypedTextReachesTheFieldOrIsRefused)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    TField* id = f.ds->FieldByName(QStringLiteral("Id"));
+    f.Type(QStringLiteral("42"));
+    ASSERT_TRUE(g.EditorMode());
+    EXPECT_EQ(f.ds->State(), dsEdit);
+    EXPECT_EQ(g.CellEditor()->Text(), QStringLiteral("42"));
+    f.Key(Qt::Key_Return);
+    EXPECT_EQ(id->AsInteger(), 42);
+    EXPECT_FALSE(g.EditorMode());
+    f.Key(Qt::Key_Down);
+    EXPECT_EQ(f.ds->State(), dsBrowse);
+    EXPECT_EQ(f.ds->Posts, 1);
+
+    // Letters are not typed into a number; a text the field cannot take is reported and
+    // leaves the field as it was.
+    f.Key(Qt::Key_Up);
+    f.Type(QStringLiteral("x-5-"));
+    EXPECT_EQ(g.CellEditor()->Text(), QStringLiteral("-5-"));
+    TDialogSeam::Clear();
+    f.Key(Qt::Key_Return);
+    EXPECT_EQ(id->AsInteger(), 42);
+    EXPECT_EQ(TDialogSeam::Messages().size(), 1);
+}
+
+TEST(DBGridEditor, WhereTypingIsRefused)
+{
+    // An empty dataset without inserting: nothing may start a record.
+    GridForm empty(0);
+    empty.grid->SetKeyOptions(empty.grid->KeyOptions().Exclude(dgAllowInsert));
+    empty.Type(QStringLiteral("7"));
+    EXPECT_EQ(empty.ds->State(), dsBrowse);
+    EXPECT_EQ(empty.ds->RecordCount(), 0);
+
+    // A read-only column refuses the change; with ecoDisableEditorIfReadOnly no editor opens.
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    g.SetSelected({QStringLiteral("Id\t4\tNo.\tT"), QStringLiteral("Name\t10\tName")});
+    g.SetUseTFields(false);
+    f.Type(QStringLiteral("9"));
+    EXPECT_EQ(f.ds->State(), dsBrowse);
+    EXPECT_FALSE(g.CanEditModify());
+    g.HideEditor();
+    g.SetEditControlOptions(g.EditControlOptions().Include(ecoDisableEditorIfReadOnly));
+    f.Key(Qt::Key_F2);
+    g.ShowCellEditor();
+    EXPECT_TRUE(!g.CellEditor() || !g.CellEditor()->isVisible());
+
+    // A read-only grid edits nothing.
+    f.Key(Qt::Key_Right);
+    g.SetReadOnly(true);
+    f.Type(QStringLiteral("z"));
+    EXPECT_EQ(f.ds->State(), dsBrowse);
 }
