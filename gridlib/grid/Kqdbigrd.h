@@ -623,7 +623,7 @@ private:
     bool DrawControlTypeCell(int col, int row, int dataCol, int dataRow, TRect& cellRect, TGridDrawState state);
     void SetUpControlCellColors(TField* field, int dataCol, int dataRow, TGridDrawState state, const QString& text,
                                 const TRect& cellRect, bool& highlight);
-    void DrawBitmapCell(TField* field, const TRect& cellRect, bool highlight);
+    void DrawBitmapCell(TField* field, const TRect& cellRect, TGridDrawState state);
     void DrawImageIndexCell(TField* field, const TRect& cellRect);
     void DrawTextOfDataCell(const TRect& cellRect, const QString& text, TAlignment alignment, bool fill);
     void PressTitle(int x, int y);

@@ -570,8 +570,9 @@ bool TkqCustomDBGrid::DrawControlTypeCell(int col, int row, int dataCol, int dat
         if (FChangedBrush) c.FillRect(cellRect);
         DrawImageIndexCell(field, cellRect);
     } else {
-        DrawBitmapCell(field, cellRect, false);
-        // DrawBitmapCell set up the colours itself.
+        FComputedDataCol = dataCol;
+        FComputedDataRow = dataRow;
+        DrawBitmapCell(field, cellRect, state);
     }
     restore.dismiss();
     FDataLink->SetActiveRecord(saved);
@@ -601,11 +602,9 @@ void TkqCustomDBGrid::SetUpControlCellColors(TField* field, int dataCol, int dat
     if (highlight && IsActiveControl() && !FOptions.Contains(dgRowSelect)) FDrawFocusFrame = true;
 }
 
-void TkqCustomDBGrid::DrawBitmapCell(TField* field, const TRect& cellRect, bool)
+void TkqCustomDBGrid::DrawBitmapCell(TField* field, const TRect& cellRect, TGridDrawState state)
 {
     TCanvas& c = *Canvas();
-    const int dataCol = FComputedDataCol;
-    Q_UNUSED(dataCol);
     QImage picture;
     TDataSet* ds = DataSet();
     // The record being inserted has nothing stored yet; lookup and calculated pictures need
@@ -630,7 +629,7 @@ void TkqCustomDBGrid::DrawBitmapCell(TField* field, const TRect& cellRect, bool)
     }
     bool highlight = false;
     QString text;
-    SetUpControlCellColors(field, FComputedDataCol, FComputedDataRow, {}, text, cellRect, highlight);
+    SetUpControlCellColors(field, FComputedDataCol, FComputedDataRow, state, text, cellRect, highlight);
     const int pw = picture.width(), ph = picture.height();
     if (pw >= 1 && ph >= 1) {
         const QString params = ColInfo(FComputedDataCol + FIndicatorOffset).Params;

@@ -881,3 +881,66 @@ TEST(DBGridEditor, WhereTypingIsRefused)
     f.Type(QStringLiteral("z"));
     EXPECT_EQ(f.ds->State(), dsBrowse);
 }
+
+// ---------------------------------------------------------------------------------------------
+// A real data file in the grid. With QUARROW_SHOW_GRID_SECONDS set, the window stays up that long
+// (for a look at it on a real display).
+
+#include "platform/client/ClientDataSet.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+TEST(DBGridSample, RealFileWithPicturesAndTexts)
+{
+    const QString path = SamplePath(QStringLiteral("demo-events.cds"));
+    if (!QFile::exists(path)) GTEST_SKIP() << "no samples folder here";
+    TClientDataSet ds;
+    ds.LoadFromFile(path);
+    ds.Open();
+    TDataSource source;
+    source.SetDataSet(&ds);
+    QWidget form;
+    form.setWindowTitle(QStringLiteral("View Data demo-events.cds"));
+    form.resize(1250, 560);
+    auto* layout = new QVBoxLayout(&form);
+    auto* grid = new TTestGrid(&form);
+    layout->addWidget(grid);
+    grid->SetControlType({QStringLiteral("Event_Photo;Bitmap;Fit Height")});
+    grid->SetRowHeightPercent(260);
+    grid->PaintOptions()->SetAlternatingRowColor(0xF4ECE4);
+    grid->SetTitleButtons(true);
+    grid->SetDataSource(&source);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.activateWindow();
+    grid->setFocus();
+    ds.SetRecNo(3);
+    grid->SelectColumn(2);
+
+    EXPECT_EQ(grid->GetFieldCount(), ds.FieldCount());
+    EXPECT_EQ(grid->ColInfo(grid->GetFieldCount()).ControlKind, QStringLiteral("Bitmap"));
+    QStringList names;
+    grid->OnDrawDataCell = [&](QObject*, const TRect&, TField* field, TGridDrawState) {
+        if (field->FieldName() == QLatin1String("Event_Name")) names << field->DisplayText();
+    };
+    grid->viewport()->repaint();
+    ds.First();
+    EXPECT_FALSE(names.isEmpty());
+    EXPECT_TRUE(names.contains(ds.FieldByName(QStringLiteral("Event_Name"))->DisplayText()));
+    grid->OnDrawDataCell = nullptr;
+    // The picture cell of the first row shows the picture, not just its background.
+    const TRect photo = grid->Cell(grid->GetFieldCount(), 1);
+    const QImage image = grid->viewport()->grab().toImage();
+    QSet<QRgb> colours;
+    for (int x = photo.Left + 2; x < photo.Right - 2; x += 3) colours.insert(image.pixel(x, (photo.Top + photo.Bottom) / 2));
+    EXPECT_GT(colours.size(), 3);
+
+    if (const int seconds = qEnvironmentVariableIntValue("QUARROW_SHOW_GRID_SECONDS"); seconds > 0) {
+        ds.SetRecNo(3);
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < seconds * 1000) QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    grid->SetDataSource(nullptr);
+}
