@@ -3,6 +3,8 @@
 #include "gridlib/grid/Kqdbigrd.h"
 
 #include "gridlib/core/Kqintl.h"
+#include "gridlib/core/Kqpict.h"
+#include "gridlib/core/kqSystem.h"
 #include "gridlib/core/Kqstr.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/core/SysFormat.h"
@@ -32,15 +34,6 @@ int TextWidthOf(const QFont& font, const QString& text) { return QFontMetrics(fo
 int SelectedPartCount(const QString& line) { return int(line.count(QLatin1Char('\t'))) + 1; }
 
 } // namespace
-
-// =============================================================================================
-// Text services
-
-TkqGridTextServices& GridTextServices()
-{
-    static TkqGridTextServices services;
-    return services;
-}
 
 // =============================================================================================
 // TkqGridLineColors
@@ -1321,9 +1314,8 @@ bool TkqCustomDBGrid::CheckEditText(TkqInplaceEdit* editor, const QString& text)
 {
     bool passes = true;
     if (editor && editor->PictureCheckApplies() && !text.isEmpty()) {
-        const auto& check = GridTextServices().PictureCheck;
         QString checked = text;
-        passes = !check || check(editor->PictureMask(), checked, false) == 0;
+        passes = TkqPictureValidator(editor->PictureMask(), false).Picture(checked, false) == prComplete;
     }
     if (OnCheckValue) OnCheckValue(editor, passes);
     return passes;
@@ -1345,11 +1337,9 @@ void TkqCustomDBGrid::WriteEditText()
     if (!f) return;
     const QString text = FEditText;
     if (TracksFieldChangeReport()) FFieldChangeReported = f->EditText() == text;
-    const TkqGridTextServices& services = GridTextServices();
-    if (qobject_cast<TDateTimeField*>(f) && services.IsValidDateText && services.ParseDateText &&
-        services.IsValidDateText(text)) {
+    if (qobject_cast<TDateTimeField*>(f) && IsValidDateText(text)) {
         TDateTime date = 0;
-        if (services.ParseDateText(text, date)) {
+        if (ParseDateText(text, date)) {
             TDateTime full = 0;
             double whole = 0;
             const double fraction = TryStrToDateTime(text, full) ? std::modf(full, &whole) : 0.0;
@@ -1358,8 +1348,7 @@ void TkqCustomDBGrid::WriteEditText()
     } else if ((qobject_cast<TIntegerField*>(f) || qobject_cast<TFloatField*>(f)) && !text.isEmpty() &&
                !static_cast<TNumericField*>(f)->DisplayFormat().isEmpty()) {
         double value = 0;
-        const auto& parse = services.ParseDisplayedFloat;
-        if (parse && parse(text, value, static_cast<TNumericField*>(f)->DisplayFormat())) {
+        if (ParseDisplayedFloat(text, value, static_cast<TNumericField*>(f)->DisplayFormat())) {
             // Whole numbers round half to even, as the platform's Round does.
             if (qobject_cast<TFloatField*>(f)) f->SetAsFloat(value);
             else f->SetAsInteger(int(std::nearbyint(value)));

@@ -167,22 +167,6 @@ private:
     bool FInUpdateData = false;
 };
 
-// Picture masks, dates and numbers as typed text reaches the fields. The library's mask
-// validator and its date and number readers plug in here; until they do, a mask passes every
-// text and dates and numbers go through the fields' own conversion.
-struct TkqGridTextServices {
-    // Checks text against a picture mask, filling literals in when autoFill is on; answers
-    // 0 complete, 1 incomplete, 2 empty, 3 error, 4 bad picture.
-    std::function<int(const QString& mask, QString& text, bool autoFill)> PictureCheck;
-    // The text is one valid date (or date and time).
-    std::function<bool(const QString& text)> IsValidDateText;
-    // Reads a date by the library's two-digit-year rule; false when it finds none.
-    std::function<bool(const QString& text, TDateTime& date)> ParseDateText;
-    // Reads a number typed in a display format (thousands, parentheses for negatives).
-    std::function<bool(const QString& text, double& value, const QString& format)> ParseDisplayedFloat;
-};
-TkqGridTextServices& GridTextServices();
-
 // The grid's cell editor: checks picture masks while typing, hands Enter, Tab and Ctrl+Delete
 // to the grid, and keeps the line-feed out of number cells.
 class TkqInplaceEdit : public TInplaceEdit {

@@ -6,6 +6,7 @@
 #include "gridlib/grid/Kqdbigrd.h"
 
 #include "gridlib/core/Kqintl.h"
+#include "gridlib/core/Kqpict.h"
 #include "gridlib/core/Kqstr.h"
 #include "platform/vcl/Dialogs.h"
 
@@ -1039,15 +1040,15 @@ bool TkqInplaceEdit::TypeThroughPicture(QChar& key, bool& passes)
     const bool wholeSelected = length > 0 && length == old.size();
     QString typed = old.left(start) + key + old.mid(start + length);
     if (MaxLength() > 0 && typed.size() > MaxLength() && old.size() < typed.size()) return false;
-    const auto& check = GridTextServices().PictureCheck;
-    if (!check) return true;
-    int result = check(FPictureMask, typed, FAutoFill);
+    // 0 complete, 1 incomplete, 2 empty, 3 error, 4 a malformed picture.
+    const auto check = [this](QString& text, bool autoFill) { return int(TkqPictureValidator(FPictureMask, autoFill).Picture(text, autoFill)); };
+    int result = check(typed, FAutoFill);
     if (FAutoFill && result == 3) {
         // A literal may be due where the character was typed: fill it in, then type again.
         QString blank = old.left(start) + QLatin1Char(' ') + old.mid(start + length);
-        if (check(FPictureMask, blank, true) != 3) {
+        if (check(blank, true) != prError) {
             typed = blank + key;
-            result = check(FPictureMask, typed, true);
+            result = check(typed, true);
         }
     }
     const auto place = [&](int caret) {

@@ -1,4 +1,5 @@
 #include "gridlib/core/Kqintl.h"
+#include "platform/core/SysUtils.h"
 #include "gridlib/grid/Kqdbigrd.h"
 #include "platform/vcl/Dialogs.h"
 #include "tests/common/TestSupport.h"
@@ -880,6 +881,83 @@ TEST(DBGridEditor, WhereTypingIsRefused)
     g.SetReadOnly(true);
     f.Type(QStringLiteral("z"));
     EXPECT_EQ(f.ds->State(), dsBrowse);
+}
+
+TEST(DBGridEditor, DatesAndNumbersAsTheLibraryReadsThem)
+{
+    TGridTestDataSet ds;
+    ds.Define({{"Count", ftInteger}, {"Amount", ftFloat}, {"Day", ftDate}});
+    ds.AddRow({TVariant(1), TVariant(1.0), TVariant::Null()});
+    ds.Open();
+    TDataSource source;
+    source.SetDataSet(&ds);
+    TTestGrid g;
+    g.SetDataSource(&source);
+    auto* count = static_cast<TIntegerField*>(ds.FieldByName(QStringLiteral("Count")));
+    auto* amount = static_cast<TFloatField*>(ds.FieldByName(QStringLiteral("Amount")));
+    // The editor reports its text as it changes; the write follows at Enter, moves and exit.
+    auto type = [&](int col, const QString& text) {
+        g.MoveColRow(col, 1, true, false);
+        ASSERT_TRUE(g.CanEditModify());
+        g.SetEditText(col, 1, text);
+        g.UpdateData();
+    };
+    count->SetDisplayFormat(QStringLiteral("#,##0"));
+    amount->SetDisplayFormat(QStringLiteral("#,##0.00"));
+    struct TCase {
+        int Col;
+        const char* Text;
+        double Expected;
+    };
+    for (const TCase& t : {TCase{1, "1,234", 1234}, TCase{1, "(12)", -12}, TCase{1, "2.5", 2}, TCase{1, "3.5", 4},
+                           TCase{2, "1,234.56", 1234.56}, TCase{2, "(0.5)", -0.5}}) {
+        type(t.Col, QString::fromLatin1(t.Text));
+        EXPECT_DOUBLE_EQ(ds.Fields()[t.Col - 1]->AsFloat(), t.Expected) << t.Text;
+    }
+    // Without a display format the field's own conversion reads the text, and refuses this one.
+    count->SetDisplayFormat(QString());
+    EXPECT_THROW(type(1, QStringLiteral("1,234")), Exception);
+    EXPECT_EQ(count->AsInteger(), 4);
+
+    // Two-digit years by the library's pivot: below 50 in this century.
+    for (const auto& [text, year] : {std::pair{"1/5/49", 2049}, std::pair{"1/5/50", 1950}, std::pair{"12/31/1999", 1999}}) {
+        type(3, QString::fromLatin1(text));
+        int y = 0, m = 0, d = 0;
+        DecodeDate(ds.FieldByName(QStringLiteral("Day"))->AsDateTime(), y, m, d);
+        EXPECT_EQ(y, year) << text;
+    }
+    g.SetDataSource(nullptr);
+}
+
+TEST(DBGridEditor, PictureMasksCheckTypingAndTheWrite)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    f.ds->Edit();
+    f.ds->FieldByName(QStringLiteral("Name"))->SetAsString(QString());
+    f.ds->Post();
+    g.SetPictureMasks({QStringLiteral("Name\t###-###\tT\tT")});
+    QList<bool> checks;
+    g.OnCheckValue = [&](QObject*, bool passes) { checks << passes; };
+    f.Key(Qt::Key_Right);
+    f.Key(Qt::Key_F2);
+    ASSERT_TRUE(g.CellEditor() && g.CellEditor()->hasFocus());
+    EXPECT_TRUE(g.CellEditor()->PictureCheckApplies());
+    checks.clear();
+    f.Type(QStringLiteral("1234"));
+    EXPECT_EQ(g.CellEditor()->Text(), QStringLiteral("123-4"));   // the literal filled in
+    EXPECT_EQ(checks.last(), false);
+    f.Type(QStringLiteral("x"));   // refused at the end: a beep, no report
+    EXPECT_EQ(g.CellEditor()->Text(), QStringLiteral("123-4"));
+    // An incomplete value is not written: the library's message, the field unchanged.
+    TDialogSeam::Clear();
+    f.Key(Qt::Key_Return);
+    EXPECT_EQ(TDialogSeam::Messages().size(), 1);
+    EXPECT_TRUE(f.ds->FieldByName(QStringLiteral("Name"))->AsString().isEmpty());
+    f.Type(QStringLiteral("56"));
+    EXPECT_EQ(checks.last(), true);
+    f.Key(Qt::Key_Return);
+    EXPECT_EQ(f.ds->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("123-456"));
 }
 
 // ---------------------------------------------------------------------------------------------
