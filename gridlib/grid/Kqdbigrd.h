@@ -223,6 +223,30 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 };
 
+// The window of a cell hint: a cell's whole text on the hint colours, wrapped when asked.
+class TkqGridHintWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TkqGridHintWindow(QWidget* parent = nullptr);
+    TField* Field() const { return FField; }
+    void SetField(TField* field) { FField = field; }
+    bool WordWrap() const { return FWordWrap; }
+    void SetWordWrap(bool value) { FWordWrap = value; }
+    TAlignment Alignment() const { return FAlignment; }
+    void SetAlignment(TAlignment alignment) { FAlignment = alignment; }
+    QString Caption() const { return FCaption; }
+    void SetCaption(const QString& text);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPointer<TField> FField;
+    bool FWordWrap = false;
+    TAlignment FAlignment = taLeftJustify;
+    QString FCaption;
+};
+
 class TkqCustomDBGrid : public TCustomGrid, public TkqGridHost {
     Q_OBJECT
     Q_PROPERTY(TDataSource* DataSource READ DataSource WRITE SetDataSource)

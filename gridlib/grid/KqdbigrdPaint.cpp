@@ -643,26 +643,22 @@ void TkqCustomDBGrid::DrawBitmapCell(TField* field, const TRect& cellRect, TGrid
             if (cw > 0 && ch > 0) painter.drawImage(QPoint(cellRect.Left + 1, cellRect.Top + 1), picture, QRect(0, 0, cw, ch));
         } else if (sizeMode == QLatin1String("Stretch To Fit")) {
             painter.drawImage(cellRect.ToQRect(), picture);
-        } else if (sizeMode == QLatin1String("Fit Height")) {
-            int scaled = pw * h / ph;
-            int usedWidth = pw;
-            if (scaled > w) {
-                usedWidth = pw * w / scaled;
-                scaled = w;
+        } else if (sizeMode == QLatin1String("Fit Height") || sizeMode == QLatin1String("Fit Width")) {
+            // Scaled to the cell along one axis; what would overrun the other axis is cut off.
+            const bool byHeight = sizeMode == QLatin1String("Fit Height");
+            const int along = byHeight ? pw : ph, across = byHeight ? ph : pw;
+            const int room = byHeight ? w : h, fixed = byHeight ? h : w;
+            int scaled = along * fixed / across;
+            int used = along;
+            if (scaled > room) {
+                used = along * room / scaled;
+                scaled = room;
             }
-            if (scaled > 2 && h > 2)
-                painter.drawImage(TRect(cellRect.Left + 1, cellRect.Top, cellRect.Left + scaled, cellRect.Top + h - 1).ToQRect(),
-                                  picture, QRect(0, 0, usedWidth, ph));
-        } else if (sizeMode == QLatin1String("Fit Width")) {
-            int scaled = ph * w / pw;
-            int usedHeight = ph;
-            if (scaled > h) {
-                usedHeight = ph * h / scaled;
-                scaled = h;
+            if (scaled > 2 && fixed > 2) {
+                const TRect target = byHeight ? TRect(cellRect.Left + 1, cellRect.Top, cellRect.Left + scaled, cellRect.Top + h - 1)
+                                              : TRect(cellRect.Left + 1, cellRect.Top, cellRect.Left + w, cellRect.Top + scaled - 1);
+                painter.drawImage(target.ToQRect(), picture, byHeight ? QRect(0, 0, used, ph) : QRect(0, 0, pw, used));
             }
-            if (scaled > 2 && w > 2)
-                painter.drawImage(TRect(cellRect.Left + 1, cellRect.Top, cellRect.Left + w, cellRect.Top + scaled - 1).ToQRect(),
-                                  picture, QRect(0, 0, pw, usedHeight));
         }
         painter.setCompositionMode(oldMode);
     }
@@ -710,7 +706,7 @@ void TkqCustomDBGrid::DrawCheckBox(const TRect& rect, int col, bool checked, int
     const bool readOnly = GetColumn(DataColumn(col))->ReadOnly();
     const TkqCheckBoxInGridStyle style = KqIntl()->CheckBoxInGridStyle();
     const TRect frame = Grown(rect, 1, 1, 2, 2);
-    unsigned state = DFCS_BUTTONCHECK | (readOnly ? DFCS_INACTIVE : 0);
+    unsigned state = DFCS_BUTTONCHECK | (readOnly ? unsigned(DFCS_INACTIVE) : 0u);
     const bool mark = style == cbStyleCheckmark || style == cbStyleCheckmarkFlat || (style == cbStyleAuto && NewStyleControls());
     if (mark) {
         if (checked) state |= DFCS_CHECKED;
@@ -1174,4 +1170,34 @@ void TkqIButton::paintEvent(QPaintEvent*)
         canvas.Brush.Style = bsClear;
         canvas.DrawText(text(), r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     }
+}
+
+// =============================================================================================
+// TkqGridHintWindow
+
+TkqGridHintWindow::TkqGridHintWindow(QWidget* parent) : QWidget(parent, Qt::ToolTip)
+{
+    setAttribute(Qt::WA_ShowWithoutActivating);
+}
+
+void TkqGridHintWindow::SetCaption(const QString& text)
+{
+    if (text == FCaption) return;
+    FCaption = text;
+    update();
+}
+
+void TkqGridHintWindow::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    TCanvas canvas(painter);
+    canvas.Brush.Color = clInfoBk;
+    canvas.FillRect({0, 0, width(), height()});
+    canvas.Brush.Color = clInfoText;
+    canvas.FrameRect({0, 0, width(), height()});
+    canvas.Font = TFont(font(), clInfoText);
+    const int alignment = FAlignment == taRightJustify ? 1 : FAlignment == taCenter ? 2 : 0;
+    canvas.Brush.Color = clInfoBk;
+    DrawAlignedText(canvas, {1, 2, width(), height()}, 0, datNoFill | (FWordWrap ? datWordBreak : 0u), alignment,
+                    FCaption, 0);
 }
