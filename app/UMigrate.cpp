@@ -10,7 +10,7 @@
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/ToolEdit.h"
 

@@ -5,9 +5,9 @@
 #include "platform/client/ClientFields.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
-#include "platform/vcl/AtomicFile.h"
-#include "platform/vcl/SysFormat.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/AtomicFile.h"
+#include "platform/core/SysFormat.h"
+#include "platform/core/SysUtils.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -8,7 +8,7 @@
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
 #include "platform/vcl/ImgList.h"
 #include "treestatus/qeTreeView.h"

@@ -7,7 +7,7 @@
 
 #include "app/WorkbenchWindows.h"
 #include "platform/vcl/Canvas.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QIcon>
 #include <QList>

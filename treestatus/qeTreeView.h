@@ -9,7 +9,7 @@
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/ImgList.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeCanvas.h"
 
 #include <QAbstractScrollArea>

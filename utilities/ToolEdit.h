@@ -8,7 +8,7 @@
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/VZCtrls.h"
 
 #include "utilities/VzEdit.h"

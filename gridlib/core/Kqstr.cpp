@@ -1,6 +1,6 @@
 #include "gridlib/core/Kqstr.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 namespace {
 QChar AsciiUpperChar(QChar c)

@@ -2,7 +2,7 @@
 
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <QCheckBox>
 #include <QComboBox>

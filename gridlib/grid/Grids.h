@@ -13,7 +13,7 @@
 #include "gridlib/core/kqgridhost.h"
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QAbstractScrollArea>
 #include <QLineEdit>

@@ -674,11 +674,8 @@ QString TkqCustomDBGrid::FieldText(TField* field, int dataColumn) const
     if (IsMemoField(field)) return FMemoAttributes.Contains(mGridShow) ? field->AsString() : QStringLiteral("(Memo)");
     if (dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
         // A combo that maps stored values shows the display text of the value.
-        if (QWidget* c = FindCellControl(dataColumn);
-            c && c->metaObject()->indexOfMethod("MapStoredToDisplay(QString)") >= 0) {
-            QString mapped;
-            QMetaObject::invokeMethod(c, "MapStoredToDisplay", Qt::DirectConnection, Q_RETURN_ARG(QString, mapped),
-                                      Q_ARG(QString, field->AsString()));
+        if (const auto* map = dynamic_cast<const TkqCellTextMap*>(FindCellControl(dataColumn))) {
+            const QString mapped = map->MapStoredToDisplay(field->AsString());
             if (!mapped.isNull()) return mapped;
         }
     }
