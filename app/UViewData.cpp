@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/UGeneral.h"
 #include "app/UImage.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -210,9 +211,15 @@ TFrmViewData::~TFrmViewData()
 
 void TFrmViewData::CreateDataComponents()
 {
-    auto newDataSet = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
+        return ds;
+    };
+    auto newDataSet = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // The file's dataset and its nested detail check picture masks before every post.
+    auto newFileDataSet = [&](const char* name) {
+        auto* ds = named(new TkqClientDataSet(this), name);
+        ds->SetValidateWithMask(true);
         return ds;
     };
     auto newSource = [this](const char* name, TDataSet* ds) {
@@ -221,9 +228,9 @@ void TFrmViewData::CreateDataComponents()
         source->SetDataSet(ds);
         return source;
     };
-    cdsViewData = newDataSet("cdsViewData");
+    cdsViewData = newFileDataSet("cdsViewData");
     dsViewData = newSource("dsViewData", cdsViewData);
-    cdsDetail = newDataSet("cdsDetail");
+    cdsDetail = newFileDataSet("cdsDetail");
     dsDetail = newSource("dsDetail", cdsDetail);
     cdsDelta = newDataSet("cdsDelta");
     dsDelta = newSource("dsDelta", cdsDelta);

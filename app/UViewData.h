@@ -6,6 +6,7 @@
 // only one showing it.
 
 #include "app/WorkbenchWindows.h"
+#include "gridlib/core/kqclient.h"
 #include "platform/vcl/Canvas.h"
 #include "platform/core/SysUtils.h"
 
@@ -115,9 +116,9 @@ public:
     QAction* SortDescending1 = nullptr;
     QAction* ResetSort1 = nullptr;
 
-    TClientDataSet* cdsViewData = nullptr;
+    TkqClientDataSet* cdsViewData = nullptr;
     TDataSource* dsViewData = nullptr;
-    TClientDataSet* cdsDetail = nullptr;
+    TkqClientDataSet* cdsDetail = nullptr;
     TDataSource* dsDetail = nullptr;
     TClientDataSet* cdsDelta = nullptr;
     TDataSource* dsDelta = nullptr;
