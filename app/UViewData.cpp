@@ -633,7 +633,7 @@ void TFrmViewData::ConnectEvents()
         else if (field->FieldName() == DetailSortDescField) image.ImageIndex = ImageSortDescending;
     };
     auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
-        const QString& chosen = ChosenColumn(qobject_cast<TkqCustomDBGrid*>(sender));
+        const QString& chosen = ChosenColumn(qobject_cast<TkqDBGrid*>(sender));
         if (field && !chosen.isEmpty() && field->FieldName() == chosen) {
             brush = clHighlight;
             font = clWhite;
@@ -647,7 +647,7 @@ void TFrmViewData::ConnectEvents()
     grdDetail->OnTitleButtonClick = [this](QObject* s, const QString& name) { grdDetailTitleButtonClick(s, name); };
     auto rowKeys = [this](QObject* sender, int& key, TShiftState) {
         if (!IsRowNavigationKey(key)) return;
-        auto* grid = qobject_cast<TkqCustomDBGrid*>(sender);
+        auto* grid = qobject_cast<TkqDBGrid*>(sender);
         grid->UnselectAll();
         ChosenColumn(grid).clear();
         grid->viewport()->update();
@@ -1106,17 +1106,17 @@ TkqDBGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
     return grdViewData;
 }
 
-bool TFrmViewData::IsDetailGrid(const TkqCustomDBGrid* grid)
+bool TFrmViewData::IsDetailGrid(const TkqDBGrid* grid)
 {
     return grid && grid->objectName() == QLatin1String("grdDetail");
 }
 
-QString& TFrmViewData::ChosenColumn(const TkqCustomDBGrid* grid)
+QString& TFrmViewData::ChosenColumn(const TkqDBGrid* grid)
 {
     return IsDetailGrid(grid) ? DetailSelectedColumn : SelectedColumn;
 }
 
-void TFrmViewData::ApplyColumnTitles(TkqCustomDBGrid* grid)
+void TFrmViewData::ApplyColumnTitles(TkqDBGrid* grid)
 {
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
@@ -1187,7 +1187,7 @@ bool TFrmViewData::FindNestedDataSet(TDataSet* dataSet)
     return found;
 }
 
-void TFrmViewData::ShowFieldEditor(TkqCustomDBGrid* grid)
+void TFrmViewData::ShowFieldEditor(TkqDBGrid* grid)
 {
     TField* field = grid->GetSelectedField();
     if (!field) return;
@@ -1226,13 +1226,13 @@ void TFrmViewData::rgStatusFilterClick(int index)
 void TFrmViewData::grdViewDataTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     SelectedColumn = SelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqCustomDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 void TFrmViewData::grdDetailTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     DetailSelectedColumn = DetailSelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqCustomDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 // --- Sorting
@@ -1265,7 +1265,7 @@ void TFrmViewData::DropSortIndexes(TClientDataSet* dataSet)
         if (dataSet->IndexDefs().IndexOf(name) >= 0) dataSet->DeleteIndex(name);
 }
 
-void TFrmViewData::ClearSortState(TkqCustomDBGrid* grid)
+void TFrmViewData::ClearSortState(TkqDBGrid* grid)
 {
     if (IsDetailGrid(grid)) {
         DetailSortAscField.clear();
