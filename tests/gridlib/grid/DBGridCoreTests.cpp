@@ -6,6 +6,7 @@
 #include "tests/gridlib/GridTestData.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -976,6 +977,52 @@ TEST(DBGridEditor, PictureMasksCheckTypingAndTheWrite)
     EXPECT_EQ(checks.last(), true);
     f.Key(Qt::Key_Return);
     EXPECT_EQ(f.ds->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("123-456"));
+}
+
+TEST(DBGridPaint, BitmapCellsReadBitmapsWithOrWithoutTheirHeader)
+{
+    auto encoded = [](QColor colour, const char* format, bool header) {
+        QImage image(60, 60, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        if (!header) return bytes;
+        QByteArray head(8, '\0');
+        head[0] = 1;
+        head[3] = 1;
+        const quint32 len = quint32(bytes.size());
+        for (int i = 0; i < 4; ++i) head[4 + i] = char(len >> (8 * i));
+        return head + bytes;
+    };
+    TGridTestDataSet ds;
+    ds.Define({{"Id", ftInteger}, {"Pic", ftGraphic}});
+    ds.AddRow({TVariant(1), TVariant::FromBytes(encoded(Qt::red, "BMP", true))});
+    ds.AddRow({TVariant(2), TVariant::FromBytes(encoded(Qt::blue, "BMP", false))});
+    ds.AddRow({TVariant(3), TVariant::FromBytes(encoded(Qt::green, "PNG", false))});   // not a bitmap: colours only
+    ds.Open();
+    TDataSource source;
+    source.SetDataSet(&ds);
+    QWidget form;
+    form.resize(300, 200);
+    auto* grid = new TTestGrid(&form);
+    grid->setGeometry(0, 0, 300, 200);
+    grid->SetColor(clWhite);
+    grid->SetControlType({QStringLiteral("Pic;Bitmap;Original Size")});
+    grid->SetDataSource(&source);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QImage image = grid->viewport()->grab().toImage();
+    auto at = [&](int row) {
+        const TRect r = grid->Cell(2, row);
+        // The picture is higher than the cell: its top-left part fills the cell's height.
+        return image.pixel(r.Left + 5, r.Bottom - 2);
+    };
+    EXPECT_EQ(at(1), qRgb(255, 0, 0));
+    EXPECT_EQ(at(2), qRgb(0, 0, 255));
+    EXPECT_EQ(at(3), qRgb(255, 255, 255));
+    grid->SetDataSource(nullptr);
 }
 
 TEST(DBGridPaint, AlternatingRowsKeepTheirRecordsWhenScrolling)
