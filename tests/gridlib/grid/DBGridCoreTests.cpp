@@ -224,6 +224,22 @@ TEST(DBGridLayout, SizedColumnWritesItsWidthBack)
     EXPECT_FALSE(g.TabStops(1));   // read-only column
 }
 
+TEST(DBGridLayout, CornerButtonSetsTheIndicatorWidthAndTitleHeight)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    const int title = g.RowHeights(0);
+    auto* button = new TkqIButton;
+    button->resize(24, title + 10);
+    g.SetIndicatorButton(button);
+    EXPECT_EQ(g.ColWidths(0), 23);
+    EXPECT_EQ(g.RowHeights(0), title + 10 - 1);   // with row lines
+    EXPECT_EQ(g.TitleTextOffset(), 10 / 2 + 2);
+    EXPECT_EQ(button->pos(), QPoint(0, 0));
+    button->resize(30, button->height());
+    EXPECT_EQ(g.ColWidths(0), 29);
+}
+
 TEST(DBGridLayout, FieldMapGrowsByDoublingUpToItsLimit)
 {
     TGridTestDataSet ds;
