@@ -2,11 +2,12 @@
 
 #include "app/Main.h"
 #include "app/UGeneral.h"
+#include "gridlib/core/kqclient.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/RadioGroup.h"
 #include "utilities/Placemnt.h"
 #include "utilities/VZCtrls.h"
 #include "utilities/VZSpin.h"
@@ -185,8 +186,12 @@ void TfrmDBFiller::SetRandomSource(std::unique_ptr<TFillRandom> source)
 
 void TfrmDBFiller::CreateTables()
 {
-    cdsFiller = new TClientDataSet(this);
+    cdsFiller = new TkqClientDataSet(this);
     cdsFiller->setObjectName(QStringLiteral("cdsFiller"));
+    cdsFiller->SetValidateWithMask(true);
+    // The grid takes its cell editors from the rows table.
+    cdsFiller->SetControlType(
+        QStringList{QStringLiteral("Method;CustomEdit;EdtMethod;F"), QStringLiteral("Value;CustomEdit;EdtValue;F")});
     CreateRowsTable(cdsFiller);
     struct Column {
         const QString& Name;
@@ -199,7 +204,7 @@ void TfrmDBFiller::CreateTables()
         f->SetDisplayLabel(QString::fromLatin1(c.Title));
         f->SetDisplayWidth(c.Width);
     }
-    cdsFillerDetail = new TClientDataSet(this);
+    cdsFillerDetail = new TkqClientDataSet(this);
     cdsFillerDetail->setObjectName(QStringLiteral("cdsFillerDetail"));
     CreateRowsTable(cdsFillerDetail);
     dsFiller = new TDataSource(this);
@@ -231,7 +236,7 @@ void TfrmDBFiller::CreateControls()
     auto* detailLayout = new QHBoxLayout(detailCount);
     detailLayout->addWidget(EdtDetailNoFill);
 
-    rgAppendUpdate = new TRadioGroup(this);
+    rgAppendUpdate = new TkqRadioGroup(this);
     rgAppendUpdate->setObjectName(QStringLiteral("rgAppendUpdate"));
     rgAppendUpdate->SetCaption(QStringLiteral("Fill Type"));
     rgAppendUpdate->SetColumns(2);
@@ -293,8 +298,6 @@ void TfrmDBFiller::CreateControls()
     grdFiller->SetOptions({dgEditing, dgTitles, dgIndicator, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
                            dgCancelOnExit, dgWordWrap});
     grdFiller->SetKeyOptions({});
-    grdFiller->SetControlType(
-        QStringList{QStringLiteral("Method;CustomEdit;EdtMethod;F"), QStringLiteral("Value;CustomEdit;EdtValue;F")});
     grdFiller->SetDataSource(dsFiller);
     grdFiller->OnCellChanged = [this](QObject*) { grdFillerCellChanged(); };
 

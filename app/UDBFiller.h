@@ -11,6 +11,7 @@
 // The fill runs on the user-interface thread; events are let through every few milliseconds
 // so that the progress bar moves and the Cancel button works.
 
+#include "gridlib/core/kqclient.h"
 #include "platform/client/ClientDataSet.h"
 
 #include <QDialog>
@@ -27,7 +28,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class TFormStorage;
-class TRadioGroup;
+class TkqRadioGroup;
 class TVzPopupMenu;
 class TVzSpeedButton;
 class TVzSpinEdit;
@@ -86,8 +87,8 @@ public:
     bool Filling() const { return FFillDepth > 0; }
 
     // --- Rows tables and saved definitions
-    TClientDataSet* cdsFiller;
-    TClientDataSet* cdsFillerDetail;
+    TkqClientDataSet* cdsFiller;
+    TkqClientDataSet* cdsFillerDetail;
     TClientDataSet* cdsFillerSaveDef;
     TDataSet* cdsFillerSaveDefDetail = nullptr;
     TDataSource* dsFiller;
@@ -96,7 +97,7 @@ public:
     TVzSpinEdit* EdtNoFill;
     QPushButton* btnCountTabSQL;
     TVzSpinEdit* EdtDetailNoFill;
-    TRadioGroup* rgAppendUpdate;
+    TkqRadioGroup* rgAppendUpdate;
     TVzSpeedButton* btnFill;
     TVzPopupMenu* VzPopupMenu;
     TMenuItem* FromTop1;

@@ -3,8 +3,8 @@
 #include "app/ChildForm.h"
 #include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/AtomicFile.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/AtomicFile.h"
+#include "platform/core/SysUtils.h"
 
 #include <QFile>
 #include <QFileInfo>

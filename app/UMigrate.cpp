@@ -2,16 +2,17 @@
 
 #include "app/UGeneral.h"
 #include "app/URestructure.h"
+#include "gridlib/core/kqclient.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/ToolEdit.h"
 
@@ -270,11 +271,13 @@ TFrmMigrate::~TFrmMigrate()
 
 void TFrmMigrate::CreateDataSets()
 {
-    auto newCds = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
         return ds;
     };
+    auto newCds = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // Data files are read and written through the library's dataset class.
+    auto newFileCds = [&](const char* name) { return named(new TkqClientDataSet(this), name); };
     cdsSourceFields = newCds("cdsSourceFields");
     cdsDestFields = newCds("cdsDestFields");
     CreateFieldList(cdsSourceFields);
@@ -284,12 +287,12 @@ void TFrmMigrate::CreateDataSets()
     dsDestFields = new TDataSource(this);
     dsDestFields->SetDataSet(cdsDestFields);
 
-    cdsSource = newCds("cdsSource");
-    cdsTemp = newCds("cdsTemp");
+    cdsSource = newFileCds("cdsSource");
+    cdsTemp = newFileCds("cdsTemp");
     // Sources are only read: closing them never writes a file.
     cdsSource->SetReadOnly(true);
     cdsTemp->SetReadOnly(true);
-    cdsDest = newCds("cdsDest");
+    cdsDest = newFileCds("cdsDest");
     zohSource = new TzohMemTable(this);
     zohSource->setObjectName(QStringLiteral("zohSource"));
     zohSource->Close();
@@ -430,9 +433,9 @@ void TFrmMigrate::CreateControls()
     lists->addLayout(destColumn, 5);
 
     // Mode, locate fields, Start.
-    rgUpdateMode = new TRadioGroup(this);
+    rgUpdateMode = new TkqRadioGroup(this);
     rgUpdateMode->setObjectName(QStringLiteral("rgUpdateMode"));
-    rgUpdateMode->setTitle(QStringLiteral("Update Mode"));
+    rgUpdateMode->SetCaption(QStringLiteral("Update Mode"));
     rgUpdateMode->SetColumns(3);
     rgUpdateMode->SetItems({QStringLiteral("Append"), QStringLiteral("Insert"), QStringLiteral("Update"),
                             QStringLiteral("Append Update"), QStringLiteral("Delete"), QStringLiteral("Copy")});

@@ -5,11 +5,13 @@
 #include "app/URename.h"
 #include "app/URestructure.h"
 #include "app/WorkbenchWindows.h"
+#include "gridlib/core/kqcheckbox.h"
+#include "gridlib/core/kqclient.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
 #include "platform/vcl/ImgList.h"
 #include "treestatus/qeTreeView.h"
@@ -20,7 +22,6 @@
 #include "utilities/ToolEdit.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -104,7 +105,7 @@ TFrmTree::TFrmTree(QWidget* parent) : TMDIChildForm(parent)
 
     FindFile = new TFindFile(this);
     FindFile->setObjectName(QStringLiteral("FindFile"));
-    ClientDataSet = new TClientDataSet(this);
+    ClientDataSet = new TkqClientDataSet(this);
     ClientDataSet->setObjectName(QStringLiteral("ClientDataSet"));
     // A reader only: closing it never writes the file back.
     ClientDataSet->SetReadOnly(true);
@@ -206,8 +207,9 @@ void TFrmTree::CreateControls()
                          QStringLiteral("*.cds;*.xml;*.dat"), QStringLiteral("*.*")});
     EdtFilter->setCurrentText(QStringLiteral("*.cds;*.xml;*.dat"));
     filterLabel->setBuddy(EdtFilter);
-    cbRecurse = new QCheckBox(QStringLiteral("Include Subdirectories"), top);
+    cbRecurse = new TkqCheckBox(top);
     cbRecurse->setObjectName(QStringLiteral("cbRecurse"));
+    cbRecurse->SetCaption(QStringLiteral("Include Subdirectories"));
 
     auto* dirLabel = new QLabel(QStringLiteral("Directory:"), top);
     EdtDirectoryList = new QComboBox(top);
@@ -300,7 +302,7 @@ void TFrmTree::CreateControls()
     connect(EdtDirectoryList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { MRUPopup->popup(EdtDirectoryList->mapToGlobal(pos)); });
     connect(EdtFilter, &QComboBox::currentTextChanged, this, [this] { TApplication::Guard([this] { RefreshTree(); }); });
-    connect(cbRecurse, &QCheckBox::toggled, this, [this] { TApplication::Guard([this] { RefreshTree(); }); });
+    cbRecurse->OnClick = [this](QObject*) { RefreshTree(); };
     TreeView->OnExpanding = [this](TqeCustomTreeView*, TqeTreeNode* node, bool& allow) { TreeViewExpanding(node, allow); };
     TreeView->OnClick = [this](QObject*) { LastSelectedFile = SelectedFile(); };
     TreeView->OnDblClick = [this](QObject*) { actViewDataExecute(); };
@@ -359,7 +361,7 @@ void TFrmTree::BuildTree()
     FindFile->SetDirectory(EdtDirectory->Text());
     FindFile->SetFiles({});
     FindFile->SetFilter(QStringLiteral("*.*"));
-    FindFile->SetRecurse(cbRecurse->isChecked());
+    FindFile->SetRecurse(cbRecurse->Checked());
     FindFile->Execute();
     QStringList lines = FindFile->Files();
     // The temporary file of a save (left by one that was killed) is no data file.

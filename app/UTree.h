@@ -6,13 +6,14 @@
 // selected file.
 
 #include "app/ChildForm.h"
+#include "gridlib/core/kqclient.h"
 
 #include <QComboBox>
 #include <QStringList>
 #include <QTimer>
 
 class QAction;
-class QCheckBox;
+class TkqCheckBox;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -48,13 +49,13 @@ public:
     TDirectoryEdit* EdtDirectory;
     QComboBox* EdtDirectoryList;
     TTextComboBox* EdtFilter;
-    QCheckBox* cbRecurse;
+    TkqCheckBox* cbRecurse;
     TqeTreeView* TreeView;
     TqeStatusBar* StatusBar;
     // The tree's node pictures.
     std::unique_ptr<TImageList> TreeImages;
     TFindFile* FindFile;
-    TClientDataSet* ClientDataSet;
+    TkqClientDataSet* ClientDataSet;
     TClientDataSet* cdsFieldDefs;
     TClientDataSet* cdsDetail;
     TMRUManager* MRUManager;

@@ -45,6 +45,15 @@ public:
     virtual void FireOnKeyDown(int& key, TShiftState shift) { Q_UNUSED(key); Q_UNUSED(shift); }
 };
 
+// What the grid needs of a cell control that shows a field's stored values under other texts
+// (a combo with a value map): the grid paints those cells with the display text.
+class TkqCellTextMap {
+public:
+    virtual ~TkqCellTextMap() = default;
+    // The display text of a stored value; a null string when the control has none for it.
+    virtual QString MapStoredToDisplay(const QString& stored) const = 0;
+};
+
 // The parent, when it is a grid (its class or an ancestor named "TCustomGrid").
 QWidget* ParentGrid(const QWidget* control);
 // The parent grid's interface; none outside a grid (or for a grid that does not offer it).
@@ -52,3 +61,16 @@ TkqGridHost* ParentGridHost(const QWidget* control);
 // The control paints an image of itself into a grid cell (its csPaintCopy state).
 bool IsPaintingCopy(const QWidget* control);
 void SetPaintingCopy(QWidget* control, bool value);
+
+// A control the grid shows in a cell paints images of itself into the cells of other rows:
+// the live control and the copy share one paint routine. The canvas' origin is the control's
+// top-left, clipped to its size; its font colour is the cell's text colour.
+class TkqCopyPaintable {
+public:
+    virtual ~TkqCopyPaintable() = default;
+    virtual void PaintCopy(TCanvas& canvas) = 0;
+};
+// Paints the control as a copy into the canvas at (x, y): marks it csPaintCopy meanwhile and
+// paints its visible children that can at their own positions. Nothing for a control that
+// cannot paint a copy.
+void PaintControlCopy(QWidget* control, TCanvas& canvas, int x, int y);

@@ -3,7 +3,7 @@
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketXml.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #include "platform/client/PacketXml.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 #include "platform/client/PacketError.h"
 
 #include <QSet>

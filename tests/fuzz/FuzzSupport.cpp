@@ -2,7 +2,7 @@
 
 #include "platform/client/ClientDataSet.h"
 #include "platform/data/DB.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 // libFuzzer target for the settings file: any bytes must read as sections and keys, restore a
 // window's placement without harm, and take a new value and write back.
 
-#include "platform/vcl/IniFiles.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/IniFiles.h"
+#include "platform/core/SysUtils.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "utilities/AppUtils.h"
 

@@ -4,7 +4,7 @@
 #include "memtable/zohFieldData.h"
 #include "memtable/zohMemTable.h"
 #include "platform/stream/ValueStream.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 #include "tests/common/TestSupport.h"
 
 #include <QBuffer>

@@ -1,4 +1,5 @@
 #include "gridlib/core/Kqdbspin.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqcommon.h"
 #include "platform/client/ClientDataSet.h"
 #include "tests/common/TestSupport.h"
@@ -11,13 +12,12 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
-#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
 TEST(ClassesByName, ClassOrAncestorIgnoringCase)
 {
-    TClientDataSet ds;
+    TkqClientDataSet ds;
     EXPECT_TRUE(IsClassOrAncestorNamed(&ds, "tclientdataset"));
     EXPECT_TRUE(IsClassOrAncestorNamed(&ds, "TDataSet"));
     EXPECT_FALSE(IsClassOrAncestorNamed(&ds, "TBDEDataSet"));
@@ -371,32 +371,4 @@ TEST(KeysAndMouse, PostedKeystrokesAndTheEscapeThatStopsAFilter)
     QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     EXPECT_TRUE(EscapeStopsFilter(&dataSet));
     EXPECT_EQ(dataSet.OnFilterOptions, TkqOnFilterOptions{ofoShowHourGlass});
-}
-
-TEST(DBSpinEdit, StepsWriteTheFieldAndNullShowsEmpty)
-{
-    TGridTestDataSet ds;
-    ds.Define({{"Size", ftWideString}});
-    ds.AddRow({TVariant(QStringLiteral("50"))});
-    ds.AddRow({TVariant::Null()});
-    TDataSource source;
-    source.SetDataSet(&ds);
-    ds.Open();
-    TkqDBSpinEdit spin;
-    spin.SetMaxValue(32565);
-    spin.SetDataSource(&source);
-    spin.SetDataField(QStringLiteral("Size"));
-    int changes = 0;
-    spin.OnChange = [&](QObject*) { ++changes; };
-    spin.stepBy(1);
-    EXPECT_EQ(ds.State(), dsEdit);
-    EXPECT_EQ(ds.FieldByName(QStringLiteral("Size"))->AsString(), QStringLiteral("51"));
-    EXPECT_EQ(changes, 1);
-    ds.Post();
-    ds.Next();
-    EXPECT_TRUE(spin.Text().isEmpty());
-    spin.SetReadOnly(true);
-    spin.stepBy(1);
-    EXPECT_EQ(ds.State(), dsBrowse);
-    EXPECT_TRUE(ds.FieldByName(QStringLiteral("Size"))->IsNull());
 }

@@ -8,7 +8,7 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketValues.h"
 #include "platform/client/PacketXml.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>

@@ -7,7 +7,7 @@
 
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketXml.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <gtest/gtest.h>
 #include <cmath>
