@@ -562,6 +562,12 @@ TEST(ClientDataSet, FilterExpressions)
         {"  not (Name='Jones')", {}, {"1", "2", "4"}},
         {"    Born='6/15/1970 0:0:0'", {}, {"1"}},
         {" (ID >= 2) and (ID <= 3)", {}, {"2", "3"}},
+        // Quoted names, texts in double quotes, other spellings of operators.
+        {"\"Name\" = 'Jones'", {}, {"3"}},
+        {"Name = \"Jones\"", {}, {"3"}},
+        {"[ Full Name ] = 'Ms 4'", {}, {"4"}},
+        {"Name || 'x' = 'Jonesx'", {}, {"3"}},
+        {"ID != 1 and ID <> 4", {}, {"2", "3"}},
         {"Name = 'O''Brien'", {}, {}},
     };
     for (const auto& c : cases) {
@@ -577,6 +583,29 @@ TEST(ClientDataSet, FilterExpressions)
         SCOPED_TRACE(bad);
         EXPECT_THROW(ds.SetFilter(bad), EDatabaseError);
         EXPECT_EQ(ds.Filter(), "Name = 'O''Brien'");
+    }
+    // Syntax errors say what went wrong and where.
+    const struct { const char* Text; const char* What; } syntax[] = {
+        {"Name = 'open", "unterminated text at position 8"},
+        {"Name = \"open", "unterminated text at position 8"},
+        {"[Full Name = 1", "\"]\" expected at position 1"},
+        {"ID # 1", "unexpected character \"#\" at position 4"},
+        {"(ID = 1", "\")\" expected at position 8"},
+        {"ID = 1 2", "unexpected \"2\" at position 8"},
+        {"ID = ", "operand expected at position 6"},
+        {"Name is 1", "NULL expected at position 9"},
+        {"Name not = 1", "LIKE or IN expected at position 10"},
+        {"Upper(Name, ID) = 'A'", "wrong number of arguments to Upper at position 1"},
+    };
+    for (const auto& c : syntax) {
+        SCOPED_TRACE(c.Text);
+        try {
+            ds.SetFilter(c.Text);
+            ADD_FAILURE() << "accepted";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Filter expression incorrectly formatted: %1 of \"%2\"")
+                                       .arg(QLatin1String(c.What), QLatin1String(c.Text)));
+        }
     }
     // FindFirst and FindNext walk the records the filter text accepts, filtered or not.
     ds.SetFiltered(false);
