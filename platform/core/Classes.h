@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 class QObject;
+class QString;
 
 // A set of values of an enumeration whose members are bit numbers (member n is bit n), as
 // the library's option sets are stored.
@@ -60,3 +61,10 @@ void SetApplicationExceptionHandler(TExceptionHandler handler);
 using TFocusControlHandler = std::function<bool(QObject* control)>;
 bool FocusControlObject(QObject* control);
 void SetFocusControlHandler(TFocusControlHandler handler);
+
+// Asks the user a yes-or-no question for a layer without widgets (a dataset about to overwrite
+// a file that changed on disk). The application object asks through its message box; without
+// a handler the answer is no.
+using TConfirmHandler = std::function<bool(const QString& question)>;
+bool ApplicationConfirm(const QString& question);
+void SetApplicationConfirmHandler(TConfirmHandler handler);

@@ -1071,6 +1071,80 @@ TEST(ClientDataSetFiles, WritesBackOnCloseOnlyWhenChangedAndNeverWhenReadOnly)
     EXPECT_TRUE(ReadWholeFile(dir.filePath("copy.dat")).contains("encoding=\"UTF-8\""));
 }
 
+// Another program rewrote the file after it was read: writing back asks first. No keeps the
+// other program's file and leaves the dataset open with its changes (a close is stopped, a
+// destructor lets go silently); yes writes. A file nobody touched is written without asking.
+TEST(ClientDataSetFiles, FileChangedOnDiskIsNotOverwrittenWithoutAsking)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("people.cds");
+    People({{1, "Ann", 1}})->SaveToFile(path);
+    QStringList questions;
+    bool answer = false;
+    SetApplicationConfirmHandler([&](const QString& q) {
+        questions << q;
+        return answer;
+    });
+    auto editAndRewriteElsewhere = [&](TClientDataSet& ds, const char* theirs) {
+        ds.SetFileName(path);
+        ds.Open();
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString("Ours");
+        ds.Post();
+        People({{1, theirs, 1}})->SaveToFile(path);
+        return ReadWholeFile(path);
+    };
+    {
+        TClientDataSet ds;
+        const QByteArray theirs = editAndRewriteElsewhere(ds, "Theirs");
+        EXPECT_THROW(ds.Close(), EAbort);
+        EXPECT_TRUE(ds.Active());
+        EXPECT_EQ(ds.FieldByName("Name")->AsString(), "Ours");
+        EXPECT_EQ(ReadWholeFile(path), theirs);
+        ASSERT_EQ(questions.size(), 1);
+        EXPECT_TRUE(questions[0].contains(path)) << questions[0].toStdString();
+
+        answer = true;
+        ds.Close();
+        EXPECT_FALSE(ds.Active());
+        EXPECT_EQ(questions.size(), 2);
+        ds.Open();
+        EXPECT_EQ(ds.FieldByName("Name")->AsString(), "Ours");
+        // Written by us since: the next write-back does not ask.
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString("Ours again");
+        ds.Post();
+        ds.Close();
+        EXPECT_EQ(questions.size(), 2);
+    }
+    answer = false;
+    QStringList errors;
+    SetApplicationExceptionHandler([&](const std::exception& e) { errors << QString::fromUtf8(e.what()); });
+    QByteArray theirs;
+    {
+        TClientDataSet ds;
+        theirs = editAndRewriteElsewhere(ds, "Theirs again");
+    }
+    EXPECT_EQ(questions.size(), 3);
+    EXPECT_EQ(ReadWholeFile(path), theirs);
+    EXPECT_TRUE(errors.isEmpty());   // the user's own answer is no error
+
+    // A write-back that fails in a destructor reaches the application's error handler.
+    {
+        TClientDataSet ds;
+        ds.SetFileName(path);
+        ds.Open();
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString("Lost");
+        ds.Post();
+        ds.SetFileName(dir.filePath("no such folder/people.cds"));
+    }
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("no such folder")) << errors[0].toStdString();
+    SetApplicationExceptionHandler(nullptr);
+    SetApplicationConfirmHandler(nullptr);
+}
+
 TEST(ClientDataSetFiles, BadFilesGiveDatabaseErrorsNamingTheFile)
 {
     QTemporaryDir dir;
