@@ -5,7 +5,6 @@
 
 #include <cmath>
 
-
 namespace {
 
 [[noreturn]] void ConvertError(const QString& text, const char* what)
@@ -27,8 +26,6 @@ QString AsciiLower(const QString& s)
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
     return r;
 }
-
-
 } // namespace
 
 // ---------------------------------------------------------------- masks

@@ -1,5 +1,6 @@
 #include "platform/client/ClientDataSet.h"
 
+#include "platform/core/ScopeExit.h"
 #include "platform/client/ClientFilter.h"
 #include "platform/client/ClientPacket.h"
 #include "platform/client/PacketError.h"
@@ -1327,11 +1328,7 @@ int TClientDataSet::FindPosition(const QString& keyFields, const TVariant& keyVa
     std::vector<char> key(size_t(lv.SlotSize));
     lv.InitBlock(key.data());
     const TByteHeap::TMark mark = FStore->Heap().Mark();
-    struct TRollback {
-        TRecordStore& Store;
-        TByteHeap::TMark Mark;
-        ~TRollback() { Store.Heap().Rollback(Mark); }
-    } rollback{*FStore, mark};
+    TScopeExit rollback([this, mark] { FStore->Heap().Rollback(mark); });
     for (int i = 0; i < fields.size(); ++i) {
         TVariant v;
         if (fields.size() == 1) v = keyValues.IsArray() && keyValues.ArrayCount() == 1 ? keyValues[0] : keyValues;

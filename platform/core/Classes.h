@@ -1,5 +1,5 @@
 #pragma once
-// What every layer shares below the widgets: sets of enumeration values (the old option sets),
+// What every layer shares below the widgets: sets of enumeration values (option sets),
 // text alignment, and the seams through which those layers reach the application object
 // without linking the widget layer.
 
