@@ -22,6 +22,7 @@
 #include <vector>
 
 class QAction;
+class QLayout;
 class TMenuItem;
 class QMenu;
 class QProgressBar;
@@ -159,6 +160,10 @@ protected:
 
 private:
     void CreateControls();
+    QLayout* CreateSettingsRow();
+    QWidget* CreateProgress();
+    void CreateCellEditors();
+    void CreateGrid();
     void CreateTables();
     void OpenDefinitions();
     void RestoreRows();

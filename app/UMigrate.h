@@ -16,6 +16,7 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QListWidget;
 class QToolButton;
 class TADOConnection;
@@ -116,7 +117,7 @@ public:
     TClientDataSet* cdsDest;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void FormShow() override;
     void FormClose() override;
 
 private:
@@ -124,6 +125,11 @@ private:
     struct TRun;
 
     void CreateControls();
+    void CreateActions();
+    QWidget* CreateFilesPanel();
+    QLayout* CreateFieldLists();
+    QLayout* CreateModeRow();
+    void ConnectControls();
     void CreateDataSets();
     void ShowRecordCounter(TClientDataSet* list, QLabel* label);
     // Sets the connection on the Access file (closing what was open on another).
@@ -153,5 +159,4 @@ private:
     QDateTime FDestModified;
     qint64 FDestSize = -1;
     bool FRunning = false;
-    bool FShown = false;
 };

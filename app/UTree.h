@@ -8,6 +8,8 @@
 #include "app/ChildForm.h"
 
 #include <QComboBox>
+#include <QIcon>
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 
@@ -44,6 +46,8 @@ public:
     QStringList FileList;
     // The file of the selected node, kept across rebuilds.
     QString LastSelectedFile;
+    // The data file named on the command line, which the window opens when first shown.
+    QString FileToOpen;
 
     TDirectoryEdit* EdtDirectory;
     QComboBox* EdtDirectoryList;
@@ -104,16 +108,18 @@ public:
 protected:
     void FormActivate() override;
     void FormDeactivate() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
-    void FormShow();
+    void CreateActions(const QList<QIcon>& images);
+    QWidget* CreateTopPanel();
+    void CreateTree(const QList<QIcon>& images);
+    void ConnectControls();
+    void FormShow() override;
     void UpdateActions();
     void ExpandNestedField(TqeTreeNode* node);
     void ViewData(const QString& path);
 
-    bool FShown = false;
     // A folder typed into the edit is searched once the typing pauses.
     QTimer FTypedFolder;
 };
