@@ -2,6 +2,7 @@
 
 #include "app/UGeneral.h"
 #include "app/URestructure.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
@@ -221,11 +222,13 @@ TFrmMigrate::~TFrmMigrate()
 
 void TFrmMigrate::CreateDataSets()
 {
-    auto newCds = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
         return ds;
     };
+    auto newCds = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // Data files are read and written through the library's dataset class.
+    auto newFileCds = [&](const char* name) { return named(new TkqClientDataSet(this), name); };
     cdsSourceFields = newCds("cdsSourceFields");
     cdsDestFields = newCds("cdsDestFields");
     CreateFieldList(cdsSourceFields);
@@ -235,12 +238,12 @@ void TFrmMigrate::CreateDataSets()
     dsDestFields = new TDataSource(this);
     dsDestFields->SetDataSet(cdsDestFields);
 
-    cdsSource = newCds("cdsSource");
-    cdsTemp = newCds("cdsTemp");
+    cdsSource = newFileCds("cdsSource");
+    cdsTemp = newFileCds("cdsTemp");
     // Sources are only read: closing them never writes a file.
     cdsSource->SetReadOnly(true);
     cdsTemp->SetReadOnly(true);
-    cdsDest = newCds("cdsDest");
+    cdsDest = newFileCds("cdsDest");
     zohSource = new TzohMemTable(this);
     zohSource->setObjectName(QStringLiteral("zohSource"));
     zohSource->Close();

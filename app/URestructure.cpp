@@ -1,6 +1,7 @@
 #include "app/URestructure.h"
 
 #include "app/UGeneral.h"
+#include "gridlib/core/kqclient.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/client/ClientFields.h"
 #include "platform/client/PacketError.h"
@@ -77,7 +78,7 @@ bool IsXmlFileName(const QString& path) { return ExtractFileExt(path).toUpper() 
 
 void WriteNewDataFile(const QString& path, const TFieldDefRows& rows)
 {
-    TClientDataSet ds;
+    TkqClientDataSet ds;
     BuildFieldDefs(ds.FieldDefs(), rows);
     ds.CreateDataSet();
     ds.SaveToFile(path, IsXmlFileName(path) ? dfXML : dfBinary);
@@ -231,7 +232,7 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
     QThread* const here = QThread::currentThread();
     RunBeside(
         [&] {
-            auto ds = std::make_unique<TClientDataSet>();
+            auto ds = std::make_unique<TkqClientDataSet>();
             ds->SetReadOnly(true);
             ds->SetFileName(path);
             ds->Open();
@@ -241,7 +242,7 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
         progress, 0);
     TClientDataSet& old = *reader;
 
-    TClientDataSet created;
+    TkqClientDataSet created;
     BuildFieldDefs(created.FieldDefs(), rows);
     created.CreateDataSet();
     // A fresh file: its records are its data, not changes waiting in a log.
