@@ -29,7 +29,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class TFormStorage;
-class TRadioGroup;
+class TkqRadioGroup;
 class TVzPopupMenu;
 class TVzSpeedButton;
 class TVzSpinEdit;
@@ -98,7 +98,7 @@ public:
     TVzSpinEdit* EdtNoFill;
     QPushButton* btnCountTabSQL;
     TVzSpinEdit* EdtDetailNoFill;
-    TRadioGroup* rgAppendUpdate;
+    TkqRadioGroup* rgAppendUpdate;
     TVzSpeedButton* btnFill;
     TVzPopupMenu* VzPopupMenu;
     TMenuItem* FromTop1;

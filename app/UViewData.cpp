@@ -5,6 +5,7 @@
 #include "app/UImage.h"
 #include "app/ViewDataOps.h"
 #include "gridlib/core/kqclient.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -29,11 +30,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFontInfo>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -44,7 +43,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QRadioButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -396,22 +394,15 @@ void TFrmViewData::CreateSettingsRows(QWidget* top)
     cbShowTypeAndLength->setFixedSize(25, 25);
     cbShowTypeAndLength->setToolTip(QStringLiteral("Show the Field Type and the Field Lenght\nin the Grid Header"));
 
-    rgStatusFilter = new QGroupBox(QStringLiteral("Status Filter"), top);
+    rgStatusFilter = new TkqRadioGroup(top);
     rgStatusFilter->setObjectName(QStringLiteral("rgStatusFilter"));
+    rgStatusFilter->SetCaption(QStringLiteral("Status Filter"));
     rgStatusFilter->setToolTip(
         QStringLiteral("Filters the dataset so that it exposes only those records \nwith a specific update status"));
-    rgStatusFilterItems = new QButtonGroup(rgStatusFilter);
-    auto* statusLayout = new QHBoxLayout(rgStatusFilter);
-    statusLayout->setContentsMargins(6, 0, 6, 2);
-    const QStringList items{QStringLiteral("Default"), QStringLiteral("Modified"), QStringLiteral("Inserted"),
-                            QStringLiteral("Deleted")};
-    for (int i = 0; i < items.size(); ++i) {
-        auto* radio = new QRadioButton(items[i], rgStatusFilter);
-        radio->setObjectName(QStringLiteral("rgStatusFilter%1").arg(i));
-        rgStatusFilterItems->addButton(radio, i);
-        statusLayout->addWidget(radio);
-    }
-    rgStatusFilterItems->button(0)->setChecked(true);
+    rgStatusFilter->SetColumns(4);
+    rgStatusFilter->SetItems({QStringLiteral("Default"), QStringLiteral("Modified"), QStringLiteral("Inserted"),
+                              QStringLiteral("Deleted")});
+    rgStatusFilter->SetItemIndex(0);
 
     auto* fileLabel = new QLabel(QStringLiteral("FileName:"), top);
     EdtFileName = new QComboBox(top);
@@ -634,8 +625,7 @@ void TFrmViewData::ConnectEvents()
     btnSizeColumn->OnClick = [this](QObject*) { btnSizeColumnClick(); };
     cbShowTypeAndLength->OnClick = [this](QObject*) { cbShowTypeAndLengthClick(); };
     btnDeltaInfo->OnClick = [this](QObject*) { btnDeltaInfoClick(); };
-    connect(rgStatusFilterItems, &QButtonGroup::idClicked, this,
-            [this](int id) { TApplication::Guard([this, id] { rgStatusFilterClick(id); }); });
+    rgStatusFilter->OnClick = [this](QObject*) { rgStatusFilterClick(rgStatusFilter->ItemIndex()); };
     EdtFixedColumns->OnChange = [this](QObject*) { EdtFixedColumnsChange(); };
     connect(EdtFileName, &QComboBox::activated, this, [this](int index) {
         TApplication::Guard([this, index] { EdtFileNameChange(EdtFileName->itemText(index)); });

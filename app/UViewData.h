@@ -16,9 +16,8 @@
 #include <QStringList>
 
 class QAction;
-class QButtonGroup;
 class QComboBox;
-class QGroupBox;
+class TkqRadioGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
@@ -90,8 +89,7 @@ public:
 
     TVzSpinEdit* EdtFixedColumns = nullptr;
     TVzSpeedButton* cbShowTypeAndLength = nullptr;
-    QGroupBox* rgStatusFilter = nullptr;
-    QButtonGroup* rgStatusFilterItems = nullptr;
+    TkqRadioGroup* rgStatusFilter = nullptr;
     QComboBox* EdtFileName = nullptr;
 
     QTabWidget* PageControl = nullptr;

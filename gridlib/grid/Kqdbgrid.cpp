@@ -2122,7 +2122,12 @@ void TkqTableViewGrid::BindCellControl(QWidget* control, const QString& fieldNam
     }
     if (GetControlDataSource(control) != DataSource()) SetControlDataSource(control, DataSource());
     if (GetControlDataField(control) != fieldName) SetControlDataField(control, fieldName);
-    if (!placed && !qobject_cast<TkqExpandButton*>(control)) control->setFont(font());
+    if (!placed && !qobject_cast<TkqExpandButton*>(control)) {
+        control->setFont(font());
+        // A cell control shows neither a 3-D look nor a border of its own.
+        if (const QMetaProperty ctl3D = FindPublishedProperty(control, "Ctl3D"); ctl3D.isValid()) ctl3D.write(control, false);
+        SetControlBorderStyle(control, false);
+    }
 }
 
 void TkqTableViewGrid::PrepareCustomControls()

@@ -436,11 +436,11 @@ TEST(DBGrid, ControlTypeLinesPlaceTheNamedControlInTheCurrentCell)
     EXPECT_EQ(spin->DataField(), QStringLiteral("Id"));
     EXPECT_EQ(spin->Text(), QStringLiteral("2"));
     EXPECT_EQ(spin->geometry().topLeft(), f.grid->visualRect(f.grid->currentIndex()).topLeft());
-    // The control edits the field of the current record.
-    spin->setValue(42);
+    // The control edits the field of the current record; moving on writes it.
+    spin->UpClick();
     EXPECT_EQ(f.ds->State(), dsEdit);
     f.Click(3, 1);
-    EXPECT_EQ(f.ds->Stored(1, 0).AsInteger(), 42);
+    EXPECT_EQ(f.ds->Stored(1, 0).AsInteger(), 3);
     EXPECT_FALSE(spin->isVisible());   // another column
     // A read-only grid places no editing control.
     f.grid->SetReadOnly(true);
