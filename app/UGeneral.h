@@ -14,6 +14,7 @@ class QObject;
 class QWidget;
 class TClientDataSet;
 class TDataSet;
+class TFieldDefs;
 
 // The name of a field-type code ("String", "DataSet", ...); "UnKown" outside 0-35.
 QString FieldTypeName(int fieldType);
@@ -38,6 +39,11 @@ enum TDataFileKind : int { dfkUnknown = 0, dfkClientDataSet = 1, dfkMemTable = 2
 // else 0. A missing or unreadable file raises EFOpenError; one shorter than four bytes
 // raises EReadError.
 int DetectDataFileKind(const QString& path);
+
+// The field definitions of a data file, read from its header alone (the records are not read,
+// so a file of a million records answers at once). A file that cannot be opened raises
+// EFOpenError; one that is no data packet raises EDatabaseError naming the file.
+void ReadFileFieldDefs(const QString& path, TFieldDefs& defs);
 
 // The field-definition tables. Each declares its fields (in the order and with the sizes,
 // display widths and flags every window relies on), its index and its order on a client
