@@ -295,6 +295,19 @@ QString SettingsFileName()
 
 void SetSettingsFileName(const QString& fileName) { GSettingsFileName = fileName; }
 
+void ForSelectedRecords(TDataSet* dataSet, const QList<TBookmark>& selected, const std::function<void()>& fn)
+{
+    if (selected.isEmpty()) {
+        fn();
+        return;
+    }
+    for (const TBookmark& mark : selected) {
+        if (!dataSet->BookmarkValid(mark)) continue;
+        dataSet->GotoBookmark(mark);
+        fn();
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Actions and labels
 

@@ -4,9 +4,12 @@
 // tables through which the windows describe a file's fields; the settings file; the small
 // builders of actions and labels.
 
+#include "platform/data/DB.h"
+
 #include <QIcon>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QAction;
 class QLabel;
@@ -86,6 +89,10 @@ void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const Q
 // The settings file: "Quarrow.ini" in the program data folder, unless a test chose another.
 QString SettingsFileName();
 void SetSettingsFileName(const QString& fileName);
+
+// Runs fn on each selected record that is still there (the cursor on it), or on the current
+// record when nothing is selected.
+void ForSelectedRecords(TDataSet* dataSet, const QList<TBookmark>& selected, const std::function<void()>& fn);
 
 // An action named for the program's lookups. The hint is "Short|Long" (or one text for both):
 // the short part is the tool tip, the long part the status-bar text.
