@@ -5,6 +5,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/scripts/setup.sh"
+# Every header compiles on its own.
+cmake --build "$BUILD_DIR" --parallel "${QUARROW_JOBS:-$(nproc)}" --target check_headers
 samples="$(sed -n 's/^QUARROW_SAMPLES_DIR:PATH=//p' "$BUILD_DIR/CMakeCache.txt")"
 if [ ! -f "$samples/demo-country.cds" ]; then
   echo "Sample files not found in $samples: the tests that read them are skipped${QUARROW_REQUIRE_SAMPLES:+ (and fail, as QUARROW_REQUIRE_SAMPLES is set)}."

@@ -325,7 +325,7 @@ bool TMdbTableReader::ReadValue(int record, int field, TVariant& value)
 {
     if (field < 0 || field >= int(FFields.size())) return false;
     LoadRow(record);
-    // Plain copies: lambdas below capture them (structured bindings cannot be captured portably).
+    // Plain locals, not a structured binding: the size check below captures n.
     const qsizetype start = FValues[size_t(field)].first;
     const qsizetype n = FValues[size_t(field)].second;
     if (start < 0) return false;
