@@ -1135,8 +1135,8 @@ TEST(DBGridKeys, ColumnExitEnterAndFocusControl)
 
 TEST(DBGridSample, RealFileWithPicturesAndTexts)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = SamplePath(QStringLiteral("demo-events.cds"));
-    if (!QFile::exists(path)) GTEST_SKIP() << "no samples folder here";
     TClientDataSet ds;
     ds.LoadFromFile(path);
     ds.Open();
