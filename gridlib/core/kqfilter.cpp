@@ -12,6 +12,9 @@
 namespace {
 
 constexpr int MaxOperandLength = 64;
+// What a block's 16-bit sizes leave room for; it also bounds the tree's depth.
+constexpr int MaxNodes = (0xFFFF - FilterBlock::HeaderSize - FilterBlock::LiteralPoolSize) / FilterBlock::NodeSize;
+constexpr int MaxParentheses = 256;
 constexpr int MaxStringLength = 255;
 
 // The table of the last ApplyFilterText: CompileFilter looks its fields up there.
@@ -92,11 +95,10 @@ private:
             while (n > 0 && s.at(n - 1) == QLatin1Char(' ')) --n;
             return s.left(n);
         }
-        if (c.isDigit() || c == QLatin1Char('-')) {
-            qsizetype n = c == QLatin1Char('-') ? 1 : 0;
-            const qsizetype digitsFrom = n;
+        // A minus sign starts a name above, so a number here begins with a digit.
+        if (c.isDigit()) {
+            qsizetype n = 0;
             while (n < s.size() && s.at(n).isDigit()) ++n;
-            if (n == digitsFrom) return {};
             if (n < s.size() && s.at(n) == FormatSettings.DecimalSeparator) {
                 ++n;
                 while (n < s.size() && s.at(n).isDigit()) ++n;
@@ -163,10 +165,15 @@ private:
 
     bool ParseP()
     {
+        if (++FNodesMade > MaxNodes) return false;
         const QString t = Peek(false);
         if (t == QLatin1String("(")) {
+            if (FDepth >= MaxParentheses) return false;
             Accept(1);
-            if (!ParseL()) return false;
+            ++FDepth;
+            const bool parsed = ParseL();
+            --FDepth;
+            if (!parsed) return false;
             if (Peek(false) != QLatin1String(")")) return false;
             Accept(1);
             // "(" L ")" reduces to the operand L stands for.
@@ -382,6 +389,8 @@ private:
 
     QString FInput;
     QString FToken;
+    int FNodesMade = 0;
+    int FDepth = 0;
     TTableDataSet* FTable;
     TStackStr FSymbols;
     TStackPtr FNodes;
@@ -459,7 +468,9 @@ bool ApplyFilterText(const QString& text, TDataSet* dataSet, TFilterHandle& filt
     if (!text.isEmpty()) {
         const QByteArray block = CompileFilter(text, table);
         if (block.isNull()) {
-            filterHandle = 0;
+            // The text that failed leaves the table unfiltered, not under the previous text.
+            DropDataSetFilter(table, filterHandle);
+            RefreshOpenTable(table);
             return false;
         }
         DropDataSetFilter(table, filterHandle);

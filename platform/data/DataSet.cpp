@@ -971,6 +971,8 @@ void TDataSet::SetFieldData(TField* field, const TVariant& value)
         return;
     }
     if (FState == dsSetKey) {
+        if (!IsIndexField(field))
+            DatabaseErrorFmt(QStringLiteral("Field '%s' is not indexed and cannot be modified"), {field->DisplayName()}, this);
         FEditBuffer.SetValue(field, value);
         return;
     }

@@ -327,6 +327,13 @@ TFilterValue EvalFunction(const TFilterNode* n, const TFilterFieldReader& read)
     throw EFilterError(Format(QStringLiteral("Invalid function name %s"), {name}));
 }
 
+const TFilterValue& OperandValue(const TFilterNode* n, const TFilterFieldReader& read, TFilterValue& scratch)
+{
+    if (n->Class == nodeCONST && n->Op == canCONST2) return n->Value;
+    scratch = Eval(n, read);
+    return scratch;
+}
+
 TFilterValue Eval(const TFilterNode* n, const TFilterFieldReader& read)
 {
     using V = TFilterValue;
@@ -358,8 +365,10 @@ TFilterValue Eval(const TFilterNode* n, const TFilterFieldReader& read)
             if (Eval(n->Args[0].get(), read).ToBool()) return V::Bool(true);
             return V::Bool(Eval(n->Args[1].get(), read).ToBool());
         }
-        const V l = Eval(n->Args[0].get(), read);
-        const V r = Eval(n->Args[1].get(), read);
+        // Constants are compared where they stand, without a copy per record.
+        V leftValue, rightValue;
+        const V& l = OperandValue(n->Args[0].get(), read, leftValue);
+        const V& r = OperandValue(n->Args[1].get(), read, rightValue);
         switch (op) {
         case canEQ: return V::Bool(CompareValues(l, r) == 0);
         case canNE: return V::Bool(CompareValues(l, r) != 0);

@@ -28,6 +28,7 @@ struct TFilterValue {
     static TFilterValue Float(double f) { TFilterValue v; v.Kind = fvFloat; v.F = f; return v; }
     static TFilterValue Date(double d) { TFilterValue v; v.Kind = fvDate; v.F = d; return v; }
     static TFilterValue Str(const QString& s) { TFilterValue v; v.Kind = fvString; v.S = s; return v; }
+    static TFilterValue Str(QString&& s) { TFilterValue v; v.Kind = fvString; v.S = std::move(s); return v; }
     bool IsNullOrEmpty() const { return Kind == fvNull || Kind == fvEmpty; }
     QString ToText() const;
     double ToFloat() const;

@@ -313,14 +313,16 @@ void TTableDataSet::Refilter()
 
 bool TTableDataSet::PassesCursorFilters(int record)
 {
+    FFilterRecord = record;
     for (const auto& filter : FCursorFilters) {
         if (!filter->Active) continue;
         if (filter->Expression) {
-            const bool accepted = FilterAccepts(filter->Expression.get(), [&](int index) {
-                TVariant v;
-                return FReader->ReadValue(record, index, v) ? FilterValueOf(v) : TFilterValue::Null();
-            });
-            if (!accepted) return false;
+            if (!FFieldReader)
+                FFieldReader = [this](int index) {
+                    TVariant v;
+                    return FReader->ReadValue(FFilterRecord, index, v) ? FilterValueOf(v) : TFilterValue::Null();
+                };
+            if (!FilterAccepts(filter->Expression.get(), FFieldReader)) return false;
         } else if (filter->Callback) {
             const TRecordFilterCallback callback = filter->Callback;   // it may drop itself
             if (!FilterRecordWith(record, [&](TDataSet*, bool& accept) { accept = callback(this); })) return false;
@@ -385,6 +387,8 @@ void TTableDataSet::RebuildView()
 void TTableDataSet::UpdateIndexDefs()
 {
     IndexDefs().Clear();
+    // The key is named by the field definitions.
+    if (FieldDefs().Count() == 0 && !Active()) FieldDefs().Update();
     std::unique_ptr<TTableReader> temporary;
     TTableReader* reader = FReader.get();
     if (!reader) {
@@ -451,36 +455,26 @@ void TTableDataSet::ChooseOrder()
 void TTableDataSet::SetIndexName(const QString& name)
 {
     if (name == FIndexName && FIndexFieldNames.isEmpty()) return;
-    if (Active()) CheckBrowseMode();
-    const QString oldName = FIndexName, oldFields = FIndexFieldNames;
-    FIndexName = name;
-    FIndexFieldNames.clear();
-    if (!Active()) return;
-    try {
-        ChooseOrder();
-    } catch (...) {
-        FIndexName = oldName;
-        FIndexFieldNames = oldFields;
-        ChooseOrder();
-        throw;
-    }
-    ResetKeys();
-    if (FMasterLink) MasterChanged();
-    RebuildView();
-    First();
+    ChangeIndex(name, QString());
 }
 
 void TTableDataSet::SetIndexFieldNames(const QString& fields)
 {
     if (fields == FIndexFieldNames && (fields.isEmpty() || FIndexName.isEmpty())) return;
+    ChangeIndex(QString(), fields);
+}
+
+void TTableDataSet::ChangeIndex(const QString& name, const QString& fields)
+{
     if (Active()) CheckBrowseMode();
     const QString oldName = FIndexName, oldFields = FIndexFieldNames;
+    FIndexName = name;
     FIndexFieldNames = fields;
-    FIndexName.clear();
     if (!Active()) return;
     try {
         ChooseOrder();
     } catch (...) {
+        // An order that cannot be made leaves the old one.
         FIndexName = oldName;
         FIndexFieldNames = oldFields;
         ChooseOrder();
@@ -662,17 +656,28 @@ void TTableDataSet::GotoNearest()
 }
 
 namespace {
-void AssignKeyValues(TTableDataSet* table, const std::vector<TVariant>& values)
+void CheckKeyValueCount(const TTableDataSet* table, const std::vector<TVariant>& values)
 {
     if (int(values.size()) > table->IndexFieldCount())
         DatabaseError(QStringLiteral("Too many key values for the active index"), table);
-    for (size_t i = 0; i < values.size(); ++i) table->IndexFields(int(i))->SetValue(values[i]);
+}
+
+// In the key state; a value that does not convert leaves it.
+void AssignKeyValues(TTableDataSet* table, const std::vector<TVariant>& values)
+{
+    try {
+        for (size_t i = 0; i < values.size(); ++i) table->IndexFields(int(i))->SetValue(values[i]);
+    } catch (...) {
+        table->CheckBrowseMode();
+        throw;
+    }
     table->SetKeyFieldCount(int(values.size()));
 }
 } // namespace
 
 bool TTableDataSet::FindKey(const std::vector<TVariant>& values)
 {
+    CheckKeyValueCount(this, values);
     SetKey();
     AssignKeyValues(this, values);
     return GotoKey();
@@ -680,6 +685,7 @@ bool TTableDataSet::FindKey(const std::vector<TVariant>& values)
 
 void TTableDataSet::FindNearest(const std::vector<TVariant>& values)
 {
+    CheckKeyValueCount(this, values);
     SetKey();
     AssignKeyValues(this, values);
     GotoNearest();
@@ -707,6 +713,8 @@ void TTableDataSet::CancelRange()
 
 void TTableDataSet::SetRange(const std::vector<TVariant>& startValues, const std::vector<TVariant>& endValues)
 {
+    CheckKeyValueCount(this, startValues);
+    CheckKeyValueCount(this, endValues);
     SetRangeStart();
     AssignKeyValues(this, startValues);
     SetRangeEnd();
@@ -861,10 +869,12 @@ QString TTable::TableFileName() const
     QString name = FTableName;
     if (!FDatabaseName.isEmpty() && QFileInfo(name).isRelative()) name = QDir(FDatabaseName).filePath(name);
     if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty()) {
-        const QString paradox = name + QStringLiteral(".db");
-        const QString dbase = name + QStringLiteral(".dbf");
-        if (FTableType == ttDBase) return dbase;
-        if (FTableType == ttParadox || QFileInfo::exists(paradox) || !QFileInfo::exists(dbase)) return paradox;
+        // Tables copied from other systems often carry upper-case extensions.
+        const QString paradox = FindCompanionFile(name, QStringLiteral("db"));
+        const QString dbase = FindCompanionFile(name, QStringLiteral("dbf"));
+        if (FTableType == ttDBase) return dbase.isEmpty() ? name + QStringLiteral(".dbf") : dbase;
+        if (!paradox.isEmpty()) return paradox;
+        if (FTableType == ttParadox || dbase.isEmpty()) return name + QStringLiteral(".db");
         return dbase;
     }
     return name;
@@ -958,7 +968,7 @@ void TStoredProc::SetStoredProcName(const QString& name)
 
 QString TStoredProc::StatementKind() const
 {
-    return QStringLiteral("Stored procedures");
+    return QStringLiteral("Running stored procedures");
 }
 
 void TStoredProc::ExecProc()

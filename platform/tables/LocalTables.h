@@ -7,6 +7,7 @@
 
 #include "platform/data/DB.h"
 #include "platform/data/DBParams.h"
+#include "platform/data/FilterData.h"
 #include "platform/tables/TableReader.h"
 
 #include <QStringList>
@@ -145,6 +146,7 @@ private:
 
     void RebuildView();
     void ChooseOrder();
+    void ChangeIndex(const QString& name, const QString& fields);
     void ResetKeys();
     void BeginKey(TKeyIndex index, bool keep);
     void PostKey();
@@ -184,6 +186,9 @@ private:
     bool FMasterActive = false;
 
     std::vector<std::unique_ptr<TTableCursorFilter>> FCursorFilters;
+    // Field values of the record the cursor filters evaluate.
+    std::function<TFilterValue(int)> FFieldReader;
+    int FFilterRecord = -1;
     TFilterHandle FLastFilterHandle = 0;
 };
 

@@ -119,6 +119,11 @@ TEST(FilterCompiler, GrammarEdges)
     EXPECT_EQ(nodes("(QTY = 12"), -1);
     EXPECT_EQ(nodes("QTY ="), -1);
     EXPECT_EQ(nodes(""), -1);
+    // Texts too deep or too long for a block are refused, not followed down.
+    EXPECT_EQ(nodes(qPrintable(QString(100000, QLatin1Char('(')))), -1);
+    QStringList many;
+    for (int i = 0; i < 20000; ++i) many << QStringLiteral("QTY = 1");
+    EXPECT_EQ(nodes(qPrintable(many.join(QStringLiteral(" OR ")))), -1);
     EXPECT_TRUE(TDialogSeam::Records().empty());
 }
 
