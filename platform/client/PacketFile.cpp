@@ -2,7 +2,8 @@
 
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketError.h"
-#include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 #include "platform/vcl/AtomicFile.h"
 
 #include <QFile>

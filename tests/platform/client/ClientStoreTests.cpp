@@ -3,7 +3,8 @@
 #include "platform/client/ClientIdList.h"
 #include "platform/client/ClientPacket.h"
 #include "platform/client/PacketBinary.h"
-#include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 #include "tests/common/TestSupport.h"
 #include "tests/platform/client/PacketTestSupport.h"
 

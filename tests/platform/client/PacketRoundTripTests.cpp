@@ -8,6 +8,8 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketValues.h"
 #include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 #include "platform/vcl/AtomicFile.h"
 
 #include <gtest/gtest.h>
