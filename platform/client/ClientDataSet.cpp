@@ -187,7 +187,11 @@ void TClientDataSet::CreateDataSet()
 
 void TClientDataSet::AdoptLoaded(TStoreLoader& loader, const QString& what)
 {
-    std::shared_ptr<TRecordStore> store = loader.TakeStore();
+    AdoptStore(loader.TakeStore(), what);
+}
+
+void TClientDataSet::AdoptStore(std::shared_ptr<TRecordStore> store, const QString& what)
+{
     if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(what), this);
     store->SetLogChanges(FLogChanges);
     FindNextAutoInc(*store);
@@ -208,13 +212,13 @@ void TClientDataSet::LoadPacket(const QByteArray& bytes, const QString& what)
 
 void TClientDataSet::ReadFile(const QString& fileName)
 {
-    TStoreLoader loader;
+    std::shared_ptr<TRecordStore> store;
     try {
-        ReadPacketFile(fileName, loader);
+        store = LoadStoreFile(fileName);
     } catch (const EPacketError& e) {
         DatabaseError(e.Message(), this);
     }
-    AdoptLoaded(loader, fileName);
+    AdoptStore(std::move(store), fileName);
 }
 
 void TClientDataSet::LoadFromFile(const QString& fileName)

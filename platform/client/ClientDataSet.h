@@ -26,6 +26,7 @@
 #include <vector>
 
 class TFilterExpr;
+class TRecordStore;
 class TStoreLoader;
 class TStoreSource;
 
@@ -164,6 +165,7 @@ private:
     void ReadFile(const QString& fileName);
     void LoadPacket(const QByteArray& bytes, const QString& what);
     void AdoptLoaded(TStoreLoader& loader, const QString& what);
+    void AdoptStore(std::shared_ptr<TRecordStore> store, const QString& what);
     TStoreSource PacketSource() const;
     QByteArray WritePacketBytes(TDataPacketFormat format) const;
     void BindColumns();

@@ -20,6 +20,8 @@ public:
     qint64 ReadMetadata(TPacketMetadata& meta);
     void ReadRows(int level, quint32 count, IPacketSink& sink);
     qint64 Pos() const { return P; }
+    void Seek(qint64 pos) { P = pos; }
+    bool Scan(const TPacketLevel& lv, quint32 count, quint32 every, std::vector<qint64>& starts);
     qint64 Remaining() const { return N - P; }
     const TPacketMetadata* Meta = nullptr;
 
@@ -301,6 +303,87 @@ void TBinaryReader::ReadRows(int level, quint32 count, IPacketSink& sink)
     }
 }
 
+bool TBinaryReader::Scan(const TPacketLevel& lv, quint32 count, quint32 every, std::vector<qint64>& starts)
+{
+    // Per column: the bytes of a fixed-size value, or (negative) the size of the length prefix.
+    const int ncols = int(lv.Columns.size());
+    std::vector<int> step(static_cast<size_t>(ncols));
+    for (int c = 0; c < ncols; ++c) {
+        const TPacketColumn& col = lv.Columns[size_t(c)];
+        switch (col.Kind) {
+        case pkNone: step[size_t(c)] = 0; break;
+        case pkInt8: case pkUInt8: step[size_t(c)] = 1; break;
+        case pkInt16: case pkUInt16: step[size_t(c)] = 2; break;
+        case pkInt32: case pkUInt32: case pkDate: case pkTime: case pkSingle: step[size_t(c)] = 4; break;
+        case pkInt64: case pkUInt64: case pkDouble: case pkTimeStamp: step[size_t(c)] = 8; break;
+        case pkNested: return false;
+        case pkAnsiString: case pkWideString: case pkVarBytes: case pkBlob: case pkRawVarying:
+            if (col.Size != 1 && col.Size != 2 && col.Size != 4) return false;
+            step[size_t(c)] = -col.Size;
+            break;
+        default: step[size_t(c)] = col.Size; break;
+        }
+    }
+    // Rows without NULLs (most of them) take a shorter way: the fixed values between the
+    // varying ones are skipped as one sum.
+    struct TVarying {
+        int Skip;       // fixed bytes before the prefix
+        int Prefix;
+        bool Blob;
+    };
+    std::vector<TVarying> varying;
+    int fixed = 0;
+    for (int c = 0; c < ncols; ++c) {
+        if (step[size_t(c)] >= 0) {
+            fixed += step[size_t(c)];
+            continue;
+        }
+        varying.push_back({fixed, -step[size_t(c)], lv.Columns[size_t(c)].Kind == pkBlob});
+        fixed = 0;
+    }
+    const int tail = fixed;
+    const qint64 minRow = 1 + lv.BitmapBytes;
+    if (count > quint64((N - P) / minRow)) return false;
+    starts.clear();
+    starts.reserve(count / every + 1);
+    const int bitmapBytes = lv.BitmapBytes;
+    const int* steps = step.data();
+    auto prefixed = [&](qint64& p, int prefix, bool blob) {
+        if (prefix > N - p) return false;
+        const uchar* q = B + p;
+        quint32 len = prefix == 1 ? q[0] : prefix == 2 ? U16(q) : U32(q);
+        // A blob left on the server has no bytes.
+        if (blob && (len & 0x80000000u)) len = 0;
+        p += prefix + qint64(len);
+        return p <= N;
+    };
+    for (quint32 r = 0; r < count; ++r) {
+        if (r % every == 0) starts.push_back(P);
+        if (minRow > N - P || B[P] != 0) return false;
+        const uchar* bitmap = B + P + 1;
+        qint64 p = P + minRow;
+        bool anyBits = false;
+        for (int i = 0; i < bitmapBytes; ++i) anyBits |= bitmap[i] != 0;
+        if (!anyBits) {
+            for (const TVarying& v : varying) {
+                p += v.Skip;
+                if (!prefixed(p, v.Prefix, v.Blob)) return false;
+            }
+            p += tail;
+        } else {
+            for (int c = 0; c < ncols; ++c) {
+                if ((bitmap[c >> 2] >> ((c & 3) << 1)) & 3) continue;
+                const int k = steps[c];
+                if (k >= 0) p += k;
+                else if (!prefixed(p, -k, lv.Columns[size_t(c)].Kind == pkBlob)) return false;
+            }
+        }
+        if (p > N) return false;
+        P = p;
+    }
+    return P == N;
+}
+
 } // namespace
 
 void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink)
@@ -317,13 +400,32 @@ void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink)
     sink.EndPacket();
 }
 
-TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount)
+TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount, qint64* rowsOffset)
 {
     TBinaryReader reader(data, size);
     TPacketMetadata meta;
     const qint64 rows = reader.ReadMetadata(meta);
     if (rowCount) *rowCount = rows;
+    if (rowsOffset) *rowsOffset = reader.Pos();
     return meta;
+}
+
+bool ScanBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    quint32 every, std::vector<qint64>& starts)
+{
+    if (meta.LevelCount() != 1 || offset < 0 || offset > size || every == 0) return false;
+    TBinaryReader reader(data, size);
+    reader.Seek(offset);
+    return reader.Scan(meta.Level(0), count, every, starts);
+}
+
+void ReadBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    IPacketSink& sink)
+{
+    TBinaryReader reader(data, size);
+    reader.Meta = &meta;
+    reader.Seek(offset);
+    reader.ReadRows(0, count, sink);
 }
 
 // ---- writer --------------------------------------------------------------------------------

@@ -12,8 +12,19 @@ constexpr quint32 PacketOldBinaryMagic = 0x0000ABCDu;
 // Reads a whole binary packet into the sink; raises EPacketError for anything damaged, before or
 // while rows are delivered.
 void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink);
-// Reads the metadata only (the rows are not looked at).
-TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount = nullptr);
+// Reads the metadata only (the rows are not looked at); rowsOffset: where the first row starts.
+TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount = nullptr,
+                                         qint64* rowsOffset = nullptr);
+
+// Rows left in place. The scan walks the count rows of a packet without nested tables from
+// offset as a reader would, without decoding a value, and notes where every `every`th row
+// starts; it answers false for damage or for a row that is not plain current data (status 0),
+// which a full read then reports or takes. ReadBinaryRows hands count rows from offset to the
+// sink (BeginRow .. EndRow each), as ReadBinaryPacket does.
+bool ScanBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    quint32 every, std::vector<qint64>& starts);
+void ReadBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    IPacketSink& sink);
 
 // Writes the packet it receives as a sink. Counts are patched when the rows have been seen, so
 // the hints need not be exact.

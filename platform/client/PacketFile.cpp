@@ -7,6 +7,10 @@
 #include "platform/vcl/AtomicFile.h"
 
 #include <QFile>
+#include <csetjmp>
+#include <csignal>
+#include <mutex>
+#include <sys/mman.h>
 
 namespace {
 
@@ -52,23 +56,98 @@ TPacketMetadata ReadPacketMetadata(const char* data, qsizetype size)
     return ReadXmlPacketMetadata(data, size);
 }
 
-void ReadPacketFile(const QString& fileName, IPacketSink& sink)
+TPacketFileBytes::TPacketFileBytes(const QString& fileName) : FFileName(fileName)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EPacketError(QStringLiteral("Cannot open file \"%1\": %2").arg(fileName, file.errorString()));
     const qint64 size = file.size();
+    if (size <= 0) return;
+    // Every page is read at once by the system (one call instead of a fault per page).
+    void* p = ::mmap(nullptr, size_t(size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, file.handle(), 0);
+    if (p != MAP_FAILED) {
+        FMapped = p;
+        FData = static_cast<const char*>(p);
+        FSize = size;
+        return;
+    }
+    FCopy = file.readAll();
+    if (FCopy.size() != size)
+        throw EPacketError(QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
+    FData = FCopy.constData();
+    FSize = FCopy.size();
+}
+
+TPacketFileBytes::~TPacketFileBytes()
+{
+    if (FMapped) ::munmap(FMapped, size_t(FSize));
+}
+
+namespace {
+
+// A read of mapped bytes in progress on this thread: where a bus error returns to.
+thread_local sigjmp_buf* GMappedRead = nullptr;
+struct sigaction GPreviousBusAction;
+
+void OnBusError(int sig, siginfo_t* info, void* context)
+{
+    if (GMappedRead) siglongjmp(*GMappedRead, 1);
+    // Not ours: whatever handled the signal before does.
+    if (GPreviousBusAction.sa_flags & SA_SIGINFO) {
+        if (GPreviousBusAction.sa_sigaction) GPreviousBusAction.sa_sigaction(sig, info, context);
+        return;
+    }
+    if (GPreviousBusAction.sa_handler == SIG_IGN) return;
+    if (GPreviousBusAction.sa_handler != SIG_DFL) {
+        GPreviousBusAction.sa_handler(sig);
+        return;
+    }
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void InstallBusHandler()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBusError;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &GPreviousBusAction);
+    });
+}
+
+} // namespace
+
+void TPacketFileBytes::Read(const std::function<void()>& read) const
+{
+    if (!FMapped) {
+        read();
+        return;
+    }
+    InstallBusHandler();
+    sigjmp_buf here;
+    sigjmp_buf* const outer = GMappedRead;
+    if (sigsetjmp(here, 1) != 0) {
+        GMappedRead = outer;
+        PacketError(QStringLiteral("the file became shorter while it was open"));
+    }
+    GMappedRead = &here;
     try {
-        if (size == 0) {
-            ReadPacket(nullptr, 0, sink);
-        } else if (const uchar* mapped = file.map(0, size)) {
-            ReadPacket(reinterpret_cast<const char*>(mapped), size, sink);
-        } else {
-            const QByteArray bytes = file.readAll();
-            if (bytes.size() != size)
-                throw EPacketError(QStringLiteral("Cannot read file \"%1\": %2").arg(fileName, file.errorString()));
-            ReadPacket(bytes, sink);
-        }
+        read();
+    } catch (...) {
+        GMappedRead = outer;
+        throw;
+    }
+    GMappedRead = outer;
+}
+
+void ReadPacketFile(const QString& fileName, IPacketSink& sink)
+{
+    const TPacketFileBytes bytes(fileName);
+    try {
+        bytes.Read([&] { ReadPacket(bytes.Data(), bytes.Size(), sink); });
     } catch (const EPacketError& e) {
         throw EPacketError(QStringLiteral("%1: %2").arg(fileName, e.Message()), e.Offset);
     }

@@ -8,11 +8,37 @@
 #include <QIODevice>
 #include <QString>
 
+#include <functional>
+
 enum TPacketFormat { pfBinary, pfXml, pfXmlUtf8 };
 
 // What the first bytes say: the binary magic, the very old binary magic, or else XML.
 enum TPacketContent { pcoBinary, pcoOldBinary, pcoXml };
 TPacketContent DetectPacketContent(const char* data, qsizetype size);
+
+// A file's bytes for reading a packet: mapped read-only with its pages loaded at once, or read
+// where the file cannot be mapped. Raises EPacketError naming the file when it cannot be read.
+class TPacketFileBytes {
+public:
+    explicit TPacketFileBytes(const QString& fileName);
+    ~TPacketFileBytes();
+    TPacketFileBytes(const TPacketFileBytes&) = delete;
+    TPacketFileBytes& operator=(const TPacketFileBytes&) = delete;
+    const char* Data() const { return FData; }
+    qsizetype Size() const { return FSize; }
+    const QString& FileName() const { return FFileName; }
+    // Runs read over the bytes. Should the file shrink meanwhile (another program truncating
+    // it), touching a mapped page that is gone raises EPacketError instead of ending the
+    // program (what read had allocated by then is not freed: a rare loss, and no crash).
+    void Read(const std::function<void()>& read) const;
+
+private:
+    QString FFileName;
+    const char* FData = nullptr;
+    qsizetype FSize = 0;
+    void* FMapped = nullptr;
+    QByteArray FCopy;
+};
 
 // Raises EPacketError for damaged or unreadable content.
 void ReadPacket(const char* data, qsizetype size, IPacketSink& sink);

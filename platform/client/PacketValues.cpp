@@ -6,33 +6,101 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 // ---- memory --------------------------------------------------------------------------------
 
-void TPacketFree::operator()(void* p) const
+namespace {
+
+constexpr size_t HugePage = size_t(2) << 20;
+constexpr size_t SmallClass = size_t(64) << 10;
+// Kept blocks never exceed this; a larger pool would hold on to memory an idle program does not
+// need.
+constexpr size_t CacheLimit = size_t(256) << 20;
+
+size_t SizeClass(size_t size)
 {
+    if (size >= HugePage) return (size + HugePage - 1) & ~(HugePage - 1);
+    return (std::max<size_t>(size, 1) + SmallClass - 1) & ~(SmallClass - 1);
+}
+
+struct TBlockCache {
+    std::mutex Lock;
+    std::unordered_map<size_t, std::vector<char*>> Free;
+    size_t Bytes = 0;
+};
+
+TBlockCache& Cache()
+{
+    static TBlockCache* cache = new TBlockCache;   // outlives every static store
+    return *cache;
+}
+
+} // namespace
+
+void TPacketFree::operator()(char* p) const
+{
+    if (!p) return;
+    TBlockCache& cache = Cache();
+    {
+        std::lock_guard<std::mutex> guard(cache.Lock);
+        if (Size && cache.Bytes + Size <= CacheLimit) {
+            cache.Free[Size].push_back(p);
+            cache.Bytes += Size;
+            return;
+        }
+    }
     std::free(p);
 }
 
 TPacketBlock PacketAllocate(size_t size)
 {
-    constexpr size_t Huge = size_t(2) << 20;
+    const size_t cls = SizeClass(size);
+    TBlockCache& cache = Cache();
+    {
+        std::lock_guard<std::mutex> guard(cache.Lock);
+        const auto it = cache.Free.find(cls);
+        if (it != cache.Free.end() && !it->second.empty()) {
+            char* p = it->second.back();
+            it->second.pop_back();
+            cache.Bytes -= cls;
+            return TPacketBlock(p, TPacketFree{cls});
+        }
+    }
     void* p;
-    if (size >= Huge) {
-        size = (size + Huge - 1) & ~(Huge - 1);
-        p = std::aligned_alloc(Huge, size);
+    if (cls >= HugePage) {
+        p = std::aligned_alloc(HugePage, cls);
 #ifdef MADV_HUGEPAGE
-        if (p) madvise(p, size, MADV_HUGEPAGE);
+        if (p) madvise(p, cls, MADV_HUGEPAGE);
 #endif
     } else {
-        p = std::malloc(size ? size : 1);
+        p = std::malloc(cls);
     }
     if (!p) throw std::bad_alloc();
-    return TPacketBlock(static_cast<char*>(p));
+    return TPacketBlock(static_cast<char*>(p), TPacketFree{cls});
+}
+
+size_t PacketCachedBytes()
+{
+    TBlockCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.Lock);
+    return cache.Bytes;
+}
+
+void PacketReleaseCache()
+{
+    TBlockCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.Lock);
+    for (auto& [size, blocks] : cache.Free)
+        for (char* p : blocks) std::free(p);
+    cache.Free.clear();
+    cache.Bytes = 0;
 }
 
 // ---- TPacketBuffer -------------------------------------------------------------------------

@@ -13,14 +13,22 @@
 class QIODevice;
 #include <string_view>
 
-// Memory for large blocks of rows or output: 2 MB aligned and marked for transparent huge pages
-// where the system offers them, because first touches of small pages dominate the cost of
-// filling hundreds of megabytes.
+// Memory for large blocks of rows or output. Touching pages new to the process is what filling
+// hundreds of megabytes costs most (on a virtual machine every first touch of a page may trap to
+// the host), so blocks of 2 MB and more are aligned and marked for transparent huge pages, and
+// blocks given back are kept for the next request of their size class (up to a limit) instead
+// of returning to the system: loading a file again, or a second file like it, reuses them.
 struct TPacketFree {
-    void operator()(void* p) const;
+    size_t Size = 0;
+    void operator()(char* p) const;
 };
 using TPacketBlock = std::unique_ptr<char[], TPacketFree>;
+// At least size bytes; the contents are undefined.
 TPacketBlock PacketAllocate(size_t size);
+// Bytes of blocks kept for reuse.
+size_t PacketCachedBytes();
+// Returns every kept block to the system.
+void PacketReleaseCache();
 
 // Output of the writers: append-only, in chunks that never move, so that a pointer to bytes
 // written earlier (a row's bitmap, a count) stays valid for patching, and growth copies nothing.

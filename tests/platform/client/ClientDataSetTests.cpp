@@ -1316,3 +1316,90 @@ TEST(ClientDataSetFiles, CreatedWithALocale)
         EXPECT_EQ(again.FieldByName("Name")->AsBytes(), bytes);
     }
 }
+
+// A file larger than one chunk of records is read as it is needed: what it shows, how it is
+// edited and what it writes back agree with a dataset that read the same bytes whole.
+TEST(ClientDataSetFiles, LargeFileReadAsNeededAgreesWithAWholeRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.cds");
+    constexpr int Count = 10000;
+    {
+        TClientDataSet ds;
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("Name", ftString, 12);
+        ds.FieldDefs().Add("Note", ftString, 80);   // kept outside the record block
+        ds.CreateDataSet();
+        ds.SetLogChanges(false);
+        for (int i = 0; i < Count; ++i) {
+            ds.Append();
+            ds.FieldByName("ID")->SetAsInteger(i);
+            if (i % 7) ds.FieldByName("Name")->SetAsString(QStringLiteral("N%1").arg(i));
+            ds.FieldByName("Note")->SetAsString(QStringLiteral("a longer note for record %1").arg(i));
+            ds.Post();
+        }
+        ds.SaveToFile(path);
+    }
+    TClientDataSet lazy, whole;
+    lazy.LoadFromFile(path);
+    whole.SetData(ReadWholeFile(path));
+    ASSERT_EQ(lazy.RecordCount(), Count);
+    for (int recNo : {1, 4096, 4097, 8193, 9999, Count}) {
+        lazy.SetRecNo(recNo);
+        EXPECT_EQ(lazy.FieldByName("ID")->AsInteger(), recNo - 1);
+        EXPECT_EQ(lazy.FieldByName("Name")->IsNull(), (recNo - 1) % 7 == 0);
+        EXPECT_EQ(lazy.FieldByName("Note")->AsString(), QStringLiteral("a longer note for record %1").arg(recNo - 1));
+    }
+    EXPECT_TRUE(lazy.Locate("ID", 7777));
+    EXPECT_EQ(lazy.RecNo(), 7778);
+    // The same changes on both: an edit in a chunk not read yet, an insert, a deletion.
+    for (TClientDataSet* ds : {&lazy, &whole}) {
+        ds->SetRecNo(6000);
+        ds->Edit();
+        ds->FieldByName("Note")->SetAsString(QStringLiteral("changed"));
+        ds->Post();
+        ds->SetRecNo(2);
+        ds->Insert();
+        ds->FieldByName("ID")->SetAsInteger(-1);
+        ds->Post();
+        ds->SetRecNo(9000);
+        ds->Delete();
+    }
+    EXPECT_EQ(lazy.Data(), whole.Data());
+    lazy.MergeChangeLog();
+    whole.MergeChangeLog();
+    EXPECT_EQ(lazy.Data(), whole.Data());
+    EXPECT_EQ(Column(lazy, "Note"), Column(whole, "Note"));
+}
+
+// A file cut short by another program while its records are still being read as needed gives
+// an error, never a crash.
+TEST(ClientDataSetFiles, FileTruncatedWhileOpenGivesAnError)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cut.cds");
+    {
+        TClientDataSet ds;
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("Note", ftString, 60);
+        ds.CreateDataSet();
+        ds.SetLogChanges(false);
+        for (int i = 0; i < 20000; ++i) {
+            ds.Append();
+            ds.FieldByName("ID")->SetAsInteger(i);
+            ds.FieldByName("Note")->SetAsString(QStringLiteral("note %1").arg(i));
+            ds.Post();
+        }
+        ds.SaveToFile(path);
+    }
+    TClientDataSet ds;
+    ds.SetReadOnly(true);
+    ds.LoadFromFile(path);
+    ASSERT_TRUE(QFile::resize(path, 4096));
+    EXPECT_THROW(
+        {
+            ds.Last();
+            ds.FieldByName("Note")->AsString();
+        },
+        EDatabaseError);
+}
