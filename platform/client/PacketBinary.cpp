@@ -519,32 +519,42 @@ bool HasHighTypeCode(const std::vector<TPacketFieldDesc>& fields)
 
 } // namespace
 
+void TPacketBinaryWriter::PatchLE(qint64 offset, quint64 v, int size)
+{
+    char bytes[8];
+    TPacketBuffer::StoreLE(bytes, v, size);
+    FOut.Patch(offset, bytes, size);
+}
+
 void TPacketBinaryWriter::BeginPacket(const TPacketMetadata& meta, qint64 rowCountHint)
 {
-    Q_UNUSED(rowCountHint)
     FMeta = &meta;
     FRows.clear();
     FTables.clear();
     const int descriptors = meta.DescriptorCount();
     if (descriptors > 65535) Fail(QStringLiteral("the packet has more than 65535 field descriptors"));
-    FHeader = FOut.Grow(24);
-    TPacketBuffer::StoreLE(FHeader, PacketBinaryMagic, 4);
-    TPacketBuffer::StoreLE(FHeader + 4, HasHighTypeCode(meta.Fields) ? 2 : 1, 2);
-    TPacketBuffer::StoreLE(FHeader + 6, 0, 2);
-    TPacketBuffer::StoreLE(FHeader + 8, 24, 4);
-    TPacketBuffer::StoreLE(FHeader + 12, quint64(descriptors), 2);
-    TPacketBuffer::StoreLE(FHeader + 14, 0, 4);     // row count, patched at the end
-    TPacketBuffer::StoreLE(FHeader + 18, 3, 4);
-    TPacketBuffer::StoreLE(FHeader + 22, 0, 2);
+    // A known row count is written at once, so that the rows can stream out behind it; an
+    // unknown one keeps the whole packet until the end.
+    const bool known = rowCountHint >= 0 && rowCountHint <= 0xFFFFFFFFll;
+    FRowsWritten = known ? quint32(rowCountHint) : 0;
+    FHeaderAt = FOut.Size();
+    FBaseHold = known ? -1 : FHeaderAt;
+    FOut.Hold(FBaseHold);
+    char* header = FOut.Grow(24);
+    TPacketBuffer::StoreLE(header, PacketBinaryMagic, 4);
+    TPacketBuffer::StoreLE(header + 4, HasHighTypeCode(meta.Fields) ? 2 : 1, 2);
+    TPacketBuffer::StoreLE(header + 6, 0, 2);
+    TPacketBuffer::StoreLE(header + 8, 24, 4);
+    TPacketBuffer::StoreLE(header + 12, quint64(descriptors), 2);
+    TPacketBuffer::StoreLE(header + 14, FRowsWritten, 4);
+    TPacketBuffer::StoreLE(header + 18, 3, 4);
+    TPacketBuffer::StoreLE(header + 22, 0, 2);
     WriteFields(meta.Fields);
     WriteParams(meta.Params);
-    const qsizetype firstRow = FOut.Size();
-    if (firstRow <= 0xFFFF) {
-        TPacketBuffer::StoreLE(FHeader + 22, quint64(firstRow), 2);
-    } else {
-        TPacketBuffer::StoreLE(FHeader + 18, 1, 4);
-    }
-    FTables.push_back({0, FHeader + 14, 0});
+    const qsizetype firstRow = FOut.Size() - FHeaderAt;
+    if (firstRow <= 0xFFFF) PatchLE(FHeaderAt + 22, quint64(firstRow), 2);
+    else PatchLE(FHeaderAt + 18, 1, 4);
+    FTables.push_back({0, nullptr, 0});
 }
 
 void TPacketBinaryWriter::BeginRow(int level, quint8 status)
@@ -556,6 +566,8 @@ void TPacketBinaryWriter::BeginRow(int level, quint8 status)
         Fail(QStringLiteral("a row of level %1 arrived where level %2 was expected").arg(level).arg(FTables.back().Level));
     ++FTables.back().Rows;
     const TPacketLevel& lv = FMeta->Level(level);
+    // An open row's bitmap (and its nested counts) are set as its values come: held.
+    if (FRows.empty() && FBaseHold < 0) FOut.Hold(FOut.Size());
     char* p = FOut.Grow(1 + lv.BitmapBytes);
     p[0] = char(status);
     std::memset(p + 1, 0, size_t(lv.BitmapBytes));
@@ -670,11 +682,12 @@ void TPacketBinaryWriter::EndRow()
     if (row.NextColumn != int(row.Level->Columns.size()))
         Fail(QStringLiteral("a row ended after %1 of its %2 values").arg(row.NextColumn).arg(row.Level->Columns.size()));
     FRows.pop_back();
+    if (FRows.empty() && FBaseHold < 0) FOut.Hold(-1);
 }
 
 void TPacketBinaryWriter::EndPacket()
 {
     if (FTables.size() != 1 || !FRows.empty()) Fail(QStringLiteral("the packet ended inside a row"));
-    TPacketBuffer::StoreLE(FTables.front().Count, FTables.front().Rows, 4);
+    if (FTables.front().Rows != FRowsWritten) PatchLE(FHeaderAt + 14, FTables.front().Rows, 4);
     FTables.clear();
 }

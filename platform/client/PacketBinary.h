@@ -39,8 +39,10 @@ public:
     void EndPacket() override;
     // The bytes written; valid after EndPacket.
     QByteArray TakeBytes() { return FOut.Take(); }
-    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
-    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
+    // Streams the packet into the drain as it is made (call before BeginPacket); Finish hands
+    // over the rest after EndPacket.
+    void StreamTo(IPacketDrain* drain) { FOut.SetDrain(drain); }
+    void Finish() { FOut.Finish(); }
 
 private:
     struct TRow {
@@ -61,8 +63,12 @@ private:
     void WritePrefixed(const TPacketColumn& col, const char* data, qsizetype size);
     [[noreturn]] void Fail(const QString& msg) const;
 
+    void PatchLE(qint64 offset, quint64 v, int size);
+
     TPacketBuffer FOut;
-    char* FHeader = nullptr;
+    qint64 FHeaderAt = 0;
+    qint64 FBaseHold = -1;      // held from here to the end: the row count is not known
+    quint32 FRowsWritten = 0;   // the row count the header holds
     const TPacketMetadata* FMeta = nullptr;
     std::vector<TRow> FRows;
     std::vector<TTable> FTables;

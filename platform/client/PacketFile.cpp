@@ -155,16 +155,58 @@ void ReadPacketFile(const QString& fileName, IPacketSink& sink)
 
 namespace {
 
-// Produces the packet into the writer of the format and hands the writer to take.
-template <typename F> void ProduceWith(IPacketSource& source, TPacketFormat format, F take)
+class TAtomicDrain : public IPacketDrain {
+public:
+    explicit TAtomicDrain(TAtomicFileWriter& file) : FFile(file) {}
+    void Write(const char* data, qsizetype size) override { FFile.Write(data, size); }
+    void Patch(qint64 offset, const char* data, qsizetype size) override { FFile.Patch(offset, data, size); }
+
+private:
+    TAtomicFileWriter& FFile;
+};
+
+// A device that can seek: bytes go out as they are made.
+class TDeviceDrain : public IPacketDrain {
+public:
+    explicit TDeviceDrain(QIODevice& device) : FDevice(device), FStart(device.pos()) {}
+    void Write(const char* data, qsizetype size) override
+    {
+        qsizetype done = 0;
+        while (done < size) {
+            const qint64 n = FDevice.write(data + done, size - done);
+            if (n <= 0) Fail();
+            done += n;
+        }
+    }
+    void Patch(qint64 offset, const char* data, qsizetype size) override
+    {
+        const qint64 end = FDevice.pos();
+        if (!FDevice.seek(FStart + offset)) Fail();
+        Write(data, size);
+        if (!FDevice.seek(end)) Fail();
+    }
+    [[noreturn]] void Fail() { PacketError(QStringLiteral("Cannot write the data packet: %1").arg(FDevice.errorString())); }
+
+private:
+    QIODevice& FDevice;
+    qint64 FStart;
+};
+
+// Produces the packet into the writer of the format, streaming into the drain when one is
+// given (else the writer keeps the packet), and hands the writer to take.
+template <typename F> void ProduceWith(IPacketSource& source, TPacketFormat format, IPacketDrain* drain, F take)
 {
     if (format == pfBinary) {
         TPacketBinaryWriter writer;
+        writer.StreamTo(drain);
         source.Produce(writer);
+        writer.Finish();
         take(writer);
     } else {
         TPacketXmlWriter writer(format == pfXmlUtf8);
+        writer.StreamTo(drain);
         source.Produce(writer);
+        writer.Finish();
         take(writer);
     }
 }
@@ -174,22 +216,26 @@ template <typename F> void ProduceWith(IPacketSource& source, TPacketFormat form
 QByteArray WritePacket(IPacketSource& source, TPacketFormat format)
 {
     QByteArray bytes;
-    ProduceWith(source, format, [&](auto& writer) { bytes = writer.TakeBytes(); });
+    ProduceWith(source, format, nullptr, [&](auto& writer) { bytes = writer.TakeBytes(); });
     return bytes;
 }
 
 void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device)
 {
-    bool ok = false;
-    ProduceWith(source, format, [&](auto& writer) { ok = writer.TakeTo(device); });
-    if (!ok) PacketError(QStringLiteral("Cannot write the data packet: %1").arg(device.errorString()));
+    if (!device.isSequential()) {
+        TDeviceDrain drain(device);
+        ProduceWith(source, format, &drain, [](auto&) {});
+        return;
+    }
+    QByteArray bytes;
+    ProduceWith(source, format, nullptr, [&](auto& writer) { bytes = writer.TakeBytes(); });
+    TDeviceDrain(device).Write(bytes.constData(), bytes.size());
 }
 
 void SavePacketFile(IPacketSource& source, const QString& fileName, TPacketFormat format)
 {
-    ProduceWith(source, format, [&](auto& writer) {
-        TAtomicFileWriter file(fileName);
-        writer.TakeEach([&](const char* data, qsizetype size) { file.Write(data, size); });
-        file.Commit();
-    });
+    TAtomicFileWriter file(fileName);
+    TAtomicDrain drain(file);
+    ProduceWith(source, format, &drain, [](auto&) {});
+    file.Commit();
 }

@@ -51,8 +51,8 @@ QByteArray WritePacket(IPacketSource& source, TPacketFormat format);
 // Writes the whole packet to the device; raises EPacketError when the device fails.
 void WritePacket(IPacketSource& source, TPacketFormat format, QIODevice& device);
 
-// Saves atomically through the platform's atomic writer: the whole packet is produced first,
-// then written to a temporary file beside fileName that replaces it only when complete. Raises
+// Saves atomically through the platform's atomic writer: the packet streams into a temporary
+// file beside fileName as it is produced, which replaces the file only when complete. Raises
 // EPacketError for what the format cannot hold and the atomic writer's EFCreateError or
 // EInOutError for what the file system refuses; in every case the old file stays as it was.
 void SavePacketFile(IPacketSource& source, const QString& fileName, TPacketFormat format);

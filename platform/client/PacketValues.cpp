@@ -107,31 +107,91 @@ void PacketReleaseCache()
 
 void TPacketBuffer::Seal()
 {
-    if (FBegin) {
-        FChunks.back().Used = FPos - FBegin;
-        FDone += FPos - FBegin;
+    if (!FBegin) return;
+    FChunks.back().Used = FPos - FBegin;
+    FKept += FPos - FBegin;
+    FBegin = FPos = FEnd = nullptr;
+}
+
+void TPacketBuffer::DrainSealed()
+{
+    size_t n = 0;
+    for (; n < FChunks.size(); ++n) {
+        TChunk& c = FChunks[n];
+        if (FHold >= 0 && FBase + c.Used > FHold) break;
+        if (c.Used) FDrain->Write(c.Data.get(), c.Used);
+        FBase += c.Used;
+        FKept -= c.Used;
+        if (!FSpare.Data || c.Capacity > FSpare.Capacity) FSpare = std::move(c);
     }
+    FChunks.erase(FChunks.begin(), FChunks.begin() + qsizetype(n));
 }
 
 void TPacketBuffer::NewChunk(qsizetype need)
 {
     Seal();
+    if (FDrain) DrainSealed();
     const qsizetype size = qMax(FNextSize, need);
-    FNextSize = qMin<qsizetype>(FNextSize * 2, 16 * 1024 * 1024);
-    FChunks.push_back({PacketAllocate(size_t(size)), 0});
+    if (!FDrain) FNextSize = qMin<qsizetype>(FNextSize * 2, 16 * 1024 * 1024);
+    if (FSpare.Data && FSpare.Capacity >= size) {
+        FChunks.push_back(std::move(FSpare));
+        FSpare = TChunk{};
+    } else {
+        FChunks.push_back({PacketAllocate(size_t(size)), 0, size});
+    }
+    FChunks.back().Used = 0;
     FBegin = FPos = FChunks.back().Data.get();
-    FEnd = FBegin + size;
+    FEnd = FBegin + FChunks.back().Capacity;
+}
+
+void TPacketBuffer::SetDrain(IPacketDrain* drain)
+{
+    FDrain = drain;
+    if (drain) FNextSize = 1024 * 1024;
+}
+
+void TPacketBuffer::Patch(qint64 offset, const char* data, qsizetype n)
+{
+    while (n > 0 && offset < FBase) {
+        const qsizetype part = qsizetype(qMin<qint64>(n, FBase - offset));
+        if (!FDrain) return;
+        FDrain->Patch(offset, data, part);
+        offset += part;
+        data += part;
+        n -= part;
+    }
+    qint64 start = FBase;
+    for (size_t i = 0; i < FChunks.size() && n > 0; ++i) {
+        const bool open = i + 1 == FChunks.size() && FBegin;
+        const qsizetype used = open ? FPos - FBegin : FChunks[i].Used;
+        if (offset < start + used) {
+            const qsizetype at = qsizetype(offset - start);
+            const qsizetype part = qMin(n, used - at);
+            std::memcpy(FChunks[i].Data.get() + at, data, size_t(part));
+            offset += part;
+            data += part;
+            n -= part;
+        }
+        start += used;
+    }
+}
+
+void TPacketBuffer::Finish()
+{
+    if (!FDrain) return;
+    Seal();
+    FHold = -1;
+    DrainSealed();
 }
 
 QByteArray TPacketBuffer::Take()
 {
     Seal();
-    QByteArray out(FDone, Qt::Uninitialized);
+    QByteArray out(FKept, Qt::Uninitialized);
     char* d = out.data();
     for (TChunk& c : FChunks) {
         std::memcpy(d, c.Data.get(), size_t(c.Used));
         d += c.Used;
-        c.Data.reset();
     }
     *this = TPacketBuffer();
     return out;
@@ -146,20 +206,6 @@ void TPacketBuffer::TakeEach(const std::function<void(const char*, qsizetype)>& 
         write(c.Data.get(), c.Used);
         c.Data.reset();
     }
-}
-
-bool TPacketBuffer::TakeTo(QIODevice& device)
-{
-    bool ok = true;
-    TakeEach([&](const char* data, qsizetype size) {
-        qsizetype done = 0;
-        while (ok && done < size) {
-            const qint64 n = device.write(data + done, size - done);
-            if (n <= 0) ok = false;
-            else done += n;
-        }
-    });
-    return ok;
 }
 
 // ---- calendar ------------------------------------------------------------------------------

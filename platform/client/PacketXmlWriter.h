@@ -20,8 +20,10 @@ public:
     // feeding this writer directly passes the rest on as NULL; a document resolves them first.
     bool CanCarryNotChanged(int level, int column, quint8 status) const override;
     QByteArray TakeBytes() { return FOut.Take(); }
-    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
-    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
+    // Streams the packet into the drain as it is made (call before BeginPacket); Finish hands
+    // over the rest after EndPacket.
+    void StreamTo(IPacketDrain* drain) { FOut.SetDrain(drain); }
+    void Finish() { FOut.Finish(); }
 
 private:
     enum TTextKind : quint8 { xtNumber, xtAnsi, xtWide, xtBase64, xtNested, xtBcd, xtBoolean };
