@@ -412,8 +412,91 @@ bool PacketParseBoolean(std::string_view text, bool& v)
     return false;
 }
 
+namespace {
+
+constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+const char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                          "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                          "8081828384858687888990919293949596979899";
+
+// The sixteen digits of n (< 10^16), leading zeros included.
+void SixteenDigits(quint64 n, char* d)
+{
+    for (int i = 14; i >= 0; i -= 2) {
+        const quint64 q = n / 100;
+        std::memcpy(d + i, DigitPairs + 2 * (n - q * 100), 2);
+        n = q;
+    }
+}
+
+// The common case of PacketAppendDouble without general conversions: values from 10^-6 to
+// 10^16 whose sixteen-digit form reads back. The scaled value v * 10^k is formed exactly as a
+// sum of two doubles, rounded to sixteen digits, and kept only when it lies within half a unit
+// of the last place of v (so that it reads back to v). False leaves the value to the general way.
+bool AppendDoubleFast(TPacketBuffer& out, double v)
+{
+    const double a = std::fabs(v);
+    if (!(a >= 1e-6 && a < 1e16)) return false;
+    char buf[32];
+    char* o = buf;
+    if (v < 0) *o++ = '-';
+    if (a < 1e15 && a == double(qint64(a))) {
+        o = std::to_chars(o, buf + sizeof buf, qint64(a)).ptr;
+        out.Append(buf, o - buf);
+        return true;
+    }
+    quint64 bits;
+    std::memcpy(&bits, &a, 8);
+    const int exp2 = int(bits >> 52) - 1023;    // a in [2^exp2, 2^(exp2 + 1))
+    int e10 = (exp2 * 78913) >> 18;              // floor(log10(2^exp2)): e10 or e10 + 1 is a's
+    if (e10 + 1 <= 15 && e10 + 1 >= -22 && (e10 + 1 >= 0 ? a >= Pow10[e10 + 1] : a * Pow10[-(e10 + 1)] >= 1.0)) ++e10;
+    const int k = 15 - e10;
+    if (k < 0 || k > 22) return false;
+    const double hi = a * Pow10[k];
+    const double lo = std::fma(a, Pow10[k], -hi);
+    if (hi < 1e15 || (hi == 1e15 && lo < 0) || hi >= 1e16) return false;
+    const double base = std::nearbyint(hi);
+    const double t = (hi - base) + lo;           // what rounding hi + lo to an integer leaves
+    if (t == 0.5 || t == -0.5) return false;
+    const int step = t > 0.5 ? 1 : t < -0.5 ? -1 : 0;
+    const quint64 n = quint64(base) + quint64(qint64(step));
+    if (n < 1000000000000000ull || n >= 10000000000000000ull) return false;
+    // Half a unit of a's last place, scaled; below a power of two the gap is half as wide.
+    double halfUlp = std::ldexp(0.5, exp2 - 52) * Pow10[k];
+    if ((bits & ((quint64(1) << 52) - 1)) == 0 && double(step) < t) halfUlp *= 0.5;
+    if (!(std::fabs(double(step) - t) < halfUlp * (1 - 1e-6))) return false;
+    char d[16];
+    SixteenDigits(n, d);
+    int nd = 16;
+    while (nd > 1 && d[nd - 1] == '0') --nd;
+    if (e10 < 0) {
+        *o++ = '0';
+        *o++ = '.';
+        for (int i = 0; i < -e10 - 1; ++i) *o++ = '0';
+        std::memcpy(o, d, size_t(nd));
+        o += nd;
+    } else if (nd <= e10 + 1) {
+        std::memcpy(o, d, size_t(nd));
+        o += nd;
+        for (int i = nd; i < e10 + 1; ++i) *o++ = '0';
+    } else {
+        std::memcpy(o, d, size_t(e10 + 1));
+        o += e10 + 1;
+        *o++ = '.';
+        std::memcpy(o, d + e10 + 1, size_t(nd - e10 - 1));
+        o += nd - e10 - 1;
+    }
+    out.Append(buf, o - buf);
+    return true;
+}
+
+} // namespace
+
 void PacketAppendDouble(TPacketBuffer& out, double v)
 {
+    if (AppendDoubleFast(out, v)) return;
     // Sixteen significant digits, as the engine writes them, unless they do not read back to
     // the same value: then seventeen, which always do.
     char buf[64];
