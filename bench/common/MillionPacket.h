@@ -34,9 +34,10 @@ inline TPacketMetadata TenFields()
     return m;
 }
 
+// scrambled: the IDs (1 .. rows) in another order, so that lookups by ID jump about.
 class TSource : public IPacketSource {
 public:
-    explicit TSource(qint64 rows = Rows) : FRows(rows) {}
+    explicit TSource(qint64 rows = Rows, bool scrambled = false) : FRows(rows), FScrambled(scrambled) {}
     void Produce(IPacketSink& sink) override
     {
         static const char* const names[] = {"Anderson Silva", "Bernardes Costa", "Carvalho Pinto", "Dominguez Ruiz",
@@ -49,7 +50,7 @@ public:
             sink.BeginRow(0, 0);
             const int n = std::snprintf(name, sizeof name, "%s %lld", names[r % 6], (long long)(r % 10000));
             const char* city = cities[r % 5];
-            sink.Cell(0, TPacketCell::OfInt(pkInt32, r + 1));
+            sink.Cell(0, TPacketCell::OfInt(pkInt32, (FScrambled ? r * 7919 % FRows : r) + 1));
             sink.Cell(1, TPacketCell::OfBytes(pkAnsiString, name, n));
             sink.Cell(2, TPacketCell::OfBytes(pkAnsiString, city, qsizetype(std::strlen(city))));
             sink.Cell(3, TPacketCell::OfFloat(pkDouble, double(r % 100000) / 100.0 + 0.25));
@@ -71,11 +72,12 @@ public:
 
 private:
     qint64 FRows;
+    bool FScrambled;
 };
 
-inline QByteArray Bytes(TPacketFormat format, qint64 rows = Rows)
+inline QByteArray Bytes(TPacketFormat format, qint64 rows = Rows, bool scrambled = false)
 {
-    TSource source(rows);
+    TSource source(rows, scrambled);
     return WritePacket(source, format);
 }
 

@@ -156,6 +156,7 @@ protected:
     void DoBeforeCancel() override;
 
 private:
+    friend class TRecordCopySource;
     void StoreChanged(const TStoreChange& change) override;
 
     TClientDataSet* ParentClientDataSet() const;

@@ -102,6 +102,8 @@ void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column
     lv.SetState(block, column, csValue);
 }
 
+} // namespace
+
 TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column)
 {
     const TStoreColumn& c = lv.Columns[size_t(column)];
@@ -137,7 +139,6 @@ TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const ch
     }
 }
 
-} // namespace
 
 TPacketMetadata StoreMetadata(const TPacketMetadata& meta)
 {

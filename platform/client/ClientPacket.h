@@ -86,6 +86,9 @@ private:
     TPacketMetadata FMeta;
 };
 
+// A cell of a block (with a value) as a packet carries it; bytes point into the store.
+TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column);
+
 // The store of a packet file, binary or XML by its content. A binary file of plain current data
 // keeps its rows in the mapped file until they are needed. Raises EPacketError naming the file.
 std::shared_ptr<TRecordStore> LoadStoreFile(const QString& fileName);
