@@ -8,7 +8,7 @@
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
-#include "platform/vcl/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/HelpRouter.h"
 #include "utilities/Placemnt.h"

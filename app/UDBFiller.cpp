@@ -2,6 +2,7 @@
 
 #include "app/Main.h"
 #include "app/UGeneral.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
@@ -185,8 +186,12 @@ void TfrmDBFiller::SetRandomSource(std::unique_ptr<TFillRandom> source)
 
 void TfrmDBFiller::CreateTables()
 {
-    cdsFiller = new TClientDataSet(this);
+    cdsFiller = new TkqClientDataSet(this);
     cdsFiller->setObjectName(QStringLiteral("cdsFiller"));
+    cdsFiller->SetValidateWithMask(true);
+    // The grid takes its cell editors from the rows table.
+    cdsFiller->SetControlType(
+        QStringList{QStringLiteral("Method;CustomEdit;EdtMethod;F"), QStringLiteral("Value;CustomEdit;EdtValue;F")});
     CreateRowsTable(cdsFiller);
     struct Column {
         const QString& Name;
@@ -199,7 +204,7 @@ void TfrmDBFiller::CreateTables()
         f->SetDisplayLabel(QString::fromLatin1(c.Title));
         f->SetDisplayWidth(c.Width);
     }
-    cdsFillerDetail = new TClientDataSet(this);
+    cdsFillerDetail = new TkqClientDataSet(this);
     cdsFillerDetail->setObjectName(QStringLiteral("cdsFillerDetail"));
     CreateRowsTable(cdsFillerDetail);
     dsFiller = new TDataSource(this);
@@ -293,8 +298,6 @@ void TfrmDBFiller::CreateControls()
     grdFiller->SetOptions({dgEditing, dgTitles, dgIndicator, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
                            dgCancelOnExit, dgWordWrap});
     grdFiller->SetKeyOptions({});
-    grdFiller->SetControlType(
-        QStringList{QStringLiteral("Method;CustomEdit;EdtMethod;F"), QStringLiteral("Value;CustomEdit;EdtValue;F")});
     grdFiller->SetDataSource(dsFiller);
     grdFiller->OnCellChanged = [this](QObject*) { grdFillerCellChanged(); };
 

@@ -11,6 +11,7 @@
 // The fill runs on the user-interface thread; events are let through every few milliseconds
 // so that the progress bar moves and the Cancel button works.
 
+#include "gridlib/core/kqclient.h"
 #include "platform/client/ClientDataSet.h"
 
 #include <QDialog>
@@ -86,8 +87,8 @@ public:
     bool Filling() const { return FFillDepth > 0; }
 
     // --- Rows tables and saved definitions
-    TClientDataSet* cdsFiller;
-    TClientDataSet* cdsFillerDetail;
+    TkqClientDataSet* cdsFiller;
+    TkqClientDataSet* cdsFillerDetail;
     TClientDataSet* cdsFillerSaveDef;
     TDataSet* cdsFillerSaveDefDetail = nullptr;
     TDataSource* dsFiller;

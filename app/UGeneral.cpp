@@ -3,7 +3,7 @@
 #include "app/ChildForm.h"
 #include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QFileInfo>
 #include <array>

@@ -1,7 +1,7 @@
 #include "app/UImage.h"
 
 #include "gridlib/dialogs/kqdbnav.h"
-#include "platform/data/DBCtrls.h"
+#include "platform/dbctrls/DBCtrls.h"
 
 #include <QAction>
 #include <QCheckBox>

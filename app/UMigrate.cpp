@@ -2,15 +2,17 @@
 
 #include "app/UGeneral.h"
 #include "app/URestructure.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientLocate.h"
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/ToolEdit.h"
 
@@ -176,7 +178,9 @@ struct TFrmMigrate::TRun {
     bool Locate = false;
     TField* SourceLocate = nullptr;
     QString DestLocateName;
-    // A second cursor on the destination ordered by the locate field: lookups by halving.
+    // Lookups through a hash of the destination's locate field; where the field cannot be
+    // hashed, a second cursor on the destination ordered by it: lookups by halving.
+    std::unique_ptr<TLocateHash> Hash;
     std::unique_ptr<TClientDataSet> Finder;
     bool Created = false;   // Copy made the destination
     bool Touched = false;   // records of the destination changed
@@ -221,11 +225,13 @@ TFrmMigrate::~TFrmMigrate()
 
 void TFrmMigrate::CreateDataSets()
 {
-    auto newCds = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
         return ds;
     };
+    auto newCds = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // Data files are read and written through the library's dataset class.
+    auto newFileCds = [&](const char* name) { return named(new TkqClientDataSet(this), name); };
     cdsSourceFields = newCds("cdsSourceFields");
     cdsDestFields = newCds("cdsDestFields");
     CreateFieldList(cdsSourceFields);
@@ -235,12 +241,12 @@ void TFrmMigrate::CreateDataSets()
     dsDestFields = new TDataSource(this);
     dsDestFields->SetDataSet(cdsDestFields);
 
-    cdsSource = newCds("cdsSource");
-    cdsTemp = newCds("cdsTemp");
+    cdsSource = newFileCds("cdsSource");
+    cdsTemp = newFileCds("cdsTemp");
     // Sources are only read: closing them never writes a file.
     cdsSource->SetReadOnly(true);
     cdsTemp->SetReadOnly(true);
-    cdsDest = newCds("cdsDest");
+    cdsDest = newFileCds("cdsDest");
     zohSource = new TzohMemTable(this);
     zohSource->setObjectName(QStringLiteral("zohSource"));
     zohSource->Close();
@@ -913,6 +919,12 @@ void TFrmMigrate::PrepareRun(TRun& run)
     TField* destField = cdsDest->FindField(destLocate);
     if (!destField) throw Exception(Format(QStringLiteral("The destination has no field '%s'"), {destLocate}));
     run.DestLocateName = destField->FieldName();
+    try {
+        run.Hash = std::make_unique<TLocateHash>(*cdsDest, destField);
+        return;
+    } catch (const Exception&) {
+        run.Hash.reset();
+    }
     run.Finder = std::make_unique<TClientDataSet>();
     try {
         run.Finder->CloneCursor(cdsDest, true);
@@ -929,6 +941,12 @@ void TFrmMigrate::TransferRecords(TRun& run)
     const bool byLocate = run.Locate;
     auto find = [&run, this]() {
         const TVariant key = run.SourceLocate->Value();
+        if (run.Hash) {
+            const TRecordId id = run.Hash->Find(key);
+            if (id == NoRecord) return false;
+            cdsDest->GotoBookmark(TBookmark(id));
+            return true;
+        }
         if (!run.Finder) return cdsDest->Locate(run.DestLocateName, key);
         if (!run.Finder->Locate(run.DestLocateName, key)) return false;
         cdsDest->GotoBookmark(run.Finder->GetBookmark());
@@ -1062,6 +1080,7 @@ void TFrmMigrate::MigrateRecords()
         }
         PrepareRun(run);
         TransferRecords(run);
+        run.Hash.reset();
         run.Finder.reset();
         run.Saving = true;
         cdsDest->SaveToFile(run.DestFile);
@@ -1072,6 +1091,7 @@ void TFrmMigrate::MigrateRecords()
         const auto* ex = dynamic_cast<const Exception*>(&e);
         QString message = ex ? ex->Message() : QString::fromUtf8(e.what());
         const int failedAt = run.SourceRecord;
+        run.Hash.reset();
         run.Finder.reset();
         // Back to what the file holds: a made destination goes, a changed one is read again.
         if (run.Created) {

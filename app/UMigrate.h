@@ -8,6 +8,7 @@
 // a run that fails leaves the destination file and its copy here as they were.
 
 #include "app/WorkbenchWindows.h"
+#include "gridlib/core/kqclient.h"
 
 #include <QDateTime>
 #include <QString>
@@ -104,16 +105,16 @@ public:
     TDataSource* dsDestFields;
 
     // One source component per kind, scratch readers of the same kinds, the destination.
-    TClientDataSet* cdsSource;
+    TkqClientDataSet* cdsSource;
     TzohMemTable* zohSource;
     TTable* bdeSource;
     TADOTable* adoSource;
     TADOConnection* ADOConnection;
-    TClientDataSet* cdsTemp;
+    TkqClientDataSet* cdsTemp;
     TzohMemTable* zohTemp;
     TTable* bdeTemp;
     TADOTable* adoTemp;
-    TClientDataSet* cdsDest;
+    TkqClientDataSet* cdsDest;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -13,7 +13,7 @@
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/FileUtil.h"
 #include "utilities/ToolEdit.h"

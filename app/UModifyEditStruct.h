@@ -8,7 +8,7 @@
 #include "app/URestructure.h"
 #include "app/WorkbenchWindows.h"
 #include "platform/vcl/Controls.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QComboBox>
 #include <QStringList>

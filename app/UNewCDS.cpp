@@ -2,7 +2,7 @@
 
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/ToolEdit.h"
 
 #include <QGroupBox>

@@ -1,14 +1,15 @@
 #include "app/URestructure.h"
 
 #include "app/UGeneral.h"
+#include "gridlib/core/kqclient.h"
 #include "platform/client/ClientCopy.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/client/ClientFields.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
-#include "platform/vcl/AtomicFile.h"
-#include "platform/vcl/SysFormat.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/AtomicFile.h"
+#include "platform/core/SysFormat.h"
+#include "platform/core/SysUtils.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -78,7 +79,7 @@ bool IsXmlFileName(const QString& path) { return ExtractFileExt(path).toUpper() 
 
 void WriteNewDataFile(const QString& path, const TFieldDefRows& rows)
 {
-    TClientDataSet ds;
+    TkqClientDataSet ds;
     BuildFieldDefs(ds.FieldDefs(), rows);
     ds.CreateDataSet();
     ds.SaveToFile(path, IsXmlFileName(path) ? dfXML : dfBinary);
@@ -232,7 +233,7 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
     QThread* const here = QThread::currentThread();
     RunBeside(
         [&] {
-            auto ds = std::make_unique<TClientDataSet>();
+            auto ds = std::make_unique<TkqClientDataSet>();
             ds->SetReadOnly(true);
             ds->SetFileName(path);
             ds->Open();
@@ -242,7 +243,7 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
         progress, 0);
     TClientDataSet& old = *reader;
 
-    TClientDataSet created;
+    TkqClientDataSet created;
     BuildFieldDefs(created.FieldDefs(), rows);
     created.CreateDataSet();
     // A fresh file: its records are its data, not changes waiting in a log.

@@ -5,10 +5,11 @@
 #include "app/URename.h"
 #include "app/URestructure.h"
 #include "app/WorkbenchWindows.h"
+#include "gridlib/core/kqclient.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
 #include "platform/vcl/ImgList.h"
 #include "treestatus/qeTreeView.h"
@@ -103,7 +104,7 @@ TFrmTree::TFrmTree(QWidget* parent) : TMDIChildForm(parent)
 
     FindFile = new TFindFile(this);
     FindFile->setObjectName(QStringLiteral("FindFile"));
-    ClientDataSet = new TClientDataSet(this);
+    ClientDataSet = new TkqClientDataSet(this);
     ClientDataSet->setObjectName(QStringLiteral("ClientDataSet"));
     // A reader only: closing it never writes the file back.
     ClientDataSet->SetReadOnly(true);

@@ -6,6 +6,7 @@
 // selected file.
 
 #include "app/ChildForm.h"
+#include "gridlib/core/kqclient.h"
 
 #include <QComboBox>
 #include <QStringList>
@@ -54,7 +55,7 @@ public:
     // The tree's node pictures.
     std::unique_ptr<TImageList> TreeImages;
     TFindFile* FindFile;
-    TClientDataSet* ClientDataSet;
+    TkqClientDataSet* ClientDataSet;
     TClientDataSet* cdsFieldDefs;
     TClientDataSet* cdsDetail;
     TMRUManager* MRUManager;

@@ -3,6 +3,7 @@
 #include "app/Main.h"
 #include "app/UGeneral.h"
 #include "app/UImage.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -11,10 +12,10 @@
 #include "gridlib/grid/Kqdbgrid.h"
 #include "gridlib/grid/kqexpand.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/data/DBCtrls.h"
+#include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/FileUtil.h"
 #include "utilities/Placemnt.h"
@@ -210,9 +211,15 @@ TFrmViewData::~TFrmViewData()
 
 void TFrmViewData::CreateDataComponents()
 {
-    auto newDataSet = [this](const char* name) {
-        auto* ds = new TClientDataSet(this);
+    auto named = [](auto* ds, const char* name) {
         ds->setObjectName(QLatin1String(name));
+        return ds;
+    };
+    auto newDataSet = [&](const char* name) { return named(new TClientDataSet(this), name); };
+    // The file's dataset and its nested detail check picture masks before every post.
+    auto newFileDataSet = [&](const char* name) {
+        auto* ds = named(new TkqClientDataSet(this), name);
+        ds->SetValidateWithMask(true);
         return ds;
     };
     auto newSource = [this](const char* name, TDataSet* ds) {
@@ -221,9 +228,9 @@ void TFrmViewData::CreateDataComponents()
         source->SetDataSet(ds);
         return source;
     };
-    cdsViewData = newDataSet("cdsViewData");
+    cdsViewData = newFileDataSet("cdsViewData");
     dsViewData = newSource("dsViewData", cdsViewData);
-    cdsDetail = newDataSet("cdsDetail");
+    cdsDetail = newFileDataSet("cdsDetail");
     dsDetail = newSource("dsDetail", cdsDetail);
     cdsDelta = newDataSet("cdsDelta");
     dsDelta = newSource("dsDelta", cdsDelta);
@@ -636,7 +643,7 @@ void TFrmViewData::ConnectEvents()
         else if (field->FieldName() == DetailSortDescField) image.ImageIndex = ImageSortDescending;
     };
     auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
-        const QString& chosen = ChosenColumn(qobject_cast<TkqCustomDBGrid*>(sender));
+        const QString& chosen = ChosenColumn(qobject_cast<TkqDBGrid*>(sender));
         if (field && !chosen.isEmpty() && field->FieldName() == chosen) {
             brush = clHighlight;
             font = clWhite;
@@ -650,7 +657,7 @@ void TFrmViewData::ConnectEvents()
     grdDetail->OnTitleButtonClick = [this](QObject* s, const QString& name) { grdDetailTitleButtonClick(s, name); };
     auto rowKeys = [this](QObject* sender, int& key, TShiftState) {
         if (!IsRowNavigationKey(key)) return;
-        auto* grid = qobject_cast<TkqCustomDBGrid*>(sender);
+        auto* grid = qobject_cast<TkqDBGrid*>(sender);
         grid->UnselectAll();
         ChosenColumn(grid).clear();
         grid->viewport()->update();
@@ -1109,17 +1116,17 @@ TkqDBGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
     return grdViewData;
 }
 
-bool TFrmViewData::IsDetailGrid(const TkqCustomDBGrid* grid)
+bool TFrmViewData::IsDetailGrid(const TkqDBGrid* grid)
 {
     return grid && grid->objectName() == QLatin1String("grdDetail");
 }
 
-QString& TFrmViewData::ChosenColumn(const TkqCustomDBGrid* grid)
+QString& TFrmViewData::ChosenColumn(const TkqDBGrid* grid)
 {
     return IsDetailGrid(grid) ? DetailSelectedColumn : SelectedColumn;
 }
 
-void TFrmViewData::ApplyColumnTitles(TkqCustomDBGrid* grid)
+void TFrmViewData::ApplyColumnTitles(TkqDBGrid* grid)
 {
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
@@ -1190,7 +1197,7 @@ bool TFrmViewData::FindNestedDataSet(TDataSet* dataSet)
     return found;
 }
 
-void TFrmViewData::ShowFieldEditor(TkqCustomDBGrid* grid)
+void TFrmViewData::ShowFieldEditor(TkqDBGrid* grid)
 {
     TField* field = grid->GetSelectedField();
     if (!field) return;
@@ -1229,13 +1236,13 @@ void TFrmViewData::rgStatusFilterClick(int index)
 void TFrmViewData::grdViewDataTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     SelectedColumn = SelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqCustomDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 void TFrmViewData::grdDetailTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     DetailSelectedColumn = DetailSelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqCustomDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 // --- Sorting
@@ -1268,7 +1275,7 @@ void TFrmViewData::DropSortIndexes(TClientDataSet* dataSet)
         if (dataSet->IndexDefs().IndexOf(name) >= 0) dataSet->DeleteIndex(name);
 }
 
-void TFrmViewData::ClearSortState(TkqCustomDBGrid* grid)
+void TFrmViewData::ClearSortState(TkqDBGrid* grid)
 {
     if (IsDetailGrid(grid)) {
         DetailSortAscField.clear();

@@ -6,8 +6,9 @@
 // only one showing it.
 
 #include "app/WorkbenchWindows.h"
+#include "gridlib/core/kqclient.h"
 #include "platform/vcl/Canvas.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QIcon>
 #include <QList>
@@ -30,7 +31,6 @@ class TDataSet;
 class TDataSource;
 class TField;
 class TFormStorage;
-class TkqCustomDBGrid;
 class TkqDBGrid;
 class TkqDBNavigator;
 class TkqDBRichEdit;
@@ -115,9 +115,9 @@ public:
     QAction* SortDescending1 = nullptr;
     QAction* ResetSort1 = nullptr;
 
-    TClientDataSet* cdsViewData = nullptr;
+    TkqClientDataSet* cdsViewData = nullptr;
     TDataSource* dsViewData = nullptr;
-    TClientDataSet* cdsDetail = nullptr;
+    TkqClientDataSet* cdsDetail = nullptr;
     TDataSource* dsDetail = nullptr;
     TClientDataSet* cdsDelta = nullptr;
     TDataSource* dsDelta = nullptr;
@@ -143,11 +143,11 @@ public:
 
     // --- Views
     TkqDBGrid* ActiveGrid(bool withChangeLog = false) const;
-    static bool IsDetailGrid(const TkqCustomDBGrid* grid);
-    void ApplyColumnTitles(TkqCustomDBGrid* grid);
+    static bool IsDetailGrid(const TkqDBGrid* grid);
+    void ApplyColumnTitles(TkqDBGrid* grid);
     void SizeColumns(bool fit);
     bool FindNestedDataSet(TDataSet* dataSet);
-    void ShowFieldEditor(TkqCustomDBGrid* grid);
+    void ShowFieldEditor(TkqDBGrid* grid);
 
     // --- Commands
     void actRefreshExecute();
@@ -202,7 +202,7 @@ private:
     // Deletes the temporary sort indexes of a dataset (and makes the natural order current).
     static void DropSortIndexes(TClientDataSet* dataSet);
     void Sort(bool ascending);
-    void ClearSortState(TkqCustomDBGrid* grid);
+    void ClearSortState(TkqDBGrid* grid);
     void DeleteNestedRecords(TDataSet* dataSet);
     // Asks "Data is not saved, Save now?" when there is something to save; false on Cancel.
     // discard tells whether the user chose No.
@@ -210,7 +210,7 @@ private:
     void UpdateDeltaGlyph();
     void ShowFixedColumns(int count);
     void BindNestedControls();
-    QString& ChosenColumn(const TkqCustomDBGrid* grid);
+    QString& ChosenColumn(const TkqDBGrid* grid);
     void AttachDataEvents();
     void DetachDataEvents();
 

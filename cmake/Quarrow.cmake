@@ -1,11 +1,25 @@
 # The library folders, in the order the subsystems depend on one another; tests/ and
-# bench/ mirror them.
+# bench/ mirror them. platform/core needs Qt Core only, so the data layers above it (data,
+# stream, client, tables, memtable) link no Gui and no Widgets; platform/vcl holds what paints
+# or shows, platform/dbctrls the data-aware controls over both.
 set(QUARROW_FOLDERS
-    platform/vcl platform/data platform/stream platform/client platform/tables
+    platform/core platform/vcl platform/data platform/dbctrls platform/stream platform/client platform/tables
     utilities treestatus memtable
     gridlib/core gridlib/editors gridlib/dialogs gridlib/grid
-    report/model report/output report/descriptors
     app)
+
+# Headers are included as "<folder>/<unit>.h" from the source root, but no target sees the
+# whole root: each gets a folder in the build tree holding a link to its own source folder
+# only, and sees the others' through the libraries it links. Including a header of a library
+# not linked therefore fails to compile.
+function(quarrow_expose_folder target scope folder)
+  set(root "${CMAKE_BINARY_DIR}/include/${target}")
+  set(link "${root}/${folder}")
+  get_filename_component(parent "${link}" DIRECTORY)
+  file(MAKE_DIRECTORY "${parent}")
+  file(CREATE_LINK "${CMAKE_SOURCE_DIR}/${folder}" "${link}" SYMBOLIC)
+  target_include_directories(${target} ${scope} "${root}")
+endfunction()
 
 # One static library per folder; its sources are every .cpp/.h of the folder
 # (main.cpp excepted), so adding a unit needs no edit here.
@@ -15,18 +29,25 @@ function(quarrow_library target)
        "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
   add_library(${target} STATIC ${srcs})
-  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}")
+  file(RELATIVE_PATH folder "${CMAKE_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}")
+  quarrow_expose_folder(${target} PUBLIC "${folder}")
   target_link_libraries(${target} PUBLIC ${Q_DEPS})
   set_target_properties(${target} PROPERTIES AUTOMOC ON AUTORCC ON)
 endfunction()
 
-# One GoogleTest executable per library folder, discovered by CTest.
+# One GoogleTest executable per library folder, discovered by CTest. NO_WIDGETS: the program
+# starts a core application object only, so that it links neither Qt Gui nor Widgets (the
+# libraries under test must not need them either).
 function(quarrow_test target)
-  cmake_parse_arguments(Q "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(Q "NO_WIDGETS" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS
        "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   add_executable(${target} ${srcs})
-  target_link_libraries(${target} PRIVATE quarrow_test_main ${Q_DEPS})
+  if(Q_NO_WIDGETS)
+    target_link_libraries(${target} PRIVATE quarrow_test_main_core ${Q_DEPS})
+  else()
+    target_link_libraries(${target} PRIVATE quarrow_test_main ${Q_DEPS})
+  endif()
   set_target_properties(${target} PROPERTIES AUTOMOC ON)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
@@ -36,10 +57,14 @@ function(quarrow_test target)
 endfunction()
 
 function(quarrow_bench target)
-  cmake_parse_arguments(Q "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(Q "NO_WIDGETS" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS
        "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
   add_executable(${target} ${srcs})
-  target_link_libraries(${target} PRIVATE quarrow_bench_main ${Q_DEPS})
+  if(Q_NO_WIDGETS)
+    target_link_libraries(${target} PRIVATE quarrow_bench_main_core ${Q_DEPS})
+  else()
+    target_link_libraries(${target} PRIVATE quarrow_bench_main ${Q_DEPS})
+  endif()
   set_target_properties(${target} PROPERTIES AUTOMOC ON)
 endfunction()

@@ -1,6 +1,6 @@
 #include "memtable/zohCommon.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QLocale>
 #include <sys/mman.h>

@@ -1,6 +1,6 @@
 #include "memtable/zohFileWriter.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QFile>
 

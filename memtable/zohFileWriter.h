@@ -2,7 +2,7 @@
 // Writes a memory-table file through the platform's atomic writer; with append the old
 // content is carried into the new file first, so the old file stays whole until Commit.
 
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "memtable/zohFilter.h"
 
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include "memtable/zohFieldData.h"
 #include "platform/stream/Win1252.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QScopedValueRollback>
 #include <cmath>

@@ -5,9 +5,8 @@
 #include "memtable/zohFieldData.h"
 #include "memtable/zohFileWriter.h"
 #include "memtable/zohMemTable.h"
-#include "platform/vcl/CodePages.h"
-#include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/CodePages.h"
+#include "platform/core/SysFormat.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -796,7 +795,7 @@ public:
         try {
             Store();
         } catch (const std::exception& e) {
-            if (Application()) Application()->ShowException(e);
+            ApplicationShowException(e);
         }
     }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Types shared by the memory table's record store, indexes and file formats.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "treestatus/qeCollection.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 TqeCollectionItem::TqeCollectionItem(TqeCollection* collection) : FCollection(collection) {}
 

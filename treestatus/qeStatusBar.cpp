@@ -2,8 +2,8 @@
 
 #include "platform/vcl/Edges.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysFormat.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeCommon.h"
 #include "treestatus/qeKeyState.h"
 

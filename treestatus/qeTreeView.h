@@ -9,7 +9,7 @@
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/ImgList.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeCanvas.h"
 
 #include <QAbstractScrollArea>
@@ -449,6 +449,8 @@ private:
     bool ShowsStateImage(const TqeTreeNode* node) const;
     bool ItemHasStateImage(const TqeTreeNode* node) const { return node->FItemStateImage > 0; }
     void RecalcItemHeight();
+    // Images and StateImages: the tree listens to the list's changes and its freeing.
+    void SetImageList(TImageList*& list, int (&keys)[2], TImageList* images);
 
     // ---- drawing ----
     TRect NodeIndentRect(const TqeTreeNode* node) const;

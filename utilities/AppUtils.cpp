@@ -1,7 +1,7 @@
 #include "utilities/AppUtils.h"
 
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/vzStrUtils.h"
 
 #include <QDialog>

@@ -3,7 +3,7 @@
 // one value through a settings object, position texts keyed by the screen size, and writing
 // and applying a window's placement.
 
-#include "platform/vcl/IniFiles.h"
+#include "platform/core/IniFiles.h"
 
 #include <QPoint>
 #include <QString>

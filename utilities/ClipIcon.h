@@ -3,7 +3,7 @@
 // colour depth for the display is chosen and split into its colour and mask parts.
 
 #include "platform/vcl/Canvas.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -1,6 +1,6 @@
 #include "utilities/FileUtil.h"
 
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
 #include "utilities/VzPrgrss.h"
 

@@ -6,7 +6,7 @@
 // faDirectory, a name beginning with "." faHidden, a file its owner may not write faReadOnly,
 // any other regular file faArchive, and devices, pipes and sockets faSysFile.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QObject>
 #include <QString>

@@ -1,8 +1,8 @@
 #include "utilities/HelpRouter.h"
 
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/ProgramFolder.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/ProgramFolder.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/AppUtils.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "utilities/MRUList.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/AppUtils.h"
 #include "utilities/MaxMin.h"
 

@@ -1,7 +1,7 @@
 #include "utilities/Placemnt.h"
 
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/AppUtils.h"
 #include "utilities/VzHook.h"
 #include "utilities/vzStrUtils.h"

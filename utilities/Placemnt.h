@@ -9,7 +9,7 @@
 //   storage->SetIniSection("TreeDir");
 //   storage->SetStoredProps({"cbRecurse.Checked", "EdtDirectory.Text"});
 
-#include "platform/vcl/IniFiles.h"
+#include "platform/core/IniFiles.h"
 #include "utilities/VZProps.h"
 
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "utilities/VZProps.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "utilities/AppUtils.h"
 #include "utilities/vzStrUtils.h"
 

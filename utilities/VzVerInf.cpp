@@ -1,6 +1,6 @@
 #include "utilities/VzVerInf.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "gridlib/core/Kqintl.h"
 
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QApplication>
 #include <QDialog>

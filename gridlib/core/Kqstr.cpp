@@ -1,6 +1,6 @@
 #include "gridlib/core/Kqstr.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 namespace {
 QChar AsciiUpperChar(QChar c)
@@ -150,9 +150,12 @@ QString SubstituteCharWithText(const QString& text, QChar ch, const QString& rep
     return r;
 }
 
-bool EqualIgnoringCase(const QString& a, const QString& b)
+bool EqualIgnoringCase(QStringView a, QStringView b)
 {
-    return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
+    if (a.size() != b.size()) return false;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) return false;
+    return true;
 }
 
 int CountCharOccurrences(const QString& text, QChar ch)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // The next token of Text from Pos up to Sep. A one-character Sep is searched for as it is;
 // a longer one is a word searched for with a blank on each side, in any case ("and" finds
@@ -38,7 +39,7 @@ QString SubstituteChar(const QString& text, QChar oldCh, QChar newCh);
 // A replacement that holds the character itself is not replaced again.
 QString SubstituteCharWithText(const QString& text, QChar ch, const QString& replacement);
 // Equal after upper-casing a-z.
-bool EqualIgnoringCase(const QString& a, const QString& b);
+bool EqualIgnoringCase(QStringView a, QStringView b);
 int CountCharOccurrences(const QString& text, QChar ch);
 // The parts after and before the first ch; empty when there is none.
 QString TextAfterChar(const QString& text, QChar ch);

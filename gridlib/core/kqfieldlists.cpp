@@ -16,10 +16,10 @@ QString Item(const QString& line, QChar sep, int k)
     return line.section(sep, k, k);
 }
 
-QString FieldOf(const QString& line, QChar sep)
+QStringView FieldOf(const QString& line, QChar sep)
 {
-    const int i = line.indexOf(sep);
-    return i < 0 ? line : line.left(i);
+    const qsizetype i = line.indexOf(sep);
+    return i < 0 ? QStringView(line) : QStringView(line).left(i);
 }
 
 QObject* DataSetOfControl(const QObject* control)
@@ -115,7 +115,7 @@ void StoreControlTypeEntry(QStringList& list, const QString& fieldName, const QS
 {
     const bool remove = kind.isEmpty() || AsciiLower(kind) == QLatin1String("field");
     for (int i = 0; i < list.size(); ++i) {
-        const QString field = FieldOf(list[i], Semicolon);
+        const QString field = FieldOf(list[i], Semicolon).toString();
         if (!EqualIgnoringCase(field, fieldName)) continue;
         if (remove) list.removeAt(i);
         else list[i] = field + Semicolon + kind + Semicolon + params;
@@ -148,19 +148,33 @@ TkqPictureMaskEntry FindPictureMask(const QStringList& list, const QString& fiel
     TkqPictureMaskEntry entry;
     const int i = FindMaskLine(list, fieldName);
     if (i < 0) return entry;
-    entry.Mask = Item(list[i], Tab, 1);
-    entry.AutoFill = Item(list[i], Tab, 2) == QLatin1String("T");
-    entry.GridValidate = Item(list[i], Tab, 3) == QLatin1String("T");
+    const QStringList items = list[i].split(Tab);
+    entry.Mask = items.value(1);
+    entry.AutoFill = items.value(2) == QLatin1String("T");
+    entry.GridValidate = items.value(3) == QLatin1String("T");
     return entry;
 }
 
-TkqPictureMaskEntry FindPictureMask(const QObject* component, const QString& fieldName, bool)
+namespace {
+QString TablePictureOf(const QObject* component, const QString& fieldName)
 {
-    // A table's own Paradox picture would take precedence here; no table class of this
-    // program defines one.
+    const auto* table = dynamic_cast<const TkqTablePictures*>(component);
+    return table ? table->TablePicture(fieldName) : QString();
+}
+} // namespace
+
+TkqPictureMaskEntry FindPictureMask(QObject* component, const QString& fieldName, bool useTableMasks)
+{
     QStringList list;
     GetPictureMaskList(component, list);
-    return FindPictureMask(list, fieldName);
+    TkqPictureMaskEntry entry = FindPictureMask(list, fieldName);
+    if (!useTableMasks) return entry;
+    const QString picture = TablePictureOf(component, fieldName);
+    if (picture.isEmpty()) return entry;
+    if (!entry.Mask.isEmpty())
+        StorePictureMask(component, fieldName, picture, entry.AutoFill, entry.GridValidate, true, true, false);
+    entry.Mask = picture;
+    return entry;
 }
 
 void StorePictureMask(QStringList& list, const QString& fieldName, const QString& mask, bool autoFill,
@@ -185,7 +199,8 @@ void StorePictureMask(QObject* component, const QString& fieldName, const QStrin
 {
     QStringList list;
     if (!GetPictureMaskList(component, list)) return;
-    StorePictureMask(list, fieldName, mask, autoFill, gridValidate, setMask, setAutoFill, setGridValidate);
+    const QString picture = TablePictureOf(component, fieldName);
+    StorePictureMask(list, fieldName, picture.isEmpty() ? mask : picture, autoFill, gridValidate, setMask, setAutoFill, setGridValidate);
     SetStringListProperty(component, "PictureMasks", list);
 }
 
@@ -296,11 +311,11 @@ void PurgeMissingFieldEntries(const TDataSet* dataSet, QStringList* lookupFields
 {
     if (lookupFields)
         for (int i = int(lookupFields->size()) - 1; i >= 0; --i) {
-            if (DataSetHasField(dataSet, FieldOf((*lookupFields)[i], Semicolon))) continue;
+            if (DataSetHasField(dataSet, FieldOf((*lookupFields)[i], Semicolon).toString())) continue;
             lookupFields->removeAt(i);
             if (lookupLinks && i < lookupLinks->size()) lookupLinks->removeAt(i);
         }
     if (controlType)
         for (int i = int(controlType->size()) - 1; i >= 0; --i)
-            if (!DataSetHasField(dataSet, FieldOf((*controlType)[i], Semicolon))) controlType->removeAt(i);
+            if (!DataSetHasField(dataSet, FieldOf((*controlType)[i], Semicolon).toString())) controlType->removeAt(i);
 }

@@ -47,15 +47,26 @@ void StoreControlTypeEntry(QObject* component, const QString& fieldName, const Q
 
 // --- PictureMasks
 
+// A table with pictures of its own (the library's table class): they take precedence over the
+// PictureMasks lines wherever the table's masks are asked for.
+class TkqTablePictures {
+public:
+    virtual ~TkqTablePictures() = default;
+    // The table's own picture of the field; empty when it defines none or lacks the field.
+    virtual QString TablePicture(const QString& fieldName) const = 0;
+};
+
 struct TkqPictureMaskEntry {
     QString Mask;
     bool AutoFill = true;       // both flags read true for a field without a line
     bool GridValidate = true;
 };
 TkqPictureMaskEntry FindPictureMask(const QStringList& list, const QString& fieldName);
-TkqPictureMaskEntry FindPictureMask(const QObject* component, const QString& fieldName, bool useTableMasks = true);
+// With useTableMasks a table's own picture wins, and a line that gave another mask is rewritten
+// to hold it.
+TkqPictureMaskEntry FindPictureMask(QObject* component, const QString& fieldName, bool useTableMasks = true);
 // Values whose Set flag is off keep the line's existing ones; an empty resulting mask removes
-// the line.
+// the line. On a table with its own picture of the field, that picture is stored.
 void StorePictureMask(QStringList& list, const QString& fieldName, const QString& mask, bool autoFill,
                       bool gridValidate, bool setMask, bool setAutoFill, bool setGridValidate);
 void StorePictureMask(QObject* component, const QString& fieldName, const QString& mask, bool autoFill,

@@ -45,6 +45,15 @@ public:
     virtual void FireOnKeyDown(int& key, TShiftState shift) { Q_UNUSED(key); Q_UNUSED(shift); }
 };
 
+// What the grid needs of a cell control that shows a field's stored values under other texts
+// (a combo with a value map): the grid paints those cells with the display text.
+class TkqCellTextMap {
+public:
+    virtual ~TkqCellTextMap() = default;
+    // The display text of a stored value; a null string when the control has none for it.
+    virtual QString MapStoredToDisplay(const QString& stored) const = 0;
+};
+
 // The parent, when it is a grid (its class or an ancestor named "TCustomGrid").
 QWidget* ParentGrid(const QWidget* control);
 // The parent grid's interface; none outside a grid (or for a grid that does not offer it).

@@ -1,8 +1,9 @@
 #include "gridlib/dialogs/kqlocate.h"
 
+#include "gridlib/core/kqdbservices.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -33,6 +34,15 @@ bool IsFloatField(const TField* f)
 {
     return f->DataType() == ftFloat || f->DataType() == ftCurrency || f->DataType() == ftBCD || f->DataType() == ftFMTBcd;
 }
+
+// This engine serves the library's record search (typed searches of the grid and editors).
+const bool RecordSearchServed = [] {
+    SetRecordSearch([](bool fromFirst, TDataSet* dataSet, const QString& fieldName, const QString& value,
+                       int matchType, bool caseSensitive) {
+        return FindFieldValue(fromFirst, dataSet, fieldName, value, matchType, caseSensitive);
+    });
+    return true;
+}();
 
 } // namespace
 

@@ -1,8 +1,9 @@
 #pragma once
 // The data-aware combo box. With MapList each item is a display text, a tab and the stored
 // text: the field receives the stored text and the combo shows the display text (the grid
-// asks MapStoredToDisplay for its cells). A picked item goes into the field at once.
+// paints its cells through MapStoredToDisplay). A picked item goes into the field at once.
 
+#include "gridlib/core/kqgridhost.h"
 #include "platform/data/DB.h"
 
 #include <QComboBox>
@@ -13,7 +14,7 @@
 
 enum TComboBoxStyle { csDropDown, csDropDownList };
 
-class TkqDBComboBox : public QComboBox {
+class TkqDBComboBox : public QComboBox, public TkqCellTextMap {
     Q_OBJECT
     Q_PROPERTY(TDataSource* DataSource READ DataSource WRITE SetDataSource)
     Q_PROPERTY(QString DataField READ DataField WRITE SetDataField)
@@ -56,7 +57,7 @@ public:
     void SetText(const QString& text);
 
     // The display text of a stored value; a null string when MapList is off or no item has it.
-    Q_INVOKABLE QString MapStoredToDisplay(const QString& stored) const;
+    QString MapStoredToDisplay(const QString& stored) const override;
     QString MapDisplayToStored(const QString& display) const;
 
     std::function<void(QObject*)> OnChange;

@@ -1,6 +1,6 @@
 #include "platform/client/ClientCollation.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QHash>
 #include <algorithm>

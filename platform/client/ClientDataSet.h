@@ -157,6 +157,7 @@ protected:
 
 private:
     friend class TRecordCopySource;
+    friend class TLocateHash;
     void StoreChanged(const TStoreChange& change) override;
 
     TClientDataSet* ParentClientDataSet() const;

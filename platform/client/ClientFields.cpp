@@ -1,6 +1,6 @@
 #include "platform/client/ClientFields.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 #include "platform/client/PacketValues.h"
 
 #include <cmath>

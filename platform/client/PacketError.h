@@ -1,7 +1,7 @@
 #pragma once
 // The error every packet reader and writer raises for damaged or unwritable data.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 class EPacketError : public Exception {
 public:

@@ -4,7 +4,7 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketXmlReader.h"
 #include "platform/client/PacketXmlWriter.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 
 #include <QFile>
 #include <csetjmp>

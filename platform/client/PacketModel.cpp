@@ -1,6 +1,6 @@
 #include "platform/client/PacketModel.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 #include "platform/client/PacketError.h"
 
 #include <QStringDecoder>

@@ -3,7 +3,7 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketXml.h"
 #include "platform/client/PacketValues.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QStringDecoder>
 #include <array>

@@ -2,7 +2,7 @@
 
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketXml.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <array>
 #include <cstring>

@@ -5,8 +5,8 @@
 // described at TDataSet below; controls and grids read them through TDataSource/TDataLink.
 
 #include "platform/data/Variants.h"
-#include "platform/vcl/Controls.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/Classes.h"
+#include "platform/core/SysUtils.h"
 
 #include <QFlags>
 #include <QList>

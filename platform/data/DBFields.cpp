@@ -1,6 +1,6 @@
 #include "platform/data/DBFields.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,5 @@
 #include "platform/data/DB.h"
 
-#include <QWidget>
-
 // ---------------------------------------------------------------------------------------------
 // TDataSource
 
@@ -329,10 +327,7 @@ void TFieldDataLink::EditingChanged() { SetFieldEditing(TDataLink::Editing() && 
 void TFieldDataLink::FocusControl(TField*& field)
 {
     if (!field || field != FField) return;
-    if (auto* w = qobject_cast<QWidget*>(FControl); w && w->isEnabled()) {
-        field = nullptr;
-        w->setFocus();
-    }
+    if (FocusControlObject(FControl)) field = nullptr;
 }
 
 void TFieldDataLink::LayoutChanged() { UpdateField(); }

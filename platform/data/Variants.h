@@ -2,8 +2,8 @@
 // TVariant: the value type of fields, locate keys and lookups. Scalars live inside the
 // object (no heap); strings, byte arrays and variant arrays are implicitly shared.
 
-#include "platform/vcl/SysFormat.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysFormat.h"
+#include "platform/core/SysUtils.h"
 
 #include <QByteArray>
 #include <QString>

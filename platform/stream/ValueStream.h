@@ -4,7 +4,7 @@
 // page archives. Reader and writer are buffered and bounds-checked: a length that
 // runs past the end of the source raises before anything is allocated for it.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QByteArray>
 #include <QIODevice>

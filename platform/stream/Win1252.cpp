@@ -1,6 +1,6 @@
 #include "platform/stream/Win1252.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "platform/tables/AccessDatabase.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "platform/tables/OemCodePages.h"
 
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 const TOemCodePage* FindOemCodePage(int codePage)
 {

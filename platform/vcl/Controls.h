@@ -1,47 +1,12 @@
 #pragma once
-// What the controls of every library share: sets of enumeration values (the old option
-// sets), virtual key codes, shift states and mouse buttons as the event handlers get them.
+// What the controls of every library share: button and control states, where a control sits,
+// virtual key codes, shift states and mouse buttons as the event handlers get them.
 
-#include <QtGlobal>
+#include "platform/core/Classes.h"
+
 #include <QtCore/qnamespace.h>
-#include <initializer_list>
 
 class QKeyEvent;
-
-// A set of values of an enumeration whose members are bit numbers (member n is bit n), as
-// the library's option sets are stored.
-template <typename E>
-class TSet {
-public:
-    constexpr TSet() = default;
-    constexpr TSet(std::initializer_list<E> items)
-    {
-        for (E e : items) FBits |= Bit(e);
-    }
-    static constexpr TSet FromBits(quint64 bits)
-    {
-        TSet s;
-        s.FBits = bits;
-        return s;
-    }
-    constexpr bool Contains(E e) const { return FBits & Bit(e); }
-    constexpr TSet& Include(E e) { FBits |= Bit(e); return *this; }
-    constexpr TSet& Exclude(E e) { FBits &= ~Bit(e); return *this; }
-    constexpr TSet With(E e, bool on) const
-    {
-        TSet s = *this;
-        return on ? s.Include(e) : s.Exclude(e);
-    }
-    constexpr bool IsEmpty() const { return FBits == 0; }
-    constexpr quint64 Bits() const { return FBits; }
-    constexpr bool operator==(const TSet&) const = default;
-    constexpr TSet operator|(const TSet& o) const { return FromBits(FBits | o.FBits); }
-    constexpr TSet operator-(const TSet& o) const { return FromBits(FBits & ~o.FBits); }
-
-private:
-    static constexpr quint64 Bit(E e) { return quint64(1) << unsigned(e); }
-    quint64 FBits = 0;
-};
 
 // The platform's new-style (3-D) controls; the old flat look is drawn only where a control's
 // own style asks for it.
@@ -64,8 +29,6 @@ class QObject;
 TControlState GetControlState(const QObject* control);
 void SetControlState(QObject* control, TControlState state);
 
-// Horizontal alignment of a text in its box.
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 // Where a control sits in its parent (the old alignment): the splitter finds the controls it
 // resizes by it. A widget keeps it in its "Align" property (ControlAlign reads it).
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };

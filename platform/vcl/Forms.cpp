@@ -1,5 +1,6 @@
 #include "platform/vcl/Forms.h"
 
+#include "platform/core/Classes.h"
 #include "platform/vcl/Dialogs.h"
 
 #include <QCursor>
@@ -44,11 +45,22 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
     GApplication = this;
     setApplicationName(QStringLiteral("Quarrow"));
     setApplicationDisplayName(QStringLiteral("Quarrow"));
+    // The layers below the widgets report and focus through these.
+    SetApplicationExceptionHandler([this](const std::exception& e) { ShowException(e); });
+    SetFocusControlHandler([](QObject* control) {
+        auto* w = qobject_cast<QWidget*>(control);
+        if (!w || !w->isEnabled()) return false;
+        w->setFocus();
+        return true;
+    });
 }
 
 TApplication::~TApplication()
 {
-    if (GApplication == this) GApplication = nullptr;
+    if (GApplication != this) return;
+    GApplication = nullptr;
+    SetApplicationExceptionHandler(nullptr);
+    SetFocusControlHandler(nullptr);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

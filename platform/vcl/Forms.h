@@ -1,7 +1,7 @@
 #pragma once
 // The application object: event loop, the exception boundary, hints, busy state.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -4,7 +4,7 @@
 // progression. Reads from and writes to streams; every library error becomes an EJPEG with the
 // text "JPEG error #<code>". Registered for the file extensions "jpeg" and "jpg".
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QByteArray>
 #include <QImage>

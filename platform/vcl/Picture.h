@@ -3,7 +3,7 @@
 // platform, "jpeg" and "jpg" by the JPEG picture class), and pictures recognised in bytes by
 // their signatures whatever their extension.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QImage>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "app/URename.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/data/DBCtrls.h"
+#include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Shell.h"
 #include "tests/common/TestSupport.h"

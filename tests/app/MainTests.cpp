@@ -3,7 +3,7 @@
 #include "app/Main.h"
 #include "app/UTree.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/IniFiles.h"
+#include "platform/core/IniFiles.h"
 #include "treestatus/qeStatusBar.h"
 #include "tests/app/AppTestSupport.h"
 #include "utilities/Placemnt.h"

@@ -1,7 +1,7 @@
 #include "app/UGeneral.h"
 #include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 #include "tests/common/TestSupport.h"
 
 #include <QBuffer>

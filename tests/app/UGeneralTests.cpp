@@ -1,7 +1,7 @@
 #include "app/ChildForm.h"
 #include "app/Main.h"
 #include "app/UGeneral.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "tests/common/TestSupport.h"
 
 #include <QCoreApplication>

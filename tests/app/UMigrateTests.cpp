@@ -4,7 +4,7 @@
 #include "platform/tables/AccessDatabase.h"
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"

@@ -3,7 +3,7 @@
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/IniFiles.h"
+#include "platform/core/IniFiles.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 #include "treestatus/qeStatusBar.h"

@@ -6,10 +6,10 @@
 #include "gridlib/grid/Kqdbgrid.h"
 #include "gridlib/grid/kqexpand.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/data/DBCtrls.h"
+#include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 #include "treestatus/qeStatusBar.h"
@@ -250,6 +250,37 @@ TEST_F(ViewDataFixture, APostedRecordWritesTheFileInTheFormOfItsExtension)
         EXPECT_TRUE(w->CloseChild());
         Settle();
     }
+}
+
+TEST_F(ViewDataFixture, APictureMaskRefusesABadValueAndTheFileStaysAsItWas)
+{
+    const QString path = CopySample("demo-country.cds", "country.cds");
+    TFrmViewData* w = Open(path);
+    const QByteArray before = ReadWholeFile(path);
+    // Capitals are letters and blanks, beginning with a capital letter.
+    w->cdsViewData->SetPictureMasks({QStringLiteral("Capital\t&*{?, }\tT\tT")});
+    w->cdsViewData->SetRecNo(2);
+    Edit(w, "Capital", "12 Main");
+    EXPECT_THROW(
+        {
+            try {
+                w->DBNavigator->Button(nbsPost)->Click();
+            } catch (const EDatabaseError& e) {
+                // The field's display name: the window's two-line title of name, type and size.
+                EXPECT_EQ(e.Message(), QStringLiteral("Invalid characters. Field : Capital~String(24)"));
+                throw;
+            }
+        },
+        EDatabaseError);
+    EXPECT_EQ(w->cdsViewData->State(), dsEdit);
+    EXPECT_EQ(ReadWholeFile(path), before);
+    EXPECT_EQ(Panel(w, 1), "ChangeCount: 0");
+
+    // The check before the post converts nothing: a small first letter fits "&" and is kept.
+    w->cdsViewData->FieldByName("Capital")->SetAsString("sucre");
+    w->cdsViewData->Post();
+    EXPECT_NE(ReadWholeFile(path), before);
+    EXPECT_EQ(TFileContent(path).Value(2, "Capital"), "sucre");
 }
 
 TEST_F(ViewDataFixture, SaveAsProposesTheNameWithTheNewExtension)

@@ -1,8 +1,43 @@
 #include "tests/common/TestSupport.h"
 
+#include "platform/core/CodePages.h"
+#include "platform/core/SysFormat.h"
+
 #include <QDir>
 #include <QFile>
+#include <QLocale>
+#include <gtest/gtest.h>
 #include <stdexcept>
+
+namespace {
+class TStandardSettingsReset : public ::testing::EmptyTestEventListener {
+public:
+    explicit TStandardSettingsReset(std::function<void()> more) : FMore(std::move(more)) {}
+
+private:
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        FormatSettings = TFormatSettings::Standard();
+        SetDefaultCodePage(1252);
+        if (FMore) FMore();
+    }
+    std::function<void()> FMore;
+};
+} // namespace
+
+void PrepareTestProcess()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TZ", "UTC");
+    QLocale::setDefault(QLocale::c());
+}
+
+int RunAllTests(int& argc, char** argv, std::function<void()> resetEachTest)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TStandardSettingsReset(std::move(resetEachTest)));
+    return RUN_ALL_TESTS();
+}
 
 QString SamplesDir()
 {

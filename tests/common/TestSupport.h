@@ -4,6 +4,13 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
+
+// What both test mains do: before the application object, a fixed time zone and locale;
+// after it, GoogleTest with every test starting from the standard number and date formats
+// and code page, plus what resetEachTest restores.
+void PrepareTestProcess();
+int RunAllTests(int& argc, char** argv, std::function<void()> resetEachTest = {});
 
 // Folder of the real data files written by the original engine.
 QString SamplesDir();

@@ -3,7 +3,7 @@
 #include "memtable/zohFieldData.h"
 #include "memtable/zohFilter.h"
 #include "memtable/zohIndex.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 
 #include "memtable/zohMemTable.h"
 #include "platform/stream/ValueStream.h"
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 #include "tests/common/TestSupport.h"
 
 #include <QBuffer>

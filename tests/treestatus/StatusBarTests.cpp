@@ -1,6 +1,6 @@
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/SysFormat.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysFormat.h"
+#include "platform/core/SysUtils.h"
 #include "treestatus/qeKeyState.h"
 #include "treestatus/qeStatusBar.h"
 #include "tests/common/TestSupport.h"

@@ -1,5 +1,5 @@
 #include "UtilitiesTestSupport.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
 #include "utilities/FileUtil.h"
 

@@ -1,4 +1,4 @@
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 #include "tests/utilities/UtilitiesTestSupport.h"
 #include "utilities/VZProps.h"
 #include "utilities/VZSpin.h"

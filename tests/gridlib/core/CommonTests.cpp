@@ -1,4 +1,5 @@
 #include "gridlib/core/Kqdbspin.h"
+#include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqcommon.h"
 #include "platform/client/ClientDataSet.h"
 #include "tests/common/TestSupport.h"
@@ -17,7 +18,7 @@
 
 TEST(ClassesByName, ClassOrAncestorIgnoringCase)
 {
-    TClientDataSet ds;
+    TkqClientDataSet ds;
     EXPECT_TRUE(IsClassOrAncestorNamed(&ds, "tclientdataset"));
     EXPECT_TRUE(IsClassOrAncestorNamed(&ds, "TDataSet"));
     EXPECT_FALSE(IsClassOrAncestorNamed(&ds, "TBDEDataSet"));

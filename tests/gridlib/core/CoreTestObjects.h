@@ -3,6 +3,7 @@
 // classes named as the library recognises them.
 
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqfieldlists.h"
 
 #include <QObject>
 #include <QStringList>
@@ -85,6 +86,18 @@ public:
     QStringList LookupFields;
     QStringList LookupLinks;
     QString DatabaseName = QStringLiteral("MAIN");
+};
+
+// A table with pictures of its own for some fields.
+class TPicturedTable : public TListedDataSet, public TkqTablePictures {
+    Q_OBJECT
+public:
+    using TListedDataSet::TListedDataSet;
+    QString TablePicture(const QString& fieldName) const override
+    {
+        return fieldName.compare(QLatin1String("Zip"), Qt::CaseInsensitive) == 0 ? QStringLiteral("#####[-####]")
+                                                                                   : QString();
+    }
 };
 
 // A control with its own lists and the switches that make it follow its dataset's.

@@ -162,6 +162,25 @@ TEST(PictureMaskLines, FlagsDefaultsAndStoring)
     EXPECT_EQ(FindPictureMask(&ds, QStringLiteral("zip")).Mask, QStringLiteral("#####"));
 }
 
+TEST(PictureMaskLines, ATablesOwnPicturesWin)
+{
+    TPicturedTable table;
+    table.PictureMasks = Lines({"Zip\t#####\tT\tF", "Name\t&*?"});
+    // The table's picture is the mask, and the line that held another is rewritten to it.
+    const TkqPictureMaskEntry zip = FindPictureMask(&table, QStringLiteral("zip"));
+    EXPECT_EQ(zip.Mask, QStringLiteral("#####[-####]"));
+    EXPECT_TRUE(zip.AutoFill);
+    EXPECT_EQ(table.PictureMasks, Lines({"zip\t#####[-####]\tT\tF", "Name\t&*?"}));
+    EXPECT_EQ(FindPictureMask(&table, QStringLiteral("Name")).Mask, QStringLiteral("&*?"));
+    // Without the table's masks the list alone answers.
+    table.PictureMasks = Lines({"Zip\t###"});
+    EXPECT_EQ(FindPictureMask(&table, QStringLiteral("Zip"), false).Mask, QStringLiteral("###"));
+    EXPECT_EQ(table.PictureMasks, Lines({"Zip\t###"}));
+    // Storing a mask for such a field stores the table's picture.
+    StorePictureMask(&table, QStringLiteral("Zip"), QStringLiteral("#"), false, true, true, true, true);
+    EXPECT_EQ(table.PictureMasks, Lines({"Zip\t#####[-####]\tF\tT"}));
+}
+
 TEST(SelectedLines, PartsAndTheFieldsTheyLayOut)
 {
     const QString line = QStringLiteral("Qty\t8\tQuantity");

@@ -1,5 +1,5 @@
 #include "gridlib/core/Kqintl.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 #include "tests/common/TestSupport.h"
 
 #include <QAbstractButton>

@@ -542,7 +542,7 @@ TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
     QObject* from = nullptr;
     f.grid->OnDragOver = [&](QObject*, QObject* source, int, int y, bool& accept) {
         ++overs;
-        accept = qobject_cast<TkqCustomDBGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
+        accept = qobject_cast<TkqDBGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
     };
     f.grid->OnDragDrop = [&](QObject*, QObject* source, int x, int y) {
         from = source;

@@ -10,7 +10,7 @@
 #include "platform/client/PacketXml.h"
 #include "platform/client/PacketXmlReader.h"
 #include "platform/client/PacketXmlWriter.h"
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 #include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>

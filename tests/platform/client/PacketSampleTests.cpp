@@ -8,7 +8,7 @@
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketXmlReader.h"
 #include "platform/client/PacketXmlWriter.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <gtest/gtest.h>
 #include <cmath>

@@ -1,7 +1,6 @@
 #include "tests/common/TestSupport.h"
 #include "tests/platform/data/TestDataSet.h"
 
-#include <QLineEdit>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -293,7 +292,8 @@ TEST_F(DataLinkTest, DataSourceStatesAndRebinding)
 TEST_F(DataLinkTest, FieldDataLinkFollowsItsField)
 {
     Fill(3);
-    QLineEdit edit;
+    QObject edit;   // the data layer knows its control only as an object
+    QString typed;
     TFieldDataLink fl;
     QStringList log;
     fl.OnDataChange = [&](TFieldDataLink* l) { log << "data " + (l->Field() ? l->Field()->AsString() : QString()); };
@@ -301,7 +301,7 @@ TEST_F(DataLinkTest, FieldDataLinkFollowsItsField)
     fl.OnActiveChange = [&](TFieldDataLink* l) { log << QStringLiteral("active %1").arg(l->Active()); };
     fl.OnUpdateData = [&](TFieldDataLink* l) {
         log << QStringLiteral("update");
-        l->Field()->SetAsString(edit.text());
+        l->Field()->SetAsString(typed);
     };
     fl.SetControl(&edit);
     fl.SetFieldName("Name");
@@ -318,7 +318,7 @@ TEST_F(DataLinkTest, FieldDataLinkFollowsItsField)
     log.clear();
     id->SetAsInteger(9);   // another field: no data change for this link
     EXPECT_TRUE(log.isEmpty());
-    edit.setText("Typed");
+    typed = QStringLiteral("Typed");
     fl.Modified();
     ds.Post();
     EXPECT_EQ(log.first(), QStringLiteral("update"));
@@ -349,4 +349,35 @@ TEST_F(DataLinkTest, FieldDataLinkFollowsItsField)
     ds.Close();
     EXPECT_EQ(fl.Field(), nullptr);
     EXPECT_FALSE(fl.Active());
+}
+
+// A field asks its link to focus the control; the widget layer does the focusing. Only the
+// link of that field answers, and a control that cannot take the focus leaves the request open.
+TEST_F(DataLinkTest, FocusControlGoesThroughTheWidgetSeam)
+{
+    Fill(2);
+    QObject control, other;
+    QList<QObject*> focused;
+    bool accept = true;
+    SetFocusControlHandler([&](QObject* c) {
+        focused << c;
+        return accept;
+    });
+    TFieldDataLink nameLink, idLink;
+    nameLink.SetControl(&control);
+    nameLink.SetFieldName("Name");
+    nameLink.SetDataSource(&source);
+    idLink.SetControl(&other);
+    idLink.SetFieldName("ID");
+    idLink.SetDataSource(&source);
+    name->FocusControl();
+    EXPECT_EQ(focused, QList<QObject*>({&control}));
+    accept = false;
+    focused.clear();
+    id->FocusControl();
+    EXPECT_EQ(focused, QList<QObject*>({&other}));
+    SetFocusControlHandler(nullptr);
+    focused.clear();
+    name->FocusControl();   // no widget layer: nothing happens
+    EXPECT_TRUE(focused.isEmpty());
 }

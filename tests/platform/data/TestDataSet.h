@@ -3,7 +3,7 @@
 // that applies OnFilterRecord, and hooks to make posts and deletes fail.
 
 #include "platform/data/DB.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QStringList>
 #include <vector>

@@ -1,6 +1,6 @@
 #include "tests/common/TestSupport.h"
 #include "platform/data/Variants.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/tables/DBaseReader.h"
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 #include "tests/platform/tables/TablesTestSupport.h"
 
 #include <QDir>

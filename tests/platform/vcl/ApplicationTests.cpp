@@ -1,3 +1,4 @@
+#include "platform/core/Classes.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
@@ -39,6 +40,28 @@ TEST(Application, ExceptionsStopAtTheEventBoundary)
     SingleShot(0, &t, [] { throw std::runtime_error("boom"); });
     QTest::qWait(20);
     EXPECT_EQ(seen, "boom");
+}
+
+// The layers without widgets reach the application object through the seams it installs:
+// errors go to its message box, focus requests to enabled widgets only.
+TEST(Application, FillsTheSeamsOfTheLayersBelow)
+{
+    ApplicationShowException(Exception("Cannot write back"));
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Cannot write back."});
+
+    QWidget top;
+    auto* enabled = new QPushButton(&top);
+    auto* disabled = new QPushButton(&top);
+    disabled->setEnabled(false);
+    top.show();
+    top.activateWindow();
+    EXPECT_TRUE(FocusControlObject(enabled));
+    EXPECT_FALSE(FocusControlObject(disabled));
+    QObject plain;
+    EXPECT_FALSE(FocusControlObject(&plain));
+    EXPECT_FALSE(FocusControlObject(nullptr));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), enabled);
 }
 
 TEST(Application, BusyGuardBlocksInputExceptForAllowedWidgets)

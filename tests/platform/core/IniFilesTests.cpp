@@ -1,5 +1,5 @@
-#include "platform/vcl/IniFiles.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/IniFiles.h"
+#include "platform/core/SysUtils.h"
 #include "tests/common/TestSupport.h"
 
 #include <QDir>

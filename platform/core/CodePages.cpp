@@ -1,6 +1,6 @@
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
-#include "platform/vcl/CodePageTables.h"
+#include "platform/core/CodePageTables.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
 // Saving a data file of a million records through the atomic writer, record by record.
 
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>

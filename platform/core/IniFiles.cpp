@@ -1,8 +1,8 @@
-#include "platform/vcl/IniFiles.h"
+#include "platform/core/IniFiles.h"
 
-#include "platform/vcl/AtomicFile.h"
-#include "platform/vcl/ProgramFolder.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/AtomicFile.h"
+#include "platform/core/ProgramFolder.h"
+#include "platform/core/SysUtils.h"
 
 #include <QFile>
 #include <cerrno>

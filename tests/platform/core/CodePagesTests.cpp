@@ -1,4 +1,4 @@
-#include "platform/vcl/CodePages.h"
+#include "platform/core/CodePages.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QDateTime>
 #include <QDir>

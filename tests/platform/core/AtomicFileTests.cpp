@@ -1,6 +1,6 @@
-#include "platform/vcl/AtomicFile.h"
-#include "platform/vcl/ProgramFolder.h"
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/AtomicFile.h"
+#include "platform/core/ProgramFolder.h"
+#include "platform/core/SysUtils.h"
 #include "tests/common/TestSupport.h"
 
 #include <QDir>

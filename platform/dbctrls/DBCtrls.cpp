@@ -1,4 +1,4 @@
-#include "platform/data/DBCtrls.h"
+#include "platform/dbctrls/DBCtrls.h"
 
 #include "platform/vcl/Jpeg.h"
 

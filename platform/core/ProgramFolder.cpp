@@ -1,6 +1,6 @@
-#include "platform/vcl/ProgramFolder.h"
+#include "platform/core/ProgramFolder.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "platform/vcl/SysFormat.h"
+#include "platform/core/SysFormat.h"
 
 #include <QDate>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "platform/vcl/AtomicFile.h"
+#include "platform/core/AtomicFile.h"
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QFile>
 #include <cerrno>

@@ -2,7 +2,7 @@
 // Number, date and time text in the old platform's formats: the process-wide format
 // settings, FormatDateTime/FormatFloat with their format letters, and the parsers.
 
-#include "platform/vcl/SysUtils.h"
+#include "platform/core/SysUtils.h"
 
 #include <QChar>
 #include <QLocale>
