@@ -233,7 +233,7 @@ void TStoreLevel::ClearData()
     FPrev.clear();
     FRecOf.clear();
     FHolder.clear();
-    std::fill(FCurrent.begin(), FCurrent.end(), NoSlot);
+    FCurrent.fill(NoSlot);
     FChildren.clear();
     Log.clear();
     Marked.clear();
@@ -859,7 +859,8 @@ void TRecordStore::CompactLevel(int level, std::vector<TSlotNo>& newSlotOf)
         newSlotOf[c] = s;
     }
     // Records left behind are gone; the kept ones keep their ids.
-    std::vector<TSlotNo> current(lv.FCurrent.size(), NoSlot);
+    TPagedArray<TSlotNo> current;
+    current.assign(lv.FCurrent.size(), NoSlot);
     for (TRecIndex rec : kept) current[rec] = newSlotOf[lv.Current(rec)];
     lv.FChunks.swap(fresh.FChunks);
     lv.FUndecoded = 0;

@@ -92,6 +92,53 @@ public:
     virtual void Decode(int level, quint32 first, quint32 count, char* blocks) = 0;
 };
 
+// A growable array of small values in fixed pages: growing never moves or copies what is there
+// (a vector of millions doubling would copy them all and take fresh memory for twice as many in
+// the middle of an edit).
+template <typename T> class TPagedArray {
+public:
+    size_t size() const { return FSize; }
+    bool empty() const { return FSize == 0; }
+    T& operator[](size_t i) { return reinterpret_cast<T*>(FPages[i >> PageShift].get())[i & PageMask]; }
+    const T& operator[](size_t i) const { return reinterpret_cast<const T*>(FPages[i >> PageShift].get())[i & PageMask]; }
+    void push_back(T v)
+    {
+        if ((FSize >> PageShift) >= FPages.size()) FPages.push_back(PacketAllocate(sizeof(T) << PageShift));
+        (*this)[FSize++] = v;
+    }
+    void resize(size_t n, T v = T())
+    {
+        while (FSize < n) push_back(v);
+        FSize = n;
+        FPages.resize((n + PageMask) >> PageShift);
+    }
+    void assign(size_t n, T v)
+    {
+        clear();
+        resize(n, v);
+    }
+    void fill(T v)
+    {
+        for (size_t i = 0; i < FSize; ++i) (*this)[i] = v;
+    }
+    void clear()
+    {
+        FPages.clear();
+        FSize = 0;
+    }
+    void swap(TPagedArray& other) noexcept
+    {
+        FPages.swap(other.FPages);
+        std::swap(FSize, other.FSize);
+    }
+
+private:
+    static constexpr int PageShift = 16;
+    static constexpr size_t PageMask = (size_t(1) << PageShift) - 1;
+    std::vector<TPacketBlock> FPages;
+    size_t FSize = 0;
+};
+
 // How a column of a level is kept in a slot block.
 struct TStoreColumn {
     TPacketValueKind Kind = pkNone;
@@ -240,12 +287,12 @@ private:
     char* NewChunk();
 
     std::vector<TPacketBlock> FChunks;      // null: still in the file (see FSource)
-    std::vector<quint8> FStatus;
-    std::vector<TSlotNo> FPrev;
-    std::vector<TRecIndex> FRecOf;
-    std::vector<TSlotNo> FHolder;
-    std::vector<TSlotNo> FCurrent;
-    std::vector<TRecIndex> FOwner;
+    TPagedArray<quint8> FStatus;
+    TPagedArray<TSlotNo> FPrev;
+    TPagedArray<TRecIndex> FRecOf;
+    TPagedArray<TSlotNo> FHolder;
+    TPagedArray<TSlotNo> FCurrent;
+    TPagedArray<TRecIndex> FOwner;
     std::vector<std::vector<TRecIndex>> FChildren;
     quint32 FPristine = 0;
     size_t FUndecoded = 0;                  // null chunks
