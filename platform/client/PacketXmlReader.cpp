@@ -49,6 +49,13 @@ bool ValidUtf8(const char* s, qsizetype n, bool& high)
     high = false;
     qsizetype i = 0;
     while (i < n) {
+        // ASCII runs, 32 bytes at a time.
+        while (i + 32 <= n) {
+            quint64 w[4];
+            std::memcpy(w, s + i, 32);
+            if ((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) break;
+            i += 32;
+        }
         if (i + 8 <= n) {
             quint64 w;
             std::memcpy(&w, s + i, 8);
@@ -167,7 +174,19 @@ private:
     qint64 N;
     qint64 P = 0;
     std::string FConverted;     // a document in another declared encoding, as UTF-8
-    bool FUtf8 = false;
+    // Text is UTF-8 (else the code page's); known once asked (see Utf8).
+    bool Utf8() const
+    {
+        if (!FUtf8Known) {
+            bool high = false;
+            const bool valid = ValidUtf8(B, N, high);
+            FUtf8 = valid && high;
+            FUtf8Known = true;
+        }
+        return FUtf8;
+    }
+    mutable bool FUtf8 = false;
+    mutable bool FUtf8Known = true;
     int FCodePage = 1252;
     bool FDelta = false;
     IPacketSink* FSink = nullptr;
@@ -204,10 +223,16 @@ TXmlReader::TXmlReader(const char* data, qsizetype size) : B(data), N(size)
             }
         }
     }
+    if (declared.isEmpty() || declared.compare("UTF-8", Qt::CaseInsensitive) == 0
+        || declared.compare("UTF8", Qt::CaseInsensitive) == 0) {
+        // Whether the bytes are UTF-8 matters only for text with bytes above 127, so the file
+        // is looked through once such text comes (most files have none).
+        FUtf8Known = false;
+        return;
+    }
     bool high = false;
     const bool valid = ValidUtf8(B, N, high);
-    if (!declared.isEmpty() && declared.compare("UTF-8", Qt::CaseInsensitive) != 0
-        && declared.compare("UTF8", Qt::CaseInsensitive) != 0 && high) {
+    if (high) {
         QStringDecoder dec(declared.constData());
         if (dec.isValid()) {
             FConverted = QString(dec.decode(QByteArrayView(B, N))).toStdString();
@@ -411,7 +436,7 @@ void TXmlReader::DecodeUtf16(std::string_view raw, std::u16string& out, qint64 a
             for (size_t k = i; k < j; ++k) out.push_back(char16_t(uchar(raw[k])));
         } else {
             const QByteArrayView run(raw.data() + i, qsizetype(j - i));
-            const QString s = FUtf8 ? QString::fromUtf8(run) : DecodeCodePage(run, FCodePage);
+            const QString s = Utf8() ? QString::fromUtf8(run) : DecodeCodePage(run, FCodePage);
             out.append(reinterpret_cast<const char16_t*>(s.utf16()), size_t(s.size()));
         }
         i = j;
@@ -425,9 +450,9 @@ std::string_view TXmlReader::DecodeAnsi(std::string_view raw, std::string& scrat
         if (c == '&') amp = true;
         else if (uchar(c) >= 0x80) high = true;
     }
-    if (!amp && (!high || !FUtf8)) return raw;
+    if (!amp && (!high || !Utf8())) return raw;
     scratch.clear();
-    if (!FUtf8) {
+    if (!Utf8()) {
         size_t i = 0;
         while (i < raw.size()) {
             if (raw[i] != '&') { scratch.push_back(raw[i++]); continue; }
@@ -459,7 +484,10 @@ std::string_view TXmlReader::DecodeAnsi(std::string_view raw, std::string& scrat
 
 QByteArray TXmlReader::NameBytes(std::string_view raw, qint64 at) const
 {
-    if (!FUtf8) return AnsiBytes(raw, at);
+    bool plain = true;
+    for (char c : raw) plain = plain && c != '&' && uchar(c) < 0x80;
+    if (plain) return QByteArray(raw.data(), qsizetype(raw.size()));
+    if (!Utf8()) return AnsiBytes(raw, at);
     std::u16string wide;
     DecodeUtf16(raw, wide, at);
     return QStringView(wide.data(), qsizetype(wide.size())).toUtf8();
