@@ -23,12 +23,13 @@
 #include <vector>
 
 class QAction;
+class QLayout;
 class TMenuItem;
 class QMenu;
 class QProgressBar;
 class QPushButton;
 class TFormStorage;
-class TRadioGroup;
+class TkqRadioGroup;
 class TVzPopupMenu;
 class TVzSpeedButton;
 class TVzSpinEdit;
@@ -97,7 +98,7 @@ public:
     TVzSpinEdit* EdtNoFill;
     QPushButton* btnCountTabSQL;
     TVzSpinEdit* EdtDetailNoFill;
-    TRadioGroup* rgAppendUpdate;
+    TkqRadioGroup* rgAppendUpdate;
     TVzSpeedButton* btnFill;
     TVzPopupMenu* VzPopupMenu;
     TMenuItem* FromTop1;
@@ -160,6 +161,10 @@ protected:
 
 private:
     void CreateControls();
+    QLayout* CreateSettingsRow();
+    QWidget* CreateProgress();
+    void CreateCellEditors();
+    void CreateGrid();
     void CreateTables();
     void OpenDefinitions();
     void RestoreRows();

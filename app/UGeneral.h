@@ -1,11 +1,17 @@
 #pragma once
 // Plain routines the workbench's windows share: field-type names, the read-only test, a
 // quote-aware splitter, the row-key test, the data-file kind, and the field-definition
-// tables through which the windows describe a file's fields.
+// tables through which the windows describe a file's fields; the settings file; the small
+// builders of actions and labels.
 
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 
+class QAction;
+class QLabel;
+class QObject;
+class QWidget;
 class TClientDataSet;
 class TDataSet;
 
@@ -70,3 +76,14 @@ private:
 // file has no such field (or does not exist) one placeholder row "Dummy" String(50) is
 // appended instead. The rows count as unchanged afterwards. The nested table is not emptied.
 void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const QString& path);
+
+// The settings file: "Quarrow.ini" in the program data folder, unless a test chose another.
+QString SettingsFileName();
+void SetSettingsFileName(const QString& fileName);
+
+// An action named for the program's lookups. The hint is "Short|Long" (or one text for both):
+// the short part is the tool tip, the long part the status-bar text.
+QAction* NewAction(QObject* owner, const char* name, const QString& caption, const QString& hint,
+                   const QIcon& icon = QIcon());
+// A label in the bold face of its parent's font.
+QLabel* BoldLabel(const QString& text, QWidget* parent);

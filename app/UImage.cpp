@@ -1,10 +1,11 @@
 #include "app/UImage.h"
 
+#include "app/UGeneral.h"
+#include "gridlib/core/kqcheckbox.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "platform/dbctrls/DBCtrls.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStyle>
@@ -27,26 +28,25 @@ TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
     ToolBar->addWidget(DBNavigator);
     ToolBar->addSeparator();
 
-    EditCopy1 = new QAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("&Copy"), this);
-    EditCopy1->setObjectName(QStringLiteral("EditCopy1"));
+    EditCopy1 = NewAction(this, "EditCopy1", QStringLiteral("&Copy"),
+                          QStringLiteral("Copy|Copies the selection and puts it on the Clipboard"),
+                          style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     EditCopy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     EditCopy1->setShortcutContext(Qt::WindowShortcut);
-    EditCopy1->setToolTip(QStringLiteral("Copy"));
-    EditCopy1->setStatusTip(QStringLiteral("Copies the selection and puts it on the Clipboard"));
-    EditPaste1 = new QAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("&Paste"), this);
-    EditPaste1->setObjectName(QStringLiteral("EditPaste1"));
+    EditPaste1 = NewAction(this, "EditPaste1", QStringLiteral("&Paste"), QStringLiteral("Paste|Inserts Clipboard contents"),
+                           style()->standardIcon(QStyle::SP_DialogApplyButton));
     EditPaste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     EditPaste1->setShortcutContext(Qt::WindowShortcut);
-    EditPaste1->setToolTip(QStringLiteral("Paste"));
-    EditPaste1->setStatusTip(QStringLiteral("Inserts Clipboard contents"));
     ToolBar->addAction(EditCopy1);
     ToolBar->addAction(EditPaste1);
     ToolBar->addSeparator();
 
-    cbCenter = new QCheckBox(QStringLiteral("Center"), ToolBar);
+    cbCenter = new TkqCheckBox(ToolBar);
     cbCenter->setObjectName(QStringLiteral("cbCenter"));
-    cbStretch = new QCheckBox(QStringLiteral("Stretch"), ToolBar);
+    cbCenter->SetCaption(QStringLiteral("Center"));
+    cbStretch = new TkqCheckBox(ToolBar);
     cbStretch->setObjectName(QStringLiteral("cbStretch"));
+    cbStretch->SetCaption(QStringLiteral("Stretch"));
     ToolBar->addWidget(cbCenter);
     ToolBar->addWidget(cbStretch);
 
@@ -68,15 +68,15 @@ TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
 
     connect(EditCopy1, &QAction::triggered, this, [this] { DBImage->CopyToClipboard(); });
     connect(EditPaste1, &QAction::triggered, this, [this] { DBImage->PasteFromClipboard(); });
-    connect(cbCenter, &QCheckBox::clicked, this, [this] { cbClick(); });
-    connect(cbStretch, &QCheckBox::clicked, this, [this] { cbClick(); });
+    cbCenter->OnClick = [this](QObject*) { cbClick(); };
+    cbStretch->OnClick = [this](QObject*) { cbClick(); };
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TFrmImage::cbClick()
 {
-    DBImage->SetCenter(cbCenter->isChecked());
-    DBImage->SetStretch(cbStretch->isChecked());
+    DBImage->SetCenter(cbCenter->Checked());
+    DBImage->SetStretch(cbStretch->Checked());
 }
 
 void TFrmImage::showEvent(QShowEvent* event)

@@ -6,7 +6,7 @@
 #include "bench/common/BenchPair.h"
 #include "bench/common/MillionPacket.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/RadioGroup.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "utilities/ToolEdit.h"
 
 #include <QFile>

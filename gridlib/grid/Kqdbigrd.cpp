@@ -1044,13 +1044,15 @@ void TkqCustomDBGrid::Scroll(int distance)
     InvalidateRect(oldRow.Inflated(0, 1));
     InvalidateRect(newRow.Inflated(0, 1));
     HideEditor();
+    const bool editorAgain = FOptions.Contains(dgAlwaysShowEditor) && !IsCustomControlCell(Col(), Row()) &&
+                             !IsMemoCell(Col(), Row());
     if (distance == 0) {
+        // An editor that is always shown follows a move inside the window too.
+        if (editorAgain) ShowCellEditor();
         CheckRowChanged();
         return;
     }
     HideCustomEdit();
-    const bool editorAgain = FOptions.Contains(dgAlwaysShowEditor) && !IsCustomControlCell(Col(), Row()) &&
-                             !IsMemoCell(Col(), Row());
     if (std::abs(distance) > VisibleRowCount()) {
         InvalidateGrid();
         if (editorAgain) ShowCellEditor();

@@ -6,6 +6,7 @@
 
 #include "gridlib/core/Kqintl.h"
 #include "gridlib/core/Kqstr.h"
+#include "gridlib/core/kqdbservices.h"
 #include "platform/vcl/Edges.h"
 
 #include <QFontMetrics>
@@ -607,13 +608,26 @@ void TkqCustomDBGrid::DrawBitmapCell(TField* field, const TRect& cellRect, TGrid
     TCanvas& c = *Canvas();
     QImage picture;
     TDataSet* ds = DataSet();
-    // The record being inserted has nothing stored yet; lookup and calculated pictures need
-    // the lookup services, which answer none here.
-    const bool inserting = ds && ds->State() == dsInsert && ds->GetBookmark().IsNull();
-    const bool plain = !field->Calculated() && !field->Lookup();
-    if (ds && plain && !inserting) {
-        try {
-            if (std::unique_ptr<QIODevice> stream = ds->CreateBlobStream(field, bmRead)) {
+    // Where the picture is stored: the field itself, or the result field of a lookup's record.
+    // The record being inserted has nothing stored yet; calculated pictures come from the
+    // table lookups of the table datasets, which are not here: they show no picture.
+    TDataSet* source = nullptr;
+    TField* stored = nullptr;
+    try {
+        if (field->Lookup()) {
+            TDataSet* lookup = field->LookupDataSet();
+            TField* key = ds ? ds->FindField(field->KeyFields().section(QLatin1Char(';'), 0, 0)) : nullptr;
+            if (lookup && lookup->Active() && key &&
+                MoveToFieldValue(lookup, key->AsString(), field->LookupKeyFields().section(QLatin1Char(';'), 0, 0), 0, false)) {
+                source = lookup;
+                stored = lookup->FindField(field->LookupResultField());
+            }
+        } else if (!field->Calculated() && ds && !(ds->State() == dsInsert && ds->GetBookmark().IsNull())) {
+            source = ds;
+            stored = field;
+        }
+        if (source && stored) {
+            if (std::unique_ptr<QIODevice> stream = source->CreateBlobStream(stored, bmRead)) {
                 QByteArray bytes = stream->readAll();
                 if (bytes.size() > 7) {
                     const auto* d = reinterpret_cast<const uchar*>(bytes.constData());
@@ -623,9 +637,9 @@ void TkqCustomDBGrid::DrawBitmapCell(TField* field, const TRect& cellRect, TGrid
                 }
                 picture.loadFromData(bytes, "BMP");
             }
-        } catch (...) {
-            picture = QImage();
         }
+    } catch (...) {
+        picture = QImage();
     }
     bool highlight = false;
     QString text;

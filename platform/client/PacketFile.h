@@ -15,6 +15,9 @@ enum TPacketFormat { pfBinary, pfXml, pfXmlUtf8 };
 // What the first bytes say: the binary magic, the very old binary magic, or else XML.
 enum TPacketContent { pcoBinary, pcoOldBinary, pcoXml };
 TPacketContent DetectPacketContent(const char* data, qsizetype size);
+// True when the first bytes are those of a data packet this engine writes: the binary magic
+// or the start of an XML declaration. (The reader takes anything else for XML and reports it.)
+bool HasPacketSignature(const char* data, qsizetype size);
 
 // A file's bytes for reading a packet: mapped read-only with its pages loaded at once, or read
 // where the file cannot be mapped. Raises EPacketError naming the file when it cannot be read.

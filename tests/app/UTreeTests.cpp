@@ -1,4 +1,5 @@
 #include "app/UTree.h"
+#include "gridlib/core/kqcheckbox.h"
 #include "app/URename.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -13,7 +14,6 @@
 #include "utilities/ToolEdit.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -51,7 +51,6 @@ struct TreeFixture : ::testing::Test {
             Shown << (ex ? ex->Message() : QString::fromUtf8(e.what()));
         };
         Frame = std::make_unique<TMainForm>();
-        Frame->Arguments.clear();
     }
     void TearDown() override
     {
@@ -62,10 +61,10 @@ struct TreeFixture : ::testing::Test {
     }
     QString Path(const QString& name) const { return Folder + '/' + name; }
 
-    // The frame started with these arguments; its own tree window.
-    TFrmTree* Start(const QStringList& arguments = {})
+    // The frame started with this start file; its own tree window.
+    TFrmTree* Start(const QString& startFile = {})
     {
-        Frame->Arguments = arguments;
+        Frame->StartFile = startFile;
         Frame->show();
         Settle();
         QList<TFrmTree*> trees = OpenChildren<TFrmTree>();
@@ -166,7 +165,7 @@ TEST_F(TreeFixture, ExtensionFilterIsAPlainSubstringTest)
     }
     // Subfolders' files join in sorted full-path order; folders never appear.
     tree->EdtFilter->setCurrentText("*.cds");
-    tree->cbRecurse->setChecked(true);
+    tree->cbRecurse->SetChecked(true);
     const QStringList roots = Roots(tree);
     EXPECT_TRUE(roots.contains(Path("sub/inner.cds")));
     EXPECT_FALSE(roots.contains(Path("folder.cds")));
@@ -387,7 +386,7 @@ TEST_F(TreeFixture, CopyPutsCopyOfInFrontWhileTakenAndKeepsTheDate)
 TEST_F(TreeFixture, RecentFoldersAndStoredSettings)
 {
     TFrmTree* tree = StartOn(Folder, "*.xml");
-    tree->cbRecurse->setChecked(true);
+    tree->cbRecurse->SetChecked(true);
     tree->EdtDirectoryExit();
     tree->EdtDirectoryExit();
     EXPECT_EQ(tree->EdtDirectoryList->count(), 1);
@@ -415,7 +414,7 @@ TEST_F(TreeFixture, RecentFoldersAndStoredSettings)
     TFrmTree* again = OpenChildren<TFrmTree>().last();
     EXPECT_EQ(again->EdtDirectory->Text(), Folder);
     EXPECT_EQ(again->EdtFilter->currentText(), "*.xml");
-    EXPECT_TRUE(again->cbRecurse->isChecked());
+    EXPECT_TRUE(again->cbRecurse->Checked());
     EXPECT_EQ(again->EdtDirectoryList->count(), 2);
     EXPECT_EQ(Roots(again), QStringList{Path("demo-country.xml")});
     EXPECT_EQ(again->Caption(), "Tree View " + Folder);
@@ -433,7 +432,7 @@ TEST_F(TreeFixture, RecentFoldersAndStoredSettings)
 TEST_F(TreeFixture, CommandLineFileOpensItsFolderAndADataWindow)
 {
     const QString file = Path("orders, nested é.cds");
-    TFrmTree* tree = Start({file});
+    TFrmTree* tree = Start(file);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->EdtDirectory->Text(), Folder);
     EXPECT_EQ(tree->Caption(), "Tree View " + Folder);
@@ -451,7 +450,7 @@ TEST_F(TreeFixture, CommandLineFileOpensItsFolderAndADataWindow)
 TEST_F(TreeFixture, CommandLineFileThatIsMissingIsReportedByName)
 {
     const QString file = Path("missing.cds");
-    Start({file});
+    Start(file);
     EXPECT_TRUE(Workbench.DataWindows().isEmpty());
     ASSERT_EQ(Shown.size(), 1);
     EXPECT_TRUE(Shown.first().contains(file)) << Shown.first().toStdString();

@@ -1,5 +1,7 @@
 #include "app/UImage.h"
 #include "app/UViewData.h"
+#include "app/ViewDataOps.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -115,7 +117,6 @@ struct ViewDataFixture : ::testing::Test {
             Shown << (ex ? ex->Message() : QString::fromUtf8(e.what()));
         };
         Frame = std::make_unique<TMainForm>();
-        Frame->Arguments.clear();
         Frame->show();
         Settle();
         QApplication::setActiveWindow(Frame.get());
@@ -296,7 +297,7 @@ TEST_F(ViewDataFixture, SaveAsProposesTheNameWithTheNewExtension)
         {"/d.x/plain", ".cds", "plain"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TFrmViewData::ProposedSaveName(c.File, c.Extension), c.Proposed) << c.File;
+        EXPECT_EQ(ProposedSaveName(c.File, c.Extension), c.Proposed) << c.File;
 }
 
 TEST_F(ViewDataFixture, SaveAsWritesTheNewFileAndShowsIt)
@@ -845,7 +846,7 @@ TEST_F(ViewDataFixture, TheStatusFilterShowsRecordsByTheirChange)
         int Count;
     };
     for (const Case& c : {Case{3, 1}, Case{1, 1}, Case{2, 1}, Case{0, 18}}) {
-        w->rgStatusFilterItems->button(c.Item)->click();
+        w->rgStatusFilter->SetItemIndex(c.Item);
         EXPECT_EQ(w->cdsViewData->RecordCount(), c.Count) << c.Item;
         EXPECT_EQ(Panel(w, 0), QStringLiteral("Rec: 1 / %1").arg(c.Count));
     }
@@ -1050,7 +1051,7 @@ TEST(ViewDataStart, TheFileOnTheCommandLineOpensInFrontOfTheTree)
     QFile::copy(SamplePath("demo-events.cds"), path);
     {
         TMainForm frame;
-        frame.Arguments = QStringList{path};
+        frame.StartFile = path;
         frame.show();
         Settle();
         const QList<TFrmViewData*> windows = OpenChildren<TFrmViewData>();

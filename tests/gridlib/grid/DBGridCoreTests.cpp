@@ -6,6 +6,7 @@
 #include "tests/gridlib/GridTestData.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -221,6 +222,22 @@ TEST(DBGridLayout, SizedColumnWritesItsWidthBack)
     EXPECT_EQ(g.Selected().at(0), QStringLiteral("Name\t%1\tWho\tT\tGroup").arg(g.WidthInCharacters(100)));
     EXPECT_EQ(g.Selected().at(1), QStringLiteral("Id\t4\tNo."));
     EXPECT_FALSE(g.TabStops(1));   // read-only column
+}
+
+TEST(DBGridLayout, CornerButtonSetsTheIndicatorWidthAndTitleHeight)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    const int title = g.RowHeights(0);
+    auto* button = new TkqIButton;
+    button->resize(24, title + 10);
+    g.SetIndicatorButton(button);
+    EXPECT_EQ(g.ColWidths(0), 23);
+    EXPECT_EQ(g.RowHeights(0), title + 10 - 1);   // with row lines
+    EXPECT_EQ(g.TitleTextOffset(), 10 / 2 + 2);
+    EXPECT_EQ(button->pos(), QPoint(0, 0));
+    button->resize(30, button->height());
+    EXPECT_EQ(g.ColWidths(0), 29);
 }
 
 TEST(DBGridLayout, FieldMapGrowsByDoublingUpToItsLimit)
@@ -883,6 +900,24 @@ TEST(DBGridEditor, WhereTypingIsRefused)
     EXPECT_EQ(f.ds->State(), dsBrowse);
 }
 
+TEST(DBGridEditor, AlwaysShownEditorFollowsTheRecord)
+{
+    GridForm f(5);
+    TTestGrid& g = *f.grid;
+    g.SetOptions(g.Options().Include(dgAlwaysShowEditor));
+    g.ShowCellEditor();
+    ASSERT_TRUE(g.CellEditor() && g.CellEditor()->isVisible());
+    f.Key(Qt::Key_Down);
+    f.Key(Qt::Key_Down);
+    EXPECT_EQ(f.Id(), 3);
+    ASSERT_TRUE(g.CellEditor()->isVisible());
+    EXPECT_TRUE(g.CellEditor()->hasFocus());
+    EXPECT_EQ(g.CellEditor()->Text(), QStringLiteral("3"));
+    EXPECT_EQ(g.CellEditor()->geometry().top(), g.Cell(1, 3).Top);
+    f.Key(Qt::Key_Tab);
+    EXPECT_EQ(g.CellEditor()->Text(), QStringLiteral("Name3"));
+}
+
 TEST(DBGridEditor, DatesAndNumbersAsTheLibraryReadsThem)
 {
     TGridTestDataSet ds;
@@ -958,6 +993,135 @@ TEST(DBGridEditor, PictureMasksCheckTypingAndTheWrite)
     EXPECT_EQ(checks.last(), true);
     f.Key(Qt::Key_Return);
     EXPECT_EQ(f.ds->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("123-456"));
+}
+
+TEST(DBGridPaint, BitmapCellsReadBitmapsWithOrWithoutTheirHeader)
+{
+    auto encoded = [](QColor colour, const char* format, bool header) {
+        QImage image(60, 60, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, format);
+        if (!header) return bytes;
+        QByteArray head(8, '\0');
+        head[0] = 1;
+        head[3] = 1;
+        const quint32 len = quint32(bytes.size());
+        for (int i = 0; i < 4; ++i) head[4 + i] = char(len >> (8 * i));
+        return head + bytes;
+    };
+    TGridTestDataSet ds;
+    ds.Define({{"Id", ftInteger}, {"Pic", ftGraphic}});
+    ds.AddRow({TVariant(1), TVariant::FromBytes(encoded(Qt::red, "BMP", true))});
+    ds.AddRow({TVariant(2), TVariant::FromBytes(encoded(Qt::blue, "BMP", false))});
+    ds.AddRow({TVariant(3), TVariant::FromBytes(encoded(Qt::green, "PNG", false))});   // not a bitmap: colours only
+    ds.Open();
+    TDataSource source;
+    source.SetDataSet(&ds);
+    QWidget form;
+    form.resize(300, 200);
+    auto* grid = new TTestGrid(&form);
+    grid->setGeometry(0, 0, 300, 200);
+    grid->SetColor(clWhite);
+    grid->SetControlType({QStringLiteral("Pic;Bitmap;Original Size")});
+    grid->SetDataSource(&source);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    const QImage image = grid->viewport()->grab().toImage();
+    auto at = [&](int row) {
+        const TRect r = grid->Cell(2, row);
+        // The picture is higher than the cell: its top-left part fills the cell's height.
+        return image.pixel(r.Left + 5, r.Bottom - 2);
+    };
+    EXPECT_EQ(at(1), qRgb(255, 0, 0));
+    EXPECT_EQ(at(2), qRgb(0, 0, 255));
+    EXPECT_EQ(at(3), qRgb(255, 255, 255));
+    grid->SetDataSource(nullptr);
+}
+
+TEST(DBGridPaint, AlternatingRowsKeepTheirRecordsWhenScrolling)
+{
+    GridForm f(100);
+    TTestGrid& g = *f.grid;
+    g.SetColor(clWhite);
+    g.PaintOptions()->SetAlternatingRowColor(clYellow);
+    auto colourOfRecord = [&](int id) {
+        for (int row = 1; row < g.RowCount(); ++row) {
+            const TRect r = g.Cell(2, row);
+            const int saved = g.DataLink()->ActiveRecord();
+            g.DataLink()->SetActiveRecord(row - 1);
+            const int rowId = f.ds->FieldByName(QStringLiteral("Id"))->AsInteger();
+            g.DataLink()->SetActiveRecord(saved);
+            if (rowId == id) return Pixel(&g, r.Right - 3, r.Top + 3);
+        }
+        return QRgb(0);
+    };
+    EXPECT_EQ(colourOfRecord(3), Rgb(clWhite));
+    EXPECT_EQ(colourOfRecord(4), Rgb(clYellow));
+    f.ds->MoveBy(g.VisibleRowCount());   // the window moves by one record
+    EXPECT_TRUE(g.AlternatingRowPhase());
+    EXPECT_EQ(colourOfRecord(3), Rgb(clWhite));
+    EXPECT_EQ(colourOfRecord(4), Rgb(clYellow));
+}
+
+TEST(DBGridMouse, GroupHeaderClickReportsTheGroup)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    g.SetSelected({QStringLiteral("Id\t4\tNo.\tF\tKey"), QStringLiteral("Name\t8\tName\tF\tKey")});
+    g.SetUseTFields(false);
+    g.SetTitleButtons(true);
+    QStringList clicked;
+    g.OnTitleButtonClick = [&](QObject*, const QString& name) { clicked << name; };
+    const TRect title = g.GetTitleCellRect(2, 0);
+    QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, QPoint(title.Left + 5, 3));
+    QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, QPoint(title.Left + 5, title.Top + 3));
+    EXPECT_EQ(clicked, QStringList({"Key", "Name"}));
+}
+
+TEST(DBGridLayout, ProportionalColumnsFillTheWidthInWholeCharacters)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    g.SetSelected({QStringLiteral("Id\t4\tNo."), QStringLiteral("Name\t12\tName")});
+    g.SetUseTFields(false);
+    g.SetShowVertScrollBar(false);
+    g.SetOptions(g.Options().Include(dgProportionalColResize));
+    const int c = QFontMetrics(g.font()).horizontalAdvance(QStringLiteral("0"));
+    auto check = [&] {
+        const int first = g.ColWidths(1), last = g.ColWidths(2);
+        EXPECT_EQ((first - 4) % c, 0);
+        // The last column's line is the client's last pixel.
+        EXPECT_EQ(g.ColWidths(0) + 1 + first + 1 + last + 1, g.ClientWidth());
+        EXPECT_GT(last, 2 * first);
+        EXPECT_EQ(SelectedPart(g.Selected().at(0), 1).toInt(), (first - 4) / c);
+    };
+    check();
+    f.form->resize(f.form->width() + 120, f.form->height());
+    QApplication::processEvents();
+    check();
+    EXPECT_EQ(g.ScrollBars(), ssNone);
+}
+
+TEST(DBGridKeys, ColumnExitEnterAndFocusControl)
+{
+    GridForm f(3);
+    TTestGrid& g = *f.grid;
+    QStringList events;
+    g.OnColExit = [&](QObject*) { events << QStringLiteral("exit %1").arg(g.Col()); };
+    g.OnColEnter = [&](QObject*) { events << QStringLiteral("enter %1").arg(g.Col()); };
+    f.Key(Qt::Key_Right);
+    EXPECT_EQ(events, QStringList({"exit 1", "enter 2"}));
+    f.after->setFocus();
+    QApplication::processEvents();
+    events.clear();
+    f.ds->FieldByName(QStringLiteral("Id"))->FocusControl();
+    QApplication::processEvents();
+    EXPECT_EQ(g.Col(), 1);
+    EXPECT_TRUE(g.hasFocus());
+    EXPECT_EQ(events, QStringList({"exit 2", "enter 1"}));
 }
 
 // ---------------------------------------------------------------------------------------------
