@@ -1,14 +1,16 @@
 #include "app/UGeneral.h"
 
 #include "app/ChildForm.h"
-#include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientFields.h"
+#include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
 #include "platform/core/ProgramFolder.h"
 #include "platform/core/SysUtils.h"
 #include "platform/vcl/Controls.h"
 
 #include <QAction>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <array>
@@ -98,6 +100,32 @@ int DetectDataFileKind(const QString& path)
     if (HasPacketSignature(head, got)) return dfkClientDataSet;
     if (QByteArrayView(head, 4) == QByteArrayView("TPF0")) return dfkMemTable;
     return dfkUnknown;
+}
+
+void ReadFileFieldDefs(const QString& path, TFieldDefs& defs)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(Format(QStringLiteral("Cannot open file \"%s\". %s"), {path, file.errorString()}));
+    const qint64 size = file.size();
+    QByteArray copy;
+    const char* data = nullptr;
+    if (size > 0) {
+        if (const uchar* mapped = file.map(0, size)) {
+            data = reinterpret_cast<const char*>(mapped);
+        } else {
+            copy = file.readAll();
+            data = copy.constData();
+        }
+    }
+    try {
+        TPacketMetadata meta = ReadPacketMetadata(data, data ? size : 0);
+        if (!meta.IsPrepared()) meta.Prepare();
+        defs.Clear();
+        FieldDefsFromDescriptors(meta.Fields, defs);
+    } catch (const EPacketError& e) {
+        DatabaseError(Format(QStringLiteral("%s: %s"), {path, e.Message()}));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -266,6 +294,19 @@ QString SettingsFileName()
 }
 
 void SetSettingsFileName(const QString& fileName) { GSettingsFileName = fileName; }
+
+void ForSelectedRecords(TDataSet* dataSet, const QList<TBookmark>& selected, const std::function<void()>& fn)
+{
+    if (selected.isEmpty()) {
+        fn();
+        return;
+    }
+    for (const TBookmark& mark : selected) {
+        if (!dataSet->BookmarkValid(mark)) continue;
+        dataSet->GotoBookmark(mark);
+        fn();
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Actions and labels

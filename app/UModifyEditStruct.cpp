@@ -855,15 +855,7 @@ void TFrmModifyEditStruct::DeleteSelectedRows(bool ask)
             deletedDataSet = deletedDataSet || FieldText(table, "Type") == DataSetType;
             table->Delete();
         };
-        if (selected.isEmpty()) {
-            deleteCurrent();
-        } else {
-            for (const TBookmark& bm : selected) {
-                if (!table->BookmarkValid(bm)) continue;
-                table->GotoBookmark(bm);
-                deleteCurrent();
-            }
-        }
+        ForSelectedRecords(table, selected, deleteCurrent);
         if (deletedDataSet && table == cdsFieldDefs) HasDataSetField = false;
         RenumberPositions(table, -1);
     }
@@ -1144,15 +1136,7 @@ void TFrmModifyEditStruct::CopyRows(bool keepSelection)
         clip->Post();
     };
     const QList<TBookmark> selected = grid->SelectedBookmarks();
-    if (selected.isEmpty()) {
-        if (!table->IsEmpty()) copyRow();
-    } else {
-        for (const TBookmark& bm : selected) {
-            if (!table->BookmarkValid(bm)) continue;
-            table->GotoBookmark(bm);
-            copyRow();
-        }
-    }
+    if (!selected.isEmpty() || !table->IsEmpty()) ForSelectedRecords(table, selected, copyRow);
     if (!keepSelection) {
         grid->UnselectAll();
         grid->SelectRecord();

@@ -1,6 +1,5 @@
 #include "app/UTree.h"
 
-#include "app/Main.h"
 #include "app/UGeneral.h"
 #include "app/URename.h"
 #include "app/URestructure.h"

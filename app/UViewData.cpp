@@ -1359,12 +1359,10 @@ void TFrmViewData::DeleteClick()
                 const QList<TBookmark> marks = grid->SelectedBookmarks();
                 ds->DisableControls();
                 try {
-                    for (const TBookmark& mark : marks) {
-                        if (!ds->BookmarkValid(mark)) continue;
-                        ds->GotoBookmark(mark);
+                    ForSelectedRecords(ds, marks, [&] {
                         DeleteNestedRecords(ds);
                         ds->Delete();
-                    }
+                    });
                 } catch (...) {
                     ds->EnableControls();
                     throw;

@@ -87,15 +87,7 @@ QString CopyRecords(TDataSet* source, const QString& chosenColumn, const QList<T
             clipboard->Post();
             text += QLatin1String("\r\n");
         };
-        if (records.isEmpty()) {
-            copyRecord();
-        } else {
-            for (const TBookmark& mark : records) {
-                if (!source->BookmarkValid(mark)) continue;
-                source->GotoBookmark(mark);
-                copyRecord();
-            }
-        }
+        ForSelectedRecords(source, records, copyRecord);
         return text;
     } catch (...) {
         if (IsEditing(clipboard)) clipboard->Cancel();
