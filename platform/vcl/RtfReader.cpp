@@ -1144,6 +1144,8 @@ bool LooksLikeRtf(QByteArrayView data)
     return data.startsWith(QByteArrayView("{\\rtf")) || data.startsWith(QByteArrayView("{\\urtf"));
 }
 
+TRtfReadStatus CheckRtf(QByteArrayView data) { return LooksLikeRtf(data) ? CheckSyntax(data) : rrNotRtf; }
+
 TRtfReadResult ReadRtf(QByteArrayView data, QTextCursor& cursor, const TRtfReadOptions& options)
 {
     TRtfReadResult result;

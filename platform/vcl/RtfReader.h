@@ -34,5 +34,8 @@ struct TRtfReadOptions {
 // True when the bytes begin as rich text ("{\rtf" or "{\urtf").
 bool LooksLikeRtf(QByteArrayView data);
 
+// Whether the bytes would be read: rrNotRtf, rrBroken, or rrOk.
+TRtfReadStatus CheckRtf(QByteArrayView data);
+
 // Inserts the document at the cursor (the cursor's selection is not removed).
 TRtfReadResult ReadRtf(QByteArrayView data, QTextCursor& cursor, const TRtfReadOptions& options = {});
