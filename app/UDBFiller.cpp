@@ -3,11 +3,11 @@
 #include "app/Main.h"
 #include "app/UGeneral.h"
 #include "gridlib/core/kqclient.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Forms.h"
-#include "platform/vcl/RadioGroup.h"
 #include "utilities/Placemnt.h"
 #include "utilities/VZCtrls.h"
 #include "utilities/VZSpin.h"
@@ -236,7 +236,7 @@ void TfrmDBFiller::CreateControls()
     auto* detailLayout = new QHBoxLayout(detailCount);
     detailLayout->addWidget(EdtDetailNoFill);
 
-    rgAppendUpdate = new TRadioGroup(this);
+    rgAppendUpdate = new TkqRadioGroup(this);
     rgAppendUpdate->setObjectName(QStringLiteral("rgAppendUpdate"));
     rgAppendUpdate->SetCaption(QStringLiteral("Fill Type"));
     rgAppendUpdate->SetColumns(2);

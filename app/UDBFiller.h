@@ -28,7 +28,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class TFormStorage;
-class TRadioGroup;
+class TkqRadioGroup;
 class TVzPopupMenu;
 class TVzSpeedButton;
 class TVzSpinEdit;
@@ -97,7 +97,7 @@ public:
     TVzSpinEdit* EdtNoFill;
     QPushButton* btnCountTabSQL;
     TVzSpinEdit* EdtDetailNoFill;
-    TRadioGroup* rgAppendUpdate;
+    TkqRadioGroup* rgAppendUpdate;
     TVzSpeedButton* btnFill;
     TVzPopupMenu* VzPopupMenu;
     TMenuItem* FromTop1;

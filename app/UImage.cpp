@@ -1,10 +1,10 @@
 #include "app/UImage.h"
 
+#include "gridlib/core/kqcheckbox.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "platform/dbctrls/DBCtrls.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStyle>
@@ -43,10 +43,12 @@ TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
     ToolBar->addAction(EditPaste1);
     ToolBar->addSeparator();
 
-    cbCenter = new QCheckBox(QStringLiteral("Center"), ToolBar);
+    cbCenter = new TkqCheckBox(ToolBar);
     cbCenter->setObjectName(QStringLiteral("cbCenter"));
-    cbStretch = new QCheckBox(QStringLiteral("Stretch"), ToolBar);
+    cbCenter->SetCaption(QStringLiteral("Center"));
+    cbStretch = new TkqCheckBox(ToolBar);
     cbStretch->setObjectName(QStringLiteral("cbStretch"));
+    cbStretch->SetCaption(QStringLiteral("Stretch"));
     ToolBar->addWidget(cbCenter);
     ToolBar->addWidget(cbStretch);
 
@@ -68,15 +70,15 @@ TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
 
     connect(EditCopy1, &QAction::triggered, this, [this] { DBImage->CopyToClipboard(); });
     connect(EditPaste1, &QAction::triggered, this, [this] { DBImage->PasteFromClipboard(); });
-    connect(cbCenter, &QCheckBox::clicked, this, [this] { cbClick(); });
-    connect(cbStretch, &QCheckBox::clicked, this, [this] { cbClick(); });
+    cbCenter->OnClick = [this](QObject*) { cbClick(); };
+    cbStretch->OnClick = [this](QObject*) { cbClick(); };
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TFrmImage::cbClick()
 {
-    DBImage->SetCenter(cbCenter->isChecked());
-    DBImage->SetStretch(cbStretch->isChecked());
+    DBImage->SetCenter(cbCenter->Checked());
+    DBImage->SetStretch(cbStretch->Checked());
 }
 
 void TFrmImage::showEvent(QShowEvent* event)

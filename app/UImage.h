@@ -4,7 +4,7 @@
 #include <QDialog>
 
 class QAction;
-class QCheckBox;
+class TkqCheckBox;
 class QPushButton;
 class QToolBar;
 class TDBImage;
@@ -22,8 +22,8 @@ public:
     QToolBar* ToolBar;
     QAction* EditCopy1;
     QAction* EditPaste1;
-    QCheckBox* cbCenter;
-    QCheckBox* cbStretch;
+    TkqCheckBox* cbCenter;
+    TkqCheckBox* cbStretch;
     QPushButton* btnClose;
 
     void cbClick();

@@ -3,13 +3,13 @@
 #include "app/UGeneral.h"
 #include "app/URestructure.h"
 #include "gridlib/core/kqclient.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/RadioGroup.h"
 #include "platform/vcl/Forms.h"
 #include "platform/core/SysUtils.h"
 #include "treestatus/qeStatusBar.h"
@@ -384,9 +384,9 @@ void TFrmMigrate::CreateControls()
     lists->addLayout(destColumn, 5);
 
     // Mode, locate fields, Start.
-    rgUpdateMode = new TRadioGroup(this);
+    rgUpdateMode = new TkqRadioGroup(this);
     rgUpdateMode->setObjectName(QStringLiteral("rgUpdateMode"));
-    rgUpdateMode->setTitle(QStringLiteral("Update Mode"));
+    rgUpdateMode->SetCaption(QStringLiteral("Update Mode"));
     rgUpdateMode->SetColumns(3);
     rgUpdateMode->SetItems({QStringLiteral("Append"), QStringLiteral("Insert"), QStringLiteral("Update"),
                             QStringLiteral("Append Update"), QStringLiteral("Delete"), QStringLiteral("Copy")});

@@ -28,7 +28,7 @@ class TFieldDefs;
 class TFilenameEdit;
 class TkqDBGrid;
 class TqeStatusBar;
-class TRadioGroup;
+class TkqRadioGroup;
 class TTable;
 class TzohMemTable;
 
@@ -90,7 +90,7 @@ public:
     QListWidget* LBoxResult;
     QComboBox* EdtSourceField;
     QComboBox* EdtDestField;
-    TRadioGroup* rgUpdateMode;
+    TkqRadioGroup* rgUpdateMode;
     TqeStatusBar* StatusBar;
 
     QAction* actCopySourceStruct;

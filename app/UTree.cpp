@@ -5,6 +5,7 @@
 #include "app/URename.h"
 #include "app/URestructure.h"
 #include "app/WorkbenchWindows.h"
+#include "gridlib/core/kqcheckbox.h"
 #include "gridlib/core/kqclient.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -20,7 +21,6 @@
 #include "utilities/ToolEdit.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -206,8 +206,9 @@ void TFrmTree::CreateControls()
                          QStringLiteral("*.cds;*.xml;*.dat"), QStringLiteral("*.*")});
     EdtFilter->setCurrentText(QStringLiteral("*.cds;*.xml;*.dat"));
     filterLabel->setBuddy(EdtFilter);
-    cbRecurse = new QCheckBox(QStringLiteral("Include Subdirectories"), top);
+    cbRecurse = new TkqCheckBox(top);
     cbRecurse->setObjectName(QStringLiteral("cbRecurse"));
+    cbRecurse->SetCaption(QStringLiteral("Include Subdirectories"));
 
     auto* dirLabel = new QLabel(QStringLiteral("Directory:"), top);
     EdtDirectoryList = new QComboBox(top);
@@ -289,7 +290,7 @@ void TFrmTree::CreateControls()
     connect(EdtDirectoryList, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { MRUPopup->popup(EdtDirectoryList->mapToGlobal(pos)); });
     connect(EdtFilter, &QComboBox::currentTextChanged, this, [this] { TApplication::Guard([this] { RefreshTree(); }); });
-    connect(cbRecurse, &QCheckBox::toggled, this, [this] { TApplication::Guard([this] { RefreshTree(); }); });
+    cbRecurse->OnClick = [this](QObject*) { RefreshTree(); };
     TreeView->OnExpanding = [this](TqeCustomTreeView*, TqeTreeNode* node, bool& allow) { TreeViewExpanding(node, allow); };
     TreeView->OnClick = [this](QObject*) { LastSelectedFile = SelectedFile(); };
     TreeView->OnDblClick = [this](QObject*) { actViewDataExecute(); };
@@ -348,7 +349,7 @@ void TFrmTree::BuildTree()
     FindFile->SetDirectory(EdtDirectory->Text());
     FindFile->SetFiles({});
     FindFile->SetFilter(QStringLiteral("*.*"));
-    FindFile->SetRecurse(cbRecurse->isChecked());
+    FindFile->SetRecurse(cbRecurse->Checked());
     FindFile->Execute();
     QStringList lines = FindFile->Files();
     ApplyExtensionFilter(lines);

@@ -13,7 +13,7 @@
 #include <QTimer>
 
 class QAction;
-class QCheckBox;
+class TkqCheckBox;
 class QMenu;
 class QToolBar;
 class QToolButton;
@@ -49,7 +49,7 @@ public:
     TDirectoryEdit* EdtDirectory;
     QComboBox* EdtDirectoryList;
     TTextComboBox* EdtFilter;
-    QCheckBox* cbRecurse;
+    TkqCheckBox* cbRecurse;
     TqeTreeView* TreeView;
     TqeStatusBar* StatusBar;
     // The tree's node pictures.

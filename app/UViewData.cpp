@@ -4,6 +4,7 @@
 #include "app/UGeneral.h"
 #include "app/UImage.h"
 #include "gridlib/core/kqclient.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -27,11 +28,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QButtonGroup>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFontInfo>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -42,7 +41,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QRadioButton>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -380,22 +378,15 @@ void TFrmViewData::CreateControls()
     cbShowTypeAndLength->setFixedSize(25, 25);
     cbShowTypeAndLength->setToolTip(QStringLiteral("Show the Field Type and the Field Lenght\nin the Grid Header"));
 
-    rgStatusFilter = new QGroupBox(QStringLiteral("Status Filter"), top);
+    rgStatusFilter = new TkqRadioGroup(top);
     rgStatusFilter->setObjectName(QStringLiteral("rgStatusFilter"));
+    rgStatusFilter->SetCaption(QStringLiteral("Status Filter"));
     rgStatusFilter->setToolTip(
         QStringLiteral("Filters the dataset so that it exposes only those records \nwith a specific update status"));
-    rgStatusFilterItems = new QButtonGroup(rgStatusFilter);
-    auto* statusLayout = new QHBoxLayout(rgStatusFilter);
-    statusLayout->setContentsMargins(6, 0, 6, 2);
-    const QStringList items{QStringLiteral("Default"), QStringLiteral("Modified"), QStringLiteral("Inserted"),
-                            QStringLiteral("Deleted")};
-    for (int i = 0; i < items.size(); ++i) {
-        auto* radio = new QRadioButton(items[i], rgStatusFilter);
-        radio->setObjectName(QStringLiteral("rgStatusFilter%1").arg(i));
-        rgStatusFilterItems->addButton(radio, i);
-        statusLayout->addWidget(radio);
-    }
-    rgStatusFilterItems->button(0)->setChecked(true);
+    rgStatusFilter->SetColumns(4);
+    rgStatusFilter->SetItems({QStringLiteral("Default"), QStringLiteral("Modified"), QStringLiteral("Inserted"),
+                              QStringLiteral("Deleted")});
+    rgStatusFilter->SetItemIndex(0);
 
     auto* fileLabel = new QLabel(QStringLiteral("FileName:"), top);
     EdtFileName = new QComboBox(top);
@@ -618,8 +609,7 @@ void TFrmViewData::ConnectEvents()
     btnSizeColumn->OnClick = [this](QObject*) { btnSizeColumnClick(); };
     cbShowTypeAndLength->OnClick = [this](QObject*) { cbShowTypeAndLengthClick(); };
     btnDeltaInfo->OnClick = [this](QObject*) { btnDeltaInfoClick(); };
-    connect(rgStatusFilterItems, &QButtonGroup::idClicked, this,
-            [this](int id) { TApplication::Guard([this, id] { rgStatusFilterClick(id); }); });
+    rgStatusFilter->OnClick = [this](QObject*) { rgStatusFilterClick(rgStatusFilter->ItemIndex()); };
     EdtFixedColumns->OnChange = [this](QObject*) { EdtFixedColumnsChange(); };
     connect(EdtFileName, &QComboBox::activated, this, [this](int index) {
         TApplication::Guard([this, index] { EdtFileNameChange(EdtFileName->itemText(index)); });
@@ -643,7 +633,7 @@ void TFrmViewData::ConnectEvents()
         else if (field->FieldName() == DetailSortDescField) image.ImageIndex = ImageSortDescending;
     };
     auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
-        const QString& chosen = ChosenColumn(qobject_cast<TkqCustomDBGrid*>(sender));
+        const QString& chosen = ChosenColumn(qobject_cast<TkqDBGrid*>(sender));
         if (field && !chosen.isEmpty() && field->FieldName() == chosen) {
             brush = clHighlight;
             font = clWhite;
@@ -657,7 +647,7 @@ void TFrmViewData::ConnectEvents()
     grdDetail->OnTitleButtonClick = [this](QObject* s, const QString& name) { grdDetailTitleButtonClick(s, name); };
     auto rowKeys = [this](QObject* sender, int& key, TShiftState) {
         if (!IsRowNavigationKey(key)) return;
-        auto* grid = qobject_cast<TkqCustomDBGrid*>(sender);
+        auto* grid = qobject_cast<TkqDBGrid*>(sender);
         grid->UnselectAll();
         ChosenColumn(grid).clear();
         grid->viewport()->update();
@@ -1116,17 +1106,17 @@ TkqDBGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
     return grdViewData;
 }
 
-bool TFrmViewData::IsDetailGrid(const TkqCustomDBGrid* grid)
+bool TFrmViewData::IsDetailGrid(const TkqDBGrid* grid)
 {
     return grid && grid->objectName() == QLatin1String("grdDetail");
 }
 
-QString& TFrmViewData::ChosenColumn(const TkqCustomDBGrid* grid)
+QString& TFrmViewData::ChosenColumn(const TkqDBGrid* grid)
 {
     return IsDetailGrid(grid) ? DetailSelectedColumn : SelectedColumn;
 }
 
-void TFrmViewData::ApplyColumnTitles(TkqCustomDBGrid* grid)
+void TFrmViewData::ApplyColumnTitles(TkqDBGrid* grid)
 {
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
@@ -1197,7 +1187,7 @@ bool TFrmViewData::FindNestedDataSet(TDataSet* dataSet)
     return found;
 }
 
-void TFrmViewData::ShowFieldEditor(TkqCustomDBGrid* grid)
+void TFrmViewData::ShowFieldEditor(TkqDBGrid* grid)
 {
     TField* field = grid->GetSelectedField();
     if (!field) return;
@@ -1236,13 +1226,13 @@ void TFrmViewData::rgStatusFilterClick(int index)
 void TFrmViewData::grdViewDataTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     SelectedColumn = SelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqCustomDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 void TFrmViewData::grdDetailTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     DetailSelectedColumn = DetailSelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqCustomDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 // --- Sorting
@@ -1275,7 +1265,7 @@ void TFrmViewData::DropSortIndexes(TClientDataSet* dataSet)
         if (dataSet->IndexDefs().IndexOf(name) >= 0) dataSet->DeleteIndex(name);
 }
 
-void TFrmViewData::ClearSortState(TkqCustomDBGrid* grid)
+void TFrmViewData::ClearSortState(TkqDBGrid* grid)
 {
     if (IsDetailGrid(grid)) {
         DetailSortAscField.clear();

@@ -16,9 +16,8 @@
 #include <QStringList>
 
 class QAction;
-class QButtonGroup;
 class QComboBox;
-class QGroupBox;
+class TkqRadioGroup;
 class QLabel;
 class QMenu;
 class QTabWidget;
@@ -31,7 +30,6 @@ class TDataSet;
 class TDataSource;
 class TField;
 class TFormStorage;
-class TkqCustomDBGrid;
 class TkqDBGrid;
 class TkqDBNavigator;
 class TkqDBRichEdit;
@@ -91,8 +89,7 @@ public:
 
     TVzSpinEdit* EdtFixedColumns = nullptr;
     TVzSpeedButton* cbShowTypeAndLength = nullptr;
-    QGroupBox* rgStatusFilter = nullptr;
-    QButtonGroup* rgStatusFilterItems = nullptr;
+    TkqRadioGroup* rgStatusFilter = nullptr;
     QComboBox* EdtFileName = nullptr;
 
     QTabWidget* PageControl = nullptr;
@@ -144,11 +141,11 @@ public:
 
     // --- Views
     TkqDBGrid* ActiveGrid(bool withChangeLog = false) const;
-    static bool IsDetailGrid(const TkqCustomDBGrid* grid);
-    void ApplyColumnTitles(TkqCustomDBGrid* grid);
+    static bool IsDetailGrid(const TkqDBGrid* grid);
+    void ApplyColumnTitles(TkqDBGrid* grid);
     void SizeColumns(bool fit);
     bool FindNestedDataSet(TDataSet* dataSet);
-    void ShowFieldEditor(TkqCustomDBGrid* grid);
+    void ShowFieldEditor(TkqDBGrid* grid);
 
     // --- Commands
     void actRefreshExecute();
@@ -203,7 +200,7 @@ private:
     // Deletes the temporary sort indexes of a dataset (and makes the natural order current).
     static void DropSortIndexes(TClientDataSet* dataSet);
     void Sort(bool ascending);
-    void ClearSortState(TkqCustomDBGrid* grid);
+    void ClearSortState(TkqDBGrid* grid);
     void DeleteNestedRecords(TDataSet* dataSet);
     // Asks "Data is not saved, Save now?" when there is something to save; false on Cancel.
     // discard tells whether the user chose No.
@@ -211,7 +208,7 @@ private:
     void UpdateDeltaGlyph();
     void ShowFixedColumns(int count);
     void BindNestedControls();
-    QString& ChosenColumn(const TkqCustomDBGrid* grid);
+    QString& ChosenColumn(const TkqDBGrid* grid);
     void AttachDataEvents();
     void DetachDataEvents();
 

@@ -499,7 +499,6 @@ TqeTreeNode* TqeTreeNodes::InternalAdd(TqeTreeNode* parent, TqeTreeNode* after, 
     if (parent) parent->FHasChildrenFlag = true;
     if (FUpdateCount == 0) FTree->viewport()->update();
     if (!FTree->MultiSelectCheckboxApplies(node)) node->SetStateIndex(-1);
-    if (FTree->FSortType == qestText || FTree->FSortType == qestBoth) FTree->ResortSiblingsOf(node);
     return node;
 }
 

@@ -656,33 +656,25 @@ void TqeCustomTreeView::SetInactiveFocusColor(TColor color)
     viewport()->update();
 }
 
-void TqeCustomTreeView::SetImages(TImageList* images)
-{
-    if (images == FImages) return;
-    if (FImages) {
-        FImages->RemoveChangeListener(FImagesKeys[0]);
-        FImages->RemoveFreeListener(FImagesKeys[1]);
-    }
-    FImages = images;
-    if (FImages) {
-        FImagesKeys[0] = FImages->AddChangeListener([this] { RecalcItemHeight(); viewport()->update(); });
-        FImagesKeys[1] = FImages->AddFreeListener([this] { FImages = nullptr; RecalcItemHeight(); viewport()->update(); });
-    }
-    RecalcItemHeight();
-    viewport()->update();
-}
+void TqeCustomTreeView::SetImages(TImageList* images) { SetImageList(FImages, FImagesKeys, images); }
 
-void TqeCustomTreeView::SetStateImages(TImageList* images)
+void TqeCustomTreeView::SetStateImages(TImageList* images) { SetImageList(FStateImages, FStateImagesKeys, images); }
+
+void TqeCustomTreeView::SetImageList(TImageList*& list, int (&keys)[2], TImageList* images)
 {
-    if (images == FStateImages) return;
-    if (FStateImages) {
-        FStateImages->RemoveChangeListener(FStateImagesKeys[0]);
-        FStateImages->RemoveFreeListener(FStateImagesKeys[1]);
+    if (images == list) return;
+    if (list) {
+        list->RemoveChangeListener(keys[0]);
+        list->RemoveFreeListener(keys[1]);
     }
-    FStateImages = images;
-    if (FStateImages) {
-        FStateImagesKeys[0] = FStateImages->AddChangeListener([this] { RecalcItemHeight(); viewport()->update(); });
-        FStateImagesKeys[1] = FStateImages->AddFreeListener([this] { FStateImages = nullptr; RecalcItemHeight(); viewport()->update(); });
+    list = images;
+    if (list) {
+        keys[0] = list->AddChangeListener([this] { RecalcItemHeight(); viewport()->update(); });
+        keys[1] = list->AddFreeListener([this, &list] {
+            list = nullptr;
+            RecalcItemHeight();
+            viewport()->update();
+        });
     }
     RecalcItemHeight();
     viewport()->update();
@@ -1376,7 +1368,8 @@ void TqeCustomTreeView::mouseReleaseEvent(QMouseEvent* event)
 
 void TqeCustomTreeView::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QPoint p = viewport()->mapFrom(this, event->pos());
+    // A mouse's menu request comes through the viewport, in its coordinates; the keyboard's to the tree.
+    const QPoint p = event->reason() == QContextMenuEvent::Mouse ? event->pos() : viewport()->mapFrom(this, event->pos());
     TqeTreeNode* node = GetNodeAt(p.x(), p.y());
     FRightClicked = node;
     if (node) {

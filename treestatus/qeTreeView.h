@@ -449,6 +449,8 @@ private:
     bool ShowsStateImage(const TqeTreeNode* node) const;
     bool ItemHasStateImage(const TqeTreeNode* node) const { return node->FItemStateImage > 0; }
     void RecalcItemHeight();
+    // Images and StateImages: the tree listens to the list's changes and its freeing.
+    void SetImageList(TImageList*& list, int (&keys)[2], TImageList* images);
 
     // ---- drawing ----
     TRect NodeIndentRect(const TqeTreeNode* node) const;

@@ -80,15 +80,13 @@ void TEditButton::Click()
 // ---- TCustomComboEdit ----
 
 TCustomComboEdit::TCustomComboEdit(QWidget* parent)
-    : QLineEdit(parent), FBtnControl(new QWidget(this)), FButton(new TEditButton(FBtnControl))
+    : TVzFramedEdit(parent), FBtnControl(new QWidget(this)), FButton(new TEditButton(FBtnControl))
 {
-    setFrame(false);
     FBtnControl->setGeometry(0, 0, 21, 17);
     FBtnControl->setCursor(Qt::ArrowCursor);
     FButton->setGeometry(0, 0, 21, 17);
     FButton->OnClick = [this](QObject*) { EditButtonClick(); };
     connect(this, &QLineEdit::textChanged, this, [this] { TextChanged(); });
-    resize(121, 21);
     setMinimumHeight(MinimumHeight());
     PlaceButton();
     FCreating = false;
@@ -115,20 +113,12 @@ int TCustomComboEdit::MinimumHeight() const
     return textHeight + 4 * GetSystemMetrics(SM_CYBORDER) + 1;
 }
 
-QSize TCustomComboEdit::sizeHint() const { return QSize(121, std::max(21, MinimumHeight())); }
-
 QSize TCustomComboEdit::minimumSizeHint() const { return QSize(FBtnControl->width() + 16, MinimumHeight()); }
 
 QRect TCustomComboEdit::EditRect() const
 {
     // Inside the two-pixel frame, left of the button host.
     return QRect(2, 2, std::max(0, width() - 4 - FBtnControl->width() - 2), height() - 4 + 1);
-}
-
-void TCustomComboEdit::UpdateEditRect()
-{
-    const QRect r = EditRect();
-    setTextMargins(2, 2, width() - r.right() - 1, 2);
 }
 
 void TCustomComboEdit::PlaceButton()
@@ -273,25 +263,6 @@ void TCustomComboEdit::ButtonClick()
     }
 }
 
-void TCustomComboEdit::paintEvent(QPaintEvent* event)
-{
-    QLineEdit::paintEvent(event);
-    QPainter p(this);
-    TCanvas canvas(p);
-    TRect r{0, 0, width(), height()};
-    DrawEdge(canvas, r, EDGE_SUNKEN, BF_RECT);
-}
-
-void TCustomComboEdit::resizeEvent(QResizeEvent* event)
-{
-    if (height() < MinimumHeight()) {
-        resize(width(), MinimumHeight());
-        return;
-    }
-    QLineEdit::resizeEvent(event);
-    PlaceButton();
-}
-
 void TCustomComboEdit::keyPressEvent(QKeyEvent* event)
 {
     const int key = KeyEventToVirtualKey(event);
@@ -341,12 +312,8 @@ void TCustomComboEdit::mousePressEvent(QMouseEvent* event)
 
 void TCustomComboEdit::changeEvent(QEvent* event)
 {
-    QLineEdit::changeEvent(event);
+    TVzFramedEdit::changeEvent(event);
     if (event->type() == QEvent::EnabledChange) FButton->setEnabled(isEnabled());
-    if (event->type() == QEvent::FontChange) {
-        setMinimumHeight(MinimumHeight());
-        UpdateEditRect();
-    }
     if (event->type() == QEvent::LayoutDirectionChange && FPopup) FPopup->setLayoutDirection(layoutDirection());
 }
 

@@ -11,7 +11,7 @@
 #include "platform/core/SysUtils.h"
 #include "utilities/VZCtrls.h"
 
-#include <QLineEdit>
+#include "utilities/VzEdit.h"
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
@@ -43,7 +43,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
-class TCustomComboEdit : public QLineEdit {
+class TCustomComboEdit : public TVzFramedEdit {
     Q_OBJECT
     Q_PROPERTY(QString Text READ Text WRITE SetText)
 
@@ -62,7 +62,7 @@ public:
     bool ButtonWidthStored() const;
     QString ButtonHint() const { return FButton->toolTip(); }
     void SetButtonHint(const QString& value) { FButton->setToolTip(value); }
-    int ClickKey = scAlt | VK_DOWN;
+    int ClickKey = int(scAlt) | VK_DOWN;
     bool DirectInput() const { return FDirectInput; }
     void SetDirectInput(bool value);
     virtual bool ReadOnly() const { return FReadOnly; }
@@ -74,10 +74,11 @@ public:
     void SetGlyph(const TBitmap& value);
     int NumGlyphs() const { return FButton->NumGlyphs(); }
     void SetNumGlyphs(int value);
-    // The height the font needs: text height + 4 border heights + 1.
-    int MinimumHeight() const;
+    // The height the font needs: the smaller of the system's and the edit's text height,
+    // + 4 border heights + 1.
+    int MinimumHeight() const override;
     // The text area inside the frame, left of the button.
-    QRect EditRect() const;
+    QRect EditRect() const override;
 
     // The popup of a descendant that owns one.
     QWidget* Popup() const { return FPopup; }
@@ -95,7 +96,6 @@ public:
     std::function<void(QObject*)> OnEnter;
     std::function<void(QObject*)> OnExit;
 
-    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
@@ -114,8 +114,7 @@ protected:
     // What a press-drag-release gesture needs to know of the button.
     friend class TEditButton;
 
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void PlaceParts() override { PlaceButton(); }
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -127,7 +126,6 @@ private:
     void PlaceButton();
     // adjustWidth: the glyph kind may widen the button (not when the width itself was set).
     void RecreateGlyph(bool adjustWidth = true);
-    void UpdateEditRect();
     void UpdateReadOnly();
     void TextChanged();
     QWidget* FBtnControl;

@@ -261,14 +261,12 @@ void TVzUpDown::resizeEvent(QResizeEvent* event)
 
 // ---- TVzSpinEdit ----
 
-TVzSpinEdit::TVzSpinEdit(QWidget* parent) : QLineEdit(parent)
+TVzSpinEdit::TVzSpinEdit(QWidget* parent) : TVzFramedEdit(parent)
 {
-    setFrame(false);
     setText(QStringLiteral("0"));
     connect(this, &QLineEdit::textChanged, this, [this] {
         if (!FChanging && OnChange) TApplication::Guard([this] { OnChange(this); });
     });
-    resize(121, 21);
     setMinimumHeight(MinimumHeight());
     RecreateButton();
     ResizeButton();
@@ -437,37 +435,7 @@ QRect TVzSpinEdit::EditRect() const
     return QRect(2, 2, std::max(0, clientWidth - b - 2), height() - 3);
 }
 
-void TVzSpinEdit::UpdateEditRect()
-{
-    const QRect r = EditRect();
-    setTextMargins(r.left(), 2, width() - r.right() - 1, 2);
-}
-
-int TVzSpinEdit::MinimumHeight() const { return QFontMetrics(font()).height() + 4 * GetSystemMetrics(SM_CYBORDER) + 1; }
-
-QSize TVzSpinEdit::sizeHint() const { return QSize(121, std::max(21, MinimumHeight())); }
-
 QSize TVzSpinEdit::minimumSizeHint() const { return QSize(DefaultSpinButtonWidth() + 16, MinimumHeight()); }
-
-void TVzSpinEdit::paintEvent(QPaintEvent* event)
-{
-    QLineEdit::paintEvent(event);
-    QPainter p(this);
-    TCanvas canvas(p);
-    TRect r{0, 0, width(), height()};
-    DrawEdge(canvas, r, EDGE_SUNKEN, BF_RECT);
-}
-
-void TVzSpinEdit::resizeEvent(QResizeEvent* event)
-{
-    if (height() < MinimumHeight()) {
-        resize(width(), MinimumHeight());
-        return;
-    }
-    QLineEdit::resizeEvent(event);
-    ResizeButton();
-    UpdateEditRect();
-}
 
 bool TVzSpinEdit::IsValidChar(QChar key) const
 {
@@ -522,22 +490,10 @@ void TVzSpinEdit::focusOutEvent(QFocusEvent* event)
 
 void TVzSpinEdit::changeEvent(QEvent* event)
 {
-    QLineEdit::changeEvent(event);
-    switch (event->type()) {
-    case QEvent::EnabledChange:
+    TVzFramedEdit::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange) {
         if (FButton) FButton->setEnabled(isEnabled());
         if (FUpDown) FUpDown->setEnabled(isEnabled());
-        break;
-    case QEvent::FontChange:
-        setMinimumHeight(MinimumHeight());
-        ResizeButton();
-        UpdateEditRect();
-        break;
-    case QEvent::LayoutDirectionChange:
-        ResizeButton();
-        UpdateEditRect();
-        break;
-    default: break;
     }
 }
 

@@ -7,7 +7,7 @@
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 
-#include <QLineEdit>
+#include "utilities/VzEdit.h"
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -94,7 +94,7 @@ private:
     QTimer* FRepeatTimer;
 };
 
-class TVzSpinEdit : public QLineEdit {
+class TVzSpinEdit : public TVzFramedEdit {
     Q_OBJECT
     Q_PROPERTY(double Value READ Value WRITE SetValue)
 
@@ -138,19 +138,16 @@ public:
     TVzSpinButton* SpinButton() const { return FButton; }
     TVzUpDown* UpDown() const { return FUpDown; }
     // The text area inside the frame, beside the buttons.
-    QRect EditRect() const;
-    int MinimumHeight() const;
+    QRect EditRect() const override;
 
     std::function<void(QObject*)> OnChange;
     std::function<void(QObject*)> OnTopClick;
     std::function<void(QObject*)> OnBottomClick;
 
-    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void PlaceParts() override { ResizeButton(); }
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
@@ -159,7 +156,6 @@ protected:
 private:
     void RecreateButton();
     void ResizeButton();
-    void UpdateEditRect();
     void UpdateEditable();
     void Spin(double delta, const std::function<void(QObject*)>& after);
     QWidget* FBtnWindow = nullptr;

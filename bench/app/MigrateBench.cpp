@@ -4,7 +4,7 @@
 
 #include "app/UMigrate.h"
 #include "platform/client/ClientDataSet.h"
-#include "platform/vcl/RadioGroup.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "utilities/ToolEdit.h"
 
 #include <QFile>

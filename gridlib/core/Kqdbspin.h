@@ -1,47 +1,97 @@
 #pragma once
-// The data-aware spin edit: a number field (or a text field holding a number) stepped with
-// the arrows within MinValue..MaxValue. A user's change goes into the field at once, so a
-// grid that posts the row finds it there.
+// The data-aware spin edit: the library's edit with an up/down button pair at its right edge.
+// Number fields step by Increment within MinValue..MaxValue (no limits while both are 0);
+// date, time and date-time fields (bound, or unbound through UnboundDataType) step the day,
+// month, year, hour, minute, second or AM/PM part the caret stands in, and select it.
 
-#include "platform/data/DB.h"
+#include "gridlib/core/kqdbedit.h"
+#include "gridlib/core/kqspin.h"
 
-#include <QSpinBox>
 #include <functional>
 
-class TkqDBSpinEdit : public QSpinBox {
+// The spin edit's button effects: applied to its spin button.
+class TkqSpinButtonEffects : public TkqButtonEffects {
     Q_OBJECT
-    Q_PROPERTY(TDataSource* DataSource READ DataSource WRITE SetDataSource)
-    Q_PROPERTY(QString DataField READ DataField WRITE SetDataField)
-    Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
-    Q_PROPERTY(QString Text READ Text WRITE SetText)
+public:
+    using TkqButtonEffects::TkqButtonEffects;
+    void ApplyToControl() override;
+};
+
+class TkqDBSpinEdit : public TkqDBCustomEdit, public TkqSpinHost {
+    Q_OBJECT
+    Q_PROPERTY(double Increment READ Increment WRITE SetIncrement)
+    Q_PROPERTY(double MinValue READ MinValue WRITE SetMinValue)
+    Q_PROPERTY(double MaxValue READ MaxValue WRITE SetMaxValue)
+    Q_PROPERTY(double Value READ Value WRITE SetValue)
+    Q_PROPERTY(bool EditorEnabled READ EditorEnabled WRITE SetEditorEnabled)
+    Q_PROPERTY(bool LimitEditRect READ LimitEditRect WRITE SetLimitEditRect)
+    Q_PROPERTY(TkqButtonEffects* ButtonEffects READ ButtonEffects)
 
 public:
     explicit TkqDBSpinEdit(QWidget* parent = nullptr);
 
-    TDataSource* DataSource() const { return FDataLink.DataSource(); }
-    void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }
-    QString DataField() const { return FDataLink.FieldName(); }
-    void SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
-    TField* Field() const { return FDataLink.Field(); }
-    bool ReadOnly() const { return FDataLink.ReadOnly(); }
-    void SetReadOnly(bool readOnly);
+    double Increment() const { return FIncrement; }
+    void SetIncrement(double value) { FIncrement = value; }
+    double MinValue() const { return FMinValue; }
+    void SetMinValue(double value) { FMinValue = value; }
+    double MaxValue() const { return FMaxValue; }
+    void SetMaxValue(double value) { FMaxValue = value; }
+    // Read from the text (MinValue when it does not read); written clamped and formatted by
+    // the field's kind, marking the edit modified.
+    double Value() const;
+    void SetValue(double value);
+    bool EditorEnabled() const { return FEditorEnabled; }
+    void SetEditorEnabled(bool value) { FEditorEnabled = value; }
+    bool LimitEditRect() const { return FLimitEditRect; }
+    void SetLimitEditRect(bool value);
+    TkqButtonEffects* ButtonEffects() const { return FButtonEffects; }
+    TkqSpinButton* SpinButton() const { return FSpinButton; }
 
-    int MinValue() const { return minimum(); }
-    void SetMinValue(int value) { setMinimum(value); }
-    int MaxValue() const { return maximum(); }
-    void SetMaxValue(int value) { setMaximum(value); }
-    int Increment() const { return singleStep(); }
-    void SetIncrement(int value) { setSingleStep(value); }
-    // The text shown; empty while the field is null.
-    QString Text() const;
-    void SetText(const QString& text);
+    // The value within MinValue..MaxValue (any value while both are 0).
+    double CheckValue(double value) const;
+    virtual bool IsValidChar(QChar key) const;
+    virtual void UpClick();
+    virtual void DownClick();
 
-    std::function<void(QObject*)> OnChange;
+    void SetEditRect() override;
+    bool GetShowButton() const override { return FSpinButton->isVisibleTo(const_cast<TkqDBSpinEdit*>(this)); }
+    int GetButtonWidth() const override { return FSpinButton->width(); }
+    int GetButtonLeft() const override { return FSpinButton->x() - BorderWidth() - 1; }
+    // Places the spin button for the edit's size.
+    void PlaceSpinButton();
+
+    void KeyDown(int& key, TShiftState shift) override;
+    void KeyPress(QChar& key) override;
+
+    std::function<void(QObject*)> BeforeUpClick;
+    std::function<void(QObject*)> AfterUpClick;
+    std::function<void(QObject*)> BeforeDownClick;
+    std::function<void(QObject*)> AfterDownClick;
+
+    // The spin button's view of its edit.
+    QWidget* HostEdit() override { return this; }
+    bool RepaintingBehindButtons() const override { return FRepaintingBehind; }
+    const TkqButtonEffects* HostButtonEffects() const override { return FButtonEffects; }
+    bool HostPaintsTransparent() const override { return PaintsTransparent() && !Focused(); }
+    void RefreshBehindButtons() override;
+
+protected:
+    void DoEnter() override;
+    void DoExit() override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    void DataChange();
-    void UserChanged(int value);
+    void Step(bool up);
+    void StepDateTime(bool up);
 
-    TFieldDataLink FDataLink;
-    bool FShowing = false;
+    TkqSpinButton* FSpinButton;
+    TkqSpinButtonEffects* FButtonEffects;
+    double FIncrement = 1;
+    double FMinValue = 0;
+    double FMaxValue = 0;
+    bool FEditorEnabled = true;
+    bool FLimitEditRect = false;
+    bool FRepaintingBehind = false;
 };

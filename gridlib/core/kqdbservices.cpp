@@ -129,6 +129,22 @@ bool IsValidSearchText(const TField* field, const QString& text)
     return IsValidTextForField(field, text);
 }
 
+bool IsIntegerFieldType(TFieldType type)
+{
+    switch (type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: return true;
+    default: return false;
+    }
+}
+
+bool IsFloatFieldType(TFieldType type)
+{
+    switch (type) {
+    case ftFloat: case ftCurrency: case ftBCD: case ftFMTBcd: return true;
+    default: return false;
+    }
+}
+
 bool IsNumericFieldType(TFieldType type)
 {
     switch (type) {

@@ -38,6 +38,10 @@ bool IsValidTextForField(const TField* field, const QString& text);
 // As IsValidTextForField, but an empty text is refused for number, date and time fields.
 bool IsValidSearchText(const TField* field, const QString& text);
 bool IsNumericFieldType(TFieldType type);
+// The integer family (with auto-increment and large integers), and the float family (float,
+// currency, BCD).
+bool IsIntegerFieldType(TFieldType type);
+bool IsFloatFieldType(TFieldType type);
 
 // --- Searching by a field's value
 

@@ -61,3 +61,16 @@ TkqGridHost* ParentGridHost(const QWidget* control);
 // The control paints an image of itself into a grid cell (its csPaintCopy state).
 bool IsPaintingCopy(const QWidget* control);
 void SetPaintingCopy(QWidget* control, bool value);
+
+// A control the grid shows in a cell paints images of itself into the cells of other rows:
+// the live control and the copy share one paint routine. The canvas' origin is the control's
+// top-left, clipped to its size; its font colour is the cell's text colour.
+class TkqCopyPaintable {
+public:
+    virtual ~TkqCopyPaintable() = default;
+    virtual void PaintCopy(TCanvas& canvas) = 0;
+};
+// Paints the control as a copy into the canvas at (x, y): marks it csPaintCopy meanwhile and
+// paints its visible children that can at their own positions. Nothing for a control that
+// cannot paint a copy.
+void PaintControlCopy(QWidget* control, TCanvas& canvas, int x, int y);

@@ -8,6 +8,7 @@
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
 
+#include <QObject>
 #include <memory>
 
 class QWidget;
@@ -15,10 +16,21 @@ class QWidget;
 enum TkqBackgroundDrawStyle { bdsTile, bdsStretch, bdsTopLeft, bdsCenter };
 enum TkqAlternatingRowRegion { arrFixedColumns, arrDataColumns, arrActiveDataColumn };
 using TkqAlternatingRowRegions = TSet<TkqAlternatingRowRegion>;
+Q_DECLARE_METATYPE(TkqAlternatingRowRegions)
 enum TkqBackgroundOption { coFillDataCells, coBlendFixedRow, coBlendFixedColumn, coBlendActiveRecord, coBlendAlternatingRow };
 using TkqBackgroundOptions = TSet<TkqBackgroundOption>;
+Q_DECLARE_METATYPE(TkqBackgroundOptions)
 
-class TkqGridPaintOptions {
+// Published (by name) as the grid's PaintOptions; owned by the grid's code, not by a parent.
+class TkqGridPaintOptions : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(int BackgroundDrawStyle READ BackgroundDrawStyleValue WRITE SetBackgroundDrawStyleValue)
+    Q_PROPERTY(TkqAlternatingRowRegions AlternatingRowRegions READ AlternatingRowRegions WRITE SetAlternatingRowRegions)
+    Q_PROPERTY(bool FastRecordScrolling READ FastRecordScrolling WRITE SetFastRecordScrolling)
+    Q_PROPERTY(int AlternatingRowColor READ AlternatingRowColor WRITE SetAlternatingRowColor)
+    Q_PROPERTY(int ActiveRecordColor READ ActiveRecordColor WRITE SetActiveRecordColor)
+    Q_PROPERTY(TkqBackgroundOptions BackgroundOptions READ BackgroundOptions WRITE SetBackgroundOptions)
+
 public:
     // The grid (a TCustomGrid offering TkqGridHost, or none) and its paint bitmap, which stays
     // the grid's.
@@ -76,6 +88,8 @@ public:
     static void SetScreenColorDepthForTesting(int bits);
 
 private:
+    int BackgroundDrawStyleValue() const { return int(FBackgroundDrawStyle); }
+    void SetBackgroundDrawStyleValue(int v) { SetBackgroundDrawStyle(TkqBackgroundDrawStyle(v)); }
     void Changed(bool rebuild);
     void RenderPicture(TCanvas& canvas, const TRect& r);
 

@@ -338,7 +338,6 @@ void TCustomGrid::ChangeSize(int newColCount, int newRowCount)
 {
     const int oldCols = FColCount, oldRows = FRowCount;
     if (newColCount == oldCols && newRowCount == oldRows) return;
-    HideEdit();
     FColCount = newColCount;
     FRowCount = newRowCount;
     FColWidths.resize(size_t(FColCount), FDefaultColWidth);
@@ -354,6 +353,11 @@ void TCustomGrid::ChangeSize(int newColCount, int newRowCount)
     SizeChanged(oldCols, oldRows);
     UpdateScrollRange();
     InvalidateGrid();
+    // The editor stays over the current cell (clamped into the new size).
+    if (FEditorMode && FInplaceEdit && FInplaceEdit->isVisible()) {
+        FInplaceCol = FInplaceRow = -1;
+        UpdateEdit();
+    }
 }
 
 void TCustomGrid::SetColCount(int count)
@@ -558,8 +562,9 @@ void TCustomGrid::InvalidateCellRange(const TGridRect& range)
 
 // --- Geometry
 
-int TCustomGrid::ClientWidth() const { return viewport()->width(); }
-int TCustomGrid::ClientHeight() const { return viewport()->height(); }
+TRect TCustomGrid::GetClientRect() const { return {0, 0, viewport()->width(), viewport()->height()}; }
+int TCustomGrid::ClientWidth() const { return GetClientRect().Width(); }
+int TCustomGrid::ClientHeight() const { return GetClientRect().Height(); }
 
 void TCustomGrid::CalcFixedAxis(TGridAxisDrawInfo& axis, bool horizontal, int fixedCount, int firstCell, int cellCount) const
 {
@@ -667,6 +672,8 @@ void TCustomGrid::CalcSizingState(int x, int y, TGridState& state, int& index, i
 
 bool TCustomGrid::Sizing(int x, int y) const
 {
+    // While sizing runs, every point counts as the border being dragged.
+    if (FGridState == gsColSizing || FGridState == gsRowSizing) return true;
     TGridDrawInfo info;
     CalcDrawInfo(info);
     TGridState state;
@@ -730,6 +737,11 @@ bool TCustomGrid::IsActiveControl() const
 {
     const QWidget* w = window();
     return w && (w->focusWidget() == this || hasFocus());
+}
+
+bool TCustomGrid::CanFocus() const
+{
+    return isVisible() && isEnabled() && focusPolicy() != Qt::NoFocus && window()->isEnabled();
 }
 
 bool TCustomGrid::HasFocusWithin() const
@@ -913,10 +925,15 @@ void TCustomGrid::TimedScroll(int direction)
 bool TCustomGrid::WantsHorzScrollBar() const { return FScrollBars == ssHorizontal || FScrollBars == ssBoth; }
 bool TCustomGrid::WantsVertScrollBar() const { return FScrollBars == ssVertical || FScrollBars == ssBoth; }
 
+Qt::ScrollBarPolicy TCustomGrid::ScrollBarPolicy(bool horizontal) const
+{
+    return (horizontal ? WantsHorzScrollBar() : WantsVertScrollBar()) ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+}
+
 void TCustomGrid::UpdateScrollBarPolicies()
 {
-    setHorizontalScrollBarPolicy(WantsHorzScrollBar() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(WantsVertScrollBar() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(ScrollBarPolicy(true));
+    setVerticalScrollBarPolicy(ScrollBarPolicy(false));
 }
 
 void TCustomGrid::UpdateScrollRange()

@@ -205,6 +205,8 @@ public:
     TGridState GridState() const { return FGridState; }
 
     // --- Geometry (viewport coordinates)
+    // The part of the viewport the cells use (a footer below it is not part of it).
+    virtual TRect GetClientRect() const;
     int ClientWidth() const;
     int ClientHeight() const;
     virtual void CalcDrawInfo(TGridDrawInfo& info) const;
@@ -281,6 +283,8 @@ public:
     // Whether the grid is the active control of its window (the one that has, or last had,
     // the window's focus).
     bool IsActiveControl() const;
+    // The grid can take the focus at all: shown, enabled and focusable.
+    bool CanFocus() const;
     // The grid or a control inside it has the focus.
     bool HasFocusWithin() const;
 
@@ -348,6 +352,8 @@ protected:
     // Whether a bar is shown at all (ScrollBars by default).
     virtual bool WantsHorzScrollBar() const;
     virtual bool WantsVertScrollBar() const;
+    // When a bar shows: as needed when wanted, never otherwise.
+    virtual Qt::ScrollBarPolicy ScrollBarPolicy(bool horizontal) const;
     void UpdateScrollBarPolicies();
 
     // --- Editor

@@ -26,7 +26,7 @@ const char* const DragFormat = "application/x-kqdbgrid-drag";
 const QWidget* OwningGrid(const QWidget* w)
 {
     for (; w; w = w->parentWidget())
-        if (qobject_cast<const TkqCustomDBGrid*>(w)) return w;
+        if (qobject_cast<const TkqTableViewGrid*>(w)) return w;
     return nullptr;
 }
 
@@ -39,9 +39,9 @@ void ShowError(const std::exception& e)
 // =============================================================================================
 // The grid's data link
 
-class TkqCustomDBGrid::TGridDataLink : public TDataLink {
+class TkqTableViewGrid::TGridDataLink : public TDataLink {
 public:
-    explicit TGridDataLink(TkqCustomDBGrid* grid) : FGrid(grid) { SetVisualControl(true); }
+    explicit TGridDataLink(TkqTableViewGrid* grid) : FGrid(grid) { SetVisualControl(true); }
 
 protected:
     void ActiveChanged() override { FGrid->LinkActiveChanged(); }
@@ -57,7 +57,7 @@ protected:
     void FocusControl(TField*& field) override { FGrid->LinkFocusControl(field); }
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
 };
 
 // =============================================================================================
@@ -65,7 +65,7 @@ private:
 
 class TkqGridModel : public QAbstractTableModel {
 public:
-    explicit TkqGridModel(TkqCustomDBGrid* grid) : QAbstractTableModel(grid), FGrid(grid) {}
+    explicit TkqGridModel(TkqTableViewGrid* grid) : QAbstractTableModel(grid), FGrid(grid) {}
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : FRows; }
     int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : FCols; }
@@ -122,7 +122,7 @@ public:
     int Cols() const { return FCols; }
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
     int FRows = 0;
     int FCols = 1;
 };
@@ -132,7 +132,7 @@ private:
 
 class TkqGridDelegate : public QStyledItemDelegate {
 public:
-    explicit TkqGridDelegate(TkqCustomDBGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) {}
+    explicit TkqGridDelegate(TkqTableViewGrid* grid) : QStyledItemDelegate(grid), FGrid(grid) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -200,7 +200,7 @@ public:
     }
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
 };
 
 // =============================================================================================
@@ -208,7 +208,7 @@ private:
 
 class TkqTitleHeader : public QHeaderView {
 public:
-    explicit TkqTitleHeader(TkqCustomDBGrid* grid) : QHeaderView(Qt::Horizontal, grid), FGrid(grid)
+    explicit TkqTitleHeader(TkqTableViewGrid* grid) : QHeaderView(Qt::Horizontal, grid), FGrid(grid)
     {
         setSectionsClickable(false);
         setHighlightSections(false);
@@ -276,7 +276,7 @@ protected:
     }
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
 };
 
 // =============================================================================================
@@ -284,7 +284,7 @@ private:
 
 class TkqIndicatorHeader : public QHeaderView {
 public:
-    explicit TkqIndicatorHeader(TkqCustomDBGrid* grid) : QHeaderView(Qt::Vertical, grid), FGrid(grid)
+    explicit TkqIndicatorHeader(TkqTableViewGrid* grid) : QHeaderView(Qt::Vertical, grid), FGrid(grid)
     {
         setSectionsClickable(false);
         setHighlightSections(false);
@@ -347,7 +347,7 @@ protected:
     }
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
 };
 
 // =============================================================================================
@@ -356,7 +356,7 @@ private:
 
 class TkqFixedOverlay : public QWidget {
 public:
-    TkqFixedOverlay(TkqCustomDBGrid* grid, QWidget* parent, bool titles) : QWidget(parent), FGrid(grid), FTitles(titles)
+    TkqFixedOverlay(TkqTableViewGrid* grid, QWidget* parent, bool titles) : QWidget(parent), FGrid(grid), FTitles(titles)
     {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         hide();
@@ -402,14 +402,14 @@ protected:
     }
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
     bool FTitles;
 };
 
 // =============================================================================================
-// TkqColumn
+// TkqTableViewColumn
 
-int TkqColumn::DisplayWidth() const
+int TkqTableViewColumn::DisplayWidth() const
 {
     if (FFieldName.isEmpty()) return 0;
     if (FGrid->FUseTFields) {
@@ -420,7 +420,7 @@ int TkqColumn::DisplayWidth() const
     return i >= 0 ? SelectedPart(FGrid->FSelected[i], 1).toInt() : 0;
 }
 
-QString TkqColumn::DisplayLabel() const
+QString TkqTableViewColumn::DisplayLabel() const
 {
     if (FFieldName.isEmpty()) return {};
     if (FGrid->FUseTFields) {
@@ -431,7 +431,7 @@ QString TkqColumn::DisplayLabel() const
     return i >= 0 ? SelectedPart(FGrid->FSelected[i], 2) : QString();
 }
 
-void TkqColumn::SetDisplayLabel(const QString& label)
+void TkqTableViewColumn::SetDisplayLabel(const QString& label)
 {
     if (FFieldName.isEmpty()) return;
     ++FGrid->FLayoutLock;
@@ -451,23 +451,23 @@ void TkqColumn::SetDisplayLabel(const QString& label)
     FGrid->viewport()->update();
 }
 
-bool TkqColumn::ReadOnly() const
+bool TkqTableViewColumn::ReadOnly() const
 {
     const int i = FindSelectedEntry(FGrid->FSelected, FFieldName);
     return i >= 0 && SelectedPart(FGrid->FSelected[i], 3) == QLatin1String("T");
 }
 
 // =============================================================================================
-// TkqCustomDBGrid: construction
+// TkqTableViewGrid: construction
 
-TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
+TkqTableViewGrid::TkqTableViewGrid(QWidget* parent)
     : QTableView(parent),
       FDataLink(std::make_unique<TGridDataLink>(this)),
       FModel(new TkqGridModel(this)),
       FDelegate(new TkqGridDelegate(this)),
       FTitleHeader(new TkqTitleHeader(this)),
       FIndicator(new TkqIndicatorHeader(this)),
-      FDummyColumn(std::make_unique<TkqColumn>(this, QString())),
+      FDummyColumn(std::make_unique<TkqTableViewColumn>(this, QString())),
       FOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                 dgConfirmDelete, dgCancelOnExit, dgWordWrap}),
       FKeyOptions({dgAllowDelete, dgAllowInsert}),
@@ -523,12 +523,12 @@ TkqCustomDBGrid::TkqCustomDBGrid(QWidget* parent)
             --FLayoutLock;
         });
     });
-    connect(qApp, &QApplication::focusChanged, this, &TkqCustomDBGrid::FocusChanged);
+    connect(qApp, &QApplication::focusChanged, this, &TkqTableViewGrid::FocusChanged);
     UpdateRowHeights();
     FModel->Reset(0, 1);
 }
 
-TkqCustomDBGrid::~TkqCustomDBGrid()
+TkqTableViewGrid::~TkqTableViewGrid()
 {
     FDataLink->SetDataSource(nullptr);
 }
@@ -536,9 +536,9 @@ TkqCustomDBGrid::~TkqCustomDBGrid()
 // =============================================================================================
 // Data
 
-TDataSource* TkqCustomDBGrid::DataSource() const { return FDataLink->DataSource(); }
+TDataSource* TkqTableViewGrid::DataSource() const { return FDataLink->DataSource(); }
 
-void TkqCustomDBGrid::SetDataSource(TDataSource* source)
+void TkqTableViewGrid::SetDataSource(TDataSource* source)
 {
     if (source == FDataLink->DataSource()) return;
     CollapseExpandButtons();
@@ -547,17 +547,17 @@ void TkqCustomDBGrid::SetDataSource(TDataSource* source)
     LinkActiveChanged();
 }
 
-TDataLink& TkqCustomDBGrid::DataLink() { return *FDataLink; }
-TDataSet* TkqCustomDBGrid::DataSet() const { return FDataLink->DataSet(); }
+TDataLink& TkqTableViewGrid::DataLink() { return *FDataLink; }
+TDataSet* TkqTableViewGrid::DataSet() const { return FDataLink->DataSet(); }
 
-bool TkqCustomDBGrid::IsDataSetActive() const
+bool TkqTableViewGrid::IsDataSetActive() const
 {
     TDataSet* ds = DataSet();
     return FDataLink->Active() && ds && ds->Active();
 }
 
 template <typename F>
-void TkqCustomDBGrid::WithRow(int row, F&& fn) const
+void TkqTableViewGrid::WithRow(int row, F&& fn) const
 {
     TDataLink& link = *FDataLink;
     const int saved = link.ActiveRecord();
@@ -571,7 +571,7 @@ void TkqCustomDBGrid::WithRow(int row, F&& fn) const
     link.SetActiveRecord(saved);
 }
 
-int TkqCustomDBGrid::CursorRow() const
+int TkqTableViewGrid::CursorRow() const
 {
     if (!IsDataSetActive()) return -1;
     TDataSet* ds = DataSet();
@@ -579,7 +579,7 @@ int TkqCustomDBGrid::CursorRow() const
     return r < FModel->Rows() ? r : FModel->Rows() - 1;
 }
 
-QStringList TkqCustomDBGrid::ActiveControlTypeList() const
+QStringList TkqTableViewGrid::ActiveControlTypeList() const
 {
     QStringList list;
     if (FControlInfoInDataset && GetStringListProperty(DataSet(), "ControlType", list)) return list;
@@ -589,7 +589,7 @@ QStringList TkqCustomDBGrid::ActiveControlTypeList() const
 // =============================================================================================
 // Fields and columns
 
-TField* TkqCustomDBGrid::GetField(int index) const
+TField* TkqTableViewGrid::GetField(int index) const
 {
     TDataSet* ds = DataSet();
     if (!ds || index < 0 || index >= int(FFieldMap.size())) return nullptr;
@@ -597,32 +597,32 @@ TField* TkqCustomDBGrid::GetField(int index) const
     return fi >= 0 && fi < ds->FieldCount() ? ds->Fields()[fi] : nullptr;
 }
 
-TField* TkqCustomDBGrid::GetColumnField(int dataColumn) const
+TField* TkqTableViewGrid::GetColumnField(int dataColumn) const
 {
     if (dataColumn < 0 || !FDataLink->Active()) return nullptr;
     return GetField(dataColumn);
 }
 
-TField* TkqCustomDBGrid::GetSelectedField() const
+TField* TkqTableViewGrid::GetSelectedField() const
 {
     const QModelIndex cur = currentIndex();
     return cur.isValid() ? GetColumnField(cur.column()) : (FieldCount() > 0 ? GetColumnField(0) : nullptr);
 }
 
-TkqColumn* TkqCustomDBGrid::GetColumn(int dataColumn) const
+TkqTableViewColumn* TkqTableViewGrid::GetColumn(int dataColumn) const
 {
     if (dataColumn < 0 || dataColumn >= int(FColumns.size())) return FDummyColumn.get();
     return FColumns[size_t(dataColumn)].get();
 }
 
-TkqColumn* TkqCustomDBGrid::ColumnByFieldName(const QString& name) const
+TkqTableViewColumn* TkqTableViewGrid::ColumnByFieldName(const QString& name) const
 {
     for (const auto& c : FColumns)
         if (c->FieldName().compare(name, Qt::CaseInsensitive) == 0) return c.get();
     return FDummyColumn.get();
 }
 
-QString TkqCustomDBGrid::FieldNameOfColumn(int col) const
+QString TkqTableViewGrid::FieldNameOfColumn(int col) const
 {
     const int dc = col - IndicatorOffset();
     if (FDataLink->Active()) {
@@ -632,7 +632,7 @@ QString TkqCustomDBGrid::FieldNameOfColumn(int col) const
     return dc >= 0 && dc < FSelected.size() ? SelectedPart(FSelected[dc], 0) : QString();
 }
 
-void TkqCustomDBGrid::SelectColumn(int dataColumn)
+void TkqTableViewGrid::SelectColumn(int dataColumn)
 {
     if (dataColumn < 0 || dataColumn >= FModel->Cols()) return;
     const int row = CursorRow();
@@ -640,7 +640,7 @@ void TkqCustomDBGrid::SelectColumn(int dataColumn)
     setCurrentIndex(FModel->index(row, qMax(dataColumn, FirstCurrentColumn())));
 }
 
-void TkqCustomDBGrid::SelectFieldByName(const QString& name)
+void TkqTableViewGrid::SelectFieldByName(const QString& name)
 {
     if (!FDataLink->Active()) return;
     for (int i = 0; i < FieldCount(); ++i)
@@ -650,17 +650,17 @@ void TkqCustomDBGrid::SelectFieldByName(const QString& name)
         }
 }
 
-bool TkqCustomDBGrid::IsMemoField(const TField* field) const
+bool TkqTableViewGrid::IsMemoField(const TField* field) const
 {
     return field && (field->DataType() == ftMemo || field->DataType() == ftOraClob || field->DataType() == ftFmtMemo);
 }
 
-QString TkqCustomDBGrid::HeaderTitle(int dataColumn) const
+QString TkqTableViewGrid::HeaderTitle(int dataColumn) const
 {
     return GetColumn(dataColumn)->DisplayLabel();
 }
 
-QString TkqCustomDBGrid::GetCellText(int row, int dataColumn) const
+QString TkqTableViewGrid::GetCellText(int row, int dataColumn) const
 {
     QString text;
     if (!IsDataSetActive() || row < 0 || row >= FModel->Rows()) return text;
@@ -668,7 +668,7 @@ QString TkqCustomDBGrid::GetCellText(int row, int dataColumn) const
     return text;
 }
 
-QString TkqCustomDBGrid::FieldText(TField* field, int dataColumn) const
+QString TkqTableViewGrid::FieldText(TField* field, int dataColumn) const
 {
     if (!field) return {};
     // stored rich text shows as the plain text of its first piece
@@ -692,16 +692,16 @@ QString TkqCustomDBGrid::FieldText(TField* field, int dataColumn) const
 // =============================================================================================
 // Layout
 
-void TkqCustomDBGrid::SetSelected(const QStringList& lines) { FSelected = lines; }
+void TkqTableViewGrid::SetSelected(const QStringList& lines) { FSelected = lines; }
 
-void TkqCustomDBGrid::SetUseTFields(bool value)
+void TkqTableViewGrid::SetUseTFields(bool value)
 {
     if (value == FUseTFields) return;
     FUseTFields = value;
     LayoutChanged();
 }
 
-void TkqCustomDBGrid::SetOptions(TkqDBGridOptions options)
+void TkqTableViewGrid::SetOptions(TkqDBGridOptions options)
 {
     if (options == FOptions) return;
     FOptions = options;
@@ -717,13 +717,13 @@ void TkqCustomDBGrid::SetOptions(TkqDBGridOptions options)
     LayoutChanged();
 }
 
-void TkqCustomDBGrid::SetMemoAttributes(TkqMemoAttributes attributes)
+void TkqTableViewGrid::SetMemoAttributes(TkqMemoAttributes attributes)
 {
     FMemoAttributes = attributes;
     RefreshLayout();
 }
 
-void TkqCustomDBGrid::SetReadOnly(bool readOnly)
+void TkqTableViewGrid::SetReadOnly(bool readOnly)
 {
     if (readOnly == FReadOnly) return;
     FReadOnly = readOnly;
@@ -732,7 +732,7 @@ void TkqCustomDBGrid::SetReadOnly(bool readOnly)
     viewport()->update();
 }
 
-void TkqCustomDBGrid::SetFixedCols(int count)
+void TkqTableViewGrid::SetFixedCols(int count)
 {
     FFixedCols = count;
     LayoutOverlays();
@@ -740,32 +740,32 @@ void TkqCustomDBGrid::SetFixedCols(int count)
     UpdateCellControl();
 }
 
-void TkqCustomDBGrid::SetTitleLines(int lines)
+void TkqTableViewGrid::SetTitleLines(int lines)
 {
     if (lines < 1 || lines == FTitleLines) return;
     FTitleLines = lines;
     LayoutChanged();
 }
 
-void TkqCustomDBGrid::SetTitleFont(const QFont& font)
+void TkqTableViewGrid::SetTitleFont(const QFont& font)
 {
     FTitleFont = font;
     LayoutChanged();
 }
 
-void TkqCustomDBGrid::SetTitleAlignment(TAlignment alignment)
+void TkqTableViewGrid::SetTitleAlignment(TAlignment alignment)
 {
     FTitleAlignment = alignment;
     FTitleHeader->viewport()->update();
 }
 
-void TkqCustomDBGrid::SetTitleButtons(bool value)
+void TkqTableViewGrid::SetTitleButtons(bool value)
 {
     FTitleButtons = value;
     FTitleHeader->viewport()->update();
 }
 
-void TkqCustomDBGrid::SetTitleColor(TColor color)
+void TkqTableViewGrid::SetTitleColor(TColor color)
 {
     if (color == FTitleColor) return;
     FTitleColor = color;
@@ -773,7 +773,7 @@ void TkqCustomDBGrid::SetTitleColor(TColor color)
     FIndicator->viewport()->update();
 }
 
-void TkqCustomDBGrid::SetColor(TColor color)
+void TkqTableViewGrid::SetColor(TColor color)
 {
     if (color == FColor) return;
     FColor = color;
@@ -781,7 +781,7 @@ void TkqCustomDBGrid::SetColor(TColor color)
     FFixedOverlay->update();
 }
 
-void TkqCustomDBGrid::SetRowHeightPercent(int percent)
+void TkqTableViewGrid::SetRowHeightPercent(int percent)
 {
     if (percent <= 0) {
         FRowHeightPercent = 100;
@@ -792,19 +792,19 @@ void TkqCustomDBGrid::SetRowHeightPercent(int percent)
     LayoutChanged();
 }
 
-void TkqCustomDBGrid::SetShowHorzScrollBar(bool value)
+void TkqTableViewGrid::SetShowHorzScrollBar(bool value)
 {
     FShowHorzScrollBar = value;
     setHorizontalScrollBarPolicy(value ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 }
 
-void TkqCustomDBGrid::SetTitleImageList(const QList<QIcon>& images)
+void TkqTableViewGrid::SetTitleImageList(const QList<QIcon>& images)
 {
     FTitleImages = images;
     FTitleHeader->viewport()->update();
 }
 
-void TkqCustomDBGrid::SetIndicatorButton(QAbstractButton* button)
+void TkqTableViewGrid::SetIndicatorButton(QAbstractButton* button)
 {
     if (FIndicatorButton == button) return;
     FIndicatorButton = button;
@@ -816,9 +816,9 @@ void TkqCustomDBGrid::SetIndicatorButton(QAbstractButton* button)
     updateGeometries();
 }
 
-void TkqCustomDBGrid::SetHeight(int height) { setFixedHeight(qMax(0, height)); }
+void TkqTableViewGrid::SetHeight(int height) { setFixedHeight(qMax(0, height)); }
 
-void TkqCustomDBGrid::RefreshLayout()
+void TkqTableViewGrid::RefreshLayout()
 {
     TDataSet* ds = DataSet();
     if (!ds || FLayoutLock > 0) return;
@@ -842,7 +842,7 @@ void TkqCustomDBGrid::RefreshLayout()
     LayoutChanged();
 }
 
-void TkqCustomDBGrid::DefineFieldMap()
+void TkqTableViewGrid::DefineFieldMap()
 {
     FFieldMap.clear();
     TDataSet* ds = DataSet();
@@ -863,7 +863,7 @@ void TkqCustomDBGrid::DefineFieldMap()
     }
 }
 
-void TkqCustomDBGrid::LayoutChanged()
+void TkqTableViewGrid::LayoutChanged()
 {
     if (FLayoutLock > 0) return;
     ++FLayoutLock;
@@ -878,7 +878,7 @@ void TkqCustomDBGrid::LayoutChanged()
         for (size_t i = 0; i < FFieldMap.size(); ++i) {
             TField* f = GetField(int(i));
             const QString name = f ? f->FieldName() : QString();
-            FColumns.push_back(std::make_unique<TkqColumn>(this, name));
+            FColumns.push_back(std::make_unique<TkqTableViewColumn>(this, name));
             // The control of the first edit-kind line of the field.
             QString control;
             for (const QString& line : controlTypes) {
@@ -912,7 +912,7 @@ void TkqCustomDBGrid::LayoutChanged()
     UpdateCellControl();
 }
 
-void TkqCustomDBGrid::UpdateRowHeights()
+void TkqTableViewGrid::UpdateRowHeights()
 {
     const QFontMetrics fm(font());
     const int line = FOptions.Contains(dgRowLines) ? 1 : 0;
@@ -926,7 +926,7 @@ void TkqCustomDBGrid::UpdateRowHeights()
     if (FExpandedRow >= 0) FExpandedRow = -1;
 }
 
-void TkqCustomDBGrid::SetColumnWidths()
+void TkqTableViewGrid::SetColumnWidths()
 {
     FSettingWidths = true;
     const QFontMetrics fm(font());
@@ -958,24 +958,24 @@ void TkqCustomDBGrid::SetColumnWidths()
     LayoutOverlays();
 }
 
-int TkqCustomDBGrid::EffectiveFixedCols() const
+int TkqTableViewGrid::EffectiveFixedCols() const
 {
     return FFixedCols > 0 && FFixedCols < FModel->Cols() && FModel->Rows() >= 0 && IsDataSetActive() ? FFixedCols : 0;
 }
 
-int TkqCustomDBGrid::FirstCurrentColumn() const
+int TkqTableViewGrid::FirstCurrentColumn() const
 {
     return FOptions.Contains(dgFixedEditable) ? 0 : EffectiveFixedCols();
 }
 
-int TkqCustomDBGrid::FixedWidth() const
+int TkqTableViewGrid::FixedWidth() const
 {
     int w = 0;
     for (int c = 0; c < EffectiveFixedCols(); ++c) w += columnWidth(c);
     return w;
 }
 
-int TkqCustomDBGrid::ColumnX(int dataColumn) const
+int TkqTableViewGrid::ColumnX(int dataColumn) const
 {
     if (dataColumn < EffectiveFixedCols()) {
         int x = 0;
@@ -985,7 +985,7 @@ int TkqCustomDBGrid::ColumnX(int dataColumn) const
     return columnViewportPosition(dataColumn);
 }
 
-void TkqCustomDBGrid::LayoutOverlays()
+void TkqTableViewGrid::LayoutOverlays()
 {
     const int n = EffectiveFixedCols();
     const bool show = n > 0 && horizontalScrollBar()->value() > 0;
@@ -1000,7 +1000,7 @@ void TkqCustomDBGrid::LayoutOverlays()
     }
 }
 
-void TkqCustomDBGrid::updateGeometries()
+void TkqTableViewGrid::updateGeometries()
 {
     QTableView::updateGeometries();
     if (FIndicatorButton && FOptions.Contains(dgIndicator) && FOptions.Contains(dgTitles)) {
@@ -1016,20 +1016,20 @@ void TkqCustomDBGrid::updateGeometries()
 // =============================================================================================
 // Grid coordinates
 
-int TkqCustomDBGrid::ColCount() const { return FModel->Cols() + IndicatorOffset(); }
-int TkqCustomDBGrid::RowCount() const { return VisibleRowCount() + TitleOffset(); }
+int TkqTableViewGrid::ColCount() const { return FModel->Cols() + IndicatorOffset(); }
+int TkqTableViewGrid::RowCount() const { return VisibleRowCount() + TitleOffset(); }
 
-int TkqCustomDBGrid::Col() const
+int TkqTableViewGrid::Col() const
 {
     const QModelIndex cur = currentIndex();
     return (cur.isValid() ? cur.column() : 0) + IndicatorOffset();
 }
 
-void TkqCustomDBGrid::SetCol(int col) { SelectColumn(col - IndicatorOffset()); }
+void TkqTableViewGrid::SetCol(int col) { SelectColumn(col - IndicatorOffset()); }
 
-int TkqCustomDBGrid::Row() const { return GetDataRow() + TitleOffset(); }
+int TkqTableViewGrid::Row() const { return GetDataRow() + TitleOffset(); }
 
-int TkqCustomDBGrid::LeftCol() const
+int TkqTableViewGrid::LeftCol() const
 {
     const int n = EffectiveFixedCols();
     int c = columnAt(FixedWidth() + 1);
@@ -1037,20 +1037,20 @@ int TkqCustomDBGrid::LeftCol() const
     return qMax(c, n) + IndicatorOffset();
 }
 
-void TkqCustomDBGrid::SetLeftCol(int col)
+void TkqTableViewGrid::SetLeftCol(int col)
 {
     const int dc = col - IndicatorOffset();
     if (dc < 0 || dc >= FModel->Cols()) return;
     horizontalScrollBar()->setValue(qMax(0, columnViewportPosition(dc) + horizontalOffset() - FixedWidth()));
 }
 
-int TkqCustomDBGrid::TopRow() const
+int TkqTableViewGrid::TopRow() const
 {
     const int r = rowAt(0);
     return (r < 0 ? 0 : r) + TitleOffset();
 }
 
-int TkqCustomDBGrid::VisibleRowCount() const
+int TkqTableViewGrid::VisibleRowCount() const
 {
     const int first = rowAt(0);
     if (first < 0) return 0;
@@ -1063,7 +1063,7 @@ int TkqCustomDBGrid::VisibleRowCount() const
     return n;
 }
 
-int TkqCustomDBGrid::VisibleColCount() const
+int TkqTableViewGrid::VisibleColCount() const
 {
     int n = 0;
     const int w = viewport()->width();
@@ -1074,22 +1074,22 @@ int TkqCustomDBGrid::VisibleColCount() const
     return n;
 }
 
-int TkqCustomDBGrid::ColWidths(int col) const
+int TkqTableViewGrid::ColWidths(int col) const
 {
     if (col < IndicatorOffset()) return FIndicator->width();
     return columnWidth(col - IndicatorOffset());
 }
 
-void TkqCustomDBGrid::SetColWidths(int col, int width)
+void TkqTableViewGrid::SetColWidths(int col, int width)
 {
     if (col < IndicatorOffset()) return;
     setColumnWidth(col - IndicatorOffset(), width);
 }
 
-int TkqCustomDBGrid::DefaultRowHeight() const { return FIndicator->defaultSectionSize(); }
-int TkqCustomDBGrid::ClientWidth() const { return width() - 2 * frameWidth(); }
+int TkqTableViewGrid::DefaultRowHeight() const { return FIndicator->defaultSectionSize(); }
+int TkqTableViewGrid::ClientWidth() const { return width() - 2 * frameWidth(); }
 
-TGridCoord TkqCustomDBGrid::MouseCoord(int x, int y) const
+TGridCoord TkqTableViewGrid::MouseCoord(int x, int y) const
 {
     TGridCoord g{-1, -1};
     const QPoint vp = viewport()->mapFrom(this, QPoint(x, y));
@@ -1116,7 +1116,7 @@ TGridCoord TkqCustomDBGrid::MouseCoord(int x, int y) const
     return g;
 }
 
-int TkqCustomDBGrid::GetDataRow() const
+int TkqTableViewGrid::GetDataRow() const
 {
     const int cur = CursorRow();
     const int top = rowAt(0);
@@ -1124,7 +1124,7 @@ int TkqCustomDBGrid::GetDataRow() const
     return cur - (top < 0 ? 0 : top);
 }
 
-void TkqCustomDBGrid::SetDataRow(int index)
+void TkqTableViewGrid::SetDataRow(int index)
 {
     const int top = qMax(0, rowAt(0));
     const int target = qBound(0, top + index, qMax(0, FModel->Rows() - 1));
@@ -1138,7 +1138,7 @@ void TkqCustomDBGrid::SetDataRow(int index)
 // =============================================================================================
 // Following the dataset
 
-void TkqCustomDBGrid::LinkActiveChanged()
+void TkqTableViewGrid::LinkActiveChanged()
 {
     CloseEditor();
     if (!FDataLink->Active()) {
@@ -1160,7 +1160,7 @@ void TkqCustomDBGrid::LinkActiveChanged()
     CheckRowChanged();
 }
 
-void TkqCustomDBGrid::UpdateRowCount()
+void TkqTableViewGrid::UpdateRowCount()
 {
     const int rows = IsDataSetActive() ? DataSet()->RecordCount() : 0;
     if (rows == FModel->Rows()) return;
@@ -1185,7 +1185,7 @@ void TkqCustomDBGrid::UpdateRowCount()
     }
 }
 
-void TkqCustomDBGrid::SyncCurrentIndex()
+void TkqTableViewGrid::SyncCurrentIndex()
 {
     const int r = CursorRow();
     FSyncing = true;
@@ -1216,7 +1216,7 @@ void TkqCustomDBGrid::SyncCurrentIndex()
     FSyncing = false;
 }
 
-void TkqCustomDBGrid::CheckRowChanged()
+void TkqTableViewGrid::CheckRowChanged()
 {
     TBookmark bm;
     if (IsDataSetActive() && CursorRow() >= 0) bm = DataSet()->GetBookmark();
@@ -1230,7 +1230,7 @@ void TkqCustomDBGrid::CheckRowChanged()
     }
 }
 
-void TkqCustomDBGrid::LinkDataSetChanged()
+void TkqTableViewGrid::LinkDataSetChanged()
 {
     if (!IsDataSetActive()) return;
     if (FEditor && FEditorRow != CursorRow()) CloseEditor();
@@ -1244,7 +1244,7 @@ void TkqCustomDBGrid::LinkDataSetChanged()
     UpdateCellControl();
 }
 
-void TkqCustomDBGrid::FollowEditor()
+void TkqTableViewGrid::FollowEditor()
 {
     if (!FEditor) return;
     // The editor belongs to the current record: it closes when the cursor left its row, and an
@@ -1253,7 +1253,7 @@ void TkqCustomDBGrid::FollowEditor()
     else if (!FEditor->isModified()) FDelegate->setEditorData(FEditor, FModel->index(FEditorRow, FEditorColumn));
 }
 
-void TkqCustomDBGrid::LinkRecordChanged(TField* field)
+void TkqTableViewGrid::LinkRecordChanged(TField* field)
 {
     Q_UNUSED(field);
     if (FEditor && !FEditor->isModified() && FEditorRow == CursorRow()) {
@@ -1264,15 +1264,15 @@ void TkqCustomDBGrid::LinkRecordChanged(TField* field)
     FFixedOverlay->update();
 }
 
-void TkqCustomDBGrid::LinkEditingChanged()
+void TkqTableViewGrid::LinkEditingChanged()
 {
     RepaintIndicator();
     viewport()->update();
 }
 
-void TkqCustomDBGrid::LinkUpdateData() { CommitEditor(); }
+void TkqTableViewGrid::LinkUpdateData() { CommitEditor(); }
 
-void TkqCustomDBGrid::LinkFocusControl(TField*& field)
+void TkqTableViewGrid::LinkFocusControl(TField*& field)
 {
     if (!field) return;
     for (int i = 0; i < FieldCount(); ++i)
@@ -1284,12 +1284,12 @@ void TkqCustomDBGrid::LinkFocusControl(TField*& field)
         }
 }
 
-void TkqCustomDBGrid::RepaintIndicator() { FIndicator->viewport()->update(); }
+void TkqTableViewGrid::RepaintIndicator() { FIndicator->viewport()->update(); }
 
 // =============================================================================================
 // Moving and editing
 
-void TkqCustomDBGrid::MoveToRow(int row)
+void TkqTableViewGrid::MoveToRow(int row)
 {
     TDataSet* ds = DataSet();
     if (!IsDataSetActive()) return;
@@ -1299,7 +1299,7 @@ void TkqCustomDBGrid::MoveToRow(int row)
     ds->MoveBy(row - cur);
 }
 
-bool TkqCustomDBGrid::GuardedMoveToRow(int row)
+bool TkqTableViewGrid::GuardedMoveToRow(int row)
 {
     bool ok = true;
     try {
@@ -1312,13 +1312,13 @@ bool TkqCustomDBGrid::GuardedMoveToRow(int row)
     return ok && CursorRow() == row;
 }
 
-void TkqCustomDBGrid::CommitEditor()
+void TkqTableViewGrid::CommitEditor()
 {
     if (!FEditor || !FEditor->isModified()) return;
     if (WriteCell(FEditorRow, FEditorColumn, FEditor->text())) FEditor->setModified(false);
 }
 
-void TkqCustomDBGrid::CloseEditor()
+void TkqTableViewGrid::CloseEditor()
 {
     if (!FEditor) return;
     QWidget* e = FEditor;
@@ -1336,9 +1336,9 @@ void TkqCustomDBGrid::CloseEditor()
     e->deleteLater();
 }
 
-bool TkqCustomDBGrid::CanEdit() const { return FOptions.Contains(dgEditing) && !FReadOnly; }
+bool TkqTableViewGrid::CanEdit() const { return FOptions.Contains(dgEditing) && !FReadOnly; }
 
-bool TkqCustomDBGrid::CanEditColumn(int dataColumn) const
+bool TkqTableViewGrid::CanEditColumn(int dataColumn) const
 {
     if (!CanEdit() || !IsDataSetActive() || FOptions.Contains(dgRowSelect)) return false;
     TField* f = GetColumnField(dataColumn);
@@ -1352,7 +1352,7 @@ bool TkqCustomDBGrid::CanEditColumn(int dataColumn) const
     return DataSet()->CanModify();
 }
 
-bool TkqCustomDBGrid::WriteCell(int row, int dataColumn, const QString& text)
+bool TkqTableViewGrid::WriteCell(int row, int dataColumn, const QString& text)
 {
     if (!IsDataSetActive() || row != CursorRow()) return false;
     TField* f = GetColumnField(dataColumn);
@@ -1363,13 +1363,13 @@ bool TkqCustomDBGrid::WriteCell(int row, int dataColumn, const QString& text)
     return true;
 }
 
-bool TkqCustomDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+bool TkqTableViewGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
     if (!index.isValid() || index.row() != CursorRow()) return false;
     return QTableView::edit(index, trigger, event);
 }
 
-QModelIndex TkqCustomDBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+QModelIndex TkqTableViewGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
     QModelIndex target = QTableView::moveCursor(action, modifiers);
     const int n = EffectiveFixedCols();
@@ -1389,7 +1389,7 @@ QModelIndex TkqCustomDBGrid::moveCursor(CursorAction action, Qt::KeyboardModifie
     return target;
 }
 
-void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+void TkqTableViewGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
     QTableView::currentChanged(current, previous);
     if (!FSyncing && current.isValid() && current.row() != CursorRow()) {
@@ -1419,7 +1419,7 @@ void TkqCustomDBGrid::currentChanged(const QModelIndex& current, const QModelInd
 // =============================================================================================
 // Painting
 
-void TkqCustomDBGrid::paintEvent(QPaintEvent* event)
+void TkqTableViewGrid::paintEvent(QPaintEvent* event)
 {
     if (OnBeforePaint) TApplication::Guard([&] { OnBeforePaint(this); });
     QPainter bg(viewport());
@@ -1428,7 +1428,7 @@ void TkqCustomDBGrid::paintEvent(QPaintEvent* event)
     QTableView::paintEvent(event);
 }
 
-bool TkqCustomDBGrid::RowSelected(int row) const
+bool TkqTableViewGrid::RowSelected(int row) const
 {
     if (FSelectedIds.isEmpty() || !IsDataSetActive()) return false;
     bool selected = false;
@@ -1440,7 +1440,7 @@ bool TkqCustomDBGrid::RowSelected(int row) const
     return selected;
 }
 
-void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, int dataColumn) const
+void TkqTableViewGrid::PaintCell(QPainter* painter, const QRect& rect, int row, int dataColumn) const
 {
     if (!IsDataSetActive()) return;
     const QModelIndex cur = currentIndex();
@@ -1458,7 +1458,7 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
         QFont font = this->font();
         TColor fontColor = highlight ? clHighlightText : clWindowText;
         TColor brush = highlight ? clHighlight : FColor;
-        if (OnCalcCellColors) OnCalcCellColors(const_cast<TkqCustomDBGrid*>(this), f, state, highlight, font, fontColor, brush);
+        if (OnCalcCellColors) OnCalcCellColors(const_cast<TkqTableViewGrid*>(this), f, state, highlight, font, fontColor, brush);
         painter->save();
         painter->fillRect(rect, ColorToQColor(brush));
         painter->setFont(font);
@@ -1478,11 +1478,11 @@ void TkqCustomDBGrid::PaintCell(QPainter* painter, const QRect& rect, int row, i
             painter->drawRect(rect.adjusted(0, 0, -1, -1));
         }
         painter->restore();
-        if (OnDrawDataCell) OnDrawDataCell(const_cast<TkqCustomDBGrid*>(this), rect, f, state);
+        if (OnDrawDataCell) OnDrawDataCell(const_cast<TkqTableViewGrid*>(this), rect, f, state);
     });
 }
 
-void TkqCustomDBGrid::PaintTitle(QPainter* painter, const QRect& rect, int dataColumn, bool pressed) const
+void TkqTableViewGrid::PaintTitle(QPainter* painter, const QRect& rect, int dataColumn, bool pressed) const
 {
     painter->save();
     painter->fillRect(rect, ColorToQColor(FTitleColor));
@@ -1499,7 +1499,7 @@ void TkqCustomDBGrid::PaintTitle(QPainter* painter, const QRect& rect, int dataC
     TkqTitleImageAttributes image;
     if (OnCalcTitleImage && f) {
         try {
-            OnCalcTitleImage(const_cast<TkqCustomDBGrid*>(this), f, image);
+            OnCalcTitleImage(const_cast<TkqTableViewGrid*>(this), f, image);
         } catch (const std::exception&) {
             image.ImageIndex = -1;
         }
@@ -1507,7 +1507,7 @@ void TkqCustomDBGrid::PaintTitle(QPainter* painter, const QRect& rect, int dataC
     if (image.ImageIndex >= 0 && image.ImageIndex < FTitleImages.size()) {
         const int side = qMin(16, textRect.height());
         QRect ir(0, textRect.top() + (textRect.height() - side) / 2, side, side);
-        if (image.Alignment == taLeftJustify) {
+        if (image.Placement == 0) {
             ir.moveLeft(textRect.left());
             textRect.setLeft(ir.right() + 3);
         } else {
@@ -1533,7 +1533,7 @@ void TkqCustomDBGrid::PaintTitle(QPainter* painter, const QRect& rect, int dataC
 // =============================================================================================
 // Fixed columns in the view's geometry
 
-QModelIndex TkqCustomDBGrid::indexAt(const QPoint& point) const
+QModelIndex TkqTableViewGrid::indexAt(const QPoint& point) const
 {
     const int n = EffectiveFixedCols();
     if (n > 0 && point.x() >= 0 && point.x() < FixedWidth()) {
@@ -1548,7 +1548,7 @@ QModelIndex TkqCustomDBGrid::indexAt(const QPoint& point) const
     return QTableView::indexAt(point);
 }
 
-QRect TkqCustomDBGrid::visualRect(const QModelIndex& index) const
+QRect TkqTableViewGrid::visualRect(const QModelIndex& index) const
 {
     if (index.isValid() && index.column() < EffectiveFixedCols())
         return QRect(ColumnX(index.column()), rowViewportPosition(index.row()), columnWidth(index.column()) - (showGrid() ? 1 : 0),
@@ -1556,7 +1556,7 @@ QRect TkqCustomDBGrid::visualRect(const QModelIndex& index) const
     return QTableView::visualRect(index);
 }
 
-void TkqCustomDBGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+void TkqTableViewGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
 {
     const int n = EffectiveFixedCols();
     const int sx = horizontalScrollBar()->value();
@@ -1571,7 +1571,7 @@ void TkqCustomDBGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
     if (r.left() < fw) horizontalScrollBar()->setValue(horizontalScrollBar()->value() - (fw - r.left()));
 }
 
-void TkqCustomDBGrid::scrollContentsBy(int dx, int dy)
+void TkqTableViewGrid::scrollContentsBy(int dx, int dy)
 {
     QTableView::scrollContentsBy(dx, dy);
     LayoutOverlays();
@@ -1581,9 +1581,9 @@ void TkqCustomDBGrid::scrollContentsBy(int dx, int dy)
 // =============================================================================================
 // Keyboard and mouse
 
-bool TkqCustomDBGrid::IsGridFocused() const { return OwningGrid(QApplication::focusWidget()) == this; }
+bool TkqTableViewGrid::IsGridFocused() const { return OwningGrid(QApplication::focusWidget()) == this; }
 
-void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
+void TkqTableViewGrid::keyPressEvent(QKeyEvent* event)
 {
     try {
         int vk = KeyEventToVirtualKey(event);
@@ -1706,7 +1706,7 @@ void TkqCustomDBGrid::keyPressEvent(QKeyEvent* event)
     }
 }
 
-void TkqCustomDBGrid::HandleMultiSelectClick(Qt::KeyboardModifiers modifiers, bool leftButton)
+void TkqTableViewGrid::HandleMultiSelectClick(Qt::KeyboardModifiers modifiers, bool leftButton)
 {
     const bool ctrl = modifiers & Qt::ControlModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
@@ -1733,7 +1733,7 @@ void TkqCustomDBGrid::HandleMultiSelectClick(Qt::KeyboardModifiers modifiers, bo
     }
 }
 
-void TkqCustomDBGrid::mousePressEvent(QMouseEvent* event)
+void TkqTableViewGrid::mousePressEvent(QMouseEvent* event)
 {
     try {
         FDragPending = false;
@@ -1788,7 +1788,7 @@ void TkqCustomDBGrid::mousePressEvent(QMouseEvent* event)
     }
 }
 
-void TkqCustomDBGrid::mouseMoveEvent(QMouseEvent* event)
+void TkqTableViewGrid::mouseMoveEvent(QMouseEvent* event)
 {
     if (FDragPending && (event->buttons() & Qt::LeftButton) &&
         (event->position().toPoint() - FDragStart).manhattanLength() >= QApplication::startDragDistance()) {
@@ -1805,13 +1805,13 @@ void TkqCustomDBGrid::mouseMoveEvent(QMouseEvent* event)
     event->accept();
 }
 
-void TkqCustomDBGrid::mouseReleaseEvent(QMouseEvent* event)
+void TkqTableViewGrid::mouseReleaseEvent(QMouseEvent* event)
 {
     FDragPending = false;
     event->accept();
 }
 
-void TkqCustomDBGrid::mouseDoubleClickEvent(QMouseEvent* event)
+void TkqTableViewGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
     try {
         const QModelIndex idx = indexAt(event->position().toPoint());
@@ -1824,14 +1824,14 @@ void TkqCustomDBGrid::mouseDoubleClickEvent(QMouseEvent* event)
     }
 }
 
-void TkqCustomDBGrid::contextMenuEvent(QContextMenuEvent* event)
+void TkqTableViewGrid::contextMenuEvent(QContextMenuEvent* event)
 {
     FPopupPoint = viewport()->mapTo(this, event->pos());
     if (FPopupMenu) FPopupMenu->popup(event->globalPos());
     event->accept();
 }
 
-void TkqCustomDBGrid::BeginDrag(bool immediate)
+void TkqTableViewGrid::BeginDrag(bool immediate)
 {
     FDragPending = true;
     if (immediate) FDragStart = QPoint(-1000, -1000);
@@ -1847,18 +1847,18 @@ QObject* DragSource(const QDropEvent* event)
     if (!ok) return nullptr;
     // The data may come from anywhere (another program's drag): only a grid alive here counts.
     for (QWidget* w : QApplication::allWidgets())
-        if (quintptr(w) == id) return qobject_cast<TkqCustomDBGrid*>(w);
+        if (quintptr(w) == id) return qobject_cast<TkqTableViewGrid*>(w);
     return nullptr;
 }
 } // namespace
 
-void TkqCustomDBGrid::dragEnterEvent(QDragEnterEvent* event)
+void TkqTableViewGrid::dragEnterEvent(QDragEnterEvent* event)
 {
     if (event->mimeData() && event->mimeData()->hasFormat(QString::fromLatin1(DragFormat))) event->acceptProposedAction();
     else event->ignore();
 }
 
-void TkqCustomDBGrid::dragMoveEvent(QDragMoveEvent* event)
+void TkqTableViewGrid::dragMoveEvent(QDragMoveEvent* event)
 {
     bool accept = false;
     QObject* source = DragSource(event);
@@ -1868,7 +1868,7 @@ void TkqCustomDBGrid::dragMoveEvent(QDragMoveEvent* event)
     else event->ignore();
 }
 
-void TkqCustomDBGrid::dropEvent(QDropEvent* event)
+void TkqTableViewGrid::dropEvent(QDropEvent* event)
 {
     QObject* source = DragSource(event);
     const QPoint cp = viewport()->mapTo(this, event->position().toPoint());
@@ -1882,19 +1882,19 @@ void TkqCustomDBGrid::dropEvent(QDropEvent* event)
     }
 }
 
-void TkqCustomDBGrid::focusInEvent(QFocusEvent* event)
+void TkqTableViewGrid::focusInEvent(QFocusEvent* event)
 {
     QTableView::focusInEvent(event);
     viewport()->update();
 }
 
-void TkqCustomDBGrid::focusOutEvent(QFocusEvent* event)
+void TkqTableViewGrid::focusOutEvent(QFocusEvent* event)
 {
     QTableView::focusOutEvent(event);
     viewport()->update();
 }
 
-void TkqCustomDBGrid::FocusChanged(QWidget* old, QWidget* now)
+void TkqTableViewGrid::FocusChanged(QWidget* old, QWidget* now)
 {
     const bool was = OwningGrid(old) == this;
     const bool is = OwningGrid(now) == this;
@@ -1914,7 +1914,7 @@ void TkqCustomDBGrid::FocusChanged(QWidget* old, QWidget* now)
     viewport()->update();
 }
 
-void TkqCustomDBGrid::resizeEvent(QResizeEvent* event)
+void TkqTableViewGrid::resizeEvent(QResizeEvent* event)
 {
     QTableView::resizeEvent(event);
     LayoutOverlays();
@@ -1924,32 +1924,32 @@ void TkqCustomDBGrid::resizeEvent(QResizeEvent* event)
 // =============================================================================================
 // Multi-selection
 
-void TkqCustomDBGrid::AddSelected(const TBookmark& bookmark)
+void TkqTableViewGrid::AddSelected(const TBookmark& bookmark)
 {
     if (bookmark.IsNull() || FSelectedIds.contains(bookmark.RecordId())) return;
     FSelectedIds.insert(bookmark.RecordId());
     FSelectedBookmarks.append(bookmark);
 }
 
-void TkqCustomDBGrid::ClearSelection()
+void TkqTableViewGrid::ClearSelection()
 {
     FSelectedBookmarks.clear();
     FSelectedIds.clear();
 }
 
-bool TkqCustomDBGrid::IsRecordSelected(const TBookmark& bookmark) const
+bool TkqTableViewGrid::IsRecordSelected(const TBookmark& bookmark) const
 {
     return !bookmark.IsNull() && FSelectedIds.contains(bookmark.RecordId());
 }
 
-bool TkqCustomDBGrid::IsCurrentRecordSelected() const
+bool TkqTableViewGrid::IsCurrentRecordSelected() const
 {
     TDataSet* ds = DataSet();
     if (!IsDataSetActive() || ds->State() == dsEdit || ds->State() == dsInsert) return false;
     return IsRecordSelected(ds->GetBookmark());
 }
 
-void TkqCustomDBGrid::SelectAll()
+void TkqTableViewGrid::SelectAll()
 {
     if (OnMultiSelectAllRecords) {
         bool accept = true;
@@ -1976,7 +1976,7 @@ void TkqCustomDBGrid::SelectAll()
     RepaintIndicator();
 }
 
-void TkqCustomDBGrid::UnselectAll()
+void TkqTableViewGrid::UnselectAll()
 {
     if (OnMultiSelectAllRecords) {
         bool accept = true;
@@ -1989,7 +1989,7 @@ void TkqCustomDBGrid::UnselectAll()
     RepaintIndicator();
 }
 
-void TkqCustomDBGrid::SelectRecord()
+void TkqTableViewGrid::SelectRecord()
 {
     if (!IsDataSetActive()) return;
     TDataSet* ds = DataSet();
@@ -2003,7 +2003,7 @@ void TkqCustomDBGrid::SelectRecord()
     RepaintIndicator();
 }
 
-void TkqCustomDBGrid::UnselectRecord()
+void TkqTableViewGrid::UnselectRecord()
 {
     if (!IsCurrentRecordSelected()) return;
     bool accept = true;
@@ -2020,7 +2020,7 @@ void TkqCustomDBGrid::UnselectRecord()
     RepaintIndicator();
 }
 
-void TkqCustomDBGrid::SelectRange(int fromRow, int toRow)
+void TkqTableViewGrid::SelectRange(int fromRow, int toRow)
 {
     if (!IsDataSetActive()) return;
     const int lo = qMax(0, qMin(fromRow, toRow));
@@ -2038,7 +2038,7 @@ void TkqCustomDBGrid::SelectRange(int fromRow, int toRow)
     RepaintIndicator();
 }
 
-void TkqCustomDBGrid::SortSelectedBookmarks()
+void TkqTableViewGrid::SortSelectedBookmarks()
 {
     TDataSet* ds = DataSet();
     if (!ds) return;
@@ -2049,7 +2049,7 @@ void TkqCustomDBGrid::SortSelectedBookmarks()
 // =============================================================================================
 // Cell controls
 
-void TkqCustomDBGrid::SetControlType(const QString& fieldName, int code, const QString& params)
+void TkqTableViewGrid::SetControlType(const QString& fieldName, int code, const QString& params)
 {
     QString kind;
     switch (code) {
@@ -2084,12 +2084,12 @@ void TkqCustomDBGrid::SetControlType(const QString& fieldName, int code, const Q
     QMetaObject::invokeMethod(this, [this] { UpdateCellControl(); viewport()->update(); }, Qt::QueuedConnection);
 }
 
-bool TkqCustomDBGrid::CustomControlsActive() const
+bool TkqTableViewGrid::CustomControlsActive() const
 {
     return !FEditControlOptions.Contains(ecoDisableCustomControls) && CanEdit() && !FOptions.Contains(dgRowSelect);
 }
 
-QWidget* TkqCustomDBGrid::FindCellControl(int dataColumn) const
+QWidget* TkqTableViewGrid::FindCellControl(int dataColumn) const
 {
     if (FEditControlOptions.Contains(ecoDisableCustomControls)) return nullptr;
     if (dataColumn < 0 || dataColumn >= int(FColumnControlNames.size())) return nullptr;
@@ -2097,7 +2097,7 @@ QWidget* TkqCustomDBGrid::FindCellControl(int dataColumn) const
     if (name.isEmpty()) return nullptr;
     auto it = FNamedControls.find(name);
     if (it != FNamedControls.end() && it.value()) return it.value();
-    QWidget* root = FEditControlOptions.Contains(ecoSearchOwnerForm) ? FindOwnerForm(const_cast<TkqCustomDBGrid*>(this))
+    QWidget* root = FEditControlOptions.Contains(ecoSearchOwnerForm) ? FindOwnerForm(const_cast<TkqTableViewGrid*>(this))
                                                                      : window();
     QWidget* c = FindNamedControl(root, name);
     if (c == this) c = nullptr;
@@ -2105,7 +2105,7 @@ QWidget* TkqCustomDBGrid::FindCellControl(int dataColumn) const
     return c;
 }
 
-void TkqCustomDBGrid::BindCellControl(QWidget* control, const QString& fieldName)
+void TkqTableViewGrid::BindCellControl(QWidget* control, const QString& fieldName)
 {
     if (!control) return;
     const bool placed = control->parentWidget() == viewport();
@@ -2115,10 +2115,15 @@ void TkqCustomDBGrid::BindCellControl(QWidget* control, const QString& fieldName
     }
     if (GetControlDataSource(control) != DataSource()) SetControlDataSource(control, DataSource());
     if (GetControlDataField(control) != fieldName) SetControlDataField(control, fieldName);
-    if (!placed && !qobject_cast<TkqExpandButton*>(control)) control->setFont(font());
+    if (!placed && !qobject_cast<TkqExpandButton*>(control)) {
+        control->setFont(font());
+        // A cell control shows neither a 3-D look nor a border of its own.
+        if (const QMetaProperty ctl3D = FindPublishedProperty(control, "Ctl3D"); ctl3D.isValid()) ctl3D.write(control, false);
+        SetControlBorderStyle(control, false);
+    }
 }
 
-void TkqCustomDBGrid::PrepareCustomControls()
+void TkqTableViewGrid::PrepareCustomControls()
 {
     if (FEditControlOptions.Contains(ecoDisableCustomControls) || !DataSet()) return;
     FNamedControls.clear();
@@ -2141,7 +2146,7 @@ bool HoldsFocus(const QWidget* control)
 }
 }   // namespace
 
-void TkqCustomDBGrid::HideCellControl()
+void TkqTableViewGrid::HideCellControl()
 {
     if (!FCurrentCellControl) return;
     if (auto* expand = qobject_cast<TkqExpandButton*>(FCurrentCellControl.data()); expand && expand->Expanded())
@@ -2151,7 +2156,7 @@ void TkqCustomDBGrid::HideCellControl()
     FCurrentCellControl = nullptr;
 }
 
-void TkqCustomDBGrid::UpdateCellControl()
+void TkqTableViewGrid::UpdateCellControl()
 {
     const QModelIndex cur = currentIndex();
     QWidget* c = nullptr;
@@ -2182,7 +2187,7 @@ void TkqCustomDBGrid::UpdateCellControl()
     if (expand && expand->Expanded()) expand->PlaceDetail(r);
 }
 
-void TkqCustomDBGrid::CollapseExpandButtons()
+void TkqTableViewGrid::CollapseExpandButtons()
 {
     auto* expand = qobject_cast<TkqExpandButton*>(FCurrentCellControl.data());
     if (!expand || !expand->Expanded()) return;
@@ -2194,7 +2199,7 @@ void TkqCustomDBGrid::CollapseExpandButtons()
     if (expand->Expanded()) expand->ForceCollapse();
 }
 
-void TkqCustomDBGrid::SetExpandedRowHeight(int row, int extra)
+void TkqTableViewGrid::SetExpandedRowHeight(int row, int extra)
 {
     if (FExpandedRow >= 0 && FExpandedRow < FModel->Rows()) FIndicator->resizeSection(FExpandedRow, DefaultRowHeight());
     FExpandedRow = -1;

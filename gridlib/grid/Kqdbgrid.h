@@ -13,6 +13,7 @@
 #include "gridlib/core/kqfieldlists.h"
 #include "gridlib/core/kqgridhost.h"
 #include "gridlib/grid/Grids.h"
+#include "gridlib/grid/Kqdbigrd.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Graphics.h"
 
@@ -29,7 +30,7 @@
 #include <QAbstractButton>
 #include <QMenu>
 #include <QLineEdit>
-class TkqCustomDBGrid;
+class TkqTableViewGrid;
 class TkqExpandButton;
 class TkqGridModel;
 class TkqGridDelegate;
@@ -37,38 +38,11 @@ class TkqTitleHeader;
 class TkqIndicatorHeader;
 class TkqFixedOverlay;
 
-enum TkqDBGridOption {
-    dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines,
-    dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit, dgWordWrap,
-    dgPerfectRowFit, dgMultiSelect, dgShowFooter, dgFooter3DCells, dgNoLimitColSize,
-    dgTrailingEllipsis, dgShowCellHint, dgTabExitsOnLastCol, dgFixedResizable, dgFixedEditable,
-    dgProportionalColResize, dgRowResize, dgRowLinesDisableFixed, dgColLinesDisableFixed,
-    dgFixedProportionalResize, dgHideBottomDataLine
-};
-using TkqDBGridOptions = TkqSet<TkqDBGridOption>;
-enum TkqDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
-using TkqDBGridKeyOptions = TkqSet<TkqDBGridKeyOption>;
-enum TkqEditControlOption {
-    ecoCheckboxSingleClick, ecoSearchOwnerForm, ecoDisableCustomControls, ecoDisableDateTimePicker,
-    ecoDisableEditorIfReadOnly
-};
-using TkqEditControlOptions = TkqSet<TkqEditControlOption>;
-enum TkqMultiSelectOption { msoAutoUnselect, msoShiftSelect };
-using TkqMultiSelectOptions = TkqSet<TkqMultiSelectOption>;
-enum TkqMemoAttribute { mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog };
-using TkqMemoAttributes = TkqSet<TkqMemoAttribute>;
-
-// What a title shows beside its text: an image of the grid's TitleImageList.
-struct TkqTitleImageAttributes {
-    int ImageIndex = -1;
-    TAlignment Alignment = taRightJustify;
-};
-
 // A column of the grid: a light object whose settings live in the field (UseTFields) or in
 // the field's Selected line.
-class TkqColumn {
+class TkqTableViewColumn {
 public:
-    TkqColumn(TkqCustomDBGrid* grid, const QString& fieldName) : FGrid(grid), FFieldName(fieldName) {}
+    TkqTableViewColumn(TkqTableViewGrid* grid, const QString& fieldName) : FGrid(grid), FFieldName(fieldName) {}
     QString FieldName() const { return FFieldName; }
     int DisplayWidth() const;
     QString DisplayLabel() const;
@@ -78,11 +52,11 @@ public:
     QString FooterText;
 
 private:
-    TkqCustomDBGrid* FGrid;
+    TkqTableViewGrid* FGrid;
     QString FFieldName;
 };
 
-class TkqCustomDBGrid : public QTableView {
+class TkqTableViewGrid : public QTableView {
     Q_OBJECT
     Q_PROPERTY(TDataSource* DataSource READ DataSource WRITE SetDataSource)
     Q_PROPERTY(bool ReadOnly READ ReadOnly WRITE SetReadOnly)
@@ -93,8 +67,8 @@ class TkqCustomDBGrid : public QTableView {
     Q_PROPERTY(int Height READ height WRITE SetHeight)
 
 public:
-    explicit TkqCustomDBGrid(QWidget* parent = nullptr);
-    ~TkqCustomDBGrid() override;
+    explicit TkqTableViewGrid(QWidget* parent = nullptr);
+    ~TkqTableViewGrid() override;
 
     // --- Data
     TDataSource* DataSource() const;
@@ -124,9 +98,9 @@ public:
     TField* GetColumnField(int dataColumn) const;
     TField* GetSelectedField() const;
     TField* GetCurrentField() const { return GetSelectedField(); }
-    TkqColumn* GetColumn(int dataColumn) const;
+    TkqTableViewColumn* GetColumn(int dataColumn) const;
     // The column of the field (ignoring case); a dummy column without field when none.
-    TkqColumn* ColumnByFieldName(const QString& name) const;
+    TkqTableViewColumn* ColumnByFieldName(const QString& name) const;
     QString FieldNameOfColumn(int col) const;
     void SelectFieldByName(const QString& name);
     void SelectColumn(int dataColumn);
@@ -280,7 +254,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    friend class TkqColumn;
+    friend class TkqTableViewColumn;
     friend class TkqGridModel;
     friend class TkqGridDelegate;
     friend class TkqTitleHeader;
@@ -357,8 +331,8 @@ private:
     TkqFixedOverlay* FFixedTitleOverlay = nullptr;
 
     std::vector<int> FFieldMap;                 // field indexes of the columns
-    mutable std::vector<std::unique_ptr<TkqColumn>> FColumns;
-    std::unique_ptr<TkqColumn> FDummyColumn;
+    mutable std::vector<std::unique_ptr<TkqTableViewColumn>> FColumns;
+    std::unique_ptr<TkqTableViewColumn> FDummyColumn;
     QStringList FSelected;
     QStringList FControlType;
     bool FUseTFields = true;
@@ -412,8 +386,8 @@ private:
     QPoint FDragStart;
 };
 
-class TkqDBGrid : public TkqCustomDBGrid {
+class TkqDBGrid : public TkqTableViewGrid {
     Q_OBJECT
 public:
-    explicit TkqDBGrid(QWidget* parent = nullptr) : TkqCustomDBGrid(parent) {}
+    explicit TkqDBGrid(QWidget* parent = nullptr) : TkqTableViewGrid(parent) {}
 };

@@ -17,7 +17,7 @@ TkqExpandButton::TkqExpandButton(QWidget* parent) : QAbstractButton(parent)
     connect(this, &QAbstractButton::clicked, this, [this] { TApplication::Guard([this] { Toggle(); }); });
 }
 
-void TkqExpandButton::SetGrid(TkqCustomDBGrid* grid)
+void TkqExpandButton::SetGrid(TkqTableViewGrid* grid)
 {
     if (grid == FGrid) return;
     if (FExpanded) ForceCollapse();
@@ -26,16 +26,16 @@ void TkqExpandButton::SetGrid(TkqCustomDBGrid* grid)
     if (grid) grid->hide();
 }
 
-TkqCustomDBGrid* TkqExpandButton::HostGrid() const
+TkqTableViewGrid* TkqExpandButton::HostGrid() const
 {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget())
-        if (auto* g = qobject_cast<TkqCustomDBGrid*>(w)) return g;
+        if (auto* g = qobject_cast<TkqTableViewGrid*>(w)) return g;
     return nullptr;
 }
 
 int TkqExpandButton::Left() const
 {
-    TkqCustomDBGrid* host = HostGrid();
+    TkqTableViewGrid* host = HostGrid();
     return host ? mapTo(host, QPoint(0, 0)).x() : x();
 }
 
@@ -92,7 +92,7 @@ int TkqExpandButton::DetailHeightFor() const
 
 void TkqExpandButton::Place()
 {
-    TkqCustomDBGrid* host = HostGrid();
+    TkqTableViewGrid* host = HostGrid();
     if (!FGrid || !host) return;
     if (FExpanded) {
         if (FDetailHeight == 0) FDetailHeight = FGrid->height();
@@ -126,14 +126,14 @@ void TkqExpandButton::ForceCollapse()
     if (!FExpanded) return;
     FExpanded = false;
     if (FGrid) FGrid->hide();
-    if (TkqCustomDBGrid* host = HostGrid()) host->SetExpandedRowHeight(-1, 0);
+    if (TkqTableViewGrid* host = HostGrid()) host->SetExpandedRowHeight(-1, 0);
     update();
 }
 
 void TkqExpandButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    const TkqCustomDBGrid* host = HostGrid();
+    const TkqTableViewGrid* host = HostGrid();
     p.fillRect(rect(), host ? ColorToQColor(host->Color()) : palette().color(QPalette::Base));
     const int side = qMin(11, qMin(width(), height()) - 2);
     const QRect box(2, (height() - side) / 2, side, side);

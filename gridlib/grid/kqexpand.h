@@ -10,7 +10,7 @@
 #include <QPointer>
 #include <functional>
 
-class TkqCustomDBGrid;
+class TkqTableViewGrid;
 
 class TkqExpandButton : public QAbstractButton {
     Q_OBJECT
@@ -30,8 +30,8 @@ public:
     void SetReadOnly(bool readOnly) { FReadOnly = readOnly; }
 
     // The detail grid; assigning hides it.
-    TkqCustomDBGrid* Grid() const { return FGrid; }
-    void SetGrid(TkqCustomDBGrid* grid);
+    TkqTableViewGrid* Grid() const { return FGrid; }
+    void SetGrid(TkqTableViewGrid* grid);
     // Shrink the detail grid to its rows when expanding (never above its first height).
     bool AutoShrink() const { return FAutoShrink; }
     void SetAutoShrink(bool value) { FAutoShrink = value; }
@@ -45,7 +45,7 @@ public:
     // Left edge in the host grid's client coordinates.
     int Left() const;
     // The grid the button sits in (none while it is not placed in a grid).
-    TkqCustomDBGrid* HostGrid() const;
+    TkqTableViewGrid* HostGrid() const;
 
     std::function<void(QObject*)> OnBeforeExpand;
     std::function<void(QObject*)> OnBeforeCollapse;
@@ -58,7 +58,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    friend class TkqCustomDBGrid;
+    friend class TkqTableViewGrid;
     void Place();
     // The host grid places the detail grid below the button's cell.
     void PlaceDetail(const QRect& buttonRect);
@@ -66,7 +66,7 @@ private:
     int DetailHeightFor() const;
 
     TFieldDataLink FDataLink;
-    QPointer<TkqCustomDBGrid> FGrid;
+    QPointer<TkqTableViewGrid> FGrid;
     bool FAutoShrink = true;
     bool FExpanded = false;
     bool FToggling = false;

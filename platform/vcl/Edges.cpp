@@ -202,10 +202,13 @@ void DrawFrameControl(TCanvas& canvas, const TRect& rect, unsigned kind, unsigne
             if (state & DFCS_CHECKED) DrawDisc(canvas, box.Inflated(-size / 3, -size / 3), mark);
             return;
         }
+        const bool grayed = (type & DFCS_BUTTON3STATE) && (state & DFCS_CHECKED);
         TRect f = box;
         DrawEdge(canvas, f, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-        Fill(canvas, f, inside);
-        if (state & DFCS_CHECKED) DrawPattern(canvas, f.Left + (f.Width() - 7) / 2, f.Top + (f.Height() - 7) / 2, CheckMark, 7, mark);
+        Fill(canvas, f, grayed ? clBtnFace : inside);
+        if (state & DFCS_CHECKED)
+            DrawPattern(canvas, f.Left + (f.Width() - 7) / 2, f.Top + (f.Height() - 7) / 2, CheckMark, 7,
+                        grayed ? clBtnShadow : mark);
         return;
     }
     default: return;

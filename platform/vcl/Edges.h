@@ -31,11 +31,11 @@ enum : unsigned {
     DFCS_MENUARROW = 0x0, DFCS_MENUCHECK = 0x1, DFCS_MENUBULLET = 0x2,
     DFCS_SCROLLUP = 0x0, DFCS_SCROLLDOWN = 0x1, DFCS_SCROLLLEFT = 0x2, DFCS_SCROLLRIGHT = 0x3,
     DFCS_SCROLLCOMBOBOX = 0x5, DFCS_SCROLLSIZEGRIP = 0x8,
-    DFCS_BUTTONCHECK = 0x0, DFCS_BUTTONRADIO = 0x4, DFCS_BUTTONPUSH = 0x10,
+    DFCS_BUTTONCHECK = 0x0, DFCS_BUTTONRADIO = 0x4, DFCS_BUTTON3STATE = 0x8, DFCS_BUTTONPUSH = 0x10,
     DFCS_INACTIVE = 0x100, DFCS_PUSHED = 0x200, DFCS_CHECKED = 0x400, DFCS_FLAT = 0x4000, DFCS_MONO = 0x8000
 };
 // Menu glyphs are drawn black on white (callers use them as stencils); the others in the
-// button colours.
+// button colours. A checked three-state box (grayed) shows a grey mark on the face colour.
 void DrawFrameControl(TCanvas& canvas, const TRect& rect, unsigned kind, unsigned state);
 
 // A triangle pointing up, down, left or right (the DFCS_SCROLL directions), centred in the

@@ -2,13 +2,13 @@
 #include "app/UDBFiller.h"
 #include "platform/vcl/Menus.h"
 #include "app/UGeneral.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "platform/core/IniFiles.h"
-#include "platform/vcl/RadioGroup.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"
 #include "utilities/VZSpin.h"
@@ -19,7 +19,6 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
@@ -550,30 +549,6 @@ TEST_F(FillerFixture, RowCommandsAndTheValueCombo)
     EXPECT_EQ(again->EdtNoFill->GetIntValue(), 2);
     EXPECT_EQ(again->EdtDetailNoFill->GetIntValue(), 7);
     EXPECT_EQ(again->rgAppendUpdate->ItemIndex(), 1);
-}
-
-TEST(RadioGroup, ItemIndexFollowsButtonsAndProgram)
-{
-    TRadioGroup group;
-    int clicks = 0;
-    group.OnClick = [&](QObject*) { ++clicks; };
-    group.SetColumns(2);
-    group.SetItems({"Append", "Update", "Third"});
-    EXPECT_EQ(group.ItemIndex(), -1);
-    group.SetItemIndex(1);
-    EXPECT_TRUE(group.Buttons(1)->isChecked());
-    group.Buttons(2)->click();
-    EXPECT_EQ(group.ItemIndex(), 2);
-    EXPECT_FALSE(group.Buttons(1)->isChecked());
-    group.SetItemIndex(7);   // out of range: nothing chosen
-    EXPECT_EQ(group.ItemIndex(), -1);
-    EXPECT_FALSE(group.Buttons(2)->isChecked());
-    EXPECT_EQ(clicks, 3);
-    group.SetItemIndex(2);
-    group.SetItems({"One"});   // the choice names no item any more
-    EXPECT_EQ(group.ItemIndex(), -1);
-    EXPECT_EQ(group.ButtonCount(), 1);
-    EXPECT_EQ(group.property("ItemIndex").toInt(), -1);
 }
 
 TEST(FillRandom, SeededGeneratorStaysInRange)

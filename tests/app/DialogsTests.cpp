@@ -2,6 +2,7 @@
 #include "app/UImage.h"
 #include "app/UNewCDS.h"
 #include "app/URename.h"
+#include "gridlib/core/kqcheckbox.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/dbctrls/DBCtrls.h"
@@ -13,7 +14,6 @@
 #include "utilities/VzVerInf.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -163,14 +163,15 @@ TEST_F(ImageDialogFixture, CenterAndStretchFollowTheCheckBoxes)
     TFrmImage dialog;
     Bind(dialog);
     dialog.show();
-    EXPECT_FALSE(dialog.cbCenter->isChecked());
+    auto click = [](TkqCheckBox* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2)); };
+    EXPECT_FALSE(dialog.cbCenter->Checked());
     EXPECT_FALSE(dialog.DBImage->Center());
     EXPECT_FALSE(dialog.DBImage->Stretch());
-    dialog.cbStretch->click();
+    click(dialog.cbStretch);
     EXPECT_TRUE(dialog.DBImage->Stretch());
-    dialog.cbCenter->click();
+    click(dialog.cbCenter);
     EXPECT_TRUE(dialog.DBImage->Center());
-    dialog.cbStretch->click();
+    click(dialog.cbStretch);
     EXPECT_FALSE(dialog.DBImage->Stretch());
 }
 

@@ -6,7 +6,7 @@
 #include "platform/tables/LocalTables.h"
 #include "platform/core/AtomicFile.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/RadioGroup.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "platform/vcl/Forms.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/common/TestSupport.h"

@@ -1,4 +1,5 @@
 #include "app/UTree.h"
+#include "gridlib/core/kqcheckbox.h"
 #include "app/URename.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -13,7 +14,6 @@
 #include "utilities/ToolEdit.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -166,7 +166,7 @@ TEST_F(TreeFixture, ExtensionFilterIsAPlainSubstringTest)
     }
     // Subfolders' files join in sorted full-path order; folders never appear.
     tree->EdtFilter->setCurrentText("*.cds");
-    tree->cbRecurse->setChecked(true);
+    tree->cbRecurse->SetChecked(true);
     const QStringList roots = Roots(tree);
     EXPECT_TRUE(roots.contains(Path("sub/inner.cds")));
     EXPECT_FALSE(roots.contains(Path("folder.cds")));
@@ -387,7 +387,7 @@ TEST_F(TreeFixture, CopyPutsCopyOfInFrontWhileTakenAndKeepsTheDate)
 TEST_F(TreeFixture, RecentFoldersAndStoredSettings)
 {
     TFrmTree* tree = StartOn(Folder, "*.xml");
-    tree->cbRecurse->setChecked(true);
+    tree->cbRecurse->SetChecked(true);
     tree->EdtDirectoryExit();
     tree->EdtDirectoryExit();
     EXPECT_EQ(tree->EdtDirectoryList->count(), 1);
@@ -415,7 +415,7 @@ TEST_F(TreeFixture, RecentFoldersAndStoredSettings)
     TFrmTree* again = OpenChildren<TFrmTree>().last();
     EXPECT_EQ(again->EdtDirectory->Text(), Folder);
     EXPECT_EQ(again->EdtFilter->currentText(), "*.xml");
-    EXPECT_TRUE(again->cbRecurse->isChecked());
+    EXPECT_TRUE(again->cbRecurse->Checked());
     EXPECT_EQ(again->EdtDirectoryList->count(), 2);
     EXPECT_EQ(Roots(again), QStringList{Path("demo-country.xml")});
     EXPECT_EQ(again->Caption(), "Tree View " + Folder);

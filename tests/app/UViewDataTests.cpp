@@ -1,5 +1,6 @@
 #include "app/UImage.h"
 #include "app/UViewData.h"
+#include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
@@ -850,7 +851,7 @@ TEST_F(ViewDataFixture, TheStatusFilterShowsRecordsByTheirChange)
         int Count;
     };
     for (const Case& c : {Case{3, 1}, Case{1, 1}, Case{2, 1}, Case{0, 18}}) {
-        w->rgStatusFilterItems->button(c.Item)->click();
+        w->rgStatusFilter->SetItemIndex(c.Item);
         EXPECT_EQ(w->cdsViewData->RecordCount(), c.Count) << c.Item;
         EXPECT_EQ(Panel(w, 0), QStringLiteral("Rec: 1 / %1").arg(c.Count));
     }

@@ -3,7 +3,9 @@
 #include "tests/common/TestSupport.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDataStream>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -364,4 +366,233 @@ TEST_F(TreeFixture, LinksHintsAndDoubleClicks)
     EXPECT_EQ(Tree.DropHighlight(), link);
     Tree.DragDropped();
     EXPECT_EQ(Tree.DropHighlight(), nullptr);
+}
+
+TEST_F(TreeFixture, MovingNodesByAttachMode)
+{
+    // Top level a, b, c; b has children b1, b2. Each case moves a fresh copy of that tree.
+    struct TCase {
+        const char* node;
+        const char* destination;
+        TqeNodeAttachMode mode;
+        const char* order;   // every node in tree order, children after their parent in brackets
+    };
+    const TCase cases[] = {
+        {"a", "c", namAdd, "b[b1b2]ca"},
+        {"c", "a", namAddFirst, "cab[b1b2]"},
+        {"a", "b", namAddChild, "b[b1b2a]c"},
+        {"c", "b", namAddChildFirst, "ab[cb1b2]"},
+        {"c", "b2", namInsert, "ab[b1cb2]"},
+        {"c", "b1", namInsert, "ab[cb1b2]"},
+        {"a", "b", namInsert, "ab[b1b2]c"},   // already before it: nothing moves
+        {"a", "b1", namInsertAfter, "b[b1ab2]c"},
+        {"b", "b1", namAddChild, "ab[b1b2]c"},   // into its own subtree: nothing moves
+        {"b1", nullptr, namAdd, "ab[b2]cb1"},
+    };
+    std::function<QString(TqeTreeNode*)> order = [&](TqeTreeNode* n) {
+        QString s;
+        for (; n; n = n->GetNextSibling()) {
+            s += n->Text();
+            if (n->GetFirstChild()) s += QLatin1Char('[') + order(n->GetFirstChild()) + QLatin1Char(']');
+        }
+        return s;
+    };
+    for (const TCase& c : cases) {
+        Items.Clear();
+        TqeTreeNode* b = nullptr;
+        for (const char* t : {"a", "b", "c"}) {
+            TqeTreeNode* n = Items.AddChild(nullptr, QString::fromLatin1(t));
+            if (n->Text() == QLatin1String("b")) b = n;
+        }
+        Items.AddChild(b, QStringLiteral("b1"));
+        Items.AddChild(b, QStringLiteral("b2"));
+        auto find = [&](const char* t) { return t ? Items.FindNodeByText(QString::fromLatin1(t), false) : nullptr; };
+        int changes = 0;
+        Tree.OnChange = [&](TqeCustomTreeView*, TqeTreeNode*) { ++changes; };
+        TqeTreeNode* moved = find(c.node);
+        Tree.SetSelected(moved);
+        changes = 0;
+        moved->MoveTo(find(c.destination), c.mode);
+        EXPECT_EQ(order(Items.GetFirstNode()), QString::fromLatin1(c.order)) << c.node << " " << c.mode;
+        EXPECT_EQ(changes, 0);
+        EXPECT_EQ(Tree.Selected(), moved);
+        EXPECT_EQ(Items.Count(), 5);
+        if (moved->Parent()) {
+            EXPECT_TRUE(moved->Parent()->Expanded());
+        }
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(Items.GetItem(i)->AbsoluteIndex(), i);
+        Tree.OnChange = nullptr;
+    }
+    // The old parent that loses its only child has no children any more.
+    Items.Clear();
+    TqeTreeNode* p = Items.AddChild(nullptr, QStringLiteral("p"));
+    TqeTreeNode* only = Items.AddChild(p, QStringLiteral("only"));
+    p->Expand();
+    only->MoveTo(nullptr, namAdd);
+    EXPECT_FALSE(p->HasChildren());
+    EXPECT_FALSE(p->Expanded());
+}
+
+TEST_F(TreeFixture, SortingByTextAndByTheComparison)
+{
+    for (const char* t : {"pear", "apple", "fig"}) Items.AddChild(nullptr, QString::fromLatin1(t));
+    TqeTreeNode* apple = Items.FindNodeByText(QStringLiteral("apple"), false);
+    Items.AddChild(apple, QStringLiteral("z"));
+    Items.AddChild(apple, QStringLiteral("y"));
+    auto texts = [&] {
+        QStringList s;
+        for (TqeTreeNode* n = Items.GetFirstNode(); n; n = n->GetNext()) s << n->Text();
+        return s.join(QLatin1Char(' '));
+    };
+    Tree.SetSortType(qestText);
+    EXPECT_EQ(texts(), QStringLiteral("apple y z fig pear"));
+    Items.AddChild(nullptr, QStringLiteral("banana"));   // adding does not sort
+    EXPECT_EQ(texts(), QStringLiteral("apple y z fig pear banana"));
+    apple->SetText(QStringLiteral("quince"));   // a text change re-sorts the siblings
+    EXPECT_EQ(texts(), QStringLiteral("banana fig pear quince y z"));
+
+    // qestData sorts only with a comparison; a data change then re-sorts.
+    Tree.SetSortType(qestNone);
+    Tree.OnCompare = [](TqeCustomTreeView*, TqeTreeNode* a, TqeTreeNode* b, qint32, int& result) {
+        result = a->Data() - b->Data();
+    };
+    int d = 10;
+    for (TqeTreeNode* n = Items.GetFirstNode(); n; n = n->GetNextSibling()) n->SetData(d--);
+    Tree.SetSortType(qestData);
+    EXPECT_EQ(texts(), QStringLiteral("quince y z pear fig banana"));
+    Items.GetFirstNode()->SetData(100);
+    EXPECT_EQ(texts(), QStringLiteral("pear fig banana quince y z"));
+}
+
+TEST_F(TreeFixture, ExpandButtonsRightClicksAndLabelEditing)
+{
+    Tree.SetOptions(Tree.Options().With(tvoExpandButtons3D, true));
+    TqeTreeNode* a = Items.AddChild(nullptr, QStringLiteral("a"));
+    Items.AddChild(a, QStringLiteral("a1"));
+    TqeTreeNode* b = Items.AddChild(nullptr, QStringLiteral("b"));
+    Tree.show();
+    const TRect ra = a->GetDisplayRect(true);
+    const int buttonX = ra.Left - 19 + 1 + std::min(ra.Height() / 4 + 2, 6);
+    const QPoint button(buttonX, (ra.Top + ra.Bottom) / 2);
+    ASSERT_TRUE(Tree.GetHitTestInfoAt(button.x(), button.y()).Contains(hitOnButton));
+    // Pressed on the 3-D button and released off it: nothing; released on it: expanded.
+    QTest::mousePress(Tree.viewport(), Qt::LeftButton, {}, button);
+    QTest::mouseMove(Tree.viewport(), Label(b));
+    QTest::mouseRelease(Tree.viewport(), Qt::LeftButton, {}, Label(b));
+    EXPECT_FALSE(a->Expanded());
+    QTest::mousePress(Tree.viewport(), Qt::LeftButton, {}, button);
+    QTest::mouseRelease(Tree.viewport(), Qt::LeftButton, {}, button);
+    EXPECT_TRUE(a->Expanded());
+
+    // A right click selects only with RightClickSelects.
+    Tree.SetSelected(a);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, Label(b), Tree.viewport()->mapToGlobal(Label(b)));
+    QApplication::sendEvent(Tree.viewport(), &menu);
+    EXPECT_EQ(Tree.Selected(), a);
+    Tree.SetRightClickSelects(true);
+    QApplication::sendEvent(Tree.viewport(), &menu);
+    EXPECT_EQ(Tree.Selected(), b);
+
+    // Label editing: Enter keeps the text as OnEdited leaves it, Escape drops it, ReadOnly forbids it.
+    Tree.SetOptions(Tree.Options().With(tvoEditText, true));
+    Tree.OnEdited = [](TqeCustomTreeView*, TqeTreeNode*, QString& s) { s = s.toUpper(); };
+    Tree.EditLabel(b);
+    ASSERT_TRUE(Tree.IsEditing());
+    QLineEdit* editor = Tree.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("renamed"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_FALSE(Tree.IsEditing());
+    EXPECT_EQ(b->Text(), QStringLiteral("RENAMED"));
+    Tree.EditLabel(b);
+    editor->setText(QStringLiteral("dropped"));
+    QTest::keyClick(editor, Qt::Key_Escape);
+    EXPECT_EQ(b->Text(), QStringLiteral("RENAMED"));
+    bool refuse = true;
+    Tree.OnEditing = [&](TqeCustomTreeView*, TqeTreeNode*, bool& allow) { allow = !refuse; };
+    Tree.EditLabel(b);
+    EXPECT_FALSE(Tree.IsEditing());
+    refuse = false;
+    Tree.SetReadOnly(true);
+    Tree.EditLabel(b);
+    EXPECT_FALSE(Tree.IsEditing());
+}
+
+TEST_F(TreeFixture, LinesBoxesAndTheLinkCursor)
+{
+    Tree.SetOptions(Tree.Options().With(tvoAutoURL, true));
+    TqeTreeNode* first = Items.AddChild(nullptr, QStringLiteral("first"));
+    TqeTreeNode* link = Items.AddChild(nullptr, QStringLiteral("link"));
+    link->SetLinkText(QStringLiteral("/tmp/x.txt"));
+    link->SetCheckboxType(cbtCheckbox);
+    Tree.SetColor(clYellow);   // the box's white edges stand out from it
+    Tree.show();
+    Tree.grab();
+    const QImage img = Tree.PaintedImage();
+    const QRgb line = ColorToQColor(clBtnShadow).rgb();
+    // The first top-level node's line starts at its centre; the last one's ends just below it.
+    const TRect rf = first->GetDisplayRect(false);
+    const TRect rl = link->GetDisplayRect(false);
+    const TRect tf = first->GetDisplayRect(true);
+    const int lineX = tf.Left - 19 + 1 + std::min(rf.Height() / 4 + 2, 6);
+    int topmost = -1, lowest = -1;
+    for (int y = rf.Top; y < rl.Bottom; ++y)
+        if (img.pixel(lineX, y) == line) {
+            if (topmost < 0) topmost = y;
+            lowest = y;
+        }
+    const int h = rf.Height();
+    EXPECT_EQ(topmost, rf.Top + h / 2 + ((h / 2) % 2 ? 1 : 0));
+    EXPECT_GT(lowest, rl.Top + h / 2 - 2);
+    EXPECT_LE(lowest, rl.Bottom - (h / 2 - 1));
+
+    // A 13 x 13 box for rows of 16 pixels or more, in the state slot before the text.
+    ASSERT_GE(h, 16);
+    const TRect tl = link->GetDisplayRect(true);
+    int left = -1, right = -1, top = -1, bottom = -1;
+    for (int x = tl.Left - 18; x < tl.Left; ++x)
+        for (int y = rl.Top; y < rl.Bottom; ++y)
+            if (img.pixelColor(x, y) != QColor(Qt::yellow) && img.pixel(x, y) != line) {
+                left = left < 0 ? x : std::min(left, x);
+                right = std::max(right, x);
+                top = top < 0 ? y : std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    EXPECT_EQ(right - left + 1, 13);
+    EXPECT_EQ(bottom - top + 1, 13);
+
+    // The hand cursor over the link's item only, not over its indent or the row to its right.
+    auto cursorAt = [&](int x) {
+        QTest::mouseMove(Tree.viewport(), QPoint(x, (rl.Top + rl.Bottom) / 2));
+        return Tree.viewport()->cursor().shape();
+    };
+    EXPECT_EQ(cursorAt(tl.Left + 3), Qt::PointingHandCursor);
+    EXPECT_EQ(cursorAt(tl.Left - 8), Qt::PointingHandCursor);   // its check box
+    EXPECT_EQ(cursorAt(tl.Right + 20), Qt::ArrowCursor);
+    EXPECT_EQ(cursorAt(3), Qt::ArrowCursor);
+}
+
+TEST_F(TreeFixture, ExpandingRecursivelyFiresBeforeTheChange)
+{
+    TqeTreeNode* a = Items.AddChild(nullptr, QStringLiteral("a"));
+    TqeTreeNode* a1 = Items.AddChild(a, QStringLiteral("a1"));
+    Items.AddChild(a1, QStringLiteral("a11"));
+    TqeTreeNode* b = Items.AddChild(nullptr, QStringLiteral("b"));
+    Items.AddChild(b, QStringLiteral("b1"));
+    QStringList events;
+    Tree.OnExpanded = [&](TqeCustomTreeView*, TqeTreeNode* n) {
+        events << n->Text() + (n->Expanded() ? QStringLiteral(" already") : QString());
+    };
+    a->Expand(true);
+    EXPECT_EQ(events, (QStringList{QStringLiteral("a"), QStringLiteral("a1")}));
+    EXPECT_TRUE(a1->Expanded());
+    EXPECT_FALSE(b->Expanded());
+    bool allow = false;
+    Tree.OnCollapsing = [&](TqeCustomTreeView*, TqeTreeNode*, bool& ok) { ok = allow; };
+    a->Collapse(true);
+    EXPECT_TRUE(a->Expanded());
+    allow = true;
+    a->Collapse(true);
+    EXPECT_FALSE(a->Expanded());
+    EXPECT_FALSE(a1->Expanded());
 }

@@ -73,7 +73,7 @@ TEST(FilenameEdit, WritingFileNameQuotesAndRefusesInvalidNames)
         EXPECT_EQ(edit.Text(), c.text);
     }
     edit.SetFileName(QStringLiteral("/data/ok.cds"));
-    for (const QString bad : {QStringLiteral("a<b"), QStringLiteral("a>b"), QStringLiteral("x[1]"), QStringLiteral("y]"),
+    for (const QString& bad : {QStringLiteral("a<b"), QStringLiteral("a>b"), QStringLiteral("x[1]"), QStringLiteral("y]"),
                               QStringLiteral("p|q rest")}) {
         try {
             edit.SetFileName(bad);

@@ -12,7 +12,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPainter>
-#include <QSpinBox>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -372,32 +371,4 @@ TEST(KeysAndMouse, PostedKeystrokesAndTheEscapeThatStopsAFilter)
     QCoreApplication::postEvent(&window, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
     EXPECT_TRUE(EscapeStopsFilter(&dataSet));
     EXPECT_EQ(dataSet.OnFilterOptions, TkqOnFilterOptions{ofoShowHourGlass});
-}
-
-TEST(DBSpinEdit, StepsWriteTheFieldAndNullShowsEmpty)
-{
-    TGridTestDataSet ds;
-    ds.Define({{"Size", ftWideString}});
-    ds.AddRow({TVariant(QStringLiteral("50"))});
-    ds.AddRow({TVariant::Null()});
-    TDataSource source;
-    source.SetDataSet(&ds);
-    ds.Open();
-    TkqDBSpinEdit spin;
-    spin.SetMaxValue(32565);
-    spin.SetDataSource(&source);
-    spin.SetDataField(QStringLiteral("Size"));
-    int changes = 0;
-    spin.OnChange = [&](QObject*) { ++changes; };
-    spin.stepBy(1);
-    EXPECT_EQ(ds.State(), dsEdit);
-    EXPECT_EQ(ds.FieldByName(QStringLiteral("Size"))->AsString(), QStringLiteral("51"));
-    EXPECT_EQ(changes, 1);
-    ds.Post();
-    ds.Next();
-    EXPECT_TRUE(spin.Text().isEmpty());
-    spin.SetReadOnly(true);
-    spin.stepBy(1);
-    EXPECT_EQ(ds.State(), dsBrowse);
-    EXPECT_TRUE(ds.FieldByName(QStringLiteral("Size"))->IsNull());
 }

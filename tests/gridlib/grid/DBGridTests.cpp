@@ -417,11 +417,11 @@ TEST(DBGrid, ControlTypeLinesPlaceTheNamedControlInTheCurrentCell)
     EXPECT_EQ(spin->DataField(), QStringLiteral("Id"));
     EXPECT_EQ(spin->Text(), QStringLiteral("2"));
     EXPECT_EQ(spin->geometry().topLeft(), f.grid->visualRect(f.grid->currentIndex()).topLeft());
-    // The control edits the field of the current record.
-    spin->setValue(42);
+    // The control edits the field of the current record; moving on writes it.
+    spin->UpClick();
     EXPECT_EQ(f.ds->State(), dsEdit);
     f.Click(3, 1);
-    EXPECT_EQ(f.ds->Stored(1, 0).AsInteger(), 42);
+    EXPECT_EQ(f.ds->Stored(1, 0).AsInteger(), 3);
     EXPECT_FALSE(spin->isVisible());   // another column
     // A read-only grid places no editing control.
     f.grid->SetReadOnly(true);
@@ -542,7 +542,7 @@ TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
     QObject* from = nullptr;
     f.grid->OnDragOver = [&](QObject*, QObject* source, int, int y, bool& accept) {
         ++overs;
-        accept = qobject_cast<TkqCustomDBGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
+        accept = qobject_cast<TkqDBGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
     };
     f.grid->OnDragDrop = [&](QObject*, QObject* source, int x, int y) {
         from = source;
