@@ -74,7 +74,6 @@ private:
 };
 
 constexpr double InchesPerCentimetreFactor = 2.537;   // the library's own factor, not 2.54
-constexpr int StreamRequestSize = 4096;               // the control's read requests
 
 QString DataFieldDisplay(TField* field)
 {
@@ -323,47 +322,72 @@ void TkqCustomRichEdit::CreateDialogs()
 
 // --- Loading -----------------------------------------------------------------------------------
 
+namespace {
+
+// One request of the piece-reading callback: at most half the request from the stream, a final
+// carriage return dropped, line breaks written as CR LF; with a limit the counter moves on
+// twice a piece, and the piece that reaches the limit ends its first paragraph's group.
+// False when the stream cannot be read.
+bool ReadPiece(QIODevice& stream, int request, int pieceLimit, int& counter, QByteArray& lines)
+{
+    lines.clear();
+    if (pieceLimit > 0 && counter >= pieceLimit) return true;
+    QByteArray piece(request / 2, Qt::Uninitialized);
+    const qint64 read = stream.read(piece.data(), piece.size());
+    if (read < 0) return false;
+    piece.truncate(read);
+    if (piece.endsWith('\r')) piece.chop(1);
+    lines.reserve(piece.size() * 2);
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        const char c = piece[i];
+        if (c == '\r') {
+            lines += "\r\n";
+            if (i + 1 < piece.size() && piece[i + 1] == '\n') ++i;
+        } else if (c == '\n') {
+            lines += "\r\n";
+        } else {
+            lines += c;
+        }
+    }
+    if (pieceLimit > 0 && ++counter >= pieceLimit) {
+        const qsizetype pard = lines.indexOf("\\pard");
+        const qsizetype brace = pard >= 0 ? lines.indexOf('{', pard) : -1;
+        if (brace >= 0) {
+            lines[brace] = '}';
+            lines.truncate(brace + 1);
+        }
+    }
+    if (pieceLimit > 0) ++counter;
+    return true;
+}
+
+// What the control receives of a value read piece by piece (all of it without a limit).
+QByteArray ReadPieces(const QByteArray& value, int pieceLimit)
+{
+    QBuffer stream;
+    stream.setData(value);
+    stream.open(QIODevice::ReadOnly);
+    QByteArray all, piece;
+    int counter = 0;
+    while (ReadPiece(stream, RichEditStreamRequest, pieceLimit, counter, piece) && !piece.isEmpty()) all += piece;
+    return all;
+}
+
+} // namespace
+
 void TkqCustomRichEdit::StreamIn(QIODevice& stream, bool selectionOnly, int pieceLimit)
 {
     const qint64 start = stream.pos();
     auto streamIn = [&](int format) {
         int counter = 0;
-        QByteArray upper;
+        QByteArray piece;
         TEditStream es;
         es.Callback = [&](char* buffer, int count, int& done) {
             done = 0;
             try {
-                if (pieceLimit > 0 && counter >= pieceLimit) return 0;
-                upper.resize(count / 2);
-                const qint64 read = stream.read(upper.data(), upper.size());
-                if (read < 0) return EditStreamFail;
-                QByteArray piece = upper.left(int(qMax<qint64>(read, 0)));
-                if (piece.endsWith('\r')) piece.chop(1);
-                QByteArray lines;
-                lines.reserve(piece.size() * 2);
-                for (qsizetype i = 0; i < piece.size(); ++i) {
-                    const char c = piece[i];
-                    if (c == '\r') {
-                        lines += "\r\n";
-                        if (i + 1 < piece.size() && piece[i + 1] == '\n') ++i;
-                    } else if (c == '\n') {
-                        lines += "\r\n";
-                    } else {
-                        lines += c;
-                    }
-                }
-                if (pieceLimit > 0 && ++counter >= pieceLimit) {
-                    // the last piece ends its first paragraph's group there
-                    const qsizetype pard = lines.indexOf("\\pard");
-                    const qsizetype brace = pard >= 0 ? lines.indexOf('{', pard) : -1;
-                    if (brace >= 0) {
-                        lines[brace] = '}';
-                        lines.truncate(brace + 1);
-                    }
-                }
-                done = int(qMin<qsizetype>(lines.size(), count));
-                memcpy(buffer, lines.constData(), size_t(done));
-                if (pieceLimit > 0) ++counter;
+                if (!ReadPiece(stream, count, pieceLimit, counter, piece)) return EditStreamFail;
+                done = int(qMin<qsizetype>(piece.size(), count));
+                memcpy(buffer, piece.constData(), size_t(done));
                 return 0;
             } catch (...) {
                 return EditStreamFail;
@@ -1376,42 +1400,27 @@ bool TkqDBRichEdit::event(QEvent* event)
 
 namespace {
 
-// Stored rich text to plain text through a hidden data-aware rich edit, as a grid cell shows it.
+// Stored rich text to the plain text a cell shows: what the rich edit would hold after reading
+// the value (or its first pieces), read by the same reader without building a document, so a
+// cell costs microseconds, not a document's layout.
 class TkqRichEditTextReader : public TkqRichTextReader {
 public:
-    explicit TkqRichEditTextReader(QObject* owner)
-    {
-        auto* parent = qobject_cast<QWidget*>(owner);
-        FEdit = new TkqDBRichEdit(parent);
-        FEdit->setObjectName(QStringLiteral("TextRichEdit"));
-        FEdit->setFrameStyle(QFrame::NoFrame);
-        FEdit->hide();
-        if (!parent) FOwned.reset(FEdit);
-    }
-
     QString PlainText(const QByteArray& richText, int pieceLimit) override
     {
-        if (!FEdit) return QString();
-        TProtectGuard allow(FEdit);
-        if (richText.startsWith("{\\rtf")) {
-            if (pieceLimit > 0) FEdit->LoadBytesParagraphs(richText, pieceLimit);
-            else FEdit->LoadFromBytes(richText);
-        } else {
-            FEdit->SetText(DecodeCodePage(richText, DefaultCodePage()));
-        }
-        return FEdit->Text();
+        if (!richText.startsWith("{\\rtf")) return DecodeCodePage(richText, DefaultCodePage());
+        TRtfReadResult result;
+        const QString text = RtfPlainText(ReadPieces(richText, pieceLimit), &result);
+        if (result.Ok()) return text;
+        // whole values that are no rich text after all show as text; a preview shows nothing
+        return pieceLimit > 0 ? QString() : DecodeCodePage(richText, DefaultCodePage());
     }
-
-private:
-    QPointer<TkqDBRichEdit> FEdit;
-    std::unique_ptr<TkqDBRichEdit> FOwned;
 };
 
 } // namespace
 
 void RegisterRichTextReader()
 {
-    SetRichTextReaderFactory([](QObject* owner) { return std::make_unique<TkqRichEditTextReader>(owner); });
+    SetRichTextReaderFactory([](QObject*) { return std::make_unique<TkqRichEditTextReader>(); });
 }
 
 namespace {

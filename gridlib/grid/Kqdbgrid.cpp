@@ -674,7 +674,7 @@ QString TkqTableViewGrid::FieldText(TField* field, int dataColumn) const
     // stored rich text shows as the plain text of its first piece
     const bool richMemo = field->DataType() == ftFmtMemo && FMemoAttributes.Contains(mGridShow);
     if (IsRichTextField(field, false) || (richMemo && IsRichTextField(field, true))) {
-        auto* self = const_cast<TkqCustomDBGrid*>(this);
+        auto* self = const_cast<TkqTableViewGrid*>(this);
         return RichTextToPlainText(self, field->AsBytes(), FRichTextReader, RichTextPreviewPieceLimit)
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
     }

@@ -460,7 +460,7 @@ int TCustomRichEdit::StreamIn(int format, TEditStream& stream)
 {
     stream.Error = 0;
     QByteArray data;
-    constexpr int request = 4096;
+    constexpr int request = RichEditStreamRequest;
     char buffer[request];
     for (;;) {
         int done = 0;

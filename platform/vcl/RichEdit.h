@@ -60,6 +60,8 @@ enum : int { SEL_EMPTY = 0, SEL_TEXT = 1, SEL_OBJECT = 2, SEL_MULTICHAR = 4, SEL
 // Mouse messages a link notification reports.
 enum : int { WM_MOUSEMOVE = 0x200, WM_LBUTTONDOWN = 0x201, WM_LBUTTONUP = 0x202, WM_LBUTTONDBLCLK = 0x203,
              WM_RBUTTONDOWN = 0x204, WM_RBUTTONUP = 0x205, WM_SETCURSOR = 0x20 };
+// The bytes the control asks its stream-in callback for, each time.
+constexpr int RichEditStreamRequest = 4096;
 // A stream callback's answer that stops the transfer (the control keeps it as the error).
 constexpr int EditStreamFail = int(0x80004005);
 // The error the control reports for a stream that is no rich text or breaks its syntax.

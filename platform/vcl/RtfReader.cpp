@@ -9,7 +9,9 @@
 #include <QTextDocument>
 #include <QTextList>
 #include <QUrl>
+#include <algorithm>
 #include <map>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -189,6 +191,7 @@ struct TCharState {
     int Back = -1;              // colour table index; -1 or an empty entry: none
     int VAlign = 0;             // 1 superscript, 2 subscript
     QString Href;               // inside a hyperlink field's result
+    bool operator==(const TCharState&) const = default;
 };
 
 enum TNumbering { nmNone, nmBullet, nmDecimal, nmLowerLetter, nmUpperLetter, nmLowerRoman, nmUpperRoman };
@@ -275,32 +278,606 @@ QString NewResourceName(const char* kind)
     return QStringLiteral("rtf%1:%2").arg(QLatin1String(kind)).arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-// Destinations whose text is not part of the document.
-bool IsSkippedDestination(QByteArrayView w)
+// Control words.
+enum TKw : quint16 {
+    K_None,
+    K_aftnsep,
+    K_aftnsepc,
+    K_annotation,
+    K_ansi,
+    K_ansicpg,
+    K_atnauthor,
+    K_atnid,
+    K_author,
+    K_b,
+    K_bin,
+    K_bkmkend,
+    K_bkmkstart,
+    K_blipuid,
+    K_blue,
+    K_bookmark,
+    K_bullet,
+    K_category,
+    K_cb,
+    K_cell,
+    K_cf,
+    K_chcbpat,
+    K_colorschememapping,
+    K_colortbl,
+    K_column,
+    K_comment,
+    K_company,
+    K_cpg,
+    K_datafield,
+    K_datastore,
+    K_defchp,
+    K_deff,
+    K_defpap,
+    K_deftab,
+    K_dibitmap,
+    K_dn,
+    K_do,
+    K_doccomm,
+    K_docvar,
+    K_ebcend,
+    K_ebcstart,
+    K_emdash,
+    K_emfblip,
+    K_emspace,
+    K_endash,
+    K_enspace,
+    K_f,
+    K_factoidname,
+    K_falt,
+    K_fchars,
+    K_fcharset,
+    K_fi,
+    K_field,
+    K_filetbl,
+    K_fldinst,
+    K_fldrslt,
+    K_fname,
+    K_fonttbl,
+    K_footer,
+    K_footerf,
+    K_footerl,
+    K_footerr,
+    K_footnote,
+    K_formfield,
+    K_fs,
+    K_ftnsep,
+    K_ftnsepc,
+    K_generator,
+    K_green,
+    K_header,
+    K_headerf,
+    K_headerl,
+    K_headerr,
+    K_highlight,
+    K_htmltag,
+    K_i,
+    K_ilvl,
+    K_info,
+    K_jpegblip,
+    K_keywords,
+    K_latentstyles,
+    K_lchars,
+    K_ldblquote,
+    K_levelnfc,
+    K_levelnfcn,
+    K_levelnumbers,
+    K_leveltext,
+    K_li,
+    K_lin,
+    K_line,
+    K_list,
+    K_listid,
+    K_listlevel,
+    K_listname,
+    K_listoverride,
+    K_listoverridetable,
+    K_listpicture,
+    K_listtable,
+    K_listtext,
+    K_lquote,
+    K_ls,
+    K_ltrmark,
+    K_mac,
+    K_macpict,
+    K_manager,
+    K_mhtmltag,
+    K_mmathPr,
+    K_nestcell,
+    K_nestrow,
+    K_nonshppict,
+    K_nosupersub,
+    K_objalias,
+    K_objclass,
+    K_objdata,
+    K_object,
+    K_objh,
+    K_objscalex,
+    K_objscaley,
+    K_objsect,
+    K_objtime,
+    K_objw,
+    K_oldcprops,
+    K_oldpprops,
+    K_oldsprops,
+    K_oldtprops,
+    K_operator,
+    K_page,
+    K_panose,
+    K_par,
+    K_pard,
+    K_passwordhash,
+    K_pc,
+    K_pca,
+    K_pgdsctbl,
+    K_pgptbl,
+    K_pich,
+    K_pichgoal,
+    K_picprop,
+    K_picscalex,
+    K_picscaley,
+    K_pict,
+    K_picw,
+    K_picwgoal,
+    K_plain,
+    K_pn,
+    K_pndec,
+    K_pngblip,
+    K_pnlcltr,
+    K_pnlcrm,
+    K_pnlvlblt,
+    K_pnlvlbody,
+    K_pnseclvl,
+    K_pnstart,
+    K_pntext,
+    K_pntxta,
+    K_pntxtb,
+    K_pnucltr,
+    K_pnucrm,
+    K_private,
+    K_protect,
+    K_protusertbl,
+    K_qc,
+    K_qd,
+    K_qj,
+    K_ql,
+    K_qmspace,
+    K_qr,
+    K_rdblquote,
+    K_red,
+    K_result,
+    K_revtbl,
+    K_ri,
+    K_rin,
+    K_row,
+    K_rquote,
+    K_rsidtbl,
+    K_rtlmark,
+    K_rxe,
+    K_sa,
+    K_sb,
+    K_sect,
+    K_shp,
+    K_shpinst,
+    K_shppict,
+    K_shptxt,
+    K_sl,
+    K_slmult,
+    K_strike,
+    K_striked,
+    K_stylesheet,
+    K_sub,
+    K_subject,
+    K_super,
+    K_tab,
+    K_tb,
+    K_tc,
+    K_template,
+    K_themedata,
+    K_title,
+    K_tqc,
+    K_tqdec,
+    K_tqr,
+    K_tx,
+    K_txe,
+    K_u,
+    K_uc,
+    K_ud,
+    K_ul,
+    K_uld,
+    K_uldash,
+    K_uldashd,
+    K_uldashdd,
+    K_uldb,
+    K_ulhwave,
+    K_ulldash,
+    K_ulnone,
+    K_ulth,
+    K_ulthd,
+    K_ulthdash,
+    K_ulthdashd,
+    K_ulthdashdd,
+    K_ulthldash,
+    K_ululdbwave,
+    K_ulw,
+    K_ulwave,
+    K_up,
+    K_upr,
+    K_urtf,
+    K_userprops,
+    K_v,
+    K_wbitmap,
+    K_wgrffmtfilter,
+    K_wmetafile,
+    K_xe,
+    K_xmlnstbl,
+    K_zwj,
+    K_zwnj,
+};
+
+const std::pair<std::string_view, TKw> Keywords[] = {
+    {"aftnsep", K_aftnsep},
+    {"aftnsepc", K_aftnsepc},
+    {"annotation", K_annotation},
+    {"ansi", K_ansi},
+    {"ansicpg", K_ansicpg},
+    {"atnauthor", K_atnauthor},
+    {"atnid", K_atnid},
+    {"author", K_author},
+    {"b", K_b},
+    {"bin", K_bin},
+    {"bkmkend", K_bkmkend},
+    {"bkmkstart", K_bkmkstart},
+    {"blipuid", K_blipuid},
+    {"blue", K_blue},
+    {"bookmark", K_bookmark},
+    {"bullet", K_bullet},
+    {"category", K_category},
+    {"cb", K_cb},
+    {"cell", K_cell},
+    {"cf", K_cf},
+    {"chcbpat", K_chcbpat},
+    {"colorschememapping", K_colorschememapping},
+    {"colortbl", K_colortbl},
+    {"column", K_column},
+    {"comment", K_comment},
+    {"company", K_company},
+    {"cpg", K_cpg},
+    {"datafield", K_datafield},
+    {"datastore", K_datastore},
+    {"defchp", K_defchp},
+    {"deff", K_deff},
+    {"defpap", K_defpap},
+    {"deftab", K_deftab},
+    {"dibitmap", K_dibitmap},
+    {"dn", K_dn},
+    {"do", K_do},
+    {"doccomm", K_doccomm},
+    {"docvar", K_docvar},
+    {"ebcend", K_ebcend},
+    {"ebcstart", K_ebcstart},
+    {"emdash", K_emdash},
+    {"emfblip", K_emfblip},
+    {"emspace", K_emspace},
+    {"endash", K_endash},
+    {"enspace", K_enspace},
+    {"f", K_f},
+    {"factoidname", K_factoidname},
+    {"falt", K_falt},
+    {"fchars", K_fchars},
+    {"fcharset", K_fcharset},
+    {"fi", K_fi},
+    {"field", K_field},
+    {"filetbl", K_filetbl},
+    {"fldinst", K_fldinst},
+    {"fldrslt", K_fldrslt},
+    {"fname", K_fname},
+    {"fonttbl", K_fonttbl},
+    {"footer", K_footer},
+    {"footerf", K_footerf},
+    {"footerl", K_footerl},
+    {"footerr", K_footerr},
+    {"footnote", K_footnote},
+    {"formfield", K_formfield},
+    {"fs", K_fs},
+    {"ftnsep", K_ftnsep},
+    {"ftnsepc", K_ftnsepc},
+    {"generator", K_generator},
+    {"green", K_green},
+    {"header", K_header},
+    {"headerf", K_headerf},
+    {"headerl", K_headerl},
+    {"headerr", K_headerr},
+    {"highlight", K_highlight},
+    {"htmltag", K_htmltag},
+    {"i", K_i},
+    {"ilvl", K_ilvl},
+    {"info", K_info},
+    {"jpegblip", K_jpegblip},
+    {"keywords", K_keywords},
+    {"latentstyles", K_latentstyles},
+    {"lchars", K_lchars},
+    {"ldblquote", K_ldblquote},
+    {"levelnfc", K_levelnfc},
+    {"levelnfcn", K_levelnfcn},
+    {"levelnumbers", K_levelnumbers},
+    {"leveltext", K_leveltext},
+    {"li", K_li},
+    {"lin", K_lin},
+    {"line", K_line},
+    {"list", K_list},
+    {"listid", K_listid},
+    {"listlevel", K_listlevel},
+    {"listname", K_listname},
+    {"listoverride", K_listoverride},
+    {"listoverridetable", K_listoverridetable},
+    {"listpicture", K_listpicture},
+    {"listtable", K_listtable},
+    {"listtext", K_listtext},
+    {"lquote", K_lquote},
+    {"ls", K_ls},
+    {"ltrmark", K_ltrmark},
+    {"mac", K_mac},
+    {"macpict", K_macpict},
+    {"manager", K_manager},
+    {"mhtmltag", K_mhtmltag},
+    {"mmathPr", K_mmathPr},
+    {"nestcell", K_nestcell},
+    {"nestrow", K_nestrow},
+    {"nonshppict", K_nonshppict},
+    {"nosupersub", K_nosupersub},
+    {"objalias", K_objalias},
+    {"objclass", K_objclass},
+    {"objdata", K_objdata},
+    {"object", K_object},
+    {"objh", K_objh},
+    {"objscalex", K_objscalex},
+    {"objscaley", K_objscaley},
+    {"objsect", K_objsect},
+    {"objtime", K_objtime},
+    {"objw", K_objw},
+    {"oldcprops", K_oldcprops},
+    {"oldpprops", K_oldpprops},
+    {"oldsprops", K_oldsprops},
+    {"oldtprops", K_oldtprops},
+    {"operator", K_operator},
+    {"page", K_page},
+    {"panose", K_panose},
+    {"par", K_par},
+    {"pard", K_pard},
+    {"passwordhash", K_passwordhash},
+    {"pc", K_pc},
+    {"pca", K_pca},
+    {"pgdsctbl", K_pgdsctbl},
+    {"pgptbl", K_pgptbl},
+    {"pich", K_pich},
+    {"pichgoal", K_pichgoal},
+    {"picprop", K_picprop},
+    {"picscalex", K_picscalex},
+    {"picscaley", K_picscaley},
+    {"pict", K_pict},
+    {"picw", K_picw},
+    {"picwgoal", K_picwgoal},
+    {"plain", K_plain},
+    {"pn", K_pn},
+    {"pndec", K_pndec},
+    {"pngblip", K_pngblip},
+    {"pnlcltr", K_pnlcltr},
+    {"pnlcrm", K_pnlcrm},
+    {"pnlvlblt", K_pnlvlblt},
+    {"pnlvlbody", K_pnlvlbody},
+    {"pnseclvl", K_pnseclvl},
+    {"pnstart", K_pnstart},
+    {"pntext", K_pntext},
+    {"pntxta", K_pntxta},
+    {"pntxtb", K_pntxtb},
+    {"pnucltr", K_pnucltr},
+    {"pnucrm", K_pnucrm},
+    {"private", K_private},
+    {"protect", K_protect},
+    {"protusertbl", K_protusertbl},
+    {"qc", K_qc},
+    {"qd", K_qd},
+    {"qj", K_qj},
+    {"ql", K_ql},
+    {"qmspace", K_qmspace},
+    {"qr", K_qr},
+    {"rdblquote", K_rdblquote},
+    {"red", K_red},
+    {"result", K_result},
+    {"revtbl", K_revtbl},
+    {"ri", K_ri},
+    {"rin", K_rin},
+    {"row", K_row},
+    {"rquote", K_rquote},
+    {"rsidtbl", K_rsidtbl},
+    {"rtlmark", K_rtlmark},
+    {"rxe", K_rxe},
+    {"sa", K_sa},
+    {"sb", K_sb},
+    {"sect", K_sect},
+    {"shp", K_shp},
+    {"shpinst", K_shpinst},
+    {"shppict", K_shppict},
+    {"shptxt", K_shptxt},
+    {"sl", K_sl},
+    {"slmult", K_slmult},
+    {"strike", K_strike},
+    {"striked", K_striked},
+    {"stylesheet", K_stylesheet},
+    {"sub", K_sub},
+    {"subject", K_subject},
+    {"super", K_super},
+    {"tab", K_tab},
+    {"tb", K_tb},
+    {"tc", K_tc},
+    {"template", K_template},
+    {"themedata", K_themedata},
+    {"title", K_title},
+    {"tqc", K_tqc},
+    {"tqdec", K_tqdec},
+    {"tqr", K_tqr},
+    {"tx", K_tx},
+    {"txe", K_txe},
+    {"u", K_u},
+    {"uc", K_uc},
+    {"ud", K_ud},
+    {"ul", K_ul},
+    {"uld", K_uld},
+    {"uldash", K_uldash},
+    {"uldashd", K_uldashd},
+    {"uldashdd", K_uldashdd},
+    {"uldb", K_uldb},
+    {"ulhwave", K_ulhwave},
+    {"ulldash", K_ulldash},
+    {"ulnone", K_ulnone},
+    {"ulth", K_ulth},
+    {"ulthd", K_ulthd},
+    {"ulthdash", K_ulthdash},
+    {"ulthdashd", K_ulthdashd},
+    {"ulthdashdd", K_ulthdashdd},
+    {"ulthldash", K_ulthldash},
+    {"ululdbwave", K_ululdbwave},
+    {"ulw", K_ulw},
+    {"ulwave", K_ulwave},
+    {"up", K_up},
+    {"upr", K_upr},
+    {"urtf", K_urtf},
+    {"userprops", K_userprops},
+    {"v", K_v},
+    {"wbitmap", K_wbitmap},
+    {"wgrffmtfilter", K_wgrffmtfilter},
+    {"wmetafile", K_wmetafile},
+    {"xe", K_xe},
+    {"xmlnstbl", K_xmlnstbl},
+    {"zwj", K_zwj},
+    {"zwnj", K_zwnj},
+};
+
+// The control words this reader knows, looked up once per word.
+TKw Keyword(QByteArrayView w)
 {
-    static const char* const names[] = {
-        "info", "stylesheet", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
-        "footerf", "footnote", "annotation", "pntext", "listtext", "nonshppict", "bkmkstart", "bkmkend",
-        "xe", "tc", "txe", "rxe", "revtbl", "filetbl", "author", "operator", "title", "subject", "keywords",
-        "doccomm", "comment", "company", "category", "manager", "template", "generator", "datafield",
-        "themedata", "colorschememapping", "latentstyles", "datastore", "rsidtbl", "mmathPr", "xmlnstbl",
-        "pgdsctbl", "shp", "do", "objdata", "atnid", "atnauthor", "pnseclvl", "userprops", "docvar",
-        "ftnsep", "ftnsepc", "aftnsep", "aftnsepc", "shpinst", "shptxt", "leveltext", "levelnumbers",
-        "listname", "pntxta", "pntxtb", "falt", "panose", "fname", "objalias", "objsect", "objtime",
-        "picprop", "blipuid", "wgrffmtfilter", "listpicture", "fchars", "lchars", "pgptbl", "protusertbl",
-        "defchp", "defpap", "ebcstart", "ebcend", "factoidname", "oldcprops", "oldpprops", "oldsprops",
-        "oldtprops", "passwordhash", "private", "htmltag", "mhtmltag", "formfield", "bookmark"};
-    for (const char* name : names)
-        if (w == name) return true;
-    return false;
+    const std::string_view word(w.data(), size_t(w.size()));
+    const auto* end = std::end(Keywords);
+    const auto* it = std::lower_bound(std::begin(Keywords), end, word,
+                                      [](const auto& entry, std::string_view key) { return entry.first < key; });
+    return it != end && it->first == word ? it->second : K_None;
+}
+
+// Destinations whose text is not part of the document.
+bool IsSkippedDestination(TKw k)
+{
+    switch (k) {
+    case K_info:
+    case K_stylesheet:
+    case K_header:
+    case K_headerl:
+    case K_headerr:
+    case K_headerf:
+    case K_footer:
+    case K_footerl:
+    case K_footerr:
+    case K_footerf:
+    case K_footnote:
+    case K_annotation:
+    case K_pntext:
+    case K_listtext:
+    case K_nonshppict:
+    case K_bkmkstart:
+    case K_bkmkend:
+    case K_xe:
+    case K_tc:
+    case K_txe:
+    case K_rxe:
+    case K_revtbl:
+    case K_filetbl:
+    case K_author:
+    case K_operator:
+    case K_title:
+    case K_subject:
+    case K_keywords:
+    case K_doccomm:
+    case K_comment:
+    case K_company:
+    case K_category:
+    case K_manager:
+    case K_template:
+    case K_generator:
+    case K_datafield:
+    case K_themedata:
+    case K_colorschememapping:
+    case K_latentstyles:
+    case K_datastore:
+    case K_rsidtbl:
+    case K_mmathPr:
+    case K_xmlnstbl:
+    case K_pgdsctbl:
+    case K_shp:
+    case K_do:
+    case K_objdata:
+    case K_atnid:
+    case K_atnauthor:
+    case K_pnseclvl:
+    case K_userprops:
+    case K_docvar:
+    case K_ftnsep:
+    case K_ftnsepc:
+    case K_aftnsep:
+    case K_aftnsepc:
+    case K_shpinst:
+    case K_shptxt:
+    case K_leveltext:
+    case K_levelnumbers:
+    case K_listname:
+    case K_pntxta:
+    case K_pntxtb:
+    case K_falt:
+    case K_panose:
+    case K_fname:
+    case K_objalias:
+    case K_objsect:
+    case K_objtime:
+    case K_picprop:
+    case K_blipuid:
+    case K_wgrffmtfilter:
+    case K_listpicture:
+    case K_fchars:
+    case K_lchars:
+    case K_pgptbl:
+    case K_protusertbl:
+    case K_defchp:
+    case K_defpap:
+    case K_ebcstart:
+    case K_ebcend:
+    case K_factoidname:
+    case K_oldcprops:
+    case K_oldpprops:
+    case K_oldsprops:
+    case K_oldtprops:
+    case K_passwordhash:
+    case K_private:
+    case K_htmltag:
+    case K_mhtmltag:
+    case K_formfield:
+    case K_bookmark:
+        return true;
+    default:
+        return false;
+    }
 }
 
 class TReader {
 public:
     TReader(QByteArrayView data, QTextCursor& cursor, const TRtfReadOptions& options)
-        : FData(data), FTokens(data), FCursor(cursor), FOptions(options)
+        : FData(data), FTokens(data), FCursor(&cursor), FOptions(options)
     {
     }
+    // Text only: the document's plain text, without building a document.
+    TReader(QByteArrayView data, QString& plain) : FData(data), FTokens(data), FPlain(&plain) {}
 
     TRtfReadResult Run();
 
@@ -309,9 +886,9 @@ private:
     void OpenGroup(qsizetype pos);
     void CloseGroup(qsizetype pos);
     void Word(const TToken& t);
-    void DestinationWord(QByteArrayView w);
-    bool CharWord(QByteArrayView w, bool has, int p);
-    bool ParaWord(QByteArrayView w, bool has, int p);
+    void DestinationWord(TKw k);
+    bool CharWord(TKw k, bool has, int p);
+    bool ParaWord(TKw k, bool has, int p);
     void Symbol(char s);
     void TextBytes(QByteArrayView bytes);
     void HexByte(quint8 b);
@@ -323,7 +900,9 @@ private:
     int CodePage();
     void DecodePending();
     void Flush();
-    QTextCharFormat CharFormat() const;
+    QTextCharFormat CharFormat();
+    QTextCharFormat FormatOf(const TCharState& state);
+    void PrepareText();
     void BeginContent();
     void EndParagraph();
     void ApplyParagraph(const TParaState& para);
@@ -337,7 +916,8 @@ private:
 
     QByteArrayView FData;
     TTokenizer FTokens;
-    QTextCursor& FCursor;
+    QTextCursor* FCursor = nullptr;
+    QString* FPlain = nullptr;
     TRtfReadOptions FOptions;
     std::vector<TGroup> FStack;
     int FSkipChars = 0;               // fallback characters still to skip after \u
@@ -361,6 +941,10 @@ private:
     QByteArray FPending;              // text bytes not yet decoded
     int FPendingCodePage = 0;
     QString FText;                    // decoded text not yet inserted
+    TCharState FTextState;            // the format FText and FPending were read in
+    TCharState FCachedState;          // the last format made, kept for the runs that follow
+    QTextCharFormat FCachedFormat;
+    bool FFormatCached = false;
     QString FFieldInst;               // instruction of the field being read
     bool FPendingBreak = false;       // a paragraph mark whose new paragraph has not started
     bool FKeepFinalMark = false;
@@ -377,9 +961,11 @@ private:
 TRtfReadResult TReader::Run()
 {
     TRtfReadResult result;
-    FKeepFinalMark = FOptions.Selection && !FCursor.atEnd();
-    FStartBlockEmpty = FCursor.block().length() <= 1;
-    FCursor.beginEditBlock();
+    if (FCursor) {
+        FKeepFinalMark = FOptions.Selection && !FCursor->atEnd();
+        FStartBlockEmpty = FCursor->block().length() <= 1;
+        FCursor->beginEditBlock();
+    }
     for (;;) {
         const TToken t = FTokens.Next();
         if (t.Kind == TToken::tkEnd || t.Kind == TToken::tkBroken) break;
@@ -406,7 +992,7 @@ TRtfReadResult TReader::Run()
                 continue;
             }
             --FSkipChars;
-            if (t.Kind == TToken::tkWord && t.Word == "bin" && t.HasParam) FTokens.Binary(qMax(t.Param, 0));
+            if (t.Kind == TToken::tkWord && Keyword(t.Word) == K_bin && t.HasParam) FTokens.Binary(qMax(t.Param, 0));
             continue;
         }
         switch (t.Kind) {
@@ -429,16 +1015,18 @@ TRtfReadResult TReader::Run()
         }
         FinishDocument();
     }
-    FCursor.endEditBlock();
+    if (FCursor) FCursor->endEditBlock();
     return result;
 }
 
 void TReader::FinishDocument()
 {
     Flush();
-    if (FPendingBreak) {
-        if (FKeepFinalMark) FCursor.insertBlock(QTextBlockFormat(), CharFormat());
-    } else if (!FOptions.Selection || (FCursor.atBlockEnd() && (FParagraphs > 0 || FStartBlockEmpty))) {
+    if (FPlain) {
+        // the last paragraph's mark is no line of its own
+    } else if (FPendingBreak) {
+        if (FKeepFinalMark) FCursor->insertBlock(QTextBlockFormat(), CharFormat());
+    } else if (!FOptions.Selection || (FCursor->atBlockEnd() && (FParagraphs > 0 || FStartBlockEmpty))) {
         // the last paragraph has no mark of its own; its format applies unless it runs on
         // into text that was there before
         ApplyParagraph(Top().Para);
@@ -458,7 +1046,6 @@ void TReader::EndFontName()
 
 void TReader::OpenGroup(qsizetype pos)
 {
-    Flush();
     TGroup g = FStack.empty() ? TGroup() : Top();
     g.Start = pos;
     g.IgnorableNext = false;
@@ -473,7 +1060,6 @@ void TReader::OpenGroup(qsizetype pos)
 void TReader::CloseGroup(qsizetype pos)
 {
     if (FStack.empty()) return;
-    Flush();
     const TGroup closing = Top();
     const int depth = int(FStack.size());
     if (closing.Dest == dFontTable && FStack.size() >= 2 && FStack[FStack.size() - 2].Dest == dFontTable)
@@ -518,88 +1104,86 @@ void TReader::CloseGroup(qsizetype pos)
 
 void TReader::Word(const TToken& t)
 {
-    const QByteArrayView w = t.Word;
+    const TKw k = Keyword(t.Word);
     const bool has = t.HasParam;
     const int p = t.Param;
     TGroup& g = Top();
 
-    if (w == "bin") {
+    if (k == K_bin) {
         const QByteArrayView bytes = FTokens.Binary(has ? qMax(p, 0) : 0);
         if (FInPict && g.Dest == dPict) FPict.Data.append(bytes.data(), bytes.size());
         return;
     }
-    if (w == "u" && has) {
+    if (k == K_u && has) {
         if (g.Dest == dText || g.Dest == dFieldInst || g.Dest == dFontTable) Unicode(p);
         FSkipChars = g.Uc;
         return;
     }
-    if (w == "uc") { g.Uc = has ? qMax(p, 0) : 1; return; }
-    // text read so far takes the format it was read in
-    Flush();
+    if (k == K_uc) { g.Uc = has ? qMax(p, 0) : 1; return; }
 
     // Destinations are recognised wherever they stand in their group.
-    DestinationWord(w);
+    DestinationWord(k);
     if (g.Dest == dSkip) return;
 
     switch (g.Dest) {
     case dFontTable:
-        if (w == "f" && has) {
+        if (k == K_f && has) {
             FCurrentFont = p;
             FFontName.clear();
             FFonts[p];
-        } else if (w == "fcharset" && has) {
+        } else if (k == K_fcharset && has) {
             FFonts[FCurrentFont].CharSet = p;
-        } else if (w == "cpg" && has) {
+        } else if (k == K_cpg && has) {
             FFonts[FCurrentFont].CodePage = p;
         }
         return;
     case dColorTable:
-        if (w == "red" && has) FRed = p;
-        else if (w == "green" && has) FGreen = p;
-        else if (w == "blue" && has) FBlue = p;
+        if (k == K_red && has) FRed = p;
+        else if (k == K_green && has) FGreen = p;
+        else if (k == K_blue && has) FBlue = p;
         return;
     case dPict:
         if (!FInPict) return;
-        if (w == "pngblip") FPict.Kind = TPicture::pkPng;
-        else if (w == "jpegblip") FPict.Kind = TPicture::pkJpeg;
-        else if (w == "dibitmap") FPict.Kind = TPicture::pkDib;
-        else if (w == "wbitmap") FPict.Kind = TPicture::pkDdb;
-        else if (w == "emfblip") FPict.Kind = TPicture::pkEmf;
-        else if (w == "wmetafile") FPict.Kind = TPicture::pkWmf;
-        else if (w == "macpict") FPict.Kind = TPicture::pkMac;
-        else if (w == "picw" && has) FPict.PicW = p;
-        else if (w == "pich" && has) FPict.PicH = p;
-        else if (w == "picwgoal" && has) FPict.GoalW = p;
-        else if (w == "pichgoal" && has) FPict.GoalH = p;
-        else if (w == "picscalex" && has) FPict.ScaleX = p;
-        else if (w == "picscaley" && has) FPict.ScaleY = p;
+        if (k == K_pngblip) FPict.Kind = TPicture::pkPng;
+        else if (k == K_jpegblip) FPict.Kind = TPicture::pkJpeg;
+        else if (k == K_dibitmap) FPict.Kind = TPicture::pkDib;
+        else if (k == K_wbitmap) FPict.Kind = TPicture::pkDdb;
+        else if (k == K_emfblip) FPict.Kind = TPicture::pkEmf;
+        else if (k == K_wmetafile) FPict.Kind = TPicture::pkWmf;
+        else if (k == K_macpict) FPict.Kind = TPicture::pkMac;
+        else if (k == K_picw && has) FPict.PicW = p;
+        else if (k == K_pich && has) FPict.PicH = p;
+        else if (k == K_picwgoal && has) FPict.GoalW = p;
+        else if (k == K_pichgoal && has) FPict.GoalH = p;
+        else if (k == K_picscalex && has) FPict.ScaleX = p;
+        else if (k == K_picscaley && has) FPict.ScaleY = p;
         return;
     case dObject:
-        if (w == "objw" && has) FObject.Width = p;
-        else if (w == "objh" && has) FObject.Height = p;
-        else if (w == "objscalex" && has) FObject.ScaleX = p;
-        else if (w == "objscaley" && has) FObject.ScaleY = p;
+        if (k == K_objw && has) FObject.Width = p;
+        else if (k == K_objh && has) FObject.Height = p;
+        else if (k == K_objscalex && has) FObject.ScaleX = p;
+        else if (k == K_objscaley && has) FObject.ScaleY = p;
         return;
     case dList:
-        if (w == "listid" && has) FListDef.Id = p;
+        if (k == K_listid && has) FListDef.Id = p;
         return;
     case dListLevel:
-        if ((w == "levelnfc" || w == "levelnfcn") && has && !FListDef.LevelFormats.empty())
+        if ((k == K_levelnfc || k == K_levelnfcn) && has && !FListDef.LevelFormats.empty())
             FListDef.LevelFormats.back() = p;
         return;
     case dListOverride:
-        if (w == "listid" && has) FOverrideList = p;
-        else if (w == "ls" && has) FOverrideLs = p;
+        if (k == K_listid && has) FOverrideList = p;
+        else if (k == K_ls && has) FOverrideLs = p;
         return;
     case dNumbering:
-        if (w == "pnlvlblt") g.Para.Pn = nmBullet;
-        else if (w == "pndec") g.Para.Pn = nmDecimal;
-        else if (w == "pnlcltr") g.Para.Pn = nmLowerLetter;
-        else if (w == "pnucltr") g.Para.Pn = nmUpperLetter;
-        else if (w == "pnlcrm") g.Para.Pn = nmLowerRoman;
-        else if (w == "pnucrm") g.Para.Pn = nmUpperRoman;
-        else if (w == "pnlvlbody" && g.Para.Pn == nmNone) g.Para.Pn = nmDecimal;
-        else if (w == "pnstart" && has) g.Para.PnStart = p;
+        if (k == K_pnlvlblt) g.Para.Pn = nmBullet;
+        else if (k == K_pndec) g.Para.Pn = nmDecimal;
+        else if (k == K_pnlcltr) g.Para.Pn = nmLowerLetter;
+        else if (k == K_pnucltr) g.Para.Pn = nmUpperLetter;
+        else if (k == K_pnlcrm) g.Para.Pn = nmLowerRoman;
+        else if (k == K_pnucrm) g.Para.Pn = nmUpperRoman;
+        else if (k == K_pnlvlbody && g.Para.Pn == nmNone) g.Para.Pn = nmDecimal;
+        else if (k == K_pnstart && has) g.Para.PnStart = p;
         return;
     case dListTable: case dListOverrideTable: case dObjClass: case dSkip:
         return;
@@ -608,73 +1192,73 @@ void TReader::Word(const TToken& t)
     }
 
     // Document settings.
-    if (w == "ansicpg" && has) { FDocCodePage = p > 0 ? p : 1252; return; }
-    if (w == "ansi") { FDocCodePage = 1252; return; }
-    if (w == "urtf") { FDocCodePage = 65001; return; }
-    if (w == "mac") { FDocCodePage = 10000; return; }
-    if (w == "pc") { FDocCodePage = 437; return; }
-    if (w == "pca") { FDocCodePage = 850; return; }
-    if (w == "deff" && has) { FDefaultFont = p; return; }
-    if (w == "deftab" && has) {
-        if (p > 0 && FCursor.document()) {
-            QTextOption option = FCursor.document()->defaultTextOption();
+    if (k == K_ansicpg && has) { FDocCodePage = p > 0 ? p : 1252; return; }
+    if (k == K_ansi) { FDocCodePage = 1252; return; }
+    if (k == K_urtf) { FDocCodePage = 65001; return; }
+    if (k == K_mac) { FDocCodePage = 10000; return; }
+    if (k == K_pc) { FDocCodePage = 437; return; }
+    if (k == K_pca) { FDocCodePage = 850; return; }
+    if (k == K_deff && has) { FDefaultFont = p; return; }
+    if (k == K_deftab && has) {
+        if (p > 0 && FCursor && FCursor->document()) {
+            QTextOption option = FCursor->document()->defaultTextOption();
             option.setTabStopDistance(TwipsToDocUnits(p));
-            FCursor.document()->setDefaultTextOption(option);
+            FCursor->document()->setDefaultTextOption(option);
         }
         return;
     }
 
-    if (CharWord(w, has, p)) return;
-    if (ParaWord(w, has, p)) return;
+    if (CharWord(k, has, p)) return;
+    if (ParaWord(k, has, p)) return;
 
     // Breaks and special characters.
-    if (w == "par" || w == "row" || w == "nestrow") {
+    if (k == K_par || k == K_row || k == K_nestrow) {
         if (g.Dest == dText) EndParagraph();
-    } else if (w == "page" || w == "sect" || w == "column") {
+    } else if (k == K_page || k == K_sect || k == K_column) {
         // a break ends the paragraph it stands in, and makes none of its own
         if (g.Dest == dText && FParagraphHasContent) EndParagraph();
-    } else if (w == "line") AppendChar(QChar::LineSeparator);
-    else if (w == "tab" || w == "cell" || w == "nestcell") AppendChar(QLatin1Char('\t'));
-    else if (w == "emdash") AppendChar(QChar(0x2014));
-    else if (w == "endash") AppendChar(QChar(0x2013));
-    else if (w == "emspace") AppendChar(QChar(0x2003));
-    else if (w == "enspace") AppendChar(QChar(0x2002));
-    else if (w == "qmspace") AppendChar(QChar(0x2005));
-    else if (w == "bullet") AppendChar(QChar(0x2022));
-    else if (w == "lquote") AppendChar(QChar(0x2018));
-    else if (w == "rquote") AppendChar(QChar(0x2019));
-    else if (w == "ldblquote") AppendChar(QChar(0x201C));
-    else if (w == "rdblquote") AppendChar(QChar(0x201D));
-    else if (w == "zwj") AppendChar(QChar(0x200D));
-    else if (w == "zwnj") AppendChar(QChar(0x200C));
-    else if (w == "ltrmark") AppendChar(QChar(0x200E));
-    else if (w == "rtlmark") AppendChar(QChar(0x200F));
+    } else if (k == K_line) AppendChar(QChar::LineSeparator);
+    else if (k == K_tab || k == K_cell || k == K_nestcell) AppendChar(QLatin1Char('\t'));
+    else if (k == K_emdash) AppendChar(QChar(0x2014));
+    else if (k == K_endash) AppendChar(QChar(0x2013));
+    else if (k == K_emspace) AppendChar(QChar(0x2003));
+    else if (k == K_enspace) AppendChar(QChar(0x2002));
+    else if (k == K_qmspace) AppendChar(QChar(0x2005));
+    else if (k == K_bullet) AppendChar(QChar(0x2022));
+    else if (k == K_lquote) AppendChar(QChar(0x2018));
+    else if (k == K_rquote) AppendChar(QChar(0x2019));
+    else if (k == K_ldblquote) AppendChar(QChar(0x201C));
+    else if (k == K_rdblquote) AppendChar(QChar(0x201D));
+    else if (k == K_zwj) AppendChar(QChar(0x200D));
+    else if (k == K_zwnj) AppendChar(QChar(0x200C));
+    else if (k == K_ltrmark) AppendChar(QChar(0x200E));
+    else if (k == K_rtlmark) AppendChar(QChar(0x200F));
 }
 
-void TReader::DestinationWord(QByteArrayView w)
+void TReader::DestinationWord(TKw k)
 {
     TGroup& g = Top();
     const bool ignorable = g.IgnorableNext;
     g.IgnorableNext = false;
     if (g.Dest == dSkip) return;
-    if (w == "fonttbl") { g.Dest = dFontTable; return; }
-    if (w == "colortbl") { g.Dest = dColorTable; return; }
-    if (w == "listtable") { g.Dest = dListTable; return; }
-    if (w == "listoverridetable") { g.Dest = dListOverrideTable; return; }
-    if (w == "list" && g.Dest == dListTable) { g.Dest = dList; return; }
-    if (w == "listlevel" && g.Dest == dList) {
+    if (k == K_fonttbl) { g.Dest = dFontTable; return; }
+    if (k == K_colortbl) { g.Dest = dColorTable; return; }
+    if (k == K_listtable) { g.Dest = dListTable; return; }
+    if (k == K_listoverridetable) { g.Dest = dListOverrideTable; return; }
+    if (k == K_list && g.Dest == dListTable) { g.Dest = dList; return; }
+    if (k == K_listlevel && g.Dest == dList) {
         g.Dest = dListLevel;
         FListDef.LevelFormats.push_back(0);
         return;
     }
-    if (w == "listoverride" && g.Dest == dListOverrideTable) { g.Dest = dListOverride; return; }
-    if (w == "pn" && g.Dest == dText) {
+    if (k == K_listoverride && g.Dest == dListOverrideTable) { g.Dest = dListOverride; return; }
+    if (k == K_pn && g.Dest == dText) {
         g.Dest = dNumbering;
         g.Para.Pn = nmNone;
         g.Para.PnStart = 1;
         return;
     }
-    if (w == "pict") {
+    if (k == K_pict) {
         if (FInPict || (g.Dest != dText && g.Dest != dObjResult)) { g.Dest = dSkip; return; }
         g.Dest = dPict;
         FInPict = true;
@@ -682,82 +1266,82 @@ void TReader::DestinationWord(QByteArrayView w)
         FPict.Depth = int(FStack.size());
         return;
     }
-    if (w == "object" && g.Dest == dText && !FInObject && !FInPict) {
+    if (k == K_object && g.Dest == dText && !FInObject && !FInPict) {
         g.Dest = dObject;
         FInObject = true;
         FObject = TObject();
         FObject.Depth = int(FStack.size());
         return;
     }
-    if (w == "objclass" && g.Dest == dObject) { g.Dest = dObjClass; return; }
-    if (w == "result" && g.Dest == dObject) { g.Dest = dObjResult; return; }
-    if (w == "fldinst") { g.Dest = g.Dest == dText ? dFieldInst : dSkip; return; }
-    if (w == "fldrslt" || w == "field" || w == "shppict" || w == "ud") return;
-    if (w == "upr") { g.Upr = true; return; }
+    if (k == K_objclass && g.Dest == dObject) { g.Dest = dObjClass; return; }
+    if (k == K_result && g.Dest == dObject) { g.Dest = dObjResult; return; }
+    if (k == K_fldinst) { g.Dest = g.Dest == dText ? dFieldInst : dSkip; return; }
+    if (k == K_fldrslt || k == K_field || k == K_shppict || k == K_ud) return;
+    if (k == K_upr) { g.Upr = true; return; }
     // a destination known to hold no text, or an ignorable one this reader does not know
-    if (IsSkippedDestination(w) || ignorable) g.Dest = dSkip;
+    if (IsSkippedDestination(k) || ignorable) g.Dest = dSkip;
 }
 
-bool TReader::CharWord(QByteArrayView w, bool has, int p)
+bool TReader::CharWord(TKw k, bool has, int p)
 {
     TCharState& c = Top().Char;
     const bool on = !has || p != 0;
-    if (w == "plain") {
+    if (k == K_plain) {
         const QString href = c.Href;
         c = TCharState();
         c.Href = href;
-    } else if (w == "b") c.Bold = on;
-    else if (w == "i") c.Italic = on;
-    else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "uldash" || w == "uldashd"
-             || w == "uldashdd" || w == "ulth" || w == "ulwave" || w == "ulhwave" || w == "ululdbwave"
-             || w == "ulthd" || w == "ulthdash" || w == "ulldash" || w == "ulthldash" || w == "ulthdashd"
-             || w == "ulthdashdd")
+    } else if (k == K_b) c.Bold = on;
+    else if (k == K_i) c.Italic = on;
+    else if (k == K_ul || k == K_uld || k == K_uldb || k == K_ulw || k == K_uldash || k == K_uldashd
+             || k == K_uldashdd || k == K_ulth || k == K_ulwave || k == K_ulhwave || k == K_ululdbwave
+             || k == K_ulthd || k == K_ulthdash || k == K_ulldash || k == K_ulthldash || k == K_ulthdashd
+             || k == K_ulthdashdd)
         c.Underline = on;
-    else if (w == "ulnone") c.Underline = false;
-    else if (w == "strike" || w == "striked") c.Strike = on;
-    else if (w == "f" && has) c.Font = p;
-    else if (w == "fs" && has) c.HalfPoints = p > 0 ? p : 24;
-    else if (w == "cf" && has) c.Color = p;
-    else if ((w == "highlight" || w == "cb" || w == "chcbpat") && has) c.Back = p;
-    else if (w == "super") c.VAlign = on ? 1 : 0;
-    else if (w == "sub") c.VAlign = on ? 2 : 0;
-    else if (w == "nosupersub") c.VAlign = 0;
-    else if (w == "up" && has) c.VAlign = p > 0 ? 1 : 0;
-    else if (w == "dn" && has) c.VAlign = p > 0 ? 2 : 0;
-    else if (w == "protect") c.Protected = on;
-    else if (w == "v") c.Hidden = on;
+    else if (k == K_ulnone) c.Underline = false;
+    else if (k == K_strike || k == K_striked) c.Strike = on;
+    else if (k == K_f && has) c.Font = p;
+    else if (k == K_fs && has) c.HalfPoints = p > 0 ? p : 24;
+    else if (k == K_cf && has) c.Color = p;
+    else if ((k == K_highlight || k == K_cb || k == K_chcbpat) && has) c.Back = p;
+    else if (k == K_super) c.VAlign = on ? 1 : 0;
+    else if (k == K_sub) c.VAlign = on ? 2 : 0;
+    else if (k == K_nosupersub) c.VAlign = 0;
+    else if (k == K_up && has) c.VAlign = p > 0 ? 1 : 0;
+    else if (k == K_dn && has) c.VAlign = p > 0 ? 2 : 0;
+    else if (k == K_protect) c.Protected = on;
+    else if (k == K_v) c.Hidden = on;
     else return false;
     return true;
 }
 
-bool TReader::ParaWord(QByteArrayView w, bool has, int p)
+bool TReader::ParaWord(TKw k, bool has, int p)
 {
     TParaState& para = Top().Para;
-    if (w == "pard") para = TParaState();
-    else if (w == "ql") para.Align = 0;
-    else if (w == "qr") para.Align = 1;
-    else if (w == "qc") para.Align = 2;
-    else if (w == "qj" || w == "qd") para.Align = 3;
-    else if ((w == "li" || w == "lin") && has) para.Indents.Left = p;
-    else if ((w == "ri" || w == "rin") && has) para.Indents.Right = p;
-    else if (w == "fi" && has) para.Indents.First = p;
-    else if (w == "sb" && has) para.Before = p;
-    else if (w == "sa" && has) para.After = p;
-    else if (w == "sl" && has) para.LineSpacing = p;
-    else if (w == "slmult" && has) para.LineMultiple = p != 0;
-    else if (w == "tqr") para.NextTabType = QTextOption::RightTab;
-    else if (w == "tqc") para.NextTabType = QTextOption::CenterTab;
-    else if (w == "tqdec") para.NextTabType = QTextOption::DelimiterTab;
-    else if ((w == "tx" || w == "tb") && has) {
+    if (k == K_pard) para = TParaState();
+    else if (k == K_ql) para.Align = 0;
+    else if (k == K_qr) para.Align = 1;
+    else if (k == K_qc) para.Align = 2;
+    else if (k == K_qj || k == K_qd) para.Align = 3;
+    else if ((k == K_li || k == K_lin) && has) para.Indents.Left = p;
+    else if ((k == K_ri || k == K_rin) && has) para.Indents.Right = p;
+    else if (k == K_fi && has) para.Indents.First = p;
+    else if (k == K_sb && has) para.Before = p;
+    else if (k == K_sa && has) para.After = p;
+    else if (k == K_sl && has) para.LineSpacing = p;
+    else if (k == K_slmult && has) para.LineMultiple = p != 0;
+    else if (k == K_tqr) para.NextTabType = QTextOption::RightTab;
+    else if (k == K_tqc) para.NextTabType = QTextOption::CenterTab;
+    else if (k == K_tqdec) para.NextTabType = QTextOption::DelimiterTab;
+    else if ((k == K_tx || k == K_tb) && has) {
         QTextOption::Tab tab(TwipsToDocUnits(p), para.NextTabType,
                              para.NextTabType == QTextOption::DelimiterTab ? QLatin1Char('.') : QChar());
         para.Tabs.append(tab);
         para.NextTabType = QTextOption::LeftTab;
-    } else if (w == "ls" && has) para.ListOverride = p;
-    else if (w == "ilvl" && has) para.Level = p;
-    else if (w == "pnlvlblt" || w == "pnlvlbody" || w == "pndec") {
+    } else if (k == K_ls && has) para.ListOverride = p;
+    else if (k == K_ilvl && has) para.Level = p;
+    else if (k == K_pnlvlblt || k == K_pnlvlbody || k == K_pndec) {
         // outside a \pn group some writers put the numbering words straight in the paragraph
-        if (w == "pnlvlblt") para.Pn = nmBullet;
+        if (k == K_pnlvlblt) para.Pn = nmBullet;
         else para.Pn = nmDecimal;
     } else return false;
     return true;
@@ -839,6 +1423,7 @@ void TReader::TextBytes(QByteArrayView bytes)
         return;
     }
     if (g.Char.Hidden) return;
+    PrepareText();
     const int page = CodePage();
     if (!FPending.isEmpty() && page != FPendingCodePage) DecodePending();
     FPendingCodePage = page;
@@ -867,6 +1452,7 @@ void TReader::HexByte(quint8 b)
             return;
         }
         if (dest == dText && !Top().Char.Hidden) {
+            PrepareText();
             const int page = CodePage();
             if (!FPending.isEmpty() && page != FPendingCodePage) DecodePending();
             FPendingCodePage = page;
@@ -894,6 +1480,7 @@ void TReader::AppendChar(QChar c)
         if (Top().Dest == dFieldInst) FFieldInst += c;
         return;
     }
+    PrepareText();
     DecodePending();
     FText += c;
 }
@@ -905,9 +1492,19 @@ void TReader::DecodePending()
     FPending.clear();
 }
 
-QTextCharFormat TReader::CharFormat() const
+void TReader::PrepareText()
 {
-    const TCharState& c = FStack.empty() ? TCharState() : FStack.back().Char;
+    // text read so far takes the format it was read in
+    if (Top().Char == FTextState) return;
+    Flush();
+    FTextState = Top().Char;
+}
+
+QTextCharFormat TReader::CharFormat() { return FormatOf(FStack.empty() ? TCharState() : FStack.back().Char); }
+
+QTextCharFormat TReader::FormatOf(const TCharState& c)
+{
+    if (FFormatCached && c == FCachedState) return FCachedFormat;
     QTextCharFormat f;
     const int fontNumber = c.Font >= 0 ? c.Font : FDefaultFont;
     const auto font = FFonts.find(fontNumber);
@@ -931,13 +1528,17 @@ QTextCharFormat TReader::CharFormat() const
         f.setAnchor(true);
         f.setAnchorHref(c.Href);
     }
+    FCachedState = c;
+    FCachedFormat = f;
+    FFormatCached = true;
     return f;
 }
 
 void TReader::BeginContent()
 {
     if (FPendingBreak) {
-        FCursor.insertBlock(QTextBlockFormat(), CharFormat());
+        if (FPlain) FPlain->append(QLatin1Char('\n'));
+        else FCursor->insertBlock(QTextBlockFormat(), CharFormat());
         FPendingBreak = false;
     }
     FParagraphHasContent = true;
@@ -948,7 +1549,8 @@ void TReader::Flush()
     DecodePending();
     if (FText.isEmpty()) return;
     BeginContent();
-    FCursor.insertText(FText, CharFormat());
+    if (FPlain) FPlain->append(FText);
+    else FCursor->insertText(FText, FormatOf(FTextState));
     FText.clear();
 }
 
@@ -956,7 +1558,7 @@ void TReader::EndParagraph()
 {
     Flush();
     BeginContent();
-    ApplyParagraph(Top().Para);
+    if (!FPlain) ApplyParagraph(Top().Para);
     FPendingBreak = true;
     FParagraphHasContent = false;
     ++FParagraphs;
@@ -970,17 +1572,17 @@ QTextList* TReader::ListFor(const TParaState& para, TNumbering numbering)
     if (para.ListOverride > 0) {
         auto it = FLists.find(key);
         if (it != FLists.end()) {
-            it->second->add(FCursor.block());
+            it->second->add(FCursor->block());
             return it->second;
         }
     } else if (FLastList && FLastListKey == key) {
-        FLastList->add(FCursor.block());
+        FLastList->add(FCursor->block());
         return FLastList;
     }
     QTextListFormat format;
     format.setStyle(ListStyle(numbering));
     format.setIndent(0);
-    QTextList* list = FCursor.createList(format);
+    QTextList* list = FCursor->createList(format);
     FLists[key] = list;
     FLastListKey = key;
     return list;
@@ -1014,10 +1616,10 @@ void TReader::ApplyParagraph(const TParaState& para)
         else f.setLineHeight(TwipsToDocUnits(-para.LineSpacing), QTextBlockFormat::FixedHeight);
     }
     if (!para.Tabs.isEmpty()) f.setTabPositions(para.Tabs);
-    QTextBlock block = FCursor.block();
+    QTextBlock block = FCursor->block();
     if (QTextList* old = block.textList()) old->remove(block);
-    FCursor.setBlockFormat(f);
-    block = FCursor.block();
+    FCursor->setBlockFormat(f);
+    block = FCursor->block();
     if (numbering != nmNone) {
         FLastList = ListFor(para, numbering);
     } else {
@@ -1074,7 +1676,8 @@ void TReader::InsertImage(const QImage& image, double width, double height, cons
 {
     Flush();
     BeginContent();
-    QTextDocument* document = FCursor.document();
+    if (FPlain) return;   // pictures and objects are no text
+    QTextDocument* document = FCursor->document();
     const QString name = NewResourceName(isObject ? "object" : "pict");
     document->addResource(QTextDocument::ImageResource, QUrl(name), image);
     QTextImageFormat format;
@@ -1087,12 +1690,17 @@ void TReader::InsertImage(const QImage& image, double width, double height, cons
         format.setProperty(rpIsObject, true);
         format.setProperty(rpObjectClass, objectClass);
     }
-    FCursor.insertImage(format);
+    FCursor->insertImage(format);
 }
 
 void TReader::FinishPicture(qsizetype endPos, bool complete)
 {
     FInPict = false;
+    if (FPlain) {
+        // text only: a picture is no text, and is not decoded
+        if (!FInObject && Top().Dest == dPict) InsertImage(QImage(), 0, 0, QByteArray(), false, QString());
+        return;
+    }
     QImage image;
     DecodePicture(FPict, image);
     double width = 0, height = 0;
@@ -1119,6 +1727,10 @@ void TReader::FinishObject(qsizetype endPos, bool complete)
 {
     FInObject = false;
     if (!complete) return;   // a cut object cannot be written back whole
+    if (FPlain) {
+        InsertImage(QImage(), 0, 0, QByteArray(), true, QString());
+        return;
+    }
     const qsizetype start = Top().Start;
     const QByteArray raw = FData.sliced(start, endPos - start).toByteArray();
     QImage image = FObject.Result;
@@ -1145,6 +1757,19 @@ bool LooksLikeRtf(QByteArrayView data)
 }
 
 TRtfReadStatus CheckRtf(QByteArrayView data) { return LooksLikeRtf(data) ? CheckSyntax(data) : rrNotRtf; }
+
+QString RtfPlainText(QByteArrayView data, TRtfReadResult* result)
+{
+    QString plain;
+    TRtfReadResult r;
+    r.Status = CheckRtf(data);
+    if (r.Status == rrOk) {
+        TReader reader(data, plain);
+        r = reader.Run();
+    }
+    if (result) *result = r;
+    return plain;
+}
 
 TRtfReadResult ReadRtf(QByteArrayView data, QTextCursor& cursor, const TRtfReadOptions& options)
 {

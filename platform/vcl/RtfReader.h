@@ -37,5 +37,9 @@ bool LooksLikeRtf(QByteArrayView data);
 // Whether the bytes would be read: rrNotRtf, rrBroken, or rrOk.
 TRtfReadStatus CheckRtf(QByteArrayView data);
 
+// The plain text the document would hold (paragraphs end in '\n', the last one not; pictures
+// and objects are left out), read without building a document; empty when refused.
+QString RtfPlainText(QByteArrayView data, TRtfReadResult* result = nullptr);
+
 // Inserts the document at the cursor (the cursor's selection is not removed).
 TRtfReadResult ReadRtf(QByteArrayView data, QTextCursor& cursor, const TRtfReadOptions& options = {});
