@@ -5,7 +5,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/scripts/setup.sh"
 if [ -z "${QUARROW_NO_SANITIZE:-}" ]; then
-  "$here/scripts/sanitize.sh" test_platform_client
+  "$here/scripts/sanitize.sh" test_platform_client test_platform_vcl
 fi
 cd "$BUILD_DIR"
 ctest --output-on-failure --parallel "${QUARROW_JOBS:-$(nproc)}" "$@"

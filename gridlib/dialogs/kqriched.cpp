@@ -928,8 +928,6 @@ void TkqCustomRichEdit::resizeEvent(QResizeEvent* event)
     if (!IsPrinterWidth()) UpdateEditRect();
 }
 
-void TkqCustomRichEdit::SelectionChange() { TCustomRichEdit::SelectionChange(); }
-
 void TkqCustomRichEdit::changeEvent(QEvent* event)
 {
     TCustomRichEdit::changeEvent(event);

@@ -269,7 +269,6 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void SelectionChange() override;
     void LinkNotify(const TENLink& link) override;
     void changeEvent(QEvent* event) override;
 

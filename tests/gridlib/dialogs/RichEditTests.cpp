@@ -136,7 +136,6 @@ TEST(RichEditStreamIn, PiecesLimitWhatIsRead)
     EXPECT_TRUE(preview.startsWith(QStringLiteral("first paragraph\nline 0 of the text")));
     EXPECT_LT(edit.LineCount(), 100);
     EXPECT_GT(edit.LineCount(), 20);
-    EXPECT_TRUE(preview.endsWith(QString::fromLatin1(rtf.mid(2040, 2048 - 2040)).section(QLatin1Char(' '), -1)) || true);
 
     // limit 1: the piece is cut at the first group after the first \pard
     stream.seek(0);
