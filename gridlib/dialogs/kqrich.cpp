@@ -35,6 +35,9 @@ void TkqRichEditForm::SetEditors(TkqCustomRichEdit* source, TkqCustomRichEdit* r
     LayOut();
 }
 
+TkqCustomRichEdit* TkqRichEditForm::Source() const { return FSource; }
+TkqCustomRichEdit* TkqRichEditForm::RichEdit1() const { return FRichEdit; }
+
 bool TkqRichEditForm::ReadOnlyContent() const { return FRichEdit && FRichEdit->GetReadOnly(); }
 
 void TkqRichEditForm::showEvent(QShowEvent* event)

@@ -17,8 +17,8 @@ public:
 
     // The control that opened the window and the editing control (set by Execute).
     void SetEditors(TkqCustomRichEdit* source, TkqCustomRichEdit* richEdit);
-    TkqCustomRichEdit* Source() const { return FSource; }
-    TkqCustomRichEdit* RichEdit1() const { return FRichEdit; }
+    TkqCustomRichEdit* Source() const;
+    TkqCustomRichEdit* RichEdit1() const;
     bool ReadOnlyContent() const;
 
     // File, Save and Exit: closes with OK.
