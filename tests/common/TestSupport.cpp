@@ -66,6 +66,7 @@ QString FuzzFixturePath(const QString& target, const QString& name)
 {
     return QStringLiteral(QUARROW_FUZZ_FIXTURES) + '/' + target + '/' + name;
 }
+QString TestDataPath(const QString& name) { return QStringLiteral(QUARROW_TEST_DATA_DIR) + '/' + name; }
 
 QByteArray ReadWholeFile(const QString& path)
 {

@@ -35,6 +35,8 @@ bool SamplesRequired();
 // An input a fuzz target found a fault with, kept in tests/fuzz/fixtures/<target>/<name>.
 QString FuzzFixturePath(const QString& target, const QString& name);
 
+// A small fixture of our own, checked in under tests/data.
+QString TestDataPath(const QString& name);
 QByteArray ReadWholeFile(const QString& path);
 void WriteWholeFile(const QString& path, const QByteArray& bytes);
 

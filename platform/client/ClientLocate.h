@@ -1,0 +1,64 @@
+#pragma once
+// Finding a dataset's records by one field's value through a hash of every record's value,
+// built once and kept up to date as records change (through this dataset or any cursor on the
+// same records). For runs of many lookups: a search by halving an index touches records all over
+// memory for every lookup, the hash one or two. It answers what Locate without options answers:
+// the first record, in the dataset's order, whose field equals the value exactly.
+
+#include "platform/client/ClientKeys.h"
+#include "platform/client/ClientStore.h"
+#include "platform/client/PacketValues.h"
+#include "platform/data/DB.h"
+
+#include <vector>
+
+class TClientDataSet;
+
+class TLocateHash : private IStoreObserver {
+public:
+    // The dataset open at its top level; the field one of its data fields whose values can be
+    // compared (not a blob or nested dataset), else EDatabaseError.
+    TLocateHash(TClientDataSet& dataSet, TField* field);
+    ~TLocateHash() override;
+    TLocateHash(const TLocateHash&) = delete;
+    TLocateHash& operator=(const TLocateHash&) = delete;
+
+    // The record, or NoRecord; a value the field cannot hold matches nothing.
+    TRecordId Find(const TVariant& value);
+
+private:
+    void StoreChanging(const TStoreChange& change) override;
+    void StoreChanged(const TStoreChange& change) override;
+    quint64 HashOf(const char* block) const;
+    quint64 HashOfRec(TRecIndex rec) const;
+    void Add(TRecIndex rec);
+    void Add(TRecIndex rec, quint64 hash);
+    void Remove(TRecIndex rec, quint64 hash);
+    void Build();
+    void Grow();
+
+    struct TEntry {
+        quint32 Hash = 0;
+        TRecIndex Rec = NoRec;      // NoRec: empty; Tombstone: removed
+    };
+    static constexpr TRecIndex Tombstone = NoRec - 1;
+
+    TClientDataSet& FDataSet;
+    TField* FField;
+    std::shared_ptr<TRecordStore> FStore;
+    int FColumn = -1;
+    // Open addressing, a power of two long; in memory that may be mapped in huge pages, since
+    // every lookup lands somewhere else in it.
+    TPacketBlock FBlock;
+    TEntry* FTable = nullptr;
+    size_t FSize = 0;
+    std::vector<char> FKey;         // the sought value as a block
+    TKeyComparer FCompare;          // the field's cells, as Locate compares them
+    size_t FUsed = 0;               // entries and tombstones
+    // A record being changed and the hash of its value before: an entry moves only when the
+    // value's hash does.
+    TRecIndex FChanging = NoRec;
+    quint64 FChangingHash = 0;
+    bool FChangingVisible = false;
+    bool FStale = true;
+};
