@@ -198,6 +198,7 @@ TFormatSettings TFormatSettings::FromLocale(const QLocale& locale)
         fs.ShortDayNames[i] = locale.dayName(qtDay, QLocale::ShortFormat);
         fs.LongDayNames[i] = locale.dayName(qtDay, QLocale::LongFormat);
     }
+    fs.FirstDayOfWeek = int(locale.firstDayOfWeek()) - 1;
     return fs;
 }
 

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <deque>
@@ -16,6 +18,8 @@ struct TSeamState {
     bool Installed = false;
     std::deque<int> Answers;
     std::deque<QString> Files;
+    std::deque<QString> Inputs;
+    QStringList InputDefaults;
     std::vector<TDialogRecord> Records;
     int Unexpected = 0;
 };
@@ -244,6 +248,32 @@ bool SelectDirectory(const QString& caption, const QString& root, QString& direc
     return true;
 }
 
+bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent)
+{
+    if (Seam().Installed) {
+        TSeamState& s = Seam();
+        TDialogRecord rec{TDialogRecord::Input, caption, 0, 0, mrCancel, false};
+        s.InputDefaults << value;
+        QString answer;
+        if (!s.Inputs.empty()) {
+            answer = s.Inputs.front();
+            s.Inputs.pop_front();
+            rec.Scripted = true;
+        } else {
+            ++s.Unexpected;
+        }
+        if (!answer.isNull()) rec.Answer = mrOk;
+        s.Records.push_back(rec);
+        if (answer.isNull()) return false;
+        value = answer;
+        return true;
+    }
+    bool ok = false;
+    const QString text = QInputDialog::getText(DialogParent(parent), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok) value = text;
+    return ok;
+}
+
 TFileDialogOptions TOpenDialog::DialogOptions() const
 {
     TFileDialogOptions o;
@@ -309,6 +339,13 @@ void TDialogSeam::AnswerFiles(std::initializer_list<QString> names)
     for (const QString& n : names) Seam().Files.push_back(n);
 }
 
+void TDialogSeam::AnswerInputs(std::initializer_list<QString> texts)
+{
+    for (const QString& t : texts) Seam().Inputs.push_back(t);
+}
+
+QStringList TDialogSeam::InputDefaults() { return Seam().InputDefaults; }
+
 const std::vector<TDialogRecord>& TDialogSeam::Records() { return Seam().Records; }
 
 QStringList TDialogSeam::Messages()
@@ -326,6 +363,8 @@ void TDialogSeam::Clear()
     TSeamState& s = Seam();
     s.Answers.clear();
     s.Files.clear();
+    s.Inputs.clear();
+    s.InputDefaults.clear();
     s.Records.clear();
     s.Unexpected = 0;
     OnMessage = nullptr;
