@@ -269,7 +269,7 @@ void TkqDBCustomDateTimePicker::SetDateParts(const TWork& w)
 void TkqDBCustomDateTimePicker::FirstAndLastDayOfWeek(int& first, int& last) const
 {
     int day = int(FCalendarAttributes->FirstDayOfWeek);   // 0 Monday .. 6 Sunday
-    if (FCalendarAttributes->FirstDayOfWeek == kqdowLocaleDefault) day = FormatSettings.FirstDayOfWeek;
+    if (FCalendarAttributes->FirstDayOfWeek == kqdowLocaleDefault) day = FirstDayOfWeekSetting();
     first = day == 6 ? 1 : day + 2;
     last = first == 1 ? 7 : first - 1;
 }

@@ -3,7 +3,7 @@
 #include "gridlib/core/Kqintl.h"
 #include "platform/core/ScopeExit.h"
 #include "platform/core/SysFormat.h"
-#include "platform/vcl/Dialogs.h"
+#include "platform/vcl/InputQuery.h"
 #include "platform/vcl/Graphics.h"
 
 #include <QApplication>
@@ -48,6 +48,18 @@ QString DateErrorText(const char* text, TDateTime bound) { return QString::fromL
 }
 
 std::array<quint32, 14> GDayStates{};
+
+// The today circle: an ellipse inside the rectangle in the pen's colour.
+void DrawCircle(TCanvas& canvas, const TRect& r)
+{
+    QPainter& p = canvas.Painter();
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(ColorToQColor(canvas.Pen.Color));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(QRectF(r.Left + 0.5, r.Top + 0.5, r.Width() - 1, r.Height() - 1));
+    p.restore();
+}
 
 // 0 Monday .. 6 Sunday.
 int MondayIndex(TDateTime day) { return (DayOfWeek(day) + 5) % 7; }
@@ -274,7 +286,7 @@ void TkqMonthCalendar::SetMaxSelectCount(int value)
 
 void TkqMonthCalendar::SetFirstDayOfWeek(TkqCalDayOfWeek value)
 {
-    const int day = value == kqdowLocaleDefault ? FormatSettings.FirstDayOfWeek : int(value);
+    const int day = value == kqdowLocaleDefault ? FirstDayOfWeekSetting() : int(value);
     SetControlFirstDayOfWeek(day);
     FFirstDayOfWeek = value;
 }
@@ -754,7 +766,7 @@ void TkqMonthCalendar::PaintBlock(TCanvas& canvas, const TLayout& l, int block)
         if (date == today && !FCtlNoTodayCircle && !leading && !trailing) {
             canvas.Pen.Color = clRed;
             canvas.Brush.Style = bsClear;
-            canvas.Ellipse(cell.Inflated(1, 0));
+            DrawCircle(canvas, cell.Inflated(1, 0));
         }
     }
     if (FCtlWeekNumbers) {
@@ -779,7 +791,7 @@ void TkqMonthCalendar::PaintToday(TCanvas& canvas, const TLayout& l)
     if (!FCtlNoTodayCircle) {
         canvas.Pen.Color = clRed;
         canvas.Brush.Style = bsClear;
-        canvas.Ellipse(TRect::Bounds(left, top + 2, l.CellWidth, fm.height() + 2));
+        DrawCircle(canvas, TRect::Bounds(left, top + 2, l.CellWidth, fm.height() + 2));
     }
     canvas.Brush.Style = bsClear;
     canvas.Font.Color = FCtlColors[MCSC_TEXT];
@@ -1054,7 +1066,7 @@ void TkqMonthCalendar::ShowYearMenu(const TMCHitTestInfo& hit)
         item->SetChecked(year == hit.Year);
         const TDateTime same = ClampedDate(year, m, d);
         item->Enabled = same != 0 && !((FMaxDate != 0 && same > DayOf(FMaxDate)) || (FMinDate != 0 && same < DayOf(FMinDate)));
-        if ((i > 0 && o.YearsPerColumn > 0 && i % o.YearsPerColumn == 0) || (i == 0 && editColumn)) item->Break = mbBarBreak;
+        if ((i > 0 && o.YearsPerColumn > 0 && i % o.YearsPerColumn == 0) || (i == 0 && editColumn)) item->setProperty("Break", 2);
         item->OnClick = [this, item](QObject*) { ChooseYear(item); };
         FYearMenu->Items()->Add(item);
     }

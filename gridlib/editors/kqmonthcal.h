@@ -13,6 +13,7 @@
 // before the lower layer would.
 
 #include "gridlib/core/kqcommon.h"
+#include "platform/core/SysCalendar.h"
 #include "platform/core/SysUtils.h"
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"

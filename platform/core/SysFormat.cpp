@@ -198,7 +198,6 @@ TFormatSettings TFormatSettings::FromLocale(const QLocale& locale)
         fs.ShortDayNames[i] = locale.dayName(qtDay, QLocale::ShortFormat);
         fs.LongDayNames[i] = locale.dayName(qtDay, QLocale::LongFormat);
     }
-    fs.FirstDayOfWeek = int(locale.firstDayOfWeek()) - 1;
     return fs;
 }
 

@@ -47,8 +47,6 @@ struct TFormatSettings {
     QString ShortDayNames[7];       // [0] is Sunday
     QString LongDayNames[7];
     int TwoDigitYearCenturyWindow = 50;
-    // The first day of the week: 0 Monday ... 6 Sunday (the United States start on Sunday).
-    int FirstDayOfWeek = 6;
 
     // The platform's defaults without regional settings (United States English); tests use them.
     static TFormatSettings Standard();

@@ -25,8 +25,6 @@ private:
 // A silent exception: unwinds the operation, shown to nobody.
 class EAbort : public Exception { public: using Exception::Exception; };
 class EConvertError : public Exception { public: using Exception::Exception; };
-// A date outside the limits of a date control ("Date exceeds maximum of %s").
-class EDateTimeError : public Exception { public: using Exception::Exception; };
 class EInOutError : public Exception {
 public:
     explicit EInOutError(const QString& msg = QString(), int code = 0) : Exception(msg), ErrorCode(code) {}

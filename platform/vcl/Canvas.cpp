@@ -340,17 +340,6 @@ void TCanvas::Rectangle(const TRect& rect)
     Brush.Color = saved;
 }
 
-void TCanvas::Ellipse(const TRect& rect)
-{
-    if (rect.IsEmpty()) return;
-    ApplyPen();
-    ApplyBrush();
-    FPainter->save();
-    FPainter->setRenderHint(QPainter::Antialiasing, true);
-    FPainter->drawEllipse(QRectF(rect.Left + 0.5, rect.Top + 0.5, rect.Width() - 1, rect.Height() - 1));
-    FPainter->restore();
-}
-
 void TCanvas::SetPixel(int x, int y, TColor color)
 {
     FPainter->setCompositionMode(QPainter::CompositionMode_SourceOver);

@@ -187,8 +187,6 @@ public:
     void FrameRect(const TRect& rect);
     // Outline in the pen, inside in the brush.
     void Rectangle(const TRect& rect);
-    // The ellipse inside the rectangle, outlined in the pen and filled with the brush.
-    void Ellipse(const TRect& rect);
     void SetPixel(int x, int y, TColor color);
 
     int TextWidth(const QString& text) const;

@@ -1,4 +1,5 @@
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/InputQuery.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,6 +20,7 @@ struct TSeamState {
     std::deque<int> Answers;
     std::deque<QString> Files;
     std::deque<QString> Inputs;
+    QStringList InputCaptions;
     QStringList InputDefaults;
     std::vector<TDialogRecord> Records;
     int Unexpected = 0;
@@ -252,18 +254,15 @@ bool InputQuery(const QString& caption, const QString& prompt, QString& value, Q
 {
     if (Seam().Installed) {
         TSeamState& s = Seam();
-        TDialogRecord rec{TDialogRecord::Input, caption, 0, 0, mrCancel, false};
+        s.InputCaptions << caption;
         s.InputDefaults << value;
         QString answer;
         if (!s.Inputs.empty()) {
             answer = s.Inputs.front();
             s.Inputs.pop_front();
-            rec.Scripted = true;
         } else {
             ++s.Unexpected;
         }
-        if (!answer.isNull()) rec.Answer = mrOk;
-        s.Records.push_back(rec);
         if (answer.isNull()) return false;
         value = answer;
         return true;
@@ -272,6 +271,21 @@ bool InputQuery(const QString& caption, const QString& prompt, QString& value, Q
     const QString text = QInputDialog::getText(DialogParent(parent), caption, prompt, QLineEdit::Normal, value, &ok);
     if (ok) value = text;
     return ok;
+}
+
+void AnswerInputQueries(std::initializer_list<QString> texts)
+{
+    for (const QString& t : texts) Seam().Inputs.push_back(t);
+}
+
+QStringList InputQueryCaptions() { return Seam().InputCaptions; }
+QStringList InputQueryDefaults() { return Seam().InputDefaults; }
+
+void ClearInputQueries()
+{
+    Seam().Inputs.clear();
+    Seam().InputCaptions.clear();
+    Seam().InputDefaults.clear();
 }
 
 TFileDialogOptions TOpenDialog::DialogOptions() const
@@ -339,13 +353,6 @@ void TDialogSeam::AnswerFiles(std::initializer_list<QString> names)
     for (const QString& n : names) Seam().Files.push_back(n);
 }
 
-void TDialogSeam::AnswerInputs(std::initializer_list<QString> texts)
-{
-    for (const QString& t : texts) Seam().Inputs.push_back(t);
-}
-
-QStringList TDialogSeam::InputDefaults() { return Seam().InputDefaults; }
-
 const std::vector<TDialogRecord>& TDialogSeam::Records() { return Seam().Records; }
 
 QStringList TDialogSeam::Messages()
@@ -364,6 +371,7 @@ void TDialogSeam::Clear()
     s.Answers.clear();
     s.Files.clear();
     s.Inputs.clear();
+    s.InputCaptions.clear();
     s.InputDefaults.clear();
     s.Records.clear();
     s.Unexpected = 0;

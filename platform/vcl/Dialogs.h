@@ -70,9 +70,6 @@ bool ExecuteOpenDialog(const TFileDialogOptions& options, QStringList& files, QW
 bool ExecuteSaveDialog(const TFileDialogOptions& options, QString& fileName, QWidget* parent = nullptr);
 bool SelectDirectory(const QString& caption, const QString& root, QString& directory, QWidget* parent = nullptr);
 
-// A box that asks for one line of text, value its default; true (and the text in value) on OK.
-bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent = nullptr);
-
 // The open and save dialogs as objects that keep their settings between runs.
 enum TOpenOption {
     ofReadOnly, ofOverwritePrompt, ofHideReadOnly, ofNoChangeDir, ofShowHelp, ofNoValidate, ofAllowMultiSelect,
@@ -118,9 +115,9 @@ class TSavePictureDialog : public TSaveDialog {};
 // from the scripted queue. An unscripted message box gets its first button's result
 // and counts as unexpected; an unscripted file or folder dialog is cancelled.
 struct TDialogRecord {
-    enum TKind { Message, OpenFile, SaveFile, Directory, Input };
+    enum TKind { Message, OpenFile, SaveFile, Directory };
     TKind Kind;
-    QString Text;            // message, dialog title, or the input box's caption
+    QString Text;            // message, or dialog title
     int Type = 0;            // TMsgDlgType for messages
     unsigned Buttons = 0;    // TMsgDlgButtons bits
     int Answer = 0;
@@ -137,11 +134,6 @@ public:
     // Answers for the next file or folder dialogs: a name (or several for a multi-select
     // open dialog, separated by '\n'); an empty string cancels.
     static void AnswerFiles(std::initializer_list<QString> names);
-    // Answers for the next input boxes: the text typed and OK; a null string cancels (as an
-    // unscripted box does).
-    static void AnswerInputs(std::initializer_list<QString> texts);
-    // Default texts the input boxes were shown with, in order.
-    static QStringList InputDefaults();
     static const std::vector<TDialogRecord>& Records();
     static QStringList Messages();   // texts of the recorded message boxes
     static int UnexpectedCount();

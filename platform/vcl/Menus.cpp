@@ -297,10 +297,16 @@ TMenuPopupWindow::TMenuPopupWindow(TPopupMenu* menu, TMenuItem* parentItem, TMen
 
 TMenuPopupWindow::~TMenuPopupWindow() { CloseSubmenu(); }
 
+namespace {
+// An item whose "Break" property is 1 starts a new column of its menu; 2 also draws a line
+// between the columns (the old menu-break and menu-bar-break flags).
+constexpr int ColumnBarWidth = 6;
+int ItemBreak(const TMenuItem* item) { return item->property("Break").toInt(); }
+} // namespace
+
 void TMenuPopupWindow::Layout()
 {
     FEntries.clear();
-    FColumnLines.clear();
     // Columns side by side: an item with a break starts the next one.
     int y = 0, left = 0, width = 0, height = 0;
     size_t columnStart = 0;
@@ -314,13 +320,9 @@ void TMenuPopupWindow::Layout()
     for (int i = 0; i < FParentItem->Count(); ++i) {
         TMenuItem* item = FParentItem->Items(i);
         if (!item->Visible) continue;
-        if (item->Break != mbNone && !FEntries.empty()) {
+        if (ItemBreak(item) != 0 && !FEntries.empty()) {
             closeColumn();
-            left += width;
-            if (item->Break == mbBarBreak) {
-                FColumnLines.push_back(left + ColumnBarWidth / 2);
-                left += ColumnBarWidth;
-            }
+            left += width + (ItemBreak(item) == 2 ? ColumnBarWidth : 0);
             columnStart = FEntries.size();
             width = 0;
             y = 0;
@@ -391,7 +393,10 @@ void TMenuPopupWindow::paintEvent(QPaintEvent*)
     p.translate(FrameWidth, FrameWidth);
     const TRect area{0, 0, width() - 2 * FrameWidth, height() - 2 * FrameWidth};
     canvas.SetClipRect(area);
-    for (int x : FColumnLines) {
+    for (size_t i = 1; i < FEntries.size(); ++i) {
+        // The line between columns of a bar break.
+        if (ItemBreak(FEntries[i].Item) != 2 || FEntries[i].Rect.Top != 0) continue;
+        const int x = FEntries[i].Rect.Left - ColumnBarWidth / 2;
         canvas.Pen.Color = clBtnShadow;
         canvas.MoveTo(x - 1, 0);
         canvas.LineTo(x - 1, area.Bottom);

@@ -23,9 +23,6 @@ class QTimer;
 enum TOwnerDrawStateItem { odSelected, odGrayed, odDisabled, odChecked, odFocused, odDefault };
 using TOwnerDrawState = TSet<TOwnerDrawStateItem>;
 
-// An item that starts a new column of its menu (mbBarBreak with a line between the columns).
-enum TMenuBreak { mbNone, mbBreak, mbBarBreak };
-
 class TMenuItem : public QObject {
     Q_OBJECT
 public:
@@ -44,7 +41,6 @@ public:
     int ImageIndex = -1;
     int HelpContext = 0;
     int Tag = 0;
-    TMenuBreak Break = mbNone;
     std::function<void(QObject*)> OnClick;
 
     bool Checked() const { return FChecked; }
@@ -147,8 +143,6 @@ public:
     ~TMenuPopupWindow() override;
 
     static constexpr int FrameWidth = 3;
-    // Room for the line between columns of a bar break.
-    static constexpr int ColumnBarWidth = 6;
     TMenuItem* ParentItem() const { return FParentItem; }
     TMenuItem* Selected() const { return FSelected >= 0 ? FEntries[size_t(FSelected)].Item : nullptr; }
     // The item's rectangle in the window, empty when it is not shown.
@@ -186,5 +180,4 @@ private:
     int FSelected = -1;
     QPointer<TMenuPopupWindow> FSubmenu;
     QTimer* FSubmenuTimer;
-    std::vector<int> FColumnLines;   // x of each line between columns, in the item area
 };

@@ -1,6 +1,6 @@
 #include "gridlib/editors/kqmonthcal.h"
 #include "platform/core/SysFormat.h"
-#include "platform/vcl/Dialogs.h"
+#include "platform/vcl/InputQuery.h"
 #include "tests/common/TestSupport.h"
 
 #include <QApplication>
@@ -188,7 +188,7 @@ TEST(MonthCalendar, YearMenuListsItsColumnsAndTheEditItemAsksWithinTheBounds)
         EXPECT_EQ(items->Count(), 20);
         EXPECT_EQ(items->Items(0)->Caption, QStringLiteral("1990"));
         EXPECT_EQ(items->Items(19)->Caption, QStringLiteral("2009"));
-        for (int i = 0; i < 20; ++i) EXPECT_EQ(items->Items(i)->Break != mbNone, i == 10) << i;
+        for (int i = 0; i < 20; ++i) EXPECT_EQ(items->Items(i)->property("Break").toInt() != 0, i == 10) << i;
         c.cal.YearMenu()->CloseMenu();
     });
     QTest::mouseClick(&c.cal, Qt::LeftButton, {}, yearTitle());
@@ -199,21 +199,21 @@ TEST(MonthCalendar, YearMenuListsItsColumnsAndTheEditItemAsksWithinTheBounds)
     e.cal.PopupYearOptions()->ShowEditYear = true;
     e.cal.SetMinDate(EncodeDate(2000, 3, 15));
     e.cal.ApplyDate(EncodeDate(2005, 3, 10));
-    TDialogSeam::Clear();
-    TDialogSeam::AnswerInputs({QStringLiteral("1999"), QStringLiteral("2003")});
+    ClearInputQueries();
+    AnswerInputQueries({QStringLiteral("1999"), QStringLiteral("2003")});
     QTimer::singleShot(0, [&] {
         TCalendarPopupMenu* m = e.cal.YearMenu();
         ASSERT_TRUE(m && m->IsOpen());
         TMenuItem* edit = m->Items()->Items(0);
         EXPECT_EQ(edit->Caption, QStringLiteral("Edit Year"));
-        EXPECT_NE(m->Items()->Items(2)->Break, mbNone);   // the years stand in columns of their own
+        EXPECT_NE(m->Items()->Items(2)->property("Break").toInt(), 0);   // the years stand in a column of their own
         QTest::mouseClick(m->PopupWindow(), Qt::LeftButton, {}, Centre(m->PopupWindow()->ItemRect(edit)));
     });
     QTest::mouseClick(&e.cal, Qt::LeftButton, {}, Centre(e.cal.TitlePartRect(0, MCHT_TITLEYEAR)));
-    ASSERT_EQ(TDialogSeam::Records().size(), 2u);
-    EXPECT_TRUE(TDialogSeam::Records()[0].Text.endsWith(QStringLiteral(" (>=2001)")));
+    ASSERT_EQ(InputQueryCaptions().size(), 2);
+    EXPECT_EQ(InputQueryCaptions()[0], QStringLiteral("Enter Valid Year (>=2001)"));
     // 1999 is refused and asked again, the default moved to the bound.
-    EXPECT_EQ(TDialogSeam::InputDefaults(), (QStringList{QStringLiteral("2005"), QStringLiteral("2001")}));
+    EXPECT_EQ(InputQueryDefaults(), (QStringList{QStringLiteral("2005"), QStringLiteral("2001")}));
     EXPECT_DOUBLE_EQ(std::trunc(e.cal.Date()), EncodeDate(2003, 3, 10));
 }
 
