@@ -279,8 +279,8 @@ void TfrmDBFiller::CreateControls()
     EdtMethod->setObjectName(QStringLiteral("EdtMethod"));
     EdtMethod->SetStyle(csDropDownList);
     EdtMethod->SetItems(FillMethods);
-    EdtMethod->SetAutoDropDown(true);
-    EdtMethod->SetDropDownCount(8);
+    EdtMethod->AutoDropDown = true;
+    EdtMethod->DropDownCount = 8;
     EdtMethod->hide();
 
     EdtValue = new TkqDBComboBox(this);
@@ -288,10 +288,9 @@ void TfrmDBFiller::CreateControls()
     EdtValue->SetStyle(csDropDown);
     EdtValue->SetMapList(true);
     EdtValue->SetItems(FillValueItems);
-    EdtValue->SetDropDownCount(8);
+    EdtValue->DropDownCount = 8;
     EdtValue->hide();
-    // Closing the list comes before the pick lands in the combo; the row takes the text after.
-    EdtValue->OnCloseUp = [this](QObject*) { PostCall(this, [this] { EdtValueCloseUp(); }); };
+    EdtValue->OnCloseUp = [this](QObject*, bool) { EdtValueCloseUp(); };
 
     grdFiller = new TkqDBGrid(this);
     grdFiller->setObjectName(QStringLiteral("grdFiller"));
@@ -519,7 +518,7 @@ void TfrmDBFiller::btnCountTabSQLClick()
 void TfrmDBFiller::EdtValueCloseUp()
 {
     if (cdsFiller->IsEmpty()) return;
-    const QString text = EdtValue->currentText();
+    const QString text = EdtValue->Text();
     const int eq = text.indexOf(QLatin1Char('='));
     cdsFiller->Edit();
     cdsFiller->FieldByName(ValueField)->SetAsString(text.mid(eq + 1));
@@ -529,7 +528,7 @@ void TfrmDBFiller::grdFillerCellChanged()
 {
     TField* field = grdFiller->GetSelectedField();
     if (!field || field->FieldName() != ValueField) return;
-    EdtValue->SetDisableDropDownList(cdsFiller->FieldByName(MethodField)->AsString() != FillMethods[4]);
+    EdtValue->DisableDropDownList = cdsFiller->FieldByName(MethodField)->AsString() != FillMethods[4];
 }
 
 // ---------------------------------------------------------------------------------------------

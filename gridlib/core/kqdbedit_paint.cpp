@@ -9,6 +9,18 @@
 
 #include <QPainter>
 
+void TkqCustomMaskEdit::PaintBorder(TCanvas& canvas) const
+{
+    if (BorderStyle() == 0 || Frame()->Enabled()) return;
+    TRect r(0, 0, width(), height());
+    if (Ctl3D()) {
+        DrawEdge(canvas, r, EDGE_SUNKEN, BF_RECT);
+    } else {
+        canvas.Brush.Color = clWindowFrame;
+        canvas.FrameRect(r);
+    }
+}
+
 bool TkqDBCustomEdit::PaintsItself() const
 {
     if (IsPaintingCopy(this) || !IsCaretShown()) return true;
@@ -38,16 +50,7 @@ void TkqDBCustomEdit::paintEvent(QPaintEvent* event)
     {
         QPainter painter(this);
         TCanvas canvas(painter);
-        // The border, outside the client area (a frame replaces it).
-        if (BorderStyle() != 0 && !Frame()->Enabled()) {
-            TRect r(0, 0, width(), height());
-            if (Ctl3D()) {
-                DrawEdge(canvas, r, EDGE_SUNKEN, BF_RECT);
-            } else {
-                canvas.Brush.Color = clWindowFrame;
-                canvas.FrameRect(r);
-            }
-        }
+        PaintBorder(canvas);
         if (PaintsItself()) {
             painter.translate(b, b);
             painter.setClipRect(QRect(0, 0, ClientWidth(), ClientHeight()));
