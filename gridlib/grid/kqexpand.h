@@ -4,13 +4,12 @@
 // by the detail grid's height) and closes again when the button is clicked, the host grid
 // moves to another record or re-lays out.
 
+#include "gridlib/grid/Kqdbgrid.h"
 #include "platform/data/DB.h"
 
 #include <QAbstractButton>
 #include <QPointer>
 #include <functional>
-
-class TkqTableViewGrid;
 
 class TkqExpandButton : public QAbstractButton {
     Q_OBJECT
