@@ -3,12 +3,14 @@
 
 #include "gridlib/core/kqgridhost.h"
 #include "gridlib/editors/kqdbcombo.h"
+#include "platform/core/IniFiles.h"
 #include "platform/core/SysUtils.h"
 #include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
 #include "tests/gridlib/GridTestData.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QScreen>
@@ -618,3 +620,84 @@ TEST(DBCustomCombo, ButtonContainerNeedsAnEditWithAButton)
 }
 
 #include "ComboTests.moc"
+
+TEST(HistoryList, SavesTheNewestEntriesUnderTheirPositionsAndLoadsThemInOrder)
+{
+    QTemporaryDir dir;
+    struct Case {
+        int MaxSize;
+        QStringList Keys;
+    };
+    const Case cases[] = {{3, {"7", "8", "9"}}, {-1, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+                          {0, {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.MaxSize);
+        const QString file = dir.filePath(QStringLiteral("h%1.ini").arg(c.MaxSize));
+        TkqDBComboBox combo;
+        TkqHistoryList* h = combo.HistoryList();
+        h->Enabled = true;
+        h->Section = QStringLiteral("Recent");
+        h->SetFileName(file);
+        h->MaxSize = c.MaxSize;
+        for (int i = 0; i < 10; ++i) combo.AddHistoryItem(QStringLiteral("e%1").arg(i), true);
+        h->Save();
+        EXPECT_EQ(h->Entries().size(), 10);   // an INI save leaves the entries in memory whole
+        TIniFile ini(file);
+        EXPECT_EQ(ini.ReadSection(QStringLiteral("Recent")), c.Keys);
+
+        // A fresh list reads what was saved, oldest first, and adds only what the target lacks.
+        TkqHistoryList fresh;
+        fresh.Section = QStringLiteral("Recent");
+        fresh.SetFileName(file);
+        QStringList target{QStringLiteral("E9"), QStringLiteral("other")};
+        fresh.LoadInto(target);
+        ASSERT_EQ(fresh.Entries().size(), c.Keys.size());
+        EXPECT_EQ(fresh.Entries().front(), QStringLiteral("e%1").arg(10 - c.Keys.size()));
+        EXPECT_EQ(fresh.Entries().back(), "e9");
+        EXPECT_EQ(target.size(), 2 + c.Keys.size() - 1);   // "e9" is there already, in another case
+    }
+}
+
+TEST(HistoryList, AddingMovesATextToTheNewestPlaceAndTheRecentBlockIsCapped)
+{
+    TkqDBComboBox combo;
+    TkqHistoryList* h = combo.HistoryList();
+    combo.AddHistoryItem(QStringLiteral("a"), true);
+    combo.AddHistoryItem(QStringLiteral("b  \t"), true);   // trailing blanks go
+    combo.AddHistoryItem(QStringLiteral("a"), true);
+    combo.AddHistoryItem(QStringLiteral(" "), true);       // nothing left: not added
+    EXPECT_EQ(h->Entries(), (QStringList{"b", "a"}));
+    EXPECT_EQ(h->MRUCount(), 0);   // not enabled
+    h->Enabled = true;
+    h->MRUEnabled = true;
+    h->MRUMaxSize = 3;
+    EXPECT_EQ(h->MRUCount(), 2);
+    h->MRUMaxSize = 1;
+    EXPECT_EQ(h->MRUCount(), 1);
+    // Without a section nothing is stored: the entries stay in memory only.
+    EXPECT_TRUE(h->StorePath().isEmpty());
+    h->Save();
+    QStringList target;
+    h->LoadInto(target);
+    EXPECT_EQ(target, (QStringList{"b", "a"}));
+}
+
+TEST(HistoryList, RegistryKeyPathBecomesASettingsFileThatKeepsOnlyWhatItWrote)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    TkqDBComboBox combo;
+    TkqHistoryList* h = combo.HistoryList();
+    h->StorageType = stRegistry;
+    h->Section = QStringLiteral("Names");
+    h->SetFileName(QStringLiteral("Software\\Firm\\..\\Program"));
+    h->MaxSize = 2;
+    const QString path = h->StorePath();
+    EXPECT_TRUE(path.startsWith(dir.path())) << path.toStdString();
+    EXPECT_TRUE(path.endsWith(QStringLiteral("/Software/Firm/Program.ini"))) << path.toStdString();
+    for (const char* e : {"x", "y", "z"}) combo.AddHistoryItem(QString::fromLatin1(e), true);
+    h->Save();
+    EXPECT_EQ(h->Entries(), (QStringList{"y", "z"}));
+    EXPECT_TRUE(QFileInfo::exists(path));
+    qunsetenv("XDG_CONFIG_HOME");
+}
