@@ -21,6 +21,15 @@ void TkqCustomMaskEdit::PaintBorder(TCanvas& canvas) const
     }
 }
 
+void TkqCustomMaskEdit::FillBackground(TCanvas& canvas, bool focused) const
+{
+    if (PaintsTransparent() && !focused) return;
+    const int b = BorderWidth();
+    canvas.Brush.Color = Color();
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(TRect(b, b, width() - b, height() - b));
+}
+
 bool TkqDBCustomEdit::PaintsItself() const
 {
     if (IsPaintingCopy(this) || !IsCaretShown()) return true;
@@ -57,13 +66,7 @@ void TkqDBCustomEdit::paintEvent(QPaintEvent* event)
             PaintEdit(canvas);
             return;
         }
-        // The line edit paints the text on the edit's own colour (none while it paints
-        // transparently and unfocused).
-        if (!(PaintsTransparent() && !FFocused)) {
-            canvas.Brush.Color = Color();
-            canvas.Brush.Style = bsSolid;
-            canvas.FillRect(TRect(b, b, width() - b, height() - b));
-        }
+        FillBackground(canvas, FFocused);
     }
     QLineEdit::paintEvent(event);
     if (Frame()->IsInEffect()) {

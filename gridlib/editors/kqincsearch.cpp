@@ -321,12 +321,7 @@ void TkqIncrementalSearch::paintEvent(QPaintEvent* event)
             PaintUnfocused(canvas);
             return;
         }
-        if (!(PaintsTransparent() && !FFocused)) {
-            const int b = BorderWidth();
-            canvas.Brush.Color = Color();
-            canvas.Brush.Style = bsSolid;
-            canvas.FillRect(TRect(b, b, width() - b, height() - b));
-        }
+        FillBackground(canvas, FFocused);
     }
     QLineEdit::paintEvent(event);
     if (Frame()->IsInEffect()) {
