@@ -685,6 +685,13 @@ void TkqTableViewGrid::CellFailed(const std::exception& e) const
 QString TkqTableViewGrid::FieldText(TField* field, int dataColumn) const
 {
     if (!field) return {};
+    // stored rich text shows as the plain text of its first piece
+    const bool richMemo = field->DataType() == ftFmtMemo && FMemoAttributes.Contains(mGridShow);
+    if (IsRichTextField(field, false) || (richMemo && IsRichTextField(field, true))) {
+        auto* self = const_cast<TkqTableViewGrid*>(this);
+        return RichTextToPlainText(self, field->AsBytes(), FRichTextReader, RichTextPreviewPieceLimit)
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
     if (IsMemoField(field)) return FMemoAttributes.Contains(mGridShow) ? field->AsString() : QStringLiteral("(Memo)");
     if (dataColumn < int(FColumnControlNames.size()) && !FColumnControlNames[size_t(dataColumn)].isEmpty()) {
         // A combo that maps stored values shows the display text of the value.

@@ -293,8 +293,11 @@ private:
     bool CanEditColumn(int dataColumn) const;
     bool WriteCell(int row, int dataColumn, const QString& text);
     bool IsMemoField(const TField* field) const;
-    // The text of the field's cell in the active row (memo placeholder, mapped combo value).
+    // The text of the field's cell in the active row (memo placeholder, mapped combo value,
+    // the plain text of stored rich text).
     QString FieldText(TField* field, int dataColumn) const;
+    // Reads stored rich text for the cells (made on first use).
+    mutable std::unique_ptr<TkqRichTextReader> FRichTextReader;
     QString HeaderTitle(int dataColumn) const;
     void PaintCell(QPainter* painter, const QRect& rect, int row, int dataColumn) const;
     void PaintTitle(QPainter* painter, const QRect& rect, int dataColumn, bool pressed) const;
