@@ -983,3 +983,24 @@ TEST_F(StructFixture, ANewRowStartsAtItsNameAndSurvivesClicksInIt)
     }
     EXPECT_EQ(grid->currentIndex().column(), 1);   // a click on the fixed position column keeps the column
 }
+
+TEST_F(StructFixture, QuickSearchMovesToTheFirstFieldNameThatBeginsWithTheText)
+{
+    TFrmModifyEditStruct* w = Open(Path("demo-country.cds"));
+    struct Case {
+        const char* Typed;
+        const char* Name;      // the row the master table is on afterwards
+        const char* Selected;  // the completed part, selected
+    };
+    const Case cases[] = {{"co", "Continent", "ntinent"}, {"P", "Population", "opulation"}, {"ca", "Capital", "pital"},
+                          {"xyz", "Capital", ""}};
+    w->EdtSearch->setFocus();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Typed);
+        w->EdtSearch->Clear();
+        QTest::keyClicks(w->EdtSearch, QString::fromLatin1(c.Typed));
+        w->EdtSearch->FlushPendingSearch();
+        EXPECT_EQ(w->cdsFieldDefs->FieldByName("Name")->AsString(), c.Name);
+        EXPECT_EQ(w->EdtSearch->selectedText(), c.Selected);
+    }
+}
