@@ -305,8 +305,8 @@ void TfrmDBFiller::CreateCellEditors()
     EdtMethod->setObjectName(QStringLiteral("EdtMethod"));
     EdtMethod->SetStyle(csDropDownList);
     EdtMethod->SetItems(FillMethods);
-    EdtMethod->SetAutoDropDown(true);
-    EdtMethod->SetDropDownCount(8);
+    EdtMethod->AutoDropDown = true;
+    EdtMethod->DropDownCount = 8;
     EdtMethod->hide();
 
     EdtValue = new TkqDBComboBox(this);
@@ -314,10 +314,9 @@ void TfrmDBFiller::CreateCellEditors()
     EdtValue->SetStyle(csDropDown);
     EdtValue->SetMapList(true);
     EdtValue->SetItems(FillValueItems);
-    EdtValue->SetDropDownCount(8);
+    EdtValue->DropDownCount = 8;
     EdtValue->hide();
-    // Closing the list comes before the pick lands in the combo; the row takes the text after.
-    EdtValue->OnCloseUp = [this](QObject*) { PostCall(this, [this] { EdtValueCloseUp(); }); };
+    EdtValue->OnCloseUp = [this](QObject*, bool) { EdtValueCloseUp(); };
 }
 
 // The grid of the fields' fill rules, with its menu that sets every method at once.
@@ -531,7 +530,7 @@ void TfrmDBFiller::btnCountTabSQLClick()
 void TfrmDBFiller::EdtValueCloseUp()
 {
     if (cdsFiller->IsEmpty()) return;
-    const QString text = EdtValue->currentText();
+    const QString text = EdtValue->Text();
     const int eq = text.indexOf(QLatin1Char('='));
     cdsFiller->Edit();
     cdsFiller->FieldByName(ValueField)->SetAsString(text.mid(eq + 1));
@@ -541,7 +540,7 @@ void TfrmDBFiller::grdFillerCellChanged()
 {
     TField* field = grdFiller->GetSelectedField();
     if (!field || field->FieldName() != ValueField) return;
-    EdtValue->SetDisableDropDownList(cdsFiller->FieldByName(MethodField)->AsString() != FillMethods[4]);
+    EdtValue->DisableDropDownList = cdsFiller->FieldByName(MethodField)->AsString() != FillMethods[4];
 }
 
 // ---------------------------------------------------------------------------------------------

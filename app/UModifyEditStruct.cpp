@@ -330,10 +330,10 @@ void TFrmModifyEditStruct::CreateCellEditors()
         auto* combo = new TkqDBComboBox(this);
         combo->setObjectName(QLatin1String(name));
         combo->SetStyle(csDropDownList);
-        combo->SetAutoDropDown(true);
-        combo->SetShowMatchText(true);
-        combo->SetAllowClearKey(true);
-        combo->SetDropDownCount(12);
+        combo->AutoDropDown = true;
+        combo->ShowMatchText = true;
+        combo->AllowClearKey = true;
+        combo->DropDownCount = 12;
         combo->SetSorted(false);
         combo->SetItems(TypeItems());
         combo->hide();

@@ -165,6 +165,11 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    // The border, outside the client area (a frame replaces it).
+    void PaintBorder(TCanvas& canvas) const;
+    // The edit's colour inside the border, behind the line edit's text; nothing while it paints
+    // transparently and unfocused.
+    void FillBackground(TCanvas& canvas, bool focused) const;
     // The exit check of the picture: a modified text that fails it takes the focus back.
     void ExitValidation();
     // The picture's handling of a typed character; key becomes 0 when consumed.

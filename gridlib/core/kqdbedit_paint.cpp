@@ -9,6 +9,27 @@
 
 #include <QPainter>
 
+void TkqCustomMaskEdit::PaintBorder(TCanvas& canvas) const
+{
+    if (BorderStyle() == 0 || Frame()->Enabled()) return;
+    TRect r(0, 0, width(), height());
+    if (Ctl3D()) {
+        DrawEdge(canvas, r, EDGE_SUNKEN, BF_RECT);
+    } else {
+        canvas.Brush.Color = clWindowFrame;
+        canvas.FrameRect(r);
+    }
+}
+
+void TkqCustomMaskEdit::FillBackground(TCanvas& canvas, bool focused) const
+{
+    if (PaintsTransparent() && !focused) return;
+    const int b = BorderWidth();
+    canvas.Brush.Color = Color();
+    canvas.Brush.Style = bsSolid;
+    canvas.FillRect(TRect(b, b, width() - b, height() - b));
+}
+
 bool TkqDBCustomEdit::PaintsItself() const
 {
     if (IsPaintingCopy(this) || !IsCaretShown()) return true;
@@ -38,29 +59,14 @@ void TkqDBCustomEdit::paintEvent(QPaintEvent* event)
     {
         QPainter painter(this);
         TCanvas canvas(painter);
-        // The border, outside the client area (a frame replaces it).
-        if (BorderStyle() != 0 && !Frame()->Enabled()) {
-            TRect r(0, 0, width(), height());
-            if (Ctl3D()) {
-                DrawEdge(canvas, r, EDGE_SUNKEN, BF_RECT);
-            } else {
-                canvas.Brush.Color = clWindowFrame;
-                canvas.FrameRect(r);
-            }
-        }
+        PaintBorder(canvas);
         if (PaintsItself()) {
             painter.translate(b, b);
             painter.setClipRect(QRect(0, 0, ClientWidth(), ClientHeight()));
             PaintEdit(canvas);
             return;
         }
-        // The line edit paints the text on the edit's own colour (none while it paints
-        // transparently and unfocused).
-        if (!(PaintsTransparent() && !FFocused)) {
-            canvas.Brush.Color = Color();
-            canvas.Brush.Style = bsSolid;
-            canvas.FillRect(TRect(b, b, width() - b, height() - b));
-        }
+        FillBackground(canvas, FFocused);
     }
     QLineEdit::paintEvent(event);
     if (Frame()->IsInEffect()) {

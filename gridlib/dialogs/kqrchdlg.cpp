@@ -122,9 +122,9 @@ TkqRichParagraphDialog::TkqRichParagraphDialog(TkqCustomRichEdit* control, QWidg
                                    orDefault(t.SpacingDouble, "Double"), orDefault(t.SpacingAtLeast, "At least"),
                                    orDefault(t.SpacingExactly, "Exactly"), orDefault(t.SpacingMultiple, "Multiple")});
     LoadValues();
-    connect(LineSpacingComboBox, &QComboBox::currentIndexChanged, this, [this](int kind) {
-        if (!FSettingSpacing) LineSpacingKindChanged(kind);
-    });
+    LineSpacingComboBox->OnChange = [this](QObject*) {
+        if (!FSettingSpacing) LineSpacingKindChanged(LineSpacingComboBox->ItemIndex());
+    };
     connect(WithinParagraphEdit, &QLineEdit::textEdited, this, &TkqRichParagraphDialog::SpacingTyped);
 }
 
@@ -143,7 +143,7 @@ void TkqRichParagraphDialog::LoadValues()
         BeforeParagraphEdit->setText(c->RoundedUnitsText(100, c->TwipsToUnits(format.SpaceBefore)));
         AfterParagraphEdit->setText(c->RoundedUnitsText(100, c->TwipsToUnits(format.SpaceAfter)));
         const int rule = qBound(0, int(format.LineSpacingRule), 5);
-        LineSpacingComboBox->setCurrentIndex(rule);
+        LineSpacingComboBox->SetItemIndex(rule);
         if (rule == 5) WithinParagraphEdit->setText(QString::number(format.LineSpacing / 20.0));
         else if (rule >= 3) WithinParagraphEdit->setText(c->RoundedUnitsText(100, c->TwipsToUnits(format.LineSpacing)));
         else WithinParagraphEdit->clear();
@@ -155,7 +155,7 @@ void TkqRichParagraphDialog::LoadValues()
         AfterParagraphEdit->setEnabled(false);
         WithinParagraphEdit->clear();
         WithinParagraphEdit->setEnabled(false);
-        LineSpacingComboBox->setCurrentIndex(0);
+        LineSpacingComboBox->SetItemIndex(0);
         LineSpacingComboBox->setEnabled(false);
     }
     FSettingSpacing = false;
@@ -183,10 +183,10 @@ void TkqRichParagraphDialog::LineSpacingKindChanged(int kind)
 
 void TkqRichParagraphDialog::SpacingTyped()
 {
-    if (LineSpacingComboBox->currentIndex() > 2) return;
+    if (LineSpacingComboBox->ItemIndex() > 2) return;
     // typing a spacing makes the kind a multiple, keeping what was typed
     FSettingSpacing = true;
-    LineSpacingComboBox->setCurrentIndex(5);
+    LineSpacingComboBox->SetItemIndex(5);
     FSettingSpacing = false;
 }
 
@@ -213,7 +213,7 @@ void TkqRichParagraphDialog::Apply()
     const int first = c->UnitsTextToTwips(FirstLineEdit->text());
     const int offset = qMin(-first, left);
     const int start = first + left;
-    const int kind = LineSpacingComboBox->currentIndex();
+    const int kind = LineSpacingComboBox->ItemIndex();
     int lineSpacing = 0;
     if (kind == 5) {
         double number = 0;

@@ -404,15 +404,15 @@ void TkqRichEditForm::CreateBars()
     FFontName = new TkqDBComboBox(FFormatBar);
     FFontName->setObjectName(QStringLiteral("FontNameCombo"));
     FFontName->SetSorted(true);
-    FFontName->SetDropDownCount(20);
+    FFontName->DropDownCount = 20;
     FFontName->setGeometry(4, 2, 150, 22);
-    FFontName->OnCloseUp = [this](QObject*) { FontNameCloseUp(); };
+    FFontName->OnCloseUp = [this](QObject*, bool) { FontNameCloseUp(); };
     FFontSize = new TkqDBComboBox(FFormatBar);
     FFontSize->setObjectName(QStringLiteral("FontSizeCombo"));
-    FFontSize->SetDropDownCount(8);
+    FFontSize->DropDownCount = 8;
     FFontSize->SetItems({"8", "9", "10", "11", "12", "14", "16", "18", "20", "22", "24", "26", "28", "36", "48", "72"});
     FFontSize->setGeometry(158, 2, 50, 22);
-    FFontSize->OnCloseUp = [this](QObject*) { FontSizeCloseUp(); };
+    FFontSize->OnCloseUp = [this](QObject*, bool) { FontSizeCloseUp(); };
     int x = 212;
     int group = 1;
     for (const char* name : {"BoldButton", "ItalicButton", "UnderlineButton"}) {
@@ -799,7 +799,7 @@ void TkqRichEditForm::UpdateCommandStates()
 
     // an unknown face is written in red
     const QString face = r->SelAttributes()->Name();
-    const bool known = FFontName->Items().contains(face);
+    const bool known = FFontName->Items().Lines().contains(face);
     FFontName->SetText(face);
     QPalette names = FFontName->palette();
     names.setColor(QPalette::Text, known ? palette().color(QPalette::WindowText) : QColor(255, 0, 0));

@@ -130,6 +130,37 @@ bool TCollation::StartsWithAnsi(const char* text, qsizetype n, const char* prefi
     return true;
 }
 
+int TCollation::ComparePrefixPrimaryAnsi(const char* text, qsizetype n, const char* prefix, qsizetype np) const
+{
+    if (!FSingleByte) {
+        const QString st = DecodeCodePage(QByteArrayView(text, n), FCodePage);
+        const QString sp = DecodeCodePage(QByteArrayView(prefix, np), FCodePage);
+        return ComparePrefixPrimaryWide(reinterpret_cast<const char16_t*>(st.utf16()), st.size(),
+                                        reinterpret_cast<const char16_t*>(sp.utf16()), sp.size());
+    }
+    const uchar* x = reinterpret_cast<const uchar*>(text);
+    const uchar* y = reinterpret_cast<const uchar*>(prefix);
+    const qsizetype m = std::min(n, np);
+    for (qsizetype i = 0; i < m; ++i) {
+        if (x[i] == y[i]) continue;
+        const quint32 p = FKeys[x[i]].Primary, q = FKeys[y[i]].Primary;
+        if (p != q) return p < q ? -1 : 1;
+    }
+    return n < np ? -1 : 0;
+}
+
+int TCollation::ComparePrefixPrimaryWide(const char16_t* text, qsizetype n, const char16_t* prefix, qsizetype np)
+{
+    const std::vector<TKey>& keys = WideKeys();
+    const qsizetype m = std::min(n, np);
+    for (qsizetype i = 0; i < m; ++i) {
+        if (text[i] == prefix[i]) continue;
+        const quint32 x = keys[text[i]].Primary, y = keys[prefix[i]].Primary;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return n < np ? -1 : 0;
+}
+
 int TCollation::CompareWide(const char16_t* a, qsizetype na, const char16_t* b, qsizetype nb, bool caseInsensitive)
 {
     const std::vector<TKey>& keys = WideKeys();

@@ -17,10 +17,16 @@ public:
     int CompareAnsi(const char* a, qsizetype na, const char* b, qsizetype nb, bool caseInsensitive) const;
     // Whether the text begins with the prefix under the same rules.
     bool StartsWithAnsi(const char* text, qsizetype n, const char* prefix, qsizetype np, bool caseInsensitive) const;
+    // The text against a prefix by base letters alone: negative when the text orders before
+    // every text that begins with the prefix, 0 when its base letters begin with the prefix's,
+    // positive when it orders after them. Texts that begin with the prefix (in any case or
+    // accent) are therefore one run of any order by this collation.
+    int ComparePrefixPrimaryAnsi(const char* text, qsizetype n, const char* prefix, qsizetype np) const;
 
     // UTF-16 text.
     static int CompareWide(const char16_t* a, qsizetype na, const char16_t* b, qsizetype nb, bool caseInsensitive);
     static bool StartsWithWide(const char16_t* text, qsizetype n, const char16_t* prefix, qsizetype np, bool caseInsensitive);
+    static int ComparePrefixPrimaryWide(const char16_t* text, qsizetype n, const char16_t* prefix, qsizetype np);
     static int CompareText(QStringView a, QStringView b, bool caseInsensitive)
     {
         return CompareWide(reinterpret_cast<const char16_t*>(a.utf16()), a.size(),

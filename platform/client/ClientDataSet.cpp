@@ -1360,6 +1360,27 @@ int TClientDataSet::FindPosition(const QString& keyFields, const TVariant& keyVa
             return -1;
         }
     }
+    // A text that begins the first field of the current index: the records that begin with
+    // it by base letters are one run of the index, found by halving; the first of them that
+    // begins with it in the asked case is the answer.
+    if (partial && FLevel == 0 && parts.size() == 1 && !FKey.empty() && FKey[0].Column == parts[0].Column
+        && IsTextKind(lv.Columns[size_t(parts[0].Column)].Kind)) {
+        const TKeyComparer cmp(FStore.get(), FLevel, FKey);
+        const int column = parts[0].Column;
+        const char* k = cmp.Cell(keyRow, column);
+        if (k) {
+            const bool descending = FKey[0].Descending;
+            auto order = [&](quint32 id) { return cmp.ComparePrefixPrimary(cmp.Cell({nullptr, lv.Current(id)}, column), k, column); };
+            int pos = FView->LowerBound([&](quint32 id) { return descending ? order(id) > 0 : order(id) < 0; });
+            for (; pos < FView->Count(); ++pos) {
+                const quint32 id = FView->At(pos);
+                if (order(id) != 0) break;
+                if (cmp.CellStartsWith(cmp.Cell({nullptr, lv.Current(id)}, column), k, column, parts[0].CaseInsensitive))
+                    return pos;
+            }
+            return -1;
+        }
+    }
     const TKeyComparer cmp(FStore.get(), FLevel, parts);
     const int count = FView->Count();
     int found = -1;

@@ -157,6 +157,18 @@ bool TKeyComparer::CellStartsWith(const char* cell, const char* key, int column,
     return CompareCells(cell, key, column, caseInsensitive) == 0;
 }
 
+int TKeyComparer::ComparePrefixPrimary(const char* cell, const char* key, int column) const
+{
+    if (!cell || !key) return cell ? 1 : (key ? -1 : 0);
+    const TStoreColumn& c = FLevel->Columns[size_t(column)];
+    qsizetype n = 0, np = 0;
+    const char* s = FStore->BytesView(*FLevel, cell, column, n);
+    const char* p = FStore->BytesView(*FLevel, key, column, np);
+    if (c.Kind == pkAnsiString) return FCollation->ComparePrefixPrimaryAnsi(s, n, p, np);
+    const TWideText x(s, n), y(p, np);
+    return TCollation::ComparePrefixPrimaryWide(x.Data(), x.Size(), y.Data(), y.Size());
+}
+
 int TKeyComparer::Compare(const TKeyRow& a, const TKeyRow& b, int parts) const
 {
     const int n = parts < 0 ? int(FParts.size()) : qMin(parts, int(FParts.size()));

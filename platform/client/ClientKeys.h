@@ -40,6 +40,9 @@ public:
     int CompareCells(const char* a, const char* b, int column, bool caseInsensitive) const;
     // Whether a stored cell begins with the key cell (texts; other kinds must be equal).
     bool CellStartsWith(const char* cell, const char* key, int column, bool caseInsensitive) const;
+    // A text cell against a key text taken as a prefix, by base letters alone (see
+    // TCollation::ComparePrefixPrimaryAnsi); NULL before any text.
+    int ComparePrefixPrimary(const char* cell, const char* key, int column) const;
     const char* Cell(const TKeyRow& row, int column) const;
     // A prefix of the first part's value as two words that order like the value (unequal words
     // decide; equal ones need the full comparison).

@@ -38,3 +38,17 @@ QString ProgramDataFolder()
         folder = ProgramDataFolderFor(QCoreApplication::applicationDirPath());
     return folder.isEmpty() ? ProgramDataFolderFor(QCoreApplication::applicationDirPath()) : folder;
 }
+
+QString RegistryKeyFileName(const QString& keyPath)
+{
+    QStringList keys;
+    for (const QString& part : QString(keyPath).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'))) {
+        const QString key = part.trimmed();
+        if (key.isEmpty() || key == QLatin1String(".") || key == QLatin1String("..")) continue;
+        keys << key;
+    }
+    if (keys.isEmpty()) return {};
+    QString base = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QLatin1Char('/') + keys.join(QLatin1Char('/')) + QStringLiteral(".ini");
+}

@@ -499,23 +499,23 @@ TEST_F(FillerFixture, RowCommandsAndTheValueCombo)
     dlg->grdFiller->setFocus();
     dlg->grdFiller->SelectFieldByName("Value");
     QCoreApplication::processEvents();
-    EXPECT_TRUE(dlg->EdtValue->DisableDropDownList());
-    dlg->EdtValue->showPopup();
-    EXPECT_FALSE(dlg->EdtValue->view()->isVisible());
+    EXPECT_TRUE(dlg->EdtValue->DisableDropDownList);
+    dlg->EdtValue->DropDown();
+    EXPECT_FALSE(dlg->EdtValue->IsDroppedDown());
     SetRow(*dlg, 1, "List");
     dlg->grdFiller->SelectFieldByName("Method");
     dlg->grdFiller->SelectFieldByName("Value");
     QCoreApplication::processEvents();
-    EXPECT_FALSE(dlg->EdtValue->DisableDropDownList());
+    EXPECT_FALSE(dlg->EdtValue->DisableDropDownList);
 
     // Picking the TITLE line puts its values into the row.
     const int title = int(FillValueItems.indexOf(QRegularExpression("^TITLE=.*")));
     ASSERT_GE(title, 0);
-    EXPECT_EQ(dlg->EdtValue->itemText(title), "TITLE=Mr;Ms;Mrs;Miss;Dr;Prof");
-    dlg->EdtValue->showPopup();
-    ASSERT_TRUE(dlg->EdtValue->view()->isVisible());
-    dlg->EdtValue->setCurrentIndex(title);
-    dlg->EdtValue->hidePopup();
+    dlg->EdtValue->DropDown();
+    ASSERT_TRUE(dlg->EdtValue->IsDroppedDown());
+    EXPECT_EQ(dlg->EdtValue->PopupList()->Line(title), "TITLE=Mr;Ms;Mrs;Miss;Dr;Prof");
+    dlg->EdtValue->PopupList()->SetItemIndex(title);
+    dlg->EdtValue->CloseUp(true);
     QCoreApplication::processEvents();
     EXPECT_EQ(dlg->cdsFiller->FieldByName("Value")->AsString(), "Mr;Ms;Mrs;Miss;Dr;Prof");
     // Leaving the cell hides the combo; the row's value stays as it is.

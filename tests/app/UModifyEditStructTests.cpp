@@ -129,13 +129,17 @@ void AddRow(TClientDataSet* table, const QString& name, const QString& type, con
     table->FieldByName("Size")->SetAsString(size);
 }
 
-// Picks an item in a type combo as the user does.
+// Picks an item in a type combo as the user does: opens its list, selects the line, takes it.
 void Pick(TkqDBComboBox* combo, const QString& item)
 {
-    const int index = combo->findText(item);
+    combo->DropDown();
+    ASSERT_TRUE(combo->IsDroppedDown());
+    const int index = combo->PopupList()->IndexOf(item);
     ASSERT_GE(index, 0);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
+    combo->PopupList()->SetItemIndex(index);
+    combo->CloseUp(true);
+    // The edit writes its text to the field when the row is posted or the editor is left.
+    combo->DataLink().UpdateRecord();
 }
 
 // Answers the new-file dialog with a name.
@@ -183,7 +187,7 @@ TEST_F(StructFixture, OpensAFilesStructure)
     EXPECT_TRUE(w->actViewData->isEnabled());
     EXPECT_TRUE(w->actBorrow->isEnabled());
     EXPECT_FALSE(w->actPrintStructure->isEnabled());
-    EXPECT_EQ(w->EdtTypes->count(), 30);
+    EXPECT_EQ(w->EdtTypes->Items().Count(), 30);
     EXPECT_EQ(w->EdtSize->MaxValue(), 32565);
 
     // Opening it again brings the same window to the front.
@@ -222,6 +226,8 @@ TEST_F(StructFixture, ChoosingATypeSetsItsDefaultSize)
         TClientDataSet* table = c.Master ? w->cdsFieldDefs : w->cdsDetail;
         table->Last();
         table->Edit();
+        // A type other than the one picked, so that picking it changes the combo.
+        table->FieldByName("Type")->SetAsString("Boolean");
         table->FieldByName("Size")->SetAsString(c.SizeBefore);
         Pick(c.Master ? w->EdtTypes : w->EdtTypes2, c.Type);
         EXPECT_EQ(table->FieldByName("Type")->AsString(), c.Type);
@@ -977,4 +983,25 @@ TEST_F(StructFixture, ANewRowStartsAtItsNameAndSurvivesClicksInIt)
         EXPECT_EQ(w->cdsFieldDefs->State(), dsInsert) << column;
     }
     EXPECT_EQ(grid->currentIndex().column(), 1);   // a click on the fixed position column keeps the column
+}
+
+TEST_F(StructFixture, QuickSearchMovesToTheFirstFieldNameThatBeginsWithTheText)
+{
+    TFrmModifyEditStruct* w = Open(Path("demo-country.cds"));
+    struct Case {
+        const char* Typed;
+        const char* Name;      // the row the master table is on afterwards
+        const char* Selected;  // the completed part, selected
+    };
+    const Case cases[] = {{"co", "Continent", "ntinent"}, {"P", "Population", "opulation"}, {"ca", "Capital", "pital"},
+                          {"xyz", "Capital", ""}};
+    w->EdtSearch->setFocus();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Typed);
+        w->EdtSearch->Clear();
+        QTest::keyClicks(w->EdtSearch, QString::fromLatin1(c.Typed));
+        w->EdtSearch->FlushPendingSearch();
+        EXPECT_EQ(w->cdsFieldDefs->FieldByName("Name")->AsString(), c.Name);
+        EXPECT_EQ(w->EdtSearch->selectedText(), c.Selected);
+    }
 }

@@ -762,14 +762,14 @@ TEST(RichEditParagraphDialog, IndentsAndSpacingRoundTripThroughTheFields)
     dialog.LeftEdit->setText(QStringLiteral("2 cm"));
     dialog.RightEdit->setText(QStringLiteral("0.5 cm"));
     dialog.BeforeParagraphEdit->setText(QStringLiteral("0.2 cm"));
-    dialog.AlignmentCombo->setCurrentIndex(2);
+    dialog.AlignmentCombo->SetItemIndex(2);
     // a kind switch fills its default; typing a number while single makes it a multiple
-    dialog.LineSpacingComboBox->setCurrentIndex(4);
+    dialog.LineSpacingComboBox->SetItemIndex(4);
     EXPECT_EQ(dialog.WithinParagraphEdit->text(), QStringLiteral("0.42 cm"));
-    dialog.LineSpacingComboBox->setCurrentIndex(0);
+    dialog.LineSpacingComboBox->SetItemIndex(0);
     EXPECT_TRUE(dialog.WithinParagraphEdit->text().isEmpty());
     QTest::keyClicks(dialog.WithinParagraphEdit, QStringLiteral("3"));
-    EXPECT_EQ(dialog.LineSpacingComboBox->currentIndex(), 5);
+    EXPECT_EQ(dialog.LineSpacingComboBox->ItemIndex(), 5);
     EXPECT_EQ(dialog.WithinParagraphEdit->text(), QStringLiteral("3"));
     dialog.OKClick();
     ASSERT_EQ(dialog.result(), QDialog::Accepted);
@@ -786,7 +786,7 @@ TEST(RichEditParagraphDialog, IndentsAndSpacingRoundTripThroughTheFields)
     // and the dialog reads it back
     TkqRichParagraphDialog again(&edit);
     EXPECT_EQ(again.AlignmentCombo->Text(), QStringLiteral("Right"));
-    EXPECT_EQ(again.LineSpacingComboBox->currentIndex(), 5);
+    EXPECT_EQ(again.LineSpacingComboBox->ItemIndex(), 5);
     EXPECT_EQ(again.WithinParagraphEdit->text(), QStringLiteral("3"));
 
     // the older control keeps no spacing

@@ -527,6 +527,54 @@ TEST(ClientDataSet, LocateAndLookupWithAndWithoutAnIndex)
     EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
 }
 
+TEST(ClientDataSet, PartialLocateThroughAnIndexFindsWhatAScanFinds)
+{
+    // Names from a few letters in both cases, with and without accent, and a hyphen: every
+    // prefix's records are spread across any order, so a search by halving must find the
+    // same first record in the index's order as a walk does.
+    TClientDataSet ds;
+    ds.FieldDefs().Add("ID", ftInteger);
+    ds.FieldDefs().Add("Name", ftString, 8);
+    ds.FieldDefs().Add("WName", ftWideString, 8);
+    ds.CreateDataSet();
+    const QString letters = QString::fromUtf8("abAB\u00e9\u00c9-");
+    std::mt19937 random(7);
+    for (int id = 1; id <= 400; ++id) {
+        QString name;
+        const int length = 1 + int(random() % 4);
+        for (int i = 0; i < length; ++i) name += letters[int(random() % letters.size())];
+        ds.Append();
+        ds.FieldByName("ID")->SetAsInteger(id);
+        ds.FieldByName("Name")->SetAsString(name);
+        ds.FieldByName("WName")->SetAsString(name);
+        ds.Post();
+    }
+    const QStringList prefixes = {"a", "A", "ab", "AB", "aB", QString::fromUtf8("\u00e9"), QString::fromUtf8("\u00c9a"),
+                                  "-", "b-", "abab", "zz", "ba\u00e9"};
+    for (const char* field : {"Name", "WName"})
+        for (const QString& index : {QString(), QString(field), QString(field) + ":N", QString(field) + ":D"}) {
+            SCOPED_TRACE(index.toStdString());
+            ds.SetIndexFieldNames(index);
+            for (const QString& prefix : prefixes)
+                for (const bool insensitive : {false, true}) {
+                    int expected = 0;
+                    for (ds.First(); !ds.Eof(); ds.Next())
+                        if (ds.FieldByName(field)->AsString().startsWith(prefix, insensitive ? Qt::CaseInsensitive : Qt::CaseSensitive)) {
+                            expected = ds.FieldByName("ID")->AsInteger();
+                            break;
+                        }
+                    ds.First();
+                    TLocateOptions options = loPartialKey;
+                    if (insensitive) options |= loCaseInsensitive;
+                    const bool found = ds.Locate(field, TVariant(prefix), options);
+                    EXPECT_EQ(found, expected != 0) << prefix.toStdString() << insensitive;
+                    if (found) {
+                        EXPECT_EQ(ds.FieldByName("ID")->AsInteger(), expected) << prefix.toStdString() << insensitive;
+                    }
+                }
+        }
+}
+
 TEST(ClientDataSet, FilterExpressions)
 {
     TClientDataSet ds;
