@@ -124,14 +124,15 @@ QImage Glyph(const QString& kind)
         p.drawRect(1, 2, 10, 12);
         page(6, 6, 8, 9);
     } else if (kind == QLatin1String("undo") || kind == QLatin1String("redo")) {
-        // a hooked arrow, pointing left (undo) or right (redo)
+        // a hooked arrow, pointing left (undo) or right (redo); its outline is black, the colour a
+        // disabled button keeps for its grey picture
         const bool undo = kind == QLatin1String("undo");
         auto x = [undo](int v) { return undo ? v : 15 - v; };
-        p.setPen(QPen(navy, 2));
+        p.setPen(QPen(ink, 2));
         p.drawLine(x(4), 6, x(10), 6);
         p.drawLine(x(11), 7, x(12), 9);
         p.drawLine(x(12), 10, x(10), 12);
-        p.setPen(Qt::NoPen);
+        p.setPen(ink);
         p.setBrush(navy);
         p.drawPolygon(QPolygon({QPoint(x(1), 6), QPoint(x(5), 2), QPoint(x(5), 10)}));
     } else if (kind == QLatin1String("bold")) {
@@ -709,6 +710,16 @@ void TkqRichEditForm::resizeEvent(QResizeEvent* event)
 }
 
 void TkqRichEditForm::LayOut()
+{
+    try {
+        LayOutBars();
+    } catch (const std::exception&) {
+        // the window stays usable with the bars where they were
+        MessageDlg(QStringLiteral("Error in resize"), mtError, {mbOK});
+    }
+}
+
+void TkqRichEditForm::LayOutBars()
 {
     const int menuHeight = FMainMenu->isVisible() || !isVisible() ? FMainMenu->sizeHint().height() : 0;
     FMainMenu->setGeometry(0, 0, width(), menuHeight);

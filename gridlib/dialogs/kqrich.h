@@ -57,7 +57,7 @@ public:
     void UpdateCommandStates();
     // The CAPS and NUM indicators of the status bar.
     void UpdateKeyIndicators();
-    // Places the bars, the ruler, the control and the status bar.
+    // Places the bars, the ruler, the control and the status bar; a failure says "Error in resize".
     void LayOut();
 
     // --- Parts of the window
@@ -83,6 +83,7 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void LayOutBars();
     void CreateMenus();
     void CreateBars();
     QAction* AddItem(QMenu* menu, const char* name, const QString& caption, const QString& shortcut = {});

@@ -955,6 +955,19 @@ void TkqCustomRichEdit::LinkNotify(const TENLink& link)
     if (link.Msg == WM_LBUTTONUP || link.Msg == WM_RBUTTONUP) FLinkPressed = false;
 }
 
+void TkqCustomRichEdit::mousePressEvent(QMouseEvent* event)
+{
+    // a press off the link forgets an earlier press on it; a press on it sets the flag again
+    FLinkPressed = false;
+    TCustomRichEdit::mousePressEvent(event);
+}
+
+void TkqCustomRichEdit::mouseReleaseEvent(QMouseEvent* event)
+{
+    TCustomRichEdit::mouseReleaseEvent(event);
+    FLinkPressed = false;
+}
+
 void TkqCustomRichEdit::DoURLOpen(const QString& urlLink, bool& useDefault)
 {
     if (OnURLOpen) OnURLOpen(this, urlLink, useDefault);

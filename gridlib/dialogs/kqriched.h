@@ -288,6 +288,9 @@ protected:
     void LinkNotify(const TENLink& link) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void SelectObjectAt(const QPoint& point);
 
 private:
     void SearchStep(TFindDialog* dialog, bool replacing, const QString& replacement);

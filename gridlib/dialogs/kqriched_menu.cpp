@@ -204,8 +204,27 @@ bool TkqCustomRichEdit::ObjectPropertiesDialog()
     return false;
 }
 
+void TkqCustomRichEdit::SelectObjectAt(const QPoint& point)
+{
+    // A right click moves the caret to the point as a left click would, and keeps the previous
+    // selection unless the click landed on an embedded object, which it then selects.
+    const TCharRange previous = GetSel();
+    const int at = CharFromPos(point);
+    for (int i : {at - 1, at}) {
+        if (i < 0 || i >= TextLength()) continue;
+        const QPoint from = PosFromChar(i), to = PosFromChar(i + 1);
+        const bool sameLine = to.y() == from.y();
+        if (point.x() < from.x() || (sameLine && point.x() >= to.x())) continue;
+        SetSel({i, i + 1});
+        TRichObjectInfo info;
+        if (ObjectAtSelection(info)) return;
+    }
+    SetSel(previous);
+}
+
 void TkqCustomRichEdit::contextMenuEvent(QContextMenuEvent* event)
 {
+    if (event->reason() == QContextMenuEvent::Mouse) SelectObjectAt(event->pos() + viewport()->pos());
     TPopupMenu* menu = BuildObjectMenu();
     if (!menu) {
         TCustomRichEdit::contextMenuEvent(event);

@@ -1056,6 +1056,21 @@ TEST_F(ViewDataFixture, AFormattedMemoOpensInTheRichEditAndIsSavedWithItsFormats
     // the grid shows the plain text, not the stored codes
     EXPECT_EQ(w->grdViewData->GetCellText(0, 1), "Plain bold red item");
     w->grdViewData->SelectFieldByName("Memo");
+    // Cancel after an edit, answering No to saving: the field keeps its text and nothing is edited
+    bool cancelled = false;
+    WithModal([&] { w->ShowFieldEditor(w->grdViewData); },
+              [&](QDialog* dialog) {
+                  auto* form = qobject_cast<TkqRichEditForm*>(dialog);
+                  ASSERT_NE(form, nullptr);
+                  form->RichEdit1()->SetText("all replaced");
+                  TDialogSeam::AnswerMessages({mrNo});
+                  form->ExitEditor();
+                  cancelled = true;
+              });
+    ASSERT_TRUE(cancelled);
+    EXPECT_EQ(w->cdsViewData->State(), dsBrowse);
+    EXPECT_FALSE(w->cdsViewData->Modified());
+    EXPECT_EQ(w->grdViewData->GetCellText(0, 1), "Plain bold red item");
     bool edited = false;
     WithModal([&] { w->ShowFieldEditor(w->grdViewData); },
               [&](QDialog* dialog) {

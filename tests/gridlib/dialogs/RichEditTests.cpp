@@ -17,6 +17,7 @@
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Printers.h"
 #include "platform/vcl/RtfReader.h"
+#include "platform/vcl/Shell.h"
 #include "tests/common/TestSupport.h"
 #include "tests/gridlib/dialogs/ModalTestSupport.h"
 
@@ -716,6 +717,51 @@ TEST(RichEditRuler, MarkersFollowTheIndentsAndSnapToTicks)
     EXPECT_NEAR(ruler.Extent(), (592 - 12) / (96 / 2.537), 1e-9);
 }
 
+TEST(RichEditRuler, DraggingAMarkerWithTheMouseSetsTheIndentInTwips)
+{
+    TkqCustomRichEdit edit;
+    edit.resize(600, 200);
+    edit.SetText(QStringLiteral("One paragraph"));
+    TkqRulerPanel ruler;
+    ruler.resize(600, 25);   // as wide as the control, as in the editor window
+    ruler.SetRichEdit(&edit);
+    ruler.CreateMarkers();
+    ruler.UpdateMarkers();
+    // press on the marker's centre, move by dx, release: the marker follows and snaps on release
+    auto drag = [](QWidget* marker, int dx) {
+        auto send = [marker](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            QMouseEvent e(type, at, marker->mapToGlobal(at), button, buttons, Qt::NoModifier);
+            QApplication::sendEvent(marker, &e);
+        };
+        const QPoint centre(marker->width() / 2, marker->height() / 2);
+        send(QEvent::MouseButtonPress, centre, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, centre + QPoint(dx, 0), Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, centre, Qt::LeftButton, Qt::NoButton);   // the marker moved with it
+    };
+    int offset = 0, right = 0, start = 0;
+    auto indents = [&] {
+        edit.GetParaIndents(offset, right, start);
+        return std::tuple(start + offset, start, right);   // left, first line, right in twips
+    };
+    const int right0 = std::get<2>(indents());
+    // an inch to the right moves the left indent by 1440 twips, the first line stays
+    drag(ruler.LeftMarker(), 96);
+    EXPECT_EQ(indents(), std::tuple(1440, 0, right0));
+    // half an inch for the first line, dropped 5 pixels past it: it snaps back to the 1/8" tick
+    drag(ruler.FirstLineMarker(), 48 + 5);
+    EXPECT_EQ(indents(), std::tuple(1440, 720, right0));
+    // the right marker an inch to the left: the right indent grows by an inch, give or take
+    // the eighth of an inch the snap may take off
+    drag(ruler.RightMarker(), -96);
+    const int grown = std::get<2>(indents()) - right0;
+    EXPECT_GE(grown, 1440);
+    EXPECT_LE(grown, 1440 + 180);
+    EXPECT_EQ(std::get<0>(indents()), 1440);
+    // a press without a move changes nothing
+    drag(ruler.LeftMarker(), 0);
+    EXPECT_EQ(std::get<0>(indents()), 1440);
+}
+
 TEST(RichEditRuler, ThePrinterPageLessMarginsSetsTheScale)
 {
     TkqCustomRichEdit edit;
@@ -864,6 +910,21 @@ TEST(RichEditorWindow, BarsRulerAndCommandStatesFollowTheSelection)
         EXPECT_TRUE(form->Button(QStringLiteral("BulletButton"))->Down());
         EXPECT_FALSE(form->Item(QStringLiteral("Cut1"))->isEnabled());
         EXPECT_FALSE(form->Item(QStringLiteral("FindNext1"))->isEnabled());
+        // disabled buttons draw their pictures in grey, undo and redo as well as cut
+        auto darkPixels = [](QWidget* button) {
+            const QImage image = button->grab().toImage();
+            const int face = qGray(image.pixel(image.width() / 2 - 8, image.height() / 2 - 8));
+            int n = 0;
+            for (int y = image.height() / 2 - 6; y < image.height() / 2 + 6; ++y)
+                for (int x = image.width() / 2 - 6; x < image.width() / 2 + 6; ++x)
+                    n += qGray(image.pixel(x, y)) < face - 30;
+            return n;
+        };
+        for (const char* name : {"UndoButton", "RedoButton", "CutButton"}) {
+            TVzSpeedButton* button = form->Button(QLatin1String(name));
+            EXPECT_FALSE(button->isEnabled()) << name;
+            EXPECT_GT(darkPixels(button), 8) << name;
+        }
         // the ruler's markers sit on the bulleted paragraph's indents
         int offset = 0, right = 0, start = 0;
         r->GetParaIndents(offset, right, start);
@@ -955,6 +1016,75 @@ TEST(RichEditPopupMenu, ItemsFollowTheOptionsAndTheReadOnlyState)
     edit.PopupMenuOpening();
     edit.PopupItem(QStringLiteral("PopupBold"))->Click();
     EXPECT_TRUE(IsBold(edit, 0, 4));
+}
+
+TEST(RichEditPopupMenu, ARightClickSelectsAnObjectAndKeepsATextSelection)
+{
+    TkqDBRichEdit edit;
+    edit.resize(500, 200);
+    edit.show();
+    edit.LoadFromBytes("{\\rtf1\\ansi before {\\object\\objemb\\objw1440\\objh720{\\*\\objclass Equation.3}"
+                       "{\\*\\objdata 01050000}} after\\par}");
+    const int object = int(edit.document()->toPlainText().indexOf(QChar::ObjectReplacementCharacter));
+    ASSERT_GT(object, 0);
+    QStringList shown;
+    auto rightClick = [&](int charIndex) {
+        const QPoint at = (edit.PosFromChar(charIndex) + edit.PosFromChar(charIndex + 1)) / 2 - edit.viewport()->pos() +
+                          QPoint(0, 4);
+        QTimer::singleShot(0, [&] {
+            shown.clear();
+            for (int i = 0; i < edit.PopupMenu()->Items()->Count(); ++i)
+                if (edit.PopupMenu()->Items()->Items(i)->Visible) shown << edit.PopupMenu()->Items()->Items(i)->Caption;
+            edit.PopupMenu()->CloseMenu();
+        });
+        QContextMenuEvent e(QContextMenuEvent::Mouse, at, edit.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(edit.viewport(), &e);
+    };
+    edit.SetSel({0, 3});
+    rightClick(object + 3);   // on " after": the selection stays
+    EXPECT_EQ(edit.GetSel(), (TCharRange{0, 3}));
+    EXPECT_FALSE(shown.contains(QStringLiteral("Equation.3 &Object")));
+    rightClick(object);   // on the object: it is selected and its items appear
+    EXPECT_EQ(edit.GetSel(), (TCharRange{object, object + 1}));
+    EXPECT_TRUE(shown.contains(QStringLiteral("Equation.3 &Object"))) << shown.join(", ").toStdString();
+}
+
+TEST(RichEditLinks, AClickOnALinkOpensItThroughTheDesktopUnlessTheHandlerTakesIt)
+{
+    QStringList opened;
+    SetShellOpenHandler([&opened](const QString& target) {
+        opened << target;
+        return true;
+    });
+    TkqCustomRichEdit edit;
+    edit.resize(400, 200);
+    edit.show();
+    edit.SetText(QStringLiteral("see www.example.org/a or elsewhere"));
+    edit.SetAutoURLDetect(true);
+    QWidget* vp = edit.viewport();
+    const QPoint onLink = edit.PosFromChar(6) - vp->pos() + QPoint(2, 4);
+    const QPoint offLink = edit.PosFromChar(27) - vp->pos() + QPoint(2, 4);
+    QTest::mouseClick(vp, Qt::LeftButton, {}, onLink);
+    EXPECT_EQ(opened, QStringList({"www.example.org/a"}));
+    // pressed off the link and released on it; pressed on it, released off, then a click that
+    // starts elsewhere and ends on the link: none of these opens it
+    QTest::mousePress(vp, Qt::LeftButton, {}, offLink);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, onLink);
+    QTest::mousePress(vp, Qt::LeftButton, {}, onLink);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, offLink);
+    QTest::mousePress(vp, Qt::LeftButton, {}, offLink);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, onLink);
+    EXPECT_EQ(opened.size(), 1);
+    // the handler sees the link; clearing UseDefault keeps the desktop out of it
+    QString seen;
+    edit.OnURLOpen = [&seen](TkqCustomRichEdit*, const QString& link, bool& useDefault) {
+        seen = link;
+        useDefault = false;
+    };
+    QTest::mouseClick(vp, Qt::LeftButton, {}, onLink);
+    EXPECT_EQ(seen, QStringLiteral("www.example.org/a"));
+    EXPECT_EQ(opened.size(), 1);
+    SetShellOpenHandler(nullptr);
 }
 
 TEST(RichEditorWindow, SaveAsAsksBeforeOverwritingAndLoadReadsAFile)
