@@ -7,8 +7,8 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/editors/kqincsearch.h"
-#include "gridlib/grid/Kqdbgrid.h"
-#include "gridlib/grid/kqexpand.h"
+#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/KqTableViewExpand.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -349,7 +349,7 @@ void TFrmModifyEditStruct::CreateControls()
     QFont bold = font();
     bold.setBold(true);
 
-    grdFieldDefs = new TkqDBGrid(this);
+    grdFieldDefs = new TkqTableViewGrid(this);
     grdFieldDefs->setObjectName(QStringLiteral("grdFieldDefs"));
     grdFieldDefs->SetOptions(options);
     grdFieldDefs->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
@@ -362,7 +362,7 @@ void TFrmModifyEditStruct::CreateControls()
     grdFieldDefs->SetFixedCols(1);
     grdFieldDefs->SetPopupMenu(PopupMenu);
 
-    grdDetail = new TkqDBGrid(this);
+    grdDetail = new TkqTableViewGrid(this);
     grdDetail->setObjectName(QStringLiteral("grdDetail"));
     TkqDBGridOptions detailOptions = options;
     detailOptions.Exclude(dgAlwaysShowEditor);
@@ -375,7 +375,7 @@ void TFrmModifyEditStruct::CreateControls()
     grdDetail->resize(430, 160);
     grdDetail->hide();
 
-    ExpandButton = new TkqExpandButton(this);
+    ExpandButton = new TkqTableViewExpandButton(this);
     ExpandButton->setObjectName(QStringLiteral("ExpandButton"));
     ExpandButton->setFocusPolicy(Qt::NoFocus);
     ExpandButton->SetAutoShrink(false);
@@ -396,7 +396,7 @@ void TFrmModifyEditStruct::CreateControls()
     grdFieldDefs->OnKeyDown = [this](QObject*, int& key, TShiftState shift) { grdFieldDefsKeyDown(key, shift); };
     grdDetail->OnKeyDown = [this](QObject*, int& key, TShiftState shift) { grdDetailKeyDown(key, shift); };
     grdFieldDefs->OnCellChanged = [this](QObject*) { grdFieldDefsCellChanged(); };
-    for (TkqDBGrid* grid : {grdFieldDefs, grdDetail}) {
+    for (TkqTableViewGrid* grid : {grdFieldDefs, grdDetail}) {
         grid->OnMouseDown = [this, grid](QObject*, TMouseButton button, TShiftState, int x, int y) {
             grdMouseDown(grid, button, x, y);
         };
@@ -667,12 +667,12 @@ void TFrmModifyEditStruct::EdtFileNameChange()
 // ---------------------------------------------------------------------------------------------
 // Grids and rows
 
-TkqDBGrid* TFrmModifyEditStruct::ActiveGrid() const
+TkqTableViewGrid* TFrmModifyEditStruct::ActiveGrid() const
 {
     return grdDetail->IsGridFocused() ? grdDetail : grdFieldDefs;
 }
 
-TClientDataSet* TFrmModifyEditStruct::TableOf(const TkqDBGrid* grid) const
+TClientDataSet* TFrmModifyEditStruct::TableOf(const TkqTableViewGrid* grid) const
 {
     return grid == grdDetail ? cdsDetail : cdsFieldDefs;
 }
@@ -762,7 +762,7 @@ void TFrmModifyEditStruct::AfterPost(TClientDataSet* table)
     RenumberPositions(table, -1);
     // The post and the renumbering it caused are one step for Undo.
     if (FUndoDepth == 0 && mark >= 0 && table->SavePoint() > mark) UndoMarks(table).push_back(mark);
-    TkqDBGrid* grid = table == cdsDetail ? grdDetail : grdFieldDefs;
+    TkqTableViewGrid* grid = table == cdsDetail ? grdDetail : grdFieldDefs;
     grid->UnselectAll();
 }
 
@@ -839,7 +839,7 @@ void TFrmModifyEditStruct::RenumberPositions(TClientDataSet* table, int newPos)
 
 void TFrmModifyEditStruct::DeleteSelectedRows(bool ask)
 {
-    TkqDBGrid* grid = ActiveGrid();
+    TkqTableViewGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     if (table->State() == dsInsert) {
         // The row being added is not stored yet: deleting it drops it.
@@ -915,27 +915,27 @@ void TFrmModifyEditStruct::grdFieldDefsCellChanged()
     }
 }
 
-void TFrmModifyEditStruct::grdMouseDown(TkqDBGrid* grid, TMouseButton button, int x, int y)
+void TFrmModifyEditStruct::grdMouseDown(TkqTableViewGrid* grid, TMouseButton button, int x, int y)
 {
     if (button != mbLeft || grid->ReadOnly()) return;
     if (grid->MouseCoord(x, y).X == 1) grid->BeginDrag(false);
 }
 
-void TFrmModifyEditStruct::grdDragOver(TkqDBGrid* grid, QObject* source, int x, int y, bool& accept)
+void TFrmModifyEditStruct::grdDragOver(TkqTableViewGrid* grid, QObject* source, int x, int y, bool& accept)
 {
     // Rows move within their own table only: a row dragged from another grid would move this
     // grid's current row instead.
     accept = source == grid && !grid->ReadOnly() && grid->MouseCoord(x, y).Y > 0;
 }
 
-void TFrmModifyEditStruct::grdDragDrop(TkqDBGrid* grid, int x, int y)
+void TFrmModifyEditStruct::grdDragDrop(TkqTableViewGrid* grid, int x, int y)
 {
     const TGridCoord cell = grid->MouseCoord(x, y);
     if (cell.Y <= 0) return;
     DropRowAt(grid, cell.Y);
 }
 
-void TFrmModifyEditStruct::DropRowAt(TkqDBGrid* grid, int dataRow)
+void TFrmModifyEditStruct::DropRowAt(TkqTableViewGrid* grid, int dataRow)
 {
     TClientDataSet* table = TableOf(grid);
     if (grid->ReadOnly() || !table->Active() || table->IsEmpty()) return;
@@ -1137,7 +1137,7 @@ TClientDataSet* TFrmModifyEditStruct::FieldDefsClipboard()
 
 void TFrmModifyEditStruct::CopyRows(bool keepSelection)
 {
-    TkqDBGrid* grid = ActiveGrid();
+    TkqTableViewGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     TClientDataSet* clip = FieldDefsClipboard();
     table->CheckBrowseMode();
@@ -1171,7 +1171,7 @@ void TFrmModifyEditStruct::CopyRows(bool keepSelection)
 
 void TFrmModifyEditStruct::PasteRows()
 {
-    TkqDBGrid* grid = ActiveGrid();
+    TkqTableViewGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     TClientDataSet* clip = FieldDefsClipboard();
     if (!clip->Active() || clip->IsEmpty()) return;
@@ -1241,7 +1241,7 @@ void TFrmModifyEditStruct::PopupMenuPopup()
 
 void TFrmModifyEditStruct::actUndoExecute()
 {
-    TkqDBGrid* grid = ActiveGrid();
+    TkqTableViewGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     if (IsEditing(table)) {
         // The change not posted yet is the last one.

@@ -10,8 +10,8 @@
 #include "gridlib/dialogs/kqlocate.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/dialogs/kqriched.h"
-#include "gridlib/grid/Kqdbgrid.h"
-#include "gridlib/grid/kqexpand.h"
+#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/KqTableViewExpand.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
@@ -124,7 +124,7 @@ QAction* NewAction(QObject* owner, const char* name, const QString& caption, con
     return action;
 }
 
-void ConfigureGrid(TkqDBGrid* grid, const QList<QIcon>& images, bool boldTitles)
+void ConfigureGrid(TkqTableViewGrid* grid, const QList<QIcon>& images, bool boldTitles)
 {
     QFont title = grid->font();
     title.setBold(boldTitles);
@@ -186,7 +186,7 @@ TFrmViewData::~TFrmViewData()
     Timer1->stop();
     DetachDataEvents();
     if (TDataSet* nested = dsDetail->DataSet(); nested && nested != cdsDetail) nested->AfterScroll = nullptr;
-    for (TkqExpandButton* button : {ExpandButton, ExpandButton2}) {
+    for (TkqTableViewExpandButton* button : {ExpandButton, ExpandButton2}) {
         button->OnBeforeExpand = nullptr;
         button->OnAfterExpand = nullptr;
         button->OnBeforeCollapse = nullptr;
@@ -423,7 +423,7 @@ void TFrmViewData::CreateControls()
     PageControl->setObjectName(QStringLiteral("PageControl1"));
     auto* gridPage = new QWidget;
     gridPage->setObjectName(QStringLiteral("tsGrid"));
-    grdViewData = new TkqDBGrid(gridPage);
+    grdViewData = new TkqTableViewGrid(gridPage);
     grdViewData->setObjectName(QStringLiteral("grdViewData"));
     ConfigureGrid(grdViewData, Images, true);
     grdViewData->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
@@ -438,7 +438,7 @@ void TFrmViewData::CreateControls()
     btnSelectAll->setToolTip(QStringLiteral("Select all data"));
     grdViewData->SetIndicatorButton(btnSelectAll);
 
-    grdDetail = new TkqDBGrid(gridPage);
+    grdDetail = new TkqTableViewGrid(gridPage);
     grdDetail->setObjectName(QStringLiteral("grdDetail"));
     ConfigureGrid(grdDetail, Images, true);
     grdDetail->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
@@ -453,7 +453,7 @@ void TFrmViewData::CreateControls()
     btnDetailSelectAll->setToolTip(QStringLiteral("Select all data"));
     grdDetail->SetIndicatorButton(btnDetailSelectAll);
     grdDetail->SetDataSource(dsDetail);
-    ExpandButton = new TkqExpandButton(gridPage);
+    ExpandButton = new TkqTableViewExpandButton(gridPage);
     ExpandButton->setObjectName(QStringLiteral("ExpandButton"));
     ExpandButton->SetAutoShrink(false);
     ExpandButton->SetGrid(grdDetail);
@@ -498,7 +498,7 @@ void TFrmViewData::CreateControls()
     splitterLayout->addWidget(btnDeltaInfo);
     splitterLayout->addStretch();
 
-    grdDelta = new TkqDBGrid(this);
+    grdDelta = new TkqTableViewGrid(this);
     grdDelta->setObjectName(QStringLiteral("grdDelta"));
     ConfigureGrid(grdDelta, Images, false);
     grdDelta->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
@@ -512,14 +512,14 @@ void TFrmViewData::CreateControls()
     SetControlAlign(grdDelta, alBottom);
     SetControlAlign(PageControl, alClient);
     Splitter->SetControlFirst(grdDelta);
-    grdDeltaDetail = new TkqDBGrid(this);
+    grdDeltaDetail = new TkqTableViewGrid(this);
     grdDeltaDetail->setObjectName(QStringLiteral("grdDeltaDetail"));
     grdDeltaDetail->SetReadOnly(true);
     grdDeltaDetail->SetColor(clInfoBk);
     grdDeltaDetail->setFrameShape(QFrame::Box);
     grdDeltaDetail->resize(400, 120);
     grdDeltaDetail->SetDataSource(dsDeltaDetail);
-    ExpandButton2 = new TkqExpandButton(this);
+    ExpandButton2 = new TkqTableViewExpandButton(this);
     ExpandButton2->setObjectName(QStringLiteral("ExpandButton2"));
     ExpandButton2->SetAutoShrink(false);
     ExpandButton2->SetGrid(grdDeltaDetail);
@@ -633,7 +633,7 @@ void TFrmViewData::ConnectEvents()
         else if (field->FieldName() == DetailSortDescField) image.ImageIndex = ImageSortDescending;
     };
     auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
-        const QString& chosen = ChosenColumn(qobject_cast<TkqDBGrid*>(sender));
+        const QString& chosen = ChosenColumn(qobject_cast<TkqTableViewGrid*>(sender));
         if (field && !chosen.isEmpty() && field->FieldName() == chosen) {
             brush = clHighlight;
             font = clWhite;
@@ -647,7 +647,7 @@ void TFrmViewData::ConnectEvents()
     grdDetail->OnTitleButtonClick = [this](QObject* s, const QString& name) { grdDetailTitleButtonClick(s, name); };
     auto rowKeys = [this](QObject* sender, int& key, TShiftState) {
         if (!IsRowNavigationKey(key)) return;
-        auto* grid = qobject_cast<TkqDBGrid*>(sender);
+        auto* grid = qobject_cast<TkqTableViewGrid*>(sender);
         grid->UnselectAll();
         ChosenColumn(grid).clear();
         grid->viewport()->update();
@@ -850,7 +850,7 @@ void TFrmViewData::ApplyReadOnlyTest(const QString& path)
 
 void TFrmViewData::CloseNestedGrids()
 {
-    for (TkqExpandButton* button : {ExpandButton, ExpandButton2}) {
+    for (TkqTableViewExpandButton* button : {ExpandButton, ExpandButton2}) {
         if (!button->Expanded()) continue;
         // The data is going away: no post, no events.
         auto before = button->OnBeforeCollapse;
@@ -1097,7 +1097,7 @@ void TFrmViewData::UpdateActions()
 // =============================================================================================
 // Views
 
-TkqDBGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
+TkqTableViewGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
 {
     if (grdDetail->IsGridFocused()) return grdDetail;
     if (!withChangeLog) return grdViewData;
@@ -1106,17 +1106,17 @@ TkqDBGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
     return grdViewData;
 }
 
-bool TFrmViewData::IsDetailGrid(const TkqDBGrid* grid)
+bool TFrmViewData::IsDetailGrid(const TkqTableViewGrid* grid)
 {
     return grid && grid->objectName() == QLatin1String("grdDetail");
 }
 
-QString& TFrmViewData::ChosenColumn(const TkqDBGrid* grid)
+QString& TFrmViewData::ChosenColumn(const TkqTableViewGrid* grid)
 {
     return IsDetailGrid(grid) ? DetailSelectedColumn : SelectedColumn;
 }
 
-void TFrmViewData::ApplyColumnTitles(TkqDBGrid* grid)
+void TFrmViewData::ApplyColumnTitles(TkqTableViewGrid* grid)
 {
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
@@ -1137,7 +1137,7 @@ void TFrmViewData::cbShowTypeAndLengthClick() { ApplyColumnTitles(ActiveGrid(fal
 
 void TFrmViewData::SizeColumns(bool fit)
 {
-    TkqDBGrid* grid = grdViewData;
+    TkqTableViewGrid* grid = grdViewData;
     const int count = grid->ColCount();
     const int first = grid->IndicatorOffset();
     if (count - first < 1) return;
@@ -1187,7 +1187,7 @@ bool TFrmViewData::FindNestedDataSet(TDataSet* dataSet)
     return found;
 }
 
-void TFrmViewData::ShowFieldEditor(TkqDBGrid* grid)
+void TFrmViewData::ShowFieldEditor(TkqTableViewGrid* grid)
 {
     TField* field = grid->GetSelectedField();
     if (!field) return;
@@ -1226,20 +1226,20 @@ void TFrmViewData::rgStatusFilterClick(int index)
 void TFrmViewData::grdViewDataTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     SelectedColumn = SelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqTableViewGrid*>(sender)) grid->RefreshLayout();
 }
 
 void TFrmViewData::grdDetailTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     DetailSelectedColumn = DetailSelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqTableViewGrid*>(sender)) grid->RefreshLayout();
 }
 
 // --- Sorting
 
 void TFrmViewData::popGridPopup()
 {
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     const QPoint at = grid->PopupMenuPoint();
     const TGridCoord cell = grid->MouseCoord(at.x(), at.y());
     PopupColumn.clear();
@@ -1265,7 +1265,7 @@ void TFrmViewData::DropSortIndexes(TClientDataSet* dataSet)
         if (dataSet->IndexDefs().IndexOf(name) >= 0) dataSet->DeleteIndex(name);
 }
 
-void TFrmViewData::ClearSortState(TkqDBGrid* grid)
+void TFrmViewData::ClearSortState(TkqTableViewGrid* grid)
 {
     if (IsDetailGrid(grid)) {
         DetailSortAscField.clear();
@@ -1279,7 +1279,7 @@ void TFrmViewData::ClearSortState(TkqDBGrid* grid)
 
 void TFrmViewData::Sort(bool ascending)
 {
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active() || PopupColumn.isEmpty()) return;
     TField* field = ds->FindField(PopupColumn);
@@ -1320,7 +1320,7 @@ void TFrmViewData::SortDescendingClick() { Sort(false); }
 
 void TFrmViewData::ResetSortClick()
 {
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active()) return;
     DropSortIndexes(ds);
@@ -1331,7 +1331,7 @@ void TFrmViewData::ResetSortClick()
 
 void TFrmViewData::actLocateExecute()
 {
-    TkqDBGrid* grid = ActiveGrid(true);
+    TkqTableViewGrid* grid = ActiveGrid(true);
     LocateDialog->SetDataSource(grid->DataSource());
     grid->UnselectAll();
     LocateDialog->Execute();
@@ -1357,7 +1357,7 @@ void TFrmViewData::DeleteNestedRecords(TDataSet* dataSet)
 
 void TFrmViewData::DeleteClick()
 {
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) Abort();
     const TDataSet::TDataSetNotifyEvent afterScroll = ds->AfterScroll;
@@ -1422,7 +1422,7 @@ void TFrmViewData::actReadOnlyMergeChangeLogExecute()
 
 void TFrmViewData::actUndoExecute()
 {
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active()) return;
     ds->UndoLastChange(true);
@@ -1434,7 +1434,7 @@ void TFrmViewData::actUndoExecute()
 
 void TFrmViewData::actRevertExecute()
 {
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active()) return;
     ds->RevertRecord();
@@ -1449,7 +1449,7 @@ void TFrmViewData::CopyClick()
     TMainForm* frame = MainForm();
     if (!frame) return;
     TClientDataSet* clipboard = frame->cdsViewClipboard;
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
     ds->CheckBrowseMode();
@@ -1531,7 +1531,7 @@ void TFrmViewData::PasteClick()
     if (!frame) return;
     TClientDataSet* clipboard = frame->cdsViewClipboard;
     if (!clipboard->Active() || clipboard->IsEmpty()) return;
-    TkqDBGrid* grid = ActiveGrid(false);
+    TkqTableViewGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
     const bool main = ds == cdsViewData;

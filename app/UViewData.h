@@ -30,10 +30,10 @@ class TDataSet;
 class TDataSource;
 class TField;
 class TFormStorage;
-class TkqDBGrid;
+class TkqTableViewGrid;
 class TkqDBNavigator;
 class TkqDBRichEdit;
-class TkqExpandButton;
+class TkqTableViewExpandButton;
 class TkqFilterDialog;
 class TkqLocateDialog;
 class TkqRecordViewPanel;
@@ -93,17 +93,17 @@ public:
     QComboBox* EdtFileName = nullptr;
 
     QTabWidget* PageControl = nullptr;
-    TkqDBGrid* grdViewData = nullptr;
-    TkqDBGrid* grdDetail = nullptr;
-    TkqExpandButton* ExpandButton = nullptr;
+    TkqTableViewGrid* grdViewData = nullptr;
+    TkqTableViewGrid* grdDetail = nullptr;
+    TkqTableViewExpandButton* ExpandButton = nullptr;
     QToolButton* btnSelectAll = nullptr;
     QToolButton* btnDetailSelectAll = nullptr;
     TkqRecordViewPanel* RecordViewPanel = nullptr;
     TVzSplitter* Splitter = nullptr;
     TVzSpeedButton* btnDeltaInfo = nullptr;
-    TkqDBGrid* grdDelta = nullptr;
-    TkqDBGrid* grdDeltaDetail = nullptr;
-    TkqExpandButton* ExpandButton2 = nullptr;
+    TkqTableViewGrid* grdDelta = nullptr;
+    TkqTableViewGrid* grdDeltaDetail = nullptr;
+    TkqTableViewExpandButton* ExpandButton2 = nullptr;
     TqeStatusBar* StatusBar = nullptr;
     QMenu* popGrid = nullptr;
     QAction* Copy1 = nullptr;
@@ -140,12 +140,12 @@ public:
     static QString ProposedSaveName(const QString& fileName, const QString& newExtension);
 
     // --- Views
-    TkqDBGrid* ActiveGrid(bool withChangeLog = false) const;
-    static bool IsDetailGrid(const TkqDBGrid* grid);
-    void ApplyColumnTitles(TkqDBGrid* grid);
+    TkqTableViewGrid* ActiveGrid(bool withChangeLog = false) const;
+    static bool IsDetailGrid(const TkqTableViewGrid* grid);
+    void ApplyColumnTitles(TkqTableViewGrid* grid);
     void SizeColumns(bool fit);
     bool FindNestedDataSet(TDataSet* dataSet);
-    void ShowFieldEditor(TkqDBGrid* grid);
+    void ShowFieldEditor(TkqTableViewGrid* grid);
 
     // --- Commands
     void actRefreshExecute();
@@ -200,7 +200,7 @@ private:
     // Deletes the temporary sort indexes of a dataset (and makes the natural order current).
     static void DropSortIndexes(TClientDataSet* dataSet);
     void Sort(bool ascending);
-    void ClearSortState(TkqDBGrid* grid);
+    void ClearSortState(TkqTableViewGrid* grid);
     void DeleteNestedRecords(TDataSet* dataSet);
     // Asks "Data is not saved, Save now?" when there is something to save; false on Cancel.
     // discard tells whether the user chose No.
@@ -208,7 +208,7 @@ private:
     void UpdateDeltaGlyph();
     void ShowFixedColumns(int count);
     void BindNestedControls();
-    QString& ChosenColumn(const TkqDBGrid* grid);
+    QString& ChosenColumn(const TkqTableViewGrid* grid);
     void AttachDataEvents();
     void DetachDataEvents();
 

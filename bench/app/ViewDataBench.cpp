@@ -5,7 +5,7 @@
 
 #include "app/Main.h"
 #include "app/UViewData.h"
-#include "gridlib/grid/Kqdbgrid.h"
+#include "gridlib/grid/KqTableViewGrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "treestatus/qeStatusBar.h"
 
@@ -111,7 +111,7 @@ void BM_PageDownAndBackUp(benchmark::State& state)
 {
     const QString path = GeneratedFile(int(state.range(0)));
     std::unique_ptr<TFrmViewData> w = OpenWindow(path);
-    TkqDBGrid* grid = w->grdViewData;
+    TkqTableViewGrid* grid = w->grdViewData;
     TClientDataSet* ds = w->cdsViewData;
     grid->setFocus();
     std::vector<qint64> pageTimes;

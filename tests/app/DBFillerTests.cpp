@@ -4,7 +4,7 @@
 #include "app/UGeneral.h"
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/editors/kqdbcombo.h"
-#include "gridlib/grid/Kqdbgrid.h"
+#include "gridlib/grid/KqTableViewGrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"

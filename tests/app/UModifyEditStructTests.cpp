@@ -5,8 +5,8 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/editors/kqincsearch.h"
-#include "gridlib/grid/Kqdbgrid.h"
-#include "gridlib/grid/kqexpand.h"
+#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/KqTableViewExpand.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -425,7 +425,7 @@ TEST_F(StructFixture, DropFindsTheTargetRowWhenScrolled)
         AddRow(t, QStringLiteral("F%1").arg(i), "Integer", "0");
         ASSERT_TRUE(TryPost(t));
     }
-    TkqDBGrid* grid = w->grdFieldDefs;
+    TkqTableViewGrid* grid = w->grdFieldDefs;
     Settle();
     ASSERT_GT(grid->TopRow(), 10);   // scrolled down
     // Drop the last row onto the third visible data row.
@@ -446,7 +446,7 @@ TEST_F(StructFixture, DropFindsTheTargetRowWhenScrolled)
 TEST_F(StructFixture, KeysPassTheExpandColumn)
 {
     TFrmModifyEditStruct* w = Open(Path("orders.cds"));
-    TkqDBGrid* grid = w->grdFieldDefs;
+    TkqTableViewGrid* grid = w->grdFieldDefs;
     Frame->activateWindow();
     grid->setFocus();
     Settle();
@@ -959,7 +959,7 @@ TEST_F(StructFixture, BorrowTakesAnotherFilesFields)
 TEST_F(StructFixture, ANewRowStartsAtItsNameAndSurvivesClicksInIt)
 {
     TFrmModifyEditStruct* w = Open(Path("orders.cds"));
-    TkqDBGrid* grid = w->grdFieldDefs;
+    TkqTableViewGrid* grid = w->grdFieldDefs;
     grid->setFocus();
     Settle();
     TkqNavButton* insert = nullptr;

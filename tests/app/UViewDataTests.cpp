@@ -4,8 +4,8 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
-#include "gridlib/grid/Kqdbgrid.h"
-#include "gridlib/grid/kqexpand.h"
+#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/KqTableViewExpand.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
@@ -804,7 +804,7 @@ TEST_F(ViewDataFixture, FieldsThatCannotBeSortedChangeNothing)
 TEST_F(ViewDataFixture, ThePopupMenuOffersWhatTheRowUnderThePointerAllows)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
-    TkqDBGrid* grid = w->grdViewData;
+    TkqTableViewGrid* grid = w->grdViewData;
     grid->setFocus();
     auto popupAt = [&](QWidget* target, const QPoint& pos) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
@@ -872,7 +872,7 @@ TEST_F(ViewDataFixture, TitlesShowTypeAndSizeOnTwoLines)
 TEST_F(ViewDataFixture, FitColumnsShareTheGridWidth)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
-    TkqDBGrid* grid = w->grdViewData;
+    TkqTableViewGrid* grid = w->grdViewData;
     QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     ASSERT_TRUE(w->btnSizeColumn->Down());
     const double share = double(grid->width() - 15 - grid->ColWidths(0)) / 5.0;
@@ -973,7 +973,7 @@ TEST_F(ViewDataFixture, ARecordTheGridDeletesByItselfReachesTheFile)
 TEST_F(ViewDataFixture, AChosenColumnIsHighlightedUntilTheRowKeysMove)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
-    TkqDBGrid* grid = w->grdViewData;
+    TkqTableViewGrid* grid = w->grdViewData;
     auto colours = [&](const QString& field) {
         QFont font;
         TColor text = clWindowText, brush = clWindow;

@@ -1,6 +1,6 @@
 #include "gridlib/core/Kqdbspin.h"
-#include "gridlib/grid/Kqdbgrid.h"
-#include "gridlib/grid/kqexpand.h"
+#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/KqTableViewExpand.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
@@ -27,7 +27,7 @@ struct GridForm {
         form->setObjectName(QStringLiteral("Form1"));
         form->resize(420, 300);
         auto* layout = new QVBoxLayout(form.get());
-        grid = new TkqDBGrid(form.get());
+        grid = new TkqTableViewGrid(form.get());
         grid->setObjectName(QStringLiteral("grdData"));
         layout->addWidget(grid);
         ds = new TGridTestDataSet(form.get());
@@ -52,7 +52,7 @@ struct GridForm {
     }
 
     std::unique_ptr<QWidget> form;
-    TkqDBGrid* grid = nullptr;
+    TkqTableViewGrid* grid = nullptr;
     TGridTestDataSet* ds = nullptr;
     TDataSource* source = nullptr;
 };
@@ -439,11 +439,11 @@ TEST(DBGrid, ExpandButtonOpensTheDetailGridInsideTheRow)
     TDataSource detailSource;
     detailSource.SetDataSet(&detail);
     detail.Open();
-    auto* detailGrid = new TkqDBGrid(f.form.get());
+    auto* detailGrid = new TkqTableViewGrid(f.form.get());
     detailGrid->setObjectName(QStringLiteral("grdDetail"));
     detailGrid->resize(200, 150);
     detailGrid->SetDataSource(&detailSource);
-    auto* button = new TkqExpandButton(f.form.get());
+    auto* button = new TkqTableViewExpandButton(f.form.get());
     button->setObjectName(QStringLiteral("ExpandButton"));
     button->SetGrid(detailGrid);
     QStringList events;
@@ -542,7 +542,7 @@ TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
     QObject* from = nullptr;
     f.grid->OnDragOver = [&](QObject*, QObject* source, int, int y, bool& accept) {
         ++overs;
-        accept = qobject_cast<TkqDBGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
+        accept = qobject_cast<TkqTableViewGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
     };
     f.grid->OnDragDrop = [&](QObject*, QObject* source, int x, int y) {
         from = source;
@@ -595,7 +595,7 @@ TEST(DBGrid, ColumnEventsMayRedirectTheCurrentColumn)
     int lastKey = 0;
     f.grid->OnKeyDown = [&](QObject*, int& key, TShiftState) { lastKey = key; };
     f.grid->OnCellChanged = [&](QObject* sender) {
-        auto* g = static_cast<TkqDBGrid*>(sender);
+        auto* g = static_cast<TkqTableViewGrid*>(sender);
         if (g->GetSelectedField() && g->GetSelectedField()->FieldName() == QLatin1String("Detail") && lastKey == VK_TAB) {
             lastKey = 0;
             g->SelectFieldByName(QStringLiteral("Type"));
@@ -612,7 +612,7 @@ TEST(DBGrid, ColumnEventsMayRedirectTheCurrentColumn)
 TEST(DBGrid, FocusFlagCountsTheGridsOwnEditorOnly)
 {
     GridForm f(5);
-    auto* other = new TkqDBGrid(f.form.get());
+    auto* other = new TkqTableViewGrid(f.form.get());
     other->SetDataSource(f.source);
     f.form->layout()->addWidget(other);
     other->setFocus();
