@@ -180,7 +180,8 @@ void TkqMemoDlg::FormShow()
         resize(p.width(), p.height());
         centre();
     } else if (p.left() > 0 || p.top() > 0) {
-        setGeometry(p.left(), p.top(), p.width(), p.height());
+        resize(p.width(), p.height());
+        move(p.left(), p.top());
     } else {
         resize(DesignedWidth, DesignedHeight);
         centre();
