@@ -5,7 +5,7 @@
 #include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/editors/kqdbcombo.h"
-#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Forms.h"
 #include "utilities/Placemnt.h"
@@ -293,7 +293,7 @@ void TfrmDBFiller::CreateControls()
     // Closing the list comes before the pick lands in the combo; the row takes the text after.
     EdtValue->OnCloseUp = [this](QObject*) { PostCall(this, [this] { EdtValueCloseUp(); }); };
 
-    grdFiller = new TkqTableViewGrid(this);
+    grdFiller = new TkqDBGrid(this);
     grdFiller->setObjectName(QStringLiteral("grdFiller"));
     grdFiller->SetOptions({dgEditing, dgTitles, dgIndicator, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
                            dgCancelOnExit, dgWordWrap});

@@ -33,7 +33,7 @@ class TVzPopupMenu;
 class TVzSpeedButton;
 class TVzSpinEdit;
 class TkqDBComboBox;
-class TkqTableViewGrid;
+class TkqDBGrid;
 
 // The random numbers of a fill. The program's generator is seeded from the clock each time the
 // dialog is shown; tests give a source of their own so that the values are known.
@@ -102,7 +102,7 @@ public:
     TVzPopupMenu* VzPopupMenu;
     TMenuItem* FromTop1;
     TMenuItem* FromCurrentRecord1;
-    TkqTableViewGrid* grdFiller;
+    TkqDBGrid* grdFiller;
     QMenu* PopupMenu1;
     QAction* mnuNoValue;
     QAction* mnuIncrement;

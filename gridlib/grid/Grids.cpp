@@ -1573,8 +1573,9 @@ void TCustomGrid::DragDrop(QObject* source, int x, int y)
 
 void TCustomGrid::FocusChanged(QWidget* old, QWidget* now)
 {
-    // Focus leaving for another application window is not an exit; it comes back.
-    if (!now) return;
+    // Focus leaving for another application window is not an exit; it comes back. Neither is a
+    // popup opened from inside (a cell control's drop-down list).
+    if (!now || now->window()->windowType() == Qt::Popup) return;
     auto inside = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
     const bool wasIn = FFocusWithin;
     const bool isIn = inside(now);
