@@ -4,7 +4,7 @@
 #include "app/URestructure.h"
 #include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqradiogroup.h"
-#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/tables/AccessTables.h"
@@ -136,9 +136,9 @@ void CreateFieldList(TClientDataSet* list)
     list->FieldByName(QStringLiteral("Size"))->SetDisplayWidth(10);
 }
 
-TkqTableViewGrid* NewFieldGrid(QWidget* parent, const char* name, TDataSource* source)
+TkqDBGrid* NewFieldGrid(QWidget* parent, const char* name, TDataSource* source)
 {
-    auto* grid = new TkqTableViewGrid(parent);
+    auto* grid = new TkqDBGrid(parent);
     grid->setObjectName(QLatin1String(name));
     grid->SetOptions({dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgRowSelect,
                       dgAlwaysShowSelection});
