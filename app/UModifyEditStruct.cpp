@@ -7,8 +7,8 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/editors/kqincsearch.h"
-#include "gridlib/grid/KqTableViewGrid.h"
-#include "gridlib/grid/KqTableViewExpand.h"
+#include "gridlib/grid/Kqdbgrid.h"
+#include "gridlib/grid/kqexpand.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -349,11 +349,11 @@ void TFrmModifyEditStruct::CreateControls()
     QFont bold = font();
     bold.setBold(true);
 
-    grdFieldDefs = new TkqTableViewGrid(this);
+    grdFieldDefs = new TkqDBGrid(this);
     grdFieldDefs->setObjectName(QStringLiteral("grdFieldDefs"));
     grdFieldDefs->SetOptions(options);
     grdFieldDefs->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
-    grdFieldDefs->SetTitleFont(bold);
+    grdFieldDefs->SetTitleFont(TFont(bold, clWindowText));
     grdFieldDefs->SetSelected({QStringLiteral("Pos\t6\tPos"), QStringLiteral("Name\t30\tName"),
                                QStringLiteral("Detail\t2\t "), QStringLiteral("Type\t30\tType"),
                                QStringLiteral("Size\t10\tSize")});
@@ -362,23 +362,25 @@ void TFrmModifyEditStruct::CreateControls()
     grdFieldDefs->SetFixedCols(1);
     grdFieldDefs->SetPopupMenu(PopupMenu);
 
-    grdDetail = new TkqTableViewGrid(this);
+    grdDetail = new TkqDBGrid(this);
     grdDetail->setObjectName(QStringLiteral("grdDetail"));
     TkqDBGridOptions detailOptions = options;
     detailOptions.Exclude(dgAlwaysShowEditor);
     grdDetail->SetOptions(detailOptions);
     grdDetail->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
-    grdDetail->SetTitleFont(bold);
+    grdDetail->SetTitleFont(TFont(bold, clWindowText));
     grdDetail->SetSelected({QStringLiteral("Pos\t6\tPos"), QStringLiteral("Name\t30\tName"),
                             QStringLiteral("Type\t30\tType"), QStringLiteral("Size\t10\tSize")});
     grdDetail->SetControlType({QStringLiteral("Type;CustomEdit;EdtTypes2;F"), QStringLiteral("Size;CustomEdit;EdtSize2;F")});
     grdDetail->resize(430, 160);
     grdDetail->hide();
 
-    ExpandButton = new TkqTableViewExpandButton(this);
+    ExpandButton = new TkqExpandButton(this);
     ExpandButton->setObjectName(QStringLiteral("ExpandButton"));
-    ExpandButton->setFocusPolicy(Qt::NoFocus);
+    ExpandButton->SetShowFocusRect(false);
     ExpandButton->SetAutoShrink(false);
+    // Only the "DataSet" row has a nested list to open: the other rows show no button.
+    ExpandButton->SetAutoHideExpand(true);
     ExpandButton->SetDataField(QStringLiteral("Detail"));
     ExpandButton->SetGrid(grdDetail);
     ExpandButton->hide();
@@ -396,7 +398,7 @@ void TFrmModifyEditStruct::CreateControls()
     grdFieldDefs->OnKeyDown = [this](QObject*, int& key, TShiftState shift) { grdFieldDefsKeyDown(key, shift); };
     grdDetail->OnKeyDown = [this](QObject*, int& key, TShiftState shift) { grdDetailKeyDown(key, shift); };
     grdFieldDefs->OnCellChanged = [this](QObject*) { grdFieldDefsCellChanged(); };
-    for (TkqTableViewGrid* grid : {grdFieldDefs, grdDetail}) {
+    for (TkqDBGrid* grid : {grdFieldDefs, grdDetail}) {
         grid->OnMouseDown = [this, grid](QObject*, TMouseButton button, TShiftState, int x, int y) {
             grdMouseDown(grid, button, x, y);
         };
@@ -667,12 +669,12 @@ void TFrmModifyEditStruct::EdtFileNameChange()
 // ---------------------------------------------------------------------------------------------
 // Grids and rows
 
-TkqTableViewGrid* TFrmModifyEditStruct::ActiveGrid() const
+TkqDBGrid* TFrmModifyEditStruct::ActiveGrid() const
 {
     return grdDetail->IsGridFocused() ? grdDetail : grdFieldDefs;
 }
 
-TClientDataSet* TFrmModifyEditStruct::TableOf(const TkqTableViewGrid* grid) const
+TClientDataSet* TFrmModifyEditStruct::TableOf(const TkqDBGrid* grid) const
 {
     return grid == grdDetail ? cdsDetail : cdsFieldDefs;
 }
@@ -683,7 +685,9 @@ void TFrmModifyEditStruct::TypeChanged(TClientDataSet* table, TkqDBComboBox* typ
 {
     if (!IsEditing(table)) return;
     const QString type = types->Text().toUpper();
-    const QString sizeText = size->Text().trimmed();
+    // The field, not the editor: an editor may show 0 for a size that is still empty.
+    Q_UNUSED(size);
+    const QString sizeText = table->FieldByName(QStringLiteral("Size"))->AsString().trimmed();
     const bool emptyOrZero = sizeText.isEmpty() || sizeText == QLatin1String("0");
     const bool stringType = type == QLatin1String("STRING") || type == QLatin1String("WIDESTRING") ||
                             type == QLatin1String("FIXEDCHAR");
@@ -762,7 +766,7 @@ void TFrmModifyEditStruct::AfterPost(TClientDataSet* table)
     RenumberPositions(table, -1);
     // The post and the renumbering it caused are one step for Undo.
     if (FUndoDepth == 0 && mark >= 0 && table->SavePoint() > mark) UndoMarks(table).push_back(mark);
-    TkqTableViewGrid* grid = table == cdsDetail ? grdDetail : grdFieldDefs;
+    TkqDBGrid* grid = table == cdsDetail ? grdDetail : grdFieldDefs;
     grid->UnselectAll();
 }
 
@@ -839,7 +843,7 @@ void TFrmModifyEditStruct::RenumberPositions(TClientDataSet* table, int newPos)
 
 void TFrmModifyEditStruct::DeleteSelectedRows(bool ask)
 {
-    TkqTableViewGrid* grid = ActiveGrid();
+    TkqDBGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     if (table->State() == dsInsert) {
         // The row being added is not stored yet: deleting it drops it.
@@ -915,37 +919,37 @@ void TFrmModifyEditStruct::grdFieldDefsCellChanged()
     }
 }
 
-void TFrmModifyEditStruct::grdMouseDown(TkqTableViewGrid* grid, TMouseButton button, int x, int y)
+void TFrmModifyEditStruct::grdMouseDown(TkqDBGrid* grid, TMouseButton button, int x, int y)
 {
     if (button != mbLeft || grid->ReadOnly()) return;
     if (grid->MouseCoord(x, y).X == 1) grid->BeginDrag(false);
 }
 
-void TFrmModifyEditStruct::grdDragOver(TkqTableViewGrid* grid, QObject* source, int x, int y, bool& accept)
+void TFrmModifyEditStruct::grdDragOver(TkqDBGrid* grid, QObject* source, int x, int y, bool& accept)
 {
     // Rows move within their own table only: a row dragged from another grid would move this
     // grid's current row instead.
     accept = source == grid && !grid->ReadOnly() && grid->MouseCoord(x, y).Y > 0;
 }
 
-void TFrmModifyEditStruct::grdDragDrop(TkqTableViewGrid* grid, int x, int y)
+void TFrmModifyEditStruct::grdDragDrop(TkqDBGrid* grid, int x, int y)
 {
     const TGridCoord cell = grid->MouseCoord(x, y);
     if (cell.Y <= 0) return;
     DropRowAt(grid, cell.Y);
 }
 
-void TFrmModifyEditStruct::DropRowAt(TkqTableViewGrid* grid, int dataRow)
+void TFrmModifyEditStruct::DropRowAt(TkqDBGrid* grid, int dataRow)
 {
     TClientDataSet* table = TableOf(grid);
     if (grid->ReadOnly() || !table->Active() || table->IsEmpty()) return;
     table->CheckBrowseMode();
     // The record under the drop point, wherever the grid is scrolled to.
-    const int viewRow = grid->TopRow() - grid->TitleOffset() + dataRow - 1;
-    if (viewRow < 0 || viewRow >= table->RecordCount()) return;
-    TDataLink& link = grid->DataLink();
+    TDataLink& link = *grid->DataLink();
+    const int bufferRow = dataRow - grid->TitleOffset() + grid->RowOffset();
+    if (bufferRow < 0 || bufferRow >= link.RecordCount()) return;
     const int saved = link.ActiveRecord();
-    link.SetActiveRecord(viewRow - link.FirstRecord());
+    link.SetActiveRecord(bufferRow);
     const int targetPos = table->FieldByName(QStringLiteral("Pos"))->AsInteger();
     link.SetActiveRecord(saved);
     {
@@ -1137,7 +1141,7 @@ TClientDataSet* TFrmModifyEditStruct::FieldDefsClipboard()
 
 void TFrmModifyEditStruct::CopyRows(bool keepSelection)
 {
-    TkqTableViewGrid* grid = ActiveGrid();
+    TkqDBGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     TClientDataSet* clip = FieldDefsClipboard();
     table->CheckBrowseMode();
@@ -1171,7 +1175,7 @@ void TFrmModifyEditStruct::CopyRows(bool keepSelection)
 
 void TFrmModifyEditStruct::PasteRows()
 {
-    TkqTableViewGrid* grid = ActiveGrid();
+    TkqDBGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     TClientDataSet* clip = FieldDefsClipboard();
     if (!clip->Active() || clip->IsEmpty()) return;
@@ -1241,7 +1245,7 @@ void TFrmModifyEditStruct::PopupMenuPopup()
 
 void TFrmModifyEditStruct::actUndoExecute()
 {
-    TkqTableViewGrid* grid = ActiveGrid();
+    TkqDBGrid* grid = ActiveGrid();
     TClientDataSet* table = TableOf(grid);
     if (IsEditing(table)) {
         // The change not posted yet is the last one.

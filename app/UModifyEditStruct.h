@@ -22,10 +22,10 @@ class TClientDataSet;
 class TDataSet;
 class TDataSource;
 class TkqDBComboBox;
-class TkqTableViewGrid;
+class TkqDBGrid;
 class TkqDBNavigator;
 class TkqDBSpinEdit;
-class TkqTableViewExpandButton;
+class TkqExpandButton;
 class TkqIncrementalSearch;
 class TqeStatusBar;
 
@@ -73,13 +73,13 @@ public:
     TClientDataSet* cdsDetail;
     TDataSource* dsFieldDefs;
     TDataSource* dsDetail;
-    TkqTableViewGrid* grdFieldDefs;
-    TkqTableViewGrid* grdDetail;
+    TkqDBGrid* grdFieldDefs;
+    TkqDBGrid* grdDetail;
     TkqDBComboBox* EdtTypes;
     TkqDBComboBox* EdtTypes2;
     TkqDBSpinEdit* EdtSize;
     TkqDBSpinEdit* EdtSize2;
-    TkqTableViewExpandButton* ExpandButton;
+    TkqExpandButton* ExpandButton;
     TFileComboBox* EdtFileName;
     TkqIncrementalSearch* EdtSearch;
     TkqDBNavigator* DBNavigator;
@@ -107,7 +107,7 @@ public:
     void ShowFileStatus();
     void AskNewFile(const QString& path);
     // The grid the row commands act on: the nested grid while it has the focus.
-    TkqTableViewGrid* ActiveGrid() const;
+    TkqDBGrid* ActiveGrid() const;
     TClientDataSet* ActiveTable() const;
     // Loads the nested field list of the master's "DataSet" row when the nested table is empty.
     void LoadNestedList();
@@ -118,7 +118,7 @@ public:
     void DeleteSelectedRows(bool ask);
     // Moves the current row of the grid's table before the record shown at data row r
     // (1 = first visible data row).
-    void DropRowAt(TkqTableViewGrid* grid, int dataRow);
+    void DropRowAt(TkqDBGrid* grid, int dataRow);
 
     // --- Saving
     // Writes the file (new, or restructured); false when nothing was written.
@@ -152,9 +152,9 @@ public:
     void grdFieldDefsKeyDown(int& key, TShiftState shift);
     void grdDetailKeyDown(int& key, TShiftState shift);
     void grdFieldDefsCellChanged();
-    void grdMouseDown(TkqTableViewGrid* grid, TMouseButton button, int x, int y);
-    void grdDragOver(TkqTableViewGrid* grid, QObject* source, int x, int y, bool& accept);
-    void grdDragDrop(TkqTableViewGrid* grid, int x, int y);
+    void grdMouseDown(TkqDBGrid* grid, TMouseButton button, int x, int y);
+    void grdDragOver(TkqDBGrid* grid, QObject* source, int x, int y, bool& accept);
+    void grdDragDrop(TkqDBGrid* grid, int x, int y);
     void ExpandButtonBeforeExpand();
     void ExpandButtonBeforeCollapse();
     void actReadOnlySaveExecute();
@@ -183,7 +183,7 @@ private:
     void LoadDetailRows(TClientDataSet* master);
     // Asks for the name of a new file in the folder of path; false when the user cancels.
     bool ChooseNewFileName(const QString& path, QString& name);
-    TClientDataSet* TableOf(const TkqTableViewGrid* grid) const;
+    TClientDataSet* TableOf(const TkqDBGrid* grid) const;
     int OtherDataSetRows(TClientDataSet* table) const;
 
     // Undo takes back one user step at a time: a post with the renumbering it caused, one

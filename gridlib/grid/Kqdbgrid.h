@@ -20,6 +20,7 @@ class QPlainTextEdit;
 class TCustomIniFile;
 class TkqDBGrid;
 class TkqMemoDlg;
+class TkqExpandButton;
 
 // ================================================================================================
 // The memo dialog: a long text in a modal window with one large edit.
@@ -272,6 +273,8 @@ private:
     void BindControlToCurrentCell(QWidget* control);
     TRect CurrentCellControlRect() const;
     bool IsExpandButton(const QWidget* control) const;
+    // An expand button of the grid whose detail grid is open.
+    TkqExpandButton* ExpandedButton() const;
     // Is the record at the link's active record in the selection?
     bool ActiveRecordSelected() const;
     void AddSelectedBookmark(const TBookmark& bookmark);

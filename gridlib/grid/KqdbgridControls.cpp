@@ -414,9 +414,7 @@ void TkqDBGrid::UpdateCellEditor()
         WriteNamed(control, "Modified", false);
     }
     if (FPlacedByPaint) {
-        bool expanded = false;
-        CurrentControlIsExpandButton(&expanded);
-        if (Options().Contains(dgAlwaysShowEditor) && !expanded && !HoldsFocus(control)) {
+        if (Options().Contains(dgAlwaysShowEditor) && !ExpandedButton() && !HoldsFocus(control)) {
             bool give;
             if (IsDataInspector(control)) {
                 QWidget* focus = QApplication::focusWidget();
@@ -424,7 +422,14 @@ void TkqDBGrid::UpdateCellEditor()
             } else {
                 give = window()->isActiveWindow() || QApplication::activeWindow() == nullptr;
             }
-            if (give && control->focusPolicy() != Qt::NoFocus) control->setFocus(Qt::OtherFocusReason);
+            if (give && control->focusPolicy() != Qt::NoFocus) {
+                control->setFocus(Qt::OtherFocusReason);
+                // An edit that selects its text on entry does so here too, also when a click
+                // on the cell brought it: typing replaces the value.
+                auto* edit = qobject_cast<QLineEdit*>(control);
+                const QMetaProperty autoSelect = FindPublishedProperty(control, "AutoSelect");
+                if (edit && autoSelect.isValid() && autoSelect.read(control).toBool()) edit->selectAll();
+            }
         }
         control->update();
     }
@@ -772,11 +777,17 @@ bool TkqDBGrid::CurrentControlIsExpandButton(bool* expanded) const
     return button;
 }
 
+TkqExpandButton* TkqDBGrid::ExpandedButton() const
+{
+    for (TkqExpandButton* button : viewport()->findChildren<TkqExpandButton*>(Qt::FindDirectChildrenOnly))
+        if (button->Checked() && button->Grid() && button->Grid()->isVisible()) return button;
+    return nullptr;
+}
+
 bool TkqDBGrid::FocusInExpandedDetail() const
 {
-    auto* button = qobject_cast<TkqExpandButton*>(FCurrentCellControl.data());
-    if (!button || !button->Checked() || !button->Grid() || !button->Grid()->isVisible()) return false;
-    return HoldsFocus(button->Grid());
+    TkqExpandButton* button = ExpandedButton();
+    return button && HoldsFocus(button->Grid());
 }
 
 void TkqDBGrid::CollapseExpandButtons()

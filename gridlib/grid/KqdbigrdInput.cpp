@@ -531,7 +531,11 @@ void TkqCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
         if (cellChange) DoCellChanged();
         TField* field = GetColumnField(DataColumn(cell.X));
         if (button == mbLeft && field && ColInfo(cell.X).ControlKind == QLatin1String("URL-Link")) OpenURLOfCell(field);
-        if (FOptions.Contains(dgMultiSelect) && !IsSelectionCheckBoxColumn(cell.X)) {
+        // A click inside the row being edited moves between its cells: the selection (which
+        // would post or drop the record first) stays as it is.
+        const TDataSetState state = DataSet() ? DataSet()->State() : dsInactive;
+        const bool insideEditedRow = !rowChange && (state == dsEdit || state == dsInsert);
+        if (FOptions.Contains(dgMultiSelect) && !IsSelectionCheckBoxColumn(cell.X) && !insideEditedRow) {
             const TBookmark anchor = FShiftAnchor;
             const bool modifier = shift.Contains(ssCtrl) || shift.Contains(ssShift);
             if (modifier) {
