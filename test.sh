@@ -4,6 +4,8 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/scripts/setup.sh"
+# Every header compiles on its own.
+cmake --build "$BUILD_DIR" --parallel "${QUARROW_JOBS:-$(nproc)}" --target check_headers
 if [ -z "${QUARROW_NO_SANITIZE:-}" ]; then
   "$here/scripts/sanitize.sh" test_platform_client
 fi

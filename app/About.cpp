@@ -1,9 +1,10 @@
 #include "app/About.h"
 
-#include "app/Main.h"
+#include "app/UGeneral.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/Shell.h"
 #include "treestatus/qeLabel.h"
+#include "utilities/VzVerInf.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -16,15 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QLabel* BoldLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
 QLabel* LinkLabel(const char* name, const QString& caption, QWidget* parent)
 {
     auto* label = new QLabel(caption, parent);
@@ -114,7 +106,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent)
 
 void TAboutBox::showEvent(QShowEvent* event)
 {
-    labVersion->setText(TMainForm::VersionText());
+    labVersion->setText(CreateModuleVersionInfo()->GetFileVersionText());
     QDialog::showEvent(event);
 }
 

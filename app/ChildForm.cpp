@@ -1,20 +1,34 @@
 #include "app/ChildForm.h"
 
-#include "app/Main.h"
+#include "platform/vcl/Forms.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
 namespace {
+TChildHost* GChildHost = nullptr;
+
 QList<TMDIChildForm*>& Registry()
 {
     static QList<TMDIChildForm*> list;
     return list;
 }
 } // namespace
+
+void SetChildHost(TChildHost* host) { GChildHost = host; }
+
+TChildHost* ChildHost() { return GChildHost; }
+
+bool TFirstShow::Take(const QShowEvent* event)
+{
+    if (FDone || event->spontaneous()) return false;
+    FDone = true;
+    return true;
+}
 
 TMDIChildForm::TMDIChildForm(QWidget* parent) : QWidget(parent) { Registry().append(this); }
 
@@ -30,14 +44,13 @@ void TMDIChildForm::SetFormSize(int width, int height)
 
 void TMDIChildForm::ShowChild()
 {
-    TMainForm* frame = MainForm();
-    if (!frame) {
+    QMdiArea* area = GChildHost ? GChildHost->ChildArea() : nullptr;
+    if (!area) {
         setAttribute(Qt::WA_DeleteOnClose);
         resize(FFormSize);
         show();
         return;
     }
-    QMdiArea* area = frame->MdiArea();
     FSubWindow = area->addSubWindow(this);
     FSubWindow->setAttribute(Qt::WA_DeleteOnClose);
     connect(area, &QMdiArea::subWindowActivated, this, &TMDIChildForm::ActiveChildChanged);
@@ -53,6 +66,12 @@ void TMDIChildForm::ShowChild()
     // A new child comes to the front, as it always did, also while the frame is not the
     // active window (the area only activates children of an active frame by itself).
     if (area->activeSubWindow() != FSubWindow) area->setActiveSubWindow(FSubWindow);
+}
+
+void TMDIChildForm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (FFirstShow.Take(event)) TApplication::Guard([this] { FormShow(); });
 }
 
 QWidget* TMDIChildForm::OuterWindow()
@@ -105,9 +124,9 @@ QList<QWidget*> OpenForms()
     if (QWidget* modal = QApplication::activeModalWidget()) add(modal);
     for (QWidget* w : QApplication::topLevelWidgets())
         if (qobject_cast<QDialog*>(w) && w->isVisible()) add(w);
-    TMainForm* frame = MainForm();
+    QWidget* frame = GChildHost ? GChildHost->HostWindow() : nullptr;
     if (frame) {
-        QList<QMdiSubWindow*> subs = frame->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+        QList<QMdiSubWindow*> subs = GChildHost->ChildArea()->subWindowList(QMdiArea::StackingOrder);
         for (auto it = subs.crbegin(); it != subs.crend(); ++it) {
             auto* child = qobject_cast<TMDIChildForm*>((*it)->widget());
             if (child && !child->IsClosed()) add(child);
@@ -122,6 +141,26 @@ QList<QWidget*> OpenForms()
 QString OwnCaption(const QWidget* form)
 {
     if (!form) return QString();
-    if (auto* frame = qobject_cast<const TMainForm*>(form)) return frame->Caption();
+    if (GChildHost && form == GChildHost->HostWindow()) return GChildHost->HostCaption();
     return form->windowTitle();
+}
+
+bool ActivateWindowByCaption(const QString& caption)
+{
+    for (QWidget* form : OpenForms()) {
+        if (OwnCaption(form) != caption) continue;
+        auto* child = qobject_cast<TMDIChildForm*>(form);
+        if (child && child->SubWindow()) {
+            QMdiSubWindow* sub = child->SubWindow();
+            if (sub->isMinimized()) sub->showNormal();
+            if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
+            sub->raise();
+        } else {
+            if (form->isMinimized()) form->showNormal();
+            form->raise();
+            form->activateWindow();
+        }
+        return true;
+    }
+    return false;
 }

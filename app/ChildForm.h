@@ -11,6 +11,31 @@
 #include <QPointer>
 #include <QWidget>
 
+class QMdiArea;
+class QShowEvent;
+
+// The frame the child windows live in. The frame registers itself while it exists; without
+// one (a window on its own, as in a test) child windows are top-level windows.
+class TChildHost {
+public:
+    virtual ~TChildHost() = default;
+    virtual QWidget* HostWindow() = 0;
+    virtual QMdiArea* ChildArea() const = 0;
+    // Its own caption: its title also shows a maximised child's.
+    virtual QString HostCaption() const = 0;
+};
+void SetChildHost(TChildHost* host);
+TChildHost* ChildHost();
+
+// Tells a window's first show (the program's, not the window system's) from later ones.
+class TFirstShow {
+public:
+    bool Take(const QShowEvent* event);
+
+private:
+    bool FDone = false;
+};
+
 class TMDIChildForm : public QWidget {
     Q_OBJECT
 public:
@@ -50,7 +75,10 @@ protected:
     virtual void FormDeactivate() {}
     // The close was allowed; the window is freed afterwards.
     virtual void FormClose() {}
+    // The window is shown for the first time (its stored settings are restored by now).
+    virtual void FormShow() {}
 
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -61,6 +89,7 @@ private:
     bool FActive = false;
     bool FClosed = false;
     bool FCloseAnswered = false;
+    TFirstShow FFirstShow;
 };
 
 // The program's open windows in screen order, front first: visible dialogs, the frame's
@@ -70,3 +99,6 @@ QList<QWidget*> OpenForms();
 // A window's own caption. The frame's title also carries the caption of a maximised child;
 // its own caption is the program's name.
 QString OwnCaption(const QWidget* form);
+// Brings the open window with exactly this caption to the front (restored when minimised);
+// false when there is none.
+bool ActivateWindowByCaption(const QString& caption);

@@ -2,13 +2,13 @@
 
 #include "app/About.h"
 #include "app/ChildForm.h"
+#include "app/SharedClipboards.h"
 #include "app/UTree.h"
 #include "app/UGeneral.h"
 #include "app/WorkbenchWindows.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
-#include "platform/core/ProgramFolder.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/HelpRouter.h"
 #include "utilities/Placemnt.h"
@@ -29,25 +29,6 @@
 
 namespace {
 TMainForm* GMainForm = nullptr;
-QString GSettingsFileName;
-
-// "Short|Long": the short part is the tool tip, the long part the status-bar text.
-void SetHint(QAction* action, const QString& hint)
-{
-    const int bar = hint.indexOf('|');
-    const QString shortHint = bar < 0 ? hint : hint.left(bar);
-    const QString longHint = bar < 0 ? hint : hint.mid(bar + 1);
-    action->setToolTip(shortHint);
-    action->setStatusTip(longHint);
-}
-
-QAction* NewAction(QObject* owner, const char* name, const QString& caption, const QString& hint)
-{
-    auto* action = new QAction(caption, owner);
-    action->setObjectName(QLatin1String(name));
-    if (!hint.isEmpty()) SetHint(action, hint);
-    return action;
-}
 
 // The window-arrangement and help pictures of the tool bar.
 enum TToolPicture { tpCascade, tpTileHorizontal, tpTileVertical, tpHelp };
@@ -114,17 +95,11 @@ QList<QMdiSubWindow*> TileableChildren(QMdiArea* area)
 
 TMainForm* MainForm() { return GMainForm; }
 
-QString SettingsFileName()
-{
-    if (!GSettingsFileName.isEmpty()) return GSettingsFileName;
-    return ProgramDataFolder() + QStringLiteral("Quarrow.ini");
-}
-
-void SetSettingsFileName(const QString& fileName) { GSettingsFileName = fileName; }
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), FCaption(QStringLiteral("Quarrow"))
 {
     GMainForm = this;
+    SetChildHost(this);
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(FCaption);
     FMdiArea = new QMdiArea(this);
@@ -166,19 +141,15 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), FCaption(QStringLit
     HelpRouter->SetCHMPopupTopics(QStringLiteral("CSHelp.txt"));
     HelpRouter->SetValidateID(false);
 
-    cdsFieldDefsClipBoard = new TClientDataSet(this);
-    cdsFieldDefsClipBoard->setObjectName(QStringLiteral("cdsFieldDefsClipBoard"));
-    CreateFieldDefsClipboard(cdsFieldDefsClipBoard);
-    cdsViewClipboard = new TClientDataSet(this);
-    cdsViewClipboard->setObjectName(QStringLiteral("cdsViewClipboard"));
-
-    Arguments = QCoreApplication::arguments().mid(1);
-    FileToOpen.clear();
+    Clipboards = new TSharedClipboards(this);
+    cdsFieldDefsClipBoard = Clipboards->cdsFieldDefsClipBoard;
+    cdsViewClipboard = Clipboards->cdsViewClipboard;
 }
 
 TMainForm::~TMainForm()
 {
     if (GMainForm == this) GMainForm = nullptr;
+    if (ChildHost() == this) SetChildHost(nullptr);
 }
 
 void TMainForm::CreateActions()
@@ -304,15 +275,13 @@ void TMainForm::resizeEvent(QResizeEvent* event)
 void TMainForm::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    if (FShown || event->spontaneous()) return;
-    FShown = true;
-    TApplication::Guard([this] { FormShow(); });
+    if (FFirstShow.Take(event)) TApplication::Guard([this] { FormShow(); });
 }
 
 void TMainForm::FormShow()
 {
     // A relative name is taken against the folder the program was started in.
-    if (!Arguments.isEmpty() && !Arguments.first().isEmpty()) FileToOpen = ExpandFileName(Arguments.first());
+    if (!StartFile.isEmpty()) FileToOpen = ExpandFileName(StartFile);
     actDirTreeExecute();
 }
 
@@ -347,6 +316,7 @@ void TMainForm::FileExit1Execute() { close(); }
 void TMainForm::actDirTreeExecute()
 {
     auto* tree = new TFrmTree;
+    tree->FileToOpen = FileToOpen;
     tree->ShowChild();
 }
 
@@ -415,22 +385,3 @@ void TMainForm::ArrangeAll()
     }
 }
 
-bool ActivateWindowByCaption(const QString& caption)
-{
-    for (QWidget* form : OpenForms()) {
-        if (OwnCaption(form) != caption) continue;
-        auto* child = qobject_cast<TMDIChildForm*>(form);
-        if (child && child->SubWindow()) {
-            QMdiSubWindow* sub = child->SubWindow();
-            if (sub->isMinimized()) sub->showNormal();
-            if (QMdiArea* area = sub->mdiArea()) area->setActiveSubWindow(sub);
-            sub->raise();
-        } else {
-            if (form->isMinimized()) form->showNormal();
-            form->raise();
-            form->activateWindow();
-        }
-        return true;
-    }
-    return false;
-}

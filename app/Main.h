@@ -2,6 +2,8 @@
 // The program's frame window: a multiple-document parent holding every tool window, and the
 // owner of the objects the tools share for the whole run.
 
+#include "app/ChildForm.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -13,8 +15,9 @@ class TClientDataSet;
 class TFormStorage;
 class THelpRouter;
 class TqeStatusBar;
+class TSharedClipboards;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public TChildHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
@@ -24,17 +27,22 @@ public:
     // The frame's own caption; its title also shows a maximised child's caption.
     QString Caption() const { return FCaption; }
 
-    // The data file named on the command line (absolute); empty when there is none. Set when
-    // the frame is first shown and never cleared.
+    QWidget* HostWindow() override { return this; }
+    QMdiArea* ChildArea() const override { return FMdiArea; }
+    QString HostCaption() const override { return FCaption; }
+
+    // The data file named on the command line, as given (main passes it in before the frame is
+    // shown); empty when there is none.
+    QString StartFile;
+    // StartFile made absolute; set when the frame is first shown and never cleared.
     QString FileToOpen;
-    // The program's arguments without the program name; read when the frame is first shown.
-    QStringList Arguments;
 
     TFormStorage* FormStorage = nullptr;
     THelpRouter* HelpRouter = nullptr;
-    // The structure window's field-definition clipboard: open and empty from the start.
+    // The clipboards the windows share (the windows reach them through
+    // TSharedClipboards::Instance()): field definitions and records.
+    TSharedClipboards* Clipboards = nullptr;
     TClientDataSet* cdsFieldDefsClipBoard = nullptr;
-    // The data window's clipboard: closed until the first copy.
     TClientDataSet* cdsViewClipboard = nullptr;
 
     QAction* FileExit1 = nullptr;
@@ -80,17 +88,10 @@ private:
 
     QMdiArea* FMdiArea;
     QString FCaption;
-    bool FShown = false;
+    TFirstShow FFirstShow;
     QList<QAction*> FWindowListActions;
 };
 
 // The one frame window (null before it is created and after it is freed).
 TMainForm* MainForm();
 
-// Brings the open window with exactly this caption to the front (restored when minimised);
-// false when there is none.
-bool ActivateWindowByCaption(const QString& caption);
-
-// The settings file: "Quarrow.ini" in the program data folder, unless a test chose another.
-QString SettingsFileName();
-void SetSettingsFileName(const QString& fileName);

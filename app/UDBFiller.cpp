@@ -1,12 +1,12 @@
 #include "app/UDBFiller.h"
 
-#include "app/Main.h"
 #include "app/UGeneral.h"
 #include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/core/ScopeExit.h"
 #include "platform/vcl/Forms.h"
 #include "utilities/Placemnt.h"
 #include "utilities/VZCtrls.h"
@@ -139,17 +139,6 @@ bool IsTextType(int type)
     return type == ftString || type == ftMemo || type == ftFixedChar || type == ftWideString;
 }
 
-// Runs its action when the scope ends, however it ends.
-class TScopeExit {
-public:
-    explicit TScopeExit(std::function<void()> fn) : FFn(std::move(fn)) {}
-    ~TScopeExit() { FFn(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    std::function<void()> FFn;
-};
 } // namespace
 
 TfrmDBFiller::TfrmDBFiller(QWidget* parent) : QDialog(parent), FRandom(std::make_unique<TRandomGenerator>())
@@ -193,13 +182,13 @@ void TfrmDBFiller::CreateTables()
     cdsFiller->SetControlType(
         QStringList{QStringLiteral("Method;CustomEdit;EdtMethod;F"), QStringLiteral("Value;CustomEdit;EdtValue;F")});
     CreateRowsTable(cdsFiller);
-    struct Column {
+    struct TColumnLook {
         const QString& Name;
         const char* Title;
         int Width;
     };
-    for (const Column& c : {Column{FieldNameField, "Field Name Type(Length)", 30}, Column{MethodField, "Fill Method", 15},
-                            Column{ValueField, "Fill Value", 62}}) {
+    for (const TColumnLook& c : {TColumnLook{FieldNameField, "Field Name Type(Length)", 30},
+                                 TColumnLook{MethodField, "Fill Method", 15}, TColumnLook{ValueField, "Fill Value", 62}}) {
         TField* f = cdsFiller->FieldByName(c.Name);
         f->SetDisplayLabel(QString::fromLatin1(c.Title));
         f->SetDisplayWidth(c.Width);
@@ -213,6 +202,25 @@ void TfrmDBFiller::CreateTables()
 }
 
 void TfrmDBFiller::CreateControls()
+{
+    QLayout* top = CreateSettingsRow();
+    QWidget* progress = CreateProgress();
+    CreateCellEditors();
+    CreateGrid();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(progress);
+    layout->addWidget(grdFiller, 1);
+
+    FromTop1->OnClick = [this](QObject*) { TApplication::Guard([this] { FromTop1Click(); }); };
+    FromCurrentRecord1->OnClick = [this](QObject*) { TApplication::Guard([this] { FromCurrentRecord1Click(); }); };
+    connect(btnCancel, &QPushButton::clicked, this, [this] { TApplication::Guard([this] { btnCancelClick(); }); });
+    connect(btnCountTabSQL, &QPushButton::clicked, this,
+            [this] { TApplication::Guard([this] { btnCountTabSQLClick(); }); });
+}
+
+// The counts, the fill type, Fill with its menu and Close.
+QLayout* TfrmDBFiller::CreateSettingsRow()
 {
     auto* fillCount = new QGroupBox(QStringLiteral("Fill Count"), this);
     EdtNoFill = new TVzSpinEdit(fillCount);
@@ -264,6 +272,19 @@ void TfrmDBFiller::CreateControls()
     // The one control that must work while a fill runs.
     TApplication::SetAllowedWhileBusy(btnCancel);
 
+    auto* top = new QHBoxLayout;
+    top->addWidget(fillCount, 2);
+    top->addWidget(detailCount, 1);
+    top->addWidget(rgAppendUpdate, 2);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(btnFill);
+    buttons->addWidget(btnCancel);
+    top->addLayout(buttons);
+    return top;
+}
+
+QWidget* TfrmDBFiller::CreateProgress()
+{
     auto* progress = new QGroupBox(QStringLiteral("Fill Progress"), this);
     Gauge = new QProgressBar(progress);
     Gauge->setObjectName(QStringLiteral("Gauge"));
@@ -274,7 +295,12 @@ void TfrmDBFiller::CreateControls()
     Gauge->setPalette(blue);
     auto* progressLayout = new QHBoxLayout(progress);
     progressLayout->addWidget(Gauge);
+    return progress;
+}
 
+// The method and value editors of the grid's cells.
+void TfrmDBFiller::CreateCellEditors()
+{
     EdtMethod = new TkqDBComboBox(this);
     EdtMethod->setObjectName(QStringLiteral("EdtMethod"));
     EdtMethod->SetStyle(csDropDownList);
@@ -292,7 +318,11 @@ void TfrmDBFiller::CreateControls()
     EdtValue->hide();
     // Closing the list comes before the pick lands in the combo; the row takes the text after.
     EdtValue->OnCloseUp = [this](QObject*) { PostCall(this, [this] { EdtValueCloseUp(); }); };
+}
 
+// The grid of the fields' fill rules, with its menu that sets every method at once.
+void TfrmDBFiller::CreateGrid()
+{
     grdFiller = new TkqDBGrid(this);
     grdFiller->setObjectName(QStringLiteral("grdFiller"));
     grdFiller->SetOptions({dgEditing, dgTitles, dgIndicator, dgColLines, dgRowLines, dgTabs, dgConfirmDelete,
@@ -305,14 +335,15 @@ void TfrmDBFiller::CreateControls()
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     QMenu* changeAll = PopupMenu1->addMenu(QStringLiteral("Change all Methods to"));
     changeAll->setObjectName(QStringLiteral("ChangeallMethodsto1"));
-    struct Item {
+    struct TMethodItem {
         QAction** Action;
         const char* Name;
         int Method;
     };
-    for (const Item& item : {Item{&mnuNoValue, "mnuNoValue", 0}, Item{&mnuIncrement, "mnuIncrement", 1},
-                             Item{&mnuRandom, "mnuRandom", 2}, Item{&mnuSingle, "mnuSingle", 3},
-                             Item{&mnuList, "mnuList", 4}}) {
+    for (const TMethodItem& item :
+         {TMethodItem{&mnuNoValue, "mnuNoValue", 0}, TMethodItem{&mnuIncrement, "mnuIncrement", 1},
+          TMethodItem{&mnuRandom, "mnuRandom", 2}, TMethodItem{&mnuSingle, "mnuSingle", 3},
+          TMethodItem{&mnuList, "mnuList", 4}}) {
         QAction* a = changeAll->addAction(FillMethods[item.Method]);
         a->setObjectName(QString::fromLatin1(item.Name));
         *item.Action = a;
@@ -321,25 +352,6 @@ void TfrmDBFiller::CreateControls()
                 [this, method] { TApplication::Guard([&] { SetAllMethods(cdsFiller, method); }); });
     }
     grdFiller->SetPopupMenu(PopupMenu1);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(fillCount, 2);
-    top->addWidget(detailCount, 1);
-    top->addWidget(rgAppendUpdate, 2);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(btnFill);
-    buttons->addWidget(btnCancel);
-    top->addLayout(buttons);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(progress);
-    layout->addWidget(grdFiller, 1);
-
-    FromTop1->OnClick = [this](QObject*) { TApplication::Guard([this] { FromTop1Click(); }); };
-    FromCurrentRecord1->OnClick = [this](QObject*) { TApplication::Guard([this] { FromCurrentRecord1Click(); }); };
-    connect(btnCancel, &QPushButton::clicked, this, [this] { TApplication::Guard([this] { btnCancelClick(); }); });
-    connect(btnCountTabSQL, &QPushButton::clicked, this,
-            [this] { TApplication::Guard([this] { btnCountTabSQLClick(); }); });
 }
 
 // ---------------------------------------------------------------------------------------------

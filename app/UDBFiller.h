@@ -23,6 +23,7 @@
 #include <vector>
 
 class QAction;
+class QLayout;
 class TMenuItem;
 class QMenu;
 class QProgressBar;
@@ -160,6 +161,10 @@ protected:
 
 private:
     void CreateControls();
+    QLayout* CreateSettingsRow();
+    QWidget* CreateProgress();
+    void CreateCellEditors();
+    void CreateGrid();
     void CreateTables();
     void OpenDefinitions();
     void RestoreRows();

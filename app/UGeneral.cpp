@@ -1,11 +1,18 @@
 #include "app/UGeneral.h"
 
 #include "app/ChildForm.h"
-#include "app/URestructure.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientFields.h"
+#include "platform/client/PacketError.h"
+#include "platform/client/PacketFile.h"
+#include "platform/core/ProgramFolder.h"
 #include "platform/core/SysUtils.h"
+#include "platform/vcl/Controls.h"
 
+#include <QAction>
+#include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
@@ -67,7 +74,7 @@ void SplitDelimited(const QString& text, const QString& delimiters, QStringList&
 
 bool IsRowNavigationKey(int virtualKey)
 {
-    return virtualKey == 33 || virtualKey == 34 || virtualKey == 38 || virtualKey == 40;
+    return virtualKey == VK_PRIOR || virtualKey == VK_NEXT || virtualKey == VK_UP || virtualKey == VK_DOWN;
 }
 
 int DetectDataFileKind(const QString& path)
@@ -80,7 +87,7 @@ int DetectDataFileKind(const QString& path)
                           error);
     }
     // A folder opens but reads nothing; a fifo must not block us.
-    unsigned char head[4];
+    char head[4];
     ssize_t got = 0;
     while (got < 4) {
         ssize_t n = ::read(fd, head + got, size_t(4 - got));
@@ -90,10 +97,35 @@ int DetectDataFileKind(const QString& path)
     }
     ::close(fd);
     if (got < 4) throw EReadError(QStringLiteral("Stream read error"));
-    if (head[0] == 0x96 && head[1] == 0x19 && head[2] == 0xE0 && head[3] == 0xBD) return dfkClientDataSet;
-    if (head[0] == '<' && head[1] == '?' && head[2] == 'x' && head[3] == 'm') return dfkClientDataSet;
-    if (head[0] == 'T' && head[1] == 'P' && head[2] == 'F' && head[3] == '0') return dfkMemTable;
+    if (HasPacketSignature(head, got)) return dfkClientDataSet;
+    if (QByteArrayView(head, 4) == QByteArrayView("TPF0")) return dfkMemTable;
     return dfkUnknown;
+}
+
+void ReadFileFieldDefs(const QString& path, TFieldDefs& defs)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(Format(QStringLiteral("Cannot open file \"%s\". %s"), {path, file.errorString()}));
+    const qint64 size = file.size();
+    QByteArray copy;
+    const char* data = nullptr;
+    if (size > 0) {
+        if (const uchar* mapped = file.map(0, size)) {
+            data = reinterpret_cast<const char*>(mapped);
+        } else {
+            copy = file.readAll();
+            data = copy.constData();
+        }
+    }
+    try {
+        TPacketMetadata meta = ReadPacketMetadata(data, data ? size : 0);
+        if (!meta.IsPrepared()) meta.Prepare();
+        defs.Clear();
+        FieldDefsFromDescriptors(meta.Fields, defs);
+    } catch (const EPacketError& e) {
+        DatabaseError(Format(QStringLiteral("%s: %s"), {path, e.Message()}));
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -246,4 +278,56 @@ void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const Q
     if (!loaded)
         AppendDefinitionRow(nested, 1, QStringLiteral("Dummy"), QStringLiteral("String"), QStringLiteral("50"));
     nested->MergeChangeLog();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The settings file
+
+namespace {
+QString GSettingsFileName;
+}
+
+QString SettingsFileName()
+{
+    if (!GSettingsFileName.isEmpty()) return GSettingsFileName;
+    return ProgramDataFolder() + QStringLiteral("Quarrow.ini");
+}
+
+void SetSettingsFileName(const QString& fileName) { GSettingsFileName = fileName; }
+
+void ForSelectedRecords(TDataSet* dataSet, const QList<TBookmark>& selected, const std::function<void()>& fn)
+{
+    if (selected.isEmpty()) {
+        fn();
+        return;
+    }
+    for (const TBookmark& mark : selected) {
+        if (!dataSet->BookmarkValid(mark)) continue;
+        dataSet->GotoBookmark(mark);
+        fn();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Actions and labels
+
+QAction* NewAction(QObject* owner, const char* name, const QString& caption, const QString& hint, const QIcon& icon)
+{
+    auto* action = new QAction(icon, caption, owner);
+    action->setObjectName(QLatin1String(name));
+    if (!hint.isEmpty()) {
+        const int bar = hint.indexOf('|');
+        action->setToolTip(bar < 0 ? hint : hint.left(bar));
+        action->setStatusTip(bar < 0 ? hint : hint.mid(bar + 1));
+    }
+    return action;
+}
+
+QLabel* BoldLabel(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
 }

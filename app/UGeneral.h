@@ -1,13 +1,23 @@
 #pragma once
 // Plain routines the workbench's windows share: field-type names, the read-only test, a
 // quote-aware splitter, the row-key test, the data-file kind, and the field-definition
-// tables through which the windows describe a file's fields.
+// tables through which the windows describe a file's fields; the settings file; the small
+// builders of actions and labels.
 
+#include "platform/data/DB.h"
+
+#include <QIcon>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
+class QAction;
+class QLabel;
+class QObject;
+class QWidget;
 class TClientDataSet;
 class TDataSet;
+class TFieldDefs;
 
 // The name of a field-type code ("String", "DataSet", ...); "UnKown" outside 0-35.
 QString FieldTypeName(int fieldType);
@@ -32,6 +42,11 @@ enum TDataFileKind : int { dfkUnknown = 0, dfkClientDataSet = 1, dfkMemTable = 2
 // else 0. A missing or unreadable file raises EFOpenError; one shorter than four bytes
 // raises EReadError.
 int DetectDataFileKind(const QString& path);
+
+// The field definitions of a data file, read from its header alone (the records are not read,
+// so a file of a million records answers at once). A file that cannot be opened raises
+// EFOpenError; one that is no data packet raises EDatabaseError naming the file.
+void ReadFileFieldDefs(const QString& path, TFieldDefs& defs);
 
 // The field-definition tables. Each declares its fields (in the order and with the sizes,
 // display widths and flags every window relies on), its index and its order on a client
@@ -70,3 +85,18 @@ private:
 // file has no such field (or does not exist) one placeholder row "Dummy" String(50) is
 // appended instead. The rows count as unchanged afterwards. The nested table is not emptied.
 void LoadNestedStructure(TClientDataSet* master, TClientDataSet* nested, const QString& path);
+
+// The settings file: "Quarrow.ini" in the program data folder, unless a test chose another.
+QString SettingsFileName();
+void SetSettingsFileName(const QString& fileName);
+
+// Runs fn on each selected record that is still there (the cursor on it), or on the current
+// record when nothing is selected.
+void ForSelectedRecords(TDataSet* dataSet, const QList<TBookmark>& selected, const std::function<void()>& fn);
+
+// An action named for the program's lookups. The hint is "Short|Long" (or one text for both):
+// the short part is the tool tip, the long part the status-bar text.
+QAction* NewAction(QObject* owner, const char* name, const QString& caption, const QString& hint,
+                   const QIcon& icon = QIcon());
+// A label in the bold face of its parent's font.
+QLabel* BoldLabel(const QString& text, QWidget* parent);

@@ -1,5 +1,6 @@
 #include "app/UImage.h"
 
+#include "app/UGeneral.h"
 #include "gridlib/core/kqcheckbox.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "platform/dbctrls/DBCtrls.h"
@@ -27,18 +28,15 @@ TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
     ToolBar->addWidget(DBNavigator);
     ToolBar->addSeparator();
 
-    EditCopy1 = new QAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QStringLiteral("&Copy"), this);
-    EditCopy1->setObjectName(QStringLiteral("EditCopy1"));
+    EditCopy1 = NewAction(this, "EditCopy1", QStringLiteral("&Copy"),
+                          QStringLiteral("Copy|Copies the selection and puts it on the Clipboard"),
+                          style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     EditCopy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     EditCopy1->setShortcutContext(Qt::WindowShortcut);
-    EditCopy1->setToolTip(QStringLiteral("Copy"));
-    EditCopy1->setStatusTip(QStringLiteral("Copies the selection and puts it on the Clipboard"));
-    EditPaste1 = new QAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QStringLiteral("&Paste"), this);
-    EditPaste1->setObjectName(QStringLiteral("EditPaste1"));
+    EditPaste1 = NewAction(this, "EditPaste1", QStringLiteral("&Paste"), QStringLiteral("Paste|Inserts Clipboard contents"),
+                           style()->standardIcon(QStyle::SP_DialogApplyButton));
     EditPaste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     EditPaste1->setShortcutContext(Qt::WindowShortcut);
-    EditPaste1->setToolTip(QStringLiteral("Paste"));
-    EditPaste1->setStatusTip(QStringLiteral("Inserts Clipboard contents"));
     ToolBar->addAction(EditCopy1);
     ToolBar->addAction(EditPaste1);
     ToolBar->addSeparator();

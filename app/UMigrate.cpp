@@ -267,21 +267,38 @@ void TFrmMigrate::CreateDataSets()
 
 void TFrmMigrate::CreateControls()
 {
-    auto newAction = [this](const char* name, const QString& hint, const QIcon& icon) {
-        auto* action = new QAction(icon, hint, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(hint);
-        return action;
-    };
-    actCopySourceStruct = newAction("actCopySourceStruct", QStringLiteral("Copy Source Structure to Destination Structure"),
-                                    style()->standardIcon(QStyle::SP_FileDialogNewFolder));
-    actSelectedFieldListDelete = newAction("actSelectedFieldListDelete", QStringLiteral("Delete Item from Selected List"),
-                                           style()->standardIcon(QStyle::SP_DialogDiscardButton));
-    actSelectedFieldListDeleteAll = newAction("actSelectedFieldListDeleteAll",
-                                              QStringLiteral("Delete All Items from Selected List"),
-                                              style()->standardIcon(QStyle::SP_TrashIcon));
-    actSelectedFieldListMigrate = newAction("actSelectedFieldListMigrate", QStringLiteral("Start the Migration"),
-                                            style()->standardIcon(QStyle::SP_MediaPlay));
+    CreateActions();
+    QWidget* files = CreateFilesPanel();
+    QLayout* lists = CreateFieldLists();
+    QLayout* bottom = CreateModeRow();
+    StatusBar = new TqeStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    TqeStatusPanel* counter = StatusBar->Panels().Add();
+    counter->SetText(QStringLiteral("Rec:"));
+    counter->SetWidth(QStringLiteral("100"));
+    StatusBar->Panels().Add()->SetWidth(QStringLiteral("50"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    layout->addWidget(files);
+    layout->addLayout(lists, 1);
+    layout->addLayout(bottom);
+    layout->addWidget(StatusBar);
+    ConnectControls();
+}
+
+// The commands of the copy-structure and pair-list buttons and of Start.
+void TFrmMigrate::CreateActions()
+{
+    actCopySourceStruct = NewAction(this, "actCopySourceStruct", QStringLiteral("Copy Source Structure to Destination Structure"), QString(),
+style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    actSelectedFieldListDelete = NewAction(this, "actSelectedFieldListDelete", QStringLiteral("Delete Item from Selected List"), QString(),
+style()->standardIcon(QStyle::SP_DialogDiscardButton));
+    actSelectedFieldListDeleteAll = NewAction(this, "actSelectedFieldListDeleteAll", QStringLiteral("Delete All Items from Selected List"), QString(),
+style()->standardIcon(QStyle::SP_TrashIcon));
+    actSelectedFieldListMigrate = NewAction(this, "actSelectedFieldListMigrate", QStringLiteral("Start the Migration"), QStringLiteral("Start the Migration"),
+style()->standardIcon(QStyle::SP_MediaPlay));
     actSelectedFieldListMigrate->setText(QStringLiteral("Start"));
     connect(actCopySourceStruct, &QAction::triggered, this, [this] { TApplication::Guard([this] { actCopySourceStructExecute(); }); });
     connect(actSelectedFieldListDelete, &QAction::triggered, this,
@@ -290,8 +307,11 @@ void TFrmMigrate::CreateControls()
             [this] { TApplication::Guard([this] { actSelectedFieldListDeleteAllExecute(); }); });
     connect(actSelectedFieldListMigrate, &QAction::triggered, this,
             [this] { TApplication::Guard([this] { actSelectedFieldListMigrateExecute(); }); });
+}
 
-    // Source and destination files.
+// Source file and table, the copy-structure button, and the destination file.
+QWidget* TFrmMigrate::CreateFilesPanel()
+{
     auto* files = new QWidget(this);
     files->setObjectName(QStringLiteral("panFiles"));
     auto* sourceLabel = new QLabel(QStringLiteral("Source:"), files);
@@ -328,8 +348,12 @@ void TFrmMigrate::CreateControls()
     filesLayout->addWidget(destLabel, 1, 0);
     filesLayout->addWidget(EdtToDoDest, 1, 1, 1, 3);
     filesLayout->setColumnStretch(1, 1);
+    return files;
+}
 
-    // Field lists and the pair list between them.
+// The source and destination field lists with the pair list and its buttons between them.
+QLayout* TFrmMigrate::CreateFieldLists()
+{
     grdSource = NewFieldGrid(this, "grdSource", dsSourceFields);
     grdDest = NewFieldGrid(this, "grdDest", dsDestFields);
     labSource = new QLabel(QStringLiteral("Rec:"), this);
@@ -382,8 +406,12 @@ void TFrmMigrate::CreateControls()
     lists->addLayout(sourceColumn, 5);
     lists->addWidget(pairPanel, 3);
     lists->addLayout(destColumn, 5);
+    return lists;
+}
 
-    // Mode, locate fields, Start.
+// The update mode, the locate fields and Start.
+QLayout* TFrmMigrate::CreateModeRow()
+{
     rgUpdateMode = new TkqRadioGroup(this);
     rgUpdateMode->setObjectName(QStringLiteral("rgUpdateMode"));
     rgUpdateMode->SetCaption(QStringLiteral("Update Mode"));
@@ -422,23 +450,11 @@ void TFrmMigrate::CreateControls()
     bottom->addWidget(rgUpdateMode, 3);
     bottom->addWidget(locateBox, 2);
     bottom->addWidget(btnMigrate, 0, Qt::AlignVCenter);
+    return bottom;
+}
 
-    StatusBar = new TqeStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    TqeStatusPanel* counter = StatusBar->Panels().Add();
-    counter->SetText(QStringLiteral("Rec:"));
-    counter->SetWidth(QStringLiteral("100"));
-    StatusBar->Panels().Add()->SetWidth(QStringLiteral("50"));
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(4);
-    layout->addWidget(files);
-    layout->addLayout(lists, 1);
-    layout->addLayout(bottom);
-    layout->addWidget(StatusBar);
-
-    // Events.
+void TFrmMigrate::ConnectControls()
+{
     EdtToDoSource->OnChange = [this](QObject*) {
         UpdateActions();
         EdtToDoSourceChange();
@@ -456,13 +472,7 @@ void TFrmMigrate::CreateControls()
     connect(LBoxResult->model(), &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
 }
 
-void TFrmMigrate::showEvent(QShowEvent* event)
-{
-    TMigrateWindowBase::showEvent(event);
-    if (FShown) return;
-    FShown = true;
-    OuterWindow()->setMinimumHeight(475);
-}
+void TFrmMigrate::FormShow() { OuterWindow()->setMinimumHeight(475); }
 
 void TFrmMigrate::FormClose()
 {

@@ -17,6 +17,7 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QListWidget;
 class QToolButton;
 class TADOConnection;
@@ -117,7 +118,7 @@ public:
     TkqClientDataSet* cdsDest;
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void FormShow() override;
     void FormClose() override;
 
 private:
@@ -125,6 +126,11 @@ private:
     struct TRun;
 
     void CreateControls();
+    void CreateActions();
+    QWidget* CreateFilesPanel();
+    QLayout* CreateFieldLists();
+    QLayout* CreateModeRow();
+    void ConnectControls();
     void CreateDataSets();
     void ShowRecordCounter(TClientDataSet* list, QLabel* label);
     // Sets the connection on the Access file (closing what was open on another).
@@ -154,5 +160,4 @@ private:
     QDateTime FDestModified;
     qint64 FDestSize = -1;
     bool FRunning = false;
-    bool FShown = false;
 };

@@ -1,6 +1,6 @@
 #include "app/UModifyEditStruct.h"
 
-#include "app/Main.h"
+#include "app/SharedClipboards.h"
 #include "app/UGeneral.h"
 #include "app/UNewCDS.h"
 #include "gridlib/core/Kqdbspin.h"
@@ -20,6 +20,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QScopedValueRollback>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -49,19 +50,6 @@ const QString BorrowFilter = QStringLiteral(
 
 // Messages are let through at this interval while a restructure copies records.
 constexpr int ResponsiveMsecs = 40;
-
-// Sets a flag for the life of the object.
-class TFlagGuard {
-public:
-    explicit TFlagGuard(bool& flag) : FFlag(flag), FOld(flag) { FFlag = true; }
-    ~TFlagGuard() { FFlag = FOld; }
-    TFlagGuard(const TFlagGuard&) = delete;
-    TFlagGuard& operator=(const TFlagGuard&) = delete;
-
-private:
-    bool& FFlag;
-    bool FOld;
-};
 
 bool HasChanges(const TClientDataSet* ds)
 {
@@ -223,7 +211,7 @@ TFrmModifyEditStruct::TFrmModifyEditStruct(QWidget* parent) : TStructureWindowBa
     Timer1->setSingleShot(true);
     Timer1->setInterval(500);
     connect(Timer1, &QTimer::timeout, this, [this] { TApplication::Guard([this] { Timer1Timer(); }); });
-    // The commands follow the window's state, as the old framework's idle updates did.
+    // The commands follow the window's state: checked again four times a second.
     FActionTimer.setInterval(250);
     connect(&FActionTimer, &QTimer::timeout, this, [this] { UpdateActions(); });
     FActionTimer.start();
@@ -241,26 +229,42 @@ TFrmModifyEditStruct::~TFrmModifyEditStruct()
 
 void TFrmModifyEditStruct::CreateControls()
 {
-    auto newAction = [this](const char* name, const QString& caption, const QString& hint, QStyle::StandardPixmap icon) {
-        auto* action = new QAction(style()->standardIcon(icon), caption, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(hint);
-        action->setStatusTip(hint);
-        return action;
-    };
-    btnNew = newAction("btnNew", QStringLiteral("New Structure"), QStringLiteral("New Structure"),
-                       QStyle::SP_FileDialogNewFolder);
-    actReadOnlySave = newAction("actReadOnlySave", QStringLiteral("Save structure"), QStringLiteral("Save structure"),
-                                QStyle::SP_DialogSaveButton);
-    actPrintStructure = newAction("actPrintStructure", QStringLiteral("Print Structure"),
-                                  QStringLiteral("Print Structure"), QStyle::SP_FileDialogInfoView);
+    CreateToolBar();
+    QLayout* fileRow = CreateFileRow();
+    QLayout* searchRow = CreateSearchRow();
+    CreateCellEditors();
+    CreatePopupMenu();
+    CreateGrids();
+    StatusBar = new TqeStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    TqeStatusPanel* date = StatusBar->Panels().Add();
+    date->SetName(QStringLiteral("panFileDate"));
+    date->SetWidth(QStringLiteral("180"));
+    TqeStatusPanel* readOnly = StatusBar->Panels().Add();
+    readOnly->SetName(QStringLiteral("panReadOnly"));
+    readOnly->SetWidth(QStringLiteral("60"));
+    StatusBar->Panels().Add()->SetWidth(QStringLiteral("50"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(ToolBar);
+    layout->addLayout(fileRow);
+    layout->addLayout(searchRow);
+    layout->addWidget(grdFieldDefs, 1);
+    layout->addWidget(StatusBar);
+}
+
+void TFrmModifyEditStruct::CreateToolBar()
+{
+    btnNew = NewAction(this, "btnNew", QStringLiteral("New Structure"), QStringLiteral("New Structure"), style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    actReadOnlySave = NewAction(this, "actReadOnlySave", QStringLiteral("Save structure"), QStringLiteral("Save structure"), style()->standardIcon(QStyle::SP_DialogSaveButton));
+    actPrintStructure = NewAction(this, "actPrintStructure", QStringLiteral("Print Structure"), QStringLiteral("Print Structure"), style()->standardIcon(QStyle::SP_FileDialogInfoView));
     // Printing needs the report, which this program does not have yet.
     actPrintStructure->setEnabled(false);
-    actUndo = newAction("actUndo", QStringLiteral("Undo"), QStringLiteral("Undo"), QStyle::SP_ArrowBack);
-    actBorrow = newAction("actBorrow", QStringLiteral("Borrow"), QStringLiteral("Borrow from an already existing structure"),
-                          QStyle::SP_DirOpenIcon);
-    actViewData = newAction("actViewData", QStringLiteral("View Data"), QStringLiteral("View Data"),
-                            QStyle::SP_FileDialogContentsView);
+    actUndo = NewAction(this, "actUndo", QStringLiteral("Undo"), QStringLiteral("Undo"), style()->standardIcon(QStyle::SP_ArrowBack));
+    actBorrow = NewAction(this, "actBorrow", QStringLiteral("Borrow"), QStringLiteral("Borrow from an already existing structure"), style()->standardIcon(QStyle::SP_DirOpenIcon));
+    actViewData = NewAction(this, "actViewData", QStringLiteral("View Data"), QStringLiteral("View Data"), style()->standardIcon(QStyle::SP_FileDialogContentsView));
     connect(btnNew, &QAction::triggered, this, [this] { TApplication::Guard([this] { btnNewClick(); }); });
     connect(actReadOnlySave, &QAction::triggered, this, [this] { TApplication::Guard([this] { actReadOnlySaveExecute(); }); });
     connect(actUndo, &QAction::triggered, this, [this] { TApplication::Guard([this] { actUndoExecute(); }); });
@@ -278,13 +282,25 @@ void TFrmModifyEditStruct::CreateControls()
     ToolBar->addAction(actBorrow);
     ToolBar->addSeparator();
     ToolBar->addAction(actViewData);
+}
 
+QLayout* TFrmModifyEditStruct::CreateFileRow()
+{
     auto* fileLabel = new QLabel(QStringLiteral("File:"), this);
     EdtFileName = new TFileComboBox(this);
     EdtFileName->setObjectName(QStringLiteral("EdtFileName"));
     fileLabel->setBuddy(EdtFileName);
     connect(EdtFileName, &QComboBox::activated, this, [this](int) { TApplication::Guard([this] { EdtFileNameChange(); }); });
+    auto* fileRow = new QHBoxLayout;
+    fileRow->setContentsMargins(4, 0, 4, 0);
+    fileRow->addWidget(fileLabel);
+    fileRow->addWidget(EdtFileName, 1);
+    return fileRow;
+}
 
+// The quick search over the field names and the navigator.
+QLayout* TFrmModifyEditStruct::CreateSearchRow()
+{
     auto* searchLabel = new QLabel(QStringLiteral("Field Name Quick Search:"), this);
     EdtSearch = new TkqIncrementalSearch(this);
     EdtSearch->setObjectName(QStringLiteral("EdtSearch"));
@@ -299,8 +315,17 @@ void TFrmModifyEditStruct::CreateControls()
     DBNavigator->SetDataSource(dsFieldDefs);
     if (TkqNavButton* del = DBNavigator->Button(nbsDelete))
         del->OnClick = [this](QObject*) { DBNavigatorDeleteClick(); };
+    auto* searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(4, 0, 4, 0);
+    searchRow->addWidget(searchLabel);
+    searchRow->addWidget(EdtSearch, 1);
+    searchRow->addWidget(DBNavigator);
+    return searchRow;
+}
 
-    // Cell editors of the type and size columns; the grids find them by name.
+// Cell editors of the type and size columns; the grids find them by name.
+void TFrmModifyEditStruct::CreateCellEditors()
+{
     auto newTypes = [this](const char* name) {
         auto* combo = new TkqDBComboBox(this);
         combo->setObjectName(QLatin1String(name));
@@ -329,7 +354,10 @@ void TFrmModifyEditStruct::CreateControls()
     };
     EdtSize = newSize("EdtSize");
     EdtSize2 = newSize("EdtSize2");
+}
 
+void TFrmModifyEditStruct::CreatePopupMenu()
+{
     PopupMenu = new QMenu(this);
     PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
     mnuCut = PopupMenu->addAction(QStringLiteral("Cut"));
@@ -342,7 +370,11 @@ void TFrmModifyEditStruct::CreateControls()
     connect(mnuCopy, &QAction::triggered, this, [this] { TApplication::Guard([this] { mnuCopyClick(); }); });
     connect(mnuPaste, &QAction::triggered, this, [this] { TApplication::Guard([this] { mnuPasteClick(); }); });
     connect(PopupMenu, &QMenu::aboutToShow, this, [this] { TApplication::Guard([this] { PopupMenuPopup(); }); });
+}
 
+// The field-definition grid and the nested grid its expand button opens.
+void TFrmModifyEditStruct::CreateGrids()
+{
     const TkqDBGridOptions options{dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize,
                                    dgColLines, dgRowLines, dgTabs, dgConfirmDelete, dgCancelOnExit,
                                    dgWordWrap, dgMultiSelect};
@@ -407,42 +439,6 @@ void TFrmModifyEditStruct::CreateControls()
         };
         grid->OnDragDrop = [this, grid](QObject*, QObject*, int x, int y) { grdDragDrop(grid, x, y); };
     }
-
-    StatusBar = new TqeStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    TqeStatusPanel* date = StatusBar->Panels().Add();
-    date->SetName(QStringLiteral("panFileDate"));
-    date->SetWidth(QStringLiteral("180"));
-    TqeStatusPanel* readOnly = StatusBar->Panels().Add();
-    readOnly->SetName(QStringLiteral("panReadOnly"));
-    readOnly->SetWidth(QStringLiteral("60"));
-    StatusBar->Panels().Add()->SetWidth(QStringLiteral("50"));
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addWidget(ToolBar);
-    auto* fileRow = new QHBoxLayout;
-    fileRow->setContentsMargins(4, 0, 4, 0);
-    fileRow->addWidget(fileLabel);
-    fileRow->addWidget(EdtFileName, 1);
-    layout->addLayout(fileRow);
-    auto* searchRow = new QHBoxLayout;
-    searchRow->setContentsMargins(4, 0, 4, 0);
-    searchRow->addWidget(searchLabel);
-    searchRow->addWidget(EdtSearch, 1);
-    searchRow->addWidget(DBNavigator);
-    layout->addLayout(searchRow);
-    layout->addWidget(grdFieldDefs, 1);
-    layout->addWidget(StatusBar);
-}
-
-void TFrmModifyEditStruct::showEvent(QShowEvent* event)
-{
-    TStructureWindowBase::showEvent(event);
-    if (FShown) return;
-    FShown = true;
-    TApplication::Guard([this] { FormShow(); });
 }
 
 void TFrmModifyEditStruct::FormShow()
@@ -532,7 +528,7 @@ void TFrmModifyEditStruct::LoadStructure(const QString& file)
     CollapseNested();
     bool seenDataSet = false;
     {
-        TFlagGuard loading(LoadingRows);
+        QScopedValueRollback<bool> loading(LoadingRows, true);
         grdFieldDefs->SetReadOnly(false);
         grdDetail->SetReadOnly(false);
         cdsFieldDefs->SetReadOnly(false);
@@ -863,15 +859,7 @@ void TFrmModifyEditStruct::DeleteSelectedRows(bool ask)
             deletedDataSet = deletedDataSet || FieldText(table, "Type") == DataSetType;
             table->Delete();
         };
-        if (selected.isEmpty()) {
-            deleteCurrent();
-        } else {
-            for (const TBookmark& bm : selected) {
-                if (!table->BookmarkValid(bm)) continue;
-                table->GotoBookmark(bm);
-                deleteCurrent();
-            }
-        }
+        ForSelectedRecords(table, selected, deleteCurrent);
         if (deletedDataSet && table == cdsFieldDefs) HasDataSetField = false;
         RenumberPositions(table, -1);
     }
@@ -966,7 +954,7 @@ void TFrmModifyEditStruct::DropRowAt(TkqDBGrid* grid, int dataRow)
 
 void TFrmModifyEditStruct::LoadDetailRows(TClientDataSet* master)
 {
-    TFlagGuard loading(LoadingNested);
+    QScopedValueRollback<bool> loading(LoadingNested, true);
     // The program fills the nested list also behind a read-only window.
     const bool readOnly = cdsDetail->ReadOnly();
     cdsDetail->SetReadOnly(false);
@@ -1130,13 +1118,7 @@ void TFrmModifyEditStruct::actViewDataExecute()
 
 TClientDataSet* TFrmModifyEditStruct::FieldDefsClipboard()
 {
-    if (TMainForm* frame = MainForm(); frame && frame->cdsFieldDefsClipBoard) return frame->cdsFieldDefsClipBoard;
-    static TClientDataSet* own = nullptr;
-    if (!own) {
-        own = new TClientDataSet(qApp);
-        CreateFieldDefsClipboard(own);
-    }
-    return own;
+    return TSharedClipboards::Instance()->cdsFieldDefsClipBoard;
 }
 
 void TFrmModifyEditStruct::CopyRows(bool keepSelection)
@@ -1158,15 +1140,7 @@ void TFrmModifyEditStruct::CopyRows(bool keepSelection)
         clip->Post();
     };
     const QList<TBookmark> selected = grid->SelectedBookmarks();
-    if (selected.isEmpty()) {
-        if (!table->IsEmpty()) copyRow();
-    } else {
-        for (const TBookmark& bm : selected) {
-            if (!table->BookmarkValid(bm)) continue;
-            table->GotoBookmark(bm);
-            copyRow();
-        }
-    }
+    if (!selected.isEmpty() || !table->IsEmpty()) ForSelectedRecords(table, selected, copyRow);
     if (!keepSelection) {
         grid->UnselectAll();
         grid->SelectRecord();
@@ -1295,7 +1269,7 @@ void TFrmModifyEditStruct::BorrowFrom(const QString& path)
         for (const TReadDef& d : defs) {
             AppendDefinitionRow(cdsFieldDefs, d.FieldNo, d.Name, d.Type, d.Size);
             if (d.Type == DataSetType && cdsDetail->IsEmpty() && kind == dfkClientDataSet) {
-                TFlagGuard loading(LoadingNested);
+                QScopedValueRollback<bool> loading(LoadingNested, true);
                 LoadNestedStructure(cdsFieldDefs, cdsDetail, path);
                 FDetailOwner = d.Name;
             }

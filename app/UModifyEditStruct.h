@@ -16,6 +16,7 @@
 #include <vector>
 
 class QAction;
+class QLayout;
 class QMenu;
 class QToolBar;
 class TClientDataSet;
@@ -135,7 +136,7 @@ public:
     // The frame's field-definition clipboard (a window of its own when there is no frame).
     TClientDataSet* FieldDefsClipboard();
 
-    // Enables the commands (the old framework did this when the program was idle).
+    // Enables the commands by the window's state (also from a timer, so nothing is missed).
     void UpdateActions();
 
     // --- Handlers
@@ -169,11 +170,16 @@ public:
 protected:
     bool CloseQuery() override;
     void FormActivate() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
-    void FormShow();
+    void CreateToolBar();
+    QLayout* CreateFileRow();
+    QLayout* CreateSearchRow();
+    void CreateCellEditors();
+    void CreatePopupMenu();
+    void CreateGrids();
+    void FormShow() override;
     void SetFileNameText(const QString& file);
     void TypeChanged(TClientDataSet* table, TkqDBComboBox* types, TkqDBSpinEdit* size, bool master);
     void BeforePost(TClientDataSet* table, bool loading);
@@ -199,6 +205,5 @@ private:
     QString FFileName;
     // The old name of the "DataSet" row whose nested list cdsDetail holds.
     QString FDetailOwner;
-    bool FShown = false;
     QTimer FActionTimer;
 };

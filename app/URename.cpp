@@ -1,21 +1,12 @@
 #include "app/URename.h"
 
+#include "app/UGeneral.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-QLabel* BoldLabel(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-} // namespace
 
 TFrmRename::TFrmRename(QWidget* parent) : QDialog(parent)
 {

@@ -48,32 +48,6 @@ void BuildFieldDefs(TFieldDefs& defs, const TFieldDefRows& rows)
     }
 }
 
-void ReadFileFieldDefs(const QString& path, TFieldDefs& defs)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(Format(QStringLiteral("Cannot open file \"%s\". %s"), {path, file.errorString()}));
-    const qint64 size = file.size();
-    QByteArray copy;
-    const char* data = nullptr;
-    if (size > 0) {
-        if (const uchar* mapped = file.map(0, size)) {
-            data = reinterpret_cast<const char*>(mapped);
-        } else {
-            copy = file.readAll();
-            data = copy.constData();
-        }
-    }
-    try {
-        TPacketMetadata meta = ReadPacketMetadata(data, data ? size : 0);
-        if (!meta.IsPrepared()) meta.Prepare();
-        defs.Clear();
-        FieldDefsFromDescriptors(meta.Fields, defs);
-    } catch (const EPacketError& e) {
-        DatabaseError(Format(QStringLiteral("%s: %s"), {path, e.Message()}));
-    }
-}
-
 bool IsXmlFileName(const QString& path) { return ExtractFileExt(path).toUpper() == QLatin1String(".XML"); }
 
 void WriteNewDataFile(const QString& path, const TFieldDefRows& rows)

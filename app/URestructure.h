@@ -34,10 +34,6 @@ using TFieldDefRows = QList<TFieldDefRow>;
 // string's size is its number of characters, as the user typed it.
 void BuildFieldDefs(TFieldDefs& defs, const TFieldDefRows& rows);
 
-// The field definitions of a data file, read from its header alone (the records are not read,
-// so a file of a million records answers at once). A file that cannot be opened raises
-// EFOpenError; one that is no data packet raises EDatabaseError naming the file.
-void ReadFileFieldDefs(const QString& path, TFieldDefs& defs);
 
 // True when a data file of this name is written as XML (the extension ".xml", any case).
 bool IsXmlFileName(const QString& path);

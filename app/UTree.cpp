@@ -1,6 +1,5 @@
 #include "app/UTree.h"
 
-#include "app/Main.h"
 #include "app/UGeneral.h"
 #include "app/URename.h"
 #include "app/URestructure.h"
@@ -38,6 +37,10 @@
 
 namespace {
 constexpr int TypedFolderDelay = 400;
+// Pictures of the tree's nodes and of the file commands.
+enum TTreeImage : int {
+    imgColumns, imgField, imgFile, imgFile2, imgViewData, imgModifyStructure, imgCreateNewStructure, imgPrintStructure
+};
 
 // The folder row: the recent-folder combo lies under the folder edit so that only its arrow
 // shows beside the edit; both follow the row's width.
@@ -134,33 +137,46 @@ TFrmTree::~TFrmTree() = default;
 
 void TFrmTree::CreateControls()
 {
+    // In the order of TTreeImage.
     const QList<QIcon> images{
-        style()->standardIcon(QStyle::SP_DirOpenIcon),             // 0 Columns
-        style()->standardIcon(QStyle::SP_FileIcon),                // 1 field
-        style()->standardIcon(QStyle::SP_FileIcon),
-        style()->standardIcon(QStyle::SP_FileIcon),
-        style()->standardIcon(QStyle::SP_FileDialogContentsView),  // 4 View Data
-        style()->standardIcon(QStyle::SP_FileDialogDetailedView),  // 5 Modify Structure
-        style()->standardIcon(QStyle::SP_FileDialogNewFolder),     // 6 Create New Structure
-        style()->standardIcon(QStyle::SP_FileDialogInfoView),      // 7 Print Structure
+        style()->standardIcon(QStyle::SP_DirOpenIcon),            style()->standardIcon(QStyle::SP_FileIcon),
+        style()->standardIcon(QStyle::SP_FileIcon),               style()->standardIcon(QStyle::SP_FileIcon),
+        style()->standardIcon(QStyle::SP_FileDialogContentsView), style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+        style()->standardIcon(QStyle::SP_FileDialogNewFolder),    style()->standardIcon(QStyle::SP_FileDialogInfoView),
     };
+    CreateActions(images);
+    QWidget* top = CreateTopPanel();
+    CreateTree(images);
+    StatusBar = new TqeStatusBar(this);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    TqeStatusPanel* files = StatusBar->Panels().Add();
+    files->SetText(QStringLiteral("Files:"));
+    files->SetWidth(QStringLiteral("100"));
+    TqeStatusPanel* second = StatusBar->Panels().Add();
+    second->SetWidth(QStringLiteral("50"));
 
-    auto newAction = [this](const char* name, const QString& caption, const QIcon& icon = QIcon()) {
-        auto* action = new QAction(icon, caption, this);
-        action->setObjectName(QLatin1String(name));
-        action->setToolTip(caption);
-        return action;
-    };
-    actViewData = newAction("actViewData", QStringLiteral("View Data"), images[4]);
-    actModifyStructure = newAction("actModifyStructure", QStringLiteral("Modify Structure"), images[5]);
-    actCreateNewStructure = newAction("actCreateNewStructure", QStringLiteral("Create New Structure"), images[6]);
-    actPrintStructure = newAction("actPrintStructure", QStringLiteral("Print Structure"), images[7]);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(top);
+    layout->addWidget(TreeView, 1);
+    layout->addWidget(StatusBar);
+    ConnectControls();
+}
+
+// The file commands of the tool bar and the tree's menu.
+void TFrmTree::CreateActions(const QList<QIcon>& images)
+{
+    actViewData = NewAction(this, "actViewData", QStringLiteral("View Data"), QString(), images[imgViewData]);
+    actModifyStructure = NewAction(this, "actModifyStructure", QStringLiteral("Modify Structure"), QString(), images[imgModifyStructure]);
+    actCreateNewStructure = NewAction(this, "actCreateNewStructure", QStringLiteral("Create New Structure"), QString(), images[imgCreateNewStructure]);
+    actPrintStructure = NewAction(this, "actPrintStructure", QStringLiteral("Print Structure"), QString(), images[imgPrintStructure]);
     // Printing the structure needs the report, which this program does not have yet.
     actPrintStructure->setEnabled(false);
-    actDeleteFile = newAction("DeleteFile1", QStringLiteral("Delete File"));
-    actRenameFile = newAction("RenameFile1", QStringLiteral("Rename File"));
-    actCopyFile = newAction("CopyFile1", QStringLiteral("Copy File"));
-    actDeleteMRUPath = newAction("DeleteCurrentMRUPath1", QStringLiteral("Delete Current MRU Path"));
+    actDeleteFile = NewAction(this, "DeleteFile1", QStringLiteral("Delete File"), QString());
+    actRenameFile = NewAction(this, "RenameFile1", QStringLiteral("Rename File"), QString());
+    actCopyFile = NewAction(this, "CopyFile1", QStringLiteral("Copy File"), QString());
+    actDeleteMRUPath = NewAction(this, "DeleteCurrentMRUPath1", QStringLiteral("Delete Current MRU Path"), QString());
     connect(actViewData, &QAction::triggered, this, [this] { actViewDataExecute(); });
     connect(actModifyStructure, &QAction::triggered, this, [this] { actModifyStructureExecute(); });
     connect(actCreateNewStructure, &QAction::triggered, this, [this] { actCreateNewStructureExecute(); });
@@ -168,8 +184,11 @@ void TFrmTree::CreateControls()
     connect(actRenameFile, &QAction::triggered, this, [this] { RenameFileClick(); });
     connect(actCopyFile, &QAction::triggered, this, [this] { CopyFileClick(); });
     connect(actDeleteMRUPath, &QAction::triggered, this, [this] { DeleteMRUPathClick(); });
+}
 
-    // Top panel: tool bar, filter row, folder row.
+// Tool bar, filter row and folder row.
+QWidget* TFrmTree::CreateTopPanel()
+{
     auto* top = new QWidget(this);
     top->setObjectName(QStringLiteral("Panel1"));
     top->setFixedHeight(80);
@@ -237,7 +256,12 @@ void TFrmTree::CreateControls()
     dirRow->addWidget(dirLabel);
     dirRow->addWidget(folderRow, 1);
     topLayout->addLayout(dirRow);
+    return top;
+}
 
+// The tree with its node pictures and menu.
+void TFrmTree::CreateTree(const QList<QIcon>& images)
+{
     TreeView = new TqeTreeView(this);
     TreeView->setObjectName(QStringLiteral("TreeView"));
     TreeView->SetIndent(19);
@@ -258,23 +282,10 @@ void TFrmTree::CreateControls()
     TreePopup->addAction(actRenameFile);
     TreePopup->addAction(actCopyFile);
     TreeView->SetPopupMenu(TreePopup);
+}
 
-    StatusBar = new TqeStatusBar(this);
-    StatusBar->setObjectName(QStringLiteral("StatusBar"));
-    TqeStatusPanel* files = StatusBar->Panels().Add();
-    files->SetText(QStringLiteral("Files:"));
-    files->SetWidth(QStringLiteral("100"));
-    TqeStatusPanel* second = StatusBar->Panels().Add();
-    second->SetWidth(QStringLiteral("50"));
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(TreeView, 1);
-    layout->addWidget(StatusBar);
-
-    // Events.
+void TFrmTree::ConnectControls()
+{
     EdtDirectory->OnChange = [this](QObject*) {
         // Typing searches once the user pauses; any other change searches at once.
         if (EdtDirectory->hasFocus()) {
@@ -299,20 +310,12 @@ void TFrmTree::CreateControls()
 // ---------------------------------------------------------------------------------------------
 // Showing, activation
 
-void TFrmTree::showEvent(QShowEvent* event)
-{
-    TMDIChildForm::showEvent(event);
-    if (FShown) return;
-    FShown = true;
-    TApplication::Guard([this] { FormShow(); });
-}
-
 void TFrmTree::FormShow()
 {
     // The storage has restored the folder, filter and check box by now (and so built the tree).
     EdtDirectoryList->clear();
     EdtDirectoryList->addItems(MRUManager->RecentItems()->ToStringList());
-    const QString fileToOpen = MainForm() ? MainForm()->FileToOpen : QString();
+    const QString fileToOpen = FileToOpen;
     if (!fileToOpen.isEmpty()) EdtDirectory->SetText(ExcludeTrailingPathDelimiter(ExtractFilePath(fileToOpen)));
     RefreshTree();
     if (!fileToOpen.isEmpty()) {
@@ -369,7 +372,7 @@ void TFrmTree::BuildTree()
             FileList.append(path);
             TqeTreeNode* root = items.AddChild(nullptr, path);
             TqeTreeNode* columns = items.AddChild(root, QStringLiteral("Columns"));
-            columns->SetImageIndex(0);
+            columns->SetImageIndex(imgColumns);
             columns->SetSelectedIndex(0);
             items.AddChild(columns, QString());
         }
@@ -448,7 +451,7 @@ void TFrmTree::ExpandNestedField(TqeTreeNode* node)
             node, NodeText(cdsDetail->FieldByName(QStringLiteral("Name"))->AsString(),
                            cdsDetail->FieldByName(QStringLiteral("Type"))->AsString(),
                            cdsDetail->FieldByName(QStringLiteral("Size"))->AsString()));
-        child->SetImageIndex(1);
+        child->SetImageIndex(imgField);
         child->SetSelectedIndex(1);
     }
 }
@@ -469,7 +472,7 @@ void TFrmTree::LoadFileStructure(const QString& path, TqeTreeNode* node)
             const QString size = QString::number(def->Size());
             if (node) {
                 TqeTreeNode* child = TreeView->Items().AddChild(node, NodeText(def->Name(), type, size));
-                child->SetImageIndex(1);
+                child->SetImageIndex(imgField);
                 child->SetSelectedIndex(1);
                 if (type == QLatin1String("DataSet")) TreeView->Items().AddChild(child, QString());
             }
@@ -608,7 +611,7 @@ void TFrmTree::btnFormLeftAlignClick()
 {
     QWidget* outer = OuterWindow();
     int height = outer->height();
-    if (TMainForm* frame = MainForm()) height = frame->MdiArea()->viewport()->height() - 1;
+    if (QMdiArea* area = ChildHost() ? ChildHost()->ChildArea() : nullptr) height = area->viewport()->height() - 1;
     outer->move(1, 1);
     outer->resize(outer->width(), std::max(height, outer->minimumHeight()));
 }

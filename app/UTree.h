@@ -9,6 +9,8 @@
 #include "gridlib/core/kqclient.h"
 
 #include <QComboBox>
+#include <QIcon>
+#include <QList>
 #include <QStringList>
 #include <QTimer>
 
@@ -45,6 +47,8 @@ public:
     QStringList FileList;
     // The file of the selected node, kept across rebuilds.
     QString LastSelectedFile;
+    // The data file named on the command line, which the window opens when first shown.
+    QString FileToOpen;
 
     TDirectoryEdit* EdtDirectory;
     QComboBox* EdtDirectoryList;
@@ -105,16 +109,18 @@ public:
 protected:
     void FormActivate() override;
     void FormDeactivate() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
-    void FormShow();
+    void CreateActions(const QList<QIcon>& images);
+    QWidget* CreateTopPanel();
+    void CreateTree(const QList<QIcon>& images);
+    void ConnectControls();
+    void FormShow() override;
     void UpdateActions();
     void ExpandNestedField(TqeTreeNode* node);
     void ViewData(const QString& path);
 
-    bool FShown = false;
     // A folder typed into the edit is searched once the typing pauses.
     QTimer FTypedFolder;
 };

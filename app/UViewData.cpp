@@ -1,8 +1,9 @@
 #include "app/UViewData.h"
 
-#include "app/Main.h"
+#include "app/SharedClipboards.h"
 #include "app/UGeneral.h"
 #include "app/UImage.h"
+#include "app/ViewDataOps.h"
 #include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
@@ -13,10 +14,11 @@
 #include "gridlib/grid/KqTableViewGrid.h"
 #include "gridlib/grid/KqTableViewExpand.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/core/ScopeExit.h"
+#include "platform/core/SysFormat.h"
 #include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
-#include "platform/core/SysFormat.h"
 #include "treestatus/qeStatusBar.h"
 #include "utilities/FileUtil.h"
 #include "utilities/Placemnt.h"
@@ -51,22 +53,13 @@
 #include <exception>
 
 namespace {
-const QString DownIndex = QStringLiteral("DownIndex");
-const QString UpIndex = QStringLiteral("UpIndex");
 const QString NotSavedQuestion = QStringLiteral("Data is not saved, Save now?");
-constexpr int ImageSortAscending = 21;
-constexpr int ImageSortDescending = 27;
+// Places in the window's image list (the titles' sort arrows among them).
+enum TViewImage : int {
+    imgUndo = 3, imgModifyStructure = 19, imgDeleteAll = 20, imgSortAscending = 21, imgMergeChangeLog = 23,
+    imgPopulate = 24, imgMigrate = 25, imgSortDescending = 27, imgRevert = 28, imgCount = 29
+};
 constexpr int DeltaDefaultHeight = 100;
-
-bool CannotSort(TFieldType type)
-{
-    switch (type) {
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftTypedBinary: case ftReference: case ftDataSet:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // A small triangle, the glyph of the change-log toggle and of the sorted titles.
 QPixmap ArrowPixmap(bool up, const QColor& color)
@@ -115,15 +108,6 @@ protected:
     }
 };
 
-QAction* NewAction(QObject* owner, const char* name, const QString& caption, const QString& hint, const QIcon& icon)
-{
-    auto* action = new QAction(icon, caption, owner);
-    action->setObjectName(QLatin1String(name));
-    action->setToolTip(hint.isEmpty() ? caption : hint);
-    action->setStatusTip(hint);
-    return action;
-}
-
 void ConfigureGrid(TkqTableViewGrid* grid, const QList<QIcon>& images, bool boldTitles)
 {
     QFont title = grid->font();
@@ -147,17 +131,17 @@ TFrmViewData::TFrmViewData(QWidget* parent) : TDataWindowBase(parent)
     ArrowDownBitmap = DeltaArrow(false);
 
     QStyle* st = style();
-    Images.reserve(29);
-    for (int i = 0; i < 29; ++i) Images.append(QIcon());
-    Images[3] = st->standardIcon(QStyle::SP_ArrowBack);
-    Images[19] = st->standardIcon(QStyle::SP_FileDialogDetailedView);
-    Images[20] = st->standardIcon(QStyle::SP_TrashIcon);
-    Images[ImageSortAscending] = QIcon(ArrowPixmap(true, QColor(0x10, 0x70, 0x10)));
-    Images[23] = st->standardIcon(QStyle::SP_DialogApplyButton);
-    Images[24] = st->standardIcon(QStyle::SP_FileDialogNewFolder);
-    Images[25] = st->standardIcon(QStyle::SP_ArrowRight);
-    Images[ImageSortDescending] = QIcon(ArrowPixmap(false, QColor(0x10, 0x70, 0x10)));
-    Images[28] = st->standardIcon(QStyle::SP_BrowserStop);
+    Images.reserve(imgCount);
+    for (int i = 0; i < imgCount; ++i) Images.append(QIcon());
+    Images[imgUndo] = st->standardIcon(QStyle::SP_ArrowBack);
+    Images[imgModifyStructure] = st->standardIcon(QStyle::SP_FileDialogDetailedView);
+    Images[imgDeleteAll] = st->standardIcon(QStyle::SP_TrashIcon);
+    Images[imgSortAscending] = QIcon(ArrowPixmap(true, QColor(0x10, 0x70, 0x10)));
+    Images[imgMergeChangeLog] = st->standardIcon(QStyle::SP_DialogApplyButton);
+    Images[imgPopulate] = st->standardIcon(QStyle::SP_FileDialogNewFolder);
+    Images[imgMigrate] = st->standardIcon(QStyle::SP_ArrowRight);
+    Images[imgSortDescending] = QIcon(ArrowPixmap(false, QColor(0x10, 0x70, 0x10)));
+    Images[imgRevert] = st->standardIcon(QStyle::SP_BrowserStop);
 
     CreateDataComponents();
     CreateControls();
@@ -266,12 +250,33 @@ void TFrmViewData::CreateDataComponents()
 
 void TFrmViewData::CreateControls()
 {
-    QStyle* st = style();
-
-    // --- Tool bar
     auto* top = new QWidget(this);
     top->setObjectName(QStringLiteral("Panel1"));
     top->setFixedHeight(97);
+    CreateToolBar(top);
+    CreateSettingsRows(top);
+    CreatePages();
+    CreateChangeLog();
+    CreateStatusBar();
+    CreateGridMenu();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(top);
+    layout->addWidget(PageControl, 1);
+    layout->addWidget(Splitter);
+    layout->addWidget(grdDelta);
+    layout->addWidget(StatusBar);
+
+    RecordViewPanel->SetDataSource(dsViewData);
+    grdViewData->SetDataSource(dsViewData);
+}
+
+// The navigator and the commands above the pages.
+void TFrmViewData::CreateToolBar(QWidget* top)
+{
+    QStyle* st = style();
     ToolBar = new QToolBar(top);
     ToolBar->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar->setIconSize(QSize(16, 16));
@@ -296,41 +301,24 @@ void TFrmViewData::CreateControls()
                            st->standardIcon(QStyle::SP_BrowserReload));
     ToolBar->addAction(actRefresh);
     ToolBar->addSeparator();
-    actUndo = NewAction(this, "actUndo", QStringLiteral("Undo"), QStringLiteral("Undo last change"), Images[3]);
+    actUndo = NewAction(this, "actUndo", QStringLiteral("Undo"), QStringLiteral("Undo last change"), Images[imgUndo]);
     actRevert = NewAction(this, "actRevert", QStringLiteral("Revert"), QStringLiteral("Revert changes to the current record"),
-                          Images[28]);
+                          Images[imgRevert]);
     ToolBar->addAction(actUndo);
     ToolBar->addAction(actRevert);
     ToolBar->addSeparator();
 
-    popSave = new TVzPopupMenu(this);
-    popSave->setObjectName(QStringLiteral("popSave"));
-    Save1 = popSave->Items()->AddItem(QStringLiteral("Save"));
-    Save1->setObjectName(QStringLiteral("Save1"));
-    SaveAs1 = popSave->Items()->AddItem(QStringLiteral("Save As"));
-    SaveAs1->setObjectName(QStringLiteral("SaveAs1"));
-    SaveAsBinary1 = SaveAs1->AddItem(QStringLiteral("Binary"));
-    SaveAsBinary1->setObjectName(QStringLiteral("Binary1"));
-    SaveAsXML1 = SaveAs1->AddItem(QStringLiteral("XML"));
-    SaveAsXML1->setObjectName(QStringLiteral("XML1"));
-    btnSave = new TVzSpeedButton(ToolBar);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnSave->SetGlyph(GlyphFromImage(st->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16).toImage()));
-    btnSave->setToolTip(QStringLiteral("Save"));
-    btnSave->SetFlat(true);
-    btnSave->setFixedSize(34, 24);
-    btnSave->SetDropDownMenu(popSave);
-    ToolBar->addWidget(btnSave);
+    CreateSaveButton();
 
     actReadOnlyDeleteAll = NewAction(this, "actReadOnlyDeleteAll", QStringLiteral("Delete All"),
-                                     QStringLiteral("Delete all Data"), Images[20]);
+                                     QStringLiteral("Delete all Data"), Images[imgDeleteAll]);
     actReadOnlyMergeChangeLog = NewAction(this, "actReadOnlyMergeChangeLog", QStringLiteral("Merge Change Log"),
-                                          QStringLiteral("Merge Change Log.\nEmpty the Delta Dataset"), Images[23]);
+                                          QStringLiteral("Merge Change Log.\nEmpty the Delta Dataset"), Images[imgMergeChangeLog]);
     ToolBar->addAction(actReadOnlyDeleteAll);
     ToolBar->addAction(actReadOnlyMergeChangeLog);
     ToolBar->addSeparator();
     btnModifyStruct = NewAction(this, "btnModifyStruct", QStringLiteral("Modify Structure"),
-                                QStringLiteral("Modify Structure"), Images[19]);
+                                QStringLiteral("Modify Structure"), Images[imgModifyStructure]);
     ToolBar->addAction(btnModifyStruct);
     btnSizeColumn = new TVzSpeedButton(ToolBar);
     btnSizeColumn->setObjectName(QStringLiteral("btnSizeColumn"));
@@ -350,13 +338,41 @@ void TFrmViewData::CreateControls()
     ToolBar->addAction(actFilter);
     ToolBar->addSeparator();
     actReadOnlyMigrate = NewAction(this, "actReadOnlyMigrate", QStringLiteral("Migrate"), QStringLiteral("Migrate data"),
-                                   Images[25]);
+                                   Images[imgMigrate]);
     actReadOnlyPopulate = NewAction(this, "actReadOnlyPopulate", QStringLiteral("Populate"),
-                                    QStringLiteral("Populate test data"), Images[24]);
+                                    QStringLiteral("Populate test data"), Images[imgPopulate]);
     ToolBar->addAction(actReadOnlyMigrate);
     ToolBar->addAction(actReadOnlyPopulate);
+}
 
-    // --- Settings row and file row
+// The save button with its menu: save, or save as binary or XML.
+void TFrmViewData::CreateSaveButton()
+{
+    QStyle* st = style();
+    popSave = new TVzPopupMenu(this);
+    popSave->setObjectName(QStringLiteral("popSave"));
+    Save1 = popSave->Items()->AddItem(QStringLiteral("Save"));
+    Save1->setObjectName(QStringLiteral("Save1"));
+    SaveAs1 = popSave->Items()->AddItem(QStringLiteral("Save As"));
+    SaveAs1->setObjectName(QStringLiteral("SaveAs1"));
+    SaveAsBinary1 = SaveAs1->AddItem(QStringLiteral("Binary"));
+    SaveAsBinary1->setObjectName(QStringLiteral("Binary1"));
+    SaveAsXML1 = SaveAs1->AddItem(QStringLiteral("XML"));
+    SaveAsXML1->setObjectName(QStringLiteral("XML1"));
+    btnSave = new TVzSpeedButton(ToolBar);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->SetGlyph(GlyphFromImage(st->standardIcon(QStyle::SP_DialogSaveButton).pixmap(16, 16).toImage()));
+    btnSave->setToolTip(QStringLiteral("Save"));
+    btnSave->SetFlat(true);
+    btnSave->setFixedSize(34, 24);
+    btnSave->SetDropDownMenu(popSave);
+    ToolBar->addWidget(btnSave);
+}
+
+// Fixed columns, field types in the titles and the status filter; the file name below them.
+void TFrmViewData::CreateSettingsRows(QWidget* top)
+{
+    QStyle* st = style();
     auto* fixedLabel = new QLabel(QStringLiteral("Fixed Columns:"), top);
     EdtFixedColumns = new TVzSpinEdit(top);
     EdtFixedColumns->setObjectName(QStringLiteral("EdtFixedColumns"));
@@ -417,8 +433,11 @@ void TFrmViewData::CreateControls()
     fileRow->addWidget(EdtFileName);
     fileRow->addStretch();
     topLayout->addLayout(fileRow);
+}
 
-    // --- Pages
+// The grid page (with the nested grid and its expand button) and the single-record page.
+void TFrmViewData::CreatePages()
+{
     PageControl = new QTabWidget(this);
     PageControl->setObjectName(QStringLiteral("PageControl1"));
     auto* gridPage = new QWidget;
@@ -476,8 +495,11 @@ void TFrmViewData::CreateControls()
     singleLayout->setContentsMargins(0, 0, 0, 0);
     singleLayout->addWidget(RecordViewPanel);
     PageControl->addTab(singlePage, QStringLiteral("Single"));
+}
 
-    // --- The change log
+// The change log below its splitter, with its own nested grid.
+void TFrmViewData::CreateChangeLog()
+{
     Splitter = new TVzSplitter(this);
     Splitter->setObjectName(QStringLiteral("Splitter1"));
     Splitter->SetAlign(alBottom);
@@ -524,8 +546,11 @@ void TFrmViewData::CreateControls()
     ExpandButton2->SetAutoShrink(false);
     ExpandButton2->SetGrid(grdDeltaDetail);
     ExpandButton2->hide();
+}
 
-    // --- Status bar
+// The status bar and the rich-text editor of memo cells.
+void TFrmViewData::CreateStatusBar()
+{
     StatusBar = new TqeStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     QFont panelFont(QStringLiteral("Arial"));
@@ -546,8 +571,11 @@ void TFrmViewData::CreateControls()
     DBRichEdit->setObjectName(QStringLiteral("DBRichEdit"));
     DBRichEdit->EditorCaption = QStringLiteral("Edit Rich Text");
     DBRichEdit->hide();
+}
 
-    // --- Grid pop-up menu
+// The pop-up menu of the grids.
+void TFrmViewData::CreateGridMenu()
+{
     popGrid = new QMenu(this);
     popGrid->setObjectName(QStringLiteral("popGrid"));
     Copy1 = popGrid->addAction(QStringLiteral("Copy"));
@@ -566,18 +594,6 @@ void TFrmViewData::CreateControls()
     // A control without a menu of its own takes its parent's: the nested grid lies in the main
     // grid and shares its menu.
     grdDetail->SetPopupMenu(popGrid);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(top);
-    layout->addWidget(PageControl, 1);
-    layout->addWidget(Splitter);
-    layout->addWidget(grdDelta);
-    layout->addWidget(StatusBar);
-
-    RecordViewPanel->SetDataSource(dsViewData);
-    grdViewData->SetDataSource(dsViewData);
 }
 
 void TFrmViewData::ConnectEvents()
@@ -625,12 +641,12 @@ void TFrmViewData::ConnectEvents()
     grdViewData->OnBeforePaint = [this](QObject*) { grdViewData->SetColor(grdViewData->ReadOnly() ? clInfoBk : clWindow); };
     grdDetail->OnBeforePaint = [this](QObject*) { grdDetail->SetColor(grdDetail->ReadOnly() ? clInfoBk : clWindow); };
     grdViewData->OnCalcTitleImage = [this](QObject*, TField* field, TkqTitleImageAttributes& image) {
-        if (field->FieldName() == SortAscField) image.ImageIndex = ImageSortAscending;
-        else if (field->FieldName() == SortDescField) image.ImageIndex = ImageSortDescending;
+        if (field->FieldName() == SortAscField) image.ImageIndex = imgSortAscending;
+        else if (field->FieldName() == SortDescField) image.ImageIndex = imgSortDescending;
     };
     grdDetail->OnCalcTitleImage = [this](QObject*, TField* field, TkqTitleImageAttributes& image) {
-        if (field->FieldName() == DetailSortAscField) image.ImageIndex = ImageSortAscending;
-        else if (field->FieldName() == DetailSortDescField) image.ImageIndex = ImageSortDescending;
+        if (field->FieldName() == DetailSortAscField) image.ImageIndex = imgSortAscending;
+        else if (field->FieldName() == DetailSortDescField) image.ImageIndex = imgSortDescending;
     };
     auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
         const QString& chosen = ChosenColumn(qobject_cast<TkqTableViewGrid*>(sender));
@@ -726,14 +742,6 @@ void TFrmViewData::DetachDataEvents()
 
 // =============================================================================================
 // Showing, activation, closing
-
-void TFrmViewData::showEvent(QShowEvent* event)
-{
-    TDataWindowBase::showEvent(event);
-    if (FShown) return;
-    FShown = true;
-    TApplication::Guard([this] { FormShow(); });
-}
 
 void TFrmViewData::FormShow()
 {
@@ -971,17 +979,6 @@ void TFrmViewData::SaveDataFile(TClientDataSet* dataSet, const QString& path)
     RefreshDelta();
     ShowStatus(true);
     UnsavedChanges = false;
-}
-
-QString TFrmViewData::ProposedSaveName(const QString& fileName, const QString& newExtension)
-{
-    const QString name = ExtractFileName(fileName);
-    const QString ext = ExtractFileExt(name);
-    if (ext.isEmpty()) return name;
-    QString result = name;
-    const qsizetype at = result.indexOf(ext, 0, Qt::CaseInsensitive);
-    if (at >= 0) result.replace(at, ext.size(), newExtension);
-    return result;
 }
 
 void TFrmViewData::ReloadSavedFile(const QString& path)
@@ -1255,14 +1252,8 @@ void TFrmViewData::popGridPopup()
     const bool detail = IsDetailGrid(grid);
     ResetSort1->setEnabled(detail ? !(DetailSortAscField.isEmpty() && DetailSortDescField.isEmpty())
                                   : !(SortAscField.isEmpty() && SortDescField.isEmpty()));
-    TMainForm* frame = MainForm();
-    Paste1->setEnabled(frame && frame->cdsViewClipboard->Active() && !frame->cdsViewClipboard->IsEmpty());
-}
-
-void TFrmViewData::DropSortIndexes(TClientDataSet* dataSet)
-{
-    for (const QString& name : {DownIndex, UpIndex})
-        if (dataSet->IndexDefs().IndexOf(name) >= 0) dataSet->DeleteIndex(name);
+    const TClientDataSet* clipboard = TSharedClipboards::Instance()->cdsViewClipboard;
+    Paste1->setEnabled(clipboard->Active() && !clipboard->IsEmpty());
 }
 
 void TFrmViewData::ClearSortState(TkqTableViewGrid* grid)
@@ -1288,21 +1279,13 @@ void TFrmViewData::Sort(bool ascending)
         ShowMessage(QStringLiteral("Unable to Sort on this Field Type"));
         return;
     }
-    const QString& index = ascending ? DownIndex : UpIndex;
-    DropSortIndexes(ds);
     try {
-        ds->AddIndex(index, field->FieldName(), ascending ? TIndexOptions() : TIndexOptions(ixDescending));
-        ds->SetIndexName(index);
+        SortByField(ds, field, ascending);
     } catch (...) {
         // A title never shows a sort that is not active.
-        try {
-            DropSortIndexes(ds);
-        } catch (...) {
-        }
         ClearSortState(grid);
         throw;
     }
-    ds->First();
     grid->UnselectAll();
     if (IsDetailGrid(grid)) {
         (ascending ? DetailSortAscField : DetailSortDescField) = field->FieldName();
@@ -1376,12 +1359,10 @@ void TFrmViewData::DeleteClick()
                 const QList<TBookmark> marks = grid->SelectedBookmarks();
                 ds->DisableControls();
                 try {
-                    for (const TBookmark& mark : marks) {
-                        if (!ds->BookmarkValid(mark)) continue;
-                        ds->GotoBookmark(mark);
+                    ForSelectedRecords(ds, marks, [&] {
                         DeleteNestedRecords(ds);
                         ds->Delete();
-                    }
+                    });
                 } catch (...) {
                     ds->EnableControls();
                     throw;
@@ -1446,104 +1427,39 @@ void TFrmViewData::actRevertExecute()
 
 void TFrmViewData::CopyClick()
 {
-    TMainForm* frame = MainForm();
-    if (!frame) return;
-    TClientDataSet* clipboard = frame->cdsViewClipboard;
     TkqTableViewGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
     ds->CheckBrowseMode();
     const QString chosen = ChosenColumn(grid);
-    QList<const TFieldDef*> copied;
-    const TFieldDefs& defs = ds->FieldDefs();
-    for (int i = 0; i < defs.Count(); ++i) {
-        const TFieldDef* def = defs.Items(i);
-        if (def->DataType() == ftDataSet) continue;
-        if (!chosen.isEmpty() && def->Name() != chosen) continue;
-        copied.append(def);
-    }
     // A chosen column is copied from every record.
     if (!chosen.isEmpty()) grid->SelectAll();
-
-    TBusyCursor busy;
-    // The walk over the selection is no scrolling the status line has to follow.
-    const TDataSet::TDataSetNotifyEvent afterScroll = ds->AfterScroll;
-    ds->AfterScroll = nullptr;
-    ds->DisableControls();
-    try {
-        clipboard->Close();
-        clipboard->FieldDefs().Clear();
-        for (const TFieldDef* def : copied) {
-            TFieldDef* d = clipboard->FieldDefs().Add(def->Name(), def->DataType(), def->Size(), false);
-            d->SetPrecision(def->Precision());
-        }
-        clipboard->SetLogChanges(false);
-        clipboard->CreateDataSet();
-
-        // Field pairs once, not per record.
-        struct TPair {
-            TField* From;
-            TField* To;
-        };
-        std::vector<TPair> pairs;
-        for (TField* f : ds->Fields()) {
-            if (f->DataType() == ftDataSet) continue;
-            if (TField* to = clipboard->FindField(f->FieldName())) pairs.push_back({f, to});
-        }
-        QString text;
-        auto fillRow = [&] {
-            clipboard->Append();
-            for (const TPair& p : pairs) {
-                p.To->SetValue(p.From->Value());
-                text += p.From->AsString();
-                text += QLatin1Char('\t');
-            }
-            clipboard->Post();
-            text += QLatin1String("\r\n");
-        };
-        const QList<TBookmark> marks = grid->SelectedBookmarks();
-        if (marks.isEmpty()) {
-            fillRow();
-        } else {
-            for (const TBookmark& mark : marks) {
-                if (!ds->BookmarkValid(mark)) continue;
-                ds->GotoBookmark(mark);
-                fillRow();
-            }
-        }
-        QApplication::clipboard()->setText(text);
-    } catch (...) {
-        if (IsEditing(clipboard)) clipboard->Cancel();
-        grid->UnselectAll();
-        ds->EnableControls();
-        ds->AfterScroll = afterScroll;
-        throw;
+    {
+        TBusyCursor busy;
+        // The walk over the selection is no scrolling the status line has to follow.
+        const TDataSet::TDataSetNotifyEvent afterScroll = ds->AfterScroll;
+        ds->AfterScroll = nullptr;
+        ds->DisableControls();
+        TScopeExit restore([&] {
+            grid->UnselectAll();
+            ds->EnableControls();
+            ds->AfterScroll = afterScroll;
+        });
+        QApplication::clipboard()->setText(
+            CopyRecords(ds, chosen, grid->SelectedBookmarks(), TSharedClipboards::Instance()->cdsViewClipboard));
     }
-    grid->UnselectAll();
-    ds->EnableControls();
-    ds->AfterScroll = afterScroll;
     ShowStatus(false);
 }
 
 void TFrmViewData::PasteClick()
 {
-    TMainForm* frame = MainForm();
-    if (!frame) return;
-    TClientDataSet* clipboard = frame->cdsViewClipboard;
+    TClientDataSet* clipboard = TSharedClipboards::Instance()->cdsViewClipboard;
     if (!clipboard->Active() || clipboard->IsEmpty()) return;
     TkqTableViewGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
     const bool main = ds == cdsViewData;
     ds->CheckBrowseMode();
-
-    struct TPair {
-        TField* From;
-        TField* To;
-    };
-    std::vector<TPair> pairs;
-    for (TField* from : clipboard->Fields())
-        if (TField* to = ds->FindField(from->FieldName()); to && to->DataType() != ftDataSet) pairs.push_back({from, to});
 
     std::exception_ptr error;
     {
@@ -1552,14 +1468,9 @@ void TFrmViewData::PasteClick()
         if (main) DetachDataEvents();
         ds->DisableControls();
         try {
-            for (clipboard->First(); !clipboard->Eof(); clipboard->Next()) {
-                ds->Append();
-                for (const TPair& p : pairs) p.To->SetValue(p.From->Value());
-                ds->Post();
-            }
+            AppendClipboardRecords(clipboard, ds);
         } catch (...) {
             error = std::current_exception();
-            if (IsEditing(ds) && ds->State() == dsInsert) ds->Cancel();
         }
         ds->EnableControls();
         if (main) {

@@ -135,9 +135,6 @@ public:
     void ShowStatus(bool withChangeCount);
     void RefreshDelta();
     void ReloadSavedFile(const QString& path);
-    // The name Save As proposes: the file part of the current name with the first occurrence
-    // of its extension (any case) replaced.
-    static QString ProposedSaveName(const QString& fileName, const QString& newExtension);
 
     // --- Views
     TkqTableViewGrid* ActiveGrid(bool withChangeLog = false) const;
@@ -186,19 +183,23 @@ public:
 protected:
     void FormActivate() override;
     void FormClose() override;
-    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
+    void CreateToolBar(QWidget* top);
+    void CreateSaveButton();
+    void CreateSettingsRows(QWidget* top);
+    void CreatePages();
+    void CreateChangeLog();
+    void CreateStatusBar();
+    void CreateGridMenu();
     void CreateDataComponents();
     void ConnectEvents();
-    void FormShow();
+    void FormShow() override;
     // Read-only state of the grid and the dataset from FileShownTwice of the path.
     void ApplyReadOnlyTest(const QString& path);
     // Collapses the nested grids and lets their sources go before a dataset closes.
     void CloseNestedGrids();
-    // Deletes the temporary sort indexes of a dataset (and makes the natural order current).
-    static void DropSortIndexes(TClientDataSet* dataSet);
     void Sort(bool ascending);
     void ClearSortState(TkqTableViewGrid* grid);
     void DeleteNestedRecords(TDataSet* dataSet);
@@ -212,7 +213,6 @@ private:
     void AttachDataEvents();
     void DetachDataEvents();
 
-    bool FShown = false;
     bool FDiscardOnClose = false;
     bool FWriteOnDelete = true;
     bool FShowingFixedColumns = false;

@@ -1,13 +1,7 @@
 #include "app/WorkbenchWindows.h"
 
-#include "app/Main.h"
 #include "app/UGeneral.h"
-#include "app/UDBFiller.h"
-#include "app/UMigrate.h"
-#include "app/UModifyEditStruct.h"
-#include "app/UViewData.h"
 
-#include <QApplication>
 #include <QDir>
 
 namespace {
@@ -34,19 +28,6 @@ bool ExecuteFillerDialog(TClientDataSet* target)
     if (!GFillerDialogFactory) return false;
     GFillerDialogFactory(target);
     return true;
-}
-
-void RegisterWorkbenchWindows()
-{
-    // The data, structure and migration windows register their factories here.
-    SetMigrateWindowFactory([] { return new TFrmMigrate; });
-    SetDataWindowFactory([] { return new TFrmViewData; });
-    SetFillerDialogFactory([](TClientDataSet* target) {
-        TfrmDBFiller filler(QApplication::activeWindow());
-        filler.SetDataSet(target);
-        filler.exec();
-    });
-    SetStructureWindowFactory([] { return new TFrmModifyEditStruct; });
 }
 
 TDataWindowBase* OpenDataWindow(const QString& path, const QStringList& fileList)

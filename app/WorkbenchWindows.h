@@ -1,8 +1,7 @@
 #pragma once
 // The entry operations by which the workbench's windows open one another. The data,
-// structure and migration windows implement these bases; the unit of each window registers a
-// factory in RegisterWorkbenchWindows() (WorkbenchWindows.cpp), which the program calls once
-// at start. Tests register their own factories.
+// structure and migration windows implement these bases; the program registers their factories
+// once at start (RegisterWorkbenchWindows, RegisterWindows.h). Tests register their own.
 //
 // The caller creates the window through the factory, sets its caption, shows it as a child
 // of the frame (TMDIChildForm::ShowChild) and then calls the entry operations, so that the
@@ -68,9 +67,6 @@ TMigrateWindowBase* NewMigrateWindow();
 using TFillerDialogFactory = std::function<void(TClientDataSet* target)>;
 void SetFillerDialogFactory(TFillerDialogFactory factory);
 bool ExecuteFillerDialog(TClientDataSet* target);
-
-// Registers the factories of the windows this program has (each window's unit adds its line).
-void RegisterWorkbenchWindows();
 
 // Opening sequences shared by the windows that open others (captions and sizes as the
 // windows have always had them). Each answers the window, or null when none is registered.

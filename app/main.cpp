@@ -1,5 +1,5 @@
 #include "app/Main.h"
-#include "app/WorkbenchWindows.h"
+#include "app/RegisterWindows.h"
 #include "platform/vcl/Forms.h"
 
 int main(int argc, char** argv)
@@ -7,6 +7,8 @@ int main(int argc, char** argv)
     TApplication app(argc, argv);
     RegisterWorkbenchWindows();
     auto* frame = new TMainForm;
+    // The first argument names the data file to open; the others are not used.
+    frame->StartFile = app.arguments().value(1);
     frame->setAttribute(Qt::WA_DeleteOnClose);
     app.SetMainForm(frame);
     frame->show();

@@ -1,9 +1,9 @@
 #include "memtable/zohFilter.h"
 
 #include "platform/core/SysFormat.h"
+#include "platform/data/FilterParser.h"
 
 #include <cmath>
-
 
 namespace {
 
@@ -26,8 +26,6 @@ QString AsciiLower(const QString& s)
         if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
     return r;
 }
-
-
 } // namespace
 
 // ---------------------------------------------------------------- masks
@@ -235,130 +233,32 @@ TzohFilterValue Negate(const TzohFilterValue& v)
 
 // ---------------------------------------------------------------- parser
 
-struct TToken {
-    enum TKind { tkEnd, tkName, tkString, tkNumber, tkSymbol } Kind = tkEnd;
-    QString Text;
-    bool Quoted = false;   // a [bracketed] or "double-quoted" name
-};
-
-class TParser {
+class TParser : public TFilterParser<std::unique_ptr<TzohFilterNode>> {
 public:
     TParser(const QString& text, int options, const TzohFilterFieldResolver& resolve)
-        : FText(text), FOptions(options), FResolve(resolve)
+        : TFilterParser(text, Rules()), FOptions(options), FResolve(resolve)
     {
-        Next();
     }
 
-    std::unique_ptr<TzohFilterNode> Parse()
-    {
-        auto root = ParseOr();
-        if (FTok.Kind != TToken::tkEnd) Error();
-        return root;
-    }
+    using TFilterParser::Parse;
 
 private:
     using PNode = std::unique_ptr<TzohFilterNode>;
 
-    [[noreturn]] void Error()
+    static TFilterLexerRules Rules()
+    {
+        TFilterLexerRules r;
+        r.DotsInNames = true;
+        r.SpellNotEqualAsAngles = true;
+        return r;
+    }
+
+    [[noreturn]] void SyntaxError(const TFilterToken& at, const QString&) override
     {
         throw EMemTableError(Format(QStringLiteral("Invalid filter expression near '%s': %s"),
-                                    {FTok.Kind == TToken::tkEnd ? QStringLiteral("end") : FTok.Text, FText}));
+                                    {at.Kind == TFilterToken::ftkEnd ? QStringLiteral("end") : at.Text, Text()}));
     }
-
-    bool IsWord(const char* w) const
-    {
-        return FTok.Kind == TToken::tkName && !FTok.Quoted && FTok.Text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
-    }
-    bool IsSym(const char* s) const { return FTok.Kind == TToken::tkSymbol && FTok.Text == QLatin1String(s); }
-    void Expect(const char* s)
-    {
-        if (!IsSym(s)) Error();
-        Next();
-    }
-
-    void Next()
-    {
-        const int n = FText.size();
-        while (FPos < n && FText.at(FPos).isSpace()) ++FPos;
-        FTok = TToken();
-        if (FPos >= n) return;
-        const QChar c = FText.at(FPos);
-        if (c == QLatin1Char('\'')) {
-            QString s;
-            ++FPos;
-            for (;;) {
-                if (FPos >= n) Error();
-                if (FText.at(FPos) == QLatin1Char('\'')) {
-                    if (FPos + 1 < n && FText.at(FPos + 1) == QLatin1Char('\'')) {
-                        s += QLatin1Char('\'');
-                        FPos += 2;
-                        continue;
-                    }
-                    ++FPos;
-                    break;
-                }
-                s += FText.at(FPos++);
-            }
-            FTok.Kind = TToken::tkString;
-            FTok.Text = s;
-            return;
-        }
-        if (c == QLatin1Char('"') || c == QLatin1Char('[')) {
-            const QChar close = c == QLatin1Char('"') ? QLatin1Char('"') : QLatin1Char(']');
-            const int end = FText.indexOf(close, FPos + 1);
-            if (end < 0) {
-                FTok.Kind = TToken::tkSymbol;
-                FTok.Text = c;
-                Error();
-            }
-            FTok.Kind = TToken::tkName;
-            FTok.Quoted = true;
-            FTok.Text = FText.mid(FPos + 1, end - FPos - 1);
-            FPos = end + 1;
-            return;
-        }
-        if (c.isDigit() || (c == QLatin1Char('.') && FPos + 1 < n && FText.at(FPos + 1).isDigit())) {
-            int e = FPos;
-            while (e < n && (FText.at(e).isDigit() || FText.at(e) == QLatin1Char('.'))) ++e;
-            if (e < n && (FText.at(e) == QLatin1Char('e') || FText.at(e) == QLatin1Char('E'))) {
-                int k = e + 1;
-                if (k < n && (FText.at(k) == QLatin1Char('+') || FText.at(k) == QLatin1Char('-'))) ++k;
-                if (k < n && FText.at(k).isDigit()) {
-                    e = k;
-                    while (e < n && FText.at(e).isDigit()) ++e;
-                }
-            }
-            FTok.Kind = TToken::tkNumber;
-            FTok.Text = FText.mid(FPos, e - FPos);
-            FPos = e;
-            return;
-        }
-        if (c.isLetter() || c == QLatin1Char('_')) {
-            int e = FPos;
-            while (e < n && (FText.at(e).isLetterOrNumber() || FText.at(e) == QLatin1Char('_') || FText.at(e) == QLatin1Char('.'))) ++e;
-            FTok.Kind = TToken::tkName;
-            FTok.Text = FText.mid(FPos, e - FPos);
-            FPos = e;
-            return;
-        }
-        static const char* const two[] = {"<>", "<=", ">=", "!="};
-        for (const char* t : two)
-            if (FText.mid(FPos, 2) == QLatin1String(t)) {
-                FTok.Kind = TToken::tkSymbol;
-                FTok.Text = QLatin1String(t) == QLatin1String("!=") ? QStringLiteral("<>") : QString::fromLatin1(t);
-                FPos += 2;
-                return;
-            }
-        if (QStringLiteral("=<>+-*/(),").contains(c)) {
-            FTok.Kind = TToken::tkSymbol;
-            FTok.Text = c;
-            ++FPos;
-            return;
-        }
-        FTok.Kind = TToken::tkSymbol;
-        FTok.Text = c;
-        Error();
-    }
+    [[noreturn]] void Fail() { SyntaxError(Token(), QString()); }
 
     static PNode Make(TzohNodeClass cls, int op)
     {
@@ -375,33 +275,15 @@ private:
         return n;
     }
 
-    PNode ParseOr()
+    PNode MakeOperator(TFilterOperator op, PNode left, PNode right) override
     {
-        auto l = ParseAnd();
-        while (IsWord("OR")) {
-            Next();
-            l = Binary(canOR, std::move(l), ParseAnd());
-        }
-        return l;
-    }
-    PNode ParseAnd()
-    {
-        auto l = ParseNot();
-        while (IsWord("AND")) {
-            Next();
-            l = Binary(canAND, std::move(l), ParseNot());
-        }
-        return l;
-    }
-    PNode ParseNot()
-    {
-        if (IsWord("NOT")) {
-            Next();
-            auto n = Make(nodeUNARY, canNOT);
-            n->Args.push_back(ParseNot());
+        static const int ops[] = {canOR, canAND, canNOT, canADD, canSUB, canMUL, canDIV, canMINUS};
+        if (!right) {
+            auto n = Make(nodeUNARY, ops[op]);
+            n->Args.push_back(std::move(left));
             return n;
         }
-        return ParseCompare();
+        return Binary(ops[op], std::move(left), std::move(right));
     }
 
     // Types a text constant by the field it is compared with.
@@ -430,9 +312,9 @@ private:
         constant->ConstType = t;
     }
 
-    PNode ParseCompare()
+    PNode ParseComparison() override
     {
-        auto l = ParseAdd();
+        auto l = ParseAdditive();
         if (IsWord("IS")) {
             Next();
             bool negate = false;
@@ -440,7 +322,7 @@ private:
                 negate = true;
                 Next();
             }
-            if (!IsWord("NULL")) Error();
+            if (!IsWord("NULL")) Fail();
             Next();
             auto n = Make(nodeUNARY, negate ? canNOTBLANK : canISBLANK);
             n->Args.push_back(std::move(l));
@@ -448,7 +330,7 @@ private:
         }
         if (IsWord("LIKE")) {
             Next();
-            return Binary(canLIKE, std::move(l), ParseAdd());
+            return Binary(canLIKE, std::move(l), ParseAdditive());
         }
         if (IsWord("IN")) {
             Next();
@@ -456,7 +338,7 @@ private:
             auto list = Make(nodeLISTELEM, canLISTELEM2);
             if (!IsSym(")")) {
                 for (;;) {
-                    auto e = ParseAdd();
+                    auto e = ParseAdditive();
                     TypeConstant(l.get(), e.get());
                     list->Args.push_back(std::move(e));
                     if (!IsSym(",")) break;
@@ -471,7 +353,7 @@ private:
         for (const auto& o : ops) {
             if (!IsSym(o.sym)) continue;
             Next();
-            auto r = ParseAdd();
+            auto r = ParseAdditive();
             TzohFilterNode* field = l->Class == nodeFIELD ? l.get() : r->Class == nodeFIELD ? r.get() : nullptr;
             TzohFilterNode* constant = l->Class == nodeCONST ? l.get() : r->Class == nodeCONST ? r.get() : nullptr;
             if ((o.op == canEQ || o.op == canNE) && field && constant && constant->Value.Kind == TzohFilterValue::fvString &&
@@ -499,61 +381,21 @@ private:
         return l;
     }
 
-    PNode ParseAdd()
-    {
-        auto l = ParseMul();
-        while (IsSym("+") || IsSym("-")) {
-            const int op = IsSym("+") ? canADD : canSUB;
-            Next();
-            l = Binary(op, std::move(l), ParseMul());
-        }
-        return l;
-    }
-    PNode ParseMul()
-    {
-        auto l = ParseUnary();
-        while (IsSym("*") || IsSym("/")) {
-            const int op = IsSym("*") ? canMUL : canDIV;
-            Next();
-            l = Binary(op, std::move(l), ParseUnary());
-        }
-        return l;
-    }
-    PNode ParseUnary()
-    {
-        if (IsSym("-")) {
-            Next();
-            auto n = Make(nodeUNARY, canMINUS);
-            n->Args.push_back(ParseUnary());
-            return n;
-        }
-        if (IsSym("+")) {
-            Next();
-            return ParseUnary();
-        }
-        return ParsePrimary();
-    }
-
-    PNode ParsePrimary()
+    PNode ParsePrimary() override
     {
         using V = TzohFilterValue;
-        if (IsSym("(")) {
-            Next();
-            auto e = ParseOr();
-            Expect(")");
-            return e;
-        }
-        if (FTok.Kind == TToken::tkString) {
+        if (IsSym("(")) return ParseParenthesized();
+        if (Token().Kind == TFilterToken::ftkText) {
             auto n = Make(nodeCONST, canCONST2);
             n->ConstType = 1;
-            n->Value = V::Str(FTok.Text);
+            n->Value = V::Str(Token().Text);
             Next();
             return n;
         }
-        if (FTok.Kind == TToken::tkNumber) {
+        if (Token().Kind == TFilterToken::ftkNumber) {
             auto n = Make(nodeCONST, canCONST2);
             bool ok = false;
-            const qint64 iv = FTok.Text.toLongLong(&ok);
+            const qint64 iv = Token().Text.toLongLong(&ok);
             if (ok && iv >= INT32_MIN && iv <= INT32_MAX) {
                 n->ConstType = 3;
                 n->Value = V::Int(iv);
@@ -562,15 +404,15 @@ private:
                 n->Value = V::Int(iv);
             } else {
                 double d;
-                if (!TryStrToFloat(FTok.Text, d, TFormatSettings::Standard())) Error();
+                if (!TryStrToFloat(Token().Text, d, TFormatSettings::Standard())) Fail();
                 n->ConstType = 6;
                 n->Value = V::Float(d);
             }
             Next();
             return n;
         }
-        if (FTok.Kind != TToken::tkName) Error();
-        if (!FTok.Quoted) {
+        if (Token().Kind != TFilterToken::ftkName) Fail();
+        if (Token().Quote.isNull()) {
             if (IsWord("NULL")) {
                 Next();
                 auto n = Make(nodeCONST, canCONST2);
@@ -585,8 +427,8 @@ private:
                 return n;
             }
         }
-        const QString name = FTok.Text;
-        const bool quoted = FTok.Quoted;
+        const QString name = Token().Text;
+        const bool quoted = !Token().Quote.isNull();
         Next();
         if (!quoted && IsSym("(")) {
             Next();
@@ -618,11 +460,8 @@ private:
         return n;
     }
 
-    QString FText;
     int FOptions;
     TzohFilterFieldResolver FResolve;
-    int FPos = 0;
-    TToken FTok;
 };
 
 // ---------------------------------------------------------------- evaluator

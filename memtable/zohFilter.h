@@ -1,6 +1,7 @@
 #pragma once
-// Filter expressions of the memory table: the filter text parsed once into a tree of
-// nodes (classes and operator codes of the platform's filter data), evaluated per record.
+// Filter expressions of the memory table: the filter text parsed once, by the datasets' shared
+// filter parser, into a tree of nodes (classes and operator codes of the platform's filter
+// data), evaluated per record.
 
 #include "memtable/zohTypes.h"
 

@@ -1,5 +1,6 @@
 #include "memtable/zohMemTable.h"
 
+#include "platform/core/ScopeExit.h"
 #include "memtable/zohFieldData.h"
 #include "platform/stream/Win1252.h"
 #include "platform/core/CodePages.h"
@@ -1164,11 +1165,7 @@ int TzohCustomMemTable::FindKeyPosition(const QString& keyFields, const TVariant
     TzohCommon::TLocker lock(FStore);
     TzohStoredRecord* key = FStore->AllocRecord();
     key->RecordNumber = 0;
-    struct TFree {
-        TzohCommon* S;
-        TzohStoredRecord* R;
-        ~TFree() { S->FreeRecord(R, true, false); }
-    } release{FStore, key};
+    TScopeExit release([this, key] { FStore->FreeRecord(key, true, false); });
     WriteKeyValues(key, list, keyValues);
     Progress(0, mtpcSearch);
     const TzohStoredRecord* found = nullptr;

@@ -6,6 +6,7 @@
 #include "memtable/zohFileWriter.h"
 #include "memtable/zohMemTable.h"
 #include "platform/core/CodePages.h"
+#include "platform/core/ScopeExit.h"
 #include "platform/core/SysFormat.h"
 
 #include <QBuffer>
@@ -17,23 +18,6 @@
 using namespace zohdata;
 
 namespace {
-
-// Runs the clean-up steps however the scope is left.
-class TFinally {
-public:
-    explicit TFinally(std::function<void()> fn) : FFn(std::move(fn)) {}
-    ~TFinally()
-    {
-        try {
-            FFn();
-        } catch (...) {
-        }
-    }
-    TFinally(const TFinally&) = delete;
-    TFinally& operator=(const TFinally&) = delete;
-private:
-    std::function<void()> FFn;
-};
 
 QByteArray Ansi(const QString& s) { return EncodeCodePage(s, DefaultCodePage()); }
 QString FromAnsi(const QByteArray& b) { return DecodeCodePage(b, DefaultCodePage()); }
@@ -144,7 +128,7 @@ void TzohCustomMemTable::SaveBinaryStream(QIODevice& stream, TzohMemTableSaveFla
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
     DisableControls();
-    TFinally cleanup([this] {
+    TScopeExit cleanup([this] {
         MarkViewDirty();
         EnableControls();
         Progress(100, mtpcSave);
@@ -241,7 +225,7 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     QScopedValueRollback<bool> indexes(FEnableIndexes, false);
     QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
-    TFinally cleanup([this] {
+    TScopeExit cleanup([this] {
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) {
@@ -252,7 +236,7 @@ void TzohCustomMemTable::LoadBinaryStream(QIODevice& stream)
     // A load that stops early still leaves the indexes in line (quietly: its own error is
     // the one to report); a complete one does it below, where an error reaches the caller.
     bool synced = false;
-    TFinally syncOnExit([this, &synced] {
+    TScopeExit syncOnExit([this, &synced] {
         if (!synced) SyncTablesAfterLoad();
     });
 
@@ -419,14 +403,14 @@ void TzohCustomMemTable::SaveCSVStream(QIODevice& stream, TzohMemTableSaveFlags 
     CheckBrowseMode();
     const TFormatSettings saved = FormatSettings;
     if (!options.Has(mtfSaveInLocalFormat)) FormatSettings = FixedSettings();
-    TFinally restoreSettings([saved] { FormatSettings = saved; });
+    TScopeExit restoreSettings([saved] { FormatSettings = saved; });
     QScopedValueRollback<bool> filterOff(FFilterSwitchedOff, FFilterSwitchedOff || options.Has(mtfSaveFiltered));
     QScopedValueRollback<bool> masterOff(FMasterDetailEnabled, FMasterDetailEnabled && !options.Has(mtfSaveIgnoreMasterDetail));
     MarkViewDirty();
     Progress(0, mtpcSave);
     TzohCommon::TLocker lock(FStore);
     DisableControls();
-    TFinally cleanup([this] {
+    TScopeExit cleanup([this] {
         MarkViewDirty();
         EnableControls();
         Progress(100, mtpcSave);
@@ -561,18 +545,18 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
     QScopedValueRollback<bool> indexes(FEnableIndexes, false);
     const TFormatSettings saved = FormatSettings;
     FormatSettings = FixedSettings();
-    TFinally restoreSettings([saved] { FormatSettings = saved; });
+    TScopeExit restoreSettings([saved] { FormatSettings = saved; });
     Progress(0, mtpcLoad);
     QScopedValueRollback<bool> loading(FLoading, true);
     DisableControls();
-    TFinally cleanup([this] {
+    TScopeExit cleanup([this] {
         EnableControls();
         Progress(100, mtpcLoad);
         if (Active()) Refresh();
     });
     // As for the binary load: quietly on the way out of a failure, else below.
     bool synced = false;
-    TFinally syncOnExit([this, &synced] {
+    TScopeExit syncOnExit([this, &synced] {
         if (State() == dsInsert || State() == dsEdit) Cancel();
         if (!synced) SyncTablesAfterLoad();
     });
@@ -704,7 +688,7 @@ void TzohCustomMemTable::LoadCSVStream(QIODevice& stream)
             readOnly.push_back(f);
             f->SetReadOnly(false);
         }
-    TFinally restoreReadOnly([&readOnly] {
+    TScopeExit restoreReadOnly([&readOnly] {
         for (TField* f : readOnly) f->SetReadOnly(true);
     });
     while (lines.ReadLine(line)) {

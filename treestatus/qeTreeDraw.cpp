@@ -3,6 +3,7 @@
 // once per paint.
 #include "treestatus/qeTreeView.h"
 
+#include "platform/core/ScopeExit.h"
 #include "platform/vcl/Edges.h"
 #include "treestatus/qeCommon.h"
 
@@ -188,11 +189,7 @@ void TqeCustomTreeView::DrawNode(TqeTreeNode* node, TRect r, TqeItemStates state
     r = TRect(r.Left + 2, r.Top + 1, r.Right - 1, r.Bottom - 1);
     const TBrushStyle savedStyle = c.Brush.Style;
     c.Brush.Style = bsClear;
-    struct TOpaque {
-        TCanvas& C;
-        TBrushStyle S;
-        ~TOpaque() { C.Brush.Style = S; }
-    } opaque{c, savedStyle};
+    TScopeExit opaque([&c, savedStyle] { c.Brush.Style = savedStyle; });
     if (!editing) {
         bool defaultDrawing = true;
         DoDrawText(node, r, state, defaultDrawing);

@@ -1,6 +1,7 @@
 #include "treestatus/qetext.h"
 
 #include "treestatus/qeCommon.h"
+#include "platform/core/ScopeExit.h"
 
 #include <QImage>
 #include <QPainter>
@@ -382,14 +383,10 @@ void TqeText::Draw()
         workCanvas.Pen = owner.Pen;
         FWorkCanvas = &workCanvas;
         FDrawing = true;
-        struct TDrawingGuard {
-            TqeText* Text;
-            ~TDrawingGuard()
-            {
-                Text->FDrawing = false;
-                Text->FWorkCanvas = nullptr;
-            }
-        } guard{this};
+        TScopeExit doneDrawing([this] {
+            FDrawing = false;
+            FWorkCanvas = nullptr;
+        });
         if (FRotation % 360 == 0) {
             SetFlagBits(FAlignment == taCenter, FFormat, unsigned(DT_CENTER));
             SetFlagBits(FAlignment == taRightJustify, FFormat, unsigned(DT_RIGHT));

@@ -1,5 +1,6 @@
 #include "utilities/VCLUtils.h"
 
+#include "platform/core/ScopeExit.h"
 #include "platform/vcl/Edges.h"
 #include "utilities/AppUtils.h"
 
@@ -42,10 +43,7 @@ void PaintParentBackground(QWidget* control, TCanvas& canvas)
     // never end.
     if (!parent || parent->property("PaintCopy").toBool()) return;
     parent->setProperty("PaintCopy", true);
-    struct TClearMark {
-        QWidget* W;
-        ~TClearMark() { W->setProperty("PaintCopy", QVariant()); }
-    } clear{parent};
+    TScopeExit clear([parent] { parent->setProperty("PaintCopy", QVariant()); });
     QPainter& p = canvas.Painter();
     const QRect area = control->geometry();
     p.save();

@@ -1,5 +1,6 @@
 #include "utilities/VZCtrls.h"
 
+#include "platform/core/ScopeExit.h"
 #include "platform/vcl/Edges.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Menus.h"
@@ -651,10 +652,7 @@ void TVzSpeedButton::mousePressEvent(QMouseEvent* event)
     FDragging = true;
     FPressed = true;
     FMenuTracking = true;
-    struct TEndTracking {
-        TVzSpeedButton* B;
-        ~TEndTracking() { B->FMenuTracking = false; }
-    } endTracking{this};
+    TScopeExit endTracking([this] { FMenuTracking = false; });
     if (FDropDownMenu && FDropDownMenu->AutoPopup) {
         QPointer<TVzSpeedButton> alive(this);
         FDropDownMenu->PopupComponent = this;

@@ -1,5 +1,6 @@
 #include "utilities/VZProps.h"
 
+#include "platform/core/ScopeExit.h"
 #include "platform/core/SysUtils.h"
 #include "utilities/AppUtils.h"
 #include "utilities/vzStrUtils.h"
@@ -443,10 +444,7 @@ void TPropsStorage::RunOnTable(QObject* owner, TStoredList& list, bool store)
         return;
     }
     OwnerComponent = owner;
-    struct TReset {
-        TPropsStorage* S;
-        ~TReset() { S->OwnerComponent = nullptr; }
-    } reset{this};
+    TScopeExit reset([this] { OwnerComponent = nullptr; });
     for (const TStoredItem& item : list) {
         QString component, property;
         if (!SplitStoredItem(item.Text, component, property) || !item.Object) continue;

@@ -1,11 +1,11 @@
 #include "utilities/VZSplit.h"
 
+#include "platform/core/TypInfo.h"
 #include "platform/vcl/Edges.h"
 #include "platform/vcl/Forms.h"
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QMetaProperty>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -46,13 +46,7 @@ bool IsForm(const QWidget* w) { return w && w->isWindow(); }
 // (the grids keep their size that way), else as a fixed size so that layouts keep it.
 void SetExtent(QWidget* control, bool height, int value)
 {
-    const char* name = height ? "Height" : "Width";
-    const QMetaObject* mo = control->metaObject();
-    const int index = mo->indexOfProperty(name);
-    if (index >= 0 && mo->property(index).isWritable()) {
-        mo->property(index).write(control, value);
-        return;
-    }
+    if (WriteProperty(control, height ? "Height" : "Width", value)) return;
     if (height) control->setFixedHeight(value);
     else control->setFixedWidth(value);
 }

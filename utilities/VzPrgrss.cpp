@@ -1,6 +1,7 @@
 #include "utilities/VzPrgrss.h"
 
-#include <QMetaProperty>
+#include "platform/core/TypInfo.h"
+
 #include <QObject>
 #include <QProgressBar>
 #include <vector>
@@ -25,12 +26,7 @@ bool SetProgressProperty(QObject* control, int which, int value)
     const std::vector<TProgressEntry>& registry = Registry();
     for (auto it = registry.rbegin(); it != registry.rend(); ++it) {
         if (!control->metaObject()->inherits(it->ControlClass)) continue;
-        const QMetaObject* mo = control->metaObject();
-        const int index = mo->indexOfProperty(it->Names[which].constData());
-        if (index < 0) return false;
-        const QMetaProperty p = mo->property(index);
-        if (p.metaType().id() != QMetaType::Int || !p.isWritable()) return false;
-        return p.write(control, value);
+        return WriteIntegerProperty(control, it->Names[which].constData(), value);
     }
     return false;
 }

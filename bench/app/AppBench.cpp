@@ -1,6 +1,7 @@
 // The folder tree's search and rebuild on a large folder, and the reading of one file's
 // structure, which every expansion of a "Columns" node costs.
 
+#include "app/UGeneral.h"
 #include "app/Main.h"
 #include "app/UTree.h"
 #include "platform/client/ClientDataSet.h"

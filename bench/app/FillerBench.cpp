@@ -1,6 +1,7 @@
 // The filler's run: a million records of ten fields appended to an open dataset, every
 // method in use, with the progress bar and the event loop served as in the dialog.
 
+#include "app/UGeneral.h"
 #include "app/Main.h"
 #include "app/UDBFiller.h"
 #include "platform/client/ClientDataSet.h"

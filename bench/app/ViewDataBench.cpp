@@ -3,6 +3,7 @@
 // and back with Page Down and Page Up, each page painted with its status line. A page should
 // cost the same whatever the record count.
 
+#include "app/UGeneral.h"
 #include "app/Main.h"
 #include "app/UViewData.h"
 #include "gridlib/grid/KqTableViewGrid.h"

@@ -1,5 +1,7 @@
 #include "gridlib/core/Kqpict.h"
 
+#include <QScopedValueRollback>
+
 namespace {
 bool IsDigit(QChar c)
 {
@@ -28,17 +30,6 @@ bool IsSpecial(QChar c)
         return false;
     }
 }
-
-// A scope that gives one Process call its own "blank stood in for a literal" flag.
-class TBlankScope {
-public:
-    explicit TBlankScope(bool& flag) : FFlag(flag), FSaved(flag) { FFlag = false; }
-    ~TBlankScope() { FFlag = FSaved; }
-
-private:
-    bool& FFlag;
-    bool FSaved;
-};
 
 // Passes that repeat an item without reading input give the same answer every time.
 constexpr int MaxCount = 0xFFFF;
@@ -129,7 +120,8 @@ TkqPicResult TkqPictureValidator::Picture(QString& text, bool autoFill)
 // incomplete one seen before it only when it got further into the input.
 int TkqPictureValidator::Process(int termCh)
 {
-    TBlankScope scope(FBlankMatched);
+    // One Process call has its own "blank stood in for a literal" flag.
+    QScopedValueRollback<bool> scope(FBlankMatched, false);
     int oldI = FI;
     const int oldJ = FJ;
     bool incomplete = false;

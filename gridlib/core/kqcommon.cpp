@@ -27,97 +27,12 @@ bool IsClassOrAncestorNamed(const QObject* object, const char* name)
 
 // --- Properties by name ---------------------------------------------------------------------
 
-QMetaProperty FindPublishedProperty(const QObject* object, const char* name)
-{
-    if (!object) return {};
-    const QMetaObject* mo = object->metaObject();
-    const int exact = mo->indexOfProperty(name);
-    if (exact >= 0) return mo->property(exact);
-    for (int i = mo->propertyCount() - 1; i >= 0; --i)
-        if (qstricmp(mo->property(i).name(), name) == 0) return mo->property(i);
-    return {};
-}
-
 namespace {
-bool IsObjectKind(const QMetaProperty& p)
-{
-    return p.isValid() && p.metaType().flags().testFlag(QMetaType::PointerToQObject);
-}
-bool IsStringKind(const QMetaProperty& p)
-{
-    return p.isValid() && p.metaType().id() == QMetaType::QString;
-}
-bool IsStringListKind(const QMetaProperty& p)
-{
-    return p.isValid() && p.metaType().id() == QMetaType::QStringList;
-}
-
-QVariant ReadProperty(const QObject* object, const char* name)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return p.isValid() ? p.read(object) : QVariant();
-}
-
-bool WriteProperty(QObject* object, const char* name, const QVariant& value)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return p.isValid() && p.isWritable() && p.write(object, value);
-}
-
-QString ReadText(const QObject* object, const char* name)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return p.isValid() ? p.read(object).toString() : QString();
-}
-
-bool WriteText(QObject* object, const char* name, const QString& text)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return IsStringKind(p) && p.isWritable() && p.write(object, text);
-}
-
-QObject* ReadObject(const QObject* object, const char* name)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return IsObjectKind(p) ? p.read(object).value<QObject*>() : nullptr;
-}
-
-bool WriteObject(QObject* object, const char* name, QObject* value)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    if (!IsObjectKind(p) || !p.isWritable()) return false;
-    // The value must be of the property's class: a variant of that pointer type.
-    QVariant v = QVariant::fromValue(value);
-    if (value && !v.convert(p.metaType())) return false;
-    if (!value) v = QVariant(p.metaType());
-    return p.write(object, v);
-}
-
-bool ReadBool(const QObject* object, const char* name, bool def)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return p.isValid() ? p.read(object).toBool() : def;
-}
-
 bool IsWindowed(const QObject* component)
 {
     return component && component->isWidgetType();
 }
 } // namespace
-
-bool GetStringListProperty(const QObject* object, const char* name, QStringList& list)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    if (!IsStringListKind(p)) return false;
-    list = p.read(object).toStringList();
-    return true;
-}
-
-bool SetStringListProperty(QObject* object, const char* name, const QStringList& list)
-{
-    const QMetaProperty p = FindPublishedProperty(object, name);
-    return IsStringListKind(p) && p.isWritable() && p.write(object, list);
-}
 
 TkqInvalidValueEvent GetOnInvalidValueHandler(const QObject* dataSet)
 {
@@ -138,12 +53,12 @@ bool GetControlTypeList(const QObject* component, QStringList& list)
 
 bool GetControlInfoInDataSet(const QObject* component)
 {
-    return ReadBool(component, "ControlInfoInDataset", true);
+    return ReadBoolProperty(component, "ControlInfoInDataset", true);
 }
 
 bool GetPictureMaskFromDataSet(const QObject* component)
 {
-    return ReadBool(component, "PictureMaskFromDataSet", true);
+    return ReadBoolProperty(component, "PictureMaskFromDataSet", true);
 }
 
 bool GetLookupFieldsList(const QObject* dataSet, QStringList& list)
@@ -173,42 +88,42 @@ bool SetDataSetMaxRecords(QObject* dataSet, int value)
 
 QString GetDataSetDatabaseName(const QObject* dataSet)
 {
-    return ReadText(dataSet, "DatabaseName");
+    return ReadTextProperty(dataSet, "DatabaseName");
 }
 
 bool SetDataSetDatabaseName(QObject* dataSet, const QString& text)
 {
-    return WriteText(dataSet, "DatabaseName", text);
+    return WriteTextProperty(dataSet, "DatabaseName", text);
 }
 
 QString GetDataSetSessionName(const QObject* dataSet)
 {
-    return ReadText(dataSet, "SessionName");
+    return ReadTextProperty(dataSet, "SessionName");
 }
 
 bool SetDataSetSessionName(QObject* dataSet, const QString& text)
 {
-    return WriteText(dataSet, "SessionName", text);
+    return WriteTextProperty(dataSet, "SessionName", text);
 }
 
 QString GetDataSetTableName(const QObject* dataSet)
 {
-    return ReadText(dataSet, "TableName");
+    return ReadTextProperty(dataSet, "TableName");
 }
 
 QObject* GetDataSetConnection(const QObject* dataSet)
 {
-    return ReadObject(dataSet, "Connection");
+    return ReadObjectProperty(dataSet, "Connection");
 }
 
 bool SetDataSetConnection(QObject* dataSet, QObject* connection)
 {
-    return WriteObject(dataSet, "Connection", connection);
+    return WriteObjectProperty(dataSet, "Connection", connection);
 }
 
 QString GetDataSetConnectionString(const QObject* dataSet)
 {
-    return ReadText(dataSet, "ConnectionString");
+    return ReadTextProperty(dataSet, "ConnectionString");
 }
 
 bool SetDataSetConnectionString(QObject* dataSet, const QString& text)
@@ -218,22 +133,22 @@ bool SetDataSetConnectionString(QObject* dataSet, const QString& text)
 
 QObject* GetDataSetDatabaseObject(const QObject* dataSet)
 {
-    return ReadObject(dataSet, "Database");
+    return ReadObjectProperty(dataSet, "Database");
 }
 
 bool SetDataSetDatabaseObject(QObject* dataSet, QObject* database)
 {
-    return WriteObject(dataSet, "Database", database);
+    return WriteObjectProperty(dataSet, "Database", database);
 }
 
 QObject* GetDataSetMasterSource(const QObject* dataSet)
 {
-    return ReadObject(dataSet, "MasterSource");
+    return ReadObjectProperty(dataSet, "MasterSource");
 }
 
 QObject* GetDataSetParams(const QObject* dataSet)
 {
-    return ReadObject(dataSet, "Params");
+    return ReadObjectProperty(dataSet, "Params");
 }
 
 bool SetDataSetParams(QObject* dataSet, QObject* params)
@@ -246,29 +161,29 @@ bool AssignLinesToProperty(QObject* dataSet, const QStringList& lines, const cha
 {
     const QMetaProperty p = FindPublishedProperty(dataSet, propertyName);
     if (!p.isValid() || !p.isWritable()) return false;
-    if (IsStringListKind(p)) return p.write(dataSet, QStringList(lines));
-    if (IsStringKind(p)) return p.write(dataSet, lines.join(QStringLiteral("\r\n")));
+    if (IsStringListProperty(p)) return p.write(dataSet, QStringList(lines));
+    if (IsStringProperty(p)) return p.write(dataSet, lines.join(QStringLiteral("\r\n")));
     return false;
 }
 
 TDataSource* GetControlDataSource(const QObject* component)
 {
-    return qobject_cast<TDataSource*>(ReadObject(component, "DataSource"));
+    return qobject_cast<TDataSource*>(ReadObjectProperty(component, "DataSource"));
 }
 
 bool SetControlDataSource(QObject* component, TDataSource* source)
 {
-    return IsWindowed(component) && WriteObject(component, "DataSource", source);
+    return IsWindowed(component) && WriteObjectProperty(component, "DataSource", source);
 }
 
 QString GetControlDataField(const QObject* control)
 {
-    return IsWindowed(control) ? ReadText(control, "DataField") : QString();
+    return IsWindowed(control) ? ReadTextProperty(control, "DataField") : QString();
 }
 
 bool SetControlDataField(QObject* component, const QString& fieldName)
 {
-    return IsWindowed(component) && WriteText(component, "DataField", fieldName);
+    return IsWindowed(component) && WriteTextProperty(component, "DataField", fieldName);
 }
 
 bool SetControlBorderStyle(QObject* control, bool single)
@@ -284,14 +199,14 @@ bool ControlHasBorder(const QObject* control)
 
 bool GetControlWantReturns(const QObject* control)
 {
-    return ReadBool(control, "WantReturns", false);
+    return ReadBoolProperty(control, "WantReturns", false);
 }
 
 TkqOnFilterOptions GetDataSetFilterOptions(const QObject* dataSet)
 {
     const QMetaProperty p = FindPublishedProperty(dataSet, "OnFilterOptions");
     if (p.isValid()) return p.read(dataSet).value<TkqOnFilterOptions>();
-    return ReadBool(dataSet, "Filtered", false) ? TkqOnFilterOptions{ofoEnabled} : TkqOnFilterOptions{};
+    return ReadBoolProperty(dataSet, "Filtered", false) ? TkqOnFilterOptions{ofoEnabled} : TkqOnFilterOptions{};
 }
 
 void SetFilterEnabledOption(QObject* dataSet, bool enabled)

@@ -5,6 +5,7 @@
 // (ignoring case). A reader answers its default when the property is missing; a writer answers
 // false when it is missing or of the wrong kind.
 
+#include "platform/core/TypInfo.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/Canvas.h"
 #include "platform/vcl/Controls.h"
@@ -42,11 +43,7 @@ bool IsClassOrAncestorNamed(const QObject* object, const char* name);
 
 // --- Properties by name
 
-// The published property of that name, ignoring case; invalid when there is none.
-QMetaProperty FindPublishedProperty(const QObject* object, const char* name);
-// A string-list property by name; false when the object has no such property.
-bool GetStringListProperty(const QObject* object, const char* name, QStringList& list);
-bool SetStringListProperty(QObject* object, const char* name, const QStringList& list);
+// FindPublishedProperty, GetStringListProperty and the others: platform/core/TypInfo.h.
 
 TkqInvalidValueEvent GetOnInvalidValueHandler(const QObject* dataSet);
 bool GetPictureMaskList(const QObject* component, QStringList& list);

@@ -14,9 +14,9 @@
 #include <QEvent>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 class QFocusEvent;
-class QWidget;
 
 enum TkqEditFrameEnabledType { efLeftBorder, efTopBorder, efRightBorder, efBottomBorder };
 using TkqEditFrameEnabledSet = TSet<TkqEditFrameEnabledType>;

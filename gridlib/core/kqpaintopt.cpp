@@ -1,5 +1,6 @@
 #include "gridlib/core/kqpaintopt.h"
 
+#include "platform/core/ScopeExit.h"
 #include "gridlib/core/kqgridhost.h"
 
 #include <QGuiApplication>
@@ -117,10 +118,7 @@ void TkqGridPaintOptions::RenderPicture(TCanvas& canvas, const TRect& r)
 void TkqGridPaintOptions::PrepareBackground(bool force)
 {
     if (!force && !FInitBlendBitmaps) return;
-    struct TClearFlag {
-        bool& Flag;
-        ~TClearFlag() { Flag = false; }
-    } clear{FInitBlendBitmaps};
+    TScopeExit clear([this] { FInitBlendBitmaps = false; });
     if (!FPaintBitmap) return;
 
     const TRect r(0, 0, FGrid ? FGrid->width() : FPaintBitmap->Width(), FGrid ? FGrid->height() : FPaintBitmap->Height());

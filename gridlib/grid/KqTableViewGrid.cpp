@@ -75,7 +75,8 @@ public:
         QString text;
         try {
             text = FGrid->GetCellText(index.row(), index.column());
-        } catch (const std::exception&) {
+        } catch (const std::exception& e) {
+            FGrid->CellFailed(e);
         }
         return text;
     }
@@ -94,6 +95,7 @@ public:
 
     void Reset(int rows, int cols)
     {
+        FGrid->FCellError.clear();
         beginResetModel();
         FRows = rows;
         FCols = cols;
@@ -138,8 +140,8 @@ public:
     {
         try {
             FGrid->PaintCell(painter, option.rect, index.row(), index.column());
-        } catch (const std::exception&) {
-            // A value that cannot be shown leaves its cell empty; painting goes on.
+        } catch (const std::exception& e) {
+            FGrid->CellFailed(e);
         }
     }
 
@@ -391,7 +393,8 @@ protected:
                 const QRect cell(x, y, w - 1, h - 1);
                 try {
                     FGrid->PaintCell(&p, cell, r, c);
-                } catch (const std::exception&) {
+                } catch (const std::exception& e) {
+                    FGrid->CellFailed(e);
                 }
                 p.setPen(line);
                 p.drawLine(cell.topRight() + QPoint(1, 0), cell.bottomRight() + QPoint(1, 1));
@@ -666,6 +669,17 @@ QString TkqTableViewGrid::GetCellText(int row, int dataColumn) const
     if (!IsDataSetActive() || row < 0 || row >= FModel->Rows()) return text;
     WithRow(row, [&] { text = FieldText(GetColumnField(dataColumn), dataColumn); });
     return text;
+}
+
+void TkqTableViewGrid::CellFailed(const std::exception& e) const
+{
+    if (dynamic_cast<const EAbort*>(&e)) return;
+    const auto* ex = dynamic_cast<const Exception*>(&e);
+    const QString message = ex ? ex->Message() : QString::fromUtf8(e.what());
+    if (message == FCellError) return;
+    FCellError = message;
+    // Not from inside the paint: a message box there would paint again.
+    PostCall(const_cast<TkqTableViewGrid*>(this), [message] { throw Exception(message); });
 }
 
 QString TkqTableViewGrid::FieldText(TField* field, int dataColumn) const

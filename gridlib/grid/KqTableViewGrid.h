@@ -186,6 +186,9 @@ public:
 
     // --- Cell text (the record is the row's)
     QString GetCellText(int row, int dataColumn) const;
+    // A cell that cannot be read or painted stays empty; its error goes to the application's
+    // handler after the paint, once until the rows change (not on every repaint).
+    void CellFailed(const std::exception& e) const;
     bool CanEdit() const;
     bool IsGridFocused() const;
     QWidget* CurrentCellControl() const { return FCurrentCellControl; }
@@ -321,6 +324,7 @@ private:
 
     std::unique_ptr<TGridDataLink> FDataLink;
     TkqGridModel* FModel;
+    mutable QString FCellError;   // the last cell error reported
     TkqGridDelegate* FDelegate;
     TkqTitleHeader* FTitleHeader;
     TkqIndicatorHeader* FIndicator;

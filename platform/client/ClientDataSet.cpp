@@ -1,10 +1,12 @@
 #include "platform/client/ClientDataSet.h"
 
+#include "platform/core/ScopeExit.h"
 #include "platform/client/ClientFilter.h"
 #include "platform/client/ClientPacket.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -97,7 +99,9 @@ TClientDataSet::~TClientDataSet()
         try {
             if (!IsNested() && !FFileName.isEmpty() && FStore && !ReadOnly() && FStore->Version() != FSavedVersion)
                 SaveToFile(FFileName);
-        } catch (...) {
+        } catch (const std::exception& e) {
+            // Nobody is left to catch it: the application says what was not written.
+            ApplicationShowException(e);
         }
     }
     CloseOnDestroy();
@@ -126,6 +130,7 @@ void TClientDataSet::SetFileName(const QString& fileName)
 void TClientDataSet::ReleaseStore()
 {
     FStoreFile.clear();
+    FDiskFile.clear();
     if (!FStore) return;
     FStore->Detach(this);
     FOrder.reset();
@@ -208,6 +213,8 @@ void TClientDataSet::LoadPacket(const QByteArray& bytes, const QString& what)
 
 void TClientDataSet::ReadFile(const QString& fileName)
 {
+    // Stamped before reading: a change while it is read counts as a change.
+    const TFileStamp stamp = FileStamp(fileName);
     TStoreLoader loader;
     try {
         ReadPacketFile(fileName, loader);
@@ -215,6 +222,8 @@ void TClientDataSet::ReadFile(const QString& fileName)
         DatabaseError(e.Message(), this);
     }
     AdoptLoaded(loader, fileName);
+    FDiskFile = fileName;
+    FDiskStamp = stamp;
 }
 
 void TClientDataSet::LoadFromFile(const QString& fileName)
@@ -270,6 +279,14 @@ void TClientDataSet::SaveToFile(const QString& fileName, TDataPacketFormat forma
     if (IsNested()) DatabaseError(QStringLiteral("A nested dataset is saved with its master"), this);
     CheckBrowseMode();
     if (format == dfBinary && name.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive)) format = dfXML;
+    // Another program's changes to the file are not overwritten without asking.
+    if (SameFile(name, FDiskFile)) {
+        const TFileStamp now = FileStamp(name);
+        if (now.Exists && now != FDiskStamp &&
+            !ApplicationConfirm(QStringLiteral("The file \"%1\" has been changed by another program since it was read.\n"
+                                               "Overwrite it?").arg(QDir::toNativeSeparators(name))))
+            Abort();
+    }
     // Streamed from the writer's buffers into the atomic writer: no second copy of the packet.
     TStoreSource source = PacketSource();
     try {
@@ -278,6 +295,10 @@ void TClientDataSet::SaveToFile(const QString& fileName, TDataPacketFormat forma
         DatabaseError(e.Message(), this);
     }
     if (name == FFileName || SameFile(name, FFileName)) FSavedVersion = FStore->Version();
+    if (FDiskFile.isEmpty() || SameFile(name, FDiskFile) || SameFile(name, FFileName)) {
+        FDiskFile = name;
+        FDiskStamp = FileStamp(name);
+    }
 }
 
 void TClientDataSet::SaveToStream(QIODevice& stream, TDataPacketFormat format)
@@ -1307,11 +1328,7 @@ int TClientDataSet::FindPosition(const QString& keyFields, const TVariant& keyVa
     std::vector<char> key(size_t(lv.SlotSize));
     lv.InitBlock(key.data());
     const TByteHeap::TMark mark = FStore->Heap().Mark();
-    struct TRollback {
-        TRecordStore& Store;
-        TByteHeap::TMark Mark;
-        ~TRollback() { Store.Heap().Rollback(Mark); }
-    } rollback{*FStore, mark};
+    TScopeExit rollback([this, mark] { FStore->Heap().Rollback(mark); });
     for (int i = 0; i < fields.size(); ++i) {
         TVariant v;
         if (fields.size() == 1) v = keyValues.IsArray() && keyValues.ArrayCount() == 1 ? keyValues[0] : keyValues;

@@ -14,6 +14,7 @@
 //   Filtered or Filter change).
 // - A delta packet opens read-only, every row visible with its own update status.
 
+#include "platform/core/AtomicFile.h"
 #include "platform/client/ClientFields.h"
 #include "platform/client/ClientKeys.h"
 #include "platform/data/DB.h"
@@ -216,6 +217,8 @@ private:
     TUpdateStatusSet FStatusFilter;
     QString FFileName;
     QString FStoreFile;                         // the file a closed dataset's store was read from
+    QString FDiskFile;                          // the file the data came from or went to last
+    TFileStamp FDiskStamp;                      // that file as it was then
     QString FIndexName;
     QString FIndexFieldNames;
     bool FLogChanges = true;

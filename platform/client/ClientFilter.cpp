@@ -1,6 +1,7 @@
 #include "platform/client/ClientFilter.h"
 
 #include "platform/client/ClientCollation.h"
+#include "platform/data/FilterParser.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -122,117 +123,40 @@ struct TFilterExpr::TNode {
 
 namespace {
 
-class TParser {
+class TParser : public TFilterParser<std::unique_ptr<TFilterExpr::TNode>> {
 public:
-    TParser(const QString& text, const TFilterExpr::TFieldResolver& resolve) : FText(text), FResolve(resolve) {}
-
-    std::unique_ptr<TFilterExpr::TNode> Parse()
+    TParser(const QString& text, const TFilterExpr::TFieldResolver& resolve)
+        : TFilterParser(text, Rules()), FResolve(resolve)
     {
-        Next();
-        auto root = ParseOr();
-        if (FTok != tEnd) SyntaxError(FText, FTokPos, QStringLiteral("unexpected \"%1\"").arg(FTokText));
-        return root;
     }
+
+    using TFilterParser::Parse;
 
 private:
     using TNode = TFilterExpr::TNode;
-    enum TTok { tEnd, tIdent, tField, tText, tNumber, tSym };
+    using PNode = std::unique_ptr<TNode>;
 
-    bool IsWord(const char* word) const
+    static TFilterLexerRules Rules()
     {
-        return FTok == tIdent && FTokText.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-    }
-    bool IsSym(const char* sym) const { return FTok == tSym && FTokText == QLatin1String(sym); }
-
-    void Expect(const char* sym)
-    {
-        if (!IsSym(sym)) SyntaxError(FText, FTokPos, QStringLiteral("\"%1\" expected").arg(QLatin1String(sym)));
-        Next();
+        TFilterLexerRules r;
+        r.DoubledQuotesInNames = true;
+        r.TrimBracketedNames = true;
+        r.BarsConcatenate = true;
+        return r;
     }
 
-    void Next()
+    [[noreturn]] void SyntaxError(const TFilterToken& at, const QString& what) override
     {
-        const int n = int(FText.size());
-        while (FPos < n && FText[FPos].isSpace()) ++FPos;
-        FTokPos = FPos;
-        FTokText.clear();
-        if (FPos >= n) {
-            FTok = tEnd;
-            return;
-        }
-        const QChar c = FText[FPos];
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            ++FPos;
-            while (true) {
-                if (FPos >= n) SyntaxError(FText, FTokPos, QStringLiteral("unterminated text"));
-                if (FText[FPos] == c) {
-                    if (FPos + 1 < n && FText[FPos + 1] == c) {
-                        FTokText += c;
-                        FPos += 2;
-                        continue;
-                    }
-                    ++FPos;
-                    break;
-                }
-                FTokText += FText[FPos++];
-            }
-            FTok = c == QLatin1Char('\'') ? tText : tField;
-            FQuotedField = c == QLatin1Char('"');
-            return;
-        }
-        if (c == QLatin1Char('[')) {
-            const int end = int(FText.indexOf(QLatin1Char(']'), FPos + 1));
-            if (end < 0) SyntaxError(FText, FTokPos, QStringLiteral("\"]\" expected"));
-            FTokText = FText.mid(FPos + 1, end - FPos - 1).trimmed();
-            FPos = end + 1;
-            FTok = tField;
-            FQuotedField = false;
-            return;
-        }
-        if (c.isDigit() || (c == QLatin1Char('.') && FPos + 1 < n && FText[FPos + 1].isDigit())) {
-            while (FPos < n && (FText[FPos].isDigit() || FText[FPos] == QLatin1Char('.'))) FTokText += FText[FPos++];
-            if (FPos < n && (FText[FPos] == QLatin1Char('e') || FText[FPos] == QLatin1Char('E'))) {
-                int k = FPos + 1;
-                if (k < n && (FText[k] == QLatin1Char('+') || FText[k] == QLatin1Char('-'))) ++k;
-                if (k < n && FText[k].isDigit()) {
-                    FTokText += FText.mid(FPos, k - FPos);
-                    FPos = k;
-                    while (FPos < n && FText[FPos].isDigit()) FTokText += FText[FPos++];
-                }
-            }
-            FTok = tNumber;
-            return;
-        }
-        if (c.isLetter() || c == QLatin1Char('_')) {
-            while (FPos < n && (FText[FPos].isLetterOrNumber() || FText[FPos] == QLatin1Char('_'))) FTokText += FText[FPos++];
-            FTok = tIdent;
-            return;
-        }
-        static const char* const twoChar[] = {"<>", "!=", "<=", ">=", "||"};
-        for (const char* s : twoChar) {
-            if (FText.mid(FPos, 2) == QLatin1String(s)) {
-                FTokText = QLatin1String(s);
-                FPos += 2;
-                FTok = tSym;
-                return;
-            }
-        }
-        if (QStringLiteral("=<>+-*/(),").contains(c)) {
-            FTokText = c;
-            ++FPos;
-            FTok = tSym;
-            return;
-        }
-        SyntaxError(FText, FTokPos, QStringLiteral("unexpected character \"%1\"").arg(c));
+        ::SyntaxError(Text(), at.Pos, what);
     }
 
-    static std::unique_ptr<TNode> Make(TOp op)
+    static PNode Make(TOp op)
     {
         auto n = std::make_unique<TNode>();
         n->Op = op;
         return n;
     }
-    static std::unique_ptr<TNode> Binary(TOp op, std::unique_ptr<TNode> a, std::unique_ptr<TNode> b)
+    static PNode Binary(TOp op, PNode a, PNode b)
     {
         auto n = Make(op);
         n->Args.push_back(std::move(a));
@@ -240,38 +164,16 @@ private:
         return n;
     }
 
-    std::unique_ptr<TNode> ParseOr()
+    PNode MakeOperator(TFilterOperator op, PNode left, PNode right) override
     {
-        auto left = ParseAnd();
-        while (IsWord("OR")) {
-            Next();
-            left = Binary(opOr, std::move(left), ParseAnd());
-        }
-        return left;
+        static const TOp ops[] = {opOr, opAnd, opNot, opAdd, opSub, opMul, opDiv, opNeg};
+        auto n = Make(ops[op]);
+        n->Args.push_back(std::move(left));
+        if (right) n->Args.push_back(std::move(right));
+        return n;
     }
 
-    std::unique_ptr<TNode> ParseAnd()
-    {
-        auto left = ParseNot();
-        while (IsWord("AND")) {
-            Next();
-            left = Binary(opAnd, std::move(left), ParseNot());
-        }
-        return left;
-    }
-
-    std::unique_ptr<TNode> ParseNot()
-    {
-        if (IsWord("NOT")) {
-            Next();
-            auto n = Make(opNot);
-            n->Args.push_back(ParseNot());
-            return n;
-        }
-        return ParseComparison();
-    }
-
-    std::unique_ptr<TNode> ParseComparison()
+    PNode ParseComparison() override
     {
         auto left = ParseAdditive();
         static const struct { const char* Sym; TOp Op; } ops[] = {
@@ -296,7 +198,7 @@ private:
                 n->Negated = true;
                 Next();
             }
-            if (!IsWord("NULL")) SyntaxError(FText, FTokPos, QStringLiteral("NULL expected"));
+            if (!IsWord("NULL")) SyntaxError(Token(), QStringLiteral("NULL expected"));
             Next();
             n->Args.push_back(std::move(left));
             return n;
@@ -305,7 +207,7 @@ private:
         if (IsWord("NOT")) {
             negated = true;
             Next();
-            if (!IsWord("LIKE") && !IsWord("IN")) SyntaxError(FText, FTokPos, QStringLiteral("LIKE or IN expected"));
+            if (!IsWord("LIKE") && !IsWord("IN")) SyntaxError(Token(), QStringLiteral("LIKE or IN expected"));
         }
         if (IsWord("LIKE")) {
             Next();
@@ -313,8 +215,9 @@ private:
             n->Negated = negated;
             if (IsWord("ESCAPE")) {
                 Next();
-                if (FTok != tText || FTokText.size() != 1) SyntaxError(FText, FTokPos, QStringLiteral("one escape character expected"));
-                n->Escape = FTokText[0];
+                if (Token().Kind != TFilterToken::ftkText || Token().Text.size() != 1)
+                    SyntaxError(Token(), QStringLiteral("one escape character expected"));
+                n->Escape = Token().Text[0];
                 Next();
             }
             return n;
@@ -336,102 +239,58 @@ private:
         return left;
     }
 
-    std::unique_ptr<TNode> ParseAdditive()
-    {
-        auto left = ParseMultiplicative();
-        while (IsSym("+") || IsSym("-") || IsSym("||")) {
-            const TOp op = IsSym("-") ? opSub : opAdd;
-            Next();
-            left = Binary(op, std::move(left), ParseMultiplicative());
-        }
-        return left;
-    }
-
-    std::unique_ptr<TNode> ParseMultiplicative()
-    {
-        auto left = ParseUnary();
-        while (IsSym("*") || IsSym("/")) {
-            const TOp op = IsSym("*") ? opMul : opDiv;
-            Next();
-            left = Binary(op, std::move(left), ParseUnary());
-        }
-        return left;
-    }
-
-    std::unique_ptr<TNode> ParseUnary()
-    {
-        if (IsSym("-")) {
-            Next();
-            auto n = Make(opNeg);
-            n->Args.push_back(ParseUnary());
-            return n;
-        }
-        if (IsSym("+")) {
-            Next();
-            return ParseUnary();
-        }
-        return ParsePrimary();
-    }
-
-    std::unique_ptr<TNode> FieldNode(const QString& name)
+    PNode FieldNode(const QString& name)
     {
         auto n = Make(opField);
         if (!FResolve(name, n->Binding)) DatabaseError(QStringLiteral("Field '%1' not found").arg(name));
         return n;
     }
 
-    std::unique_ptr<TNode> ParsePrimary()
+    PNode ParsePrimary() override
     {
-        const int pos = FTokPos;
-        switch (FTok) {
-        case tEnd:
-            SyntaxError(FText, pos, QStringLiteral("operand expected"));
-        case tText: {
+        const TFilterToken token = Token();
+        const int pos = token.Pos;
+        switch (token.Kind) {
+        case TFilterToken::ftkEnd:
+            SyntaxError(token, QStringLiteral("operand expected"));
+        case TFilterToken::ftkText: {
             auto n = Make(opConst);
-            n->Value = TVal::OfText(FTokText);
+            n->Value = TVal::OfText(token.Text);
             Next();
             return n;
         }
-        case tNumber: {
+        case TFilterToken::ftkNumber: {
             auto n = Make(opConst);
             bool ok = false;
-            const qint64 i = FTokText.toLongLong(&ok);
+            const qint64 i = token.Text.toLongLong(&ok);
             if (ok) {
                 n->Value = TVal::OfInt(i);
             } else {
-                const double d = FTokText.toDouble(&ok);
-                if (!ok) SyntaxError(FText, pos, QStringLiteral("bad number \"%1\"").arg(FTokText));
+                const double d = token.Text.toDouble(&ok);
+                if (!ok) SyntaxError(token, QStringLiteral("bad number \"%1\"").arg(token.Text));
                 n->Value = TVal::OfNum(d);
             }
             Next();
             return n;
         }
-        case tField: {
-            // "x" names a field when there is one, else it is a text.
-            const QString name = FTokText;
-            const bool quoted = FQuotedField;
-            Next();
-            TColumnBinding b;
-            if (quoted && !FResolve(name, b)) {
-                auto n = Make(opConst);
-                n->Value = TVal::OfText(name);
-                return n;
-            }
-            return FieldNode(name);
-        }
-        case tSym:
-            if (IsSym("(")) {
-                Next();
-                auto n = ParseOr();
-                Expect(")");
-                return n;
-            }
-            SyntaxError(FText, pos, QStringLiteral("unexpected \"%1\"").arg(FTokText));
-        case tIdent:
+        case TFilterToken::ftkSymbol:
+            if (IsSym("(")) return ParseParenthesized();
+            SyntaxError(token, QStringLiteral("unexpected \"%1\"").arg(token.Text));
+        case TFilterToken::ftkName:
             break;
         }
-        const QString word = FTokText;
         Next();
+        if (!token.Quote.isNull()) {
+            // "x" names a field when there is one, else it is a text.
+            TColumnBinding b;
+            if (token.Quote == QLatin1Char('"') && !FResolve(token.Text, b)) {
+                auto n = Make(opConst);
+                n->Value = TVal::OfText(token.Text);
+                return n;
+            }
+            return FieldNode(token.Text);
+        }
+        const QString& word = token.Text;
         if (word.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0) return Make(opConst);
         if (word.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 || word.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0) {
             auto n = Make(opConst);
@@ -459,21 +318,15 @@ private:
                 }
                 Expect(")");
                 if (int(n->Args.size()) < f.MinArgs || int(n->Args.size()) > f.MaxArgs)
-                    SyntaxError(FText, pos, QStringLiteral("wrong number of arguments to %1").arg(word));
+                    ::SyntaxError(Text(), pos, QStringLiteral("wrong number of arguments to %1").arg(word));
                 return n;
             }
-            SyntaxError(FText, pos, QStringLiteral("unknown function \"%1\"").arg(word));
+            ::SyntaxError(Text(), pos, QStringLiteral("unknown function \"%1\"").arg(word));
         }
         return FieldNode(word);
     }
 
-    const QString& FText;
     const TFilterExpr::TFieldResolver& FResolve;
-    int FPos = 0;
-    TTok FTok = tEnd;
-    int FTokPos = 0;
-    QString FTokText;
-    bool FQuotedField = false;
 };
 
 bool IsDateType(TFieldType t)

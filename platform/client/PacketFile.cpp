@@ -32,6 +32,12 @@ TPacketContent DetectPacketContent(const char* data, qsizetype size)
     return pcoXml;
 }
 
+bool HasPacketSignature(const char* data, qsizetype size)
+{
+    if (DetectPacketContent(data, size) == pcoBinary) return true;
+    return size >= 4 && QByteArrayView(data, 4) == QByteArrayView("<?xm");
+}
+
 void ReadPacket(const char* data, qsizetype size, IPacketSink& sink)
 {
     CheckReadable(data, size);

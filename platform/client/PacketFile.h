@@ -13,6 +13,9 @@ enum TPacketFormat { pfBinary, pfXml, pfXmlUtf8 };
 // What the first bytes say: the binary magic, the very old binary magic, or else XML.
 enum TPacketContent { pcoBinary, pcoOldBinary, pcoXml };
 TPacketContent DetectPacketContent(const char* data, qsizetype size);
+// True when the first bytes are those of a data packet this engine writes: the binary magic
+// or the start of an XML declaration. (The reader takes anything else for XML and reports it.)
+bool HasPacketSignature(const char* data, qsizetype size);
 
 // Raises EPacketError for damaged or unreadable content.
 void ReadPacket(const char* data, qsizetype size, IPacketSink& sink);

@@ -238,3 +238,17 @@ qint64 TAtomicFileDevice::writeData(const char* data, qint64 size)
     FWriter.Write(data, size);
     return size;
 }
+
+TFileStamp FileStamp(const QString& fileName)
+{
+    TFileStamp stamp;
+    struct stat st;
+    if (fileName.isEmpty() || ::stat(QFile::encodeName(fileName).constData(), &st) != 0) return stamp;
+    stamp.Exists = true;
+    stamp.Device = quint64(st.st_dev);
+    stamp.Inode = quint64(st.st_ino);
+    stamp.Size = qint64(st.st_size);
+    stamp.ModifiedSecs = qint64(st.st_mtim.tv_sec);
+    stamp.ModifiedNsecs = qint64(st.st_mtim.tv_nsec);
+    return stamp;
+}

@@ -61,6 +61,19 @@ private:
     qint64 FTimeNsecs = 0;
 };
 
+// What tells whether a file changed on disk without reading it: any writer, in place or by
+// renaming a new file over it, changes the stamp. A symbolic link is followed.
+struct TFileStamp {
+    bool Exists = false;
+    quint64 Device = 0;
+    quint64 Inode = 0;
+    qint64 Size = 0;
+    qint64 ModifiedSecs = 0;
+    qint64 ModifiedNsecs = 0;
+    bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp FileStamp(const QString& fileName);
+
 // Writes a whole file atomically (see TAtomicFileWriter).
 void AtomicWriteFile(const QString& fileName, const QByteArray& bytes);
 

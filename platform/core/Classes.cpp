@@ -16,6 +16,12 @@ TFocusControlHandler& FocusHandler()
     static TFocusControlHandler handler;
     return handler;
 }
+
+TConfirmHandler& ConfirmHandler()
+{
+    static TConfirmHandler handler;
+    return handler;
+}
 } // namespace
 
 void ApplicationShowException(const std::exception& e)
@@ -34,3 +40,7 @@ void SetApplicationExceptionHandler(TExceptionHandler handler) { ExceptionHandle
 bool FocusControlObject(QObject* control) { return control && FocusHandler() && FocusHandler()(control); }
 
 void SetFocusControlHandler(TFocusControlHandler handler) { FocusHandler() = std::move(handler); }
+
+bool ApplicationConfirm(const QString& question) { return ConfirmHandler() && ConfirmHandler()(question); }
+
+void SetApplicationConfirmHandler(TConfirmHandler handler) { ConfirmHandler() = std::move(handler); }

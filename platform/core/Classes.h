@@ -1,5 +1,5 @@
 #pragma once
-// What every layer shares below the widgets: sets of enumeration values (the old option sets),
+// What every layer shares below the widgets: sets of enumeration values (option sets),
 // text alignment, and the seams through which those layers reach the application object
 // without linking the widget layer.
 
@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 class QObject;
+class QString;
 
 // A set of values of an enumeration whose members are bit numbers (member n is bit n), as
 // the library's option sets are stored.
@@ -60,3 +61,10 @@ void SetApplicationExceptionHandler(TExceptionHandler handler);
 using TFocusControlHandler = std::function<bool(QObject* control)>;
 bool FocusControlObject(QObject* control);
 void SetFocusControlHandler(TFocusControlHandler handler);
+
+// Asks the user a yes-or-no question for a layer without widgets (a dataset about to overwrite
+// a file that changed on disk). The application object asks through its message box; without
+// a handler the answer is no.
+using TConfirmHandler = std::function<bool(const QString& question)>;
+bool ApplicationConfirm(const QString& question);
+void SetApplicationConfirmHandler(TConfirmHandler handler);

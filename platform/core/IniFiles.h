@@ -96,8 +96,8 @@ private:
     int FUpdateCount = 0;
 };
 
-// The registry-backed settings of the old platform do not exist here: this one keeps nothing
-// (every read gives its default, every write is dropped).
+// Settings kept in a system registry: this system has none, so this one keeps nothing (every
+// read gives its default, every write is dropped).
 class TRegIniFile : public TCustomIniFile {
 public:
     using TCustomIniFile::TCustomIniFile;

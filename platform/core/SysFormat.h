@@ -1,5 +1,5 @@
 #pragma once
-// Number, date and time text in the old platform's formats: the process-wide format
+// Number, date and time text in the program's formats: the process-wide format
 // settings, FormatDateTime/FormatFloat with their format letters, and the parsers.
 
 #include "platform/core/SysUtils.h"

@@ -81,7 +81,7 @@ TDateTime DayNumberToDateTime(int dayNumber, int msecOfDay = 0);
 QDateTime DateTimeToQDateTime(TDateTime dt);
 TDateTime QDateTimeToDateTime(const QDateTime& dt);
 
-// Text helpers in the old style: 1-based positions where the Parts count so.
+// File names: folders are separated by '/'; a folder part keeps its trailing '/' where noted.
 QString IncludeTrailingPathDelimiter(const QString& path);
 QString ExcludeTrailingPathDelimiter(const QString& path);
 QString ExtractFilePath(const QString& fileName);   // with the trailing '/'

@@ -1,6 +1,7 @@
 #include "platform/stream/ValueStream.h"
 
 #include "platform/stream/Win1252.h"
+#include "platform/core/ScopeExit.h"
 
 #include <cfloat>
 #include <cmath>
@@ -467,10 +468,9 @@ void TValueReader::SkipValue()
         FDepth = 0;
         throw EReadError(SInvalidPropertyValue);
     }
-    struct DepthGuard {
-        int& d;
-        ~DepthGuard() { if (d > 0) --d; }
-    } guard{FDepth};
+    TScopeExit leaveLevel([this] {
+        if (FDepth > 0) --FDepth;
+    });
     auto skipBytes = [this](qint64 n) {
         CheckLength(n);
         while (n > 0) {

@@ -307,7 +307,9 @@ bool TMdbTableReader::ReadValue(int record, int field, TVariant& value)
 {
     if (field < 0 || field >= int(FFields.size())) return false;
     LoadRow(record);
-    const auto [start, n] = FValues[size_t(field)];
+    // Plain locals, not a structured binding: the size check below captures n.
+    const qsizetype start = FValues[size_t(field)].first;
+    const qsizetype n = FValues[size_t(field)].second;
     if (start < 0) return false;
     const auto* p = reinterpret_cast<const uchar*>(FData.constData() + start);
     const QByteArray bytes = QByteArray::fromRawData(FData.constData() + start, n);

@@ -12,7 +12,7 @@ std::function<int(const TDialogRecord&)> TDialogSeam::OnMessage;
 
 namespace {
 
-struct SeamState {
+struct TSeamState {
     bool Installed = false;
     std::deque<int> Answers;
     std::deque<QString> Files;
@@ -20,9 +20,9 @@ struct SeamState {
     int Unexpected = 0;
 };
 
-SeamState& Seam()
+TSeamState& Seam()
 {
-    static SeamState s;
+    static TSeamState s;
     return s;
 }
 
@@ -51,7 +51,7 @@ QString DialogCaption(TMsgDlgType type)
 
 int SeamMessage(const QString& msg, int type, TMsgDlgButtons buttons)
 {
-    SeamState& s = Seam();
+    TSeamState& s = Seam();
     TDialogRecord rec{TDialogRecord::Message, msg, type, buttons.Bits(), 0, false};
     if (TDialogSeam::OnMessage) {
         rec.Answer = TDialogSeam::OnMessage(rec);
@@ -70,7 +70,7 @@ int SeamMessage(const QString& msg, int type, TMsgDlgButtons buttons)
 
 QString SeamFile(TDialogRecord::TKind kind, const QString& title)
 {
-    SeamState& s = Seam();
+    TSeamState& s = Seam();
     TDialogRecord rec{kind, title, 0, 0, 0, false};
     QString answer;
     if (!s.Files.empty()) {
@@ -323,7 +323,7 @@ int TDialogSeam::UnexpectedCount() { return Seam().Unexpected; }
 
 void TDialogSeam::Clear()
 {
-    SeamState& s = Seam();
+    TSeamState& s = Seam();
     s.Answers.clear();
     s.Files.clear();
     s.Records.clear();

@@ -53,6 +53,7 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
         w->setFocus();
         return true;
     });
+    SetApplicationConfirmHandler([](const QString& question) { return MessageDlg(question, mtConfirmation, mbYesNo) == mrYes; });
 }
 
 TApplication::~TApplication()
@@ -61,6 +62,7 @@ TApplication::~TApplication()
     GApplication = nullptr;
     SetApplicationExceptionHandler(nullptr);
     SetFocusControlHandler(nullptr);
+    SetApplicationConfirmHandler(nullptr);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -2,6 +2,7 @@
 // Helpers of the workbench's window tests: a settings file of the test's own, stand-in
 // windows for the data, structure and migration windows, and answering modal dialogs.
 
+#include "app/UGeneral.h"
 #include "app/Main.h"
 #include "app/WorkbenchWindows.h"
 

@@ -21,11 +21,11 @@ struct FrameFixture : ::testing::Test {
     TWorkbenchFixture Workbench;
     std::unique_ptr<TMainForm> Frame;
 
-    // Creates and shows the frame as the program starts it, with these arguments.
-    TMainForm* Start(const QStringList& arguments = {})
+    // Creates and shows the frame as the program starts it, with this start file.
+    TMainForm* Start(const QString& startFile = {})
     {
         Frame = std::make_unique<TMainForm>();
-        Frame->Arguments = arguments;
+        Frame->StartFile = startFile;
         Frame->show();
         Settle();
         return Frame.get();
@@ -120,16 +120,16 @@ TEST_F(FrameFixture, StartWithoutArgumentOpensOneTreeWindow)
     EXPECT_EQ(OpenChildren<TFrmTree>().size(), 2);
 }
 
-TEST_F(FrameFixture, StartWithArgumentsTakesTheFirstMadeAbsolute)
+TEST_F(FrameFixture, StartFileIsMadeAbsolute)
 {
-    TMainForm* frame = Start({"some file.cds", "second.cds"});
+    TMainForm* frame = Start("some file.cds");
     EXPECT_EQ(frame->FileToOpen, QDir::current().absoluteFilePath("some file.cds"));
     EXPECT_EQ(OpenChildren<TFrmTree>().size(), 1);
 
     Frame->close();
     Frame.reset();
     Settle();
-    frame = Start({"/abs/dir/x.cds"});
+    frame = Start("/abs/dir/x.cds");
     EXPECT_EQ(frame->FileToOpen, "/abs/dir/x.cds");
 }
 

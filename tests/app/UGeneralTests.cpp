@@ -141,7 +141,6 @@ public:
 TEST(FileShownTwiceTest, CountsWindowCaptionsContainingThePath)
 {
     TMainForm frame;
-    frame.Arguments.clear();
     frame.show();
     // The frame opens a tree window of its own when shown; close it to start clean.
     for (QMdiSubWindow* sub : frame.MdiArea()->subWindowList()) sub->close();

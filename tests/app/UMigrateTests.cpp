@@ -1,4 +1,5 @@
 #include "app/UMigrate.h"
+#include "app/RegisterWindows.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/tables/AccessDatabase.h"

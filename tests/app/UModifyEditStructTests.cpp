@@ -51,7 +51,6 @@ struct StructFixture : ::testing::Test {
         };
         TDialogSeam::Clear();
         Frame = std::make_unique<TMainForm>();
-        Frame->Arguments.clear();
         Frame->show();
         Settle();
         for (TFrmTree* tree : OpenChildren<TFrmTree>()) tree->CloseChild();

@@ -51,7 +51,6 @@ struct TreeFixture : ::testing::Test {
             Shown << (ex ? ex->Message() : QString::fromUtf8(e.what()));
         };
         Frame = std::make_unique<TMainForm>();
-        Frame->Arguments.clear();
     }
     void TearDown() override
     {
@@ -62,10 +61,10 @@ struct TreeFixture : ::testing::Test {
     }
     QString Path(const QString& name) const { return Folder + '/' + name; }
 
-    // The frame started with these arguments; its own tree window.
-    TFrmTree* Start(const QStringList& arguments = {})
+    // The frame started with this start file; its own tree window.
+    TFrmTree* Start(const QString& startFile = {})
     {
-        Frame->Arguments = arguments;
+        Frame->StartFile = startFile;
         Frame->show();
         Settle();
         QList<TFrmTree*> trees = OpenChildren<TFrmTree>();
@@ -433,7 +432,7 @@ TEST_F(TreeFixture, RecentFoldersAndStoredSettings)
 TEST_F(TreeFixture, CommandLineFileOpensItsFolderAndADataWindow)
 {
     const QString file = Path("orders, nested é.cds");
-    TFrmTree* tree = Start({file});
+    TFrmTree* tree = Start(file);
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->EdtDirectory->Text(), Folder);
     EXPECT_EQ(tree->Caption(), "Tree View " + Folder);
@@ -451,7 +450,7 @@ TEST_F(TreeFixture, CommandLineFileOpensItsFolderAndADataWindow)
 TEST_F(TreeFixture, CommandLineFileThatIsMissingIsReportedByName)
 {
     const QString file = Path("missing.cds");
-    Start({file});
+    Start(file);
     EXPECT_TRUE(Workbench.DataWindows().isEmpty());
     ASSERT_EQ(Shown.size(), 1);
     EXPECT_TRUE(Shown.first().contains(file)) << Shown.first().toStdString();

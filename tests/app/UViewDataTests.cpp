@@ -1,5 +1,6 @@
 #include "app/UImage.h"
 #include "app/UViewData.h"
+#include "app/ViewDataOps.h"
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
@@ -116,7 +117,6 @@ struct ViewDataFixture : ::testing::Test {
             Shown << (ex ? ex->Message() : QString::fromUtf8(e.what()));
         };
         Frame = std::make_unique<TMainForm>();
-        Frame->Arguments.clear();
         Frame->show();
         Settle();
         QApplication::setActiveWindow(Frame.get());
@@ -297,7 +297,7 @@ TEST_F(ViewDataFixture, SaveAsProposesTheNameWithTheNewExtension)
         {"/d.x/plain", ".cds", "plain"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(TFrmViewData::ProposedSaveName(c.File, c.Extension), c.Proposed) << c.File;
+        EXPECT_EQ(ProposedSaveName(c.File, c.Extension), c.Proposed) << c.File;
 }
 
 TEST_F(ViewDataFixture, SaveAsWritesTheNewFileAndShowsIt)
@@ -1051,7 +1051,7 @@ TEST(ViewDataStart, TheFileOnTheCommandLineOpensInFrontOfTheTree)
     QFile::copy(SamplePath("demo-events.cds"), path);
     {
         TMainForm frame;
-        frame.Arguments = QStringList{path};
+        frame.StartFile = path;
         frame.show();
         Settle();
         const QList<TFrmViewData*> windows = OpenChildren<TFrmViewData>();

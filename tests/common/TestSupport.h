@@ -12,7 +12,7 @@
 void PrepareTestProcess();
 int RunAllTests(int& argc, char** argv, std::function<void()> resetEachTest = {});
 
-// Folder of the real data files written by the original engine.
+// Folder of the real sample data files.
 QString SamplesDir();
 QString SamplePath(const QString& name);
 QByteArray ReadWholeFile(const QString& path);

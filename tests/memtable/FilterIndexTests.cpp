@@ -95,6 +95,8 @@ TEST(FilterExpr, AgreesWithBruteForce)
         {"Name = 'Sm*'", 0, [](const TPerson& p) { return !p.NameNull && p.Name.startsWith("Sm"); }},
         {"Name = 'Sm*'", zfoNoPartialCompare, [](const TPerson& p) { return !p.NameNull && p.Name == "Sm*"; }},
         {"Name <> 'Smith'", 0, [](const TPerson& p) { return p.NameNull || p.Name != "Smith"; }},
+        {"[Name] != 'Smith' and \"Age\" > 30", 0, [](const TPerson& p) {
+             return (p.NameNull || p.Name != "Smith") && p.Age > 30; }},
         {"Name LIKE 'Sm*'", 0, [](const TPerson& p) { return !p.NameNull && p.Name.toUpper().startsWith("SM"); }},
         {"Name LIKE 'Sm%*'", 0, [](const TPerson& p) { return !p.NameNull && p.Name.toUpper().startsWith("SM%"); }},
         {"Name like 'A?e' or Name like '[jz]*'", 0, [](const TPerson& p) {
@@ -141,6 +143,17 @@ TEST(FilterExpr, Errors)
         {"Nope(Name) = 1", "Invalid function name NOPE"},
         {"DATE('x', 'dd/mm/yyyy') = 1", "Invalid or missing parameter for function DATE"},
         {"Name = 'a' and", "Invalid filter expression near 'end': Name = 'a' and"},
+        // What the lexer cannot read is named as far as it got.
+        {"Name = 'abc", "Invalid filter expression near 'end': Name = 'abc"},
+        {"[Name = 'a'", "Invalid filter expression near '[': [Name = 'a'"},
+        {"\"Name = 'a'", "Invalid filter expression near '\"': \"Name = 'a'"},
+        {"Name # 'a'", "Invalid filter expression near '#': Name # 'a'"},
+        {"Name || 'a' = 'b'", "Invalid filter expression near '|': Name || 'a' = 'b'"},
+        {"(Name = 'a'", "Invalid filter expression near 'end': (Name = 'a'"},
+        {"Name = 'a' 'b'", "Invalid filter expression near 'b': Name = 'a' 'b'"},
+        {"Name != ", "Invalid filter expression near 'end': Name != "},
+        {"Name != != 'a'", "Invalid filter expression near '<>': Name != != 'a'"},
+        {"T.Name = 'a'", "Field 'T.Name' not found"},
         {"Missing = 1", "Field 'Missing' not found"},
         {"Age = 'abc'", "'abc' is not a valid integer value"},
         {"Name > 5", "'x' is not a valid floating point value"},

@@ -324,6 +324,9 @@ TEST(DBSpinEdit, StepsClampAndReadEmptyAsMinValue)
         else spin.DownClick();
         EXPECT_DOUBLE_EQ(spin.Value(), c.expected) << c.min << " " << c.max << " " << c.start;
     }
+    // The frame and the button effects are found by their published names.
+    EXPECT_EQ(GetControlFrame(&spin), spin.Frame());
+    EXPECT_EQ(GetControlButtonEffects(&spin), spin.ButtonEffects());
     spin.SetMinValue(2);
     spin.SetMaxValue(9);
     spin.SetIncrement(1);

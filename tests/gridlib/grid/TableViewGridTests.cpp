@@ -225,6 +225,25 @@ TEST(DBGrid, AFailedPostKeepsTheRowAndShowsTheMessage)
     EXPECT_EQ(f.ds->Stored(1, 1).RawString(), QStringLiteral("X"));
 }
 
+// A value that cannot be read leaves its cell empty and reaches the application once, after
+// the paint, however often the cell is painted.
+TEST(DBGrid, ACellThatCannotBeReadReportsItsErrorOnce)
+{
+    GridForm f(5);
+    ShownErrors shown;
+    f.ds->FieldByName("Name")->OnGetText = [](TField* field, QString& text, bool) {
+        if (field->DataSet()->RecNo() == 3) throw Exception("Bad value in row 3");
+        text = field->AsString();
+    };
+    f.grid->viewport()->repaint();
+    EXPECT_TRUE(f.grid->model()->data(f.grid->model()->index(2, 1), Qt::DisplayRole).toString().isEmpty());
+    EXPECT_EQ(f.grid->model()->data(f.grid->model()->index(1, 1), Qt::DisplayRole).toString(), "Name2");
+    f.grid->viewport()->repaint();
+    EXPECT_TRUE(shown.texts.isEmpty());   // not from inside the paint
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.texts, QStringList{"Bad value in row 3"});
+}
+
 TEST(DBGrid, KeysInsertCancelDeleteAndAppend)
 {
     GridForm f(3);

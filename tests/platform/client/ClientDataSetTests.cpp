@@ -562,6 +562,12 @@ TEST(ClientDataSet, FilterExpressions)
         {"  not (Name='Jones')", {}, {"1", "2", "4"}},
         {"    Born='6/15/1970 0:0:0'", {}, {"1"}},
         {" (ID >= 2) and (ID <= 3)", {}, {"2", "3"}},
+        // Quoted names, texts in double quotes, other spellings of operators.
+        {"\"Name\" = 'Jones'", {}, {"3"}},
+        {"Name = \"Jones\"", {}, {"3"}},
+        {"[ Full Name ] = 'Ms 4'", {}, {"4"}},
+        {"Name || 'x' = 'Jonesx'", {}, {"3"}},
+        {"ID != 1 and ID <> 4", {}, {"2", "3"}},
         {"Name = 'O''Brien'", {}, {}},
     };
     for (const auto& c : cases) {
@@ -577,6 +583,29 @@ TEST(ClientDataSet, FilterExpressions)
         SCOPED_TRACE(bad);
         EXPECT_THROW(ds.SetFilter(bad), EDatabaseError);
         EXPECT_EQ(ds.Filter(), "Name = 'O''Brien'");
+    }
+    // Syntax errors say what went wrong and where.
+    const struct { const char* Text; const char* What; } syntax[] = {
+        {"Name = 'open", "unterminated text at position 8"},
+        {"Name = \"open", "unterminated text at position 8"},
+        {"[Full Name = 1", "\"]\" expected at position 1"},
+        {"ID # 1", "unexpected character \"#\" at position 4"},
+        {"(ID = 1", "\")\" expected at position 8"},
+        {"ID = 1 2", "unexpected \"2\" at position 8"},
+        {"ID = ", "operand expected at position 6"},
+        {"Name is 1", "NULL expected at position 9"},
+        {"Name not = 1", "LIKE or IN expected at position 10"},
+        {"Upper(Name, ID) = 'A'", "wrong number of arguments to Upper at position 1"},
+    };
+    for (const auto& c : syntax) {
+        SCOPED_TRACE(c.Text);
+        try {
+            ds.SetFilter(c.Text);
+            ADD_FAILURE() << "accepted";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Filter expression incorrectly formatted: %1 of \"%2\"")
+                                       .arg(QLatin1String(c.What), QLatin1String(c.Text)));
+        }
     }
     // FindFirst and FindNext walk the records the filter text accepts, filtered or not.
     ds.SetFiltered(false);
@@ -1040,6 +1069,80 @@ TEST(ClientDataSetFiles, WritesBackOnCloseOnlyWhenChangedAndNeverWhenReadOnly)
     EXPECT_TRUE(ReadWholeFile(dir.filePath("copy.XmL")).startsWith("<?xml"));
     ds.SaveToFile(dir.filePath("copy.dat"), dfXMLUTF8);
     EXPECT_TRUE(ReadWholeFile(dir.filePath("copy.dat")).contains("encoding=\"UTF-8\""));
+}
+
+// Another program rewrote the file after it was read: writing back asks first. No keeps the
+// other program's file and leaves the dataset open with its changes (a close is stopped, a
+// destructor lets go silently); yes writes. A file nobody touched is written without asking.
+TEST(ClientDataSetFiles, FileChangedOnDiskIsNotOverwrittenWithoutAsking)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("people.cds");
+    People({{1, "Ann", 1}})->SaveToFile(path);
+    QStringList questions;
+    bool answer = false;
+    SetApplicationConfirmHandler([&](const QString& q) {
+        questions << q;
+        return answer;
+    });
+    auto editAndRewriteElsewhere = [&](TClientDataSet& ds, const char* theirs) {
+        ds.SetFileName(path);
+        ds.Open();
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString("Ours");
+        ds.Post();
+        People({{1, theirs, 1}})->SaveToFile(path);
+        return ReadWholeFile(path);
+    };
+    {
+        TClientDataSet ds;
+        const QByteArray theirs = editAndRewriteElsewhere(ds, "Theirs");
+        EXPECT_THROW(ds.Close(), EAbort);
+        EXPECT_TRUE(ds.Active());
+        EXPECT_EQ(ds.FieldByName("Name")->AsString(), "Ours");
+        EXPECT_EQ(ReadWholeFile(path), theirs);
+        ASSERT_EQ(questions.size(), 1);
+        EXPECT_TRUE(questions[0].contains(path)) << questions[0].toStdString();
+
+        answer = true;
+        ds.Close();
+        EXPECT_FALSE(ds.Active());
+        EXPECT_EQ(questions.size(), 2);
+        ds.Open();
+        EXPECT_EQ(ds.FieldByName("Name")->AsString(), "Ours");
+        // Written by us since: the next write-back does not ask.
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString("Ours again");
+        ds.Post();
+        ds.Close();
+        EXPECT_EQ(questions.size(), 2);
+    }
+    answer = false;
+    QStringList errors;
+    SetApplicationExceptionHandler([&](const std::exception& e) { errors << QString::fromUtf8(e.what()); });
+    QByteArray theirs;
+    {
+        TClientDataSet ds;
+        theirs = editAndRewriteElsewhere(ds, "Theirs again");
+    }
+    EXPECT_EQ(questions.size(), 3);
+    EXPECT_EQ(ReadWholeFile(path), theirs);
+    EXPECT_TRUE(errors.isEmpty());   // the user's own answer is no error
+
+    // A write-back that fails in a destructor reaches the application's error handler.
+    {
+        TClientDataSet ds;
+        ds.SetFileName(path);
+        ds.Open();
+        ds.Edit();
+        ds.FieldByName("Name")->SetAsString("Lost");
+        ds.Post();
+        ds.SetFileName(dir.filePath("no such folder/people.cds"));
+    }
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("no such folder")) << errors[0].toStdString();
+    SetApplicationExceptionHandler(nullptr);
+    SetApplicationConfirmHandler(nullptr);
 }
 
 TEST(ClientDataSetFiles, BadFilesGiveDatabaseErrorsNamingTheFile)

@@ -1,4 +1,4 @@
-// The real files written by the original engine: every one loads with the values the format
+// The real sample files: every one loads with the values the format
 // note and the samples' README give, each binary file agrees with its XML twin, and re-saving
 // reproduces the engine's bytes where its writer is deterministic.
 

@@ -1,9 +1,6 @@
 #include "platform/core/SysUtils.h"
-#include "platform/core/Classes.h"
 
-#include <QStringList>
 #include <gtest/gtest.h>
-#include <stdexcept>
 
 TEST(Format, Specifiers)
 {
@@ -64,17 +61,3 @@ TEST(FileNames, Parts)
     EXPECT_EQ(IncludeTrailingPathDelimiter("/a"), "/a/");
 }
 
-// Without an application object an error that cannot propagate is logged, EAbort not at all;
-// an installed handler gets every other exception.
-TEST(ApplicationSeams, ExceptionsReachTheInstalledHandler)
-{
-    QStringList seen;
-    SetApplicationExceptionHandler([&](const std::exception& e) { seen << QString::fromUtf8(e.what()); });
-    ApplicationShowException(Exception("Disk full"));
-    ApplicationShowException(std::runtime_error("boom"));
-    ApplicationShowException(EAbort("silent"));
-    EXPECT_EQ(seen, QStringList({"Disk full", "boom"}));
-    SetApplicationExceptionHandler(nullptr);
-    ApplicationShowException(Exception("logged only"));   // no handler: no crash
-    EXPECT_EQ(seen.size(), 2);
-}

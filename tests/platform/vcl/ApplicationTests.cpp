@@ -48,6 +48,14 @@ TEST(Application, FillsTheSeamsOfTheLayersBelow)
 {
     ApplicationShowException(Exception("Cannot write back"));
     EXPECT_EQ(TDialogSeam::Messages(), QStringList{"Cannot write back."});
+    TDialogSeam::Clear();
+    TDialogSeam::AnswerMessages({mrYes, mrNo});
+    EXPECT_TRUE(ApplicationConfirm("Overwrite it?"));
+    EXPECT_FALSE(ApplicationConfirm("Overwrite it?"));
+    ASSERT_EQ(TDialogSeam::Records().size(), 2u);
+    EXPECT_EQ(TDialogSeam::Records()[0].Type, mtConfirmation);
+    EXPECT_EQ(TDialogSeam::Records()[0].Buttons, mbYesNo.Bits());
+    EXPECT_EQ(TDialogSeam::UnexpectedCount(), 0);
 
     QWidget top;
     auto* enabled = new QPushButton(&top);

@@ -12,7 +12,7 @@ out="${FUZZ_BUILD_DIR:-$root/build-fuzz}"
 samples="${QUARROW_SAMPLES_DIR:-$root/../shared/samples}"
 mkdir -p "$out/work"
 
-sources=("$here/PacketFuzz.cpp" "$root"/platform/client/*.cpp "$root"/platform/core/*.cpp)
+sources=("$here/PacketFuzz.cpp" "$root"/platform/client/Packet*.cpp "$root"/platform/core/*.cpp)
 clang++ -std=c++20 -g -O1 -fPIC -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer \
     -I"$root" $(pkg-config --cflags Qt6Core) "${sources[@]}" -o "$out/packet_fuzz" $(pkg-config --libs Qt6Core)
 
