@@ -11,8 +11,9 @@
 #include "gridlib/dialogs/kqlocate.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/dialogs/kqriched.h"
-#include "gridlib/grid/KqTableViewGrid.h"
-#include "gridlib/grid/KqTableViewExpand.h"
+#include "gridlib/grid/Kqdbgrid.h"
+#include "gridlib/grid/kqexpand.h"
+#include "platform/vcl/ImgList.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/core/ScopeExit.h"
 #include "platform/core/SysFormat.h"
@@ -34,7 +35,6 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,7 +47,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
@@ -108,11 +107,11 @@ protected:
     }
 };
 
-void ConfigureGrid(TkqTableViewGrid* grid, const QList<QIcon>& images, bool boldTitles)
+void ConfigureGrid(TkqDBGrid* grid, TImageList* images, bool boldTitles)
 {
     QFont title = grid->font();
     title.setBold(boldTitles);
-    grid->SetTitleFont(title);
+    grid->SetTitleFont(TFont(title, clWindowText));
     grid->SetTitleAlignment(taLeftJustify);
     grid->SetTitleLines(1);
     grid->SetTitleImageList(images);
@@ -142,6 +141,13 @@ TFrmViewData::TFrmViewData(QWidget* parent) : TDataWindowBase(parent)
     Images[imgMigrate] = st->standardIcon(QStyle::SP_ArrowRight);
     Images[imgSortDescending] = QIcon(ArrowPixmap(false, QColor(0x10, 0x70, 0x10)));
     Images[imgRevert] = st->standardIcon(QStyle::SP_BrowserStop);
+    TitleImages = std::make_unique<TImageList>(16, 16);
+    for (const QIcon& icon : std::as_const(Images)) {
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        if (!icon.isNull()) image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32).scaled(16, 16);
+        TitleImages->AddImage(image);
+    }
 
     CreateDataComponents();
     CreateControls();
@@ -170,7 +176,7 @@ TFrmViewData::~TFrmViewData()
     Timer1->stop();
     DetachDataEvents();
     if (TDataSet* nested = dsDetail->DataSet(); nested && nested != cdsDetail) nested->AfterScroll = nullptr;
-    for (TkqTableViewExpandButton* button : {ExpandButton, ExpandButton2}) {
+    for (TkqExpandButton* button : {ExpandButton, ExpandButton2}) {
         button->OnBeforeExpand = nullptr;
         button->OnAfterExpand = nullptr;
         button->OnBeforeCollapse = nullptr;
@@ -442,9 +448,9 @@ void TFrmViewData::CreatePages()
     PageControl->setObjectName(QStringLiteral("PageControl1"));
     auto* gridPage = new QWidget;
     gridPage->setObjectName(QStringLiteral("tsGrid"));
-    grdViewData = new TkqTableViewGrid(gridPage);
+    grdViewData = new TkqDBGrid(gridPage);
     grdViewData->setObjectName(QStringLiteral("grdViewData"));
-    ConfigureGrid(grdViewData, Images, true);
+    ConfigureGrid(grdViewData, TitleImages.get(), true);
     grdViewData->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                              dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgMultiSelect, dgShowCellHint,
                              dgFixedResizable, dgFixedEditable, dgRowResize});
@@ -452,14 +458,14 @@ void TFrmViewData::CreatePages()
     grdViewData->SetTitleButtons(true);
     grdViewData->SetShowHorzScrollBar(true);
     grdViewData->SetFixedCols(0);
-    btnSelectAll = new QToolButton(gridPage);
+    btnSelectAll = new TkqIButton(gridPage);
     btnSelectAll->setObjectName(QStringLiteral("btnSelectAll"));
     btnSelectAll->setToolTip(QStringLiteral("Select all data"));
     grdViewData->SetIndicatorButton(btnSelectAll);
 
-    grdDetail = new TkqTableViewGrid(gridPage);
+    grdDetail = new TkqDBGrid(gridPage);
     grdDetail->setObjectName(QStringLiteral("grdDetail"));
-    ConfigureGrid(grdDetail, Images, true);
+    ConfigureGrid(grdDetail, TitleImages.get(), true);
     grdDetail->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                            dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgMultiSelect, dgShowCellHint,
                            dgFixedResizable, dgFixedEditable});
@@ -467,12 +473,12 @@ void TFrmViewData::CreatePages()
     grdDetail->SetTitleButtons(true);
     grdDetail->setFrameShape(QFrame::Box);
     grdDetail->resize(400, 150);
-    btnDetailSelectAll = new QToolButton(gridPage);
+    btnDetailSelectAll = new TkqIButton(gridPage);
     btnDetailSelectAll->setObjectName(QStringLiteral("btnDetailSelectAll"));
     btnDetailSelectAll->setToolTip(QStringLiteral("Select all data"));
     grdDetail->SetIndicatorButton(btnDetailSelectAll);
     grdDetail->SetDataSource(dsDetail);
-    ExpandButton = new TkqTableViewExpandButton(gridPage);
+    ExpandButton = new TkqExpandButton(gridPage);
     ExpandButton->setObjectName(QStringLiteral("ExpandButton"));
     ExpandButton->SetAutoShrink(false);
     ExpandButton->SetGrid(grdDetail);
@@ -520,9 +526,9 @@ void TFrmViewData::CreateChangeLog()
     splitterLayout->addWidget(btnDeltaInfo);
     splitterLayout->addStretch();
 
-    grdDelta = new TkqTableViewGrid(this);
+    grdDelta = new TkqDBGrid(this);
     grdDelta->setObjectName(QStringLiteral("grdDelta"));
-    ConfigureGrid(grdDelta, Images, false);
+    ConfigureGrid(grdDelta, TitleImages.get(), false);
     grdDelta->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                           dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgShowCellHint, dgRowResize});
     grdDelta->SetReadOnly(true);
@@ -534,14 +540,14 @@ void TFrmViewData::CreateChangeLog()
     SetControlAlign(grdDelta, alBottom);
     SetControlAlign(PageControl, alClient);
     Splitter->SetControlFirst(grdDelta);
-    grdDeltaDetail = new TkqTableViewGrid(this);
+    grdDeltaDetail = new TkqDBGrid(this);
     grdDeltaDetail->setObjectName(QStringLiteral("grdDeltaDetail"));
     grdDeltaDetail->SetReadOnly(true);
     grdDeltaDetail->SetColor(clInfoBk);
     grdDeltaDetail->setFrameShape(QFrame::Box);
     grdDeltaDetail->resize(400, 120);
     grdDeltaDetail->SetDataSource(dsDeltaDetail);
-    ExpandButton2 = new TkqTableViewExpandButton(this);
+    ExpandButton2 = new TkqExpandButton(this);
     ExpandButton2->setObjectName(QStringLiteral("ExpandButton2"));
     ExpandButton2->SetAutoShrink(false);
     ExpandButton2->SetGrid(grdDeltaDetail);
@@ -630,8 +636,8 @@ void TFrmViewData::ConnectEvents()
     connect(EdtFileName, &QComboBox::activated, this, [this](int index) {
         TApplication::Guard([this, index] { EdtFileNameChange(EdtFileName->itemText(index)); });
     });
-    connect(btnSelectAll, &QToolButton::clicked, this, [this] { TApplication::Guard([this] { grdViewData->SelectAll(); }); });
-    connect(btnDetailSelectAll, &QToolButton::clicked, this,
+    connect(btnSelectAll, &QAbstractButton::clicked, this, [this] { TApplication::Guard([this] { grdViewData->SelectAll(); }); });
+    connect(btnDetailSelectAll, &QAbstractButton::clicked, this,
             [this] { TApplication::Guard([this] { grdDetail->SelectAll(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { TApplication::Guard([this] { Timer1Timer(); }); });
 
@@ -648,11 +654,11 @@ void TFrmViewData::ConnectEvents()
         if (field->FieldName() == DetailSortAscField) image.ImageIndex = imgSortAscending;
         else if (field->FieldName() == DetailSortDescField) image.ImageIndex = imgSortDescending;
     };
-    auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
-        const QString& chosen = ChosenColumn(qobject_cast<TkqTableViewGrid*>(sender));
+    auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, TFont& font, TColor& brush) {
+        const QString& chosen = ChosenColumn(qobject_cast<TkqDBGrid*>(sender));
         if (field && !chosen.isEmpty() && field->FieldName() == chosen) {
             brush = clHighlight;
-            font = clWhite;
+            font.Color = clWhite;
         }
     };
     grdViewData->OnCalcCellColors = chosenColors;
@@ -663,7 +669,7 @@ void TFrmViewData::ConnectEvents()
     grdDetail->OnTitleButtonClick = [this](QObject* s, const QString& name) { grdDetailTitleButtonClick(s, name); };
     auto rowKeys = [this](QObject* sender, int& key, TShiftState) {
         if (!IsRowNavigationKey(key)) return;
-        auto* grid = qobject_cast<TkqTableViewGrid*>(sender);
+        auto* grid = qobject_cast<TkqDBGrid*>(sender);
         grid->UnselectAll();
         ChosenColumn(grid).clear();
         grid->viewport()->update();
@@ -858,7 +864,7 @@ void TFrmViewData::ApplyReadOnlyTest(const QString& path)
 
 void TFrmViewData::CloseNestedGrids()
 {
-    for (TkqTableViewExpandButton* button : {ExpandButton, ExpandButton2}) {
+    for (TkqExpandButton* button : {ExpandButton, ExpandButton2}) {
         if (!button->Expanded()) continue;
         // The data is going away: no post, no events.
         auto before = button->OnBeforeCollapse;
@@ -1094,7 +1100,7 @@ void TFrmViewData::UpdateActions()
 // =============================================================================================
 // Views
 
-TkqTableViewGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
+TkqDBGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
 {
     if (grdDetail->IsGridFocused()) return grdDetail;
     if (!withChangeLog) return grdViewData;
@@ -1103,17 +1109,17 @@ TkqTableViewGrid* TFrmViewData::ActiveGrid(bool withChangeLog) const
     return grdViewData;
 }
 
-bool TFrmViewData::IsDetailGrid(const TkqTableViewGrid* grid)
+bool TFrmViewData::IsDetailGrid(const TkqDBGrid* grid)
 {
     return grid && grid->objectName() == QLatin1String("grdDetail");
 }
 
-QString& TFrmViewData::ChosenColumn(const TkqTableViewGrid* grid)
+QString& TFrmViewData::ChosenColumn(const TkqDBGrid* grid)
 {
     return IsDetailGrid(grid) ? DetailSelectedColumn : SelectedColumn;
 }
 
-void TFrmViewData::ApplyColumnTitles(TkqTableViewGrid* grid)
+void TFrmViewData::ApplyColumnTitles(TkqDBGrid* grid)
 {
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
@@ -1134,7 +1140,7 @@ void TFrmViewData::cbShowTypeAndLengthClick() { ApplyColumnTitles(ActiveGrid(fal
 
 void TFrmViewData::SizeColumns(bool fit)
 {
-    TkqTableViewGrid* grid = grdViewData;
+    TkqDBGrid* grid = grdViewData;
     const int count = grid->ColCount();
     const int first = grid->IndicatorOffset();
     if (count - first < 1) return;
@@ -1184,7 +1190,7 @@ bool TFrmViewData::FindNestedDataSet(TDataSet* dataSet)
     return found;
 }
 
-void TFrmViewData::ShowFieldEditor(TkqTableViewGrid* grid)
+void TFrmViewData::ShowFieldEditor(TkqDBGrid* grid)
 {
     TField* field = grid->GetSelectedField();
     if (!field) return;
@@ -1223,20 +1229,20 @@ void TFrmViewData::rgStatusFilterClick(int index)
 void TFrmViewData::grdViewDataTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     SelectedColumn = SelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqTableViewGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 void TFrmViewData::grdDetailTitleButtonClick(QObject* sender, const QString& fieldName)
 {
     DetailSelectedColumn = DetailSelectedColumn == fieldName ? QString() : fieldName;
-    if (auto* grid = qobject_cast<TkqTableViewGrid*>(sender)) grid->RefreshLayout();
+    if (auto* grid = qobject_cast<TkqDBGrid*>(sender)) grid->RefreshLayout();
 }
 
 // --- Sorting
 
 void TFrmViewData::popGridPopup()
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     const QPoint at = grid->PopupMenuPoint();
     const TGridCoord cell = grid->MouseCoord(at.x(), at.y());
     PopupColumn.clear();
@@ -1256,7 +1262,7 @@ void TFrmViewData::popGridPopup()
     Paste1->setEnabled(clipboard->Active() && !clipboard->IsEmpty());
 }
 
-void TFrmViewData::ClearSortState(TkqTableViewGrid* grid)
+void TFrmViewData::ClearSortState(TkqDBGrid* grid)
 {
     if (IsDetailGrid(grid)) {
         DetailSortAscField.clear();
@@ -1265,12 +1271,12 @@ void TFrmViewData::ClearSortState(TkqTableViewGrid* grid)
         SortAscField.clear();
         SortDescField.clear();
     }
-    grid->horizontalHeader()->viewport()->update();
+    grid->InvalidateRow(0);
 }
 
 void TFrmViewData::Sort(bool ascending)
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active() || PopupColumn.isEmpty()) return;
     TField* field = ds->FindField(PopupColumn);
@@ -1294,7 +1300,7 @@ void TFrmViewData::Sort(bool ascending)
         (ascending ? SortAscField : SortDescField) = field->FieldName();
         (ascending ? SortDescField : SortAscField).clear();
     }
-    grid->horizontalHeader()->viewport()->update();
+    grid->InvalidateRow(0);
 }
 
 void TFrmViewData::SortAscendingClick() { Sort(true); }
@@ -1303,7 +1309,7 @@ void TFrmViewData::SortDescendingClick() { Sort(false); }
 
 void TFrmViewData::ResetSortClick()
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active()) return;
     DropSortIndexes(ds);
@@ -1314,7 +1320,7 @@ void TFrmViewData::ResetSortClick()
 
 void TFrmViewData::actLocateExecute()
 {
-    TkqTableViewGrid* grid = ActiveGrid(true);
+    TkqDBGrid* grid = ActiveGrid(true);
     LocateDialog->SetDataSource(grid->DataSource());
     grid->UnselectAll();
     LocateDialog->Execute();
@@ -1340,7 +1346,7 @@ void TFrmViewData::DeleteNestedRecords(TDataSet* dataSet)
 
 void TFrmViewData::DeleteClick()
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) Abort();
     const TDataSet::TDataSetNotifyEvent afterScroll = ds->AfterScroll;
@@ -1403,7 +1409,7 @@ void TFrmViewData::actReadOnlyMergeChangeLogExecute()
 
 void TFrmViewData::actUndoExecute()
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active()) return;
     ds->UndoLastChange(true);
@@ -1415,7 +1421,7 @@ void TFrmViewData::actUndoExecute()
 
 void TFrmViewData::actRevertExecute()
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     auto* ds = qobject_cast<TClientDataSet*>(grid->DataSet());
     if (!ds || !ds->Active()) return;
     ds->RevertRecord();
@@ -1427,7 +1433,7 @@ void TFrmViewData::actRevertExecute()
 
 void TFrmViewData::CopyClick()
 {
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
     ds->CheckBrowseMode();
@@ -1455,7 +1461,7 @@ void TFrmViewData::PasteClick()
 {
     TClientDataSet* clipboard = TSharedClipboards::Instance()->cdsViewClipboard;
     if (!clipboard->Active() || clipboard->IsEmpty()) return;
-    TkqTableViewGrid* grid = ActiveGrid(false);
+    TkqDBGrid* grid = ActiveGrid(false);
     TDataSet* ds = grid->DataSet();
     if (!ds || !ds->Active()) return;
     const bool main = ds == cdsViewData;

@@ -14,6 +14,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QStringList>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -23,18 +24,19 @@ class QMenu;
 class QTabWidget;
 class QTimer;
 class QToolBar;
-class QToolButton;
 class QWidget;
 class TClientDataSet;
 class TDataSet;
 class TDataSource;
 class TField;
 class TFormStorage;
-class TkqTableViewGrid;
+class TkqDBGrid;
 class TkqDBNavigator;
 class TkqDBRichEdit;
-class TkqTableViewExpandButton;
+class TkqExpandButton;
 class TkqFilterDialog;
+class TkqIButton;
+class TImageList;
 class TkqLocateDialog;
 class TkqRecordViewPanel;
 class TMenuItem;
@@ -93,17 +95,17 @@ public:
     QComboBox* EdtFileName = nullptr;
 
     QTabWidget* PageControl = nullptr;
-    TkqTableViewGrid* grdViewData = nullptr;
-    TkqTableViewGrid* grdDetail = nullptr;
-    TkqTableViewExpandButton* ExpandButton = nullptr;
-    QToolButton* btnSelectAll = nullptr;
-    QToolButton* btnDetailSelectAll = nullptr;
+    TkqDBGrid* grdViewData = nullptr;
+    TkqDBGrid* grdDetail = nullptr;
+    TkqExpandButton* ExpandButton = nullptr;
+    TkqIButton* btnSelectAll = nullptr;
+    TkqIButton* btnDetailSelectAll = nullptr;
     TkqRecordViewPanel* RecordViewPanel = nullptr;
     TVzSplitter* Splitter = nullptr;
     TVzSpeedButton* btnDeltaInfo = nullptr;
-    TkqTableViewGrid* grdDelta = nullptr;
-    TkqTableViewGrid* grdDeltaDetail = nullptr;
-    TkqTableViewExpandButton* ExpandButton2 = nullptr;
+    TkqDBGrid* grdDelta = nullptr;
+    TkqDBGrid* grdDeltaDetail = nullptr;
+    TkqExpandButton* ExpandButton2 = nullptr;
     TqeStatusBar* StatusBar = nullptr;
     QMenu* popGrid = nullptr;
     QAction* Copy1 = nullptr;
@@ -128,6 +130,8 @@ public:
     TkqDBRichEdit* DBRichEdit = nullptr;
     // The window's image list (titles: 21 ascending, 27 descending).
     QList<QIcon> Images;
+    // The same images for the grid titles.
+    std::unique_ptr<TImageList> TitleImages;
 
     // --- Opening, status, saving
     void LoadDataFile(const QString& path);
@@ -137,12 +141,12 @@ public:
     void ReloadSavedFile(const QString& path);
 
     // --- Views
-    TkqTableViewGrid* ActiveGrid(bool withChangeLog = false) const;
-    static bool IsDetailGrid(const TkqTableViewGrid* grid);
-    void ApplyColumnTitles(TkqTableViewGrid* grid);
+    TkqDBGrid* ActiveGrid(bool withChangeLog = false) const;
+    static bool IsDetailGrid(const TkqDBGrid* grid);
+    void ApplyColumnTitles(TkqDBGrid* grid);
     void SizeColumns(bool fit);
     bool FindNestedDataSet(TDataSet* dataSet);
-    void ShowFieldEditor(TkqTableViewGrid* grid);
+    void ShowFieldEditor(TkqDBGrid* grid);
 
     // --- Commands
     void actRefreshExecute();
@@ -201,7 +205,7 @@ private:
     // Collapses the nested grids and lets their sources go before a dataset closes.
     void CloseNestedGrids();
     void Sort(bool ascending);
-    void ClearSortState(TkqTableViewGrid* grid);
+    void ClearSortState(TkqDBGrid* grid);
     void DeleteNestedRecords(TDataSet* dataSet);
     // Asks "Data is not saved, Save now?" when there is something to save; false on Cancel.
     // discard tells whether the user chose No.
@@ -209,7 +213,7 @@ private:
     void UpdateDeltaGlyph();
     void ShowFixedColumns(int count);
     void BindNestedControls();
-    QString& ChosenColumn(const TkqTableViewGrid* grid);
+    QString& ChosenColumn(const TkqDBGrid* grid);
     void AttachDataEvents();
     void DetachDataEvents();
 

@@ -6,7 +6,7 @@
 #include "app/UGeneral.h"
 #include "app/Main.h"
 #include "app/UViewData.h"
-#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/Kqdbgrid.h"
 #include "platform/client/ClientDataSet.h"
 #include "treestatus/qeStatusBar.h"
 
@@ -112,7 +112,7 @@ void BM_PageDownAndBackUp(benchmark::State& state)
 {
     const QString path = GeneratedFile(int(state.range(0)));
     std::unique_ptr<TFrmViewData> w = OpenWindow(path);
-    TkqTableViewGrid* grid = w->grdViewData;
+    TkqDBGrid* grid = w->grdViewData;
     TClientDataSet* ds = w->cdsViewData;
     grid->setFocus();
     std::vector<qint64> pageTimes;

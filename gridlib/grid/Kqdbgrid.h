@@ -144,6 +144,7 @@ class TkqDBGrid : public TkqCustomDBGrid {
     Q_PROPERTY(bool LoadAllRTF READ LoadAllRTF WRITE SetLoadAllRTF)
     Q_PROPERTY(TkqIniAttributes* IniAttributes READ IniAttributes CONSTANT)
     Q_PROPERTY(int FooterHeight READ FooterHeight WRITE SetFooterHeight)
+    Q_PROPERTY(int Height READ height WRITE SetHeight)
 
 public:
     explicit TkqDBGrid(QWidget* parent = nullptr);
@@ -169,6 +170,8 @@ public:
     bool LoadAllRTF() const { return FLoadAllRTF; }
     void SetLoadAllRTF(bool value) { FLoadAllRTF = value; }
     TkqIniAttributes* IniAttributes() const { return FIniAttributes.get(); }
+    // The height the grid keeps in its parent's layout (a window stores and restores it).
+    void SetHeight(int height) { setFixedHeight(qMax(0, height)); }
     // The title row's indicator colour: yellow or black.
     void SetIndicatorColor(bool yellow) { SetIndicatorIconColor(yellow ? clYellow : clBlack); }
     // The pop-up menu shown over the grid, and where it was asked for last (client point).

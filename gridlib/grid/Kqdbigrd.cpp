@@ -1008,6 +1008,7 @@ void TkqCustomDBGrid::GetControlInfo(const QString& fieldName, QString& kind, QS
 
 void TkqCustomDBGrid::LinkActive(bool value)
 {
+    ForgetCellError();
     if (!value) HideEditor();
     LayoutChanged();
     UpdateScrollBar();
@@ -1025,6 +1026,7 @@ void TkqCustomDBGrid::LinkActive(bool value)
 void TkqCustomDBGrid::DataChanged()
 {
     if (FSkipDataChange) return;
+    ForgetCellError();
     CheckFooterUpdate();
     if (!FSkipHideControls) {
         TDataSet* ds = DataSet();

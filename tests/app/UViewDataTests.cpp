@@ -5,8 +5,8 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
-#include "gridlib/grid/KqTableViewGrid.h"
-#include "gridlib/grid/KqTableViewExpand.h"
+#include "gridlib/grid/Kqdbgrid.h"
+#include "gridlib/grid/kqexpand.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
@@ -27,7 +27,6 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
-#include <QHeaderView>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTest>
@@ -186,7 +185,7 @@ TEST_F(ViewDataFixture, OpeningShowsTheRecordsAndTheFileStatus)
         EXPECT_EQ(Panel(w, 2), "Date: " + FormatDateTime("ddddd tt", FileModifiedDateTime(c.File)));
         EXPECT_EQ(Panel(w, 3), QStringLiteral("Size: %1").arg(QFileInfo(c.File).size()));
         EXPECT_EQ(Panel(w, 4), "");
-        EXPECT_EQ(w->grdViewData->model()->rowCount(), count);
+        EXPECT_EQ(w->grdViewData->DataSet(), w->cdsViewData);
         // With changes the change-log grid holds them.
         EXPECT_EQ(w->cdsDelta->Active(), c.Changes > 0);
         w->cdsViewData->Last();
@@ -804,29 +803,31 @@ TEST_F(ViewDataFixture, FieldsThatCannotBeSortedChangeNothing)
 TEST_F(ViewDataFixture, ThePopupMenuOffersWhatTheRowUnderThePointerAllows)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
-    TkqTableViewGrid* grid = w->grdViewData;
+    TkqDBGrid* grid = w->grdViewData;
     grid->setFocus();
     auto popupAt = [&](QWidget* target, const QPoint& pos) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
         QApplication::sendEvent(target, &event);
         w->popGrid->hide();
     };
-    const QRect cell = grid->visualRect(grid->model()->index(2, 1));
-    popupAt(grid->viewport(), cell.center());
+    const auto cellCenter = [grid](int dataCol, int dataRow) {
+        return grid->CellRect(grid->IndicatorOffset() + dataCol, grid->TitleOffset() + dataRow).ToQRect().center();
+    };
+    popupAt(grid->viewport(), cellCenter(1, 2));
     EXPECT_EQ(w->PopupColumn, "Capital");
     EXPECT_TRUE(w->Copy1->isVisible());
     EXPECT_TRUE(w->SelectAll1->isVisible());
     EXPECT_FALSE(w->SortAscending1->isVisible());
     EXPECT_FALSE(w->Paste1->isEnabled());   // nothing copied yet
 
-    QHeaderView* titles = grid->horizontalHeader();
-    popupAt(titles->viewport(), QPoint(titles->sectionViewportPosition(0) + 5, titles->height() / 2));
+    const QPoint title = cellCenter(0, -1);
+    popupAt(grid->viewport(), title);
     EXPECT_EQ(w->PopupColumn, "Name");
     EXPECT_TRUE(w->SortAscending1->isVisible());
     EXPECT_FALSE(w->Copy1->isVisible());
     EXPECT_FALSE(w->ResetSort1->isEnabled());
     w->SortAscending1->trigger();
-    popupAt(titles->viewport(), QPoint(titles->sectionViewportPosition(0) + 5, titles->height() / 2));
+    popupAt(grid->viewport(), title);
     EXPECT_TRUE(w->ResetSort1->isEnabled());
 }
 
@@ -872,11 +873,16 @@ TEST_F(ViewDataFixture, TitlesShowTypeAndSizeOnTwoLines)
 TEST_F(ViewDataFixture, FitColumnsShareTheGridWidth)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
-    TkqTableViewGrid* grid = w->grdViewData;
+    TkqDBGrid* grid = w->grdViewData;
     QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     ASSERT_TRUE(w->btnSizeColumn->Down());
+    // The grid keeps its widths in whole characters (they are the fields' display widths).
     const double share = double(grid->width() - 15 - grid->ColWidths(0)) / 5.0;
-    for (int c = 1; c <= 5; ++c) EXPECT_EQ(grid->ColWidths(c), int(std::nearbyint(share))) << c;
+    const int character = grid->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (int c = 1; c <= 5; ++c) {
+        EXPECT_NEAR(grid->ColWidths(c), share, character) << c;
+        EXPECT_EQ(grid->ColWidths(c), grid->ColWidths(1)) << c;
+    }
     QTest::mouseClick(w->btnSizeColumn, Qt::LeftButton);
     EXPECT_FALSE(w->btnSizeColumn->Down());
     EXPECT_GT(grid->ColWidths(1), grid->fontMetrics().horizontalAdvance(QString(20, '0')));
@@ -973,12 +979,12 @@ TEST_F(ViewDataFixture, ARecordTheGridDeletesByItselfReachesTheFile)
 TEST_F(ViewDataFixture, AChosenColumnIsHighlightedUntilTheRowKeysMove)
 {
     TFrmViewData* w = Open(CopySample("demo-country.cds"));
-    TkqTableViewGrid* grid = w->grdViewData;
+    TkqDBGrid* grid = w->grdViewData;
     auto colours = [&](const QString& field) {
-        QFont font;
-        TColor text = clWindowText, brush = clWindow;
-        grid->OnCalcCellColors(grid, w->cdsViewData->FieldByName(field), {}, false, font, text, brush);
-        return std::make_pair(text, brush);
+        TFont font;
+        TColor brush = clWindow;
+        grid->OnCalcCellColors(grid, w->cdsViewData->FieldByName(field), {}, false, font, brush);
+        return std::make_pair(font.Color, brush);
     };
     w->grdViewDataTitleButtonClick(grid, "Area");
     EXPECT_EQ(colours("Area"), std::make_pair(TColor(clWhite), TColor(clHighlight)));

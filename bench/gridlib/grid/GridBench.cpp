@@ -2,7 +2,7 @@
 // the bottom with the scroll bar (the view alone moves) and with Page Down (the cursor moves),
 // each page painted. A page should cost the same whatever the record count.
 
-#include "gridlib/grid/KqTableViewGrid.h"
+#include "gridlib/grid/Kqdbgrid.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -53,7 +53,7 @@ struct GridWindow {
     explicit GridWindow(int records) : ds(records)
     {
         window.resize(640, 480);
-        grid = new TkqTableViewGrid(&window);
+        grid = new TkqDBGrid(&window);
         grid->setGeometry(0, 0, 640, 480);
         source.SetDataSet(&ds);
         ds.Open();
@@ -62,7 +62,7 @@ struct GridWindow {
         QApplication::processEvents();
     }
     QWidget window;
-    TkqTableViewGrid* grid;
+    TkqDBGrid* grid;
     TGeneratedDataSet ds;
     TDataSource source;
 };
@@ -76,7 +76,7 @@ void BM_GridOpen(benchmark::State& state)
     source.SetDataSet(&ds);
     QWidget window;
     window.resize(640, 480);
-    auto* grid = new TkqTableViewGrid(&window);
+    auto* grid = new TkqDBGrid(&window);
     grid->setGeometry(0, 0, 640, 480);
     window.show();
     for (auto _ : state) {
