@@ -5,11 +5,10 @@
 // the whole detail grid shows) and closes again when the button is unchecked.
 
 #include "gridlib/core/kqcheckbox.h"
+#include "gridlib/grid/Grids.h"
 #include "platform/core/SysUtils.h"
 
 #include <QPointer>
-
-class TCustomGrid;
 
 class EkqExpandError : public Exception {
 public:
