@@ -7,6 +7,7 @@
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientLocate.h"
 #include "platform/tables/AccessTables.h"
 #include "platform/tables/LocalTables.h"
 #include "platform/vcl/Dialogs.h"
@@ -177,7 +178,9 @@ struct TFrmMigrate::TRun {
     bool Locate = false;
     TField* SourceLocate = nullptr;
     QString DestLocateName;
-    // A second cursor on the destination ordered by the locate field: lookups by halving.
+    // Lookups through a hash of the destination's locate field; where the field cannot be
+    // hashed, a second cursor on the destination ordered by it: lookups by halving.
+    std::unique_ptr<TLocateHash> Hash;
     std::unique_ptr<TClientDataSet> Finder;
     bool Created = false;   // Copy made the destination
     bool Touched = false;   // records of the destination changed
@@ -926,6 +929,12 @@ void TFrmMigrate::PrepareRun(TRun& run)
     TField* destField = cdsDest->FindField(destLocate);
     if (!destField) throw Exception(Format(QStringLiteral("The destination has no field '%s'"), {destLocate}));
     run.DestLocateName = destField->FieldName();
+    try {
+        run.Hash = std::make_unique<TLocateHash>(*cdsDest, destField);
+        return;
+    } catch (const Exception&) {
+        run.Hash.reset();
+    }
     run.Finder = std::make_unique<TClientDataSet>();
     try {
         run.Finder->CloneCursor(cdsDest, true);
@@ -942,6 +951,12 @@ void TFrmMigrate::TransferRecords(TRun& run)
     const bool byLocate = run.Locate;
     auto find = [&run, this]() {
         const TVariant key = run.SourceLocate->Value();
+        if (run.Hash) {
+            const TRecordId id = run.Hash->Find(key);
+            if (id == NoRecord) return false;
+            cdsDest->GotoBookmark(TBookmark(id));
+            return true;
+        }
         if (!run.Finder) return cdsDest->Locate(run.DestLocateName, key);
         if (!run.Finder->Locate(run.DestLocateName, key)) return false;
         cdsDest->GotoBookmark(run.Finder->GetBookmark());
@@ -1075,6 +1090,7 @@ void TFrmMigrate::MigrateRecords()
         }
         PrepareRun(run);
         TransferRecords(run);
+        run.Hash.reset();
         run.Finder.reset();
         run.Saving = true;
         cdsDest->SaveToFile(run.DestFile);
@@ -1085,6 +1101,7 @@ void TFrmMigrate::MigrateRecords()
         const auto* ex = dynamic_cast<const Exception*>(&e);
         QString message = ex ? ex->Message() : QString::fromUtf8(e.what());
         const int failedAt = run.SourceRecord;
+        run.Hash.reset();
         run.Finder.reset();
         // Back to what the file holds: a made destination goes, a changed one is read again.
         if (run.Created) {

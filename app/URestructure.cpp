@@ -2,6 +2,7 @@
 
 #include "app/UGeneral.h"
 #include "gridlib/core/kqclient.h"
+#include "platform/client/ClientCopy.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/client/ClientFields.h"
 #include "platform/client/PacketError.h"
@@ -223,6 +224,24 @@ qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows, const
     created.SetLogChanges(false);
 
     const std::vector<TFieldCopy> plan = PlanCopies(old, created, rows);
+    bool flat = TRecordCopySource::Supports(created);
+    for (const TFieldCopy& c : plan) flat = flat && !c.FromNested;
+    if (flat) {
+        // Straight from the old records into the new file, value by value.
+        std::vector<TRecordCopySource::TPair> pairs;
+        for (const TFieldCopy& c : plan) pairs.emplace_back(c.To, const_cast<TField*>(c.From));
+        TRecordCopySource source(old, created, std::move(pairs));
+        source.Assign = [](TField* to, TField* from) { CopyValue(from, to); };
+        source.Progress = progress;
+        try {
+            SavePacketFile(source, path, xml ? pfXml : pfBinary);
+        } catch (const EPacketError& e) {
+            DatabaseError(Format(QStringLiteral("The restructured data of %s cannot be written: %s"), {path, e.Message()}));
+        }
+        old.Close();
+        created.Close();
+        return source.RowsProduced();
+    }
     old.DisableControls();
     created.DisableControls();
     qint64 done = 0;

@@ -3,10 +3,11 @@
 // with a new structure while its records are carried over field by field (nested records
 // included). The structure window turns its tables into TFieldDefRow lists and calls these.
 //
-// A restructure never touches the old file until the new one is complete: the records are
-// copied into memory, the new packet is produced and read back, and only then is it written
-// through the atomic writer beside the old file and renamed over it. Any failure leaves the
-// old file as it was and reaches the caller as an exception with the system's message.
+// A restructure never touches the old file until the new one is complete: the new packet is
+// written through the atomic writer beside the old file and renamed over it only when whole.
+// A flat structure streams from the old records straight into that file; one with nested
+// datasets is built in memory first and read back before it is written. Any failure leaves
+// the old file as it was and reaches the caller as an exception with the system's message.
 
 #include <QList>
 #include <QString>
@@ -47,8 +48,9 @@ void WriteNewDataFile(const QString& path, const TFieldDefRows& rows);
 // fields without a row are dropped. Nested records are copied the same way by the child rows.
 // The file keeps its name and its format (XML when named ".xml" or when it was XML).
 // progress, when given, is called every few thousand records with the count done so far, and
-// about every 10 ms while the new file is produced, checked and written (that work then runs
-// beside the caller's thread, which stays free to handle its messages in progress).
+// about every 10 ms while the old file is read and a nested structure's file is produced,
+// checked and written (that work then runs beside the caller's thread, which stays free to
+// handle its messages in progress).
 // Answers the number of records written.
 qint64 RestructureDataFile(const QString& path, const TFieldDefRows& rows,
                            const std::function<void(qint64 done)>& progress = {});

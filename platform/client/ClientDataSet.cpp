@@ -192,7 +192,11 @@ void TClientDataSet::CreateDataSet()
 
 void TClientDataSet::AdoptLoaded(TStoreLoader& loader, const QString& what)
 {
-    std::shared_ptr<TRecordStore> store = loader.TakeStore();
+    AdoptStore(loader.TakeStore(), what);
+}
+
+void TClientDataSet::AdoptStore(std::shared_ptr<TRecordStore> store, const QString& what)
+{
     if (!store) DatabaseError(QStringLiteral("%1: no data packet").arg(what), this);
     store->SetLogChanges(FLogChanges);
     FindNextAutoInc(*store);
@@ -215,13 +219,13 @@ void TClientDataSet::ReadFile(const QString& fileName)
 {
     // Stamped before reading: a change while it is read counts as a change.
     const TFileStamp stamp = FileStamp(fileName);
-    TStoreLoader loader;
+    std::shared_ptr<TRecordStore> store;
     try {
-        ReadPacketFile(fileName, loader);
+        store = LoadStoreFile(fileName);
     } catch (const EPacketError& e) {
         DatabaseError(e.Message(), this);
     }
-    AdoptLoaded(loader, fileName);
+    AdoptStore(std::move(store), fileName);
     FDiskFile = fileName;
     FDiskStamp = stamp;
 }

@@ -27,6 +27,7 @@
 #include <vector>
 
 class TFilterExpr;
+class TRecordStore;
 class TStoreLoader;
 class TStoreSource;
 
@@ -156,6 +157,8 @@ protected:
     void DoBeforeCancel() override;
 
 private:
+    friend class TRecordCopySource;
+    friend class TLocateHash;
     void StoreChanged(const TStoreChange& change) override;
 
     TClientDataSet* ParentClientDataSet() const;
@@ -165,6 +168,7 @@ private:
     void ReadFile(const QString& fileName);
     void LoadPacket(const QByteArray& bytes, const QString& what);
     void AdoptLoaded(TStoreLoader& loader, const QString& what);
+    void AdoptStore(std::shared_ptr<TRecordStore> store, const QString& what);
     TStoreSource PacketSource() const;
     QByteArray WritePacketBytes(TDataPacketFormat format) const;
     void BindColumns();

@@ -16,6 +16,7 @@ TIdList& TIdList::operator=(const TIdList& other)
     FStartsValid = other.FStartsValid;
     FBlockOf = other.FBlockOf;
     FMapped = other.FMapped;
+    FIdentity = other.FIdentity;
     FCount = other.FCount;
     return *this;
 }
@@ -42,7 +43,7 @@ int TIdList::BlockOfPosition(int position) const
     return int(it - FStarts.begin()) - 1;
 }
 
-quint32 TIdList::At(int position) const
+quint32 TIdList::AtInBlocks(int position) const
 {
     if (position < 0 || position >= FCount) return 0;
     const int b = BlockOfPosition(position);
@@ -56,7 +57,7 @@ int TIdList::FindInBlock(const TBlock& b, quint32 id)
     return -1;
 }
 
-int TIdList::IndexOf(quint32 id) const
+int TIdList::IndexOfInBlocks(quint32 id) const
 {
     if (FMapped) {
         if (id >= FBlockOf.size() || FBlockOf[id] == NoBlock) return -1;
@@ -144,8 +145,23 @@ void TIdList::RemoveBlock(int index)
     Renumber(index);
 }
 
+void TIdList::Materialize()
+{
+    if (!FIdentity) return;
+    std::vector<quint32> ids(static_cast<size_t>(FCount));
+    for (int i = 0; i < FCount; ++i) ids[size_t(i)] = quint32(i);
+    AssignBlocks(ids);
+}
+
 void TIdList::Insert(int position, quint32 id)
 {
+    if (FIdentity) {
+        if (position >= FCount && id == quint32(FCount)) {
+            ++FCount;
+            return;
+        }
+        Materialize();
+    }
     if (position < 0) position = 0;
     if (position > FCount) position = FCount;
     if (FOrder.empty()) NewBlock(0);
@@ -179,6 +195,14 @@ void TIdList::Append(quint32 id)
 void TIdList::RemoveAt(int position)
 {
     if (position < 0 || position >= FCount) return;
+    if (FIdentity) {
+        if (position == FCount - 1) {
+            --FCount;
+            FIdentity = FCount > 0;
+            return;
+        }
+        Materialize();
+    }
     const int b = BlockOfPosition(position);
     TBlock& blk = BlockAt(b);
     const int offset = position - FStarts[size_t(b)];
@@ -221,10 +245,30 @@ void TIdList::Clear()
     FStartsValid = 0;
     FBlockOf.clear();
     FMapped = false;
+    FIdentity = false;
     FCount = 0;
 }
 
+void TIdList::AssignIdentity(int count)
+{
+    Clear();
+    FCount = count;
+    FIdentity = count > 0;
+}
+
 void TIdList::Assign(const std::vector<quint32>& ids)
+{
+    Clear();
+    bool identity = !ids.empty();
+    for (size_t i = 0; i < ids.size() && identity; ++i) identity = ids[i] == quint32(i);
+    if (identity) {
+        AssignIdentity(int(ids.size()));
+        return;
+    }
+    AssignBlocks(ids);
+}
+
+void TIdList::AssignBlocks(const std::vector<quint32>& ids)
 {
     Clear();
     // Blocks start three quarters full so that insertions rarely split at once.

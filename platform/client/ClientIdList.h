@@ -3,6 +3,8 @@
 // removal anywhere, all in far less than linear time: the ids live in blocks of at most
 // BlockCapacity, with the first position of every block kept (lazily) as a prefix count, and
 // for long lists a map from id to block. Views, record orders and indexes are such lists.
+// A list that holds exactly 0, 1, ..., n - 1 (the record order of a file as read) keeps no
+// blocks at all until it changes otherwise: position and id are the same number.
 
 #include <QtGlobal>
 
@@ -21,9 +23,17 @@ public:
 
     int Count() const { return FCount; }
     bool IsEmpty() const { return FCount == 0; }
-    quint32 At(int position) const;
+    quint32 At(int position) const
+    {
+        if (FIdentity) return position >= 0 && position < FCount ? quint32(position) : 0;
+        return AtInBlocks(position);
+    }
     // -1 when the id is not in the list.
-    int IndexOf(quint32 id) const;
+    int IndexOf(quint32 id) const
+    {
+        if (FIdentity) return id < quint32(FCount) ? int(id) : -1;
+        return IndexOfInBlocks(id);
+    }
     bool Contains(quint32 id) const { return IndexOf(id) >= 0; }
 
     // 0 <= position <= Count().
@@ -34,6 +44,8 @@ public:
     void Clear();
     // Replaces the contents in one pass.
     void Assign(const std::vector<quint32>& ids);
+    // Replaces the contents with 0, 1, ..., count - 1.
+    void AssignIdentity(int count);
     std::vector<quint32> ToVector() const;
 
     // First position whose id is not "before" the sought place: before(id) must be true for a
@@ -52,6 +64,11 @@ public:
     // Calls f(id) for every id in order; stops early when f returns false.
     template <typename F> void ForEach(F f) const
     {
+        if (FIdentity) {
+            for (int i = 0; i < FCount; ++i)
+                if (!f(quint32(i))) return;
+            return;
+        }
         for (quint32 serial : FOrder) {
             const TBlock& b = *FPool[serial];
             for (int i = 0; i < b.Count; ++i)
@@ -75,6 +92,11 @@ private:
     static constexpr int MapThreshold = 2 * BlockCapacity;
 
     TBlock& BlockAt(int index) const { return *FPool[FOrder[size_t(index)]]; }
+    quint32 AtInBlocks(int position) const;
+    int IndexOfInBlocks(quint32 id) const;
+    // Gives an identity list its blocks, before a change that would break the identity.
+    void Materialize();
+    void AssignBlocks(const std::vector<quint32>& ids);
     void UpdateStarts() const;
     int BlockOfPosition(int position) const;
     quint32 NewBlock(int index);
@@ -92,5 +114,6 @@ private:
     mutable int FStartsValid = 0;                 // FStarts[0 .. FStartsValid) are up to date
     std::vector<quint32> FBlockOf;                // id -> serial, when mapped
     bool FMapped = false;
+    bool FIdentity = false;     // the list is 0 .. FCount - 1 and has no blocks
     int FCount = 0;
 };

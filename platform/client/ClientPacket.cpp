@@ -1,6 +1,9 @@
 #include "platform/client/ClientPacket.h"
 
+#include "platform/client/PacketBinary.h"
 #include "platform/client/PacketError.h"
+#include "platform/client/PacketFile.h"
+#include "platform/data/DB.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -46,8 +49,9 @@ bool IsSignedKind(TPacketValueKind k)
     return k == pkInt8 || k == pkInt16 || k == pkInt32 || k == pkInt64;
 }
 
-// Puts a cell as read into a block.
-void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column, const TPacketCell& cell)
+// Puts a cell as read into a block; load: a record decoded when first needed (its heap values
+// outlive any rollback of the heap).
+void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column, const TPacketCell& cell, bool load = false)
 {
     const TStoreColumn& c = lv.Columns[size_t(column)];
     switch (cell.State) {
@@ -92,11 +96,13 @@ void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column
         break;
     }
     default:
-        store.SetBytes(lv, block, column, cell.Data, cell.Size);
+        store.SetBytes(lv, block, column, cell.Data, cell.Size, load);
         return;
     }
     lv.SetState(block, column, csValue);
 }
+
+} // namespace
 
 TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column)
 {
@@ -133,7 +139,6 @@ TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const ch
     }
 }
 
-} // namespace
 
 TPacketMetadata StoreMetadata(const TPacketMetadata& meta)
 {
@@ -148,14 +153,25 @@ TPacketMetadata StoreMetadata(const TPacketMetadata& meta)
     return m;
 }
 
+namespace {
+
+std::shared_ptr<TRecordStore> NewStoreFor(const TPacketMetadata& meta)
+{
+    auto store = std::make_shared<TRecordStore>(StoreMetadata(meta));
+    if (store->LevelCount() != meta.LevelCount()) PacketError(QStringLiteral("The nested datasets do not match their descriptors"));
+    store->SetDelta(meta.Params.IsDelta());
+    if (const std::optional<qint64> next = meta.Params.AutoIncValue()) store->SetNextAutoInc(*next);
+    return store;
+}
+
+} // namespace
+
 // ---- TStoreLoader ----------------------------------------------------------------------------
 
 void TStoreLoader::BeginPacket(const TPacketMetadata& meta, qint64 rowCountHint)
 {
     Q_UNUSED(rowCountHint)
-    FStore = std::make_shared<TRecordStore>(StoreMetadata(meta));
-    if (FStore->LevelCount() != meta.LevelCount()) PacketError(QStringLiteral("The nested datasets do not match their descriptors"));
-    FStore->SetDelta(meta.Params.IsDelta());
+    FStore = NewStoreFor(meta);
     FLinkColumn.assign(size_t(meta.LevelCount()), -1);
     FLinkOf.assign(size_t(meta.LevelCount()), {});
     for (int l = 0; l < meta.LevelCount(); ++l) {
@@ -175,7 +191,6 @@ void TStoreLoader::BeginPacket(const TPacketMetadata& meta, qint64 rowCountHint)
             for (size_t k = i; k < i + 3; ++k) log.push_back(quint32(values[k]));
         }
     }
-    if (const std::optional<qint64> next = meta.Params.AutoIncValue()) FStore->SetNextAutoInc(*next);
     FRows.clear();
     FDepthRows = 0;
 }
@@ -197,10 +212,9 @@ void TStoreLoader::BeginRow(int level, quint8 status)
     row.Level = level;
     row.Status = status;
     row.Holder = holder;
-    row.Slot = lv.SlotCount() + 1;
     row.Link = -1;
-    row.Block.resize(size_t(lv.SlotSize));
-    lv.InitBlock(row.Block.data());
+    row.Block = FStore->LoadSlotInPlace(level, status, holder, row.Slot);
+    lv.InitBlock(row.Block);
 }
 
 void TStoreLoader::Cell(int column, const TPacketCell& cell)
@@ -213,7 +227,7 @@ void TStoreLoader::Cell(int column, const TPacketCell& cell)
         return;
     }
     if (column < 0 || column >= int(lv.Columns.size())) PacketError(QStringLiteral("Value for an unknown column %1").arg(column));
-    PutCell(*FStore, lv, row.Block.data(), column, cell);
+    PutCell(*FStore, lv, row.Block, column, cell);
 }
 
 void TStoreLoader::EndNested(int column)
@@ -225,7 +239,6 @@ void TStoreLoader::EndRow()
 {
     if (FDepthRows <= 0) PacketError(QStringLiteral("Row ended without having begun"));
     TOpenRow& row = FRows[size_t(--FDepthRows)];
-    FStore->LoadSlot(row.Level, row.Block.data(), row.Status, row.Holder);
     if (FLinkColumn[size_t(row.Level)] >= 0) FLinkOf[size_t(row.Level)].push_back(row.Link < 0 ? 0 : quint32(row.Link));
 }
 
@@ -264,6 +277,102 @@ void TStoreLoader::EndPacket()
         log.swap(out);
     }
     FStore->FinishLoad();
+}
+
+// ---- loading a file -------------------------------------------------------------------------
+
+namespace {
+
+constexpr quint32 LazyChunkRows = 4096;     // the store's chunk of slots
+
+// Fills blocks of a level from rows read again from the file.
+class TChunkFiller : public IPacketSink {
+public:
+    TChunkFiller(TRecordStore& store, char* blocks, quint32 count) : FStore(store), FLevel(store.Level(0)), FBlocks(blocks), FCount(count) {}
+    void BeginPacket(const TPacketMetadata&, qint64) override {}
+    void BeginRow(int level, quint8 status) override
+    {
+        if (level != 0 || status != 0 || FDone >= FCount) Changed();
+        FBlock = FBlocks + size_t(FDone) * size_t(FLevel.SlotSize);
+        FLevel.InitBlock(FBlock);
+    }
+    void Cell(int column, const TPacketCell& cell) override
+    {
+        if (column < 0 || column >= int(FLevel.Columns.size())) Changed();
+        PutCell(FStore, FLevel, FBlock, column, cell, true);
+    }
+    void EndNested(int) override { Changed(); }
+    void EndRow() override { ++FDone; }
+    void EndPacket() override {}
+    [[noreturn]] static void Changed() { PacketError(QStringLiteral("the file changed while it was open")); }
+
+private:
+    TRecordStore& FStore;
+    const TStoreLevel& FLevel;
+    char* FBlocks;
+    char* FBlock = nullptr;
+    quint32 FCount;
+    quint32 FDone = 0;
+};
+
+// The rows of a binary file, left in the mapped file until a chunk of them is needed.
+class TBinaryRowSource : public TStoreRowSource {
+public:
+    TBinaryRowSource(std::shared_ptr<TPacketFileBytes> bytes, TPacketMetadata meta, std::vector<qint64> starts, TRecordStore& store)
+        : FBytes(std::move(bytes)), FMeta(std::move(meta)), FStarts(std::move(starts)), FStore(store)
+    {
+    }
+    void Decode(int level, quint32 first, quint32 count, char* blocks) override
+    {
+        const size_t chunk = (first - 1) / LazyChunkRows;
+        try {
+            if (level != 0 || (first - 1) % LazyChunkRows != 0 || chunk >= FStarts.size()) TChunkFiller::Changed();
+            TChunkFiller filler(FStore, blocks, count);
+            FBytes->Read([&] { ReadBinaryRows(FBytes->Data(), FBytes->Size(), FMeta, FStarts[chunk], count, filler); });
+        } catch (const EPacketError& e) {
+            DatabaseError(QStringLiteral("%1: %2").arg(FBytes->FileName(), e.Message()));
+        }
+    }
+
+private:
+    std::shared_ptr<TPacketFileBytes> FBytes;
+    TPacketMetadata FMeta;
+    std::vector<qint64> FStarts;
+    TRecordStore& FStore;
+};
+
+// A binary file of plain current data (no nested tables, no change log, every row status 0)
+// is taken as it lies: its rows are checked now and decoded a chunk at a time when needed.
+std::shared_ptr<TRecordStore> LoadLazily(const std::shared_ptr<TPacketFileBytes>& bytes)
+{
+    qint64 rows = 0, offset = 0;
+    TPacketMetadata meta = ReadBinaryPacketMetadata(bytes->Data(), bytes->Size(), &rows, &offset);
+    if (meta.LevelCount() != 1 || rows <= 0 || meta.Params.IsDelta() || !meta.Params.ChangeLog().empty()) return nullptr;
+    std::vector<qint64> starts;
+    bool plain = false;
+    bytes->Read([&] { plain = ScanBinaryRows(bytes->Data(), bytes->Size(), meta, offset, quint32(rows), LazyChunkRows, starts); });
+    if (!plain) return nullptr;
+    std::shared_ptr<TRecordStore> store = NewStoreFor(meta);
+    if (store->Level(0).Columns.size() != meta.Level(0).Columns.size()) return nullptr;
+    auto source = std::make_unique<TBinaryRowSource>(bytes, std::move(meta), std::move(starts), *store);
+    store->LoadLazily(std::move(source), quint32(rows));
+    return store;
+}
+
+} // namespace
+
+std::shared_ptr<TRecordStore> LoadStoreFile(const QString& fileName)
+{
+    auto bytes = std::make_shared<TPacketFileBytes>(fileName);
+    try {
+        if (DetectPacketContent(bytes->Data(), bytes->Size()) == pcoBinary)
+            if (std::shared_ptr<TRecordStore> store = LoadLazily(bytes)) return store;
+        TStoreLoader loader;
+        bytes->Read([&] { ReadPacket(bytes->Data(), bytes->Size(), loader); });
+        return loader.TakeStore();
+    } catch (const EPacketError& e) {
+        throw EPacketError(QStringLiteral("%1: %2").arg(fileName, e.Message()), e.Offset);
+    }
 }
 
 // ---- TStoreSource --------------------------------------------------------------------------

@@ -31,9 +31,9 @@ private:
         int Level = 0;
         quint8 Status = 0;
         TSlotNo Holder = NoSlot;
-        TSlotNo Slot = NoSlot;      // the slot the row will take
+        TSlotNo Slot = NoSlot;      // the slot the row takes
         qint64 Link = -1;
-        std::vector<char> Block;
+        char* Block = nullptr;      // the slot's block, filled in place
     };
     std::shared_ptr<TRecordStore> FStore;
     std::vector<int> FLinkColumn;           // per level of the packet: the LINK_FIELD column or -1
@@ -85,6 +85,13 @@ private:
     TRecordStore& FStore;
     TPacketMetadata FMeta;
 };
+
+// A cell of a block (with a value) as a packet carries it; bytes point into the store.
+TPacketCell ValueCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column);
+
+// The store of a packet file, binary or XML by its content. A binary file of plain current data
+// keeps its rows in the mapped file until they are needed. Raises EPacketError naming the file.
+std::shared_ptr<TRecordStore> LoadStoreFile(const QString& fileName);
 
 // Packet metadata with the parameters the store keeps for itself (the change log, the next
 // auto-increment value) and LINK_FIELD columns taken out: the form a store is built from.

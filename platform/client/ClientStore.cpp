@@ -32,36 +32,39 @@ void WriteRef(char* p, const THeapRef& r)
 
 // ---- TByteHeap -----------------------------------------------------------------------------
 
-THeapRef TByteHeap::Append(const char* data, qsizetype size)
+THeapRef TByteHeap::Append(const char* data, qsizetype size, bool load)
 {
     THeapRef ref;
     if (size <= 0) return ref;
     if (size > qsizetype(std::numeric_limits<qint32>::max()))
         DatabaseError(QStringLiteral("A value of %1 bytes is too large to keep").arg(size));
     const quint32 n = quint32(size);
+    (load ? FLoadUsed : FUsed) += n;
+    ref.Len = n;
     if (n > ChunkSize / 4) {
         TChunk c;
-        c.Data.reset(new char[n]);
+        c.Data = PacketAllocate(n);
         c.Size = c.Capacity = n;
+        c.Load = load;
         std::memcpy(c.Data.get(), data, n);
         ref.Chunk = quint32(FChunks.size());
         FChunks.push_back(std::move(c));
-    } else {
-        if (FChunks.empty() || FActive < 0 || FChunks[size_t(FActive)].Capacity - FChunks[size_t(FActive)].Size < n) {
-            TChunk c;
-            c.Data.reset(new char[ChunkSize]);
-            c.Capacity = ChunkSize;
-            FActive = int(FChunks.size());
-            FChunks.push_back(std::move(c));
-        }
-        TChunk& c = FChunks[size_t(FActive)];
-        ref.Chunk = quint32(FActive);
-        ref.Pos = c.Size;
-        std::memcpy(c.Data.get() + c.Size, data, n);
-        c.Size += n;
+        return ref;
     }
-    ref.Len = n;
-    FUsed += n;
+    int& active = load ? FLoadActive : FActive;
+    if (active < 0 || FChunks[size_t(active)].Capacity - FChunks[size_t(active)].Size < n) {
+        TChunk c;
+        c.Data = PacketAllocate(ChunkSize);
+        c.Capacity = ChunkSize;
+        c.Load = load;
+        active = int(FChunks.size());
+        FChunks.push_back(std::move(c));
+    }
+    TChunk& c = FChunks[size_t(active)];
+    ref.Chunk = quint32(active);
+    ref.Pos = c.Size;
+    std::memcpy(c.Data.get() + c.Size, data, n);
+    c.Size += n;
     return ref;
 }
 
@@ -78,7 +81,14 @@ TByteHeap::TMark TByteHeap::Mark() const
 void TByteHeap::Rollback(const TMark& mark)
 {
     if (mark.Chunks > FChunks.size()) return;
-    FChunks.resize(mark.Chunks);
+    // Chunks of decoded records keep their places (their values are referenced); the others
+    // made since the mark go.
+    while (FChunks.size() > mark.Chunks && !FChunks.back().Load) FChunks.pop_back();
+    for (size_t i = mark.Chunks; i < FChunks.size(); ++i) {
+        if (FChunks[i].Load) continue;
+        FChunks[i].Data.reset();
+        FChunks[i].Size = FChunks[i].Capacity = 0;
+    }
     FActive = mark.Active;
     if (FActive >= 0 && size_t(FActive) < FChunks.size()) FChunks[size_t(FActive)].Size = mark.ActiveSize;
     FUsed = mark.Used;
@@ -87,33 +97,91 @@ void TByteHeap::Rollback(const TMark& mark)
 void TByteHeap::Clear()
 {
     FChunks.clear();
-    FActive = -1;
+    FActive = FLoadActive = -1;
     FGarbage = 0;
-    FUsed = 0;
+    FUsed = FLoadUsed = 0;
 }
 
 void TByteHeap::Swap(TByteHeap& other) noexcept
 {
     FChunks.swap(other.FChunks);
     std::swap(FActive, other.FActive);
+    std::swap(FLoadActive, other.FLoadActive);
     std::swap(FGarbage, other.FGarbage);
     std::swap(FUsed, other.FUsed);
+    std::swap(FLoadUsed, other.FLoadUsed);
 }
 
 // ---- TStoreLevel ---------------------------------------------------------------------------
 
 TSlotNo TStoreLevel::AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder)
 {
+    Materialize();
     const quint32 n = SlotCount();
     if (n >= 0x7FFFFFF0u) DatabaseError(QStringLiteral("Too many records"));
-    if ((n >> ChunkShift) >= FChunks.size())
-        FChunks.emplace_back(new char[size_t(SlotSize) << ChunkShift]);
+    if ((n >> ChunkShift) >= FChunks.size()) NewChunk();
+    std::memcpy(Block(n + 1), block, size_t(SlotSize));
     FStatus.push_back(status);
     FPrev.push_back(prev);
     FRecOf.push_back(rec);
     if (Parent >= 0) FHolder.push_back(holder);
-    std::memcpy(Block(n + 1), block, size_t(SlotSize));
     return n + 1;
+}
+
+char* TStoreLevel::NewChunk()
+{
+    FChunks.push_back(PacketAllocate(size_t(SlotSize) << ChunkShift));
+    return FChunks.back().get();
+}
+
+void TStoreLevel::MaterializeLists(bool forLoad)
+{
+    const quint32 n = FPristine;
+    FPristine = 0;
+    FStatus.assign(n, 0);
+    FPrev.assign(n, NoSlot);
+    if (Parent >= 0) FHolder.assign(n, NoSlot);
+    if (forLoad) {
+        FRecOf.assign(n, NoRec);
+        return;
+    }
+    FRecOf.resize(n);
+    FCurrent.resize(n);
+    for (quint32 i = 0; i < n; ++i) {
+        FRecOf[i] = i;
+        FCurrent[i] = i + 1;
+    }
+    if (Parent >= 0) FOwner.assign(n, NoRec);
+}
+
+TSlotNo TStoreLevel::LoadSlot(quint8 status, TSlotNo holder)
+{
+    const quint32 n = SlotCount();
+    if (n >= 0x7FFFFFF0u) DatabaseError(QStringLiteral("Too many records"));
+    if ((n >> ChunkShift) >= FChunks.size()) NewChunk();
+    // Top-level rows of plain current data need no per-slot lists (see IsPristine).
+    if (FPristine == n && FStatus.empty() && status == 0 && Parent < 0) {
+        ++FPristine;
+        return n + 1;
+    }
+    if (FPristine) MaterializeLists(true);
+    FStatus.push_back(status);
+    FPrev.push_back(NoSlot);
+    FRecOf.push_back(NoRec);
+    if (Parent >= 0) FHolder.push_back(holder);
+    return n + 1;
+}
+
+char* TStoreLevel::DecodeChunk(size_t chunk)
+{
+    if (!FSource || !FStore) DatabaseError(QStringLiteral("Records are missing from the dataset"));
+    TPacketBlock block = PacketAllocate(size_t(SlotSize) << ChunkShift);
+    const quint32 first = quint32(chunk << ChunkShift);
+    const quint32 count = std::min<quint32>(ChunkMask + 1, FLazyCount - first);
+    FSource->Decode(Index, first + 1, count, block.get());
+    FChunks[chunk] = std::move(block);
+    if (--FUndecoded == 0) FStore->ChunkDecoded();
+    return FChunks[chunk].get();
 }
 
 TSlotNo TStoreLevel::Origin(TRecIndex rec) const
@@ -144,6 +212,7 @@ void TStoreLevel::InitBlock(char* block) const
 
 TRecIndex TStoreLevel::NewRec(TSlotNo current, TRecIndex owner)
 {
+    Materialize();
     if (FCurrent.size() >= size_t(NoRec) - 1) DatabaseError(QStringLiteral("Too many records"));
     const TRecIndex rec = TRecIndex(FCurrent.size());
     FCurrent.push_back(current);
@@ -153,13 +222,18 @@ TRecIndex TStoreLevel::NewRec(TSlotNo current, TRecIndex owner)
 
 void TStoreLevel::ClearData()
 {
+    // Record ids are never reused while the store lives: bookmarks of the old ones stay invalid.
+    if (FPristine) FCurrent.resize(FPristine);
+    FPristine = 0;
     FChunks.clear();
+    FUndecoded = 0;
+    FLazyCount = 0;
+    FSource = nullptr;
     FStatus.clear();
     FPrev.clear();
     FRecOf.clear();
     FHolder.clear();
-    // Record ids are never reused while the store lives: bookmarks of the old ones stay invalid.
-    std::fill(FCurrent.begin(), FCurrent.end(), NoSlot);
+    FCurrent.fill(NoSlot);
     FChildren.clear();
     Log.clear();
     Marked.clear();
@@ -177,6 +251,7 @@ TRecordStore::TRecordStore(const TPacketMetadata& meta)
         const TPacketLevel& pl = FMeta.Level(i);
         TStoreLevel& lv = FLevels[size_t(i)];
         lv.Index = i;
+        lv.FStore = this;
         lv.Parent = pl.Parent;
         const int cols = int(pl.Columns.size());
         lv.BitmapBytes = (cols + 3) / 4;
@@ -275,7 +350,7 @@ QByteArray TRecordStore::Bytes(const TStoreLevel& lv, const char* block, int col
     return QByteArray(p, size);
 }
 
-void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size)
+void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, bool load)
 {
     const TStoreColumn& c = lv.Columns[size_t(column)];
     char* p = block + c.Offset;
@@ -285,10 +360,10 @@ void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, cons
             if (size > 0) std::memcpy(p + 1, data, size_t(size));
         } else {
             p[0] = char(OverflowMark);
-            WriteRef(p + 1, FHeap.Append(data, size));
+            WriteRef(p + 1, FHeap.Append(data, size, load));
         }
     } else if (c.InHeap) {
-        WriteRef(p, FHeap.Append(data, size));
+        WriteRef(p, FHeap.Append(data, size, load));
     } else {
         std::memset(p, 0, size_t(c.Bytes));
         if (size > 0) std::memcpy(p, data, size_t(std::min<qsizetype>(size, c.Bytes)));
@@ -723,6 +798,7 @@ bool TRecordStore::Revert(int level, TRecIndex rec)
 void TRecordStore::CompactLevel(int level, std::vector<TSlotNo>& newSlotOf)
 {
     TStoreLevel& lv = FLevels[size_t(level)];
+    lv.Materialize();
     // The records that stay, in their order.
     std::vector<TRecIndex> kept;
     if (level == 0) {
@@ -783,9 +859,13 @@ void TRecordStore::CompactLevel(int level, std::vector<TSlotNo>& newSlotOf)
         newSlotOf[c] = s;
     }
     // Records left behind are gone; the kept ones keep their ids.
-    std::vector<TSlotNo> current(lv.FCurrent.size(), NoSlot);
+    TPagedArray<TSlotNo> current;
+    current.assign(lv.FCurrent.size(), NoSlot);
     for (TRecIndex rec : kept) current[rec] = newSlotOf[lv.Current(rec)];
     lv.FChunks.swap(fresh.FChunks);
+    lv.FUndecoded = 0;
+    lv.FLazyCount = 0;
+    lv.FSource = nullptr;
     lv.FStatus.swap(fresh.FStatus);
     lv.FPrev.swap(fresh.FPrev);
     lv.FRecOf.swap(fresh.FRecOf);
@@ -835,6 +915,14 @@ void TRecordStore::MergeChangeLog(int level)
     const int depth = FMeta.Level(level).Depth;
     int end = level + 1;
     while (end < LevelCount() && FMeta.Level(end).Depth > depth) ++end;
+    // Records as read and unchanged have nothing to merge.
+    bool pristine = true;
+    for (int l = level; l < end && pristine; ++l) pristine = FLevels[size_t(l)].IsPristine() || FLevels[size_t(l)].SlotCount() == 0;
+    if (pristine) {
+        Touch();
+        Notify({sckReset, level, NoRec, NoRec});
+        return;
+    }
     for (int l = level; l < end; ++l) CompactLevel(l, newSlotOf[size_t(l)]);
     if (level > 0) {
         RemoveNestedMarkers(level, std::numeric_limits<int>::max(), NoRec);
@@ -905,9 +993,45 @@ void TRecordStore::NotifyChanging(const TStoreChange& change)
 
 // ---- loading ---------------------------------------------------------------------------------
 
+void TRecordStore::LoadLazily(std::unique_ptr<TStoreRowSource> source, quint32 count)
+{
+    TStoreLevel& lv = FLevels[0];
+    lv.ClearData();
+    lv.FCurrent.clear();
+    FRecordOrder.AssignIdentity(int(count));
+    FAlive.assign(FLevels.size(), 0);
+    FDeleted.assign(FLevels.size(), 0);
+    FAlive[0] = count;
+    if (count == 0) return;
+    lv.FPristine = count;
+    lv.FLazyCount = count;
+    lv.FChunks.resize(((size_t(count) - 1) >> TStoreLevel::ChunkShift) + 1);
+    lv.FUndecoded = lv.FChunks.size();
+    FRowSource = std::move(source);
+    lv.FSource = FRowSource.get();
+}
+
+void TRecordStore::ChunkDecoded()
+{
+    for (const TStoreLevel& lv : FLevels)
+        if (lv.FUndecoded) return;
+    // Every record is in memory: the file is let go.
+    for (TStoreLevel& lv : FLevels) lv.FSource = nullptr;
+    FRowSource.reset();
+}
+
 TSlotNo TRecordStore::LoadSlot(int level, const char* block, quint8 status, TSlotNo holder)
 {
-    return FLevels[size_t(level)].AddSlot(block, status, NoSlot, NoRec, holder);
+    TSlotNo slot = NoSlot;
+    std::memcpy(LoadSlotInPlace(level, status, holder, slot), block, size_t(FLevels[size_t(level)].SlotSize));
+    return slot;
+}
+
+char* TRecordStore::LoadSlotInPlace(int level, quint8 status, TSlotNo holder, TSlotNo& slot)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    slot = lv.LoadSlot(status, holder);
+    return lv.Block(slot);
 }
 
 void TRecordStore::FinishLoad()
@@ -915,6 +1039,16 @@ void TRecordStore::FinishLoad()
     for (int l = 0; l < LevelCount(); ++l) {
         TStoreLevel& lv = FLevels[size_t(l)];
         const quint32 n = lv.SlotCount();
+        if (lv.IsPristine()) {
+            // Plain current data: record n - 1 in slot n, in file order.
+            if (lv.Log.empty() && lv.FCurrent.empty()) {
+                FRecordOrder.AssignIdentity(int(n));
+                FAlive[size_t(l)] = n;
+                FDeleted[size_t(l)] = 0;
+                continue;
+            }
+            lv.MaterializeLists(true);
+        }
         // Keep only log entries that name slots of this level; a damaged log must not lead
         // undo astray. Previous versions are always earlier slots.
         std::vector<quint32> log;

@@ -17,6 +17,7 @@
 #include "platform/client/ClientIdList.h"
 #include "platform/client/PacketModel.h"
 #include "platform/client/PacketSink.h"
+#include "platform/client/PacketValues.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,13 +45,15 @@ struct THeapRef {
 // store lives; replaced ones become garbage until the store compacts.
 class TByteHeap {
 public:
-    THeapRef Append(const char* data, qsizetype size);
+    // load: a value of a record decoded from the file, which a rollback never drops.
+    THeapRef Append(const char* data, qsizetype size, bool load = false);
     const char* Data(const THeapRef& ref) const
     {
         return ref.Len ? FChunks[ref.Chunk].Data.get() + ref.Pos : "";
     }
     void AddGarbage(qint64 bytes) { FGarbage += bytes; }
-    // Values appended after a mark can be dropped again (scratch keys, a refused post).
+    // Values appended after a mark can be dropped again (scratch keys, a refused post); values
+    // of records decoded meanwhile stay.
     struct TMark {
         size_t Chunks = 0;
         int Active = -1;
@@ -60,21 +63,80 @@ public:
     TMark Mark() const;
     void Rollback(const TMark& mark);
     qint64 Garbage() const { return FGarbage; }
-    qint64 Used() const { return FUsed; }
+    qint64 Used() const { return FUsed + FLoadUsed; }
     void Clear();
     void Swap(TByteHeap& other) noexcept;
 
 private:
     struct TChunk {
-        std::unique_ptr<char[]> Data;
+        TPacketBlock Data;
         quint32 Size = 0;
         quint32 Capacity = 0;
+        bool Load = false;
     };
     static constexpr quint32 ChunkSize = 1u << 20;
     std::vector<TChunk> FChunks;
     int FActive = -1;       // the chunk small values go to
+    int FLoadActive = -1;   // the chunk small values of decoded records go to
     qint64 FGarbage = 0;
     qint64 FUsed = 0;
+    qint64 FLoadUsed = 0;
+};
+
+// Decodes records that a level keeps in the file they were read from until they are needed.
+class TStoreRowSource {
+public:
+    virtual ~TStoreRowSource() = default;
+    // Fills count blocks (the level's slot size apart) with the records of slots first ..
+    // first + count - 1. Raises EDatabaseError when the file no longer holds them.
+    virtual void Decode(int level, quint32 first, quint32 count, char* blocks) = 0;
+};
+
+// A growable array of small values in fixed pages: growing never moves or copies what is there
+// (a vector of millions doubling would copy them all and take fresh memory for twice as many in
+// the middle of an edit).
+template <typename T> class TPagedArray {
+public:
+    size_t size() const { return FSize; }
+    bool empty() const { return FSize == 0; }
+    T& operator[](size_t i) { return reinterpret_cast<T*>(FPages[i >> PageShift].get())[i & PageMask]; }
+    const T& operator[](size_t i) const { return reinterpret_cast<const T*>(FPages[i >> PageShift].get())[i & PageMask]; }
+    void push_back(T v)
+    {
+        if ((FSize >> PageShift) >= FPages.size()) FPages.push_back(PacketAllocate(sizeof(T) << PageShift));
+        (*this)[FSize++] = v;
+    }
+    void resize(size_t n, T v = T())
+    {
+        while (FSize < n) push_back(v);
+        FSize = n;
+        FPages.resize((n + PageMask) >> PageShift);
+    }
+    void assign(size_t n, T v)
+    {
+        clear();
+        resize(n, v);
+    }
+    void fill(T v)
+    {
+        for (size_t i = 0; i < FSize; ++i) (*this)[i] = v;
+    }
+    void clear()
+    {
+        FPages.clear();
+        FSize = 0;
+    }
+    void swap(TPagedArray& other) noexcept
+    {
+        FPages.swap(other.FPages);
+        std::swap(FSize, other.FSize);
+    }
+
+private:
+    static constexpr int PageShift = 16;
+    static constexpr size_t PageMask = (size_t(1) << PageShift) - 1;
+    std::vector<TPacketBlock> FPages;
+    size_t FSize = 0;
 };
 
 // How a column of a level is kept in a slot block.
@@ -123,22 +185,45 @@ public:
     int SlotSize = 0;
 
     // ---- slots (1-based)
-    quint32 SlotCount() const { return quint32(FStatus.size()); }
-    char* Block(TSlotNo slot) { return FChunks[(slot - 1) >> ChunkShift].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize); }
+    quint32 SlotCount() const { return FPristine ? FPristine : quint32(FStatus.size()); }
+    char* Block(TSlotNo slot)
+    {
+        const size_t c = (slot - 1) >> ChunkShift;
+        char* base = FChunks[c].get();
+        if (Q_UNLIKELY(!base)) base = DecodeChunk(c);
+        return base + size_t((slot - 1) & ChunkMask) * size_t(SlotSize);
+    }
     const char* Block(TSlotNo slot) const { return const_cast<TStoreLevel*>(this)->Block(slot); }
-    quint8 Status(TSlotNo slot) const { return FStatus[slot - 1]; }
-    void SetStatus(TSlotNo slot, quint8 status) { FStatus[slot - 1] = status; }
-    void SetHolder(TSlotNo slot, TSlotNo holder) { if (Parent >= 0) FHolder[slot - 1] = holder; }
-    TSlotNo Prev(TSlotNo slot) const { return FPrev[slot - 1]; }
-    TRecIndex RecOf(TSlotNo slot) const { return FRecOf[slot - 1]; }
+    quint8 Status(TSlotNo slot) const { return FPristine ? 0 : FStatus[slot - 1]; }
+    void SetStatus(TSlotNo slot, quint8 status)
+    {
+        Materialize();
+        FStatus[slot - 1] = status;
+    }
+    void SetHolder(TSlotNo slot, TSlotNo holder)
+    {
+        Materialize();
+        if (Parent >= 0) FHolder[slot - 1] = holder;
+    }
+    TSlotNo Prev(TSlotNo slot) const { return FPristine ? NoSlot : FPrev[slot - 1]; }
+    TRecIndex RecOf(TSlotNo slot) const { return FPristine ? slot - 1 : FRecOf[slot - 1]; }
     // Nested levels: the master slot the row is written under.
-    TSlotNo Holder(TSlotNo slot) const { return Parent < 0 ? NoSlot : FHolder[slot - 1]; }
+    TSlotNo Holder(TSlotNo slot) const { return Parent < 0 || FPristine ? NoSlot : FHolder[slot - 1]; }
     // Appends a slot with a copy of the block.
     TSlotNo AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder);
+    // Records as read and not changed since: slot n holds record n - 1 in its first version with
+    // status 0. Such a level keeps no per-slot lists until its first change.
+    bool IsPristine() const { return FPristine != 0; }
+    // Records whose blocks are still to be decoded from the file.
+    bool HasUndecoded() const { return FUndecoded != 0; }
 
     // ---- logical records
-    quint32 RecCapacity() const { return quint32(FCurrent.size()); }
-    TSlotNo Current(TRecIndex rec) const { return rec < FCurrent.size() ? FCurrent[rec] : NoSlot; }
+    quint32 RecCapacity() const { return FPristine ? FPristine : quint32(FCurrent.size()); }
+    TSlotNo Current(TRecIndex rec) const
+    {
+        if (FPristine) return rec < FPristine ? rec + 1 : NoSlot;
+        return rec < FCurrent.size() ? FCurrent[rec] : NoSlot;
+    }
     bool IsAlive(TRecIndex rec) const { return Current(rec) != NoSlot; }
     // Nested levels: the master record the record belongs to.
     TRecIndex Owner(TRecIndex rec) const { return Parent < 0 || rec >= FOwner.size() ? NoRec : FOwner[rec]; }
@@ -190,15 +275,30 @@ private:
 
     TRecIndex NewRec(TSlotNo current, TRecIndex owner);
     void ClearData();
+    // Gives a pristine level its per-slot lists, before its first change.
+    void Materialize()
+    {
+        if (Q_UNLIKELY(FPristine)) MaterializeLists();
+    }
+    // forLoad: the lists of slots being loaded (records are resolved afterwards).
+    void MaterializeLists(bool forLoad = false);
+    TSlotNo LoadSlot(quint8 status, TSlotNo holder);
+    char* DecodeChunk(size_t chunk);
+    char* NewChunk();
 
-    std::vector<std::unique_ptr<char[]>> FChunks;
-    std::vector<quint8> FStatus;
-    std::vector<TSlotNo> FPrev;
-    std::vector<TRecIndex> FRecOf;
-    std::vector<TSlotNo> FHolder;
-    std::vector<TSlotNo> FCurrent;
-    std::vector<TRecIndex> FOwner;
+    std::vector<TPacketBlock> FChunks;      // null: still in the file (see FSource)
+    TPagedArray<quint8> FStatus;
+    TPagedArray<TSlotNo> FPrev;
+    TPagedArray<TRecIndex> FRecOf;
+    TPagedArray<TSlotNo> FHolder;
+    TPagedArray<TSlotNo> FCurrent;
+    TPagedArray<TRecIndex> FOwner;
     std::vector<std::vector<TRecIndex>> FChildren;
+    quint32 FPristine = 0;
+    size_t FUndecoded = 0;                  // null chunks
+    quint32 FLazyCount = 0;                 // slots the source holds
+    TRecordStore* FStore = nullptr;         // for decoding (heap values, the source)
+    TStoreRowSource* FSource = nullptr;
 };
 
 // A change of the store, told to every cursor on it.
@@ -278,7 +378,8 @@ public:
     QByteArray Bytes(const TStoreLevel& lv, const char* block, int column) const;
     // Pointer and size of a variable-length or byte value (valid until the store changes).
     const char* BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const;
-    void SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size);
+    // load: the value of a record decoded from the file (see TByteHeap::Append).
+    void SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, bool load = false);
     // Copies a cell from one block to another of the same level (heap values are shared).
     void CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const;
     // Releases the heap values of a block that will not be kept.
@@ -329,10 +430,18 @@ public:
     // ---- building (the packet loader)
     // Appends a slot as read; the loader resolves logical records afterwards.
     TSlotNo LoadSlot(int level, const char* block, quint8 status, TSlotNo holder);
+    // Appends a slot as read and answers its block (with undefined contents) for the loader to
+    // fill in place.
+    char* LoadSlotInPlace(int level, quint8 status, TSlotNo holder, TSlotNo& slot);
     // Rebuilds logical records, record orders and counts from slots, statuses and the logs.
     void FinishLoad();
+    // Builds the store's only level from rows left in the file: count records in their first
+    // version, decoded by the source when a block of them is first needed.
+    void LoadLazily(std::unique_ptr<TStoreRowSource> source, quint32 count);
 
 private:
+    friend class TStoreLevel;
+    void ChunkDecoded();
     // Bytes a cell's value takes in the heap (0 when inline or not a value).
     qint64 HeapBytes(const TStoreLevel& lv, const char* block, int column) const;
     TRecIndex DoInsert(int level, TRecIndex rec, TRecIndex owner, const char* block, TRecIndex before);
@@ -365,4 +474,5 @@ private:
     quint64 FVersion = 0;
     qint64 FNextAutoInc = 1;
     std::vector<char> FScratch;
+    std::unique_ptr<TStoreRowSource> FRowSource;
 };

@@ -20,6 +20,8 @@ public:
     qint64 ReadMetadata(TPacketMetadata& meta);
     void ReadRows(int level, quint32 count, IPacketSink& sink);
     qint64 Pos() const { return P; }
+    void Seek(qint64 pos) { P = pos; }
+    bool Scan(const TPacketLevel& lv, quint32 count, quint32 every, std::vector<qint64>& starts);
     qint64 Remaining() const { return N - P; }
     const TPacketMetadata* Meta = nullptr;
 
@@ -301,6 +303,87 @@ void TBinaryReader::ReadRows(int level, quint32 count, IPacketSink& sink)
     }
 }
 
+bool TBinaryReader::Scan(const TPacketLevel& lv, quint32 count, quint32 every, std::vector<qint64>& starts)
+{
+    // Per column: the bytes of a fixed-size value, or (negative) the size of the length prefix.
+    const int ncols = int(lv.Columns.size());
+    std::vector<int> step(static_cast<size_t>(ncols));
+    for (int c = 0; c < ncols; ++c) {
+        const TPacketColumn& col = lv.Columns[size_t(c)];
+        switch (col.Kind) {
+        case pkNone: step[size_t(c)] = 0; break;
+        case pkInt8: case pkUInt8: step[size_t(c)] = 1; break;
+        case pkInt16: case pkUInt16: step[size_t(c)] = 2; break;
+        case pkInt32: case pkUInt32: case pkDate: case pkTime: case pkSingle: step[size_t(c)] = 4; break;
+        case pkInt64: case pkUInt64: case pkDouble: case pkTimeStamp: step[size_t(c)] = 8; break;
+        case pkNested: return false;
+        case pkAnsiString: case pkWideString: case pkVarBytes: case pkBlob: case pkRawVarying:
+            if (col.Size != 1 && col.Size != 2 && col.Size != 4) return false;
+            step[size_t(c)] = -col.Size;
+            break;
+        default: step[size_t(c)] = col.Size; break;
+        }
+    }
+    // Rows without NULLs (most of them) take a shorter way: the fixed values between the
+    // varying ones are skipped as one sum.
+    struct TVarying {
+        int Skip;       // fixed bytes before the prefix
+        int Prefix;
+        bool Blob;
+    };
+    std::vector<TVarying> varying;
+    int fixed = 0;
+    for (int c = 0; c < ncols; ++c) {
+        if (step[size_t(c)] >= 0) {
+            fixed += step[size_t(c)];
+            continue;
+        }
+        varying.push_back({fixed, -step[size_t(c)], lv.Columns[size_t(c)].Kind == pkBlob});
+        fixed = 0;
+    }
+    const int tail = fixed;
+    const qint64 minRow = 1 + lv.BitmapBytes;
+    if (count > quint64((N - P) / minRow)) return false;
+    starts.clear();
+    starts.reserve(count / every + 1);
+    const int bitmapBytes = lv.BitmapBytes;
+    const int* steps = step.data();
+    auto prefixed = [&](qint64& p, int prefix, bool blob) {
+        if (prefix > N - p) return false;
+        const uchar* q = B + p;
+        quint32 len = prefix == 1 ? q[0] : prefix == 2 ? U16(q) : U32(q);
+        // A blob left on the server has no bytes.
+        if (blob && (len & 0x80000000u)) len = 0;
+        p += prefix + qint64(len);
+        return p <= N;
+    };
+    for (quint32 r = 0; r < count; ++r) {
+        if (r % every == 0) starts.push_back(P);
+        if (minRow > N - P || B[P] != 0) return false;
+        const uchar* bitmap = B + P + 1;
+        qint64 p = P + minRow;
+        bool anyBits = false;
+        for (int i = 0; i < bitmapBytes; ++i) anyBits |= bitmap[i] != 0;
+        if (!anyBits) {
+            for (const TVarying& v : varying) {
+                p += v.Skip;
+                if (!prefixed(p, v.Prefix, v.Blob)) return false;
+            }
+            p += tail;
+        } else {
+            for (int c = 0; c < ncols; ++c) {
+                if ((bitmap[c >> 2] >> ((c & 3) << 1)) & 3) continue;
+                const int k = steps[c];
+                if (k >= 0) p += k;
+                else if (!prefixed(p, -k, lv.Columns[size_t(c)].Kind == pkBlob)) return false;
+            }
+        }
+        if (p > N) return false;
+        P = p;
+    }
+    return P == N;
+}
+
 } // namespace
 
 void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink)
@@ -317,13 +400,32 @@ void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink)
     sink.EndPacket();
 }
 
-TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount)
+TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount, qint64* rowsOffset)
 {
     TBinaryReader reader(data, size);
     TPacketMetadata meta;
     const qint64 rows = reader.ReadMetadata(meta);
     if (rowCount) *rowCount = rows;
+    if (rowsOffset) *rowsOffset = reader.Pos();
     return meta;
+}
+
+bool ScanBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    quint32 every, std::vector<qint64>& starts)
+{
+    if (meta.LevelCount() != 1 || offset < 0 || offset > size || every == 0) return false;
+    TBinaryReader reader(data, size);
+    reader.Seek(offset);
+    return reader.Scan(meta.Level(0), count, every, starts);
+}
+
+void ReadBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    IPacketSink& sink)
+{
+    TBinaryReader reader(data, size);
+    reader.Meta = &meta;
+    reader.Seek(offset);
+    reader.ReadRows(0, count, sink);
 }
 
 // ---- writer --------------------------------------------------------------------------------
@@ -417,32 +519,42 @@ bool HasHighTypeCode(const std::vector<TPacketFieldDesc>& fields)
 
 } // namespace
 
+void TPacketBinaryWriter::PatchLE(qint64 offset, quint64 v, int size)
+{
+    char bytes[8];
+    TPacketBuffer::StoreLE(bytes, v, size);
+    FOut.Patch(offset, bytes, size);
+}
+
 void TPacketBinaryWriter::BeginPacket(const TPacketMetadata& meta, qint64 rowCountHint)
 {
-    Q_UNUSED(rowCountHint)
     FMeta = &meta;
     FRows.clear();
     FTables.clear();
     const int descriptors = meta.DescriptorCount();
     if (descriptors > 65535) Fail(QStringLiteral("the packet has more than 65535 field descriptors"));
-    FHeader = FOut.Grow(24);
-    TPacketBuffer::StoreLE(FHeader, PacketBinaryMagic, 4);
-    TPacketBuffer::StoreLE(FHeader + 4, HasHighTypeCode(meta.Fields) ? 2 : 1, 2);
-    TPacketBuffer::StoreLE(FHeader + 6, 0, 2);
-    TPacketBuffer::StoreLE(FHeader + 8, 24, 4);
-    TPacketBuffer::StoreLE(FHeader + 12, quint64(descriptors), 2);
-    TPacketBuffer::StoreLE(FHeader + 14, 0, 4);     // row count, patched at the end
-    TPacketBuffer::StoreLE(FHeader + 18, 3, 4);
-    TPacketBuffer::StoreLE(FHeader + 22, 0, 2);
+    // A known row count is written at once, so that the rows can stream out behind it; an
+    // unknown one keeps the whole packet until the end.
+    const bool known = rowCountHint >= 0 && rowCountHint <= 0xFFFFFFFFll;
+    FRowsWritten = known ? quint32(rowCountHint) : 0;
+    FHeaderAt = FOut.Size();
+    FBaseHold = known ? -1 : FHeaderAt;
+    FOut.Hold(FBaseHold);
+    char* header = FOut.Grow(24);
+    TPacketBuffer::StoreLE(header, PacketBinaryMagic, 4);
+    TPacketBuffer::StoreLE(header + 4, HasHighTypeCode(meta.Fields) ? 2 : 1, 2);
+    TPacketBuffer::StoreLE(header + 6, 0, 2);
+    TPacketBuffer::StoreLE(header + 8, 24, 4);
+    TPacketBuffer::StoreLE(header + 12, quint64(descriptors), 2);
+    TPacketBuffer::StoreLE(header + 14, FRowsWritten, 4);
+    TPacketBuffer::StoreLE(header + 18, 3, 4);
+    TPacketBuffer::StoreLE(header + 22, 0, 2);
     WriteFields(meta.Fields);
     WriteParams(meta.Params);
-    const qsizetype firstRow = FOut.Size();
-    if (firstRow <= 0xFFFF) {
-        TPacketBuffer::StoreLE(FHeader + 22, quint64(firstRow), 2);
-    } else {
-        TPacketBuffer::StoreLE(FHeader + 18, 1, 4);
-    }
-    FTables.push_back({0, FHeader + 14, 0});
+    const qsizetype firstRow = FOut.Size() - FHeaderAt;
+    if (firstRow <= 0xFFFF) PatchLE(FHeaderAt + 22, quint64(firstRow), 2);
+    else PatchLE(FHeaderAt + 18, 1, 4);
+    FTables.push_back({0, nullptr, 0});
 }
 
 void TPacketBinaryWriter::BeginRow(int level, quint8 status)
@@ -454,6 +566,8 @@ void TPacketBinaryWriter::BeginRow(int level, quint8 status)
         Fail(QStringLiteral("a row of level %1 arrived where level %2 was expected").arg(level).arg(FTables.back().Level));
     ++FTables.back().Rows;
     const TPacketLevel& lv = FMeta->Level(level);
+    // An open row's bitmap (and its nested counts) are set as its values come: held.
+    if (FRows.empty() && FBaseHold < 0) FOut.Hold(FOut.Size());
     char* p = FOut.Grow(1 + lv.BitmapBytes);
     p[0] = char(status);
     std::memset(p + 1, 0, size_t(lv.BitmapBytes));
@@ -568,11 +682,12 @@ void TPacketBinaryWriter::EndRow()
     if (row.NextColumn != int(row.Level->Columns.size()))
         Fail(QStringLiteral("a row ended after %1 of its %2 values").arg(row.NextColumn).arg(row.Level->Columns.size()));
     FRows.pop_back();
+    if (FRows.empty() && FBaseHold < 0) FOut.Hold(-1);
 }
 
 void TPacketBinaryWriter::EndPacket()
 {
     if (FTables.size() != 1 || !FRows.empty()) Fail(QStringLiteral("the packet ended inside a row"));
-    TPacketBuffer::StoreLE(FTables.front().Count, FTables.front().Rows, 4);
+    if (FTables.front().Rows != FRowsWritten) PatchLE(FHeaderAt + 14, FTables.front().Rows, 4);
     FTables.clear();
 }

@@ -12,8 +12,19 @@ constexpr quint32 PacketOldBinaryMagic = 0x0000ABCDu;
 // Reads a whole binary packet into the sink; raises EPacketError for anything damaged, before or
 // while rows are delivered.
 void ReadBinaryPacket(const char* data, qsizetype size, IPacketSink& sink);
-// Reads the metadata only (the rows are not looked at).
-TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount = nullptr);
+// Reads the metadata only (the rows are not looked at); rowsOffset: where the first row starts.
+TPacketMetadata ReadBinaryPacketMetadata(const char* data, qsizetype size, qint64* rowCount = nullptr,
+                                         qint64* rowsOffset = nullptr);
+
+// Rows left in place. The scan walks the count rows of a packet without nested tables from
+// offset as a reader would, without decoding a value, and notes where every `every`th row
+// starts; it answers false for damage or for a row that is not plain current data (status 0),
+// which a full read then reports or takes. ReadBinaryRows hands count rows from offset to the
+// sink (BeginRow .. EndRow each), as ReadBinaryPacket does.
+bool ScanBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    quint32 every, std::vector<qint64>& starts);
+void ReadBinaryRows(const char* data, qsizetype size, const TPacketMetadata& meta, qint64 offset, quint32 count,
+                    IPacketSink& sink);
 
 // Writes the packet it receives as a sink. Counts are patched when the rows have been seen, so
 // the hints need not be exact.
@@ -28,8 +39,10 @@ public:
     void EndPacket() override;
     // The bytes written; valid after EndPacket.
     QByteArray TakeBytes() { return FOut.Take(); }
-    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
-    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
+    // Streams the packet into the drain as it is made (call before BeginPacket); Finish hands
+    // over the rest after EndPacket.
+    void StreamTo(IPacketDrain* drain) { FOut.SetDrain(drain); }
+    void Finish() { FOut.Finish(); }
 
 private:
     struct TRow {
@@ -50,8 +63,12 @@ private:
     void WritePrefixed(const TPacketColumn& col, const char* data, qsizetype size);
     [[noreturn]] void Fail(const QString& msg) const;
 
+    void PatchLE(qint64 offset, quint64 v, int size);
+
     TPacketBuffer FOut;
-    char* FHeader = nullptr;
+    qint64 FHeaderAt = 0;
+    qint64 FBaseHold = -1;      // held from here to the end: the row count is not known
+    quint32 FRowsWritten = 0;   // the row count the header holds
     const TPacketMetadata* FMeta = nullptr;
     std::vector<TRow> FRows;
     std::vector<TTable> FTables;

@@ -6,64 +6,201 @@
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <unordered_map>
 
 // ---- memory --------------------------------------------------------------------------------
 
-void TPacketFree::operator()(void* p) const
+namespace {
+
+constexpr size_t HugePage = size_t(2) << 20;
+constexpr size_t SmallClass = size_t(64) << 10;
+// Kept blocks never exceed this; a larger pool would hold on to memory an idle program does not
+// need.
+constexpr size_t CacheLimit = size_t(256) << 20;
+
+size_t SizeClass(size_t size)
 {
+    if (size >= HugePage) return (size + HugePage - 1) & ~(HugePage - 1);
+    return (std::max<size_t>(size, 1) + SmallClass - 1) & ~(SmallClass - 1);
+}
+
+struct TBlockCache {
+    std::mutex Lock;
+    std::unordered_map<size_t, std::vector<char*>> Free;
+    size_t Bytes = 0;
+};
+
+TBlockCache& Cache()
+{
+    static TBlockCache* cache = new TBlockCache;   // outlives every static store
+    return *cache;
+}
+
+} // namespace
+
+void TPacketFree::operator()(char* p) const
+{
+    if (!p) return;
+    TBlockCache& cache = Cache();
+    {
+        std::lock_guard<std::mutex> guard(cache.Lock);
+        if (Size && cache.Bytes + Size <= CacheLimit) {
+            cache.Free[Size].push_back(p);
+            cache.Bytes += Size;
+            return;
+        }
+    }
     std::free(p);
 }
 
 TPacketBlock PacketAllocate(size_t size)
 {
-    constexpr size_t Huge = size_t(2) << 20;
+    const size_t cls = SizeClass(size);
+    TBlockCache& cache = Cache();
+    {
+        std::lock_guard<std::mutex> guard(cache.Lock);
+        const auto it = cache.Free.find(cls);
+        if (it != cache.Free.end() && !it->second.empty()) {
+            char* p = it->second.back();
+            it->second.pop_back();
+            cache.Bytes -= cls;
+            return TPacketBlock(p, TPacketFree{cls});
+        }
+    }
     void* p;
-    if (size >= Huge) {
-        size = (size + Huge - 1) & ~(Huge - 1);
-        p = std::aligned_alloc(Huge, size);
+    if (cls >= HugePage) {
+        p = std::aligned_alloc(HugePage, cls);
 #ifdef MADV_HUGEPAGE
-        if (p) madvise(p, size, MADV_HUGEPAGE);
+        if (p) madvise(p, cls, MADV_HUGEPAGE);
 #endif
     } else {
-        p = std::malloc(size ? size : 1);
+        p = std::malloc(cls);
     }
     if (!p) throw std::bad_alloc();
-    return TPacketBlock(static_cast<char*>(p));
+#ifdef __linux__
+    // The block's pages are about to be filled: have the system provide them all in one call
+    // rather than on one fault each (best effort; older systems refuse the request).
+    constexpr int PopulateWrite = 23;   // MADV_POPULATE_WRITE
+    const uintptr_t page = 4096;
+    const uintptr_t from = (reinterpret_cast<uintptr_t>(p) + page - 1) & ~(page - 1);
+    const uintptr_t to = (reinterpret_cast<uintptr_t>(p) + cls) & ~(page - 1);
+    if (to > from) madvise(reinterpret_cast<void*>(from), to - from, PopulateWrite);
+#endif
+    return TPacketBlock(static_cast<char*>(p), TPacketFree{cls});
+}
+
+size_t PacketCachedBytes()
+{
+    TBlockCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.Lock);
+    return cache.Bytes;
+}
+
+void PacketReleaseCache()
+{
+    TBlockCache& cache = Cache();
+    std::lock_guard<std::mutex> guard(cache.Lock);
+    for (auto& [size, blocks] : cache.Free)
+        for (char* p : blocks) std::free(p);
+    cache.Free.clear();
+    cache.Bytes = 0;
 }
 
 // ---- TPacketBuffer -------------------------------------------------------------------------
 
 void TPacketBuffer::Seal()
 {
-    if (FBegin) {
-        FChunks.back().Used = FPos - FBegin;
-        FDone += FPos - FBegin;
+    if (!FBegin) return;
+    FChunks.back().Used = FPos - FBegin;
+    FKept += FPos - FBegin;
+    FBegin = FPos = FEnd = nullptr;
+}
+
+void TPacketBuffer::DrainSealed()
+{
+    size_t n = 0;
+    for (; n < FChunks.size(); ++n) {
+        TChunk& c = FChunks[n];
+        if (FHold >= 0 && FBase + c.Used > FHold) break;
+        if (c.Used) FDrain->Write(c.Data.get(), c.Used);
+        FBase += c.Used;
+        FKept -= c.Used;
+        if (!FSpare.Data || c.Capacity > FSpare.Capacity) FSpare = std::move(c);
     }
+    FChunks.erase(FChunks.begin(), FChunks.begin() + qsizetype(n));
 }
 
 void TPacketBuffer::NewChunk(qsizetype need)
 {
     Seal();
+    if (FDrain) DrainSealed();
     const qsizetype size = qMax(FNextSize, need);
-    FNextSize = qMin<qsizetype>(FNextSize * 2, 16 * 1024 * 1024);
-    FChunks.push_back({PacketAllocate(size_t(size)), 0});
+    if (!FDrain) FNextSize = qMin<qsizetype>(FNextSize * 2, 16 * 1024 * 1024);
+    if (FSpare.Data && FSpare.Capacity >= size) {
+        FChunks.push_back(std::move(FSpare));
+        FSpare = TChunk{};
+    } else {
+        FChunks.push_back({PacketAllocate(size_t(size)), 0, size});
+    }
+    FChunks.back().Used = 0;
     FBegin = FPos = FChunks.back().Data.get();
-    FEnd = FBegin + size;
+    FEnd = FBegin + FChunks.back().Capacity;
+}
+
+void TPacketBuffer::SetDrain(IPacketDrain* drain)
+{
+    FDrain = drain;
+    if (drain) FNextSize = 1024 * 1024;
+}
+
+void TPacketBuffer::Patch(qint64 offset, const char* data, qsizetype n)
+{
+    while (n > 0 && offset < FBase) {
+        const qsizetype part = qsizetype(qMin<qint64>(n, FBase - offset));
+        if (!FDrain) return;
+        FDrain->Patch(offset, data, part);
+        offset += part;
+        data += part;
+        n -= part;
+    }
+    qint64 start = FBase;
+    for (size_t i = 0; i < FChunks.size() && n > 0; ++i) {
+        const bool open = i + 1 == FChunks.size() && FBegin;
+        const qsizetype used = open ? FPos - FBegin : FChunks[i].Used;
+        if (offset < start + used) {
+            const qsizetype at = qsizetype(offset - start);
+            const qsizetype part = qMin(n, used - at);
+            std::memcpy(FChunks[i].Data.get() + at, data, size_t(part));
+            offset += part;
+            data += part;
+            n -= part;
+        }
+        start += used;
+    }
+}
+
+void TPacketBuffer::Finish()
+{
+    if (!FDrain) return;
+    Seal();
+    FHold = -1;
+    DrainSealed();
 }
 
 QByteArray TPacketBuffer::Take()
 {
     Seal();
-    QByteArray out(FDone, Qt::Uninitialized);
+    QByteArray out(FKept, Qt::Uninitialized);
     char* d = out.data();
     for (TChunk& c : FChunks) {
         std::memcpy(d, c.Data.get(), size_t(c.Used));
         d += c.Used;
-        c.Data.reset();
     }
     *this = TPacketBuffer();
     return out;
@@ -78,20 +215,6 @@ void TPacketBuffer::TakeEach(const std::function<void(const char*, qsizetype)>& 
         write(c.Data.get(), c.Used);
         c.Data.reset();
     }
-}
-
-bool TPacketBuffer::TakeTo(QIODevice& device)
-{
-    bool ok = true;
-    TakeEach([&](const char* data, qsizetype size) {
-        qsizetype done = 0;
-        while (ok && done < size) {
-            const qint64 n = device.write(data + done, size - done);
-            if (n <= 0) ok = false;
-            else done += n;
-        }
-    });
-    return ok;
 }
 
 // ---- calendar ------------------------------------------------------------------------------
@@ -298,8 +421,91 @@ bool PacketParseBoolean(std::string_view text, bool& v)
     return false;
 }
 
+namespace {
+
+constexpr double Pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+const char DigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                          "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                          "8081828384858687888990919293949596979899";
+
+// The sixteen digits of n (< 10^16), leading zeros included.
+void SixteenDigits(quint64 n, char* d)
+{
+    for (int i = 14; i >= 0; i -= 2) {
+        const quint64 q = n / 100;
+        std::memcpy(d + i, DigitPairs + 2 * (n - q * 100), 2);
+        n = q;
+    }
+}
+
+// The common case of PacketAppendDouble without general conversions: values from 10^-6 to
+// 10^16 whose sixteen-digit form reads back. The scaled value v * 10^k is formed exactly as a
+// sum of two doubles, rounded to sixteen digits, and kept only when it lies within half a unit
+// of the last place of v (so that it reads back to v). False leaves the value to the general way.
+bool AppendDoubleFast(TPacketBuffer& out, double v)
+{
+    const double a = std::fabs(v);
+    if (!(a >= 1e-6 && a < 1e16)) return false;
+    char buf[32];
+    char* o = buf;
+    if (v < 0) *o++ = '-';
+    if (a < 1e15 && a == double(qint64(a))) {
+        o = std::to_chars(o, buf + sizeof buf, qint64(a)).ptr;
+        out.Append(buf, o - buf);
+        return true;
+    }
+    quint64 bits;
+    std::memcpy(&bits, &a, 8);
+    const int exp2 = int(bits >> 52) - 1023;    // a in [2^exp2, 2^(exp2 + 1))
+    int e10 = (exp2 * 78913) >> 18;              // floor(log10(2^exp2)): e10 or e10 + 1 is a's
+    if (e10 + 1 <= 15 && e10 + 1 >= -22 && (e10 + 1 >= 0 ? a >= Pow10[e10 + 1] : a * Pow10[-(e10 + 1)] >= 1.0)) ++e10;
+    const int k = 15 - e10;
+    if (k < 0 || k > 22) return false;
+    const double hi = a * Pow10[k];
+    const double lo = std::fma(a, Pow10[k], -hi);
+    if (hi < 1e15 || (hi == 1e15 && lo < 0) || hi >= 1e16) return false;
+    const double base = std::nearbyint(hi);
+    const double t = (hi - base) + lo;           // what rounding hi + lo to an integer leaves
+    if (t == 0.5 || t == -0.5) return false;
+    const int step = t > 0.5 ? 1 : t < -0.5 ? -1 : 0;
+    const quint64 n = quint64(base) + quint64(qint64(step));
+    if (n < 1000000000000000ull || n >= 10000000000000000ull) return false;
+    // Half a unit of a's last place, scaled; below a power of two the gap is half as wide.
+    double halfUlp = std::ldexp(0.5, exp2 - 52) * Pow10[k];
+    if ((bits & ((quint64(1) << 52) - 1)) == 0 && double(step) < t) halfUlp *= 0.5;
+    if (!(std::fabs(double(step) - t) < halfUlp * (1 - 1e-6))) return false;
+    char d[16];
+    SixteenDigits(n, d);
+    int nd = 16;
+    while (nd > 1 && d[nd - 1] == '0') --nd;
+    if (e10 < 0) {
+        *o++ = '0';
+        *o++ = '.';
+        for (int i = 0; i < -e10 - 1; ++i) *o++ = '0';
+        std::memcpy(o, d, size_t(nd));
+        o += nd;
+    } else if (nd <= e10 + 1) {
+        std::memcpy(o, d, size_t(nd));
+        o += nd;
+        for (int i = nd; i < e10 + 1; ++i) *o++ = '0';
+    } else {
+        std::memcpy(o, d, size_t(e10 + 1));
+        o += e10 + 1;
+        *o++ = '.';
+        std::memcpy(o, d + e10 + 1, size_t(nd - e10 - 1));
+        o += nd - e10 - 1;
+    }
+    out.Append(buf, o - buf);
+    return true;
+}
+
+} // namespace
+
 void PacketAppendDouble(TPacketBuffer& out, double v)
 {
+    if (AppendDoubleFast(out, v)) return;
     // Sixteen significant digits, as the engine writes them, unless they do not read back to
     // the same value: then seventeen, which always do.
     char buf[64];

@@ -13,17 +13,38 @@
 class QIODevice;
 #include <string_view>
 
-// Memory for large blocks of rows or output: 2 MB aligned and marked for transparent huge pages
-// where the system offers them, because first touches of small pages dominate the cost of
-// filling hundreds of megabytes.
+// Memory for large blocks of rows or output. Touching pages new to the process is what filling
+// hundreds of megabytes costs most (on a virtual machine every first touch of a page may trap to
+// the host), so blocks of 2 MB and more are aligned and marked for transparent huge pages, and
+// blocks given back are kept for the next request of their size class (up to a limit) instead
+// of returning to the system: loading a file again, or a second file like it, reuses them.
 struct TPacketFree {
-    void operator()(void* p) const;
+    size_t Size = 0;
+    void operator()(char* p) const;
 };
 using TPacketBlock = std::unique_ptr<char[], TPacketFree>;
+// At least size bytes; the contents are undefined.
 TPacketBlock PacketAllocate(size_t size);
+// Bytes of blocks kept for reuse.
+size_t PacketCachedBytes();
+// Returns every kept block to the system.
+void PacketReleaseCache();
+
+// Where a streaming writer's bytes go as they are made: written in order, and, for the odd
+// count that turns out different from the one announced, patched afterwards.
+class IPacketDrain {
+public:
+    virtual ~IPacketDrain() = default;
+    virtual void Write(const char* data, qsizetype size) = 0;
+    // Overwrites bytes already written at offset.
+    virtual void Patch(qint64 offset, const char* data, qsizetype size) = 0;
+};
 
 // Output of the writers: append-only, in chunks that never move, so that a pointer to bytes
 // written earlier (a row's bitmap, a count) stays valid for patching, and growth copies nothing.
+// With a drain, the buffer streams: whole chunks before the held offset go to the drain as soon
+// as the next chunk is needed, and their memory is used again, so that a packet of any size is
+// written through about a megabyte.
 class TPacketBuffer {
 public:
     TPacketBuffer() = default;
@@ -32,8 +53,10 @@ public:
     TPacketBuffer(TPacketBuffer&&) noexcept = default;
     TPacketBuffer& operator=(TPacketBuffer&&) noexcept = default;
 
-    qsizetype Size() const { return FDone + (FPos - FBegin); }
-    // n contiguous bytes; the pointer stays valid until the buffer is taken or destroyed.
+    // Bytes written so far (also those handed to the drain).
+    qsizetype Size() const { return FBase + FKept + (FPos - FBegin); }
+    // n contiguous bytes; the pointer stays valid until the buffer is taken or destroyed, or,
+    // when streaming, while no byte at or before it has gone to the drain (see Hold).
     char* Grow(qsizetype n)
     {
         if (FEnd - FPos < n) NewChunk(n);
@@ -49,26 +72,40 @@ public:
     {
         for (int i = 0; i < size; ++i) p[i] = char((v >> (8 * i)) & 0xFF);
     }
+    // Overwrites n bytes written earlier at offset (in the buffer, or through the drain).
+    void Patch(qint64 offset, const char* data, qsizetype n);
+
+    // ---- streaming
+    void SetDrain(IPacketDrain* drain);
+    // Bytes from offset on stay in the buffer (their pointers stay valid); -1 holds nothing.
+    void Hold(qint64 offset) { FHold = offset; }
+    // Hands every byte left to the drain.
+    void Finish();
+
     // Hands over the bytes written as one array; the buffer is empty afterwards.
     QByteArray Take();
     // Hands the chunks in order to write; the buffer is empty afterwards.
     void TakeEach(const std::function<void(const char*, qsizetype)>& write);
-    // Writes the chunks in order; false when the device fails. The buffer is empty afterwards.
-    bool TakeTo(QIODevice& device);
 
 private:
     struct TChunk {
         TPacketBlock Data;
         qsizetype Used;
+        qsizetype Capacity;
     };
     void NewChunk(qsizetype need);
     void Seal();
+    void DrainSealed();
     std::vector<TChunk> FChunks;
     char* FBegin = nullptr;
     char* FPos = nullptr;
     char* FEnd = nullptr;
-    qsizetype FDone = 0;        // bytes in sealed chunks
+    qint64 FBase = 0;           // offset of the first chunk kept (bytes before it were drained)
+    qsizetype FKept = 0;        // bytes in sealed chunks kept
     qsizetype FNextSize = 64 * 1024;
+    IPacketDrain* FDrain = nullptr;
+    qint64 FHold = -1;
+    TChunk FSpare{};            // a drained chunk, for the next one
 };
 
 // Day numbers: 0001-01-01 = 1, proleptic Gregorian; any day number has a date (years may be

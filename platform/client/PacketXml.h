@@ -1,72 +1,37 @@
 #pragma once
-// The XML data packet: a streaming reader over the file's bytes and a writer in both flavours
-// (ANSI without an encoding declaration, and UTF-8).
+// What the XML packet reader and writer share: the parameters written as attributes, the XML
+// names of field types, and the XML names of fields.
 
-#include "platform/client/PacketSink.h"
-#include "platform/client/PacketValues.h"
+#include "platform/client/PacketModel.h"
 
+#include <QByteArray>
+#include <string_view>
 #include <vector>
 
-// Reads a whole XML packet into the sink; raises EPacketError for damaged XML or values.
-void ReadXmlPacket(const char* data, qsizetype size, IPacketSink& sink);
-// Reads the metadata only.
-TPacketMetadata ReadXmlPacketMetadata(const char* data, qsizetype size);
+namespace PacketXml {
+
+enum TAttrKind { akInt, akBool, akText, akList };
+
+struct TKnownAttr {
+    const char* Name;
+    TAttrKind Kind;
+    quint32 TypeWord;   // for akList the element type
+};
+
+// Field-level and dataset-level parameters the XML form writes as attributes.
+const TKnownAttr* FindFieldAttr(std::string_view name);
+const TKnownAttr* FindDataSetAttr(std::string_view name);
+// Whether a stored parameter can be written as that attribute without losing its meaning.
+bool FitsAttr(const TKnownAttr& a, const TPacketParam& p);
+
+bool EqualsNoCase(std::string_view a, const char* b);
+// XML type names of scalar parameter and field types; nullptr when XML has none.
+const char* TypeNameOf(quint32 typeWord);
+// Type word of an XML field type; 0 when unknown. width: WIDTH, or -1.
+quint32 TypeWordOf(std::string_view t, qint64 width, bool hasSubType, bool& widthIsSize);
+
+} // namespace PacketXml
 
 // Escaped XML names of a level's fields: characters an XML name cannot hold become '_', names
 // with non-ASCII bytes (or that would collide) become xF<field number>.
 std::vector<QByteArray> PacketXmlNames(const std::vector<TPacketFieldDesc>& fields);
-
-class TPacketXmlWriter : public IPacketSink {
-public:
-    explicit TPacketXmlWriter(bool utf8 = false) : FUtf8(utf8) {}
-    void BeginPacket(const TPacketMetadata& meta, qint64 rowCountHint) override;
-    void BeginRow(int level, quint8 status) override;
-    void Cell(int column, const TPacketCell& cell) override;
-    void EndNested(int column) override;
-    void EndRow() override;
-    void EndPacket() override;
-    // XML keeps "not changed" only for blobs and nested tables of modified rows (and any column
-    // of a modified row in a delta packet): an absent value means NULL everywhere else. A reader
-    // feeding this writer directly passes the rest on as NULL; a document resolves them first.
-    bool CanCarryNotChanged(int level, int column, quint8 status) const override;
-    QByteArray TakeBytes() { return FOut.Take(); }
-    bool TakeTo(QIODevice& device) { return FOut.TakeTo(device); }
-    void TakeEach(const std::function<void(const char*, qsizetype)>& write) { FOut.TakeEach(write); }
-
-private:
-    enum TTextKind : quint8 { xtNumber, xtAnsi, xtWide, xtBase64, xtNested, xtBcd, xtBoolean };
-    struct TColumnInfo {
-        QByteArray Name;
-        bool AsElement = false;     // written as a child element (fields after a nested field)
-        TTextKind Text = xtNumber;
-    };
-    struct TLevelInfo {
-        std::vector<TColumnInfo> Columns;
-        QByteArray RowTag;          // "ROW", or "ROW" + the nested field's name
-    };
-    struct TOpenRow {
-        int Level;
-        bool TagClosed;
-        int NextColumn;
-        quint8 Status;
-    };
-    void WriteFields(const std::vector<TPacketFieldDesc>& fields);
-    void WriteField(const TPacketFieldDesc& f, const QByteArray& xmlName);
-    void WriteParams(const TPacketParams& params);
-    void WriteParamElement(const TPacketParam& p);
-    void BuildLevels();
-    void AppendAnsi(const char* data, qsizetype size);
-    void AppendWide(const char* utf16le, qsizetype bytes);
-    void AppendValue(const TPacketColumn& col, const TColumnInfo& info, const TPacketCell& cell);
-    void CloseTag(TOpenRow& row);
-    [[noreturn]] void Fail(const QString& msg) const;
-
-    bool FUtf8;
-    int FCodePage = 1252;
-    bool FSingleByte = true;
-    bool FDelta = false;
-    const TPacketMetadata* FMeta = nullptr;
-    TPacketBuffer FOut;
-    std::vector<TLevelInfo> FLevels;
-    std::vector<TOpenRow> FRows;
-};

@@ -180,6 +180,26 @@ void TAtomicFileWriter::Write(const char* data, qint64 size)
     FBufferUsed = size;
 }
 
+void TAtomicFileWriter::Patch(qint64 offset, const char* data, qint64 size)
+{
+    if (FFd < 0) Fail(QStringLiteral("Cannot write file"), EBADF);
+    if (offset < 0 || size < 0 || offset + size > BytesWritten()) Fail(QStringLiteral("Cannot write file"), EINVAL);
+    // The part still in the buffer is patched there, the rest in the file.
+    while (size > 0 && offset < FWritten) {
+        const qint64 part = std::min(size, FWritten - offset);
+        const ssize_t n = ::pwrite(FFd, data, size_t(part), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            Fail(QStringLiteral("Cannot write file"), errno);
+        }
+        if (n == 0) Fail(QStringLiteral("Cannot write file"), ENOSPC);
+        offset += n;
+        data += n;
+        size -= n;
+    }
+    if (size > 0) std::memcpy(FBuffer.data() + (offset - FWritten), data, size_t(size));
+}
+
 void TAtomicFileWriter::SetModificationTime(qint64 secs, qint64 nsecs)
 {
     FHasTime = true;

@@ -24,6 +24,8 @@ public:
 
     void Write(const char* data, qint64 size);
     void Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
+    // Overwrites bytes written before at offset (a count known only at the end).
+    void Patch(qint64 offset, const char* data, qint64 size);
     void Commit();
     void Discard();
     // The modification time the new file gets (set after its last byte is written).

@@ -4,6 +4,7 @@
 #include "platform/core/AtomicFile.h"
 #include "tests/common/TestSupport.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -582,4 +583,121 @@ TEST(RestructureKilled, LeavesTheOldOrTheNewFileWhole)
     EXPECT_GT(killedWhileWriting, 0);
     EXPECT_GT(outcomesOld, 0);
     EXPECT_EQ(outcomesOld + outcomesNew, runs);
+}
+
+namespace {
+
+// What a restructure writes, made the plain way: append and post each record, assigning each
+// new field the old field's value (the empty text where the value does not fit).
+QByteArray PostedRestructure(const QString& path, const TFieldDefRows& rows, bool xml)
+{
+    TClientDataSet old;
+    old.SetReadOnly(true);
+    old.SetFileName(path);
+    old.Open();
+    TClientDataSet created;
+    BuildFieldDefs(created.FieldDefs(), rows);
+    created.CreateDataSet();
+    created.SetLogChanges(false);
+    for (old.First(); !old.Eof(); old.Next()) {
+        created.Append();
+        for (const TFieldDefRow& row : rows) {
+            TField* to = created.FindField(row.Name);
+            TField* from = old.FindField(row.OldName());
+            if (!to || !from || from->IsNull()) continue;
+            try {
+                to->SetValue(from->Value());
+            } catch (const Exception&) {
+                try {
+                    to->SetAsString(QString());
+                } catch (const Exception&) {
+                }
+            }
+        }
+        created.Post();
+    }
+    if (!xml) return created.Data();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    created.SaveToStream(buffer, dfXML);
+    return bytes;
+}
+
+} // namespace
+
+// A flat file goes from its old records into the new file value by value: byte for byte what
+// appending and posting every record writes, for values that travel as they are and for those
+// that must be converted (retyped, narrowed, another code page, out of the usual ranges).
+TEST(Restructure, FlatFilesGetTheBytesThatPostingEveryRecordWrites)
+{
+    QTemporaryDir dir;
+    // 8-bit text in the new file's code page, and in another (Cyrillic).
+    for (const quint32 locale : {0u, 1049u}) {
+    SCOPED_TRACE(locale);
+    const QString pristine = dir.filePath("flat.cds");
+    {
+        TClientDataSet ds;
+        ds.SetCreateLocale(locale);
+        ds.FieldDefs().Add("S", ftString, 20);
+        ds.FieldDefs().Add("W", ftWideString, 12);
+        ds.FieldDefs().Add("I", ftInteger);
+        ds.FieldDefs().Add("Sm", ftSmallint);
+        ds.FieldDefs().Add("F", ftFloat);
+        ds.FieldDefs().Add("C", ftCurrency);
+        ds.FieldDefs().Add("D", ftDate);
+        ds.FieldDefs().Add("T", ftTime);
+        ds.FieldDefs().Add("DT", ftDateTime);
+        ds.FieldDefs().Add("B", ftBoolean);
+        ds.FieldDefs().Add("L", ftLargeint);
+        ds.FieldDefs().Add("Code", ftString, 8);
+        ds.FieldDefs().Add("Long", ftString, 60);
+        ds.CreateDataSet();
+        const char* const codes[] = {"abc", "12", "", "-7", "3.5"};
+        for (int k = 0; k < 9000; ++k) {
+            ds.Append();
+            if (k % 11 != 3) {
+                ds.FieldByName("S")->SetAsString(k % 5 == 0 ? QStringLiteral("Привет мир %1").arg(k) : k % 7 == 0 ? QString() : QStringLiteral("text %1").arg(k));
+                ds.FieldByName("W")->SetAsString(k % 4 == 0 ? QStringLiteral("wide €%1 and more").arg(k) : QStringLiteral("w%1").arg(k));
+                ds.FieldByName("I")->SetAsInteger(k * 1000 - 4000000);
+                ds.FieldByName("Sm")->SetAsInteger(k % 30000 - 15000);
+                ds.FieldByName("F")->SetAsFloat(k / 7.0);
+                ds.FieldByName("C")->SetAsFloat(k / 3.0);
+                ds.FieldByName("D")->SetAsDateTime(k % 3 == 0 ? -600000 + k : 36526 + k);
+                ds.FieldByName("T")->SetAsDateTime((k % 86400) / 86400.0);
+                ds.FieldByName("DT")->SetAsDateTime(k % 3 == 0 ? -10.25 - k : 36526.125 + k);
+                ds.FieldByName("B")->SetAsBoolean(k % 2);
+                ds.FieldByName("L")->SetAsLargeInt((qint64(1) << 40) + k);
+                ds.FieldByName("Code")->SetAsString(codes[k % 5]);
+                ds.FieldByName("Long")->SetAsString(QString(30 + k % 25, QChar(u'a' + k % 26)));
+            }
+            ds.Post();
+        }
+        ds.MergeChangeLog();
+        ds.SaveToFile(pristine);
+    }
+    TFieldDefRows rows = RowsOfFile(pristine);
+    for (TFieldDefRow& row : rows) {
+        if (row.Name == "S") row.Name = "Text", row.Size = "10";     // renamed and narrowed
+        if (row.Name == "W") row.Size = "5";
+        if (row.Name == "Long") row.Size = "45";   // kept alike, so only the longer values change
+        if (row.Name == "Sm") row.Type = "Float";
+        if (row.Name == "F") row.Type = "Integer";
+        if (row.Name == "Code") row.Type = "Integer", row.Size = "0";
+    }
+    rows.append(Row("Added", "String", "4"));
+    for (const char* name : {"flat.cds", "flat.xml"}) {
+        SCOPED_TRACE(name);
+        const QString path = dir.filePath(QStringLiteral("work-") + name);
+        const bool xml = QByteArray(name).endsWith(".xml");
+        {
+            TClientDataSet ds;
+            ds.LoadFromFile(pristine);
+            ds.SaveToFile(path);
+        }
+        const QByteArray expected = PostedRestructure(path, rows, xml);
+        ASSERT_EQ(RestructureDataFile(path, rows), 9000);
+        EXPECT_TRUE(ReadWholeFile(path) == expected);
+    }
+    }
 }

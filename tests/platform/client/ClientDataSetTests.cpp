@@ -2,6 +2,7 @@
 // datasets, searching and filtering.
 
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientLocate.h"
 #include "platform/client/PacketDocument.h"
 #include "platform/client/PacketFile.h"
 #include "tests/common/TestSupport.h"
@@ -1418,4 +1419,173 @@ TEST(ClientDataSetFiles, CreatedWithALocale)
         EXPECT_EQ(again.FieldByName("Name")->AsString(), text);
         EXPECT_EQ(again.FieldByName("Name")->AsBytes(), bytes);
     }
+}
+
+// A file larger than one chunk of records is read as it is needed: what it shows, how it is
+// edited and what it writes back agree with a dataset that read the same bytes whole.
+TEST(ClientDataSetFiles, LargeFileReadAsNeededAgreesWithAWholeRead)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("large.cds");
+    constexpr int Count = 10000;
+    {
+        TClientDataSet ds;
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("Name", ftString, 12);
+        ds.FieldDefs().Add("Note", ftString, 80);   // kept outside the record block
+        ds.CreateDataSet();
+        ds.SetLogChanges(false);
+        for (int i = 0; i < Count; ++i) {
+            ds.Append();
+            ds.FieldByName("ID")->SetAsInteger(i);
+            if (i % 7) ds.FieldByName("Name")->SetAsString(QStringLiteral("N%1").arg(i));
+            ds.FieldByName("Note")->SetAsString(QStringLiteral("a longer note for record %1").arg(i));
+            ds.Post();
+        }
+        ds.SaveToFile(path);
+    }
+    TClientDataSet lazy, whole;
+    lazy.LoadFromFile(path);
+    whole.SetData(ReadWholeFile(path));
+    ASSERT_EQ(lazy.RecordCount(), Count);
+    for (int recNo : {1, 4096, 4097, 8193, 9999, Count}) {
+        lazy.SetRecNo(recNo);
+        EXPECT_EQ(lazy.FieldByName("ID")->AsInteger(), recNo - 1);
+        EXPECT_EQ(lazy.FieldByName("Name")->IsNull(), (recNo - 1) % 7 == 0);
+        EXPECT_EQ(lazy.FieldByName("Note")->AsString(), QStringLiteral("a longer note for record %1").arg(recNo - 1));
+    }
+    EXPECT_TRUE(lazy.Locate("ID", 7777));
+    EXPECT_EQ(lazy.RecNo(), 7778);
+    // The same changes on both: an edit in a chunk not read yet, an insert, a deletion.
+    for (TClientDataSet* ds : {&lazy, &whole}) {
+        ds->SetRecNo(6000);
+        ds->Edit();
+        ds->FieldByName("Note")->SetAsString(QStringLiteral("changed"));
+        ds->Post();
+        ds->SetRecNo(2);
+        ds->Insert();
+        ds->FieldByName("ID")->SetAsInteger(-1);
+        ds->Post();
+        ds->SetRecNo(9000);
+        ds->Delete();
+    }
+    EXPECT_EQ(lazy.Data(), whole.Data());
+    lazy.MergeChangeLog();
+    whole.MergeChangeLog();
+    EXPECT_EQ(lazy.Data(), whole.Data());
+    EXPECT_EQ(Column(lazy, "Note"), Column(whole, "Note"));
+}
+
+// A file cut short by another program while its records are still being read as needed gives
+// an error, never a crash.
+TEST(ClientDataSetFiles, FileTruncatedWhileOpenGivesAnError)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cut.cds");
+    {
+        TClientDataSet ds;
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("Note", ftString, 60);
+        ds.CreateDataSet();
+        ds.SetLogChanges(false);
+        for (int i = 0; i < 20000; ++i) {
+            ds.Append();
+            ds.FieldByName("ID")->SetAsInteger(i);
+            ds.FieldByName("Note")->SetAsString(QStringLiteral("note %1").arg(i));
+            ds.Post();
+        }
+        ds.SaveToFile(path);
+    }
+    TClientDataSet ds;
+    ds.SetReadOnly(true);
+    ds.LoadFromFile(path);
+    ASSERT_TRUE(QFile::resize(path, 4096));
+    EXPECT_THROW(
+        {
+            ds.Last();
+            ds.FieldByName("Note")->AsString();
+        },
+        EDatabaseError);
+}
+
+// The hash of a field's values answers what Locate answers, for numbers (0 and -0 among
+// them), texts and dates with repeated and NULL values, while records are edited, inserted,
+// deleted and undone through the dataset and through a clone.
+TEST(ClientDataSet, LocateHashAgreesWithLocateAsRecordsChange)
+{
+    std::mt19937 rng(11);
+    TClientDataSet ds;
+    ds.FieldDefs().Add("ID", ftInteger);
+    ds.FieldDefs().Add("I", ftInteger);
+    ds.FieldDefs().Add("S", ftString, 10);
+    ds.FieldDefs().Add("F", ftFloat);
+    ds.FieldDefs().Add("D", ftDate);
+    ds.CreateDataSet();
+    int nextId = 0;
+    auto fill = [&] {
+        ds.FieldByName("ID")->SetAsInteger(nextId++);
+        const int k = int(rng() % 40);
+        if (k == 0) return;     // NULLs
+        ds.FieldByName("I")->SetAsInteger(k);
+        ds.FieldByName("S")->SetAsString(k % 3 ? QStringLiteral("s%1").arg(k) : QStringLiteral("S%1").arg(k));
+        ds.FieldByName("F")->SetAsFloat(k == 2 ? -0.0 : k / 4.0);
+        ds.FieldByName("D")->SetAsDateTime(40000 + k);
+    };
+    for (int i = 0; i < 2000; ++i) {
+        ds.Append();
+        fill();
+        ds.Post();
+    }
+    TClientDataSet clone;
+    clone.CloneCursor(&ds, true);
+    std::vector<std::unique_ptr<TLocateHash>> hashes;
+    const QStringList fields{"I", "S", "F", "D"};
+    for (const QString& f : fields) hashes.push_back(std::make_unique<TLocateHash>(ds, ds.FieldByName(f)));
+    auto keyOf = [&](const QString& f, int k) -> TVariant {
+        if (k == 0) return TVariant::Null();
+        if (f == "I") return TVariant(k);
+        if (f == "S") return TVariant(k % 3 ? QStringLiteral("s%1").arg(k) : QStringLiteral("S%1").arg(k));
+        if (f == "F") return TVariant(k == 2 ? 0.0 : k / 4.0);
+        return TVariant::FromDate(40000 + k);
+    };
+    auto check = [&] {
+        for (int n = 0; n < 8; ++n) {
+            const int fi = int(rng() % 4);
+            const TVariant key = keyOf(fields[fi], int(rng() % 44));
+            const TRecordId id = hashes[size_t(fi)]->Find(key);
+            if (!ds.Locate(fields[fi], key)) {
+                ASSERT_EQ(id, NoRecord) << fields[fi].toStdString();
+                continue;
+            }
+            const int expected = ds.FieldByName("ID")->AsInteger();
+            ASSERT_NE(id, NoRecord) << fields[fi].toStdString();
+            ds.GotoBookmark(TBookmark(id));
+            ASSERT_EQ(ds.FieldByName("ID")->AsInteger(), expected) << fields[fi].toStdString();
+        }
+    };
+    for (int step = 0; step < 1500; ++step) {
+        TClientDataSet& target = step % 5 == 0 ? clone : ds;
+        const int op = int(rng() % 10);
+        if (target.RecordCount() > 0) target.SetRecNo(int(rng() % quint32(target.RecordCount())) + 1);
+        if (op < 5 && target.RecordCount() > 0) {
+            target.Edit();
+            const int k = int(rng() % 40);
+            const QString f = fields[int(rng() % 4)];
+            target.FieldByName(f)->SetValue(keyOf(f, k));
+            target.Post();
+        } else if (op < 7) {
+            if (&target == &ds) {
+                ds.Insert();
+                fill();
+                ds.Post();
+            }
+        } else if (op < 9 && target.RecordCount() > 0) {
+            target.Delete();
+        } else {
+            ds.UndoLastChange(false);
+        }
+        check();
+    }
+    ds.MergeChangeLog();
+    check();
 }

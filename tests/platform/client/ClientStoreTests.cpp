@@ -3,13 +3,16 @@
 #include "platform/client/ClientIdList.h"
 #include "platform/client/ClientPacket.h"
 #include "platform/client/PacketBinary.h"
-#include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 #include "tests/common/TestSupport.h"
 #include "tests/platform/client/PacketTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <random>
 
 namespace {
@@ -29,44 +32,57 @@ QByteArray SaveStore(TRecordStore& store, TPacketFormat format)
 
 } // namespace
 
+// From an empty list, and from a list of 0 .. n - 1 as a file's record order starts (kept
+// without blocks until an edit breaks the sequence).
 TEST(ClientIdList, AgreesWithAPlainVectorUnderRandomEdits)
 {
-    std::mt19937 rng(7);
-    TIdList list;
-    std::vector<quint32> ref;
-    quint32 nextId = 0;
-    // Long enough to cross the map threshold both ways and to split and merge blocks.
-    for (int step = 0; step < 60000; ++step) {
-        const int op = int(rng() % 10);
-        if (op < 6 || ref.empty()) {
-            const int pos = int(rng() % (ref.size() + 1));
-            list.Insert(pos, nextId);
-            ref.insert(ref.begin() + pos, nextId);
-            ++nextId;
-        } else if (op < 9 || step > 40000) {
-            const int pos = int(rng() % ref.size());
-            if (op == 7) {
-                ASSERT_TRUE(list.Remove(ref[size_t(pos)]));
-            } else {
-                list.RemoveAt(pos);
+    for (const int start : {0, 3000}) {
+        SCOPED_TRACE(start);
+        std::mt19937 rng(7);
+        TIdList list;
+        std::vector<quint32> ref;
+        for (int i = 0; i < start; ++i) ref.push_back(quint32(i));
+        list.Assign(ref);
+        quint32 nextId = quint32(start);
+        // The identity list grows at its end and shrinks from it without losing its form.
+        list.Append(nextId);
+        ref.push_back(nextId++);
+        list.RemoveAt(list.Count() - 1);
+        ref.pop_back();
+        if (start > 0) ASSERT_EQ(list.IndexOf(quint32(start) / 2), start / 2);
+        // Long enough to cross the map threshold both ways and to split and merge blocks.
+        for (int step = 0; step < 60000; ++step) {
+            const int op = int(rng() % 10);
+            if (op < 6 || ref.empty()) {
+                const int pos = int(rng() % (ref.size() + 1));
+                list.Insert(pos, nextId);
+                ref.insert(ref.begin() + pos, nextId);
+                ++nextId;
+            } else if (op < 9 || step > 40000) {
+                const int pos = int(rng() % ref.size());
+                if (op == 7) {
+                    ASSERT_TRUE(list.Remove(ref[size_t(pos)]));
+                } else {
+                    list.RemoveAt(pos);
+                }
+                ref.erase(ref.begin() + pos);
             }
-            ref.erase(ref.begin() + pos);
-        }
-        if (step % 997 == 0 || step > 59900) {
-            ASSERT_EQ(list.Count(), int(ref.size()));
-            for (int i = 0; i < int(ref.size()); i += 1 + int(ref.size() / 50)) {
-                ASSERT_EQ(list.At(i), ref[size_t(i)]);
-                ASSERT_EQ(list.IndexOf(ref[size_t(i)]), i);
+            if (step % 997 == 0 || step > 59900) {
+                ASSERT_EQ(list.Count(), int(ref.size()));
+                for (int i = 0; i < int(ref.size()); i += 1 + int(ref.size() / 50)) {
+                    ASSERT_EQ(list.At(i), ref[size_t(i)]);
+                    ASSERT_EQ(list.IndexOf(ref[size_t(i)]), i);
+                }
+                ASSERT_EQ(list.IndexOf(nextId + 5), -1);
             }
-            ASSERT_EQ(list.IndexOf(nextId + 5), -1);
         }
+        EXPECT_EQ(list.ToVector(), ref);
+        TIdList copy = list;
+        list.Assign({3, 1, 2});
+        EXPECT_EQ(copy.ToVector(), ref);
+        EXPECT_EQ(list.IndexOf(2), 2);
+        EXPECT_EQ(list.LowerBound([](quint32 id) { return id != 2; }), 2);
     }
-    EXPECT_EQ(list.ToVector(), ref);
-    TIdList copy = list;
-    list.Assign({3, 1, 2});
-    EXPECT_EQ(copy.ToVector(), ref);
-    EXPECT_EQ(list.IndexOf(2), 2);
-    EXPECT_EQ(list.LowerBound([](quint32 id) { return id != 2; }), 2);
 }
 
 // Every real file goes into the store and comes out as the codec's own document writes it:
@@ -83,5 +99,45 @@ TEST(ClientStorePackets, RealFilesComeBackAsTheCodecWritesThem)
         const QByteArray expected = SaveDocument(doc, format);
         std::shared_ptr<TRecordStore> store = LoadStore(bytes);
         EXPECT_EQ(SaveStore(*store, format), expected);
+        // Read from the file, plain ones as they are needed.
+        std::shared_ptr<TRecordStore> fromFile = LoadStoreFile(SamplePath(name));
+        EXPECT_EQ(SaveStore(*fromFile, format), expected);
     }
+}
+
+// Long values of records decoded while a post holds a mark on the heap survive its rollback.
+TEST(ClientStorePackets, RecordsDecodedDuringAPostOutliveItsRollback)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("notes.cds");
+    TPacketMetadata meta;
+    TPacketFieldDesc note;
+    note.Name = "Note";
+    note.TypeWord = PacketTypeWord::Make(ptcString, 2, PacketTypeWord::Varying);
+    note.Params.Set(TPacketParam::MakeInt("WIDTH", PacketTypeWord::UInt16, 200));
+    meta.Fields = {note};
+    meta.Prepare();
+    {
+        TPacketBinaryWriter writer;
+        writer.BeginPacket(meta, 9000);
+        for (int i = 0; i < 9000; ++i) {
+            const QByteArray text = "a note long enough for the heap, number " + QByteArray::number(i);
+            writer.BeginRow(0, 0);
+            writer.Cell(0, TPacketCell::OfBytes(pkAnsiString, text.constData(), text.size()));
+            writer.EndRow();
+        }
+        writer.EndPacket();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(writer.TakeBytes());
+    }
+    std::shared_ptr<TRecordStore> store = LoadStoreFile(path);
+    const TStoreLevel& lv = store->Level(0);
+    ASSERT_TRUE(lv.HasUndecoded());
+    const TByteHeap::TMark mark = store->Heap().Mark();
+    store->Heap().Append("scratch", 7);
+    const char* block = lv.Block(8500);      // decoded now, inside the mark
+    store->Heap().Rollback(mark);
+    store->Heap().Append("another scratch value that reuses space", 39);
+    EXPECT_EQ(store->Bytes(lv, block, 0), QByteArray("a note long enough for the heap, number 8499"));
 }

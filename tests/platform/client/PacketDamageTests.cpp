@@ -20,6 +20,20 @@ using namespace PacketTypeWord;
 // saved bytes must load again.
 enum TOutcome { oLoaded, oRefused };
 
+// Whether the scan that lets a file's plain rows wait in the file until needed takes the bytes.
+bool ScanAccepts(const QByteArray& bytes)
+{
+    if (bytes.size() < 4 || DetectPacketContent(bytes.constData(), bytes.size()) != pcoBinary) return false;
+    try {
+        qint64 rows = 0, offset = 0;
+        const TPacketMetadata meta = ReadBinaryPacketMetadata(bytes.constData(), bytes.size(), &rows, &offset);
+        std::vector<qint64> starts;
+        return ScanBinaryRows(bytes.constData(), bytes.size(), meta, offset, quint32(rows), 3, starts);
+    } catch (const EPacketError&) {
+        return false;
+    }
+}
+
 TOutcome LoadAndResave(const QByteArray& bytes)
 {
     TPacketDocument doc;
@@ -27,6 +41,8 @@ TOutcome LoadAndResave(const QByteArray& bytes)
         ReadPacket(bytes, doc);
     } catch (const EPacketError& e) {
         EXPECT_FALSE(e.Message().isEmpty());
+        // What the full read refuses, the scan must not take.
+        EXPECT_FALSE(ScanAccepts(bytes));
         return oRefused;
     }
     for (TPacketFormat f : {pfBinary, pfXml, pfXmlUtf8}) {

@@ -8,7 +8,10 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketValues.h"
 #include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 #include "platform/core/AtomicFile.h"
+#include "tests/common/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QBuffer>
@@ -352,6 +355,59 @@ TEST(PacketRoundTrip, WritesToADevice)
     EXPECT_EQ(target, SaveDocument(doc, pfBinary));
     QBuffer closed;
     EXPECT_THROW(WritePacket(doc, pfBinary, closed), EPacketError);
+}
+
+namespace {
+
+// Rows of a 2-byte integer and a string, announcing a row count that may be wrong.
+class TAnnouncing : public IPacketSource {
+public:
+    TAnnouncing(qint64 rows, qint64 announced) : FRows(rows), FAnnounced(announced) {}
+    void Produce(IPacketSink& sink) override
+    {
+        TPacketMetadata m;
+        m.Fields = {Field("N", Int16), Field("S", Make(ptcString, 1, Varying))};
+        m.Prepare();
+        sink.BeginPacket(m, FAnnounced);
+        for (qint64 r = 0; r < FRows; ++r) {
+            sink.BeginRow(0, 0);
+            sink.Cell(0, TPacketCell::OfInt(pkInt16, r & 0x7FFF));
+            sink.Cell(1, TPacketCell::OfBytes(pkAnsiString, "some text of a row", 18));
+            sink.EndRow();
+        }
+        sink.EndPacket();
+    }
+
+private:
+    qint64 FRows, FAnnounced;
+};
+
+} // namespace
+
+// Packets larger than the stream buffer go out as they are made; a row count announced wrongly
+// (or not at all) is put right in what was written.
+TEST(PacketRoundTrip, StreamedPacketsMatchThoseMadeWhole)
+{
+    QTemporaryDir dir;
+    constexpr qint64 Rows = 200000;     // about 4 MB
+    for (const qint64 announced : {Rows, Rows - 7, qint64(-1)}) {
+        SCOPED_TRACE(announced);
+        TAnnouncing source(Rows, announced);
+        for (TPacketFormat format : {pfBinary, pfXml}) {
+            const QByteArray whole = WritePacket(source, format);
+            const QString name = dir.filePath(QStringLiteral("streamed"));
+            SavePacketFile(source, name, format);
+            EXPECT_EQ(ReadWholeFile(name), whole);
+            QByteArray target;
+            QBuffer device(&target);
+            ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+            WritePacket(source, format, device);
+            EXPECT_EQ(target, whole);
+        }
+        TPacketDocument doc;
+        ReadPacket(WritePacket(source, pfBinary), doc);
+        EXPECT_EQ(doc.RowCount(0), Rows);
+    }
 }
 
 // ---- names ---------------------------------------------------------------------------------

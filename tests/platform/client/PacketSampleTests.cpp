@@ -6,7 +6,8 @@
 #include "tests/common/TestSupport.h"
 
 #include "platform/client/PacketBinary.h"
-#include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 #include "platform/core/SysUtils.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,12 @@
 #include "platform/client/PacketValues.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <random>
+#include <string>
+#include <vector>
 #include <cstring>
 #include <limits>
 
@@ -119,6 +124,55 @@ TEST(PacketValues, FloatTextsReadBackExactly)
         char parsed[10];
         ASSERT_TRUE(PacketParseExtended(Text([&](TPacketBuffer& b) { PacketAppendExtended(b, ten); }), parsed));
         EXPECT_EQ(std::memcmp(parsed, ten, 10), 0);
+    }
+}
+
+// Floats are written with sixteen significant digits where those read back (the form files
+// carry), else seventeen; the quick way for common values must give exactly that text.
+TEST(PacketValues, FloatTextsAreTheSixteenDigitFormWheneverItReadsBack)
+{
+    auto reference = [](double v) {
+        char buf[64];
+        auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 15);
+        double back;
+        if (std::from_chars(buf, r.ptr, back).ec != std::errc() || back != v)
+            r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 16);
+        // Significant digits without trailing zeros, and the decimal exponent.
+        std::string digits;
+        const char* e = std::find(buf, r.ptr, 'e');
+        for (const char* p = buf; p < e; ++p)
+            if (*p >= '0' && *p <= '9') digits += *p;
+        while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+        return std::pair{digits, std::atoi(e + 1)};
+    };
+    auto written = [](double v) { return Text([&](TPacketBuffer& b) { PacketAppendDouble(b, v); }); };
+    std::mt19937_64 rng(5);
+    std::vector<double> values;
+    for (int i = 0; i < 200000; ++i) {
+        values.push_back(double(rng() % 10000000) / 100.0 + 0.25);
+        values.push_back(double(qint64(rng() % 2000000000) - 1000000000) / 1000.0);
+        values.push_back(std::ldexp(double(rng() >> 11), int(rng() % 80) - 60));
+        values.push_back(1.0 / double(rng() % 1000 + 1));
+    }
+    for (int e = -8; e <= 17; ++e) {
+        double p = std::pow(10.0, e);
+        for (int j = 0; j < 20; ++j, p = std::nextafter(p, 0.0)) values.push_back(p);
+    }
+    for (int e = -30; e <= 60; ++e) values.push_back(std::ldexp(1.0, e));
+    for (double v : values) {
+        const std::string t = written(v);
+        double back;
+        ASSERT_TRUE(PacketParseDouble(t, back)) << t;
+        ASSERT_EQ(back, v) << t;
+        // The same digits as the reference form (the point and exponent placed by the packet
+        // style, which the value check above already ties down).
+        const auto [digits, exponent] = reference(v);
+        std::string got;
+        for (char c : t.substr(0, t.find('E')))
+            if (c >= '0' && c <= '9') got += c;
+        got.erase(0, std::min(got.find_first_not_of('0'), got.size() - 1));
+        while (got.size() > 1 && got.back() == '0') got.pop_back();
+        ASSERT_EQ(got, digits) << t << " exponent " << exponent;
     }
 }
 

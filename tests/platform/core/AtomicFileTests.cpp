@@ -81,6 +81,32 @@ TEST(AtomicFile, ReplacesContentsAndKeepsPermissions)
     EXPECT_TRUE(Leftovers(dir.path(), {"data.cds"}).isEmpty());
 }
 
+// Counts known only at the end are patched in: bytes already in the file and bytes still in the
+// writer's buffer; a patch beyond what was written is refused.
+TEST(AtomicFile, PatchesBytesWrittenBefore)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("patched.cds");
+    QByteArray expected = Pattern(200000);
+    {
+        TAtomicFileWriter w(path);
+        w.Write(expected);
+        w.Patch(10, "ABCD", 4);
+        w.Patch(expected.size() - 3, "xyz", 3);
+        EXPECT_THROW(w.Patch(expected.size() - 1, "12", 2), EInOutError);
+    }
+    {
+        TAtomicFileWriter w(path);
+        w.Write(expected);
+        w.Patch(10, "ABCD", 4);
+        w.Patch(expected.size() - 3, "xyz", 3);
+        w.Commit();
+    }
+    expected.replace(10, 4, "ABCD");
+    expected.replace(expected.size() - 3, 3, "xyz");
+    EXPECT_EQ(ReadWholeFile(path), expected);
+}
+
 TEST(AtomicFile, ReplacesTheFileBehindASymbolicLink)
 {
     QTemporaryDir dir;

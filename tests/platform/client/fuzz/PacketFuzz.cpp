@@ -5,7 +5,8 @@
 #include "platform/client/PacketDocument.h"
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
-#include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
+#include "platform/client/PacketXmlWriter.h"
 
 #include <cstdint>
 #include <cstdlib>
