@@ -14,6 +14,7 @@ PACKAGES=(
   libjpeg62-turbo-dev mdbtools-dev libx11-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core
+  unrtf poppler-utils
 )
 
 missing=()

@@ -598,8 +598,9 @@ void SetRichTextReaderFactory(TkqRichTextReaderFactory factory)
     RichTextReaderFactory() = std::move(factory);
 }
 
-QString RichTextToPlainText(QObject* owner, const QByteArray& buffer, std::unique_ptr<TkqRichTextReader>& reader)
+QString RichTextToPlainText(QObject* owner, const QByteArray& buffer, std::unique_ptr<TkqRichTextReader>& reader,
+                            int pieceLimit)
 {
     if (!reader && RichTextReaderFactory()) reader = RichTextReaderFactory()(owner);
-    return reader ? reader->PlainText(buffer) : QString::fromLocal8Bit(buffer);
+    return reader ? reader->PlainText(buffer, pieceLimit) : QString::fromLocal8Bit(buffer);
 }

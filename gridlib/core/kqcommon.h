@@ -175,15 +175,21 @@ void DrawComboArrowButton(TCanvas& canvas, const TRect& rect, TButtonState butto
 
 // --- Rich text to plain text
 
+// A grid cell shows one piece of a stored rich text: the rich-text control reads its streams
+// in pieces of half its request size, and a limit of 2 stops after the first.
+constexpr int RichTextPreviewPieceLimit = 2;
+
 // Reads formatted text as the rich-text edit does; the rich-text library supplies it.
 class TkqRichTextReader {
 public:
     virtual ~TkqRichTextReader() = default;
-    virtual QString PlainText(const QByteArray& richText) = 0;
+    // pieceLimit 0: the whole text.
+    virtual QString PlainText(const QByteArray& richText, int pieceLimit) = 0;
 };
 using TkqRichTextReaderFactory = std::function<std::unique_ptr<TkqRichTextReader>(QObject* owner)>;
 void SetRichTextReaderFactory(TkqRichTextReaderFactory factory);
 // The plain text of formatted text. reader is the caller's slot: made on first use (owned by
 // the caller, its hidden control by owner) and reused. Without a reader plugged in, the bytes
 // are read as plain text of the system code page.
-QString RichTextToPlainText(QObject* owner, const QByteArray& buffer, std::unique_ptr<TkqRichTextReader>& reader);
+QString RichTextToPlainText(QObject* owner, const QByteArray& buffer, std::unique_ptr<TkqRichTextReader>& reader,
+                            int pieceLimit = 0);

@@ -1,62 +1,368 @@
 #pragma once
-// The rich-text edit and its data-aware form. Execute opens the editor window (caption
-// EditorCaption) on a copy of the content and takes it back on OK. Stored rich text is shown
-// as its plain text; it is kept read-only in the editor, so its formatting is never lost.
+// The grid library's rich-text edit and its data-aware form, with their companions: the
+// string-list view of the lines, the memory stream of every content transfer, the stream
+// callbacks, the protection handler used while a field loads, and the print margins.
+// Execute opens the editor window (unit kqrich) on a copy of the content and takes it back
+// on OK; formatted memo fields load into the data-aware control and save from it as RTF.
 
+#include "gridlib/core/Kqtypes.h"
 #include "platform/data/DB.h"
+#include "platform/vcl/CommonDialogs.h"
+#include "platform/vcl/RichEdit.h"
 
-#include <QTextEdit>
+#include <QBuffer>
+#include <QPointer>
+#include <array>
 #include <functional>
+#include <memory>
 
-// The plain text of a rich-text value ("{\rtf..."): paragraphs as line breaks, control words
-// and the font, colour and style tables dropped. Other text comes back as it is.
-QString RichTextToPlainText(const QByteArray& value);
+class TkqCustomRichEdit;
+class TkqRichEditForm;
 
-class TkqCustomRichEdit : public QTextEdit {
+enum TkqRichEditPopupOption {
+    rpoPopupEdit, rpoPopupCut, rpoPopupCopy, rpoPopupPaste, rpoPopupBold, rpoPopupItalic, rpoPopupUnderline,
+    rpoPopupFont, rpoPopupBullet, rpoPopupParagraph, rpoPopupTabs, rpoPopupFind, rpoPopupReplace,
+    rpoPopupInsertObject, rpoPopupMSWordSpellCheck
+};
+using TkqRichEditPopupOptions = TSet<TkqRichEditPopupOption>;
+enum TkqRichEditOption {
+    reoShowLoad, reoShowSaveAs, reoShowSaveExit, reoShowPrint, reoShowPageSetup, reoShowFormatBar,
+    reoShowToolBar, reoShowStatusBar, reoShowHints, reoShowRuler, reoShowInsertObject, reoCloseOnEscape,
+    reoFlatButtons, reoShowSpellCheck, reoShowMainMenuIcons, reoShowJustifyButton, reoUseBackColor,
+    reoNoConfirmation
+};
+using TkqRichEditOptions = TSet<TkqRichEditOption>;
+enum TkqRichEditOleOption { reoAdjustPopupMenu, reoDisableOLE };
+using TkqRichEditOleOptions = TSet<TkqRichEditOleOption>;
+enum TkqRichEditWidth { rewWindowSize, rewPrinterSize };
+enum TkqMeasurementUnits { muInches, muCentimeters };
+
+// The print margins of a rich edit, in its measurement units.
+class TkqPrintMargins : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(double Top MEMBER Top)
+    Q_PROPERTY(double Bottom MEMBER Bottom)
+    Q_PROPERTY(double Left MEMBER Left)
+    Q_PROPERTY(double Right MEMBER Right)
+public:
+    explicit TkqPrintMargins(QObject* parent = nullptr) : QObject(parent) {}
+    double Top = 1.0, Bottom = 1.0, Left = 1.0, Right = 1.0;
+    // Copies another set of margins; any other source is ignored.
+    void Assign(const QObject* source);
+};
+
+// The memory stream of content transfers: its capacity grows in steps of 128 KB.
+class TkqRichMemoryStream : public QBuffer {
     Q_OBJECT
 public:
-    explicit TkqCustomRichEdit(QWidget* parent = nullptr);
-    QString EditorCaption = QStringLiteral("Edit Rich Text");
-    // The plain text of the content.
-    QString Text() const { return toPlainText(); }
-    void SetText(const QString& text) { setPlainText(text); }
-    // Opens the editor window; true when the user chose OK.
-    virtual bool Execute();
-    // The window while it is shown (for tests).
-    QWidget* EditorForm() const { return FEditorForm; }
+    static constexpr qint64 GrowthStep = 131072;
+    explicit TkqRichMemoryStream(QObject* parent = nullptr);
+    qint64 Capacity() const { return FCapacity; }
+    // Rounded up to the step; 0 frees the memory. Raises EStreamError "Out of memory while
+    // expanding memory stream" when the memory cannot be had (the old block stays).
+    void SetCapacity(qint64 capacity);
 
 protected:
-    // The content is stored rich text: the editor shows it read-only.
-    bool FContentIsRichText = false;
+    qint64 writeData(const char* data, qint64 length) override;
 
 private:
-    QWidget* FEditorForm = nullptr;
+    qint64 FCapacity = 0;
+};
+
+// Stream callbacks with a memory stream as their cookie: the read callback copies what is
+// left (at most the request), the write callback appends.
+int RichStreamRead(QIODevice& stream, char* buffer, int count, int& done);
+int RichStreamWrite(QIODevice& stream, const char* buffer, int count, int& done);
+// The selection out as RTF into the stream, and the stream (from its start) in as RTF
+// replacing the selection.
+void StreamOutSelection(TCustomRichEdit* control, QIODevice& stream);
+void StreamInSelection(TCustomRichEdit* control, QIODevice& stream);
+
+// Lets every protected change through (installed while a field loads).
+class TRichProtectClass {
+public:
+    void AllowProtectChange(QObject* sender, int startPos, int endPos, bool& allowChange);
+};
+
+// The string-list view of the control's lines: line access through the control's line
+// services, whole content through the platform lines.
+class TkqRichEditStrings : public TRichEditStrings {
+public:
+    explicit TkqRichEditStrings(TCustomRichEdit* control) : TRichEditStrings(control) {}
+    int Count() const override;
+    QString Get(int index) const override;
+    void Put(int index, const QString& text) override;
+    void Insert(int index, const QString& text) override;
+    void Delete(int index) override;
+    void Clear() override;
+    void AddStrings(const QStringList& lines) override;
+    void SetText(const QString& text) override;
+    void BeginUpdate() override;
+    void EndUpdate() override;
+    void LoadFromStream(QIODevice& stream) override;
+    void SaveToStream(QIODevice& stream) override;
+
+private:
+    int FUpdateCount = 0;
+};
+
+// The editor window's events.
+using TkqOnRichEditDlgEvent = std::function<void(QWidget* form)>;
+using TkqURLOpenEvent = std::function<void(TkqCustomRichEdit* sender, const QString& urlLink, bool& useDefault)>;
+using TkqRTFNotifyEvent = std::function<void(QWidget* form, TkqCustomRichEdit* richEdit, bool& doDefault)>;
+
+class TkqCustomRichEdit : public TCustomRichEdit {
+    Q_OBJECT
+    Q_PROPERTY(int RichEditVersion READ RichEditVersion WRITE SetRichEditVersion)
+    Q_PROPERTY(QString EditorCaption MEMBER EditorCaption)
+    Q_PROPERTY(int PrintPageSize READ PrintPageSize WRITE SetPrintPageSize)
+    Q_PROPERTY(QString PrintJobName MEMBER PrintJobName)
+    Q_PROPERTY(int HighlightColor MEMBER HighlightColor)
+    Q_PROPERTY(QString Title MEMBER Title)
+    Q_PROPERTY(int GutterWidth READ GutterWidth WRITE SetGutterWidth)
+    Q_PROPERTY(bool AutoURLDetect READ AutoURLDetect WRITE SetAutoURLDetect)
+    Q_PROPERTY(bool AutoSelect MEMBER AutoSelect)
+    Q_PROPERTY(bool WordWrap READ WordWrap WRITE SetWordWrap)
+
+public:
+    explicit TkqCustomRichEdit(QWidget* parent = nullptr);
+    ~TkqCustomRichEdit() override;
+
+    // A new control of this one's class (the editor window's editing control is one).
+    virtual TkqCustomRichEdit* NewInstance(QWidget* parent) const { return new TkqCustomRichEdit(parent); }
+
+    // --- Properties
+    TkqRichEditPopupOptions PopupOptions;
+    TkqRichEditOptions EditorOptions;
+    QString EditorCaption = QStringLiteral("Edit Rich Text");
+    TkqFormPosition* EditorPosition() const { return FEditorPosition; }
+    TkqMeasurementUnits MeasurementUnits = muInches;
+    TkqPrintMargins* PrintMargins() const { return FPrintMargins; }
+    TkqRichEditWidth EditWidth = rewWindowSize;
+    int PrintPageSize() const { return FPrintPageSize; }
+    void SetPrintPageSize(int value);
+    QString PrintJobName;
+    TColor HighlightColor = 65535;
+    QString Title;
+    QPointer<QWidget> UserSpeedButton1, UserSpeedButton2;
+    TkqRichEditOleOptions OleOptions() const { return FOleOptions; }
+    void SetOleOptions(TkqRichEditOleOptions options) { FOleOptions = options; }
+    int GutterWidth() const { return FGutterWidth; }
+    void SetGutterWidth(int value);
+    bool AutoURLDetect() const { return AutoUrlDetect(); }
+    void SetAutoURLDetect(bool value);
+    bool AutoSelect = false;
+    TkqRichEditStrings* Lines() const { return FLines.get(); }
+    void SetLines(const QStringList& lines) { PlatformLines()->Assign(lines); }
+
+    TkqOnRichEditDlgEvent OnInitDialog, OnCloseDialog, OnCreateDialog;
+    TkqURLOpenEvent OnURLOpen;
+    TkqRTFNotifyEvent OnMenuLoadClick, OnMenuPrintClick, OnMenuSaveAsClick, OnMenuSaveAndExitClick;
+
+    // Switches read by window creation, showing, character-set lookup and object double
+    // click (1, 2, 4, 6); element 0 is set while FindTextRange runs.
+    std::array<int, 7> RichBehaviourFlags{0, 0, 0, 0, 0, 0, 0};
+
+    // --- Loading and the component stream
+    using TCustomRichEdit::StreamIn;
+    // RTF (text with PlainText) from the stream's position; pieceLimit > 0 reads only the first
+    // pieces (2: one piece, as a grid cell's preview). Whole content that fails as RTF loads
+    // as text; failing again raises EOutOfResources "Failed to Load Stream".
+    virtual void StreamIn(QIODevice& stream, bool selectionOnly, int pieceLimit);
+    int RichEditVersion() const { return FRichEditVersion; }
+    void SetRichEditVersion(int value) { FRichEditVersion = value; }
+    // The "Data" property: a 32-bit little-endian count and the content as the platform lines
+    // save it; empty (not written) while a field is bound.
+    QByteArray WriteDataProperty();
+    // Reads a "Data" value from its start and answers the bytes it took (4 + the count, as
+    // stated, also when a bound field leaves them unread).
+    qsizetype ReadDataProperty(QByteArrayView value);
+    // Reading a component stream: the properties found ("RichEditVersion", "Data") and, for
+    // older streams, the text as lines.
+    void ReadState(const QMap<QString, QVariant>& properties, const QStringList& lines = {});
+
+    // --- Character formats
+    void SetSelFont(const QString& faceName, int size, TColor color, TFontStyles style);
+    void SetSelBold(bool on);
+    void SetSelItalic(bool on);
+    void SetSelUnderline(bool on);
+    void SetSelEffect(int effect, bool on);
+    void SetSelHighlight(TColor color);
+    TColor GetSelHighlight();
+    int GetFontCharset(const QString& faceName);
+
+    // --- Paragraph formats
+    using TCustomRichEdit::GetParaFormat;
+    using TCustomRichEdit::SetParaFormat;
+    void GetParaFormat(TParaFormat2& format);
+    void GetParaIndents(int& offset, int& rightIndent, int& startIndent);
+    // Mask bits: 0 alignment, 1 numbering, 2 offset, 3 right indent, 4 start indent, 5 tab
+    // stops, 6 space before, 7 space after, 8 line spacing.
+    void SetParaFormat(quint16 mask, const QString& alignment, bool bullet, int offset, int rightIndent,
+                       int startIndent, int tabCount, const int* tabs, int spaceBefore, int spaceAfter,
+                       int lineSpacing, int lineSpacingKind);
+    void SetBullets(bool on);
+
+    bool CanPaste();
+    bool CanUndo() const { return CanUndoEdit(); }
+    bool CanRedo() const { return CanRedoEdit(); }
+    bool HasSelText() const { return SelLength() > 0; }
+    bool HasFindText() const { return !FLastFindText.isEmpty(); }
+
+    // --- Find and replace, fonts, units, printing
+    int FindTextEx(int flags, const TCharRange& range, const QString& text) override;
+    QString LastFindText() const { return FLastFindText; }
+    TFindDialog* FindDialogObject() const { return FFindDialog; }
+    TReplaceDialog* ReplaceDialogObject() const { return FReplaceDialog; }
+    TFontDialog* FontDialogObject() const { return FFontDialog; }
+    QString UnitsText(double length) const;
+    QString RoundedUnitsText(int stepPerUnit, double length) const;
+    int UnitsTextToTwips(const QString& text) const;
+    double TwipsToUnits(int twips) const;
+    void GetPrintRect(TRect& rect) const;
+    void ApplyPaperSize();
+    bool IsPrinterWidth() const;
+    void Print(const QString& jobTitle) override;
+
+    // The formatting rectangle from the gutter, the border and the printer width.
+    void UpdateEditRect();
+    // The click a grid passed on (its message time), turned into a double click by a press
+    // that follows within the double-click time.
+    qint64 GridClickTime = 0;
+    // The editor window while Execute runs.
+    TkqRichEditForm* EditorForm() const { return FEditorForm; }
+
+    // --- Virtual operations, in the order the class introduces them
+    virtual void RemoveHighlightCodes();
+    virtual bool GetReadOnly() { return ReadOnly(); }
+    virtual void BeginFieldChange() {}
+    virtual void SaveToField() {}
+    virtual bool IsContentLoaded() { return true; }
+    virtual TField* GetField() { return nullptr; }
+    virtual void DoURLOpen(const QString& urlLink, bool& useDefault);
+    virtual bool PaintsTransparent() const { return false; }
+    virtual void LoadFromField() {}
+    virtual void CreatePopupMenu() {}
+    virtual void CreateDialogs();
+    virtual int FindTextRange(const QString& text, int start, int length, TSearchTypes options);
+    // Embedded objects need the platform's object linking, which does not exist here.
+    virtual bool InsertObjectDialog() { return false; }
+    virtual bool ObjectPropertiesDialog() { return false; }
+    virtual bool Execute();
+    virtual void FindDialog();
+    virtual void ReplaceDialog();
+    virtual void FontDialog();
+    virtual bool ParagraphDialog() { return false; }
+    virtual bool TabsDialog() { return false; }
+    virtual void FindNext();
+    virtual void ReplaceNext();
+    virtual bool ReplaceText(const QString& findText, const QString& replacement, TSearchTypes options);
+    virtual void DoInitDialog(QWidget* form);
+    virtual void DoCloseDialog(QWidget* form);
+    virtual void DoCreateDialog(QWidget* form);
+    virtual bool SpellCheck() { return true; }
+    // There is no word processor to automate here: shows RichEditMSWordNotFound, false.
+    virtual bool PrintWithWord(const QString& documentName);
+
+    // Content from one control to another (the editor window's copy and copy back).
+    friend void CopyRichContent(TkqCustomRichEdit* source, TCustomRichEdit* destination);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void LinkNotify(const TENLink& link) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void SearchStep(TFindDialog* dialog, bool replacing, const QString& replacement);
+    void OpenSearchDialog(TFindDialog* dialog);
+
+    std::unique_ptr<TkqRichEditStrings> FLines;
+    TkqFormPosition* FEditorPosition;
+    TkqPrintMargins* FPrintMargins;
+    int FPrintPageSize = 1;
+    TkqRichEditOleOptions FOleOptions{reoAdjustPopupMenu};
+    int FGutterWidth = 3;
+    int FRichEditVersion = 2;
+    bool FDataRead = false;
+    QPointer<TFindDialog> FFindDialog;
+    QPointer<TReplaceDialog> FReplaceDialog;
+    QPointer<TFontDialog> FFontDialog;
+    QString FLastFindText;
+    int FWrapAnchor = 0;
+    bool FWrapped = false;
+    bool FSavedHideSelection = true;
+    bool FLinkPressed = false;
+    TkqRichEditForm* FEditorForm = nullptr;
+    int FLastFirstVisible = -1, FLastLineCount = -1;
 };
 
 class TkqDBRichEdit : public TkqCustomRichEdit {
     Q_OBJECT
     Q_PROPERTY(TDataSource* DataSource READ DataSource WRITE SetDataSource)
     Q_PROPERTY(QString DataField READ DataField WRITE SetDataField)
+    Q_PROPERTY(bool AutoDisplay READ AutoDisplay WRITE SetAutoDisplay)
+    Q_PROPERTY(bool ReadOnly READ GetReadOnly WRITE SetReadOnly)
 
 public:
     explicit TkqDBRichEdit(QWidget* parent = nullptr);
     ~TkqDBRichEdit() override;
+    TkqCustomRichEdit* NewInstance(QWidget* parent) const override { return new TkqDBRichEdit(parent); }
 
     TDataSource* DataSource() const { return FDataLink.DataSource(); }
-    void SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }
+    void SetDataSource(TDataSource* source);
     QString DataField() const { return FDataLink.FieldName(); }
-    void SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
+    void SetDataField(const QString& name);
     TField* Field() const { return FDataLink.Field(); }
+    bool AutoDisplay() const { return FAutoDisplay; }
+    void SetAutoDisplay(bool value);
+    bool GetReadOnly() override;
+    void SetReadOnly(bool value) override;
 
-    // The whole value of a blob field; afterwards Text is its plain text.
+    // The whole value of a blob field (RTF, else text); afterwards Text is its plain text.
     void LoadFromBlobField(TField* field);
-    // At most count paragraphs of the field's value.
-    void LoadFieldParagraphs(TField* field, int count);
-    // Opens the editor on the bound field of the current record and writes it back on OK.
-    bool Execute() override;
+    // The first pieces of the field's value as formatted text; the content counts as not
+    // loaded afterwards, so editing loads the full value first.
+    void LoadFieldParagraphs(TField* field, int pieceLimit);
+    // The same from stored bytes, for a grid that reads values itself.
+    void LoadFromBytes(const QByteArray& bytes);
+    void LoadBytesParagraphs(const QByteArray& bytes, int pieceLimit);
+    bool IsBlobField() const;
+
+    void LoadFromField() override;
+    void SaveToField() override;
+    void BeginFieldChange() override;
+    bool IsContentLoaded() override { return FLoaded; }
+    TField* GetField() override { return FDataLink.Field(); }
+    TFieldDataLink* DataLink() { return &FDataLink; }
+
+protected:
+    void Change() override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    bool event(QEvent* event) override;
 
 private:
     void DataChange();
+    void EditingChange();
+    void UpdateData();
+    void LoadBytes(const QByteArray& bytes);
+    bool IsVisibleControl() const;
 
     TFieldDataLink FDataLink;
+    bool FAutoDisplay = true;
+    bool FLoaded = false;
+    bool FKeepingText = false;
+    QByteArray FKeptText;
+    bool FFocused = false;
+    bool FDataFieldSet = false;
+    bool FChangingParent = false;
+    bool FOwnReadOnly = false;
+    QMetaObject::Connection FSourceGone;
 };
+
+// Plugs the rich-text control into the grid library's rich-text-to-plain seam.
+void RegisterRichTextReader();

@@ -37,7 +37,6 @@ enum TGridOption {
 };
 using TGridOptions = TSet<TGridOption>;
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
-enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 // Scroll-bar requests, as a bar reports them.
 enum TScrollCode {

@@ -6,6 +6,7 @@
 #include "gridlib/grid/Kqdbgrid.h"
 
 #include "gridlib/core/Kqstr.h"
+#include "gridlib/core/kqfieldlists.h"
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/grid/kqexpand.h"
 
@@ -470,11 +471,17 @@ void TkqDBGrid::GetCellText(int dataColumn, QString& text)
         QByteArray head = value.left(5);
         head.append(QByteArray(5 - head.size(), ' '));
         if (head == "{\\rtf") {
-            text = RichTextToPlainText(this, value, FRichTextReader);
+            text = RichTextToPlainText(this, value, FRichTextReader, FLoadAllRTF ? 0 : RichTextPreviewPieceLimit);
             if (!FLoadAllRTF) text = text.section(QLatin1Char('\n'), 0, 1);
         } else {
             text = field->AsString();
         }
+        return;
+    }
+    // A formatted memo shown in the grid shows the plain text of its stored rich text, on one line.
+    if (field->DataType() == ftFmtMemo && FMemoAttributes.Contains(mGridShow) && IsRichTextField(field, true)) {
+        text = RichTextToPlainText(this, field->AsBytes(), FRichTextReader, RichTextPreviewPieceLimit)
+                   .replace(QLatin1Char('\n'), QLatin1Char(' '));
         return;
     }
     if (field->DataType() == ftMemo || field->DataType() == ftOraClob) {

@@ -4,6 +4,7 @@
 // over QImage, icons, and the system measures the controls size themselves by.
 // Conversions to QRect and QLine happen here and nowhere else.
 
+#include "platform/core/Classes.h"
 #include "platform/vcl/Graphics.h"
 
 #include <QByteArray>
@@ -45,6 +46,7 @@ inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
 inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }
 
 enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+using TFontStyles = TSet<TFontStyle>;
 
 // A font with its colour, as a canvas and a control keep them.
 struct TFont {

@@ -16,6 +16,9 @@ constexpr bool NewStyleControls() { return true; }
 // not the active one).
 enum TButtonState { bsUp, bsDisabled, bsDown, bsExclusive, bsInactive };
 
+// The scroll bars a scrolling control shows.
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
 // State flags of a control that the libraries read from one another: csLButtonDown while the
 // left button is held on it, csPaintCopy while it paints an image of itself into a grid cell.
 enum TControlStateItem {

@@ -5,6 +5,8 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
+#include "gridlib/dialogs/kqrich.h"
+#include "gridlib/dialogs/kqriched.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "gridlib/grid/kqexpand.h"
 #include "platform/client/ClientDataSet.h"
@@ -30,6 +32,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -944,6 +949,65 @@ TEST_F(ViewDataFixture, DoubleClickOpensThePictureDialogForPicturesOnly)
                   dialog->reject();
               });
     EXPECT_TRUE(pictureShown);
+}
+
+TEST_F(ViewDataFixture, AFormattedMemoOpensInTheRichEditAndIsSavedWithItsFormats)
+{
+    const QString path = Path("memo.cds");
+    {
+        TClientDataSet ds;
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("Memo", ftFmtMemo);
+        ds.CreateDataSet();
+        ds.Append();
+        ds.FieldByName("ID")->SetAsInteger(1);
+        ds.FieldByName("Memo")->SetAsBytes("{\\rtf1\\ansi{\\colortbl ;\\red255\\green0\\blue0;}Plain \\b bold\\b0  \\cf1 red\\cf0\\par"
+                                           "\\pard{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}\\fi-360\\li720 item\\par}");
+        ds.Post();
+        ds.MergeChangeLog();
+        ds.SaveToFile(path);
+    }
+    TFrmViewData* w = Open(path);
+    const auto memoText = [w] {
+        QString text;
+        w->grdViewData->GetCellText(1, text);
+        return text;
+    };
+    // the grid shows the plain text, not the stored codes
+    EXPECT_EQ(memoText(), "Plain bold red item");
+    w->grdViewData->SelectFieldByName("Memo");
+    bool edited = false;
+    WithModal([&] { w->ShowFieldEditor(w->grdViewData); },
+              [&](QDialog* dialog) {
+                  auto* form = qobject_cast<TkqRichEditForm*>(dialog);
+                  ASSERT_NE(form, nullptr);
+                  TkqCustomRichEdit* edit = form->RichEdit1();
+                  EXPECT_EQ(edit->Text(), "Plain bold red\nitem");
+                  EXPECT_FALSE(edit->isReadOnly());
+                  edit->SetSel({0, 5});
+                  edit->SetSelItalic(true);
+                  edit->SetSel({edit->TextLength(), edit->TextLength()});
+                  edit->ReplaceSel(" two");
+                  edited = true;
+                  form->SaveAndExit();
+              });
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(w->cdsViewData->State(), dsEdit);
+    w->DBNavigator->Button(nbsPost)->Click();
+    Settle();
+    EXPECT_TRUE(Shown.isEmpty()) << Shown.join("; ").toStdString();
+    TFileContent file(path);
+    TkqDBRichEdit reread;
+    reread.LoadFromBlobField(file.ds.FieldByName("Memo"));
+    EXPECT_EQ(reread.Text(), "Plain bold red\nitem two");
+    reread.SetSel({0, 5});
+    EXPECT_TRUE(reread.GetCharFormat(SCF_SELECTION).Effects & CFE_ITALIC);
+    reread.SetSel({6, 10});
+    EXPECT_TRUE(reread.GetCharFormat(SCF_SELECTION).Effects & CFE_BOLD);
+    reread.SetSel({11, 14});
+    EXPECT_EQ(reread.GetCharFormat(SCF_SELECTION).TextColor, clRed);
+    EXPECT_NE(reread.document()->lastBlock().textList(), nullptr);
+    EXPECT_EQ(memoText(), "Plain bold red item two");
 }
 
 TEST_F(ViewDataFixture, TheChangeLogGridOpensAndClosesWithItsButton)

@@ -47,6 +47,8 @@ QString SamplesDir()
 
 QString SamplePath(const QString& name) { return SamplesDir() + '/' + name; }
 
+QString TestDataPath(const QString& name) { return QStringLiteral(QUARROW_TEST_DATA_DIR) + '/' + name; }
+
 QByteArray ReadWholeFile(const QString& path)
 {
     QFile f(path);

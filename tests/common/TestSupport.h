@@ -15,6 +15,8 @@ int RunAllTests(int& argc, char** argv, std::function<void()> resetEachTest = {}
 // Folder of the real sample data files.
 QString SamplesDir();
 QString SamplePath(const QString& name);
+// A small fixture of our own, checked in under tests/data.
+QString TestDataPath(const QString& name);
 QByteArray ReadWholeFile(const QString& path);
 void WriteWholeFile(const QString& path, const QByteArray& bytes);
 

@@ -311,7 +311,7 @@ namespace {
 class TRecordingReader : public TkqRichTextReader {
 public:
     explicit TRecordingReader(int* calls) : FCalls(calls) {}
-    QString PlainText(const QByteArray& richText) override
+    QString PlainText(const QByteArray& richText, int) override
     {
         ++*FCalls;
         return QString::fromLatin1(richText).remove(QStringLiteral("{\\rtf1 ")).remove(QLatin1Char('}'));

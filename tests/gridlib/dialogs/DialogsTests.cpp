@@ -2,7 +2,6 @@
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
 #include "gridlib/dialogs/kqrecview.h"
-#include "gridlib/dialogs/kqriched.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
@@ -268,46 +267,3 @@ TEST(FilterDialog, CriteriaFilterTheDataSetAndClearingEndsIt)
     EXPECT_EQ(d.ds.RecordCount(), 6);
 }
 
-TEST(RichEdit, PlainTextOfRichTextAndTheEditorWritesBack)
-{
-    const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}"
-                           "\\f0 First \\b bold\\b0  line\\par Second\\tab tab\\par Third \\'e9t\\'e9\\par}";
-    EXPECT_EQ(RichTextToPlainText(rtf), QStringLiteral("First bold line\nSecond\ttab\nThird \u00e9t\u00e9"));
-    EXPECT_EQ(RichTextToPlainText("{\\RTF not rich"), QStringLiteral("{\\RTF not rich"));
-
-    Data d;
-    d.ds.Close();
-    d.ds.Open();
-    TkqDBRichEdit edit;
-    edit.SetDataSource(&d.source);
-    edit.SetDataField(QStringLiteral("Notes"));
-    EXPECT_TRUE(edit.Text().isEmpty());
-    OnModal([](QWidget* w) {
-        EXPECT_EQ(w->windowTitle(), QStringLiteral("Edit Rich Text"));
-        auto* editor = w->findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
-        ASSERT_NE(editor, nullptr);
-        EXPECT_FALSE(editor->isReadOnly());
-        editor->setPlainText(QStringLiteral("line one\nline two"));
-        qobject_cast<QDialog*>(w)->accept();
-    });
-    EXPECT_TRUE(edit.Execute());
-    EXPECT_EQ(d.ds.State(), dsEdit);
-    EXPECT_EQ(d.ds.FieldByName(QStringLiteral("Notes"))->AsString(), QStringLiteral("line one\nline two"));
-    d.ds.Post();
-    edit.LoadFieldParagraphs(d.ds.FieldByName(QStringLiteral("Notes")), 1);
-    EXPECT_EQ(edit.Text(), QStringLiteral("line one"));
-
-    // Stored rich text opens read-only and is never rewritten.
-    d.ds.Edit();
-    d.ds.FieldByName(QStringLiteral("Notes"))->SetAsString(QString::fromLatin1(rtf));
-    d.ds.Post();
-    OnModal([](QWidget* w) {
-        auto* editor = w->findChild<QTextEdit*>(QStringLiteral("RichEdit1"));
-        EXPECT_TRUE(editor->isReadOnly());
-        EXPECT_TRUE(editor->toPlainText().startsWith(QStringLiteral("First bold line")));
-        qobject_cast<QDialog*>(w)->accept();
-    });
-    edit.Execute();
-    EXPECT_EQ(d.ds.State(), dsBrowse);
-    EXPECT_EQ(d.ds.FieldByName(QStringLiteral("Notes"))->AsString(), QString::fromLatin1(rtf));
-}

@@ -361,7 +361,7 @@ TEST(DBGridCellInput, RichTextShowsItsFirstTwoParagraphs)
 {
     SetRichTextReaderFactory([](QObject*) {
         struct TReader : TkqRichTextReader {
-            QString PlainText(const QByteArray& rtf) override
+            QString PlainText(const QByteArray& rtf, int) override
             {
                 return QString::fromLatin1(rtf.mid(6)).replace(QLatin1String("\\par "), QLatin1String("\n"));
             }

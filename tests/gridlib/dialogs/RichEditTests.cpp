@@ -1,0 +1,659 @@
+// The library's rich edit: lines view, memory stream, piece reading, component stream, highlight
+// codes, paragraph texts, find and replace, fonts, units, printing, the data-aware control on a
+// formatted memo, the editor window and the grid library's rich-text seam.
+
+#include "gridlib/core/Kqintl.h"
+#include "gridlib/core/kqcommon.h"
+#include "gridlib/dialogs/kqrich.h"
+#include "gridlib/dialogs/kqriched.h"
+#include "platform/client/ClientDataSet.h"
+#include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Printers.h"
+#include "platform/vcl/RtfReader.h"
+#include "tests/common/TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextList>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray Formatted =
+    "{\\rtf1\\ansi{\\fonttbl{\\f0 DejaVu Sans;}}{\\colortbl ;\\red255\\green0\\blue0;}\\f0\\fs20 "
+    "Plain \\b bold\\b0  and \\cf1 red\\cf0\\par"
+    "\\pard{\\*\\pn\\pnlvlblt{\\pntxtb\\'b7}}\\fi-360\\li720 first bullet\\par second bullet\\par}";
+
+// A client dataset with a formatted memo field.
+struct TMemoData {
+    TMemoData()
+    {
+        ds.FieldDefs().Add(QStringLiteral("Id"), ftInteger);
+        ds.FieldDefs().Add(QStringLiteral("Notes"), ftFmtMemo);
+        ds.CreateDataSet();
+        for (int i = 1; i <= 3; ++i) {
+            ds.Append();
+            ds.FieldByName(QStringLiteral("Id"))->SetAsInteger(i);
+            ds.FieldByName(QStringLiteral("Notes"))->SetAsBytes(i == 1 ? Formatted : QByteArray("plain memo ") + QByteArray::number(i));
+            ds.Post();
+        }
+        ds.First();
+        source.SetDataSet(&ds);
+    }
+    TField* Notes() { return ds.FieldByName(QStringLiteral("Notes")); }
+    TClientDataSet ds;
+    TDataSource source;
+};
+
+// Runs fn on the next modal window once it is shown (no test waits on a window).
+void OnModal(std::function<void(QWidget*)> fn)
+{
+    QTimer::singleShot(0, [fn] {
+        QWidget* w = QApplication::activeModalWidget();
+        ASSERT_NE(w, nullptr);
+        fn(w);
+    });
+}
+
+bool IsBold(TCustomRichEdit& edit, int from, int to)
+{
+    edit.SetSel({from, to});
+    return edit.GetCharFormat(SCF_SELECTION).Effects & CFE_BOLD;
+}
+
+QString Tool(const char* name) { return QStandardPaths::findExecutable(QLatin1String(name)); }
+
+} // namespace
+
+TEST(RichEditStrings, LinesThroughTheControl)
+{
+    TkqCustomRichEdit edit;
+    TkqRichEditStrings* lines = edit.Lines();
+    EXPECT_EQ(lines->Count(), 0);
+    lines->Add(QStringLiteral("one"));
+    EXPECT_EQ(lines->Count(), 1);
+    lines->Add(QStringLiteral("two"));
+    EXPECT_EQ(lines->ToStringList(), QStringList({"one", "two"}));
+    lines->Put(5, QStringLiteral("x"));   // a line that does not exist
+    lines->Put(1, QStringLiteral("TWO"));
+    EXPECT_EQ(lines->ToStringList(), QStringList({"one", "TWO"}));
+
+    edit.SetText(QStringLiteral("a\n"));   // one line and a break: two control lines
+    lines->Insert(2, QStringLiteral("never"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("a\n"));
+    lines->Insert(1, QStringLiteral("b"));
+    EXPECT_EQ(lines->ToStringList(), QStringList({"a", "b"}));
+    lines->Insert(0, QStringLiteral("first"));
+    EXPECT_EQ(lines->ToStringList(), QStringList({"first", "a", "b"}));
+    lines->Delete(1);
+    EXPECT_EQ(lines->ToStringList(), QStringList({"first", "b"}));
+
+    edit.SetText(QString(5000, QLatin1Char('x')));
+    EXPECT_EQ(lines->Get(0).length(), 4096);
+}
+
+TEST(RichMemoryStream, GrowsIn128KBSteps)
+{
+    TkqRichMemoryStream stream;
+    stream.SetCapacity(1);
+    EXPECT_EQ(stream.Capacity(), 131072);
+    stream.SetCapacity(131073);
+    EXPECT_EQ(stream.Capacity(), 262144);
+    stream.SetCapacity(0);
+    EXPECT_EQ(stream.Capacity(), 0);
+    stream.write(QByteArray(200000, 'a'));
+    EXPECT_EQ(stream.Capacity(), 262144);
+    EXPECT_EQ(stream.size(), 200000);
+    EXPECT_THROW(stream.SetCapacity(qint64(1) << 62), EStreamError);
+    EXPECT_EQ(stream.Capacity(), 262144);   // the old block stays
+}
+
+TEST(RichEditStreamIn, PiecesLimitWhatIsRead)
+{
+    // one paragraph per line, far longer than a piece
+    QByteArray rtf = "{\\rtf1\\ansi\\pard first paragraph\\par\n";
+    for (int i = 0; i < 400; ++i) rtf += "\\pard line " + QByteArray::number(i) + " {\\b of} the text\\par\n";
+    rtf += "}";
+    TkqCustomRichEdit edit;
+    QBuffer stream(&rtf);
+    stream.open(QIODevice::ReadOnly);
+    edit.StreamIn(stream, false, 0);
+    EXPECT_EQ(edit.LineCount(), 401);
+
+    // limit 2: exactly the first piece of 2048 bytes, not cut
+    stream.seek(0);
+    edit.StreamIn(stream, false, 2);
+    const QString preview = edit.Text();
+    EXPECT_TRUE(preview.startsWith(QStringLiteral("first paragraph\nline 0 of the text")));
+    EXPECT_LT(edit.LineCount(), 100);
+    EXPECT_GT(edit.LineCount(), 20);
+
+    // limit 1: the piece is cut at the first group after the first \pard
+    stream.seek(0);
+    edit.StreamIn(stream, false, 1);
+    EXPECT_EQ(edit.Text(), QStringLiteral("first paragraph\nline 0 "));
+
+    // rich text that breaks loads as text; a stream that cannot be read at all raises
+    QByteArray broken = "{\\rtf1 \\abcdefghijklmnopqrstuvwxyzabcdefgh}";
+    QBuffer brokenStream(&broken);
+    brokenStream.open(QIODevice::ReadOnly);
+    edit.StreamIn(brokenStream, false, 0);
+    EXPECT_EQ(edit.Text(), QString::fromLatin1(broken));
+    QBuffer closed;
+    EXPECT_THROW(edit.StreamIn(closed, false, 0), EOutOfResources);
+}
+
+TEST(RichEditComponentStream, DataAndRichEditVersion)
+{
+    TkqCustomRichEdit edit;
+    QBuffer in;
+    in.setData(Formatted);
+    in.open(QIODevice::ReadOnly);
+    edit.PlatformLines()->LoadFromStream(in);
+    const QByteArray data = edit.WriteDataProperty();
+    EXPECT_EQ(edit.RichEditVersion(), 2);
+    const quint32 count = quint8(data[0]) | quint8(data[1]) << 8 | quint8(data[2]) << 16 | quint32(quint8(data[3])) << 24;
+    EXPECT_EQ(qsizetype(count), data.size() - 4);
+
+    TkqCustomRichEdit back;
+    back.ReadState({{QStringLiteral("RichEditVersion"), 2}, {QStringLiteral("Data"), data}});
+    EXPECT_EQ(back.Text(), edit.Text());
+    EXPECT_TRUE(IsBold(back, 6, 10));
+    EXPECT_EQ(back.RichEditVersion(), 2);
+
+    TkqCustomRichEdit versionOnly;
+    versionOnly.ReadState({{QStringLiteral("RichEditVersion"), 2}});
+    EXPECT_TRUE(versionOnly.Text().isEmpty());
+
+    // an older stream held the text: RTF source text becomes formatted content
+    TkqCustomRichEdit old;
+    old.ReadState({}, {QStringLiteral("{\\rtf1 old \\b style}")});
+    EXPECT_EQ(old.Text(), QStringLiteral("old style"));
+    EXPECT_EQ(old.RichEditVersion(), 1);
+
+    // a bound field leaves the bytes unread but takes as many as the value states
+    TMemoData d;
+    TkqDBRichEdit bound;
+    bound.SetDataSource(&d.source);
+    bound.SetDataField(QStringLiteral("Notes"));
+    EXPECT_TRUE(bound.WriteDataProperty().isEmpty());
+    const QByteArray following = data + QByteArray("next");
+    EXPECT_EQ(bound.ReadDataProperty(following), data.size());
+}
+
+TEST(RichEditHighlight, CodesRemovedFromTheSelection)
+{
+    TkqCustomRichEdit edit;
+    QBuffer in;
+    QByteArray rtf = "{\\rtf1{\\colortbl ;\\red255\\green255\\blue0;}a \\highlight1 marked\\highlight0  b \\\\highlight text}";
+    in.setData(rtf);
+    in.open(QIODevice::ReadOnly);
+    edit.PlatformLines()->LoadFromStream(in);
+    ASSERT_EQ(edit.Text(), QStringLiteral("a marked b \\highlight text"));
+    edit.SetSel({2, 8});
+    EXPECT_EQ(edit.GetSelHighlight(), clYellow);
+    edit.SetSel({0, edit.TextLength()});
+    edit.RemoveHighlightCodes();
+    EXPECT_EQ(edit.Text(), QStringLiteral("a marked b \\highlight text"));   // the escaped word stays text
+    edit.SetSel({2, 8});
+    EXPECT_TRUE(edit.GetCharFormat(SCF_SELECTION).Effects & CFE_AUTOBACKCOLOR);
+
+    edit.SetSel({0, 1});
+    edit.SetSelHighlight(clLime);
+    EXPECT_EQ(edit.SelLength(), 0);
+    edit.SetSel({0, 1});
+    EXPECT_EQ(edit.GetSelHighlight(), clLime);
+    edit.SetRichEditVersion(1);
+    edit.SetSel({2, 3});
+    edit.SetSelHighlight(clRed);
+    EXPECT_EQ(edit.GetSelHighlight(), 0xFFFFFF);
+    edit.SetRichEditVersion(2);
+    EXPECT_NE(edit.GetSelHighlight(), clRed);
+}
+
+TEST(RichEditParagraph, AlignmentTextsBulletsAndLineSpacingKinds)
+{
+    TkqCustomRichEdit edit;
+    edit.SetText(QStringLiteral("one\ntwo"));
+    const TkqRichEditParagraphDlg* texts = KqIntl()->GetRichEdit()->ParagraphDialog;
+    const std::pair<QString, int> cases[] = {
+        {texts->AlignLeft, PFA_LEFT}, {texts->AlignRight, PFA_RIGHT}, {texts->AlignJustify, PFA_JUSTIFY},
+        {texts->AlignCenter, PFA_CENTER}, {QStringLiteral("anything"), PFA_CENTER}};
+    for (const auto& [text, alignment] : cases) {
+        edit.SetParaFormat(1, text, false, 0, 0, 0, 0, nullptr, 0, 0, 0, 0);
+        EXPECT_EQ(edit.GetParaFormat().Alignment, alignment) << text.toStdString();
+    }
+    edit.SetSel({0, 5});
+    edit.SetBullets(true);
+    TParaFormat2 p;
+    edit.GetParaFormat(p);
+    EXPECT_EQ(p.Numbering, PFN_BULLET);
+    EXPECT_EQ(p.Offset, 720);
+    int offset = 0, right = 0, start = 0;
+    edit.GetParaIndents(offset, right, start);
+    EXPECT_EQ(offset, 720);
+    edit.SetBullets(false);
+    EXPECT_EQ(edit.GetParaFormat().Numbering, 0);
+    // one and a half and double go as multiples of a line
+    edit.SetParaFormat(1 << 8, QString(), false, 0, 0, 0, 0, nullptr, 0, 0, 0, 2);
+    EXPECT_EQ(edit.GetParaFormat().LineSpacingRule, 2);
+    const int tabs[] = {720, 1440};
+    edit.SetParaFormat(1 << 5, QString(), false, 0, 0, 0, 40, tabs, 0, 0, 0, 0);   // capped by the list
+    EXPECT_EQ(edit.GetParaFormat().TabCount, 32);
+}
+
+TEST(RichEditFind, FindsOnWrapsAndReportsNoMoreMatches)
+{
+    TkqCustomRichEdit edit;
+    edit.SetText(QStringLiteral("a word and a word"));
+    edit.SetSel({0, 0});
+    edit.FindDialog();
+    TFindDialog* dialog = edit.FindDialogObject();
+    dialog->SetFindText(QStringLiteral("word"));
+    dialog->ClickFindNext();
+    EXPECT_EQ(edit.GetSel(), (TCharRange{2, 6}));
+    dialog->ClickFindNext();
+    EXPECT_EQ(edit.GetSel(), (TCharRange{13, 17}));
+    TDialogSeam::AnswerMessages({mrOk});
+    dialog->ClickFindNext();   // the start was before the first: nothing more
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList({"No more matches found"}));
+    EXPECT_TRUE(edit.HasFindText());
+    dialog->CloseDialog();
+
+    // the caret in front of the first: the second comes first, then the first after the wrap
+    edit.SetText(QStringLiteral("cat and cat"));
+    edit.SetSel({0, 0});
+    edit.FindDialog();
+    dialog->SetFindText(QStringLiteral("cat"));
+    dialog->ClickFindNext();
+    EXPECT_EQ(edit.SelStart(), 8);
+    dialog->ClickFindNext();
+    EXPECT_EQ(edit.SelStart(), 0);
+    TDialogSeam::Clear();
+    dialog->ClickFindNext();
+    EXPECT_EQ(TDialogSeam::Messages().size(), 1);
+    dialog->CloseDialog();
+
+    // a selection over two lines is not the find text; the last one is offered
+    edit.SetText(QStringLiteral("x\ny"));
+    edit.SetSel({0, 3});
+    edit.FindDialog();
+    EXPECT_EQ(dialog->FindText(), QStringLiteral("cat"));
+    edit.SetSel({0, 1});
+    edit.FindDialog();
+    EXPECT_EQ(dialog->FindText(), QStringLiteral("x"));
+    dialog->CloseDialog();
+}
+
+TEST(RichEditReplace, ReplaceAllGoesToTheEndThenWrapsToTheStart)
+{
+    TkqCustomRichEdit edit;
+    edit.SetText(QStringLiteral("aa b aa c aa"));
+    edit.SetSel({5, 5});
+    edit.ReplaceDialog();
+    TReplaceDialog* dialog = edit.ReplaceDialogObject();
+    dialog->SetFindText(QStringLiteral("aa"));
+    dialog->SetReplaceText(QStringLiteral("X"));
+    TDialogSeam::AnswerMessages({mrOk});
+    dialog->ClickReplaceAll();
+    EXPECT_EQ(edit.Text(), QStringLiteral("X b X c X"));
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList({"No more matches found"}));
+
+    // matches that touch one another are all replaced
+    edit.SetText(QStringLiteral("aaaa"));
+    edit.SetSel({0, 0});
+    dialog->SetFindText(QStringLiteral("a"));
+    dialog->SetReplaceText(QStringLiteral("b"));
+    dialog->ClickReplaceAll();
+    EXPECT_EQ(edit.Text(), QStringLiteral("bbbb"));
+    // a replacement that holds the find text ends too
+    edit.SetText(QStringLiteral("a a"));
+    dialog->SetReplaceText(QStringLiteral("aa"));
+    dialog->ClickReplaceAll();
+    EXPECT_EQ(edit.Text(), QStringLiteral("aa aa"));
+
+    edit.SetText(QStringLiteral("one two one"));
+    edit.SetSel({1, 1});
+    EXPECT_TRUE(edit.ReplaceText(QStringLiteral("one"), QStringLiteral("1"), {}));
+    EXPECT_EQ(edit.Text(), QStringLiteral("one two 1"));
+    EXPECT_FALSE(edit.ReplaceText(QStringLiteral("one"), QStringLiteral("1"), {}));
+    dialog->CloseDialog();
+}
+
+TEST(RichEditFont, TheDialogLeavesColoursAloneWhenTheColourStays)
+{
+    TkqCustomRichEdit edit;
+    QBuffer in;
+    in.setData("{\\rtf1{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}\\cf1 red\\cf2 blue}");
+    in.open(QIODevice::ReadOnly);
+    edit.PlatformLines()->LoadFromStream(in);
+    edit.SetSel({0, 3});
+    TCommonDialogSeam::OnExecute = [](QObject* dialog) {
+        auto* font = qobject_cast<TFontDialog*>(dialog);
+        EXPECT_EQ(font->Font.Color, clRed);   // the selection's colour
+        font->Font.Font.setFamily(QStringLiteral("DejaVu Serif"));
+        font->Font.Font.setBold(true);
+        return true;
+    };
+    edit.SetSel({0, 7});
+    edit.FontDialog();
+    TCommonDialogSeam::OnExecute = nullptr;
+    edit.SetSel({0, 3});
+    EXPECT_EQ(edit.GetCharFormat(SCF_SELECTION).TextColor, clRed);
+    edit.SetSel({3, 7});
+    const TCharFormat2 blue = edit.GetCharFormat(SCF_SELECTION);
+    EXPECT_EQ(blue.TextColor, clBlue);
+    EXPECT_EQ(blue.FaceName, QStringLiteral("DejaVu Serif"));
+    EXPECT_TRUE(blue.Effects & CFE_BOLD);
+}
+
+TEST(RichEditUnits, TwipsAndTheMeasurementUnits)
+{
+    TkqCustomRichEdit edit;
+    EXPECT_DOUBLE_EQ(edit.TwipsToUnits(720), 0.5);
+    EXPECT_EQ(edit.UnitsText(0.5), QStringLiteral("0.5''"));
+    EXPECT_EQ(edit.RoundedUnitsText(8, 0.05), QStringLiteral("0.125''"));
+    EXPECT_EQ(edit.RoundedUnitsText(8, 0.04), QStringLiteral("0''"));
+    EXPECT_EQ(edit.UnitsTextToTwips(QStringLiteral("0.5''")), 720);
+    EXPECT_EQ(edit.UnitsTextToTwips(QStringLiteral("22 ")), 31680);
+    edit.MeasurementUnits = muCentimeters;
+    EXPECT_DOUBLE_EQ(edit.TwipsToUnits(720), 1.27);
+    EXPECT_EQ(edit.UnitsText(1.5), QStringLiteral("1.5 cm"));
+    EXPECT_EQ(edit.UnitsTextToTwips(QStringLiteral("1 cm")), 567);
+    EXPECT_EQ(edit.UnitsTextToTwips(QStringLiteral("2 CM")), 1135);
+    EXPECT_EQ(edit.UnitsTextToTwips(QStringLiteral("-1cm")), -567);
+    EXPECT_THROW(edit.UnitsTextToTwips(QStringLiteral("x cm")), EConvertError);
+}
+
+TEST(RichEditPrinting, MarginsBeyondThePageStayOrdered)
+{
+    TkqCustomRichEdit edit;
+    edit.PrintMargins()->Left = 30;
+    edit.PrintMargins()->Right = 30;
+    edit.PrintMargins()->Top = 40;
+    edit.PrintMargins()->Bottom = 40;
+    TRect r;
+    edit.GetPrintRect(r);
+    EXPECT_LE(r.Left, r.Right);
+    EXPECT_LE(r.Top, r.Bottom);
+    edit.PrintMargins()->Left = edit.PrintMargins()->Right = edit.PrintMargins()->Top = edit.PrintMargins()->Bottom = 1;
+    edit.GetPrintRect(r);
+    EXPECT_EQ(r.Width(), Printer().PhysicalPageSize().width() * 1440 / Printer().XResolution() - 2880);
+}
+
+TEST(RichEditPrinting, PrintsToAPdfWithThePagesItMeasures)
+{
+    TkqCustomRichEdit edit;
+    QString text;
+    for (int i = 0; i < 150; ++i) text += QStringLiteral("Paragraph %1 of the printed memo\n").arg(i);
+    edit.SetText(text);
+    edit.SetSel({0, 9});
+    edit.SetSelBold(true);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("memo.pdf"));
+    Printer().SetOutputFileName(pdf);
+    Printer().SetPaperSize(1);
+    edit.Print(QStringLiteral("Memo"));
+    Printer().SetOutputFileName(QString());
+    const QByteArray bytes = ReadWholeFile(pdf);
+    ASSERT_TRUE(bytes.startsWith("%PDF"));
+    // the pages the control measures on a letter page with one-inch margins
+    TRect page;
+    edit.GetPrintRect(page);
+    TFormatRange range;
+    range.Target = Printer().Handle();
+    range.Rc = page;
+    int pages = 0;
+    for (int from = 0; from < edit.TextLength(); ++pages) {
+        range.Chrg = {from, -1};
+        const int next = edit.FormatRange(&range, false);
+        ASSERT_GT(next, from);
+        from = next;
+    }
+    edit.FormatRange(nullptr, false);
+    EXPECT_GE(pages, 3);
+    const QString pdfinfo = Tool("pdfinfo");
+    if (pdfinfo.isEmpty()) GTEST_SKIP() << "pdfinfo is not installed";
+    QProcess p;
+    p.start(pdfinfo, {pdf});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString info = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+%1\\n").arg(pages)))) << info.toStdString();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Title:\\s+Memo\\n")))) << info.toStdString();
+}
+
+TEST(RichEditPrinting, NoWordProcessorToPrintWith)
+{
+    TkqCustomRichEdit edit;
+    TDialogSeam::AnswerMessages({mrOk});
+    EXPECT_FALSE(edit.PrintWithWord(QString()));
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList({"Unable to start Microsoft Word's Spell Checker."}));
+}
+
+TEST(DBRichEdit, AFormattedMemoLoadsWithTheRecord)
+{
+    TMemoData d;
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&d.source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("Plain bold and red\nfirst bullet\nsecond bullet"));
+    EXPECT_TRUE(edit.IsContentLoaded());
+    EXPECT_TRUE(IsBold(edit, 6, 10));
+    EXPECT_NE(edit.document()->findBlockByNumber(1).textList(), nullptr);
+    EXPECT_TRUE(edit.isReadOnly());   // until a change puts the record into edit state
+    d.ds.Next();
+    EXPECT_EQ(edit.Text(), QStringLiteral("plain memo 2"));
+    EXPECT_FALSE(edit.Modified());
+    // without AutoDisplay the label stands in until Enter loads the value
+    edit.SetAutoDisplay(false);
+    d.ds.Next();
+    EXPECT_EQ(edit.Text(), QStringLiteral("(Notes)"));
+    edit.show();
+    edit.setFocus();
+    QTest::keyClick(&edit, Qt::Key_Return);
+    EXPECT_EQ(edit.Text(), QStringLiteral("plain memo 3"));
+    EXPECT_EQ(d.ds.State(), dsBrowse);
+}
+
+TEST(DBRichEdit, TheFirstKeyEditsWithoutLosingWhatIsTyped)
+{
+    TMemoData d;
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&d.source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    edit.show();
+    edit.setFocus();
+    edit.SetSel({0, 0});
+    QTest::keyClicks(&edit, QStringLiteral("New "));
+    EXPECT_EQ(d.ds.State(), dsEdit);
+    EXPECT_TRUE(edit.Text().startsWith(QStringLiteral("New Plain bold")));
+    EXPECT_TRUE(IsBold(edit, 10, 14));   // the formats survived the edit start
+    d.ds.Post();
+    const QByteArray stored = d.Notes()->AsBytes();
+    EXPECT_TRUE(stored.startsWith("{\\rtf1"));
+    QTextDocument doc;
+    QTextCursor c(&doc);
+    ASSERT_TRUE(ReadRtf(stored, c).Ok());
+    EXPECT_TRUE(doc.toPlainText().startsWith(QStringLiteral("New Plain bold")));
+
+    // a picture alone on the clipboard: Ctrl+V does nothing
+    QApplication::clipboard()->setImage(QImage(4, 4, QImage::Format_RGB32));
+    const QString before = edit.Text();
+    QTest::keyClick(&edit, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(edit.Text(), before);
+}
+
+TEST(DBRichEdit, ExecuteWritesTheEditedRichTextBackOnlyOnOK)
+{
+    TMemoData d;
+    TkqDBRichEdit edit;
+    edit.hide();
+    edit.SetDataSource(&d.source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    // OK without changes writes nothing
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqRichEditForm*>(w);
+        ASSERT_NE(form, nullptr);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("Edit Rich Text"));
+        EXPECT_EQ(form->RichEdit1()->objectName(), QStringLiteral("RichEdit1"));
+        EXPECT_NE(qobject_cast<TkqDBRichEdit*>(form->RichEdit1()), nullptr);   // the opener's class
+        EXPECT_TRUE(form->RichEdit1()->Text().startsWith(QStringLiteral("Plain bold")));
+        form->SaveAndExit();
+    });
+    EXPECT_TRUE(edit.Execute());
+    EXPECT_EQ(d.ds.State(), dsBrowse);
+    // Cancel after changes: the question, answered No, keeps the field
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqRichEditForm*>(w);
+        form->RichEdit1()->SetSel({0, 0});
+        form->RichEdit1()->ReplaceSel(QStringLiteral("dropped "));
+        TDialogSeam::AnswerMessages({mrNo});
+        form->ExitEditor();
+    });
+    EXPECT_FALSE(edit.Execute());
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList({"Changes have been made!  Do you wish to save your changes?"}));
+    EXPECT_EQ(d.ds.State(), dsBrowse);
+    EXPECT_EQ(d.Notes()->AsBytes(), Formatted);
+    // OK after changes: the field takes the RTF with its formats
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqRichEditForm*>(w);
+        TkqCustomRichEdit* r = form->RichEdit1();
+        r->SetSel({0, 5});
+        r->SetSelItalic(true);
+        r->SetSel({r->TextLength(), r->TextLength()});
+        r->ReplaceSel(QStringLiteral("\r\nadded line"));
+        form->SaveAndExit();
+    });
+    EXPECT_TRUE(edit.Execute());
+    EXPECT_EQ(d.ds.State(), dsEdit);
+    d.ds.Post();
+    TkqDBRichEdit check;
+    check.LoadFromBlobField(d.Notes());
+    EXPECT_EQ(check.Text(), QStringLiteral("Plain bold and red\nfirst bullet\nsecond bullet\nadded line"));
+    check.SetSel({0, 5});
+    EXPECT_TRUE(check.GetCharFormat(SCF_SELECTION).Effects & CFE_ITALIC);
+    EXPECT_TRUE(IsBold(check, 6, 10));
+}
+
+TEST(DBRichEdit, AReadOnlyFieldOpensReadOnlyAndEscapeCloses)
+{
+    TMemoData d;
+    d.Notes()->SetReadOnly(true);
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&d.source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    EXPECT_TRUE(edit.GetReadOnly());
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqRichEditForm*>(w);
+        EXPECT_TRUE(form->RichEdit1()->isReadOnly());
+        EXPECT_FALSE(form->OKButton()->isVisible());
+        QTest::keyClick(form, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(edit.Execute());
+    EXPECT_TRUE(TDialogSeam::Messages().isEmpty());
+}
+
+TEST(DBRichEdit, AnEditedMemoSavedAndReopenedKeepsTextAndFormats)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("memo.cds"));
+    {
+        TMemoData d;
+        TkqDBRichEdit edit;
+        edit.SetDataSource(&d.source);
+        edit.SetDataField(QStringLiteral("Notes"));
+        edit.show();
+        edit.setFocus();
+        edit.SetSel({0, 5});
+        QTest::keyClick(&edit, Qt::Key_Delete);
+        edit.SetSel({0, 0});
+        QTest::keyClicks(&edit, QStringLiteral("Start"));
+        edit.SetSel({0, 5});
+        edit.SetSelUnderline(true);
+        d.ds.Post();
+        d.ds.SaveToFile(path);
+    }
+    TClientDataSet reopened;
+    reopened.LoadFromFile(path);
+    TDataSource source;
+    source.SetDataSet(&reopened);
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("Start bold and red\nfirst bullet\nsecond bullet"));
+    edit.SetSel({0, 5});
+    EXPECT_TRUE(edit.GetCharFormat(SCF_SELECTION).Effects & CFE_UNDERLINE);
+    EXPECT_TRUE(IsBold(edit, 6, 10));
+    edit.SetSel({15, 18});
+    EXPECT_EQ(edit.GetCharFormat(SCF_SELECTION).TextColor, clRed);
+    EXPECT_NE(edit.document()->findBlockByNumber(2).textList(), nullptr);
+}
+
+TEST(DBRichEdit, AStringFieldShowsDisplayOrEditText)
+{
+    TClientDataSet ds;
+    ds.FieldDefs().Add(QStringLiteral("Price"), ftFloat);
+    ds.CreateDataSet();
+    ds.Append();
+    ds.FieldByName(QStringLiteral("Price"))->SetAsFloat(1234.5);
+    ds.Post();
+    auto* price = static_cast<TNumericField*>(ds.FieldByName(QStringLiteral("Price")));
+    price->SetDisplayFormat(QStringLiteral("#,##0.00"));
+    price->SetEditFormat(QStringLiteral("0.0"));
+    TDataSource source;
+    source.SetDataSet(&ds);
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&source);
+    edit.SetDataField(QStringLiteral("Price"));
+    EXPECT_EQ(edit.Text(), QStringLiteral("1,234.50"));
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(&edit, &in);
+    EXPECT_EQ(edit.Text(), QStringLiteral("1234.5"));
+    QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(&edit, &out);
+}
+
+TEST(RichTextSeam, GridCellsReadThePlainTextOfTheFirstPiece)
+{
+    RegisterRichTextReader();
+    std::unique_ptr<TkqRichTextReader> slot;
+    QWidget grid;
+    EXPECT_EQ(RichTextToPlainText(&grid, Formatted, slot, RichTextPreviewPieceLimit),
+              QStringLiteral("Plain bold and red\nfirst bullet\nsecond bullet"));
+    EXPECT_EQ(RichTextToPlainText(&grid, QByteArray("not rich \xe9"), slot), QStringLiteral("not rich \u00e9"));
+    // a long value shows only what its first piece holds
+    QByteArray longRtf = "{\\rtf1 ";
+    for (int i = 0; i < 1000; ++i) longRtf += "word" + QByteArray::number(i) + " ";
+    longRtf += "}";
+    const QString preview = RichTextToPlainText(&grid, longRtf, slot, RichTextPreviewPieceLimit);
+    EXPECT_TRUE(preview.startsWith(QStringLiteral("word0 word1")));
+    EXPECT_FALSE(preview.contains(QStringLiteral("word999")));
+    EXPECT_TRUE(RichTextToPlainText(&grid, longRtf, slot).contains(QStringLiteral("word999")));
+
+    // the cell shows what the data-aware control holds after reading the same pieces
+    QByteArray many = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl ;\\red1\\green2\\blue3;}";
+    for (int i = 0; i < 120; ++i)
+        many += "\\pard\\cf1 line " + QByteArray::number(i) + " {\\b with} caf\\'e9\\tab end{\\pict\\pngblip 00}\\par\r\n";
+    many += "}";
+    TkqDBRichEdit control;
+    TRichProtectClass allow;   // as a grid hooks it while it loads
+    control.OnProtectChange = [&](QObject* sender, int start, int end, bool& allowChange) {
+        allow.AllowProtectChange(sender, start, end, allowChange);
+    };
+    for (const QByteArray& value : {Formatted, longRtf, many, QByteArray("{\\rtf1 {\\protect locked} text}")}) {
+        for (int limit : {1, 2, 3, 0}) {
+            if (limit) control.LoadBytesParagraphs(value, limit);
+            else control.LoadFromBytes(value);
+            EXPECT_EQ(RichTextToPlainText(&grid, value, slot, limit), control.Text()) << limit << " " << value.left(40).toStdString();
+        }
+    }
+}
