@@ -989,12 +989,18 @@ bool TkqCustomRichEdit::Execute()
     std::optional<TBusyCursor> busy(std::in_place);
     LoadFromField();
 
+    // the ruler under the format bar; its width follows the window or the printer page
+    auto* ruler = new TkqRulerPanel(form.get());
+    const QWidget* formatBar = form->FormatBar();
+    ruler->setGeometry(0, formatBar->y() + formatBar->height() + 10, form->width() - 8,
+                       form->logicalDpiY() < 97 ? 25 : 27);
+
     TkqCustomRichEdit* edit = NewInstance(form.get());
     edit->setObjectName(QStringLiteral("RichEdit1"));
     edit->SetOleOptions(OleOptions());
     edit->SetScrollBars(ssVertical);
     edit->SetWordWrap(WordWrap());
-    edit->setGeometry(0, 62, 595, 330);
+    edit->setGeometry(0, ruler->height() + 62, 595, 330);
     edit->SetHideSelection(false);
     edit->SetWantTabs(true);
     edit->SetWantReturns(true);
@@ -1016,6 +1022,10 @@ bool TkqCustomRichEdit::Execute()
     edit->SetMaxLength(MaxLength());
     edit->SetAutoURLDetect(AutoURLDetect());
     edit->OnURLOpen = OnURLOpen;
+    ruler->SetRichEdit(edit);
+    if (edit->IsPrinterWidth()) ruler->SetPrinterWidth();
+    ruler->CreateMarkers();
+    form->SetRuler(ruler);
     form->SetEditors(this, edit);
 
     // placement within the work area: a size above 0 is taken, a Left or Top below 1 centres

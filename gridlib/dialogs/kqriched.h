@@ -8,6 +8,7 @@
 #include "gridlib/core/Kqtypes.h"
 #include "platform/data/DB.h"
 #include "platform/vcl/CommonDialogs.h"
+#include "platform/vcl/Menus.h"
 #include "platform/vcl/RichEdit.h"
 
 #include <QBuffer>
@@ -15,7 +16,9 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
+class QContextMenuEvent;
 class TkqCustomRichEdit;
 class TkqRichEditForm;
 
@@ -242,18 +245,19 @@ public:
     virtual void DoURLOpen(const QString& urlLink, bool& useDefault);
     virtual bool PaintsTransparent() const { return false; }
     virtual void LoadFromField() {}
-    virtual void CreatePopupMenu() {}
+    virtual void CreatePopupMenu();
     virtual void CreateDialogs();
     virtual int FindTextRange(const QString& text, int start, int length, TSearchTypes options);
-    // Embedded objects need the platform's object linking, which does not exist here.
+    // Embedded objects need the platform's object linking, which does not exist here: none is
+    // inserted, and the properties shown are the object's type and where it lives.
     virtual bool InsertObjectDialog() { return false; }
-    virtual bool ObjectPropertiesDialog() { return false; }
+    virtual bool ObjectPropertiesDialog();
     virtual bool Execute();
     virtual void FindDialog();
     virtual void ReplaceDialog();
     virtual void FontDialog();
-    virtual bool ParagraphDialog() { return false; }
-    virtual bool TabsDialog() { return false; }
+    virtual bool ParagraphDialog();
+    virtual bool TabsDialog();
     virtual void FindNext();
     virtual void ReplaceNext();
     virtual bool ReplaceText(const QString& findText, const QString& replacement, TSearchTypes options);
@@ -264,6 +268,18 @@ public:
     // There is no word processor to automate here: shows RichEditMSWordNotFound, false.
     virtual bool PrintWithWord(const QString& documentName);
 
+    // --- The popup menu: the default one (built by CreatePopupMenu) unless another is set
+    TPopupMenu* PopupMenu() const { return FPopupMenu; }
+    void SetPopupMenu(TPopupMenu* menu) { FPopupMenu = menu; }
+    TPopupMenu* DefaultPopupMenu() const { return FDefaultPopup; }
+    TMenuItem* PopupItem(const QString& name) const;
+    // Captions from the library texts.
+    void ReadPopupCaptions();
+    // As the default menu opens: captions, visibility, enabling and check marks.
+    void PopupMenuOpening();
+    // The menu to show, with the items of an object at the selection.
+    TPopupMenu* BuildObjectMenu();
+
     // Content from one control to another (the editor window's copy and copy back).
     friend void CopyRichContent(TkqCustomRichEdit* source, TCustomRichEdit* destination);
 
@@ -271,6 +287,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void LinkNotify(const TENLink& link) override;
     void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void SearchStep(TFindDialog* dialog, bool replacing, const QString& replacement);
@@ -294,6 +311,9 @@ private:
     bool FLinkPressed = false;
     TkqRichEditForm* FEditorForm = nullptr;
     int FLastFirstVisible = -1, FLastLineCount = -1;
+    TPopupMenu* FDefaultPopup = nullptr;
+    QPointer<TPopupMenu> FPopupMenu;
+    std::vector<TMenuItem*> FObjectItems;
 };
 
 class TkqDBRichEdit : public TkqCustomRichEdit {
@@ -366,3 +386,49 @@ private:
 
 // Plugs the rich-text control into the grid library's rich-text-to-plain seam.
 void RegisterRichTextReader();
+
+class TkqTrackIcon;
+
+// The editor window's ruler: a white scale in the editing control's measurement units and
+// three markers that show and set the paragraph's first-line, left and right indents.
+class TkqRulerPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TkqRulerPanel(QWidget* parent = nullptr);
+
+    // The control whose paragraph the ruler shows (its resolution converts pixels and twips).
+    TkqCustomRichEdit* RichEdit() const { return FRichEdit; }
+    void SetRichEdit(TkqCustomRichEdit* edit) { FRichEdit = edit; }
+
+    // The scale area: (6, 4, Width - 6, Height - 4).
+    TRect InnerRect() const { return TRect(6, 4, width() - 6, height() - 4); }
+    // Creates the three markers at their first places.
+    void CreateMarkers();
+    TkqTrackIcon* LeftMarker() const { return FLeftMarker; }
+    TkqTrackIcon* RightMarker() const { return FRightMarker; }
+    TkqTrackIcon* FirstLineMarker() const { return FFirstMarker; }
+
+    double PixelsPerUnit() const;
+    int TwipsFromPixels(int pixels) const;
+    int PixelsFromTwips(int twips) const;
+    // The scale's length in units: the printable width at printer width, else the control's.
+    double Extent() const;
+    // Sizes the ruler to the printer page less the margins.
+    void SetPrinterWidth();
+    // Places the markers from the paragraph's indents.
+    void UpdateMarkers();
+    // Snaps the dragged marker and writes the indents to the paragraph.
+    void MarkerEndDrag(TkqTrackIcon* marker);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int Resolution() const;
+    int Snapped(const TkqTrackIcon* marker) const;
+
+    QPointer<TkqCustomRichEdit> FRichEdit;
+    TkqTrackIcon* FLeftMarker = nullptr;
+    TkqTrackIcon* FRightMarker = nullptr;
+    TkqTrackIcon* FFirstMarker = nullptr;
+};

@@ -1,10 +1,17 @@
 // The library's rich edit: lines view, memory stream, piece reading, component stream, highlight
 // codes, paragraph texts, find and replace, fonts, units, printing, the data-aware control on a
-// formatted memo, the editor window and the grid library's rich-text seam.
+// formatted memo, the editor window with its ruler and dialogs, the popup menu and the grid
+// library's rich-text seam.
 
 #include "gridlib/core/Kqintl.h"
 #include "gridlib/core/kqcommon.h"
+#include "gridlib/core/kqgroupbox.h"
+#include "gridlib/dialogs/kqrchdlg.h"
 #include "gridlib/dialogs/kqrich.h"
+#include "gridlib/dialogs/kqrichtb.h"
+#include "gridlib/editors/kqdbcombo.h"
+#include "treestatus/qeStatusBar.h"
+#include "utilities/VZCtrls.h"
 #include "gridlib/dialogs/kqriched.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
@@ -16,6 +23,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
 #include <QStandardPaths>
@@ -555,7 +564,13 @@ TEST(DBRichEdit, AReadOnlyFieldOpensReadOnlyAndEscapeCloses)
     OnModal([](QWidget* w) {
         auto* form = qobject_cast<TkqRichEditForm*>(w);
         EXPECT_TRUE(form->RichEdit1()->isReadOnly());
-        EXPECT_FALSE(form->OKButton()->isVisible());
+        // no bars, no Format or View menu, nothing to save
+        for (QWidget* bar : {form->Toolbar(), form->FormatBar(), static_cast<QWidget*>(form->StatusBar()),
+                             static_cast<QWidget*>(form->Ruler())})
+            EXPECT_FALSE(bar->isVisible()) << bar->objectName().toStdString();
+        EXPECT_FALSE(form->Item(QStringLiteral("Format1"))->isVisible());
+        EXPECT_FALSE(form->Item(QStringLiteral("View1"))->isVisible());
+        EXPECT_FALSE(form->Item(QStringLiteral("SaveExit1"))->isVisible());
         QTest::keyClick(form, Qt::Key_Escape);
     });
     EXPECT_FALSE(edit.Execute());
@@ -656,4 +671,297 @@ TEST(RichTextSeam, GridCellsReadThePlainTextOfTheFirstPiece)
             EXPECT_EQ(RichTextToPlainText(&grid, value, slot, limit), control.Text()) << limit << " " << value.left(40).toStdString();
         }
     }
+}
+
+// --- The editor window, its ruler and dialogs, and the popup menu ---------------------------------
+
+TEST(RichEditRuler, MarkersFollowTheIndentsAndSnapToTicks)
+{
+    TkqCustomRichEdit edit;
+    edit.resize(600, 200);
+    edit.SetText(QStringLiteral("One paragraph"));
+    ASSERT_EQ(edit.ScreenPixelsPerInch(), 96);
+    TkqRulerPanel ruler;
+    ruler.resize(592, 25);
+    ruler.SetRichEdit(&edit);
+    ruler.CreateMarkers();
+    const int zero = ruler.InnerRect().Left;
+    auto centre = [](QWidget* m) { return m->x() + m->width() / 2; };
+    // a hanging paragraph: first line at half an inch, the others at one inch
+    edit.SetParaFormat(0x14, QString(), false, 720, 0, 720, 0, nullptr, 0, 0, 0, 0);
+    ruler.UpdateMarkers();
+    EXPECT_EQ(centre(ruler.FirstLineMarker()) - zero, 48);
+    EXPECT_EQ(centre(ruler.LeftMarker()) - zero, 96);
+    EXPECT_EQ(ruler.LeftMarker()->MinValue, 1);
+
+    // dropped with its centre 49 pixels right of zero, the left marker snaps to the 1/2" tick
+    edit.SetParaFormat(0x14, QString(), false, 0, 0, 0, 0, nullptr, 0, 0, 0, 0);
+    ruler.UpdateMarkers();
+    ruler.LeftMarker()->move(zero + 49 - 5, ruler.LeftMarker()->y());
+    ruler.MarkerEndDrag(ruler.LeftMarker());
+    EXPECT_EQ(ruler.LeftMarker()->x(), 49);
+    int offset = 0, right = 0, start = 0;
+    edit.GetParaIndents(offset, right, start);
+    EXPECT_EQ(start + offset, 720);
+    EXPECT_EQ(start, 0);
+
+    // the left marker stops 48 pixels before the right one
+    ruler.RightMarker()->move(300, ruler.RightMarker()->y());
+    ruler.LeftMarker()->move(400, ruler.LeftMarker()->y());
+    ruler.MarkerEndDrag(ruler.LeftMarker());
+    EXPECT_LE(ruler.LeftMarker()->x(), ruler.RightMarker()->x() - 48 + 1);
+    EXPECT_GE(ruler.LeftMarker()->x(), ruler.RightMarker()->x() - 48 - 12);
+
+    // the right marker sets the right indent from the control's width
+    ruler.RightMarker()->move(500, ruler.RightMarker()->y());
+    ruler.MarkerEndDrag(ruler.RightMarker());
+    edit.GetParaIndents(offset, right, start);
+    const int x = ruler.RightMarker()->x();
+    EXPECT_EQ(right, (edit.width() - edit.GutterWidth() - 4 - x + 5) * 1440 / 96);
+
+    // centimetres: 4 ticks a unit of 96 / 2.537 pixels
+    edit.MeasurementUnits = muCentimeters;
+    EXPECT_NEAR(ruler.PixelsPerUnit(), 96 / 2.537, 1e-9);
+    EXPECT_NEAR(ruler.Extent(), (592 - 12) / (96 / 2.537), 1e-9);
+}
+
+TEST(RichEditRuler, ThePrinterPageLessMarginsSetsTheScale)
+{
+    TkqCustomRichEdit edit;
+    edit.EditWidth = rewPrinterSize;
+    ASSERT_TRUE(edit.IsPrinterWidth());
+    Printer().SetPaperSize(1);
+    TkqRulerPanel ruler;
+    ruler.resize(100, 25);
+    ruler.SetRichEdit(&edit);
+    ruler.CreateMarkers();
+    ruler.SetPrinterWidth();
+    // letter paper, 8.5" less two 1" margins
+    EXPECT_NEAR(ruler.Extent(), 6.5, 0.01);
+    EXPECT_NEAR(ruler.width(), 96 * 6.5 + 12, 1);
+    EXPECT_EQ(ruler.RightMarker()->MaxValue, ruler.InnerRect().Right - 5);
+    // margins wider than the page: nothing to draw
+    edit.PrintMargins()->Left = 5;
+    edit.PrintMargins()->Right = 5;
+    EXPECT_LT(ruler.Extent(), 0);
+    ruler.grab();   // paints without numbers or ticks
+}
+
+TEST(RichEditParagraphDialog, IndentsAndSpacingRoundTripThroughTheFields)
+{
+    TkqCustomRichEdit edit;
+    edit.SetText(QStringLiteral("First\nSecond"));
+    edit.SetBullets(true);
+    {
+        // bullets hang the first line: its field is negative and OK refuses it
+        TkqRichParagraphDialog dialog(&edit);
+        EXPECT_EQ(dialog.FirstLineEdit->text(), QStringLiteral("-0.5''"));
+        EXPECT_EQ(dialog.LeftEdit->text(), QStringLiteral("0.5''"));
+        dialog.show();
+        dialog.OKClick();
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(dialog.focusWidget(), dialog.FirstLineEdit);
+    }
+    edit.SetBullets(false);
+    edit.MeasurementUnits = muCentimeters;
+    TkqRichParagraphDialog dialog(&edit);
+    // each field converts and truncates on its own: 1 cm is 567 twips, 2 cm 1135
+    dialog.FirstLineEdit->setText(QStringLiteral("1 cm"));
+    dialog.LeftEdit->setText(QStringLiteral("2 cm"));
+    dialog.RightEdit->setText(QStringLiteral("0.5 cm"));
+    dialog.BeforeParagraphEdit->setText(QStringLiteral("0.2 cm"));
+    dialog.AlignmentCombo->setCurrentIndex(2);
+    // a kind switch fills its default; typing a number while single makes it a multiple
+    dialog.LineSpacingComboBox->setCurrentIndex(4);
+    EXPECT_EQ(dialog.WithinParagraphEdit->text(), QStringLiteral("0.42 cm"));
+    dialog.LineSpacingComboBox->setCurrentIndex(0);
+    EXPECT_TRUE(dialog.WithinParagraphEdit->text().isEmpty());
+    QTest::keyClicks(dialog.WithinParagraphEdit, QStringLiteral("3"));
+    EXPECT_EQ(dialog.LineSpacingComboBox->currentIndex(), 5);
+    EXPECT_EQ(dialog.WithinParagraphEdit->text(), QStringLiteral("3"));
+    dialog.OKClick();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    dialog.Apply();
+    TParaFormat2 format;
+    edit.GetParaFormat(format);
+    EXPECT_EQ(format.StartIndent, 1702);
+    EXPECT_EQ(format.Offset, -567);
+    EXPECT_EQ(format.RightIndent, int(0.5 * 1440 / 2.537));
+    EXPECT_EQ(format.SpaceBefore, int(0.2 * 1440 / 2.537));
+    EXPECT_EQ(format.Alignment, PFA_RIGHT);
+    EXPECT_EQ(format.LineSpacingRule, 5);
+    EXPECT_EQ(format.LineSpacing, 60);
+    // and the dialog reads it back
+    TkqRichParagraphDialog again(&edit);
+    EXPECT_EQ(again.AlignmentCombo->Text(), QStringLiteral("Right"));
+    EXPECT_EQ(again.LineSpacingComboBox->currentIndex(), 5);
+    EXPECT_EQ(again.WithinParagraphEdit->text(), QStringLiteral("3"));
+
+    // the older control keeps no spacing
+    edit.SetRichEditVersion(1);
+    TkqRichParagraphDialog older(&edit);
+    EXPECT_FALSE(older.BeforeParagraphEdit->isEnabled());
+    EXPECT_FALSE(older.LineSpacingComboBox->isEnabled());
+    EXPECT_EQ(older.AfterParagraphEdit->text(), QStringLiteral("0"));
+}
+
+TEST(RichEditTabDialog, PositionsStayOrderedWithinTwentyTwoInches)
+{
+    TkqCustomRichEdit edit;
+    edit.SetText(QStringLiteral("a\tb"));
+    const int tabs[] = {720, 2880};
+    edit.SetParaFormat(0x20, QString(), false, 0, 0, 0, 2, tabs, 0, 0, 0, 0);
+    TkqRichTabDialog dialog(&edit);
+    EXPECT_EQ(dialog.Positions(), QStringList({"0.5''", "2''"}));
+    const struct {
+        const char* typed;
+        bool taken;
+    } cases[] = {{"1", true}, {"1''", false}, {"22", true}, {"22.01", false}, {"-1", false}, {"x", false}};
+    for (const auto& c : cases) {
+        dialog.Edit1->setText(QLatin1String(c.typed));
+        EXPECT_EQ(dialog.SetClick(), c.taken) << c.typed;
+    }
+    EXPECT_EQ(dialog.Positions(), QStringList({"0.5''", "1''", "2''", "22''"}));
+    dialog.ListBox1->item(0)->setSelected(true);
+    dialog.ClearClick();
+    // OK with a position still typed sets it first
+    dialog.Edit1->setText(QStringLiteral("3"));
+    dialog.OKClick();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    dialog.Apply();
+    TParaFormat2 format;
+    edit.GetParaFormat(format);
+    ASSERT_EQ(format.TabCount, 4);
+    EXPECT_EQ(std::vector<int>(format.Tabs, format.Tabs + 4), std::vector<int>({1440, 2880, 4320, 31680}));
+    dialog.ClearAllClick();
+    EXPECT_TRUE(dialog.Positions().isEmpty());
+}
+
+TEST(RichEditorWindow, BarsRulerAndCommandStatesFollowTheSelection)
+{
+    TMemoData d;
+    TkqDBRichEdit edit;
+    edit.SetDataSource(&d.source);
+    edit.SetDataField(QStringLiteral("Notes"));
+    bool ran = false;
+    OnModal([&](QWidget* w) {
+        auto* form = qobject_cast<TkqRichEditForm*>(w);
+        ASSERT_NE(form, nullptr);
+        ran = true;
+        TkqCustomRichEdit* r = form->RichEdit1();
+        ASSERT_NE(form->Ruler(), nullptr);
+        EXPECT_TRUE(form->Ruler()->isVisible());
+        EXPECT_TRUE(form->FormatBar()->isVisible());
+        EXPECT_TRUE(form->Toolbar()->isVisible());
+        EXPECT_TRUE(form->StatusBar()->isVisible());
+        // top to bottom: toolbar, format bar, ruler, the control, the status bar
+        EXPECT_LT(form->Toolbar()->y(), form->FormatBar()->y());
+        EXPECT_LT(form->FormatBar()->y(), form->Ruler()->y());
+        EXPECT_LT(form->Ruler()->y(), r->y());
+        EXPECT_LE(r->y() + r->height(), form->StatusBar()->y());
+        EXPECT_FALSE(form->Item(QStringLiteral("Load1"))->isVisible());
+        EXPECT_EQ(form->Item(QStringLiteral("SaveExit1"))->text(), QStringLiteral("&Save and Exit"));
+        EXPECT_FALSE(form->Button(QStringLiteral("SpellButton"))->isVisible());
+
+        // the selection's formats press the buttons
+        r->SetSel({6, 10});
+        EXPECT_TRUE(form->Button(QStringLiteral("BoldButton"))->Down());
+        EXPECT_TRUE(form->Item(QStringLiteral("Cut1"))->isEnabled());
+        EXPECT_FALSE(form->Button(QStringLiteral("BulletButton"))->Down());
+        r->SetSel({r->TextLength() - 3, r->TextLength() - 3});
+        EXPECT_TRUE(form->Button(QStringLiteral("BulletButton"))->Down());
+        EXPECT_FALSE(form->Item(QStringLiteral("Cut1"))->isEnabled());
+        EXPECT_FALSE(form->Item(QStringLiteral("FindNext1"))->isEnabled());
+        // the ruler's markers sit on the bulleted paragraph's indents
+        int offset = 0, right = 0, start = 0;
+        r->GetParaIndents(offset, right, start);
+        const TRect inner = form->Ruler()->InnerRect();
+        EXPECT_EQ(form->Ruler()->FirstLineMarker()->x() + 5, inner.Left + start * 96 / 1440);
+
+        // Ctrl+B bolds the selection; the button follows
+        r->SetSel({0, 5});
+        EXPECT_FALSE(form->Button(QStringLiteral("BoldButton"))->Down());
+        QTest::keyClick(r, Qt::Key_B, Qt::ControlModifier);
+        EXPECT_TRUE(IsBold(*r, 0, 5));
+        EXPECT_TRUE(form->Button(QStringLiteral("BoldButton"))->Down());
+        // alignment and bullets from the format bar
+        form->Button(QStringLiteral("CenterButton"))->Click();
+        EXPECT_EQ(r->GetParaFormat().Alignment, PFA_CENTER);
+        EXPECT_TRUE(form->Button(QStringLiteral("CenterButton"))->Down());
+        form->Button(QStringLiteral("BulletButton"))->Click();
+        EXPECT_EQ(r->Paragraph()->Numbering(), nsBullet);
+        // a colour from the colour menu
+        form->ColorMenu()->Items()->Find(QStringLiteral("Red"))->Click();
+        EXPECT_EQ(r->SelAttributes()->Color(), clRed);
+        // a black background does not press the highlight button; yellow does
+        r->SetSelHighlight(clBlack);
+        r->SetSel({0, 5});
+        EXPECT_FALSE(form->Button(QStringLiteral("HighlightButton"))->Down());
+        r->SetSelHighlight(clYellow);
+        r->SetSel({0, 5});
+        EXPECT_TRUE(form->Button(QStringLiteral("HighlightButton"))->Down());
+        // a face that is not installed is written in red
+        r->SelAttributes()->SetName(QStringLiteral("No Such Face Here"));
+        form->UpdateCommandStates();
+        EXPECT_EQ(form->FontNameCombo()->Text(), QStringLiteral("No Such Face Here"));
+        EXPECT_EQ(form->FontNameCombo()->palette().color(QPalette::Text), QColor(255, 0, 0));
+
+        // hiding and showing the toolbar keeps its line above it
+        QAction* toolbar = form->Item(QStringLiteral("Toolbar1"));
+        toolbar->trigger();
+        EXPECT_FALSE(form->Toolbar()->isVisible());
+        EXPECT_FALSE(toolbar->isChecked());
+        EXPECT_LT(form->FormatBar()->y(), form->Toolbar()->y() + 24);
+        toolbar->trigger();
+        EXPECT_TRUE(form->Toolbar()->isVisible());
+        EXPECT_EQ(form->Bevel(QStringLiteral("ToolBarBevel"))->y() + 2, form->Toolbar()->y());
+        form->SaveAndExit();
+    });
+    EXPECT_TRUE(edit.Execute());
+    EXPECT_TRUE(ran);
+    d.ds.Post();
+    TkqDBRichEdit check;
+    check.LoadFromBlobField(d.Notes());
+    EXPECT_TRUE(IsBold(check, 0, 5));
+}
+
+TEST(RichEditPopupMenu, ItemsFollowTheOptionsAndTheReadOnlyState)
+{
+    TkqCustomRichEdit edit;
+    ASSERT_EQ(edit.PopupMenu(), edit.DefaultPopupMenu());
+    auto visible = [&edit] {
+        QStringList names;
+        for (int i = 0; i < edit.PopupMenu()->Items()->Count(); ++i) {
+            TMenuItem* item = edit.PopupMenu()->Items()->Items(i);
+            if (item->Visible) names << item->objectName().mid(5);
+        }
+        return names;
+    };
+    edit.PopupOptions = TkqRichEditPopupOptions{rpoPopupEdit};
+    edit.PopupMenuOpening();
+    EXPECT_EQ(visible(), QStringList({"Edit"}));
+    edit.PopupOptions = TkqRichEditPopupOptions{rpoPopupEdit, rpoPopupCut, rpoPopupCopy, rpoPopupPaste,
+                                                rpoPopupBold, rpoPopupFont, rpoPopupFind, rpoPopupInsertObject};
+    edit.PopupMenuOpening();
+    EXPECT_EQ(visible(), QStringList({"Edit", "N1", "Cut", "Copy", "Paste", "N2", "Bold", "N3", "Font", "N4", "Find",
+                                      "N5", "InsertObject"}));
+    EXPECT_FALSE(edit.PopupItem(QStringLiteral("PopupInsertObject"))->Enabled);
+    EXPECT_EQ(edit.PopupItem(QStringLiteral("PopupEdit"))->Caption, QStringLiteral("&Edit"));
+    // read-only: View, Cut, Copy, Paste and Find at most, Cut and Paste disabled
+    edit.SetText(QStringLiteral("some text"));
+    edit.SetSel({0, 4});
+    QApplication::clipboard()->setText(QStringLiteral("clip"));
+    edit.SetReadOnly(true);
+    edit.PopupMenuOpening();
+    EXPECT_EQ(visible(), QStringList({"Edit", "N1", "Cut", "Copy", "Paste", "N2", "Find"}));
+    EXPECT_EQ(edit.PopupItem(QStringLiteral("PopupEdit"))->Caption, QStringLiteral("&View"));
+    EXPECT_FALSE(edit.PopupItem(QStringLiteral("PopupCut"))->Enabled);
+    EXPECT_FALSE(edit.PopupItem(QStringLiteral("PopupPaste"))->Enabled);
+    EXPECT_TRUE(edit.PopupItem(QStringLiteral("PopupCopy"))->Enabled);
+    // the bold item toggles the selection's style
+    edit.SetReadOnly(false);
+    edit.PopupMenuOpening();
+    edit.PopupItem(QStringLiteral("PopupBold"))->Click();
+    EXPECT_TRUE(IsBold(edit, 0, 4));
 }
