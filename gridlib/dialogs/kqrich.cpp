@@ -844,6 +844,8 @@ void TkqRichEditForm::LoadClick()
     dialog.Filter = QStringLiteral("Rich Text Files (*.RTF)|*.RTF|Text Files (*.TXT)|*.TXT");
     if (!dialog.Execute(this)) return;
     FRichEdit->PlatformLines()->LoadFromFile(dialog.FileName);
+    // loading resets the control's flag; the document did change, so OK takes it back
+    FRichEdit->SetModified(true);
     FRichEdit->setFocus();
 }
 

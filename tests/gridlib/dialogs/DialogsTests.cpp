@@ -5,6 +5,7 @@
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
+#include "tests/gridlib/dialogs/ModalTestSupport.h"
 #include "tests/gridlib/GridTestData.h"
 
 #include <QApplication>
@@ -35,16 +36,6 @@ struct Data {
     TGridTestDataSet ds;
     TDataSource source;
 };
-
-// Runs fn on the next modal window once it is shown (no test waits on a window).
-void OnModal(std::function<void(QWidget*)> fn)
-{
-    QTimer::singleShot(0, [fn] {
-        QWidget* w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        fn(w);
-    });
-}
 
 } // namespace
 

@@ -18,6 +18,7 @@
 #include "platform/vcl/Printers.h"
 #include "platform/vcl/RtfReader.h"
 #include "tests/common/TestSupport.h"
+#include "tests/gridlib/dialogs/ModalTestSupport.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -62,16 +63,6 @@ struct TMemoData {
     TClientDataSet ds;
     TDataSource source;
 };
-
-// Runs fn on the next modal window once it is shown (no test waits on a window).
-void OnModal(std::function<void(QWidget*)> fn)
-{
-    QTimer::singleShot(0, [fn] {
-        QWidget* w = QApplication::activeModalWidget();
-        ASSERT_NE(w, nullptr);
-        fn(w);
-    });
-}
 
 bool IsBold(TCustomRichEdit& edit, int from, int to)
 {
@@ -964,4 +955,45 @@ TEST(RichEditPopupMenu, ItemsFollowTheOptionsAndTheReadOnlyState)
     edit.PopupMenuOpening();
     edit.PopupItem(QStringLiteral("PopupBold"))->Click();
     EXPECT_TRUE(IsBold(edit, 0, 4));
+}
+
+TEST(RichEditorWindow, SaveAsAsksBeforeOverwritingAndLoadReadsAFile)
+{
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("old.rtf"));
+    const QString text = dir.filePath(QStringLiteral("plain.txt"));
+    for (const auto& [path, bytes] : {std::pair{existing, QByteArray("keep me")}, std::pair{text, QByteArray("plain words")}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    TkqCustomRichEdit edit;
+    edit.SetText(QStringLiteral("Saved text"));
+    edit.EditorOptions.Include(reoShowLoad);
+    edit.EditorOptions.Include(reoShowSaveAs);
+    edit.EditorOptions.Include(reoNoConfirmation);
+    OnModal([&](QWidget* w) {
+        auto* form = qobject_cast<TkqRichEditForm*>(w);
+        EXPECT_TRUE(form->Button(QStringLiteral("SaveAsButton"))->isVisible());
+        EXPECT_TRUE(form->Item(QStringLiteral("Load1"))->isVisible());
+        // No leaves the file as it was; Yes writes the content as RTF
+        TDialogSeam::AnswerFiles({existing});
+        TDialogSeam::AnswerMessages({mrNo});
+        form->SaveAsClick();
+        EXPECT_EQ(ReadWholeFile(existing), QByteArray("keep me"));
+        TDialogSeam::AnswerFiles({existing});
+        TDialogSeam::AnswerMessages({mrYes});
+        form->SaveAsClick();
+        EXPECT_TRUE(ReadWholeFile(existing).startsWith("{\\rtf1"));
+        // a file that is not rich text loads as text
+        TDialogSeam::AnswerFiles({text});
+        form->LoadClick();
+        EXPECT_EQ(form->RichEdit1()->Text(), QStringLiteral("plain words"));
+        // without confirmation, closing keeps the changes without a question
+        form->ExitEditor();
+    });
+    EXPECT_TRUE(edit.Execute());
+    EXPECT_EQ(edit.Text(), QStringLiteral("plain words"));
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList({QStringLiteral("OK to overwrite %1").arg(existing),
+                                                    QStringLiteral("OK to overwrite %1").arg(existing)}));
 }
