@@ -106,6 +106,9 @@ int main(int argc, char** argv)
         std::printf("first_screen_s=none\n");
         return 1;
     }
+    // FIRST_SCREEN_FRAMES=1: every change seen, with how many lines still differ from the end.
+    if (std::getenv("FIRST_SCREEN_FRAMES"))
+        for (const Frame& f : frames) std::fprintf(stderr, "frame %.3f differing %zu\n", f.At, Differing(f, last));
     std::printf("first_screen_s=%.3f frames=%zu\n", frames[first].At, frames.size());
     return 0;
 }

@@ -33,14 +33,19 @@ export DISPLAY="$display" QT_QPA_PLATFORM=xcb
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$XDG_CONFIG_HOME"
 
-# The peer's cell editor dock answers its first screen with a "database busy" question and holds
-# it up: it is closed once, from the View menu, as a user who only looks at rows would have it.
+# The peer opens with docks beside its rows (SQL log, plot, schema, cell editor, remote) that
+# query the file while its rows are read: they are closed once, with its View menu's Window
+# Layout > Simplify Window Layout, as a user who only looks at rows would have it. The menu is
+# found relative to the peer's window, wherever it was placed.
 if ! grep -q '^windowState' "$XDG_CONFIG_HOME/sqlitebrowser/sqlitebrowser.conf" 2>/dev/null; then
   sqlitebrowser >/dev/null 2>&1 &
   peer_pid=$!
   sleep 3
-  xdotool mousemove 100 10 click 1; sleep 0.7
-  xdotool mousemove 170 109 click 1; sleep 0.7
+  eval "$(xdotool search --sync --onlyvisible --pid "$peer_pid" | head -1 | xargs xdotool getwindowgeometry --shell)"
+  xdotool mousemove $((X + 100)) $((Y + 10)) click 1; sleep 0.7
+  xdotool mousemove $((X + 150)) $((Y + 340)); sleep 0.3
+  xdotool mousemove $((X + 250)) $((Y + 340)); sleep 0.7
+  xdotool mousemove $((X + 450)) $((Y + 365)) click 1; sleep 0.7
   xdotool key ctrl+q; sleep 1.5
   kill "$peer_pid" 2>/dev/null || true
 fi

@@ -6,6 +6,7 @@
 #include "platform/core/CodePages.h"
 
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -94,34 +95,38 @@ quint64 TLocateHash::HashOf(const char* block) const
     }
 }
 
-void TLocateHash::Add(TRecIndex rec)
+quint64 TLocateHash::HashOfRec(TRecIndex rec) const
 {
     const TStoreLevel& lv = FStore->Level(0);
-    const TSlotNo slot = lv.Current(rec);
-    if (!slot) return;
-    if ((FUsed + 1) * 10 > FTable.size() * 7) Grow();
-    const quint64 h = HashOf(FStore->CellBlock(lv, slot, FColumn));
-    const size_t mask = FTable.size() - 1;
-    for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
+    return HashOf(FStore->CellBlock(lv, lv.Current(rec), FColumn));
+}
+
+void TLocateHash::Add(TRecIndex rec)
+{
+    if (!FStore->Level(0).Current(rec)) return;
+    Add(rec, HashOfRec(rec));
+}
+
+void TLocateHash::Add(TRecIndex rec, quint64 hash)
+{
+    if ((FUsed + 1) * 10 > FSize * 7) Grow();
+    const size_t mask = FSize - 1;
+    for (size_t i = size_t(hash) & mask;; i = (i + 1) & mask) {
         TEntry& e = FTable[i];
         if (e.Rec == NoRec || e.Rec == Tombstone) {
             if (e.Rec == NoRec) ++FUsed;
-            e.Hash = quint32(h >> 32);
+            e.Hash = quint32(hash >> 32);
             e.Rec = rec;
             return;
         }
     }
 }
 
-void TLocateHash::Remove(TRecIndex rec)
+void TLocateHash::Remove(TRecIndex rec, quint64 hash)
 {
-    if (FTable.empty()) return;
-    const TStoreLevel& lv = FStore->Level(0);
-    const TSlotNo slot = lv.Current(rec);
-    if (!slot) return;
-    const quint64 h = HashOf(FStore->CellBlock(lv, slot, FColumn));
-    const size_t mask = FTable.size() - 1;
-    for (size_t i = size_t(h) & mask; FTable[i].Rec != NoRec; i = (i + 1) & mask)
+    if (!FSize) return;
+    const size_t mask = FSize - 1;
+    for (size_t i = size_t(hash) & mask; FTable[i].Rec != NoRec; i = (i + 1) & mask)
         if (FTable[i].Rec == rec) {
             FTable[i].Rec = Tombstone;
             return;
@@ -130,23 +135,26 @@ void TLocateHash::Remove(TRecIndex rec)
 
 void TLocateHash::Grow()
 {
-    std::vector<TEntry> old;
-    old.swap(FTable);
+    const TPacketBlock oldBlock = std::move(FBlock);
+    const TEntry* old = FTable;
+    const size_t oldSize = FSize;
     size_t live = 0;
-    for (const TEntry& e : old) live += e.Rec != NoRec && e.Rec != Tombstone;
+    for (size_t k = 0; k < oldSize; ++k) live += old[k].Rec != NoRec && old[k].Rec != Tombstone;
     // Room for every record the level may hold soon, at most half full.
     const size_t need = std::max<size_t>({live * 2, size_t(FStore->Level(0).RecCapacity()) * 2, 16});
     size_t size = 16;
     while (size < need) size *= 2;
-    FTable.assign(size, TEntry{});
+    FBlock = PacketAllocate(size * sizeof(TEntry));
+    FTable = reinterpret_cast<TEntry*>(FBlock.get());
+    FSize = size;
+    std::fill(FTable, FTable + size, TEntry{});
     FUsed = 0;
     const size_t mask = size - 1;
-    const TStoreLevel& lv = FStore->Level(0);
-    for (const TEntry& e : old) {
+    for (size_t k = 0; k < oldSize; ++k) {
+        const TEntry& e = old[k];
         if (e.Rec == NoRec || e.Rec == Tombstone) continue;
         // The table keeps the hash's high half: place by the record's value again.
-        const quint64 h = HashOf(FStore->CellBlock(lv, lv.Current(e.Rec), FColumn));
-        size_t i = size_t(h) & mask;
+        size_t i = size_t(HashOfRec(e.Rec)) & mask;
         while (FTable[i].Rec != NoRec) i = (i + 1) & mask;
         FTable[i] = e;
         ++FUsed;
@@ -155,8 +163,12 @@ void TLocateHash::Grow()
 
 void TLocateHash::Build()
 {
-    FTable.clear();
+    FBlock.reset();
+    FTable = nullptr;
+    FSize = 0;
     FUsed = 0;
+    FChanging = NoRec;
+    FCompare = TKeyComparer(FStore.get(), 0, {{FColumn, false, false}});
     Grow();
     const quint32 n = FStore->Level(0).RecCapacity();
     for (TRecIndex rec = 0; rec < n; ++rec)
@@ -167,7 +179,16 @@ void TLocateHash::Build()
 void TLocateHash::StoreChanging(const TStoreChange& change)
 {
     if (FStale || change.Level != 0 || change.Kind == sckInserted || change.Kind == sckReset) return;
-    Remove(change.Rec);
+    if (!FStore->Level(0).Current(change.Rec)) return;
+    const quint64 hash = HashOfRec(change.Rec);
+    if (change.Kind == sckModified) {
+        // Most changes leave the value alone (a migration's updates, edits of other fields).
+        FChanging = change.Rec;
+        FChangingHash = hash;
+        FChangingVisible = FStore->IsVisible(0, change.Rec);
+        return;
+    }
+    Remove(change.Rec, hash);
 }
 
 void TLocateHash::StoreChanged(const TStoreChange& change)
@@ -177,8 +198,18 @@ void TLocateHash::StoreChanged(const TStoreChange& change)
         FStale = true;
         return;
     }
+    if (change.Kind == sckModified && change.Rec == FChanging) {
+        FChanging = NoRec;
+        const bool visible = FStore->IsVisible(0, change.Rec);
+        const quint64 hash = visible ? HashOfRec(change.Rec) : 0;
+        if (visible && FChangingVisible && hash == FChangingHash) return;
+        Remove(change.Rec, FChangingHash);
+        if (visible) Add(change.Rec, hash);
+        return;
+    }
     if (change.Kind == sckRemoved) return;
-    if (change.Kind == sckInserted) Remove(change.Rec);     // an undeleted record may be listed
+    if (change.Kind == sckInserted && FStore->Level(0).Current(change.Rec))
+        Remove(change.Rec, HashOfRec(change.Rec));      // an undeleted record may be listed
     if (FStore->IsVisible(0, change.Rec)) Add(change.Rec);
 }
 
@@ -203,7 +234,7 @@ TRecordId TLocateHash::Find(const TVariant& value)
     } catch (const Exception&) {
         return NoRecord;    // a key the field cannot hold matches nothing
     }
-    const TKeyComparer cmp(FStore.get(), 0, {{FColumn, false, false}});
+    const TKeyComparer& cmp = FCompare;
     const char* keyCell = lv.State(key.data(), FColumn) == csValue ? key.data() : nullptr;
     const quint64 h = HashOf(keyCell);
     TRecordId best = NoRecord;
@@ -226,7 +257,7 @@ TRecordId TLocateHash::Find(const TVariant& value)
         }
         return NoRecord;
     }
-    const size_t mask = FTable.size() - 1;
+    const size_t mask = FSize - 1;
     for (size_t i = size_t(h) & mask; FTable[i].Rec != NoRec; i = (i + 1) & mask)
         if (FTable[i].Rec != Tombstone && FTable[i].Hash == quint32(h >> 32)) consider(FTable[i].Rec);
     // Stored NaNs equal every number.

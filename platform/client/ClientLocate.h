@@ -5,7 +5,9 @@
 // memory for every lookup, the hash one or two. It answers what Locate without options answers:
 // the first record, in the dataset's order, whose field equals the value exactly.
 
+#include "platform/client/ClientKeys.h"
 #include "platform/client/ClientStore.h"
+#include "platform/client/PacketValues.h"
 #include "platform/data/DB.h"
 
 #include <vector>
@@ -28,8 +30,10 @@ private:
     void StoreChanging(const TStoreChange& change) override;
     void StoreChanged(const TStoreChange& change) override;
     quint64 HashOf(const char* block) const;
+    quint64 HashOfRec(TRecIndex rec) const;
     void Add(TRecIndex rec);
-    void Remove(TRecIndex rec);
+    void Add(TRecIndex rec, quint64 hash);
+    void Remove(TRecIndex rec, quint64 hash);
     void Build();
     void Grow();
 
@@ -43,8 +47,18 @@ private:
     TField* FField;
     std::shared_ptr<TRecordStore> FStore;
     int FColumn = -1;
-    std::vector<TEntry> FTable;     // open addressing, a power of two long
+    // Open addressing, a power of two long; in memory that may be mapped in huge pages, since
+    // every lookup lands somewhere else in it.
+    TPacketBlock FBlock;
+    TEntry* FTable = nullptr;
+    size_t FSize = 0;
     std::vector<char> FKey;         // the sought value as a block
+    TKeyComparer FCompare;          // the field's cells, as Locate compares them
     size_t FUsed = 0;               // entries and tombstones
+    // A record being changed and the hash of its value before: an entry moves only when the
+    // value's hash does.
+    TRecIndex FChanging = NoRec;
+    quint64 FChangingHash = 0;
+    bool FChangingVisible = false;
     bool FStale = true;
 };

@@ -95,6 +95,19 @@ void BM_BinaryLoadVsReusedRead(benchmark::State& state)
     pair.Report(state);
 }
 
+// The same with every record read, as a load that decodes them all at once would.
+void BM_BinaryLoadEveryRecordVsReusedRead(benchmark::State& state)
+{
+    TReusedRead read(Files().Binary);
+    LoadEveryRecord(Files().Binary);
+    TBenchPair pair;
+    for (auto _ : state) {
+        std::unique_ptr<TClientDataSet> ds;
+        TimePair(state, pair, [&] { ds = LoadEveryRecord(Files().Binary); }, [&] { read.Run(); });
+    }
+    pair.Report(state);
+}
+
 void BM_XmlLoadVsBinaryLoad(benchmark::State& state)
 {
     Load(Files().Xml);
@@ -138,6 +151,7 @@ void BM_BinarySaveVsBinaryLoadEveryRecord(benchmark::State& state) { SaveVsLoad(
 } // namespace
 
 BENCHMARK(BM_BinaryLoadVsReusedRead)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BinaryLoadEveryRecordVsReusedRead)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_XmlLoadVsBinaryLoad)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_XmlLoadVsBinaryLoadEveryRecord)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BinarySaveVsBinaryLoad)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(5)->ReportAggregatesOnly(true);
