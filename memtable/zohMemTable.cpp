@@ -124,20 +124,6 @@ TzohFilterValue FilterValueOf(const TzohCommon& s, const TzohStoredRecord* r, in
     }
 }
 
-TzohFilterValue FilterValueOf(const TVariant& v)
-{
-    using V = TzohFilterValue;
-    switch (v.Type()) {
-    case varEmpty: return V();
-    case varNull: return V::Null();
-    case varBoolean: return V::Bool(v.AsBoolean());
-    case varSmallint: case varInteger: case varByte: case varWord: case varInt64: return V::Int(v.AsInt64());
-    case varDouble: return V::Float(v.AsDouble());
-    case varCurrency: return V::Float(v.AsCurrency().ToDouble());
-    case varDate: return V::Date(v.AsDateTime());
-    default: return V::Str(v.AsString());
-    }
-}
 } // namespace
 
 void TzohCustomMemTable::RunOnRecord(TzohStoredRecord* rec, const std::function<void()>& fn)

@@ -29,6 +29,8 @@ Q_DECLARE_METATYPE(TkqInvalidValueEvent)
 // The record-filter event a dataset publishes as OnFilter.
 using TFilterRecordEvent = TDataSet::TFilterRecordEvent;
 Q_DECLARE_METATYPE(TFilterRecordEvent)
+// The dataset notification a dataset publishes as OnFilterEscape.
+Q_DECLARE_METATYPE(TDataSet::TDataSetNotifyEvent)
 
 // Filter options of the library's table datasets (published as "OnFilterOptions").
 enum TkqOnFilterOption { ofoEnabled, ofoShowHourGlass, ofoCancelOnEscape };

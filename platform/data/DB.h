@@ -710,6 +710,8 @@ protected:
     // Runs OnFilterRecord on a record (state dsFilter, fields read that record); true when it
     // accepts or there is no handler.
     bool FilterRecord(TRecordId id);
+    // The same with another handler: a dataset class's own record filters.
+    bool FilterRecordWith(TRecordId id, const TFilterRecordEvent& handler);
     // Whether a record passes the filter for FindFirst/FindNext (the default: OnFilterRecord);
     // a dataset class adds its evaluation of Filter().
     virtual bool RecordMatchesFilter(TRecordId id) { return FilterRecord(id); }
@@ -764,6 +766,9 @@ protected:
     void DestroyFields();
     // Sets the state and tells the controls; for states such as dsSetKey.
     void SetState(TDataSetState state);
+    // Leaves edit mode and enters dsSetKey with an empty buffer: field writes fill the key the
+    // class reads back through EditBuffer().
+    void BeginKeyEdit();
     // Closes from a dataset class's destructor: no events, no virtual steps beyond this class.
     void CloseOnDestroy();
     // Calls a handler; an EAbort it raises propagates (the caller stops).

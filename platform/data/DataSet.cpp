@@ -362,6 +362,13 @@ void TDataSet::SetState(TDataSetState state)
     DataEvent(deUpdateState);
 }
 
+void TDataSet::BeginKeyEdit()
+{
+    CheckBrowseMode();
+    FEditBuffer.Reset(FSlotCount, false, false, NoRecord, -1);
+    SetState(dsSetKey);
+}
+
 void TDataSet::SetTempState(TDataSetState state, TDataSetState& saved)
 {
     saved = FState;
@@ -964,6 +971,8 @@ void TDataSet::SetFieldData(TField* field, const TVariant& value)
         return;
     }
     if (FState == dsSetKey) {
+        if (!IsIndexField(field))
+            DatabaseErrorFmt(QStringLiteral("Field '%s' is not indexed and cannot be modified"), {field->DisplayName()}, this);
         FEditBuffer.SetValue(field, value);
         return;
     }
@@ -1220,14 +1229,19 @@ TVariant TDataSet::Lookup(const QString& keyFields, const TVariant& keyValues, c
 
 bool TDataSet::FilterRecord(TRecordId id)
 {
-    if (!OnFilterRecord) return true;
+    return FilterRecordWith(id, OnFilterRecord);
+}
+
+bool TDataSet::FilterRecordWith(TRecordId id, const TFilterRecordEvent& handler)
+{
+    if (!handler) return true;
     TDataSetState saved;
     const TRecordId savedId = FFilterId;
     SetTempState(dsFilter, saved);
     FFilterId = id;
     bool accept = true;
     try {
-        OnFilterRecord(this, accept);
+        handler(this, accept);
     } catch (...) {
         FState = saved;
         FFilterId = savedId;

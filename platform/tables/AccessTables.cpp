@@ -125,6 +125,7 @@ void TADOTable::SetTableName(const QString& name)
 {
     CheckInactive();
     FTableName = name;
+    IndexDefs().SetUpdated(false);
 }
 
 void TADOTable::SetConnection(TADOConnection* connection)
@@ -140,6 +141,7 @@ void TADOTable::SetConnectionString(const QString& text)
 {
     CheckInactive();
     FConnectionString = text;
+    IndexDefs().SetUpdated(false);
 }
 
 std::unique_ptr<TTableReader> TADOTable::CreateReader()

@@ -359,9 +359,9 @@ QByteArray TParadoxReader::ReadBlobFile(qint64 offset, quint32 length, int recor
     return bytes;
 }
 
-QStringList TParadoxReader::PrimaryKey() const
+std::vector<int> TParadoxReader::PrimaryKeyFields() const
 {
-    QStringList names;
-    for (int i = 0; i < FKeyFields; ++i) names << FFields[size_t(i)].Name;
-    return names;
+    std::vector<int> fields(static_cast<size_t>(FKeyFields));
+    for (int i = 0; i < FKeyFields; ++i) fields[size_t(i)] = i;
+    return fields;
 }

@@ -12,7 +12,7 @@ public:
 
     int RecordCount() const override { return FRecordCount; }
     bool ReadValue(int record, int field, TVariant& value) override;
-    QStringList PrimaryKey() const override;
+    std::vector<int> PrimaryKeyFields() const override;
 
     // 30, 35, 40, 50 or 70.
     int Version() const { return FVersion; }

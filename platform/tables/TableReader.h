@@ -20,6 +20,12 @@ struct TTableFieldInfo {
     int CodePage = 0;      // of 8-bit text and memo values (TBlobField::WideTextCodePage: UTF-16)
 };
 
+// A validity check a table keeps for one of its fields.
+struct TTableValidity {
+    int Field = -1;   // 0-based
+    QString Picture;
+};
+
 class TTableReader {
 public:
     virtual ~TTableReader() = default;
@@ -32,8 +38,10 @@ public:
     // The value of a field (0-based) of a record (0-based) in the field's own variant type;
     // false when it is null. A damaged record or a missing memo file raises EDatabaseError.
     virtual bool ReadValue(int record, int field, TVariant& value) = 0;
-    // Fields of the primary key, in order (none for most tables).
-    virtual QStringList PrimaryKey() const { return {}; }
+    // Fields (0-based) of the primary key, in order (none for most tables).
+    virtual std::vector<int> PrimaryKeyFields() const { return {}; }
+    // The table's validity checks (none unless a reader reads them).
+    virtual std::vector<TTableValidity> ValidityChecks() const { return {}; }
 
 protected:
     explicit TTableReader(const QString& fileName) : FFileName(fileName) {}
