@@ -1,5 +1,7 @@
 #include "gridlib/dialogs/kqfilter.h"
 
+#include "gridlib/editors/kqdbdatetimepicker.h"
+
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 
@@ -213,6 +215,19 @@ bool TkqFilterDialog::Execute()
         match->setCurrentIndex(info.MatchType <= fdMatchExact ? int(info.MatchType) : 0);
         form.Criteria->setCellWidget(r, 1, match);
         form.Criteria->setItem(r, 2, new QTableWidgetItem(info.FilterValue));
+        if (qobject_cast<TDateTimeField*>(f)) {
+            // Dates and times are given through an unbound picker of the field's kind.
+            auto* picker = new TkqDBDateTimePicker(form.Criteria);
+            picker->SetUnboundDataType(f->DataType() == ftDate   ? kqDTEdtDate
+                                       : f->DataType() == ftTime ? kqDTEdtTime
+                                                                 : kqDTEdtDateTime);
+            picker->SetBorderStyle(0);
+            TDateTime value = 0;
+            const QString given = info.FilterValue.trimmed();
+            const bool parsed = f->DataType() == ftTime ? TryStrToTime(given, value) : TryStrToDateTime(given, value);
+            if (!given.isEmpty() && parsed && value != 0) picker->SetDateTime(value);
+            form.Criteria->setCellWidget(r, 2, picker);
+        }
     }
     form.Criteria->resizeColumnsToContents();
     const bool ok = form.exec() == QDialog::Accepted;
@@ -224,6 +239,8 @@ bool TkqFilterDialog::Execute()
             c.DisplayLabel = form.Criteria->item(r, 0)->text();
             c.MatchType = TkqFilterMatchType(qobject_cast<QComboBox*>(form.Criteria->cellWidget(r, 1))->currentIndex());
             c.FilterValue = form.Criteria->item(r, 2) ? form.Criteria->item(r, 2)->text() : QString();
+            if (auto* picker = qobject_cast<TkqDBCustomDateTimePicker*>(form.Criteria->cellWidget(r, 2)))
+                c.FilterValue = picker->text();
             criteria << c;
         }
         ApplyCriteria(criteria);

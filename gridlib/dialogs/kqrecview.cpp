@@ -1,5 +1,6 @@
 #include "gridlib/dialogs/kqrecview.h"
 
+#include "gridlib/editors/kqdbdatetimepicker.h"
 #include "platform/vcl/Forms.h"
 
 #include <QFormLayout>
@@ -32,6 +33,8 @@ struct TkqRecordViewPanel::TRow {
     QLineEdit* Edit = nullptr;
     bool ReadOnly = false;
     bool Modified = false;
+    // A date-time picker bound to the field itself: it shows and writes its value.
+    bool Picker = false;
 };
 
 TkqRecordViewPanel::TkqRecordViewPanel(QWidget* parent)
@@ -90,17 +93,26 @@ void TkqRecordViewPanel::Rebuild()
             row->FieldName = f->FieldName();
             row->Label = new QLabel(f->DisplayLabel().replace(QLatin1Char('~'), QLatin1Char(' ')), page);
             row->Label->setFont(FLabelFont);
-            row->Edit = new QLineEdit(page);
             row->ReadOnly = f->ReadOnly() || f->Calculated() || f->Lookup() || f->IsBlob() ||
                             f->DataType() == ftDataSet || !ds->CanModify();
-            row->Edit->setReadOnly(row->ReadOnly);
+            if (qobject_cast<TDateTimeField*>(f)) {
+                auto* picker = new TkqDBDateTimePicker(page);
+                picker->SetDataSource(FDataLink->DataSource());
+                picker->SetDataField(f->FieldName());
+                picker->SetReadOnly(row->ReadOnly);
+                row->Edit = picker;
+                row->Picker = true;
+            } else {
+                row->Edit = new QLineEdit(page);
+                row->Edit->setReadOnly(row->ReadOnly);
+            }
             if (row->ReadOnly) {
                 QPalette pal = row->Edit->palette();
                 pal.setColor(QPalette::Base, ColorToQColor(FReadOnlyColor));
                 row->Edit->setPalette(pal);
             }
             TRow* r = row.get();
-            connect(row->Edit, &QLineEdit::textEdited, this, [this, r](const QString& text) {
+            if (!r->Picker) connect(row->Edit, &QLineEdit::textEdited, this, [this, r](const QString& text) {
                 TApplication::Guard([&] {
                     // Typing puts the record into edit first, as every data-aware edit does.
                     if (!FDataLink->Edit()) {
@@ -111,7 +123,7 @@ void TkqRecordViewPanel::Rebuild()
                     r->Modified = true;
                 });
             });
-            connect(row->Edit, &QLineEdit::editingFinished, this, [this, r] { TApplication::Guard([&] { WriteBack(*r); }); });
+            if (!r->Picker) connect(row->Edit, &QLineEdit::editingFinished, this, [this, r] { TApplication::Guard([&] { WriteBack(*r); }); });
             row->Label->setBuddy(row->Edit);
             form->addRow(row->Label, row->Edit);
             FRows.push_back(std::move(row));
@@ -127,7 +139,7 @@ void TkqRecordViewPanel::ShowValues()
     const bool editing = ds && (ds->State() == dsEdit || ds->State() == dsInsert);
     for (auto& row : FRows) {
         if (!editing) row->Modified = false;
-        if (row->Modified) continue;
+        if (row->Modified || row->Picker) continue;
         TField* f = ds && ds->Active() ? ds->FindField(row->FieldName) : nullptr;
         QString text;
         if (f) text = f->IsBlob() && f->DataType() != ftMemo ? f->DisplayText() : f->EditText();
@@ -137,7 +149,7 @@ void TkqRecordViewPanel::ShowValues()
 
 void TkqRecordViewPanel::WriteBack(TRow& row)
 {
-    if (!row.Modified) return;
+    if (!row.Modified || row.Picker) return;
     row.Modified = false;
     TDataSet* ds = FDataLink->DataSet();
     TField* f = ds && ds->Active() ? ds->FindField(row.FieldName) : nullptr;

@@ -1,9 +1,12 @@
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/InputQuery.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <deque>
@@ -16,6 +19,9 @@ struct TSeamState {
     bool Installed = false;
     std::deque<int> Answers;
     std::deque<QString> Files;
+    std::deque<QString> Inputs;
+    QStringList InputCaptions;
+    QStringList InputDefaults;
     std::vector<TDialogRecord> Records;
     int Unexpected = 0;
 };
@@ -244,6 +250,44 @@ bool SelectDirectory(const QString& caption, const QString& root, QString& direc
     return true;
 }
 
+bool InputQuery(const QString& caption, const QString& prompt, QString& value, QWidget* parent)
+{
+    if (Seam().Installed) {
+        TSeamState& s = Seam();
+        s.InputCaptions << caption;
+        s.InputDefaults << value;
+        QString answer;
+        if (!s.Inputs.empty()) {
+            answer = s.Inputs.front();
+            s.Inputs.pop_front();
+        } else {
+            ++s.Unexpected;
+        }
+        if (answer.isNull()) return false;
+        value = answer;
+        return true;
+    }
+    bool ok = false;
+    const QString text = QInputDialog::getText(DialogParent(parent), caption, prompt, QLineEdit::Normal, value, &ok);
+    if (ok) value = text;
+    return ok;
+}
+
+void AnswerInputQueries(std::initializer_list<QString> texts)
+{
+    for (const QString& t : texts) Seam().Inputs.push_back(t);
+}
+
+QStringList InputQueryCaptions() { return Seam().InputCaptions; }
+QStringList InputQueryDefaults() { return Seam().InputDefaults; }
+
+void ClearInputQueries()
+{
+    Seam().Inputs.clear();
+    Seam().InputCaptions.clear();
+    Seam().InputDefaults.clear();
+}
+
 TFileDialogOptions TOpenDialog::DialogOptions() const
 {
     TFileDialogOptions o;
@@ -326,6 +370,9 @@ void TDialogSeam::Clear()
     TSeamState& s = Seam();
     s.Answers.clear();
     s.Files.clear();
+    s.Inputs.clear();
+    s.InputCaptions.clear();
+    s.InputDefaults.clear();
     s.Records.clear();
     s.Unexpected = 0;
     OnMessage = nullptr;

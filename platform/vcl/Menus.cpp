@@ -297,20 +297,43 @@ TMenuPopupWindow::TMenuPopupWindow(TPopupMenu* menu, TMenuItem* parentItem, TMen
 
 TMenuPopupWindow::~TMenuPopupWindow() { CloseSubmenu(); }
 
+namespace {
+// An item whose "Break" property is 1 starts a new column of its menu; 2 also draws a line
+// between the columns (the old menu-break and menu-bar-break flags).
+constexpr int ColumnBarWidth = 6;
+int ItemBreak(const TMenuItem* item) { return item->property("Break").toInt(); }
+} // namespace
+
 void TMenuPopupWindow::Layout()
 {
     FEntries.clear();
-    int y = 0, width = 0;
+    // Columns side by side: an item with a break starts the next one.
+    int y = 0, left = 0, width = 0, height = 0;
+    size_t columnStart = 0;
+    auto closeColumn = [&] {
+        for (size_t i = columnStart; i < FEntries.size(); ++i) {
+            FEntries[i].Rect.Left = left;
+            FEntries[i].Rect.Right = left + width;
+        }
+        height = std::max(height, y);
+    };
     for (int i = 0; i < FParentItem->Count(); ++i) {
         TMenuItem* item = FParentItem->Items(i);
         if (!item->Visible) continue;
+        if (ItemBreak(item) != 0 && !FEntries.empty()) {
+            closeColumn();
+            left += width + (ItemBreak(item) == 2 ? ColumnBarWidth : 0);
+            columnStart = FEntries.size();
+            width = 0;
+            y = 0;
+        }
         const QSize size = FMenu->MeasureItem(item);
         FEntries.push_back({item, TRect::Bounds(0, y, 0, size.height())});
         width = std::max(width, size.width());
         y += size.height();
     }
-    for (TEntry& e : FEntries) e.Rect.Right = width;
-    setFixedSize(width + 2 * FrameWidth, y + 2 * FrameWidth);
+    closeColumn();
+    setFixedSize(left + width + 2 * FrameWidth, height + 2 * FrameWidth);
 }
 
 TRect TMenuPopupWindow::ItemRect(const TMenuItem* item) const
@@ -370,6 +393,17 @@ void TMenuPopupWindow::paintEvent(QPaintEvent*)
     p.translate(FrameWidth, FrameWidth);
     const TRect area{0, 0, width() - 2 * FrameWidth, height() - 2 * FrameWidth};
     canvas.SetClipRect(area);
+    for (size_t i = 1; i < FEntries.size(); ++i) {
+        // The line between columns of a bar break.
+        if (ItemBreak(FEntries[i].Item) != 2 || FEntries[i].Rect.Top != 0) continue;
+        const int x = FEntries[i].Rect.Left - ColumnBarWidth / 2;
+        canvas.Pen.Color = clBtnShadow;
+        canvas.MoveTo(x - 1, 0);
+        canvas.LineTo(x - 1, area.Bottom);
+        canvas.Pen.Color = clBtnHighlight;
+        canvas.MoveTo(x, 0);
+        canvas.LineTo(x, area.Bottom);
+    }
     for (size_t i = 0; i < FEntries.size(); ++i) {
         TMenuItem* item = FEntries[i].Item;
         TOwnerDrawState state;

@@ -1,5 +1,4 @@
 #include "gridlib/editors/kqdbcombo.h"
-#include "gridlib/editors/kqdbdatetimepicker.h"
 #include "gridlib/editors/kqincsearch.h"
 #include "tests/common/TestSupport.h"
 #include "tests/gridlib/GridTestData.h"
@@ -113,23 +112,4 @@ TEST(IncrementalSearch, MovesToTheFirstMatchAndCompletes)
     EXPECT_TRUE(search.Search(QStringLiteral("i")));
     EXPECT_EQ(other.ds.RecNo(), 2);
     EXPECT_EQ(d.ds.RecNo(), 4);
-}
-
-TEST(DBDateTimePicker, ShowsAndWritesTheFieldAndBlankForNull)
-{
-    Data d;
-    TkqDBDateTimePicker picker;
-    picker.SetDataSource(&d.source);
-    picker.SetDataField(QStringLiteral("Due"));
-    EXPECT_EQ(picker.date(), QDate(2020, 5, 17));
-    d.ds.Next();
-    EXPECT_TRUE(picker.IsBlank());
-    picker.setDate(QDate(2021, 1, 2));
-    EXPECT_EQ(d.ds.State(), dsEdit);
-    EXPECT_EQ(d.ds.FieldByName(QStringLiteral("Due"))->AsDateTime(), EncodeDate(2021, 1, 2));
-    d.ds.Cancel();
-    picker.SetReadOnly(true);
-    picker.setDate(QDate(2022, 1, 2));
-    EXPECT_EQ(d.ds.State(), dsBrowse);
-    EXPECT_TRUE(d.ds.FieldByName(QStringLiteral("Due"))->IsNull());
 }

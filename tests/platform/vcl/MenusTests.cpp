@@ -116,3 +116,22 @@ TEST(PopupMenu, AlignmentAndItemTree)
     delete a;
     EXPECT_EQ(f.Recent->Count(), 1);
 }
+
+TEST(PopupMenu, BreaksStartColumnsSideBySide)
+{
+    TPopupMenu menu;
+    TMenuItem* a = menu.Items()->AddItem(QStringLiteral("1990"));
+    TMenuItem* b = menu.Items()->AddItem(QStringLiteral("1991"));
+    TMenuItem* c = menu.Items()->AddItem(QStringLiteral("2000"));
+    c->setProperty("Break", 2);   // a column break with a line
+    QTimer::singleShot(0, [&] {
+        TMenuPopupWindow* w = menu.PopupWindow();
+        const TRect ra = w->ItemRect(a), rb = w->ItemRect(b), rc = w->ItemRect(c);
+        EXPECT_EQ(rb.Top, ra.Bottom);
+        EXPECT_EQ(rc.Top, ra.Top);                                          // a new column starts at the top
+        EXPECT_GE(rc.Left, ra.Right + 6);                                   // right of the first, past the bar
+        EXPECT_EQ(w->height() - TMenuPopupWindow::FrameWidth, rb.Bottom);
+        menu.CloseMenu();
+    });
+    menu.Popup(50, 50);
+}
