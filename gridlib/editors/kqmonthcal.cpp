@@ -486,7 +486,10 @@ TkqMonthCalendar::TLayout TkqMonthCalendar::Layout() const
 {
     const QFontMetrics fm(font());
     TLayout l;
-    l.CellWidth = fm.horizontalAdvance(QStringLiteral("00")) + 8;
+    // A cell holds two digits or the short name of a day of the week.
+    int widest = fm.horizontalAdvance(QStringLiteral("00")) + 4;
+    for (const QString& name : FormatSettings.ShortDayNames) widest = std::max(widest, fm.horizontalAdvance(name.left(3)));
+    l.CellWidth = widest + 4;
     l.CellHeight = fm.height() + 2;
     l.TitleHeight = fm.height() + 10;
     l.DaysOfWeekHeight = fm.height() + 3;
