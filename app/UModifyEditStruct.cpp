@@ -385,7 +385,7 @@ void TFrmModifyEditStruct::CreateGrids()
     grdFieldDefs->setObjectName(QStringLiteral("grdFieldDefs"));
     grdFieldDefs->SetOptions(options);
     grdFieldDefs->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
-    grdFieldDefs->SetTitleFont(bold);
+    grdFieldDefs->SetTitleFont(TFont(bold, clWindowText));
     grdFieldDefs->SetSelected({QStringLiteral("Pos\t6\tPos"), QStringLiteral("Name\t30\tName"),
                                QStringLiteral("Detail\t2\t "), QStringLiteral("Type\t30\tType"),
                                QStringLiteral("Size\t10\tSize")});
@@ -400,7 +400,7 @@ void TFrmModifyEditStruct::CreateGrids()
     detailOptions.Exclude(dgAlwaysShowEditor);
     grdDetail->SetOptions(detailOptions);
     grdDetail->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
-    grdDetail->SetTitleFont(bold);
+    grdDetail->SetTitleFont(TFont(bold, clWindowText));
     grdDetail->SetSelected({QStringLiteral("Pos\t6\tPos"), QStringLiteral("Name\t30\tName"),
                             QStringLiteral("Type\t30\tType"), QStringLiteral("Size\t10\tSize")});
     grdDetail->SetControlType({QStringLiteral("Type;CustomEdit;EdtTypes2;F"), QStringLiteral("Size;CustomEdit;EdtSize2;F")});
@@ -409,8 +409,10 @@ void TFrmModifyEditStruct::CreateGrids()
 
     ExpandButton = new TkqExpandButton(this);
     ExpandButton->setObjectName(QStringLiteral("ExpandButton"));
-    ExpandButton->setFocusPolicy(Qt::NoFocus);
+    ExpandButton->SetShowFocusRect(false);
     ExpandButton->SetAutoShrink(false);
+    // Only the "DataSet" row has a nested list to open: the other rows show no button.
+    ExpandButton->SetAutoHideExpand(true);
     ExpandButton->SetDataField(QStringLiteral("Detail"));
     ExpandButton->SetGrid(grdDetail);
     ExpandButton->hide();
@@ -679,7 +681,9 @@ void TFrmModifyEditStruct::TypeChanged(TClientDataSet* table, TkqDBComboBox* typ
 {
     if (!IsEditing(table)) return;
     const QString type = types->Text().toUpper();
-    const QString sizeText = size->Text().trimmed();
+    // The field, not the editor: an editor may show 0 for a size that is still empty.
+    Q_UNUSED(size);
+    const QString sizeText = table->FieldByName(QStringLiteral("Size"))->AsString().trimmed();
     const bool emptyOrZero = sizeText.isEmpty() || sizeText == QLatin1String("0");
     const bool stringType = type == QLatin1String("STRING") || type == QLatin1String("WIDESTRING") ||
                             type == QLatin1String("FIXEDCHAR");
@@ -929,11 +933,11 @@ void TFrmModifyEditStruct::DropRowAt(TkqDBGrid* grid, int dataRow)
     if (grid->ReadOnly() || !table->Active() || table->IsEmpty()) return;
     table->CheckBrowseMode();
     // The record under the drop point, wherever the grid is scrolled to.
-    const int viewRow = grid->TopRow() - grid->TitleOffset() + dataRow - 1;
-    if (viewRow < 0 || viewRow >= table->RecordCount()) return;
-    TDataLink& link = grid->DataLink();
+    TDataLink& link = *grid->DataLink();
+    const int bufferRow = dataRow - grid->TitleOffset() + grid->RowOffset();
+    if (bufferRow < 0 || bufferRow >= link.RecordCount()) return;
     const int saved = link.ActiveRecord();
-    link.SetActiveRecord(viewRow - link.FirstRecord());
+    link.SetActiveRecord(bufferRow);
     const int targetPos = table->FieldByName(QStringLiteral("Pos"))->AsInteger();
     link.SetActiveRecord(saved);
     {

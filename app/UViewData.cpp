@@ -13,6 +13,7 @@
 #include "gridlib/dialogs/kqriched.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "gridlib/grid/kqexpand.h"
+#include "platform/vcl/ImgList.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/core/ScopeExit.h"
 #include "platform/core/SysFormat.h"
@@ -34,7 +35,6 @@
 #include <QComboBox>
 #include <QFontInfo>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,7 +47,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
 #include <exception>
@@ -108,11 +107,11 @@ protected:
     }
 };
 
-void ConfigureGrid(TkqDBGrid* grid, const QList<QIcon>& images, bool boldTitles)
+void ConfigureGrid(TkqDBGrid* grid, TImageList* images, bool boldTitles)
 {
     QFont title = grid->font();
     title.setBold(boldTitles);
-    grid->SetTitleFont(title);
+    grid->SetTitleFont(TFont(title, clWindowText));
     grid->SetTitleAlignment(taLeftJustify);
     grid->SetTitleLines(1);
     grid->SetTitleImageList(images);
@@ -142,6 +141,13 @@ TFrmViewData::TFrmViewData(QWidget* parent) : TDataWindowBase(parent)
     Images[imgMigrate] = st->standardIcon(QStyle::SP_ArrowRight);
     Images[imgSortDescending] = QIcon(ArrowPixmap(false, QColor(0x10, 0x70, 0x10)));
     Images[imgRevert] = st->standardIcon(QStyle::SP_BrowserStop);
+    TitleImages = std::make_unique<TImageList>(16, 16);
+    for (const QIcon& icon : std::as_const(Images)) {
+        QImage image(16, 16, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        if (!icon.isNull()) image = icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32).scaled(16, 16);
+        TitleImages->AddImage(image);
+    }
 
     CreateDataComponents();
     CreateControls();
@@ -444,7 +450,7 @@ void TFrmViewData::CreatePages()
     gridPage->setObjectName(QStringLiteral("tsGrid"));
     grdViewData = new TkqDBGrid(gridPage);
     grdViewData->setObjectName(QStringLiteral("grdViewData"));
-    ConfigureGrid(grdViewData, Images, true);
+    ConfigureGrid(grdViewData, TitleImages.get(), true);
     grdViewData->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                              dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgMultiSelect, dgShowCellHint,
                              dgFixedResizable, dgFixedEditable, dgRowResize});
@@ -452,14 +458,14 @@ void TFrmViewData::CreatePages()
     grdViewData->SetTitleButtons(true);
     grdViewData->SetShowHorzScrollBar(true);
     grdViewData->SetFixedCols(0);
-    btnSelectAll = new QToolButton(gridPage);
+    btnSelectAll = new TkqIButton(gridPage);
     btnSelectAll->setObjectName(QStringLiteral("btnSelectAll"));
     btnSelectAll->setToolTip(QStringLiteral("Select all data"));
     grdViewData->SetIndicatorButton(btnSelectAll);
 
     grdDetail = new TkqDBGrid(gridPage);
     grdDetail->setObjectName(QStringLiteral("grdDetail"));
-    ConfigureGrid(grdDetail, Images, true);
+    ConfigureGrid(grdDetail, TitleImages.get(), true);
     grdDetail->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                            dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgMultiSelect, dgShowCellHint,
                            dgFixedResizable, dgFixedEditable});
@@ -467,7 +473,7 @@ void TFrmViewData::CreatePages()
     grdDetail->SetTitleButtons(true);
     grdDetail->setFrameShape(QFrame::Box);
     grdDetail->resize(400, 150);
-    btnDetailSelectAll = new QToolButton(gridPage);
+    btnDetailSelectAll = new TkqIButton(gridPage);
     btnDetailSelectAll->setObjectName(QStringLiteral("btnDetailSelectAll"));
     btnDetailSelectAll->setToolTip(QStringLiteral("Select all data"));
     grdDetail->SetIndicatorButton(btnDetailSelectAll);
@@ -522,7 +528,7 @@ void TFrmViewData::CreateChangeLog()
 
     grdDelta = new TkqDBGrid(this);
     grdDelta->setObjectName(QStringLiteral("grdDelta"));
-    ConfigureGrid(grdDelta, Images, false);
+    ConfigureGrid(grdDelta, TitleImages.get(), false);
     grdDelta->SetOptions({dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                           dgConfirmDelete, dgCancelOnExit, dgWordWrap, dgShowCellHint, dgRowResize});
     grdDelta->SetReadOnly(true);
@@ -630,8 +636,8 @@ void TFrmViewData::ConnectEvents()
     connect(EdtFileName, &QComboBox::activated, this, [this](int index) {
         TApplication::Guard([this, index] { EdtFileNameChange(EdtFileName->itemText(index)); });
     });
-    connect(btnSelectAll, &QToolButton::clicked, this, [this] { TApplication::Guard([this] { grdViewData->SelectAll(); }); });
-    connect(btnDetailSelectAll, &QToolButton::clicked, this,
+    connect(btnSelectAll, &QAbstractButton::clicked, this, [this] { TApplication::Guard([this] { grdViewData->SelectAll(); }); });
+    connect(btnDetailSelectAll, &QAbstractButton::clicked, this,
             [this] { TApplication::Guard([this] { grdDetail->SelectAll(); }); });
     connect(Timer1, &QTimer::timeout, this, [this] { TApplication::Guard([this] { Timer1Timer(); }); });
 
@@ -648,11 +654,11 @@ void TFrmViewData::ConnectEvents()
         if (field->FieldName() == DetailSortAscField) image.ImageIndex = imgSortAscending;
         else if (field->FieldName() == DetailSortDescField) image.ImageIndex = imgSortDescending;
     };
-    auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, QFont&, TColor& font, TColor& brush) {
+    auto chosenColors = [this](QObject* sender, TField* field, TGridDrawState, bool, TFont& font, TColor& brush) {
         const QString& chosen = ChosenColumn(qobject_cast<TkqDBGrid*>(sender));
         if (field && !chosen.isEmpty() && field->FieldName() == chosen) {
             brush = clHighlight;
-            font = clWhite;
+            font.Color = clWhite;
         }
     };
     grdViewData->OnCalcCellColors = chosenColors;
@@ -1277,7 +1283,7 @@ void TFrmViewData::ClearSortState(TkqDBGrid* grid)
         SortAscField.clear();
         SortDescField.clear();
     }
-    grid->horizontalHeader()->viewport()->update();
+    grid->InvalidateRow(0);
 }
 
 void TFrmViewData::Sort(bool ascending)
@@ -1306,7 +1312,7 @@ void TFrmViewData::Sort(bool ascending)
         (ascending ? SortAscField : SortDescField) = field->FieldName();
         (ascending ? SortDescField : SortAscField).clear();
     }
-    grid->horizontalHeader()->viewport()->update();
+    grid->InvalidateRow(0);
 }
 
 void TFrmViewData::SortAscendingClick() { Sort(true); }

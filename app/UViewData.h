@@ -14,6 +14,7 @@
 #include <QList>
 #include <QPixmap>
 #include <QStringList>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -23,7 +24,6 @@ class QMenu;
 class QTabWidget;
 class QTimer;
 class QToolBar;
-class QToolButton;
 class QWidget;
 class TClientDataSet;
 class TDataSet;
@@ -35,6 +35,8 @@ class TkqDBNavigator;
 class TkqDBRichEdit;
 class TkqExpandButton;
 class TkqFilterDialog;
+class TkqIButton;
+class TImageList;
 class TkqLocateDialog;
 class TkqRecordViewPanel;
 class TMenuItem;
@@ -96,8 +98,8 @@ public:
     TkqDBGrid* grdViewData = nullptr;
     TkqDBGrid* grdDetail = nullptr;
     TkqExpandButton* ExpandButton = nullptr;
-    QToolButton* btnSelectAll = nullptr;
-    QToolButton* btnDetailSelectAll = nullptr;
+    TkqIButton* btnSelectAll = nullptr;
+    TkqIButton* btnDetailSelectAll = nullptr;
     TkqRecordViewPanel* RecordViewPanel = nullptr;
     TVzSplitter* Splitter = nullptr;
     TVzSpeedButton* btnDeltaInfo = nullptr;
@@ -128,6 +130,8 @@ public:
     TkqDBRichEdit* DBRichEdit = nullptr;
     // The window's image list (titles: 21 ascending, 27 descending).
     QList<QIcon> Images;
+    // The same images for the grid titles.
+    std::unique_ptr<TImageList> TitleImages;
 
     // --- Opening, status, saving
     void LoadDataFile(const QString& path);

@@ -1,7 +1,7 @@
 // The data window on a generated binary file of a thousand and of a million records: opening
 // it (against the engine's own load of the same file) and paging from the top to the bottom
-// and back with Page Down and Page Up, each page painted with its status line. A page should
-// cost the same whatever the record count.
+// and back with Page Down and Page Up, each page painted with its status line, and selecting
+// and copying rows. A page, and a copied row, should cost the same whatever the record count.
 
 #include "app/UGeneral.h"
 #include "app/Main.h"
@@ -142,5 +142,38 @@ void BM_PageDownAndBackUp(benchmark::State& state)
 }
 BENCHMARK(BM_PageDownAndBackUp)->Args({1000, 0})->Args({1000000, 0})->Args({1000000, 2000})
     ->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Selecting rows and copying them: every record of a file (Select all), or the first thousand
+// rows of a million one by one; the counter is the time per selected row, which should not
+// grow with the selection or the file.
+void BM_SelectAndCopy(benchmark::State& state)
+{
+    const int records = int(state.range(0));
+    const int selected = int(state.range(1));
+    const QString path = GeneratedFile(records);
+    std::unique_ptr<TFrmViewData> w = OpenWindow(path);
+    TkqDBGrid* grid = w->grdViewData;
+    TClientDataSet* ds = w->cdsViewData;
+    grid->setFocus();
+    QElapsedTimer timer;
+    qint64 total = 0;
+    for (auto _ : state) {
+        timer.start();
+        if (selected >= records) {
+            grid->SelectAll();
+        } else {
+            ds->First();
+            for (int i = 0; i < selected; ++i) {
+                grid->SelectRecord();
+                ds->Next();
+            }
+        }
+        w->CopyClick();
+        total += timer.nsecsElapsed();
+    }
+    state.counters["row_us"] = double(total) / 1000.0 / (double(selected) * double(state.iterations()));
+}
+BENCHMARK(BM_SelectAndCopy)->Args({1000, 1000})->Args({10000, 10000})->Args({1000000, 1000})
+    ->Unit(benchmark::kMillisecond)->Repetitions(3)->ReportAggregatesOnly(true);
 
 } // namespace

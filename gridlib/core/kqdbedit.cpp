@@ -478,8 +478,10 @@ void TkqDBCustomEdit::DataChange()
     if ((field->DataType() == ftString || field->DataType() == ftWideString) && MaxLength() == 0 && !FLoading)
         SetMaxLength(field->Size());
     const bool editable = (FFocused || IsMemoField()) && FDataLink.CanModify();
-    if (IsMemoField()) setText(field->AsString());
-    else setText(editable ? field->EditText() : field->DisplayText());
+    const QString shown = IsMemoField() ? field->AsString() : editable ? field->EditText() : field->DisplayText();
+    // The same text again is no change: the selection stays, so typing over it still replaces
+    // it when the record goes into edit state on the first key.
+    if (shown != text()) setText(shown);
     update();
 }
 

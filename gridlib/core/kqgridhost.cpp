@@ -1,5 +1,6 @@
 #include "gridlib/core/kqgridhost.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QWidget>
 
@@ -47,4 +48,26 @@ void PaintControlCopy(QWidget* control, TCanvas& canvas, int x, int y)
         auto* child = qobject_cast<QWidget*>(o);
         if (child && child->isVisible() && !child->isWindow()) PaintControlCopy(child, canvas, child->x(), child->y());
     }
+}
+
+namespace {
+QHash<QString, TkqControlCreator>& ControlClasses()
+{
+    static QHash<QString, TkqControlCreator> classes;
+    return classes;
+}
+} // namespace
+
+void RegisterControlClass(const QString& className, TkqControlCreator creator)
+{
+    if (creator) ControlClasses().insert(className, std::move(creator));
+    else ControlClasses().remove(className);
+}
+
+bool IsControlClassRegistered(const QString& className) { return ControlClasses().contains(className); }
+
+QWidget* CreateRegisteredControl(const QString& className, QWidget* owner)
+{
+    const auto it = ControlClasses().constFind(className);
+    return it == ControlClasses().constEnd() ? nullptr : (*it)(owner);
 }

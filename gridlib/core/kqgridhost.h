@@ -74,3 +74,11 @@ public:
 // paints its visible children that can at their own positions. Nothing for a control that
 // cannot paint a copy.
 void PaintControlCopy(QWidget* control, TCanvas& canvas, int x, int y);
+
+// Controls the grid makes for itself, by class name (its date-time picker): the library that
+// holds the class registers it, and without it the grid does without.
+using TkqControlCreator = std::function<QWidget*(QWidget* owner)>;
+void RegisterControlClass(const QString& className, TkqControlCreator creator);
+bool IsControlClassRegistered(const QString& className);
+// A new control of the class owned by owner; none when the class is not registered.
+QWidget* CreateRegisteredControl(const QString& className, QWidget* owner);

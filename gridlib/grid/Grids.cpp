@@ -1,4 +1,5 @@
 #include "gridlib/grid/Grids.h"
+#include "platform/vcl/Forms.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -1573,8 +1574,9 @@ void TCustomGrid::DragDrop(QObject* source, int x, int y)
 
 void TCustomGrid::FocusChanged(QWidget* old, QWidget* now)
 {
-    // Focus leaving for another application window is not an exit; it comes back.
-    if (!now) return;
+    // Focus leaving for another application window is not an exit; it comes back. Neither is a
+    // popup opened from inside (a cell control's drop-down list).
+    if (!now || now->window()->windowType() == Qt::Popup) return;
     auto inside = [this](QWidget* w) { return w && (w == this || isAncestorOf(w)); };
     const bool wasIn = FFocusWithin;
     const bool isIn = inside(now);
@@ -1699,7 +1701,13 @@ void TCustomGrid::DrawCells(int startCol, int startRow, int startX, int startY, 
                 TGridDrawState state = baseState;
                 if (focused && col == FCurrent.X && row == FCurrent.Y) state.Include(gdFocused);
                 if (sel.Contains(col, row)) state.Include(gdSelected);
-                if (!(state.Contains(gdFocused) && editorShown)) DrawCellOfArea(col, row, where, state);
+                if (!(state.Contains(gdFocused) && editorShown)) {
+                    try {
+                        DrawCellOfArea(col, row, where, state);
+                    } catch (const std::exception& e) {
+                        CellFailed(e);
+                    }
+                }
             }
             x += w + info.Horz.EffectiveLineWidth;
         }
@@ -1718,6 +1726,17 @@ void TCustomGrid::DrawCellOfArea(int col, int row, const TRect& rect, TGridDrawS
         FCanvas->Brush.Color = clWindowText;
         FCanvas->FrameRect(rect);
     }
+}
+
+void TCustomGrid::CellFailed(const std::exception& e)
+{
+    if (dynamic_cast<const EAbort*>(&e)) return;
+    const auto* ex = dynamic_cast<const Exception*>(&e);
+    const QString message = ex ? ex->Message() : QString::fromUtf8(e.what());
+    if (message == FCellError) return;
+    FCellError = message;
+    // Not from inside the paint: a message box there would paint again.
+    PostCall(this, [message] { throw Exception(message); });
 }
 
 void TCustomGrid::DrawCell(int col, int row, const TRect& rect, TGridDrawState state)

@@ -302,6 +302,11 @@ public:
     std::function<void(QObject* sender, QObject* target, int x, int y)> OnEndDrag;
 
 protected:
+    // A cell that cannot be painted stays as drawn so far; its error reaches the application's
+    // handler after the paint, once until ForgetCellError (not on every repaint).
+    virtual void CellFailed(const std::exception& e);
+    void ForgetCellError() { FCellError.clear(); }
+
     // --- Painting: Paint runs with Canvas() on the viewport; the base draws the cells of the
     // four areas through DrawCell and lines in the button colours.
     virtual void Paint();
@@ -397,6 +402,7 @@ protected:
     TRect FUpdateRect;
 
 private:
+    QString FCellError;   // the last cell error reported
     friend class TInplaceEdit;
     friend struct TGridAxisDrawInfo;
     void CalcAxis(TGridAxisDrawInfo& axis, int extent) const;

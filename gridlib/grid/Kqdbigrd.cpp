@@ -299,7 +299,10 @@ bool TkqCustomDBGrid::IsMemoCell(int col, int row) const
     TField* f = GetColumnField(DataColumn(col));
     auto* blob = qobject_cast<TBlobField*>(f);
     if (!blob) return false;
-    return blob->DataType() == ftMemo || blob->DataType() == ftOraClob || IsRichTextField(blob, false);
+    if (blob->DataType() == ftMemo || blob->DataType() == ftOraClob) return true;
+    QString kind, params;
+    TkqCustomDBGrid::GetControlInfo(blob->FieldName(), kind, params);
+    return kind == QLatin1String("RichEdit");
 }
 
 void TkqCustomDBGrid::GetCellText(int dataColumn, QString& text)
@@ -900,7 +903,8 @@ void TkqCustomDBGrid::UpdateRowCount()
 void TkqCustomDBGrid::UpdateActive()
 {
     if (!FDataLink->Active()) return;
-    int target = FDataLink->ActiveRecord() + FTitleOffset + FRowOffset;
+    // Row r shows record r + row offset (an open detail grid shifts the records up).
+    int target = FDataLink->ActiveRecord() + FTitleOffset - FRowOffset;
     if (target != Row()) {
         if (!FOptions.Contains(dgAlwaysShowEditor)) HideEditor();
         if (target >= VisibleRowCount() + FTitleOffset) {
@@ -1004,6 +1008,7 @@ void TkqCustomDBGrid::GetControlInfo(const QString& fieldName, QString& kind, QS
 
 void TkqCustomDBGrid::LinkActive(bool value)
 {
+    ForgetCellError();
     if (!value) HideEditor();
     LayoutChanged();
     UpdateScrollBar();
@@ -1021,6 +1026,7 @@ void TkqCustomDBGrid::LinkActive(bool value)
 void TkqCustomDBGrid::DataChanged()
 {
     if (FSkipDataChange) return;
+    ForgetCellError();
     CheckFooterUpdate();
     if (!FSkipHideControls) {
         TDataSet* ds = DataSet();

@@ -113,7 +113,7 @@ private:
 
 // What the grid keeps per grid column about the control type of its field.
 struct TkqCacheColInfoItem {
-    QWidget* Control = nullptr;
+    QPointer<QWidget> Control;
     QString ControlKind;
     QString Params;
     bool ShowAlways = false;
@@ -385,6 +385,29 @@ public:
     bool HasRowLines() const override { return FOptions.Contains(dgRowLines) || !FOptions.Contains(dgRowLinesDisableFixed); }
     bool GridFocused() const { return FGridFocused; }
 
+    // ================================================================ Footer
+    TColor FooterColor() const { return FFooterColor; }
+    void SetFooterColor(TColor color);
+    TColor FooterCellColor() const { return FFooterCellColor; }
+    void SetFooterCellColor(TColor color);
+    // 0: as high as the font needs.
+    int FooterHeight() const { return FFooterHeight; }
+    void SetFooterHeight(int height);
+    // The cells' area: the viewport less the footer.
+    TRect GetClientRect() const override;
+    virtual TRect GetFooterRect() const;
+    // What the footer adds to the grid's height.
+    int FooterTotalHeight() const;
+
+    // ================================================================ Cell hints
+    // The hint window now shown over a cell (none when no hint is shown).
+    TkqGridHintWindow* CellHintWindow() const { return FHintWindow; }
+    // One tick of the hint timer (every 250 ms while a hint is shown).
+    void HintTimerTick();
+    virtual void HideCellHint();
+    // How long a hint stays when the mouse rests on its cell.
+    static int HintHidePause;
+
     // ================================================================ Layout
     virtual void LayoutChanged();
     virtual void CalcRowHeights();
@@ -485,6 +508,8 @@ public:
     std::function<void(QObject*, int fromIndex, int toIndex)> OnColumnMoved;
     std::function<void(QObject*, int column)> OnColWidthChanged;
     std::function<void(QObject*, QString& link, TField*, bool& useDefault)> OnURLOpen;
+    std::function<void(QObject*, TCanvas&, const TRect& footerCellRect, TField*, const QString& footerText, bool& defaultDrawing)> OnDrawFooterCell;
+    std::function<void(QObject*, TkqGridHintWindow*, TField*, const TRect&, bool& wordWrap, int& maxWidth, int& maxHeight, bool& doDefault)> OnCreateHintWindow;
     std::function<void(QObject*)> OnColEnter;
     std::function<void(QObject*)> OnColExit;
     std::function<void(QObject*)> OnCellChanged;
@@ -538,6 +563,19 @@ protected:
     // Calls DoCalcCellColors; answers whether the brush changed (and notes a white brush).
     bool CalcCellColorsOfCell(TField* field, TGridDrawState state, TCanvas& canvas, bool highlight);
     void PaintTitleBackground(const TRect& rect);
+    virtual void PaintFooter();
+    void PaintFooterCell(int col, const TRect& footer);
+    // Paints the image of a cell's embedded control ("CustomEdit" and "RichEdit" kinds); false
+    // paints the cell as text (nothing is embedded here).
+    virtual bool DrawEmbeddedControlCell(int col, int dataCol, int dataRow, const TRect& cellRect, TGridDrawState state)
+    {
+        Q_UNUSED(col); Q_UNUSED(dataCol); Q_UNUSED(dataRow); Q_UNUSED(cellRect); Q_UNUSED(state);
+        return false;
+    }
+    // The cell colours of a control-type cell (the cell being computed, highlight, the colour
+    // events, the fill of a highlighted cell).
+    void SetUpControlCellColors(TField* field, int dataCol, int dataRow, TGridDrawState state, const QString& text,
+                                const TRect& cellRect, bool& highlight);
     void PaintPadColumn(const TGridDrawInfo& info);
     void DrawFocusFrame(const TGridDrawInfo& info);
     void TopLeftChanged() override;
@@ -556,6 +594,11 @@ protected:
     TInplaceEdit* CreateEditor() override;
     bool ShouldFocusEditor() const override;
     virtual void DoURLOpen(QString& link, TField* field, bool& useDefault);
+    virtual TkqGridHintWindow* CreateHintWindow(TField* field);
+    virtual void DoCreateHintWindow(TkqGridHintWindow* hint, TField* field, const TRect& rect, bool& wordWrap,
+                                    int& maxWidth, int& maxHeight, bool& doDefault);
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     virtual void DoTitleButtonClick(const QString& fieldName);
     // Splits a URL-Link value into its display text and its link.
     virtual void SplitURLLink(const QString& value, QString& display, QString& link) const;
@@ -590,8 +633,10 @@ protected:
     virtual void PlaceCellControl() {}
     // A field-change report of the published grid that arrives once per change.
     virtual bool TracksFieldChangeReport() const { return false; }
-    // The hint of a cell under the mouse is hidden (the published grid shows such hints).
-    virtual void HideCellHint() {}
+
+    // Showing the cell editor is held back (a row change by a click or a Tab in progress).
+    bool ShowEditorSuppressed() const { return FSuppressShowEditor; }
+    void ClearBaseWidths() { FBaseWidths.clear(); }
 
     // ================================================================ State shared with descendants
     bool FChangedBrush = false;
@@ -604,6 +649,9 @@ protected:
     TGridCoord FHotURLCell{-1, -1};
     int FComputedDataCol = -1;
     int FComputedDataRow = -1;
+    // Shift+click ranges start at this record (set while ShiftSelecting).
+    bool FShiftSelecting = false;
+    TBookmark FShiftAnchor;
 
 private:
     friend class TkqGridDataLink;
@@ -629,8 +677,6 @@ private:
     void DrawIndicatorCell(int dataRow, const TRect& cellRect);
     void DrawDataCell(int col, int row, int dataCol, int dataRow, const TRect& cellRect, TGridDrawState state);
     bool DrawControlTypeCell(int col, int row, int dataCol, int dataRow, TRect& cellRect, TGridDrawState state);
-    void SetUpControlCellColors(TField* field, int dataCol, int dataRow, TGridDrawState state, const QString& text,
-                                const TRect& cellRect, bool& highlight);
     void DrawBitmapCell(TField* field, const TRect& cellRect, TGridDrawState state);
     void DrawImageIndexCell(TField* field, const TRect& cellRect);
     void DrawTextOfDataCell(const TRect& cellRect, const QString& text, TAlignment alignment, bool fill);
@@ -653,7 +699,6 @@ private:
     // The next or previous control of the form takes the focus (leaving the grid by Tab).
     void FocusNeighbour(bool next);
     void NextRecordOrAppend(bool allowAppend);
-    void ClearBaseWidths() { FBaseWidths.clear(); }
     void ApplyCellEditorWordWrap();
 
     std::unique_ptr<TkqGridDataLink> FDataLink;
@@ -757,6 +802,21 @@ private:
     QPoint FDragImagePos;
     QImage FDragImage;
     QTimer FDragTimer;
+
+    // Footer.
+    TColor FFooterColor = clBtnFace;
+    TColor FFooterCellColor = clBtnFace;
+    int FFooterHeight = 0;
+
+    // Cell hints and URL tracking.
+    void ShowCellHint(int x, int y);
+    void TrackURLCell(int x, int y);
+    QPointer<TkqGridHintWindow> FHintWindow;
+    std::unique_ptr<QTimer> FHintTimer;
+    int FHintTicks = 0;
+    TGridCoord FLastHintCell{0, 0};
+    TRect FLastHintRect;
+    bool FURLHot = false;
 
     // Painting state: the geometry of the paint running now.
     bool FPainting = false;

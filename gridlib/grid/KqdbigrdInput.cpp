@@ -531,13 +531,26 @@ void TkqCustomDBGrid::MouseDown(TMouseButton button, TShiftState shift, int x, i
         if (cellChange) DoCellChanged();
         TField* field = GetColumnField(DataColumn(cell.X));
         if (button == mbLeft && field && ColInfo(cell.X).ControlKind == QLatin1String("URL-Link")) OpenURLOfCell(field);
-        if (FOptions.Contains(dgMultiSelect) && !IsSelectionCheckBoxColumn(cell.X)) {
-            if (shift.Contains(ssCtrl) || shift.Contains(ssShift)) {
+        // A click inside the row being edited moves between its cells: the selection (which
+        // would post or drop the record first) stays as it is.
+        const TDataSetState state = DataSet() ? DataSet()->State() : dsInactive;
+        const bool insideEditedRow = !rowChange && (state == dsEdit || state == dsInsert);
+        if (FOptions.Contains(dgMultiSelect) && !IsSelectionCheckBoxColumn(cell.X) && !insideEditedRow) {
+            const TBookmark anchor = FShiftAnchor;
+            const bool modifier = shift.Contains(ssCtrl) || shift.Contains(ssShift);
+            if (modifier) {
                 if (IsCurrentRecordSelected()) UnselectRecord();
                 else SelectRecord();
             } else if (FMultiSelectOptions.Contains(msoAutoUnselect) && button == mbLeft) {
                 UnselectAll();
                 SelectRecord();
+            }
+            if (FMultiSelectOptions.Contains(msoShiftSelect) && (modifier || FMultiSelectOptions.Contains(msoAutoUnselect))) {
+                FShiftSelecting = true;
+                if (TDataSet* ds = DataSet()) {
+                    ds->CheckBrowseMode();
+                    if (FShiftAnchor == anchor) FShiftAnchor = ds->GetBookmark();
+                }
             }
         }
     }
@@ -635,6 +648,8 @@ void TkqCustomDBGrid::MouseMove(TShiftState shift, int x, int y)
         return;
     }
     TCustomGrid::MouseMove(shift, x, y);
+    TrackURLCell(x, y);
+    ShowCellHint(x, y);
 }
 
 void TkqCustomDBGrid::MouseUp(TMouseButton button, TShiftState shift, int x, int y)

@@ -252,6 +252,7 @@ void TkqCustomDBGrid::Paint()
         PaintPadColumn(info);
         DrawGridLines();
         DrawFocusFrame(info);
+        if (footer) PaintFooter();
     }
     window.Painter().drawImage(update.ToQRect(), FPaintBitmap.Image(), update.ToQRect());
     if (FDragging) PaintDragOverlay(window);
@@ -281,6 +282,99 @@ void TkqCustomDBGrid::DrawFocusFrame(const TGridDrawInfo& info)
     const bool scrolled = col >= LeftCol() && col <= info.Horz.LastFullVisibleCell;
     const bool fixedData = FOptions.Contains(dgFixedEditable) && col < LeftCol() && col >= FIndicatorOffset;
     if (scrolled || fixedData) DrawCellFocusFrame(*Canvas(), GetCellRectDefaultHeight(col, Row()));
+}
+
+// =============================================================================================
+// Footer: one sunken cell per column that has a text, on the footer colour.
+
+void TkqCustomDBGrid::PaintFooter()
+{
+    TCanvas& c = *Canvas();
+    TRect f = GetFooterRect();
+    if (FPadColumnStyle == pcsPlain) {
+        int right = f.Left;
+        for (int col = LeftCol(); col < ColCount(); ++col) {
+            const TRect r = GetCellRectDefaultHeight(col, 0);
+            if (r.Width() <= 0) break;
+            right = r.Right;
+        }
+        f.Right = right;
+    }
+    PaintFixedCellBackground(f, -1, FFooterColor);
+    const TColor pen = c.Pen.Color;
+    auto line = [&](TColor color, int x1, int y1, int x2, int y2) {
+        c.Pen.Color = color;
+        c.MoveTo(x1, y1);
+        c.LineTo(x2, y2);
+    };
+    line(clBtnHighlight, f.Left, f.Top - 1, f.Left, f.Bottom);
+    if (FPadColumnStyle == pcsPlain || (FPadColumnStyle == pcsPadHeader && frameShape() != QFrame::NoFrame)) {
+        c.Pen.Color = clBlack;
+        c.MoveTo(f.Left, f.Top - 1);
+        c.LineTo(f.Right, f.Top - 1);
+        c.LineTo(f.Right, f.Bottom + 1);
+        line(clBtnHighlight, f.Left, f.Top, f.Right, f.Top);
+        line(clBtnHighlight, f.Left, f.Top, f.Left, f.Bottom);
+        line(clBlack, f.Left, f.Bottom - 1, f.Right, f.Bottom - 1);
+    }
+    line(clBlack, f.Left, f.Bottom, f.Right, f.Bottom);
+    c.Pen.Color = pen;
+    if (!FDataLink->Active()) return;
+    for (int col = FIndicatorOffset; col < TCustomGrid::FixedCols(); ++col) PaintFooterCell(col, f);
+    for (int col = LeftCol(); col < ColCount(); ++col) PaintFooterCell(col, f);
+}
+
+void TkqCustomDBGrid::PaintFooterCell(int col, const TRect& f)
+{
+    TCanvas& c = *Canvas();
+    TRect r = GetCellRectDefaultHeight(col, 0);
+    if (r.Width() <= 0) return;
+    const int dataCol = DataColumn(col);
+    TkqColumn* column = GetColumn(dataCol);
+    const QString text = column->FooterText();
+    bool defaultDrawing = true;
+    c.Brush.Color = FFooterCellColor;
+    c.Brush.Style = bsSolid;
+    c.Font = Font();
+    r.Top = f.Top + 2;
+    r.Bottom = f.Bottom - 2;
+    TField* field = GetColumnField(dataCol);
+    if (OnDrawFooterCell) {
+        const TRect copy = r;
+        OnDrawFooterCell(this, c, copy, field, text, defaultDrawing);
+    }
+    if (!defaultDrawing || text.isEmpty()) return;
+    PaintFixedCellBackground(r, -1, clNone);
+    r.Top = f.Top + 1;
+    r.Bottom = f.Bottom - 1;
+    r.Left -= 1;
+    if (col == ColCount() - 1 && FPadColumnStyle != pcsPlain && r.Right < ClientWidth()) r.Right += 1;
+    const int L = r.Left, T = r.Top, R = r.Right, B = r.Bottom;
+    const TColor pen = c.Pen.Color;
+    auto poly = [&](TColor color, std::initializer_list<QPoint> points) {
+        c.Pen.Color = color;
+        c.Polyline(points);
+    };
+    poly(clBtnShadow, {{L + 1, B - 2}, {L + 1, T + 1}, {R - 1, T + 1}});
+    if (FOptions.Contains(dgFooter3DCells)) {
+        poly(clBlack, {{L + 2, B - 2}, {L + 2, T + 2}, {R - 1, T + 2}});
+        poly(clBtnHighlight, {{L + 2, B - 2}, {R - 1, B - 2}, {R - 1, T + 1}});
+        poly(clBtnFace, {{L + 3, B - 3}, {R - 2, B - 3}, {R - 2, T + 1}});
+    } else {
+        poly(clBtnHighlight, {{L + 2, B - 2}, {R - 1, B - 2}, {R - 1, T + 1}});
+    }
+    c.Pen.Color = pen;
+    TRect t = r;
+    t.Top += (t.Height() - c.TextHeight(QStringLiteral("A"))) / 2;
+    t.Left += 5;
+    t.Right = t.Left + ColWidths(col) - 7;
+    const TAlignment alignment = field ? field->Alignment() : taLeftJustify;
+    unsigned flags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+    if (alignment == taRightJustify) flags |= DT_RIGHT;
+    else if (alignment == taCenter) flags |= DT_CENTER;
+    c.Brush.Style = bsClear;
+    c.DrawText(text, t, flags);
+    c.Brush.Style = bsSolid;
 }
 
 // =============================================================================================
@@ -545,7 +639,12 @@ bool TkqCustomDBGrid::DrawControlTypeCell(int col, int row, int dataCol, int dat
     const bool bitmap = kind == QLatin1String("Bitmap");
     const bool imageIndex = kind == QLatin1String("ImageIndex");
     const bool checkBox = kind == QLatin1String("CheckBox");
-    if (!bitmap && !imageIndex && !checkBox) return false;
+    if (!bitmap && !imageIndex && !checkBox) {
+        if (kind != QLatin1String("CustomEdit") && kind != QLatin1String("RichEdit")) return false;
+        if (!DrawEmbeddedControlCell(col, dataCol, dataRow, cellRect, state)) return false;
+        DrawCellLine(cellRect, col, state, row);
+        return true;
+    }
 
     const int saved = FDataLink->ActiveRecord();
     FDataLink->SetActiveRecord(FTopRecord + dataRow + FRowOffset);
@@ -1162,6 +1261,7 @@ void TkqCustomDBGrid::TopLeftChanged()
     TCustomGrid::TopLeftChanged();
     if (OnLeftColChanged) OnLeftColChanged(this, LeftCol());
     InvalidateRect({0, 0, ClientWidth(), RowHeights(0)});
+    if (FOptions.Contains(dgShowFooter)) InvalidateRect(GetFooterRect().Inflated(0, 1));
     TGridDrawInfo info;
     CalcDrawInfo(info);
     InvalidateRect({info.Horz.GridExtent - 1, 0, info.Horz.GridExtent, ClientHeight()});

@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QSet>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -481,6 +482,9 @@ TEST_F(FillerFixture, RowCommandsAndTheValueCombo)
         ds->Post();
     }
     auto dlg = Filler(ds.get());
+    // Cell controls stand over the cell of a grid that has the focus of the active window.
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
 
     // "Change all Methods to": the five methods, GUID not among them.
     QStringList offered;
@@ -550,6 +554,35 @@ TEST_F(FillerFixture, RowCommandsAndTheValueCombo)
     EXPECT_EQ(again->EdtNoFill->GetIntValue(), 2);
     EXPECT_EQ(again->EdtDetailNoFill->GetIntValue(), 7);
     EXPECT_EQ(again->rgAppendUpdate->ItemIndex(), 1);
+}
+
+TEST_F(FillerFixture, EnterInTheGridNeverClosesTheDialog)
+{
+    auto ds = Target("enter.cds", {{"Title", ftString, 10}, {"N", ftInteger}});
+    auto dlg = Filler(ds.get());
+    dlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dlg.get()));
+    SetRow(*dlg, 1, "Single", "a");
+    dlg->cdsFiller->SetRecNo(1);
+    dlg->grdFiller->setFocus();
+    dlg->grdFiller->SelectFieldByName("Value");
+    QCoreApplication::processEvents();
+    auto enter = [&] {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+    };
+    // On the grid, in the value combo after typing into it, and in the grid's own editor.
+    enter();
+    EXPECT_TRUE(dlg->isVisible());
+    ASSERT_TRUE(dlg->EdtValue->isVisible());
+    QTest::keyClicks(dlg->grdFiller, "b");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dlg->EdtValue->hasFocus());
+    enter();
+    EXPECT_TRUE(dlg->isVisible());
+    dlg->cdsFiller->CheckBrowseMode();
+    EXPECT_EQ(dlg->cdsFiller->FieldByName("Value")->AsString(), "ab");
+    EXPECT_EQ(dlg->result(), 0);
 }
 
 TEST(FillRandom, SeededGeneratorStaysInRange)

@@ -433,12 +433,14 @@ TEST_F(StructFixture, DropFindsTheTargetRowWhenScrolled)
     }
     TkqDBGrid* grid = w->grdFieldDefs;
     Settle();
-    ASSERT_GT(grid->TopRow(), 10);   // scrolled down
+    ASSERT_GT(grid->DataLink()->FirstRecord(), 10);   // scrolled down
     // Drop the last row onto the third visible data row.
-    const QModelIndex third = grid->model()->index(grid->TopRow() - 1 + 2, 1);
-    const QString target = grid->GetCellText(third.row(), 1);
-    QPoint point = grid->visualRect(third).center();
-    point = grid->viewport()->mapTo(grid, point);
+    const int third = grid->TitleOffset() + 2;
+    const int saved = grid->DataLink()->ActiveRecord();
+    grid->DataLink()->SetActiveRecord(2);
+    const QString target = t->FieldByName("Name")->AsString();
+    grid->DataLink()->SetActiveRecord(saved);
+    const QPoint point = grid->CellRect(2, third).ToQRect().center();
     bool accept = false;
     w->grdDragOver(grid, grid, point.x(), point.y(), accept);
     EXPECT_TRUE(accept);
@@ -469,6 +471,66 @@ TEST_F(StructFixture, KeysPassTheExpandColumn)
     ASSERT_EQ(grid->SelectedBookmarks().size(), 1);
     QTest::keyClick(grid, Qt::Key_Down);
     EXPECT_TRUE(grid->SelectedBookmarks().isEmpty());
+}
+
+// What trying the window turned up: the cell controls follow the grid's keys and the field's
+// value, and only the nested-dataset row shows the expand button.
+TEST_F(StructFixture, CellControlsFollowTheRowsAndTheirValues)
+{
+    TFrmModifyEditStruct* w = Open(Path("orders.cds"));
+    TkqDBGrid* grid = w->grdFieldDefs;
+    TClientDataSet* t = w->cdsFieldDefs;
+    Frame->activateWindow();
+    grid->setFocus();
+    t->First();
+    grid->SelectFieldByName("Type");
+    Settle();
+    // The type combo has the focus; Up and Down move between rows and leave the value.
+    ASSERT_TRUE(w->EdtTypes->hasFocus());
+    const QString firstType = t->FieldByName("Type")->AsString();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    Settle();
+    EXPECT_EQ(t->RecNo(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+    Settle();
+    EXPECT_EQ(t->RecNo(), 1);
+    EXPECT_EQ(t->FieldByName("Type")->AsString(), firstType);
+    EXPECT_EQ(t->State(), dsBrowse);
+
+    // A type of fixed size on a row whose size is still empty gets 0 and posts.
+    w->NewFile = true;
+    AddRow(t, "Fixed", "String", "");
+    t->FieldByName("Size")->Clear();
+    Pick(w->EdtTypes, "Integer");
+    EXPECT_EQ(t->FieldByName("Size")->AsString(), "0");
+    EXPECT_TRUE(TryPost(t));
+
+    // A click on a size cell and digits typed replace the size.
+    Goto(t, "Fixed");
+    t->Edit();
+    t->FieldByName("Size")->SetAsString("200");
+    t->Post();
+    grid->setFocus();
+    Settle();
+    const int sizeCol = 5;   // indicator, Pos, Name, Detail, Type, Size
+    ASSERT_EQ(grid->GetColumnField(sizeCol - 1)->FieldName(), "Size");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->CellRect(sizeCol, grid->Row()).ToQRect().center());
+    Settle();
+    ASSERT_TRUE(w->EdtSize->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), "300");
+    grid->SelectFieldByName("Name");
+    Settle();
+    t->CheckBrowseMode();
+    EXPECT_EQ(t->FieldByName("Size")->AsString(), "300");
+
+    // Rows other than the nested dataset's show no expand button.
+    EXPECT_TRUE(w->ExpandButton->AutoHideExpand());
+    Goto(t, "Fixed");
+    SetPaintingCopy(w->ExpandButton, true);
+    EXPECT_TRUE(w->ExpandButton->HidesGlyph());
+    Goto(t, "Items");
+    EXPECT_FALSE(w->ExpandButton->HidesGlyph());
+    SetPaintingCopy(w->ExpandButton, false);
 }
 
 TEST_F(StructFixture, NestedListExpandsOnTheDataSetRowOnly)
@@ -975,14 +1037,15 @@ TEST_F(StructFixture, ANewRowStartsAtItsNameAndSurvivesClicksInIt)
     QTest::mouseClick(insert, Qt::LeftButton);
     Settle();
     ASSERT_EQ(w->cdsFieldDefs->State(), dsInsert);
-    EXPECT_EQ(grid->currentIndex().column(), 1);
-    for (int column : {3, 0, 1}) {
+    const auto column = [grid] { return grid->Col() - grid->IndicatorOffset(); };
+    EXPECT_EQ(column(), 1);
+    for (int c : {3, 0, 1}) {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          grid->visualRect(grid->currentIndex().siblingAtColumn(column)).center());
+                          grid->CellRect(c + grid->IndicatorOffset(), grid->Row()).ToQRect().center());
         Settle();
-        EXPECT_EQ(w->cdsFieldDefs->State(), dsInsert) << column;
+        EXPECT_EQ(w->cdsFieldDefs->State(), dsInsert) << c;
     }
-    EXPECT_EQ(grid->currentIndex().column(), 1);   // a click on the fixed position column keeps the column
+    EXPECT_EQ(column(), 1);   // a click on the fixed position column keeps the column
 }
 
 TEST_F(StructFixture, QuickSearchMovesToTheFirstFieldNameThatBeginsWithTheText)

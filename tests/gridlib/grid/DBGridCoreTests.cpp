@@ -2,6 +2,7 @@
 #include "platform/core/SysUtils.h"
 #include "gridlib/grid/Kqdbigrd.h"
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
 #include "tests/gridlib/GridTestData.h"
 
@@ -12,6 +13,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -475,6 +477,38 @@ TEST(DBGridPaint, InactiveGridShowsTitleColourAroundAnEmptyDataArea)
     EXPECT_EQ(Pixel(&g, data.Left + 5, data.Top + 5), Rgb(clYellow));
     EXPECT_EQ(Pixel(&g, 4, data.Top + 5), Rgb(clAqua));
     EXPECT_EQ(Pixel(&g, data.Left + 5, 4), Rgb(clAqua));
+}
+
+// A value that cannot be read leaves its cell empty, the other cells painted, and reaches the
+// application once, after the paint, however often the cell is painted.
+TEST(DBGridPaint, ACellThatCannotBeReadReportsItsErrorOnce)
+{
+    GridForm f(5);
+    QStringList shown;
+    Application()->OnException = [&shown](const std::exception& e) {
+        const auto* ex = dynamic_cast<const Exception*>(&e);
+        shown << (ex ? ex->Message() : QString::fromUtf8(e.what()));
+    };
+    f.ds->FieldByName("Name")->OnGetText = [](TField* field, QString& text, bool) {
+        if (field->AsString() == QLatin1String("Name3")) throw Exception("Bad value in row 3");
+        text = field->AsString();
+    };
+    f.grid->Drawn.clear();
+    f.grid->viewport()->repaint();
+    // Every cell of the rows after the failing one was still drawn.
+    const auto drawn = [&](int col, int row) {
+        return std::any_of(f.grid->Drawn.begin(), f.grid->Drawn.end(), [&](const auto& d) { return d.Col == col && d.Row == row; });
+    };
+    EXPECT_TRUE(drawn(2, 4));
+    EXPECT_TRUE(drawn(2, 5));
+    f.grid->viewport()->repaint();
+    EXPECT_TRUE(shown.isEmpty());   // not from inside the paint
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown, QStringList{"Bad value in row 3"});
+    f.grid->viewport()->repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown.size(), 1);
+    Application()->OnException = nullptr;
 }
 
 TEST(DBGridPaint, CellColoursHighlightAndCheckBoxes)

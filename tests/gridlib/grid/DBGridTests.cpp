@@ -1,735 +1,771 @@
-#include "gridlib/core/Kqdbspin.h"
+// The published grid: cell texts and input, cell controls, the memo dialog, multi-selection,
+// the layout store and the application's operations.
+
+#include "gridlib/core/Kqintl.h"
 #include "gridlib/grid/Kqdbgrid.h"
-#include "gridlib/grid/kqexpand.h"
+#include "gridlib/grid/Kqmemo.h"
+#include "platform/client/ClientDataSet.h"
+#include "platform/core/IniFiles.h"
 #include "platform/vcl/Dialogs.h"
-#include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
 #include "tests/gridlib/GridTestData.h"
 
-#include <QHeaderView>
-#include <QContextMenuEvent>
+#include <QApplication>
+#include <QFile>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
-#include <QScrollBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 
 namespace {
 
-// A form with one grid on a dataset of Id (integer) and Name (wide string) rows.
-struct GridForm {
-    explicit GridForm(int rows = 20, bool show = true)
+// The grid with its protected operations in reach.
+class TPublishedGrid : public TkqDBGrid {
+public:
+    using TkqDBGrid::TkqDBGrid;
+    using TkqDBGrid::MouseCoord;
+    QPoint Center(int col, int row) const
+    {
+        const TRect r = CellRect(col, row);
+        return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+    }
+    int FrameworkFixedCols() const { return TCustomGrid::FixedCols(); }
+};
+
+// A cell control that shows stored values under other texts, as a combo with a value map does.
+class TMappingEdit : public QLineEdit, public TkqCellTextMap {
+    Q_OBJECT
+    Q_PROPERTY(TDataSource* DataSource MEMBER Source)
+    Q_PROPERTY(QString DataField MEMBER Field)
+public:
+    using QLineEdit::QLineEdit;
+    QString MapStoredToDisplay(const QString& stored) const override
+    {
+        return stored == QLatin1String("M") ? QStringLiteral("Male") : QString();
+    }
+    TDataSource* Source = nullptr;
+    QString Field;
+    int AltDowns = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Down && (e->modifiers() & Qt::AltModifier)) ++AltDowns;
+        QLineEdit::keyPressEvent(e);
+    }
+};
+
+// A frame of a form (recognised by the name of its class).
+class TCustomFrame : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+};
+
+// Runs fn on the next modal window once it is shown.
+void OnModal(std::function<void(QWidget*)> fn)
+{
+    QTimer::singleShot(0, [fn] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w) {
+            OnModal(fn);
+            return;
+        }
+        fn(w);
+    });
+}
+
+// A form with the grid over Id, Name and Paid (texts), Notes (memo) and an edit after it.
+struct Form {
+    explicit Form(int rows = 12, bool show = true)
     {
         form = std::make_unique<QWidget>();
-        form->setObjectName(QStringLiteral("Form1"));
-        form->resize(420, 300);
+        form->setObjectName(QStringLiteral("TestForm"));
+        form->resize(520, 300);
         auto* layout = new QVBoxLayout(form.get());
-        grid = new TkqDBGrid(form.get());
-        grid->setObjectName(QStringLiteral("grdData"));
+        grid = new TPublishedGrid(form.get());
+        grid->setObjectName(QStringLiteral("Grid1"));
         layout->addWidget(grid);
+        after = new QLineEdit(form.get());
+        layout->addWidget(after);
         ds = new TGridTestDataSet(form.get());
-        ds->Define({{"Id", ftInteger}, {"Name", ftWideString}});
-        ds->Fill(rows);
+        ds->Define({{"Id", ftInteger}, {"Name", ftWideString}, {"Paid", ftWideString}, {"Notes", ftMemo}});
+        for (int i = 1; i <= rows; ++i)
+            ds->AddRow({TVariant(i), TVariant(QStringLiteral("Name%1").arg(i)), TVariant(i % 2 ? QStringLiteral("Yes") : QStringLiteral("No")),
+                        TVariant(QStringLiteral("Note %1").arg(i))});
         source = new TDataSource(form.get());
         source->SetDataSet(ds);
         ds->Open();
         grid->SetDataSource(source);
         if (show) {
             form->show();
-            EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+            form->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(form.get()));
+            grid->setFocus();
+            QApplication::processEvents();
         }
     }
-    QPoint CellCenter(int row, int col) const
+    void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
-        return grid->visualRect(grid->model()->index(row, col)).center();
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : grid;
+        QTest::keyClick(target, Qt::Key(key), mods);
+        QApplication::processEvents();
     }
-    void Click(int row, int col, Qt::KeyboardModifiers mods = Qt::NoModifier)
+    void Click(int col, int row, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, mods, CellCenter(row, col));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, mods, grid->Center(col, row));
+        QApplication::processEvents();
+    }
+    void DoubleClick(int col, int row)
+    {
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, grid->Center(col, row));
+        QApplication::processEvents();
+    }
+    QString Text(int dataCol)
+    {
+        QString text;
+        grid->GetCellText(dataCol, text);
+        return text;
+    }
+    TField* Field(const char* name) const { return ds->FieldByName(QString::fromLatin1(name)); }
+    QList<int> SelectedIds()
+    {
+        QList<int> ids;
+        const TBookmark here = ds->GetBookmark();
+        ds->DisableControls();
+        for (const TBookmark& b : grid->SelectedBookmarks()) {
+            ds->GotoBookmark(b);
+            ids << Field("Id")->AsInteger();
+        }
+        ds->GotoBookmark(here);
+        ds->EnableControls();
+        return ids;
     }
 
     std::unique_ptr<QWidget> form;
-    TkqDBGrid* grid = nullptr;
+    TPublishedGrid* grid = nullptr;
+    QLineEdit* after = nullptr;
     TGridTestDataSet* ds = nullptr;
     TDataSource* source = nullptr;
 };
 
-// Messages the application would show, recorded instead.
-struct ShownErrors {
-    ShownErrors()
-    {
-        Application()->OnException = [this](const std::exception& e) {
-            if (!dynamic_cast<const EAbort*>(&e)) texts << QString::fromUtf8(e.what());
-        };
-    }
-    ~ShownErrors() { Application()->OnException = nullptr; }
-    QStringList texts;
-};
-
 } // namespace
 
-TEST(DBGrid, RowsAppendedByTheProgramScrollIntoView)
+// ============================================================================================= Memo dialog
+
+TEST(MemoDialog, AcceptedEditReachesTheFieldAndLeavesTheRecordUnposted)
 {
-    GridForm f(5);
-    f.grid->SetFixedCols(1);
-    f.grid->SetOptions(f.grid->Options().With(dgAlwaysShowEditor, true));
-    // As a window adds rows and then tidies them up with its controls disabled.
-    for (int i = 0; i < 60; ++i) {
-        f.ds->Append();
-        f.ds->FieldByName(QStringLiteral("Id"))->SetAsInteger(100 + i);
+    Form f(3, false);
+    TkqMemoDialog dialog;
+    dialog.SetDataSource(f.source);
+    dialog.SetDataField(QStringLiteral("Notes"));
+    bool okWasDisabled = false;
+    OnModal([&](QWidget* w) {
+        auto* form = qobject_cast<TkqMemoDlg*>(w);
+        ASSERT_NE(form, nullptr);
+        okWasDisabled = !form->OKBtn->isEnabled();
+        EXPECT_EQ(form->Memo->toPlainText(), QStringLiteral("Note 1"));
+        EXPECT_FALSE(form->UserButtonPanel->isVisible());
+        form->Memo->selectAll();
+        form->Memo->insertPlainText(QStringLiteral("Changed\nover two lines"));
+        EXPECT_TRUE(form->OKBtn->isEnabled());
+        form->OKBtn->click();
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_TRUE(okWasDisabled);
+    EXPECT_EQ(f.ds->State(), dsEdit);
+    EXPECT_EQ(f.Field("Notes")->AsString(), QStringLiteral("Changed\nover two lines"));
+    EXPECT_EQ(f.ds->Posts, 0);
+}
+
+TEST(MemoDialog, ViewOnlyShowsOKAloneAndStoresNothing)
+{
+    Form f(3, false);
+    for (bool byField : {false, true}) {
+        TkqMemoDialog dialog;
+        dialog.SetDataSource(f.source);
+        dialog.SetDataField(QStringLiteral("Notes"));
+        // A read-only memo field opens view-only without being asked to.
+        f.Field("Notes")->SetReadOnly(byField);
+        if (!byField) dialog.SetMemoAttributes({mSizeable, mWordWrap, mViewOnly});
+        OnModal([](QWidget* w) {
+            auto* form = qobject_cast<TkqMemoDlg*>(w);
+            EXPECT_FALSE(form->CancelBtn->isVisible());
+            EXPECT_TRUE(form->OKBtn->isEnabled());
+            EXPECT_TRUE(form->Memo->isReadOnly());
+            const int centred = form->Memo->x() + form->Memo->width() / 2 - form->OKBtn->width() / 2;
+            EXPECT_EQ(form->OKBtn->x(), centred);
+            form->OKBtn->click();
+        });
+        EXPECT_TRUE(dialog.Execute()) << byField;
+        EXPECT_EQ(f.ds->State(), dsBrowse);
+    }
+}
+
+TEST(MemoDialog, ChangedTextIsDroppedOnlyWhenTheUserAgrees)
+{
+    Form f(3, false);
+    TkqMemoDialog dialog;
+    dialog.SetDataSource(f.source);
+    dialog.SetDataField(QStringLiteral("Notes"));
+    TDialogSeam::Clear();
+    TDialogSeam::AnswerMessages({mrNo, mrYes});
+    bool stillOpen = false;
+    OnModal([&](QWidget* w) {
+        auto* form = qobject_cast<TkqMemoDlg*>(w);
+        form->Memo->insertPlainText(QStringLiteral("x"));
+        QTest::keyClick(form->Memo, Qt::Key_Escape);
+        stillOpen = form->isVisible();
+        QTest::keyClick(form->Memo, Qt::Key_Escape);
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(TDialogSeam::Messages().size(), 2);
+    EXPECT_EQ(TDialogSeam::Messages().value(0), KqIntl()->UserMessages->MemoChangesWarning);
+    EXPECT_EQ(f.Field("Notes")->AsString(), QStringLiteral("Note 1"));
+    EXPECT_EQ(f.ds->State(), dsBrowse);
+
+    // Unchanged text: Escape closes at once; F2 accepts and writes the text back.
+    OnModal([](QWidget* w) { QTest::keyClick(qobject_cast<TkqMemoDlg*>(w)->Memo, Qt::Key_Escape); });
+    EXPECT_FALSE(dialog.Execute());
+    OnModal([](QWidget* w) { QTest::keyClick(qobject_cast<TkqMemoDlg*>(w)->Memo, Qt::Key_F2); });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(f.ds->State(), dsEdit);
+    EXPECT_EQ(TDialogSeam::Messages().size(), 2);
+    TDialogSeam::Clear();
+}
+
+TEST(MemoDialog, LinesPlacementAndUserButtons)
+{
+    TkqMemoDialog dialog;
+    dialog.SetLines({QStringLiteral("one"), QStringLiteral("two")});
+    dialog.UserButton2Caption = QStringLiteral("Extra");
+    dialog.DlgLeft = 100;
+    dialog.DlgTop = 50;
+    int clicks = 0;
+    dialog.OnUserButton2Click = [&](TkqMemoDlg*, QPlainTextEdit* memo) {
+        ++clicks;
+        memo->appendPlainText(QStringLiteral("three"));
+    };
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqMemoDlg*>(w);
+        EXPECT_EQ(form->pos(), QPoint(100, 50));
+        EXPECT_TRUE(form->UserButtonPanel->isVisible());
+        EXPECT_FALSE(form->UserButton1->isVisible());
+        EXPECT_EQ(form->UserButton2->x(), 15);
+        EXPECT_EQ(form->UserButtonPanel->width(), 114);
+        form->UserButton2->click();
+        EXPECT_TRUE(form->isVisible());
+        form->OKBtn->click();
+    });
+    EXPECT_TRUE(dialog.Execute());
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(dialog.Lines(), (QStringList{"one", "two", "three"}));
+
+    // A data field that the dataset lacks fails before any window shows.
+    Form f(1, false);
+    dialog.SetDataSource(f.source);
+    dialog.SetDataField(QStringLiteral("Missing"));
+    EXPECT_THROW(dialog.Execute(), EDatabaseError);
+}
+
+// ============================================================================================= Cell text and input
+
+TEST(DBGridCellInput, CheckBoxCellsToggleToTheMappedValues)
+{
+    struct Case {
+        QString Stored, After;
+    };
+    const Case cases[] = {{"yes", "No"}, {"No", "Yes"}, {"", "Yes"}, {"maybe", "Yes"}};
+    for (const Case& c : cases) {
+        Form f(2);
+        f.grid->SetControlType({QStringLiteral("Paid;CheckBox;Yes;No")});
+        f.grid->LayoutChanged();
+        f.ds->Edit();
+        f.Field("Paid")->SetAsString(c.Stored);
         f.ds->Post();
-        f.ds->DisableControls();
-        f.ds->First();
-        f.ds->Last();
-        f.ds->EnableControls();
+        f.grid->SelectFieldByName(QStringLiteral("Paid"));
+        f.Key(Qt::Key_Space);
+        EXPECT_EQ(f.Field("Paid")->AsString(), c.After) << c.Stored.toStdString();
     }
-    const int last = f.ds->RecordCount() - 1;
-    EXPECT_EQ(f.grid->currentIndex().row(), last);
-    EXPECT_TRUE(f.grid->viewport()->rect().contains(f.CellCenter(last, 0)));
+
+    Form f(2);
+    TPublishedGrid& g = *f.grid;
+    g.SetControlType({QStringLiteral("Paid;CheckBox;Yes;No")});
+    g.LayoutChanged();
+    // Without single-click toggling a click only moves there; a double click toggles.
+    f.Click(3, 2);
+    EXPECT_EQ(f.Field("Id")->AsInteger(), 2);
+    EXPECT_EQ(f.Field("Paid")->AsString(), QStringLiteral("No"));
+    f.DoubleClick(3, 2);
+    EXPECT_EQ(f.Field("Paid")->AsString(), QStringLiteral("Yes"));
+    g.SetEditControlOptions(g.EditControlOptions().Include(ecoCheckboxSingleClick));
+    f.Click(3, 2);
+    EXPECT_EQ(f.Field("Paid")->AsString(), QStringLiteral("No"));
+    // A read-only column keeps its value.
+    g.SetUseTFields(false);
+    g.SetSelected({QStringLiteral("Id\t5\tId"), QStringLiteral("Name\t10\tName"), QStringLiteral("Paid\t5\tPaid\tT")});
+    g.LayoutChanged();
+    f.ds->Post();
+    f.Click(3, 2);
+    f.Key(Qt::Key_Space);
+    EXPECT_EQ(f.Field("Paid")->AsString(), QStringLiteral("No"));
 }
 
-TEST(DBGrid, ShiftTabReachesTheKeyEventWithShift)
+TEST(DBGridCellInput, MemoCellsShowTheirTextAndOpenTheMemoDialog)
 {
-    GridForm f(5);
-    f.grid->setFocus();
-    int key = 0;
-    TShiftState shift;
-    f.grid->OnKeyDown = [&](QObject*, int& k, TShiftState s) {
-        key = k;
-        shift = s;
-    };
-    f.grid->SelectFieldByName(QStringLiteral("Name"));
-    QTest::keyClick(f.grid, Qt::Key_Tab, Qt::ShiftModifier);
-    EXPECT_EQ(key, VK_TAB);
-    EXPECT_EQ(shift, TShiftState{ssShift});
-    QTest::keyClick(f.grid, Qt::Key_Tab);
-    EXPECT_EQ(key, VK_TAB);
-    EXPECT_TRUE(shift.IsEmpty());
+    Form f(3);
+    TPublishedGrid& g = *f.grid;
+    EXPECT_EQ(f.Text(3), QStringLiteral("(Memo)"));
+    g.SetMemoAttributes({mSizeable, mWordWrap, mGridShow});
+    EXPECT_EQ(f.Text(3), QStringLiteral("Note 1"));
+
+    // Typing on a memo cell types nothing; F2 opens the dialog on the field.
+    g.SelectFieldByName(QStringLiteral("Notes"));
+    f.Key(Qt::Key_A);
+    EXPECT_EQ(f.Field("Notes")->AsString(), QStringLiteral("Note 1"));
+    EXPECT_FALSE(g.InplaceEditor() && g.InplaceEditor()->isVisible());
+    QString caption;
+    bool cancelled = false;
+    g.OnMemoOpen = [&](QObject*, TkqMemoDialog* d) { caption = d->Caption(); };
+    g.OnMemoClose = [&](QObject*, bool cancel) { cancelled = cancel; };
+    OnModal([](QWidget* w) {
+        auto* form = qobject_cast<TkqMemoDlg*>(w);
+        form->Memo->setPlainText(QStringLiteral("From the dialog"));
+        form->OKBtn->click();
+    });
+    f.Key(Qt::Key_F2);
+    EXPECT_EQ(caption, QStringLiteral("Notes"));
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(f.Field("Notes")->AsString(), QStringLiteral("From the dialog"));
+    f.ds->Post();
+    // Disabled: F2 opens nothing.
+    g.SetMemoAttributes({mGridShow, mDisableDialog});
+    caption.clear();
+    f.Key(Qt::Key_F2);
+    EXPECT_TRUE(caption.isEmpty());
+
+    // An empty dataset shows nothing.
+    Form empty(0);
+    EXPECT_EQ(empty.Text(3), QString());
 }
 
-TEST(DBGrid, RowsAndColumnsComeFromTheDataSet)
+TEST(DBGridCellInput, RichTextShowsItsFirstTwoParagraphs)
 {
-    GridForm f(50);
-    EXPECT_EQ(f.grid->model()->rowCount(), 50);
-    EXPECT_EQ(f.grid->model()->columnCount(), 2);
-    EXPECT_EQ(f.grid->ColCount(), 3);   // with the indicator
-    EXPECT_EQ(f.grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Name"));
-    EXPECT_EQ(f.grid->GetCellText(49, 1), QStringLiteral("Name50"));
-
-    // Hidden fields are no columns; a label change shows in the title.
-    f.ds->FieldByName(QStringLiteral("Id"))->SetVisible(false);
-    EXPECT_EQ(f.grid->model()->columnCount(), 1);
-    f.ds->FieldByName(QStringLiteral("Name"))->SetDisplayLabel(QStringLiteral("Customer"));
-    EXPECT_EQ(f.grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Customer"));
-
-    // Closing empties the grid; reopening brings the rows back.
-    f.ds->Close();
-    EXPECT_EQ(f.grid->model()->rowCount(), 0);
-    f.ds->Open();
-    EXPECT_EQ(f.grid->model()->rowCount(), 50);
-}
-
-TEST(DBGrid, ColumnWidthsFollowDisplayWidthsInCharacters)
-{
-    GridForm f(3);
-    const int zero = QFontMetrics(f.grid->font()).horizontalAdvance(QLatin1Char('0'));
-    f.ds->FieldByName(QStringLiteral("Name"))->SetDisplayWidth(30);
-    EXPECT_EQ(f.grid->columnWidth(1), zero * 30 + 4);
-    // A title wider than the data decides the width.
-    f.ds->FieldByName(QStringLiteral("Id"))->SetDisplayWidth(1);
-    f.ds->FieldByName(QStringLiteral("Id"))->SetDisplayLabel(QStringLiteral("A long title"));
-    EXPECT_EQ(f.grid->columnWidth(0), QFontMetrics(f.grid->TitleFont()).horizontalAdvance(QStringLiteral("A long title")) + 4);
-    // A user's resize goes back to the field in characters.
-    f.grid->horizontalHeader()->resizeSection(1, zero * 12 + 4);
-    EXPECT_EQ(f.ds->FieldByName(QStringLiteral("Name"))->DisplayWidth(), 12);
-}
-
-TEST(DBGrid, ReadingCellsNeverMovesTheCursor)
-{
-    GridForm f(1000);
-    int scrolls = 0;
-    f.ds->AfterScroll = [&](TDataSet*) { ++scrolls; };
-    f.ds->SetRecNo(500);
-    scrolls = 0;
-    EXPECT_EQ(f.grid->GetCellText(0, 0), QStringLiteral("1"));
-    EXPECT_EQ(f.grid->GetCellText(999, 1), QStringLiteral("Name1000"));
-    f.grid->viewport()->repaint();
-    f.grid->scrollToBottom();
-    f.grid->viewport()->repaint();
-    EXPECT_EQ(f.ds->RecNo(), 500);
-    EXPECT_EQ(scrolls, 0);
-}
-
-TEST(DBGrid, CurrentRowFollowsTheCursorBothWays)
-{
-    GridForm f(100);
-    // Dataset to grid, also far off screen.
-    f.ds->SetRecNo(80);
-    EXPECT_EQ(f.grid->currentIndex().row(), 79);
-    EXPECT_GE(f.grid->rowAt(f.grid->viewport()->height() / 2), 0);
-    f.ds->First();
-    EXPECT_EQ(f.grid->currentIndex().row(), 0);
-    // Grid to dataset: keys and clicks.
-    f.grid->setFocus();
-    QTest::keyClick(f.grid, Qt::Key_Down);
-    EXPECT_EQ(f.ds->RecNo(), 2);
-    f.Click(4, 1);
-    EXPECT_EQ(f.ds->RecNo(), 5);
-    EXPECT_EQ(f.grid->currentIndex().column(), 1);
-    QTest::keyClick(f.grid, Qt::Key_End, Qt::ControlModifier);
-    EXPECT_EQ(f.ds->RecNo(), 100);
-    // The old grid's data-row coordinates: counted from the first visible row.
-    f.ds->First();
-    f.ds->SetRecNo(3);
-    EXPECT_EQ(f.grid->GetDataRow(), 2);
-    f.grid->SetDataRow(5);
-    EXPECT_EQ(f.ds->RecNo(), 6);
-}
-
-TEST(DBGrid, EditingPutsTheRecordInEditAndPostsOnRowChange)
-{
-    GridForm f(10);
-    f.grid->setFocus();
-    f.Click(2, 1);
-    QTest::keyClicks(f.grid, QStringLiteral("Z"));
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("ed"));
-    EXPECT_EQ(f.ds->State(), dsEdit);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
-    EXPECT_EQ(f.ds->State(), dsBrowse);
-    EXPECT_EQ(f.ds->RecNo(), 4);
-    EXPECT_EQ(f.ds->Stored(2, 1).RawString(), QStringLiteral("Zed"));
-    EXPECT_EQ(f.ds->Posts, 1);
-}
-
-TEST(DBGrid, AFailedPostKeepsTheRowAndShowsTheMessage)
-{
-    GridForm f(10);
-    ShownErrors shown;
-    f.grid->setFocus();
-    f.Click(1, 1);
-    QTest::keyClicks(f.grid, QStringLiteral("X"));
-    f.ds->FailPostWith = QStringLiteral("Key violation");
-    f.Click(5, 1);
-    EXPECT_EQ(f.ds->RecNo(), 2);
-    EXPECT_EQ(f.ds->State(), dsEdit);
-    EXPECT_EQ(f.grid->currentIndex().row(), 1);
-    ASSERT_EQ(shown.texts.size(), 1);
-    EXPECT_TRUE(shown.texts[0].contains(QStringLiteral("Key violation")));
-    // Once the store takes it, the move goes on.
-    f.ds->FailPostWith.clear();
-    f.Click(5, 1);
-    EXPECT_EQ(f.ds->RecNo(), 6);
-    EXPECT_EQ(f.ds->Stored(1, 1).RawString(), QStringLiteral("X"));
-}
-
-// A value that cannot be read leaves its cell empty and reaches the application once, after
-// the paint, however often the cell is painted.
-TEST(DBGrid, ACellThatCannotBeReadReportsItsErrorOnce)
-{
-    GridForm f(5);
-    ShownErrors shown;
-    f.ds->FieldByName("Name")->OnGetText = [](TField* field, QString& text, bool) {
-        if (field->DataSet()->RecNo() == 3) throw Exception("Bad value in row 3");
-        text = field->AsString();
-    };
-    f.grid->viewport()->repaint();
-    EXPECT_TRUE(f.grid->model()->data(f.grid->model()->index(2, 1), Qt::DisplayRole).toString().isEmpty());
-    EXPECT_EQ(f.grid->model()->data(f.grid->model()->index(1, 1), Qt::DisplayRole).toString(), "Name2");
-    f.grid->viewport()->repaint();
-    EXPECT_TRUE(shown.texts.isEmpty());   // not from inside the paint
-    QCoreApplication::processEvents();
-    EXPECT_EQ(shown.texts, QStringList{"Bad value in row 3"});
-}
-
-TEST(DBGrid, KeysInsertCancelDeleteAndAppend)
-{
-    GridForm f(3);
-    f.grid->setFocus();
-    f.ds->SetRecNo(2);
-    QTest::keyClick(f.grid, Qt::Key_Insert);
-    EXPECT_EQ(f.ds->State(), dsInsert);
-    EXPECT_EQ(f.grid->model()->rowCount(), 4);
-    EXPECT_EQ(f.grid->currentIndex().row(), 1);
-    QTest::keyClick(f.grid, Qt::Key_Escape);
-    EXPECT_EQ(f.ds->State(), dsBrowse);
-    EXPECT_EQ(f.grid->model()->rowCount(), 3);
-
-    // Ctrl+Delete asks first; Cancel keeps the record.
-    TDialogSeam::AnswerMessages({mrCancel, mrOk});
-    QTest::keyClick(f.grid, Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ(f.ds->RecordCount(), 3);
-    QTest::keyClick(f.grid, Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ(f.ds->RecordCount(), 2);
-    EXPECT_EQ(f.grid->model()->rowCount(), 2);
-    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("Delete record?"));
-
-    // Down on the last row appends a record; a read-only grid appends nothing.
-    f.ds->Last();
-    QTest::keyClick(f.grid, Qt::Key_Down);
-    EXPECT_EQ(f.ds->State(), dsInsert);
-    EXPECT_EQ(f.grid->currentIndex().row(), 2);
+    SetRichTextReaderFactory([](QObject*) {
+        struct TReader : TkqRichTextReader {
+            QString PlainText(const QByteArray& rtf, int) override
+            {
+                return QString::fromLatin1(rtf.mid(6)).replace(QLatin1String("\\par "), QLatin1String("\n"));
+            }
+        };
+        return std::unique_ptr<TkqRichTextReader>(new TReader);
+    });
+    Form f(1);
+    TPublishedGrid& g = *f.grid;
+    g.SetControlType({QStringLiteral("Notes;RichEdit;Nothing")});
+    g.LayoutChanged();
+    f.ds->Edit();
+    f.Field("Notes")->SetAsString(QStringLiteral("{\\rtf one\\par two\\par three"));
+    EXPECT_EQ(f.Text(3), QStringLiteral("one\ntwo"));
+    g.SetLoadAllRTF(true);
+    EXPECT_EQ(f.Text(3), QStringLiteral("one\ntwo\nthree"));
+    // Another case of the marker is no rich text: its control words show.
+    f.Field("Notes")->SetAsString(QStringLiteral("{\\RTF one\\par two"));
+    EXPECT_EQ(f.Text(3), QStringLiteral("{\\RTF one\\par two"));
     f.ds->Cancel();
-    f.grid->SetReadOnly(true);
-    QTest::keyClick(f.grid, Qt::Key_Down);
-    QTest::keyClick(f.grid, Qt::Key_Insert);
-    EXPECT_EQ(f.ds->State(), dsBrowse);
-    EXPECT_EQ(f.grid->model()->rowCount(), 2);
+    SetRichTextReaderFactory(nullptr);
 }
 
-TEST(DBGrid, ReadOnlyGridAndFieldsOpenNoEditor)
+TEST(DBGridCellInput, ControlCellsMapValuesAndTakeTypedKeys)
 {
-    GridForm f(3);
-    f.grid->setFocus();
-    f.grid->SetReadOnly(true);
-    f.Click(0, 1);
-    QTest::keyClicks(f.grid, QStringLiteral("abc"));
-    EXPECT_EQ(f.ds->State(), dsBrowse);
-    f.grid->SetReadOnly(false);
-    f.ds->FieldByName(QStringLiteral("Name"))->SetReadOnly(true);
-    QTest::keyClicks(f.grid, QStringLiteral("abc"));
-    EXPECT_EQ(f.ds->State(), dsBrowse);
-}
-
-TEST(DBGrid, TitlesShowTwoLinesAndReportClicks)
-{
-    GridForm f(3);
-    f.ds->FieldByName(QStringLiteral("Name"))->SetDisplayLabel(QStringLiteral("Name~WideString(20)"));
-    f.grid->SetTitleLines(2);
-    const int lineHeight = QFontMetrics(f.grid->TitleFont()).height();
-    EXPECT_EQ(f.grid->horizontalHeader()->height(), 2 * lineHeight + 4);
-    // The wider of the two lines decides the width.
-    EXPECT_GE(f.grid->columnWidth(1), QFontMetrics(f.grid->TitleFont()).horizontalAdvance(QStringLiteral("WideString(20)")) + 4);
-
-    QStringList clicked;
-    f.grid->OnTitleButtonClick = [&](QObject*, const QString& name) { clicked << name; };
-    auto* header = f.grid->horizontalHeader();
-    const QPoint title(header->sectionViewportPosition(1) + header->sectionSize(1) / 2, header->height() / 2);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, title);
-    EXPECT_TRUE(clicked.isEmpty());   // only with title buttons
-    f.grid->SetTitleButtons(true);
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, title);
-    EXPECT_EQ(clicked, QStringList{QStringLiteral("Name")});
-    EXPECT_EQ(f.ds->RecNo(), 1);   // a title click moves no record
-}
-
-TEST(DBGrid, CellColoursAndTitleImagesAskTheirEvents)
-{
-    GridForm f(5);
-    QStringList cellFields;
-    f.grid->OnCalcCellColors = [&](QObject*, TField* field, TGridDrawState, bool, QFont&, TColor&, TColor& brush) {
-        cellFields << field->FieldName() + QLatin1Char('=') + field->AsString();
-        brush = clYellow;
-    };
-    QStringList titleFields;
-    f.grid->OnCalcTitleImage = [&](QObject*, TField* field, TkqTitleImageAttributes& a) {
-        titleFields << field->FieldName();
-        if (field->FieldName() == QLatin1String("Id")) a.ImageIndex = 0;
-    };
-    QPixmap up(8, 8);
-    up.fill(Qt::red);
-    f.grid->SetTitleImageList({QIcon(up)});
-    f.grid->viewport()->repaint();
-    f.grid->horizontalHeader()->viewport()->repaint();
-    // The handlers read the values of the row being painted.
-    EXPECT_TRUE(cellFields.contains(QStringLiteral("Name=Name4")));
-    EXPECT_TRUE(titleFields.contains(QStringLiteral("Id")));
-    const QImage shot = f.grid->viewport()->grab().toImage();
-    EXPECT_EQ(shot.pixelColor(f.CellCenter(2, 0) + QPoint(0, 3)), QColor(Qt::yellow));
-}
-
-TEST(DBGrid, MouseCoordGivesGridCells)
-{
-    GridForm f(30);
-    const QPoint inCell = f.grid->viewport()->mapTo(f.grid, f.CellCenter(2, 1));
-    const TGridCoord c = f.grid->MouseCoord(inCell.x(), inCell.y());
-    EXPECT_EQ(c.X, 2);
-    EXPECT_EQ(c.Y, 3);
-    const int titleY = f.grid->frameWidth() + 2;
-    EXPECT_EQ(f.grid->MouseCoord(inCell.x(), titleY).Y, 0);
-    const TGridCoord indicator = f.grid->MouseCoord(f.grid->frameWidth() + 2, inCell.y());
-    EXPECT_EQ(indicator.X, 0);
-    const TGridCoord outside = f.grid->MouseCoord(f.grid->width() + 10, 5);
-    EXPECT_EQ(outside.X, -1);
-    EXPECT_EQ(outside.Y, -1);
-    // Rows count from the first visible row.
-    f.grid->verticalScrollBar()->setValue(10);
-    const QPoint scrolled = f.grid->viewport()->mapTo(f.grid, f.CellCenter(12, 0));
-    EXPECT_EQ(f.grid->MouseCoord(scrolled.x(), scrolled.y()).Y, 3);
-}
-
-TEST(DBGrid, MultiSelectionByClicksAndAll)
-{
-    GridForm f(1000);
-    f.grid->SetOptions(f.grid->Options().With(dgMultiSelect, true));
-    f.grid->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
-
-    f.grid->SelectAll();
-    ASSERT_EQ(f.grid->SelectedBookmarks().size(), 1000);
-    f.ds->GotoBookmark(f.grid->SelectedBookmarks()[999]);
-    EXPECT_EQ(f.ds->RecNo(), 1000);   // dataset order
-    f.grid->UnselectAll();
-    EXPECT_TRUE(f.grid->SelectedBookmarks().isEmpty());
-
-    f.ds->First();
-    f.Click(2, 0);                               // plain click: just this one
-    f.Click(6, 0, Qt::ShiftModifier);            // range 3..7
-    EXPECT_EQ(f.grid->SelectedBookmarks().size(), 5);
-    f.Click(0, 0, Qt::ShiftModifier);            // range 1..7, no duplicates
-    EXPECT_EQ(f.grid->SelectedBookmarks().size(), 7);
-    f.Click(3, 0, Qt::ControlModifier);          // ctrl toggles one off
-    EXPECT_EQ(f.grid->SelectedBookmarks().size(), 6);
-    EXPECT_FALSE(f.grid->IsCurrentRecordSelected());
-    f.Click(8, 0);                               // plain click replaces
-    EXPECT_EQ(f.grid->SelectedBookmarks().size(), 1);
-    EXPECT_TRUE(f.grid->IsCurrentRecordSelected());
-
-    // A handler may refuse.
-    f.grid->OnMultiSelectAllRecords = [](QObject*, bool selecting, bool& accept) { accept = !selecting; };
-    f.grid->SelectAll();
-    EXPECT_EQ(f.grid->SelectedBookmarks().size(), 1);
-}
-
-TEST(DBGrid, SelectedLinesLayOutTheColumns)
-{
-    GridForm f(3);
-    f.ds->Close();
-    f.ds->FieldDefs().Add(QStringLiteral("City"), ftWideString, 20);
-    f.ds->Open();
-    // Applied to the fields: order, titles, widths and visibility.
-    f.grid->SetSelected({QStringLiteral("City\t12\tTown"), QStringLiteral("Id\t4\tNo.")});
-    f.grid->RefreshLayout();
-    EXPECT_EQ(f.grid->model()->columnCount(), 2);
-    EXPECT_EQ(f.grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Town"));
-    EXPECT_EQ(f.ds->FieldByName(QStringLiteral("City"))->DisplayWidth(), 12);
-    EXPECT_FALSE(f.ds->FieldByName(QStringLiteral("Name"))->Visible());
-    // Without UseTFields the lines are the columns; a line of a missing field goes.
-    f.grid->SetSelected({QStringLiteral("Name\t10\tWho"), QStringLiteral("Gone\t5\tX"), QStringLiteral("Id\t3\t#")});
-    f.grid->SetUseTFields(false);
-    EXPECT_EQ(f.grid->model()->columnCount(), 2);
-    EXPECT_EQ(f.grid->Selected().size(), 2);
-    EXPECT_EQ(f.grid->GetCellText(0, 0), QStringLiteral("Name1"));
-    EXPECT_EQ(f.grid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("#"));
-    // A width that is no number is reported, not a crash.
-    f.grid->SetUseTFields(true);
-    f.grid->SetSelected({QStringLiteral("Name\tabc\tWho")});
-    EXPECT_THROW(f.grid->RefreshLayout(), EConvertError);
-    EXPECT_GE(f.grid->model()->columnCount(), 1);
-}
-
-TEST(DBGrid, ControlTypeLinesPlaceTheNamedControlInTheCurrentCell)
-{
-    GridForm f(5);
-    auto* spin = new TkqDBSpinEdit(f.form.get());
-    spin->setObjectName(QStringLiteral("EdtSize"));
-    spin->hide();
-    f.grid->SetControlType(QStringList{QStringLiteral("Id;CustomEdit;EdtSize;F")});
-    f.grid->RefreshLayout();
-    f.grid->setFocus();
-    f.Click(1, 0);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(f.grid->CurrentCellControl(), spin);
-    EXPECT_TRUE(spin->isVisible());
-    EXPECT_EQ(spin->parentWidget(), f.grid->viewport());
-    EXPECT_EQ(spin->DataField(), QStringLiteral("Id"));
-    EXPECT_EQ(spin->Text(), QStringLiteral("2"));
-    EXPECT_EQ(spin->geometry().topLeft(), f.grid->visualRect(f.grid->currentIndex()).topLeft());
-    // The control edits the field of the current record; moving on writes it.
-    spin->UpClick();
-    EXPECT_EQ(f.ds->State(), dsEdit);
-    f.Click(3, 1);
-    EXPECT_EQ(f.ds->Stored(1, 0).AsInteger(), 3);
-    EXPECT_FALSE(spin->isVisible());   // another column
-    // A read-only grid places no editing control.
-    f.grid->SetReadOnly(true);
-    f.Click(3, 0);
-    EXPECT_FALSE(spin->isVisible());
-}
-
-TEST(DBGrid, ExpandButtonOpensTheDetailGridInsideTheRow)
-{
-    GridForm f(10);
-    TGridTestDataSet detail;
-    detail.Define({{"Line", ftInteger}});
-    detail.AddRow({TVariant(1)});
-    detail.AddRow({TVariant(2)});
-    TDataSource detailSource;
-    detailSource.SetDataSet(&detail);
-    detail.Open();
-    auto* detailGrid = new TkqDBGrid(f.form.get());
-    detailGrid->setObjectName(QStringLiteral("grdDetail"));
-    detailGrid->resize(200, 150);
-    detailGrid->SetDataSource(&detailSource);
-    auto* button = new TkqExpandButton(f.form.get());
-    button->setObjectName(QStringLiteral("ExpandButton"));
-    button->SetGrid(detailGrid);
-    QStringList events;
-    button->OnBeforeExpand = [&](QObject*) { events << QStringLiteral("before"); };
-    button->OnAfterExpand = [&](QObject*) { events << QStringLiteral("after"); };
-    button->OnAfterCollapse = [&](QObject*) { events << QStringLiteral("collapsed"); };
-
-    // Bound by the application even in a read-only grid.
-    f.grid->SetReadOnly(true);
-    f.grid->SetControlType(QStringLiteral("Name"), 3, QStringLiteral("ExpandButton"));
-    EXPECT_TRUE(f.grid->ControlType().contains(QStringLiteral("Name;CustomEdit;ExpandButton")));
-    f.ds->SetRecNo(3);
-    f.grid->SelectFieldByName(QStringLiteral("name"));
-    QCoreApplication::processEvents();
-    ASSERT_EQ(f.grid->CurrentCellControl(), button);
-
-    const int rowHeight = f.grid->rowHeight(2);
-    button->Toggle();
-    EXPECT_TRUE(button->Expanded());
-    EXPECT_TRUE(detailGrid->isVisible());
-    EXPECT_EQ(detailGrid->parentWidget(), f.grid->viewport());
-    EXPECT_EQ(f.grid->rowHeight(2), rowHeight + detailGrid->height());
-    EXPECT_GT(detailGrid->y(), button->y());
-    EXPECT_EQ(events, (QStringList{QStringLiteral("before"), QStringLiteral("after")}));
-
-    // Another record closes it.
+    Form f(3);
+    TPublishedGrid& g = *f.grid;
+    auto* edit = new TMappingEdit(f.form.get());
+    edit->setObjectName(QStringLiteral("EdtPaid"));
+    edit->hide();
+    f.ds->Edit();
+    f.Field("Paid")->SetAsString(QStringLiteral("M"));
+    f.ds->Post();
+    g.SetControlType(QStringLiteral("Paid"), 3, QStringLiteral("EdtPaid"));
+    EXPECT_EQ(g.ControlType(), QStringList{QStringLiteral("Paid;CustomEdit;EdtPaid")});
+    EXPECT_EQ(edit->Source, f.source);
+    EXPECT_EQ(edit->Field, QStringLiteral("Paid"));
+    EXPECT_EQ(edit->parentWidget(), g.viewport());
+    EXPECT_EQ(f.Text(2), QStringLiteral("Male"));
     f.ds->Next();
-    EXPECT_FALSE(button->Expanded());
-    EXPECT_FALSE(detailGrid->isVisible());
-    EXPECT_EQ(f.grid->rowHeight(2), rowHeight);
-    EXPECT_EQ(events.last(), QStringLiteral("collapsed"));
+    EXPECT_EQ(f.Text(2), QStringLiteral("No"));   // not in the map: the field's text
 
-    // A silent abort before expanding refuses it.
-    button->OnBeforeExpand = [](QObject*) { Abort(); };
-    button->Toggle();
-    EXPECT_FALSE(button->Expanded());
-}
+    // The control stands over the current cell of its column, and goes when the column is left.
+    g.SelectFieldByName(QStringLiteral("Paid"));
+    QApplication::processEvents();
+    g.repaint();
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->geometry(), g.GetCellRectDefaultHeight(3, g.Row()).ToQRect());
+    EXPECT_EQ(g.CurrentCellControl(), edit);
+    // A typed character goes into the control; Alt+Down opens it.
+    g.setFocus();
+    QApplication::processEvents();
+    edit->clear();
+    QTest::keyClick(&g, Qt::Key_A);
+    QApplication::processEvents();
+    EXPECT_EQ(edit->text(), QStringLiteral("a"));
+    g.setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(&g, Qt::Key_Down, Qt::AltModifier);
+    QApplication::processEvents();
+    EXPECT_EQ(edit->AltDowns, 1);
+    g.setFocus();
+    g.SelectFieldByName(QStringLiteral("Name"));
+    QApplication::processEvents();
+    EXPECT_FALSE(edit->isVisible());
 
-TEST(DBGrid, FixedColumnsStayAndTabPassesThem)
-{
-    GridForm f(5);
-    f.ds->Close();
-    for (int i = 0; i < 8; ++i) f.ds->FieldDefs().Add(QStringLiteral("Extra%1").arg(i), ftWideString, 20);
-    f.ds->Open();
-    f.grid->SetFixedCols(1);
-    f.grid->horizontalScrollBar()->setValue(f.grid->horizontalScrollBar()->maximum());
-    QCoreApplication::processEvents();
-    // A click on the left edge is on the fixed column, whatever the scrolling.
-    EXPECT_EQ(f.grid->indexAt(QPoint(3, f.CellCenter(1, 0).y())).column(), 0);
-    EXPECT_EQ(f.grid->visualRect(f.grid->model()->index(1, 0)).left(), 0);
-    EXPECT_EQ(f.grid->LeftCol(), f.grid->columnAt(f.grid->columnWidth(0) + 1) + 1);
-    // Tab from the last column wraps past the fixed one.
-    f.grid->setFocus();
-    f.grid->SelectColumn(f.grid->model()->columnCount() - 1);
-    QTest::keyClick(f.grid, Qt::Key_Tab);
-    EXPECT_EQ(f.grid->currentIndex().column(), 1);
-    // Tabbing along brings each column into view.
-    for (int c = 2; c < f.grid->model()->columnCount(); ++c) {
-        QTest::keyClick(f.grid, Qt::Key_Tab);
-        ASSERT_EQ(f.grid->currentIndex().column(), c);
-        EXPECT_TRUE(f.grid->viewport()->rect().contains(f.grid->visualRect(f.grid->currentIndex()).center())) << c;
-    }
-    // A count that leaves no scrolling column shows none.
-    f.grid->SetFixedCols(99);
-    EXPECT_EQ(f.grid->FixedCols(), 99);
-    EXPECT_NE(f.grid->indexAt(QPoint(3, f.CellCenter(1, 0).y())).column(), 0);
-}
-
-TEST(DBGrid, FixedColumnsAreReachedByKeysOnlyWhenEditable)
-{
-    GridForm f(5);
-    f.ds->Close();
-    for (int i = 0; i < 4; ++i) f.ds->FieldDefs().Add(QStringLiteral("Extra%1").arg(i), ftWideString, 20);
-    f.ds->Open();
-    f.grid->SetFixedCols(1);
-    f.grid->setFocus();
-    f.grid->SelectColumn(2);
-    QTest::keyClick(f.grid, Qt::Key_Left);
-    QTest::keyClick(f.grid, Qt::Key_Left);
-    EXPECT_EQ(f.grid->currentIndex().column(), 1);
-    QTest::keyClick(f.grid, Qt::Key_Home);
-    EXPECT_EQ(f.grid->currentIndex().column(), 1);
-    f.grid->SelectColumn(3);
-    f.grid->SelectColumn(0);
-    EXPECT_EQ(f.grid->currentIndex().column(), 1);
-    f.grid->SetOptions(f.grid->Options().With(dgFixedEditable, true));
-    QTest::keyClick(f.grid, Qt::Key_Left);
-    EXPECT_EQ(f.grid->currentIndex().column(), 0);
-}
-
-TEST(DBGrid, DragBetweenGridsReportsOverAndDrop)
-{
-    GridForm f(5);
-    int overs = 0;
-    QPoint dropped(-1, -1);
-    QObject* from = nullptr;
-    f.grid->OnDragOver = [&](QObject*, QObject* source, int, int y, bool& accept) {
-        ++overs;
-        accept = qobject_cast<TkqDBGrid*>(source) != nullptr && f.grid->MouseCoord(5, y).Y > 0;
-    };
-    f.grid->OnDragDrop = [&](QObject*, QObject* source, int x, int y) {
-        from = source;
-        dropped = QPoint(x, y);
-    };
-    auto* mime = new QMimeData;
-    mime->setData(QStringLiteral("application/x-kqdbgrid-drag"), QByteArray::number(quintptr(f.grid)));
-    const QPoint at = f.CellCenter(2, 0);
-    // Enter makes the grid the drop target; over rows only.
-    QDragEnterEvent enter(at, Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(f.grid->viewport(), &enter);
-    ASSERT_TRUE(enter.isAccepted());
-    QDragMoveEvent overTitle(QPoint(at.x(), -3), Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(f.grid->viewport(), &overTitle);
-    EXPECT_FALSE(overTitle.isAccepted());
-    QDropEvent drop(QPointF(at), Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(f.grid->viewport(), &drop);
-    EXPECT_EQ(overs, 2);
-    EXPECT_EQ(from, f.grid);
-    const TGridCoord cell = f.grid->MouseCoord(dropped.x(), dropped.y());
-    EXPECT_EQ(cell.Y, 3);
-    delete mime;
-}
-
-TEST(DBGrid, DragDataNamingNoGridHereIsRefused)
-{
-    GridForm f(5);
-    int overs = 0;
-    f.grid->OnDragOver = [&](QObject*, QObject*, int, int, bool& accept) {
-        ++overs;
-        accept = true;
-    };
-    // Another program's drag of the same format names no widget of this one.
-    QMimeData mime;
-    mime.setData(QStringLiteral("application/x-kqdbgrid-drag"), QByteArray::number(quintptr(0x10)));
-    QDropEvent drop(QPointF(f.CellCenter(1, 0)), Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(f.grid->viewport(), &drop);
-    EXPECT_EQ(overs, 0);
-    EXPECT_FALSE(drop.isAccepted());
-}
-
-TEST(DBGrid, ColumnEventsMayRedirectTheCurrentColumn)
-{
-    GridForm f(5);
-    f.ds->Close();
-    f.ds->FieldDefs().Add(QStringLiteral("Detail"), ftInteger);
-    f.ds->FieldDefs().Add(QStringLiteral("Type"), ftWideString, 20);
-    f.ds->Open();
-    // The structure window's rule: Tab onto the button column goes on to Type.
-    int lastKey = 0;
-    f.grid->OnKeyDown = [&](QObject*, int& key, TShiftState) { lastKey = key; };
-    f.grid->OnCellChanged = [&](QObject* sender) {
-        auto* g = static_cast<TkqDBGrid*>(sender);
-        if (g->GetSelectedField() && g->GetSelectedField()->FieldName() == QLatin1String("Detail") && lastKey == VK_TAB) {
-            lastKey = 0;
-            g->SelectFieldByName(QStringLiteral("Type"));
-        }
-    };
-    f.grid->setFocus();
-    f.grid->SelectFieldByName(QStringLiteral("Name"));
-    QTest::keyClick(f.grid, Qt::Key_Tab);
-    EXPECT_EQ(f.grid->GetSelectedField()->FieldName(), QStringLiteral("Type"));
-    EXPECT_EQ(f.grid->Col(), 4);
-    EXPECT_EQ(f.ds->RecNo(), 1);
-}
-
-TEST(DBGrid, FocusFlagCountsTheGridsOwnEditorOnly)
-{
-    GridForm f(5);
-    auto* other = new TkqDBGrid(f.form.get());
-    other->SetDataSource(f.source);
-    f.form->layout()->addWidget(other);
-    other->setFocus();
-    QCoreApplication::processEvents();
-    QStringList events;
-    f.grid->OnEnter = [&](QObject*) { events << QStringLiteral("enter"); };
-    f.grid->OnExit = [&](QObject*) { events << QStringLiteral("exit"); };
-    f.grid->setFocus();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(f.grid->IsGridFocused());
-    EXPECT_FALSE(other->IsGridFocused());
-    // Typing opens the in-place editor: the grid still counts as focused.
-    f.grid->SelectFieldByName(QStringLiteral("Name"));
-    QTest::keyClicks(f.grid, QStringLiteral("Q"));
-    EXPECT_NE(QApplication::focusWidget(), f.grid);
-    EXPECT_TRUE(f.grid->IsGridFocused());
-    other->setFocus();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(f.grid->IsGridFocused());
-    EXPECT_TRUE(other->IsGridFocused());
-    EXPECT_EQ(events, (QStringList{QStringLiteral("enter"), QStringLiteral("exit")}));
-    // Leaving posted nothing yet: the record is still in edit with the typed text.
-    EXPECT_EQ(f.ds->State(), dsEdit);
-    EXPECT_EQ(f.ds->FieldByName(QStringLiteral("Name"))->AsString(), QStringLiteral("Q"));
-    // An untouched new row goes when the user leaves the grid.
+    // Codes that write other kinds, and codes that remove the line.
+    g.SetControlType(QStringLiteral("Name"), 9, QString());
+    g.SetControlType(QStringLiteral("Notes"), 7, QStringLiteral("EdtPaid"));
+    g.SetControlType(QStringLiteral("Paid"), 11, QString());
+    EXPECT_EQ(g.ControlType(), (QStringList{"Name;URL-Link;", "Notes;RichEdit;EdtPaid"}));
+    f.ds->Edit();
+    f.Field("Name")->SetAsString(QStringLiteral("Home page#http://example.org#x"));
+    EXPECT_EQ(f.Text(1), QStringLiteral("Home page"));
     f.ds->Cancel();
-    f.grid->setFocus();
-    QCoreApplication::processEvents();
-    QTest::keyClick(f.grid, Qt::Key_Insert);
-    EXPECT_EQ(f.grid->model()->rowCount(), 6);
-    other->setFocus();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(f.ds->State(), dsBrowse);
-    EXPECT_EQ(f.grid->model()->rowCount(), 5);
 }
 
-TEST(DBGrid, PopupMenuOpensOverTitlesAndCellsAtThePointer)
+TEST(DBGridControls, ControlNamesReachIntoFramesAndTheDataSetsOwner)
 {
-    GridForm f(5);
-    QMenu menu;
-    int shown = 0;
-    QObject::connect(&menu, &QMenu::aboutToShow, [&] { ++shown; });
-    f.grid->SetPopupMenu(&menu);
-    auto popupAt = [&](QWidget* target, const QPoint& pos) {
-        QContextMenuEvent event(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
-        QApplication::sendEvent(target, &event);
-        menu.hide();
-        const QPoint at = f.grid->PopupMenuPoint();
-        return f.grid->MouseCoord(at.x(), at.y());
+    Form f(2, false);
+    auto* frame = new TCustomFrame(f.form.get());
+    frame->setObjectName(QStringLiteral("Frame1"));
+    auto* inFrame = new QLineEdit(frame);
+    inFrame->setObjectName(QStringLiteral("Edit1"));
+    QObject module;
+    auto* inModule = new QLineEdit;
+    inModule->setObjectName(QStringLiteral("Edit2"));
+    inModule->setParent(nullptr);
+    QWidget holder;
+    inModule->setParent(&holder);
+    f.ds->setParent(&holder);
+    EXPECT_EQ(f.grid->FindNamedControl(QStringLiteral("Frame1.Edit1")), inFrame);
+    EXPECT_EQ(f.grid->FindNamedControl(QStringLiteral("Module1.Edit2")), inModule);
+    EXPECT_EQ(f.grid->FindNamedControl(QStringLiteral("Frame1.")), nullptr);
+    EXPECT_EQ(f.grid->FindNamedControl(QStringLiteral("Nothing")), nullptr);
+    f.ds->setParent(f.form.get());
+}
+
+TEST(DBGridControls, DateFieldsUseThePickerTheProgramOffers)
+{
+    Form f(2);
+    TPublishedGrid& g = *f.grid;
+    f.ds->Close();
+    f.ds->FieldDefs().Add(QStringLiteral("When"), ftDate, 0);
+    f.ds->Open();
+    g.LayoutChanged();
+    // Without a picker class the cell is edited in place.
+    g.SelectFieldByName(QStringLiteral("When"));
+    EXPECT_FALSE(g.IsCustomControlCell(g.Col(), g.Row()));
+    EXPECT_EQ(g.CellPicker(), nullptr);
+
+    int made = 0;
+    RegisterControlClass(QStringLiteral("TkqDBDateTimePicker"), [&](QWidget* owner) {
+        ++made;
+        auto* picker = new TMappingEdit(owner);
+        picker->setProperty("ReadOnly", false);
+        return picker;
+    });
+    QWidget* created = nullptr;
+    g.OnCreateDateTimePicker = [&](QObject*, QWidget* picker) { created = picker; };
+    g.SelectFieldByName(QStringLiteral("Name"));
+    g.SelectFieldByName(QStringLiteral("When"));
+    EXPECT_EQ(made, 1);
+    ASSERT_NE(g.CellPicker(), nullptr);
+    EXPECT_EQ(created, g.CellPicker());
+    EXPECT_TRUE(g.IsCustomControlCell(g.Col(), g.Row()));
+    EXPECT_EQ(static_cast<TMappingEdit*>(g.CellPicker())->Field, QStringLiteral("When"));
+    EXPECT_EQ(g.FindCellControl(g.Col(), g.Row()), g.CellPicker());
+    // Switched off: no picker, the editor again.
+    g.SetEditControlOptions(g.EditControlOptions().Include(ecoDisableDateTimePicker));
+    EXPECT_FALSE(g.IsCustomControlCell(g.Col(), g.Row()));
+    RegisterControlClass(QStringLiteral("TkqDBDateTimePicker"), nullptr);
+}
+
+// ============================================================================================= Multi-selection
+
+TEST(DBGridSelection, ClicksCtrlClicksAndShiftRanges)
+{
+    Form f(12);
+    TPublishedGrid& g = *f.grid;
+    g.SetOptions(g.Options().Include(dgMultiSelect));
+    g.SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
+    int announced = 0;
+    g.OnMultiSelectRecord = [&](QObject*, bool selecting, bool&) { announced += selecting ? 1 : 0; };
+    f.Click(1, 3);
+    EXPECT_EQ(f.SelectedIds(), QList<int>{3});
+    announced = 0;
+    f.Click(1, 7, Qt::ShiftModifier);
+    auto sorted = [&] {
+        QList<int> ids = f.SelectedIds();
+        std::sort(ids.begin(), ids.end());
+        return ids;
     };
-    QHeaderView* titles = f.grid->horizontalHeader();
-    const TGridCoord title = popupAt(titles->viewport(), QPoint(titles->sectionViewportPosition(1) + 4, titles->height() / 2));
-    EXPECT_EQ(title.Y, 0);
-    EXPECT_EQ(title.X, 2);
-    const TGridCoord cell = popupAt(f.grid->viewport(), f.CellCenter(2, 0));
-    EXPECT_EQ(cell.Y, 3);
-    EXPECT_EQ(cell.X, 1);
-    EXPECT_EQ(shown, 2);
-    // Over the cell being edited the grid's menu comes up, not the editor's own.
-    f.grid->setFocus();
-    f.grid->SelectFieldByName(QStringLiteral("Name"));
-    QTest::keyClick(f.grid, Qt::Key_X);
-    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    ASSERT_TRUE(editor);
-    popupAt(editor, QPoint(4, 4));
-    EXPECT_EQ(shown, 3);
+    EXPECT_EQ(sorted(), (QList<int>{3, 4, 5, 6, 7}));
+    EXPECT_EQ(announced, 6);   // 7 by the click, then 3 to 7 by the range after they were unselected
+    EXPECT_EQ(g.GetDataRow(), 6);
+    f.Click(1, 1, Qt::ShiftModifier);
+    EXPECT_EQ(sorted(), (QList<int>{1, 2, 3, 4, 5, 6, 7}));
+
+    // A plain click leaves exactly the clicked record; Ctrl toggles one by one.
+    f.Click(1, 9);
+    EXPECT_EQ(f.SelectedIds(), QList<int>{9});
+    f.Click(1, 2, Qt::ControlModifier);
+    f.Click(1, 5, Qt::ControlModifier);
+    f.Click(1, 9, Qt::ControlModifier);
+    EXPECT_EQ(f.SelectedIds(), (QList<int>{2, 5}));
+    f.Click(1, 9, Qt::ControlModifier);
+    EXPECT_EQ(f.SelectedIds(), (QList<int>{2, 5, 9}));
+    g.SelectAll();
+    g.UnselectAll();
+    for (int r : {9, 2, 5}) f.Click(1, r, Qt::ControlModifier);
+    g.SortSelectedBookmarks();
+    EXPECT_EQ(f.SelectedIds(), (QList<int>{2, 5, 9}));
+    EXPECT_TRUE(g.IsRowSelected(4));
+    EXPECT_FALSE(g.IsRowSelected(3));
+
+    // A handler that refuses every unselection leaves a range as it is, and the walk ends.
+    g.OnMultiSelectRecord = [](QObject*, bool selecting, bool& accept) { accept = selecting; };
+    g.UnselectRecordRange(f.grid->SelectedBookmarks().first(), f.grid->SelectedBookmarks().last());
+    EXPECT_EQ(g.SelectedBookmarks().size(), 3);
 }
 
-TEST(DBGrid, DownFromAnEditedLastRowAppendsARowWithAnEmptyEditor)
+TEST(DBGridSelection, AllRecordsAndRowSelectSpace)
 {
-    GridForm f(3);
-    f.grid->setFocus();
-    f.ds->Last();
-    f.grid->SelectFieldByName(QStringLiteral("Name"));
-    QTest::keyClicks(f.grid, QStringLiteral("abc"));
-    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    ASSERT_TRUE(editor);
-    QTest::keyClick(editor, Qt::Key_Down);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(f.ds->State(), dsInsert);
-    EXPECT_EQ(f.ds->RecordCount(), 4);
-    EXPECT_EQ(f.grid->currentIndex().row(), 3);
-    auto* now = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    if (now && now->isVisible()) {
-        EXPECT_EQ(now->text(), QString());
-    }
+    Form f(1000);
+    TPublishedGrid& g = *f.grid;
+    g.SetOptions(g.Options().Include(dgMultiSelect));
+    f.ds->MoveBy(4);
+    g.SelectAll();
+    ASSERT_EQ(g.SelectedBookmarks().size(), 1000);
+    EXPECT_EQ(f.Field("Id")->AsInteger(), 5);
+    const QList<int> ids = f.SelectedIds();
+    EXPECT_EQ(ids.first(), 1);
+    EXPECT_EQ(ids.last(), 1000);
+    EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+    bool refuse = true;
+    g.OnMultiSelectAllRecords = [&](QObject*, bool, bool& accept) { accept = !refuse; };
+    g.UnselectAll();
+    EXPECT_EQ(g.SelectedBookmarks().size(), 1000);
+    refuse = false;
+    g.UnselectAll();
+    EXPECT_TRUE(g.SelectedBookmarks().isEmpty());
+
+    // Space selects only with row selection.
+    f.Key(Qt::Key_Space);
+    EXPECT_TRUE(g.SelectedBookmarks().isEmpty());
+    g.SetOptions(g.Options().Include(dgRowSelect));
+    f.Key(Qt::Key_Space);
+    EXPECT_EQ(f.SelectedIds(), QList<int>{5});
+    f.Key(Qt::Key_Space);
+    EXPECT_TRUE(g.SelectedBookmarks().isEmpty());
+
+    Form empty(0);
+    empty.grid->SelectAll();
+    EXPECT_TRUE(empty.grid->SelectedBookmarks().isEmpty());
 }
 
-TEST(DBGrid, TypingIntoAnEmptyGridStartsTheFirstRecord)
+TEST(DBGridSelection, RangesFollowTheSortOrder)
 {
-    for (bool alwaysShowEditor : {false, true}) {
-        GridForm f(0);
-        f.grid->SetOptions(f.grid->Options().With(dgAlwaysShowEditor, alwaysShowEditor));
-        f.grid->setFocus();
-        QTest::keyClick(f.grid, Qt::Key_7);
-        EXPECT_EQ(f.ds->State(), dsInsert);
-        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-        ASSERT_TRUE(editor) << alwaysShowEditor;
-        EXPECT_EQ(editor->text(), QStringLiteral("7")) << alwaysShowEditor;
+    // A client dataset sorted by Name descending: a range is what the user sees between the
+    // two clicks, not what lies between them in the file.
+    QWidget form;
+    form.resize(400, 300);
+    auto* layout = new QVBoxLayout(&form);
+    auto* grid = new TPublishedGrid(&form);
+    layout->addWidget(grid);
+    TClientDataSet ds;
+    ds.FieldDefs().Add(QStringLiteral("Id"), ftInteger);
+    ds.FieldDefs().Add(QStringLiteral("Name"), ftString, 10);
+    ds.CreateDataSet();
+    const char* names[] = {"d", "a", "f", "b", "e", "c"};
+    for (int i = 0; i < 6; ++i) {
+        ds.Append();
+        ds.FieldByName(QStringLiteral("Id"))->SetAsInteger(i + 1);
+        ds.FieldByName(QStringLiteral("Name"))->SetAsString(QString::fromLatin1(names[i]));
+        ds.Post();
     }
+    ds.AddIndex(QStringLiteral("Down"), QStringLiteral("Name"), {ixDescending});
+    ds.SetIndexName(QStringLiteral("Down"));
+    TDataSource source;
+    source.SetDataSet(&ds);
+    grid->SetDataSource(&source);
+    grid->SetOptions(grid->Options().Include(dgMultiSelect));
+    grid->SetMultiSelectOptions({msoAutoUnselect, msoShiftSelect});
+    form.show();
+    QApplication::processEvents();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->Center(1, 2));   // "e"
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ShiftModifier, grid->Center(1, 4));   // "c"
+    grid->SortSelectedBookmarks();
+    QStringList picked;
+    for (const TBookmark& b : grid->SelectedBookmarks()) {
+        ds.GotoBookmark(b);
+        picked << ds.FieldByName(QStringLiteral("Name"))->AsString();
+    }
+    EXPECT_EQ(picked, (QStringList{"e", "d", "c"}));
 }
+
+// ============================================================================================= Layout store
+
+TEST(DBGridLayoutStore, SavedLayoutComesBackInAnotherGrid)
+{
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(QStringLiteral("grids.ini"));
+    Form f(2, false);
+    TPublishedGrid& g = *f.grid;
+    g.SetUseTFields(false);
+    g.SetSelected({QStringLiteral("Name\t12\tThe name"), QStringLiteral("Id\t4\tNo.\tT\tKeys"),
+                   QStringLiteral("Paid\t5\tPaid\tF\t")});
+    g.LayoutChanged();
+    g.IniAttributes()->SetFileName(ini);
+    EXPECT_EQ(g.IniAttributes()->SectionName(), QStringLiteral("Grid1"));
+    g.SaveLayout();
+    {
+        TIniFile file(ini);
+        EXPECT_EQ(file.ReadSection(QStringLiteral("Grid1")), (QStringList{"Name", "Id", "Paid"}));
+        EXPECT_EQ(file.ReadString(QStringLiteral("Grid1"), QStringLiteral("Name"), QString()), QStringLiteral("12;;The name;;F"));
+        EXPECT_EQ(file.ReadString(QStringLiteral("Grid1"), QStringLiteral("Id"), QString()), QStringLiteral("4;;No.;;T;;Keys"));
+        EXPECT_EQ(file.ReadString(QStringLiteral("Grid1"), QStringLiteral("Paid"), QString()), QStringLiteral("5;;Paid;;F"));
+    }
+
+    Form other(2, false);
+    TPublishedGrid& h = *other.grid;
+    h.SetUseTFields(false);
+    h.SetSelected({QStringLiteral("Notes\t8\tNotes")});
+    h.IniAttributes()->SetFileName(ini);
+    h.LoadLayout();
+    EXPECT_EQ(h.Selected(), (QStringList{"Name\t12\tThe name\tF", "Id\t4\tNo.\tT\tKeys", "Paid\t5\tPaid\tF"}));
+    EXPECT_EQ(h.GetFieldCount(), 3);
+    // Fields added since the layout was stored come after it.
+    h.SetSelected({QStringLiteral("Notes\t8\tNotes")});
+    h.IniAttributes()->SetCheckNewFields(true);
+    h.LoadLayout();
+    EXPECT_EQ(h.Selected().last(), QStringLiteral("Notes\t8\tNotes"));
+    EXPECT_EQ(h.Selected().size(), 4);
+
+    // A value without the delimiter stops the load and keeps the old lines.
+    {
+        TIniFile file(ini);
+        file.WriteString(QStringLiteral("Grid1"), QStringLiteral("Paid"), QStringLiteral("5"));
+    }
+    TDialogSeam::Clear();
+    h.SetSelected({QStringLiteral("Notes\t8\tNotes")});
+    h.LoadLayout();
+    EXPECT_EQ(TDialogSeam::Messages(), QStringList{QStringLiteral("Key Delimiter Not Found")});
+    EXPECT_EQ(h.Selected(), QStringList{QStringLiteral("Notes\t8\tNotes")});
+    TDialogSeam::Clear();
+}
+
+TEST(DBGridLayoutStore, StoresThatCannotBeUsedSayWhy)
+{
+    Form f(2, false);
+    TkqIniAttributes& a = *f.grid->IniAttributes();
+    TDialogSeam::Clear();
+    a.SetFileName(QStringLiteral("/no/such/folder/grids.ini"));
+    f.grid->SaveLayout();
+    a.SetFileName(QString());
+    a.SetSaveToRegistry(true);
+    f.grid->LoadLayout();
+    a.SetSaveToRegistry(false);
+    a.SetDelimiter(QString());
+    f.grid->SaveLayout();
+    EXPECT_EQ(TDialogSeam::Messages(), (QStringList{"Directory does not exist", "FileName required when saving to registry",
+                                                    "Key delimiter required"}));
+    TDialogSeam::Clear();
+
+    // A registry key keeps the layout in a settings file of the same shape under the user's
+    // configuration folder; a grid going away without a key name says nothing.
+    QStandardPaths::setTestModeEnabled(true);
+    a.SetDelimiter(QStringLiteral(";;"));
+    a.SetSaveToRegistry(true);
+    a.SetFileName(QStringLiteral("Software\\Quarrow Test\\Grids"));
+    f.grid->SaveLayout();
+    const QString file = TkqIniAttributes::RegistryKeyFile(a.FileName());
+    EXPECT_TRUE(file.endsWith(QStringLiteral("/Software/Quarrow Test/Grids.ini")));
+    EXPECT_TRUE(QFile::exists(file));
+    QFile::remove(file);
+    {
+        Form g(1, false);
+        g.grid->IniAttributes()->SetEnabled(true);
+        g.grid->IniAttributes()->SetSaveToRegistry(true);
+    }
+    EXPECT_TRUE(TDialogSeam::Messages().isEmpty());
+    QStandardPaths::setTestModeEnabled(false);
+}
+
+// ============================================================================================= Application operations
+
+TEST(DBGridOperations, FixedColumnsDataRowsAndFieldsByName)
+{
+    Form f(20);
+    TPublishedGrid& g = *f.grid;
+    g.SetFixedCols(2);
+    EXPECT_EQ(g.FrameworkFixedCols(), 3);
+    EXPECT_FALSE(g.TabStops(1));
+    EXPECT_FALSE(g.TabStops(2));
+    // A count that does not fit is kept, and the fixed columns stay.
+    g.SetFixedCols(9);
+    EXPECT_EQ(g.FixedCols(), 9);
+    EXPECT_EQ(g.FrameworkFixedCols(), 3);
+    g.SetFixedCols(0);
+    EXPECT_EQ(g.FrameworkFixedCols(), 1);
+
+    g.SetDataRow(2);
+    EXPECT_EQ(g.Row(), 3);
+    EXPECT_EQ(f.Field("Id")->AsInteger(), 3);
+    EXPECT_EQ(g.GetDataRow(), 2);
+    g.SelectFieldByName(QStringLiteral("name"));
+    EXPECT_EQ(g.GetCurrentField(), f.Field("Name"));
+    g.SelectFieldByName(QStringLiteral("nothing"));
+    EXPECT_EQ(g.GetCurrentField(), f.Field("Name"));
+    EXPECT_EQ(g.MouseCoord(g.Center(2, 0).x(), g.Center(2, 0).y()).Y, 0);
+    EXPECT_EQ(g.MouseCoord(-5, -5), (TGridCoord{-1, -1}));
+}
+
+TEST(DBGridOperations, RefreshLayoutAppliesSelectedUnlessAFieldIsCalculated)
+{
+    Form f(2, false);
+    TPublishedGrid& g = *f.grid;
+    g.SetSelected({QStringLiteral("Name\t7\tWho"), QStringLiteral("Id\t3\tNo.")});
+    g.RefreshLayout();
+    EXPECT_EQ(g.GetFieldCount(), 2);
+    EXPECT_EQ(g.GetField(0), f.Field("Name"));
+    EXPECT_EQ(f.Field("Name")->DisplayLabel(), QStringLiteral("Who"));
+    EXPECT_FALSE(f.Field("Paid")->Visible());
+
+    // With a calculated field the lines stay unapplied at run time.
+    QWidget form;
+    auto* grid = new TPublishedGrid(&form);
+    TGridTestDataSet ds;
+    ds.Define({{"Id", ftInteger}, {"Name", ftWideString}});
+    auto* id = new TIntegerField(&ds);
+    id->SetFieldName(QStringLiteral("Id"));
+    id->SetDataSet(&ds);
+    auto* calc = new TIntegerField(&ds);
+    calc->SetFieldName(QStringLiteral("Twice"));
+    calc->SetFieldKind(fkCalculated);
+    calc->SetDataSet(&ds);
+    ds.AddRow({TVariant(1), TVariant(QStringLiteral("a"))});
+    ds.Open();
+    TDataSource source;
+    source.SetDataSet(&ds);
+    grid->SetSelected({QStringLiteral("Twice\t7\tDouble")});
+    grid->SetDataSource(&source);
+    EXPECT_TRUE(id->Visible());
+    EXPECT_EQ(calc->DisplayLabel(), QStringLiteral("Twice"));
+}
+
+#include "DBGridTests.moc"
