@@ -5,6 +5,7 @@
 #include "app/UModifyEditStruct.h"
 #include "app/UViewData.h"
 #include "app/WorkbenchWindows.h"
+#include "gridlib/editors/kqdbdatetimepicker.h"
 
 #include <QApplication>
 
@@ -19,4 +20,6 @@ void RegisterWorkbenchWindows()
         filler.exec();
     });
     SetStructureWindowFactory([] { return new TFrmModifyEditStruct; });
+    // Date cells of the data grids edit through the picker.
+    RegisterDateTimePickerClass();
 }

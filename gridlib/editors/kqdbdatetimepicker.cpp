@@ -1084,3 +1084,10 @@ int TkqDBCustomDateTimePicker::ExpandTwoDigitYear(int yy, int epoch)
 }
 
 bool TkqDBCustomDateTimePicker::SameOrLaterDay(TDateTime a, TDateTime b) { return DayOf(a) >= DayOf(b); }
+
+void RegisterDateTimePickerClass()
+{
+    RegisterControlClass(QStringLiteral("TkqDBDateTimePicker"), [](QWidget* owner) -> QWidget* {
+        return new TkqDBDateTimePicker(owner);
+    });
+}

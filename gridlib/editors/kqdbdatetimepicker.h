@@ -360,3 +360,6 @@ class TkqDBDateTimePicker : public TkqDBCustomDateTimePicker {
 public:
     explicit TkqDBDateTimePicker(QWidget* parent = nullptr) : TkqDBCustomDateTimePicker(parent) {}
 };
+
+// The data grid makes the picker of its date cells by class name: registers this class for it.
+void RegisterDateTimePickerClass();
