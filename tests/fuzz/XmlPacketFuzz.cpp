@@ -6,6 +6,7 @@
 #include "platform/client/PacketError.h"
 #include "platform/client/PacketFile.h"
 #include "platform/client/PacketXml.h"
+#include "platform/client/PacketXmlReader.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -169,7 +169,7 @@ TEST(ExpandButton, ShrinksToItsRowsAndCanHideItsGlyph)
     f.button->SetExpanded(false);
 
     // The registered request expands; a second one changes nothing.
-    QEvent request(QEvent::Type(TkqExpandButton::ExpandEventType()));
+    QEvent request{QEvent::Type(TkqExpandButton::ExpandEventType())};
     QApplication::sendEvent(f.button, &request);
     EXPECT_TRUE(f.button->Expanded());
     QApplication::sendEvent(f.button, &request);
