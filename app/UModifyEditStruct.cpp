@@ -225,6 +225,10 @@ TFrmModifyEditStruct::~TFrmModifyEditStruct()
     FActionTimer.stop();
     dsFieldDefs->OnStateChange = nullptr;
     dsDetail->OnStateChange = nullptr;
+    // The type combos outlive this part of the window and report a last change while Qt deletes
+    // them; by then the window is only a QWidget.
+    EdtTypes->OnChange = nullptr;
+    EdtTypes2->OnChange = nullptr;
 }
 
 void TFrmModifyEditStruct::CreateControls()

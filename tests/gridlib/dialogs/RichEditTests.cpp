@@ -247,7 +247,8 @@ TEST(RichEditParagraph, AlignmentTextsBulletsAndLineSpacingKinds)
     // one and a half and double go as multiples of a line
     edit.SetParaFormat(1 << 8, QString(), false, 0, 0, 0, 0, nullptr, 0, 0, 0, 2);
     EXPECT_EQ(edit.GetParaFormat().LineSpacingRule, 2);
-    const int tabs[] = {720, 1440};
+    int tabs[40];
+    for (int i = 0; i < 40; ++i) tabs[i] = 720 * (i + 1);
     edit.SetParaFormat(1 << 5, QString(), false, 0, 0, 0, 40, tabs, 0, 0, 0, 0);   // capped by the list
     EXPECT_EQ(edit.GetParaFormat().TabCount, 32);
 }
