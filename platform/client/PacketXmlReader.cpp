@@ -56,6 +56,7 @@ bool ValidUtf8(const char* s, qsizetype n, bool& high)
             if ((w[0] | w[1] | w[2] | w[3]) & 0x8080808080808080ull) break;
             i += 32;
         }
+        if (i == n) break;   // the text ended on a whole run
         if (i + 8 <= n) {
             quint64 w;
             std::memcpy(&w, s + i, 8);
