@@ -262,6 +262,7 @@ TEST_F(ViewDataFixture, APostedRecordWritesTheFileInTheFormOfItsExtension)
 
 TEST_F(ViewDataFixture, APictureMaskRefusesABadValueAndTheFileStaysAsItWas)
 {
+    QUARROW_NEED_SAMPLES();
     const QString path = CopySample("demo-country.cds", "country.cds");
     TFrmViewData* w = Open(path);
     const QByteArray before = ReadWholeFile(path);

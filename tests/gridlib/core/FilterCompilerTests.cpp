@@ -1,3 +1,4 @@
+#include "tests/common/TestSupport.h"
 #include "gridlib/core/kqfilter.h"
 #include "platform/vcl/Dialogs.h"
 #include "tests/gridlib/core/TableFixtures.h"
@@ -237,6 +238,7 @@ TEST(FilterCompiler, ApplyingRemovingAndClosedTables)
 // Filter texts over the real samples, through the library's table: how many records each shows.
 TEST(FilterCompiler, FilterTextsOverRealParadoxAndDBaseTables)
 {
+    QUARROW_NEED_SAMPLES();
     const struct {
         const char* Table;
         const char* Filter;

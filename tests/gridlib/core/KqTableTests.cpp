@@ -1,3 +1,4 @@
+#include "tests/common/TestSupport.h"
 #include "gridlib/core/Kqintl.h"
 #include "gridlib/core/Kqqbe.h"
 #include "gridlib/core/Kqquery.h"
@@ -38,6 +39,7 @@ std::unique_ptr<TkqTable> AreaCodesByState()
 
 TEST(KqTable, FilterLinesJoinWithAndAndApplyOnAnOpenTable)
 {
+    QUARROW_NEED_SAMPLES();
     TkqTable table;
     table.SetkqFilter({QStringLiteral("a = 1"), QString(), QStringLiteral("b = 2  \t"), QStringLiteral(" \t")});
     EXPECT_EQ(table.GetFilterText(), QStringLiteral("a = 1 AND (b = 2)"));
@@ -68,6 +70,7 @@ TEST(KqTable, FilterLinesJoinWithAndAndApplyOnAnOpenTable)
 
 TEST(KqTable, QueryTextsAreKeptAndRunningThemIsNotSupported)
 {
+    QUARROW_NEED_SAMPLES();
     TkqTable table;
     table.SetTableName(SampleTable(QStringLiteral("paradox/p3-other/STATES.DB")));
     table.SetQuery({QStringLiteral("select * from states")});
@@ -104,6 +107,7 @@ TEST(KqTable, QueryTextsAreKeptAndRunningThemIsNotSupported)
 
 TEST(KqTable, IndexNamesForFieldLists)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenKqSample(QStringLiteral("paradox/p3-other/STATES.DB"));
     table->IndexDefs().Add(QStringLiteral("ByStateZip"), QStringLiteral("State;Zip From"), TIndexOptions(ixCaseInsensitive));
     table->IndexDefs().Add(QStringLiteral("ByState"), QStringLiteral("State"));
@@ -133,6 +137,7 @@ TEST(KqTable, IndexNamesForFieldLists)
 
 TEST(KqTable, KeySearchesOnARealKeyedTable)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenKqSample(QStringLiteral("paradox/p3-other/STATES.DB"));
     table->First();
     EXPECT_TRUE(table->FindKeyValues({QStringLiteral("TX")}, 0));
@@ -162,6 +167,7 @@ TEST(KqTable, KeySearchesOnARealKeyedTable)
 
 TEST(KqTable, RangesAndIndexChoiceOnARealIndexedTable)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = AreaCodesByState();
     EXPECT_EQ(table->RecordCount(), 135);
     ASSERT_TRUE(table->ChooseIndexForFields(QStringLiteral("State")));
@@ -220,6 +226,7 @@ TEST(KqTable, RangesAndIndexChoiceOnARealIndexedTable)
 
 TEST(KqTable, MasterDetailOverAnIndex)
 {
+    QUARROW_NEED_SAMPLES();
     auto states = OpenKqSample(QStringLiteral("paradox/p3-other/STATES.DB"));
     TDataSource source;
     source.SetDataSet(states.get());
@@ -242,6 +249,7 @@ TEST(KqTable, MasterDetailOverAnIndex)
 
 TEST(KqTable, RecordFilterWithHourglassSwitchAndFieldsAsParameters)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenKqSample(QStringLiteral("paradox/p7-tables/CUSTOMER.DB"));
     int calls = 0;
     bool sawHourglass = false;
@@ -281,6 +289,7 @@ TEST(KqTable, RecordFilterWithHourglassSwitchAndFieldsAsParameters)
 
 TEST(KqTable, EscapeStopsALongFilterOnce)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenKqSample(QStringLiteral("paradox/p4-tables/AREACODE.DB"));
     int escapes = 0;
     table->SetOnFilterEscape([&](TDataSet*) { ++escapes; });
@@ -296,6 +305,7 @@ TEST(KqTable, EscapeStopsALongFilterOnce)
 
 TEST(KqTable, LookupFieldsFromAnotherTable)
 {
+    QUARROW_NEED_SAMPLES();
     const QString states = QFileInfo(SampleTable(QStringLiteral("paradox/p3-other/STATES.DB"))).absolutePath();
     TkqTable codes;
     codes.SetTableName(SampleTable(QStringLiteral("paradox/p4-tables/AREACODE.DB")));
@@ -363,6 +373,7 @@ TEST(KqTable, LookupFieldsFromAnotherTable)
 
 TEST(KqTable, DamagedTablesGiveAClearError)
 {
+    QUARROW_NEED_SAMPLES();
     QTemporaryDir dir;
     const QByteArray original = ReadWholeFile(SampleTable(QStringLiteral("paradox/p7-tables/CUSTOMER.DB")));
     const QString copy = QDir(dir.path()).filePath(QStringLiteral("CUSTOMER.DB"));
@@ -383,6 +394,7 @@ TEST(KqTable, DamagedTablesGiveAClearError)
 
 TEST(KqTable, ParadoxAndDBaseNames)
 {
+    QUARROW_NEED_SAMPLES();
     TkqTable table;
     const struct {
         const char* Name;

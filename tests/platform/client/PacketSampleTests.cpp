@@ -71,6 +71,7 @@ const TSampleFacts Samples[] = {
 
 TEST(PacketSamples, EveryFileLoadsWithItsCounts)
 {
+    QUARROW_NEED_SAMPLES();
     for (const TSampleFacts& s : Samples) {
         SCOPED_TRACE(s.File);
         TPacketDocument doc;
@@ -87,6 +88,7 @@ TEST(PacketSamples, EveryFileLoadsWithItsCounts)
 
 TEST(PacketSamples, BinaryAndXmlTwinsAgreeByValue)
 {
+    QUARROW_NEED_SAMPLES();
     for (const char* base : {"demo-country", "demo-employee", "demo-customer", "demo-orders", "demo-events", "demo-animals"}) {
         SCOPED_TRACE(base);
         const TPacketDocument cds = LoadSample(QString::fromLatin1(base) + ".cds");
@@ -195,6 +197,7 @@ TEST(PacketSamples, DatesTimesAndTimeStampsInBothFormats)
 
 TEST(PacketSamples, EventsBlobsMemosAndEscapes)
 {
+    QUARROW_NEED_SAMPLES();
     for (const char* file : {"demo-events.cds", "demo-events.xml"}) {
         SCOPED_TRACE(file);
         const TPacketDocument doc = LoadSample(file);
@@ -217,6 +220,7 @@ TEST(PacketSamples, EventsBlobsMemosAndEscapes)
 
 TEST(PacketSamples, AnimalsTypedBinaryWithWidthOne)
 {
+    QUARROW_NEED_SAMPLES();
     const TPacketDocument doc = LoadSample("demo-animals.cds");
     const TPacketFieldDesc& bmp = doc.Metadata().Fields[4];
     EXPECT_EQ(bmp.Params.SubType(), "TypedBinary");
@@ -229,6 +233,7 @@ TEST(PacketSamples, AnimalsTypedBinaryWithWidthOne)
 
 TEST(PacketSamples, ChangeLogWithUnchangedBlobs)
 {
+    QUARROW_NEED_SAMPLES();
     const TPacketDocument doc = LoadSample("demo-iconData-changelog.cds");
     const std::vector<qint64> log = doc.Metadata().Params.ChangeLog();
     ASSERT_EQ(log.size() % 3, 0u);

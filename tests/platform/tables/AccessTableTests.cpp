@@ -15,6 +15,7 @@ QString ConnectionStringFor(const QString& relative)
 
 TEST(AccessDatabase, TablesOfEveryDatabaseWithoutTheSystemTables)
 {
+    QUARROW_NEED_SAMPLES();
     SKIP_WITHOUT_ACCESS();
     const struct {
         const char* File;
@@ -81,6 +82,7 @@ TEST(AccessDatabase, Jet3ValuesOfEveryType)
 
 TEST(AccessDatabase, MemosAndOleObjectsOfBothVersions)
 {
+    QUARROW_NEED_SAMPLES();
     SKIP_WITHOUT_ACCESS();
     for (const char* file : {"access/jet3/test2V1997.mdb", "access/jet4/test2V2000.mdb"}) {
         TADOConnection connection;

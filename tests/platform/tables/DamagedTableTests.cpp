@@ -106,6 +106,7 @@ class DamagedTableTest : public ::testing::TestWithParam<TDamageCase> {};
 
 TEST_P(DamagedTableTest, EveryTruncationReadsOrFailsClearly)
 {
+    QUARROW_NEED_SAMPLES();
     const TDamageCase& c = GetParam();
     TDamagedCopy copy(QString::fromLatin1(c.Table), c.Memo ? QString::fromLatin1(c.Memo) : QString());
     ASSERT_EQ(ReadTable(copy.Table()), QString());
@@ -129,6 +130,7 @@ TEST_P(DamagedTableTest, EveryTruncationReadsOrFailsClearly)
 
 TEST_P(DamagedTableTest, FlippedBitsReadOrFailClearly)
 {
+    QUARROW_NEED_SAMPLES();
     const TDamageCase& c = GetParam();
     TDamagedCopy copy(QString::fromLatin1(c.Table), c.Memo ? QString::fromLatin1(c.Memo) : QString());
     QRandomGenerator random(20240611);
@@ -152,6 +154,7 @@ TEST_P(DamagedTableTest, FlippedBitsReadOrFailClearly)
 // Named damage: bytes written over a sample, and what the error says.
 TEST(DamagedTable, NamedDamageGivesItsOwnMessage)
 {
+    QUARROW_NEED_SAMPLES();
     const struct {
         const char* Table;
         const char* Memo;
@@ -253,6 +256,7 @@ QString ReadAccess(const QString& file)
 // runs apart from the program, so such files end in a clear error as well.
 TEST(DamagedAccessDatabase, CutOrFlippedFilesReadOrFailClearly)
 {
+    QUARROW_NEED_SAMPLES();
     if (!AccessDatabasesSupported()) GTEST_SKIP() << "built without the Access back end";
     SetAccessReaderTimeout(1500);
     for (const char* sample : {"access/jet3/testV1997.mdb", "access/jet4/test2V2000.mdb"}) {

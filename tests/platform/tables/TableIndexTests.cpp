@@ -10,6 +10,7 @@ QString Text(const TDataSet& table, const char* field) { return table.FieldByNam
 
 TEST(TableIndex, KeyBuffersSearchAndKeepTheirValues)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenSample(QStringLiteral("paradox/p4-tables/AREACODE.DB"));
     ASSERT_EQ(table->IndexFieldCount(), 1);   // the primary key, in the table's own order
     EXPECT_EQ(table->IndexFields(0)->FieldName(), QStringLiteral("Area Code"));
@@ -38,6 +39,7 @@ TEST(TableIndex, KeyBuffersSearchAndKeepTheirValues)
 
 TEST(TableIndex, OrdersRangesAndTheirCombinationWithFilters)
 {
+    QUARROW_NEED_SAMPLES();
     auto table = OpenSample(QStringLiteral("dbase/vfp/dbase_31.dbf"));
     EXPECT_EQ(table->IndexFieldCount(), 0);
     EXPECT_THROW(table->SetRangeStart(), EDatabaseError);   // no index
