@@ -69,11 +69,11 @@ void TkqDBCustomEdit::paintEvent(QPaintEvent* event)
         FillBackground(canvas, FFocused);
     }
     QLineEdit::paintEvent(event);
-    if (Frame()->IsInEffect()) {
-        QPainter painter(this);
-        TCanvas canvas(painter);
-        DrawFrame(canvas, lookFocused);
-    }
+    QPainter painter(this);
+    TCanvas canvas(painter);
+    // The line edit's panel covers the whole control: the border goes on top again.
+    if (Frame()->IsInEffect()) DrawFrame(canvas, lookFocused);
+    else PaintBorder(canvas);
 }
 
 void TkqDBCustomEdit::PaintCopy(TCanvas& canvas)

@@ -219,3 +219,132 @@ void TDBImage::mouseDoubleClickEvent(QMouseEvent* event)
     LoadPicture();
     QFrame::mouseDoubleClickEvent(event);
 }
+
+// --- TDBMemo -----------------------------------------------------------------------------------
+
+TDBMemo::TDBMemo(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setTabChangesFocus(true);
+    FDataLink.SetControl(this);
+    FDataLink.OnDataChange = [this](TFieldDataLink*) { DataChange(); };
+    FDataLink.OnEditingChange = [this](TFieldDataLink*) { EditingChange(); };
+    FDataLink.OnUpdateData = [this](TFieldDataLink*) { UpdateData(); };
+    FDataLink.OnActiveChange = [this](TFieldDataLink*) { DataChange(); };
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (FLoading) return;
+        FModified = true;
+        FDataLink.Modified();
+    });
+    DataChange();
+}
+
+TDBMemo::~TDBMemo() { FDataLink.SetDataSource(nullptr); }
+
+void TDBMemo::SetDataSource(TDataSource* source) { FDataLink.SetDataSource(source); }
+
+void TDBMemo::SetDataField(const QString& name) { FDataLink.SetFieldName(name); }
+
+void TDBMemo::SetReadOnly(bool readOnly)
+{
+    FDataLink.SetReadOnly(readOnly);
+    EditingChange();
+}
+
+void TDBMemo::SetWantTabs(bool value)
+{
+    FWantTabs = value;
+    setTabChangesFocus(!value);
+}
+
+QStringList TDBMemo::Lines() const { return toPlainText().split(QLatin1Char('\n')); }
+
+void TDBMemo::SetLines(const QStringList& lines) { setPlainText(lines.join(QLatin1Char('\n'))); }
+
+void TDBMemo::DataChange()
+{
+    TField* field = Field();
+    QString text;
+    if (field) {
+        text = field->IsBlob() ? field->AsString() : FDataLink.Editing() && hasFocus() ? field->EditText()
+                                                                                     : field->DisplayText();
+        // Stored memos keep CR LF line ends; the edit shows one line break for each.
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    }
+    FLoading = true;
+    if (text != toPlainText()) setPlainText(text);
+    FLoading = false;
+    FModified = false;
+    EditingChange();
+}
+
+void TDBMemo::EditingChange() { QPlainTextEdit::setReadOnly(!FDataLink.CanModify()); }
+
+bool TDBMemo::BeginChange()
+{
+    if (!FDataLink.Edit()) return false;
+    return true;
+}
+
+void TDBMemo::UpdateData()
+{
+    TField* field = Field();
+    if (!field) return;
+    QString text = toPlainText();
+    if (field->IsBlob()) {
+        text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+        field->SetAsString(text);
+    } else {
+        field->SetEditText(text);
+    }
+    FModified = false;
+}
+
+void TDBMemo::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !FWantReturns && !(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    if (key == Qt::Key_Escape) {
+        // Escape drops the change of the record (the dataset cancels when it was this edit).
+        if (FDataLink.Editing() && FModified) {
+            FDataLink.Reset();
+            selectAll();
+            return;
+        }
+        event->ignore();
+        return;
+    }
+    const bool changes = !event->text().isEmpty() && event->text().at(0).isPrint() ? true
+                         : key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_Return ||
+                               key == Qt::Key_Enter || event->matches(QKeySequence::Paste) ||
+                               event->matches(QKeySequence::Cut) || event->matches(QKeySequence::Undo) ||
+                               event->matches(QKeySequence::Redo) || (key == Qt::Key_Tab && FWantTabs);
+    if (changes && !BeginChange()) {
+        // Navigation and copying stay possible; changing keys are refused.
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TDBMemo::focusOutEvent(QFocusEvent* event)
+{
+    QPlainTextEdit::focusOutEvent(event);
+    if (event->reason() == Qt::ActiveWindowFocusReason || event->reason() == Qt::PopupFocusReason) return;
+    if (FModified && FDataLink.Editing()) {
+        try {
+            FDataLink.UpdateRecord();
+        } catch (const std::exception& e) {
+            ApplicationShowException(e);
+            setFocus();
+        }
+    }
+}
+
+void TDBMemo::insertFromMimeData(const QMimeData* source)
+{
+    if (!BeginChange()) return;
+    QPlainTextEdit::insertFromMimeData(source);
+}

@@ -5,8 +5,10 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
+#include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/dialogs/kqrich.h"
 #include "gridlib/dialogs/kqriched.h"
+#include "gridlib/editors/kqdbdatetimepicker.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "gridlib/grid/kqexpand.h"
 #include "platform/client/ClientDataSet.h"
@@ -199,6 +201,47 @@ TEST_F(ViewDataFixture, OpeningShowsTheRecordsAndTheFileStatus)
         EXPECT_TRUE(w->CloseChild());
         Settle();
     }
+    EXPECT_TRUE(Shown.isEmpty()) << Shown.join('\n').toStdString();
+}
+
+TEST_F(ViewDataFixture, TheSinglePageShowsTheCurrentRecordInItsEditors)
+{
+    QUARROW_NEED_SAMPLES();
+    TFrmViewData* w = Open(CopySample("demo-events.cds"));
+    w->PageControl->setCurrentIndex(1);
+    Settle();
+    TkqRecordViewPanel* panel = w->RecordViewPanel;
+    EXPECT_TRUE(panel->LabelFont().bold());
+    TDataSet* ds = w->cdsViewData;
+    for (TField* f : ds->Fields()) {
+        SCOPED_TRACE(f->FieldName().toStdString());
+        QWidget* editor = panel->EditorOf(f->FieldName());
+        ASSERT_NE(editor, nullptr);
+        const TFieldType t = f->DataType();
+        if (t == ftDate || t == ftTime || t == ftDateTime) EXPECT_TRUE(qobject_cast<TkqDBDateTimePicker*>(editor));
+        else if (t == ftMemo) EXPECT_TRUE(qobject_cast<TkqDBMemo*>(editor));
+        else if (t == ftGraphic) EXPECT_TRUE(qobject_cast<TDBImage*>(editor));
+        else EXPECT_TRUE(qobject_cast<TkqDBEdit*>(editor));
+        // The auto-increment field cannot be changed: coloured and disabled.
+        if (f->ReadOnly()) {
+            EXPECT_FALSE(editor->isEnabled());
+            EXPECT_EQ(qobject_cast<TkqDBEdit*>(editor)->Color(), clInfoBk);
+        }
+    }
+    // Moving shows the next record; an edit there posts like one in the grid.
+    ds->Next();
+    TField* text = nullptr;
+    for (TField* f : ds->Fields())
+        if (f->DataType() == ftString && !f->ReadOnly()) text = f;
+    ASSERT_NE(text, nullptr);
+    auto* edit = qobject_cast<TkqDBEdit*>(panel->EditorOf(text->FieldName()));
+    EXPECT_EQ(edit->text(), text->DisplayText());
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("Typed here"));
+    ds->Post();
+    Settle();
+    EXPECT_EQ(TFileContent(w->DataFileName).Value(2, text->FieldName()), QStringLiteral("Typed here"));
     EXPECT_TRUE(Shown.isEmpty()) << Shown.join('\n').toStdString();
 }
 

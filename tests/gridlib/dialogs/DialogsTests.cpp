@@ -1,7 +1,6 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocate.h"
-#include "gridlib/dialogs/kqrecview.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "tests/common/TestSupport.h"
@@ -90,36 +89,6 @@ TEST(DBNavigator, ButtonsFollowTheDataSetAndOnClickMayAbort)
     other.ds.SetReadOnly(false);
     EXPECT_TRUE(nav.Button(nbsInsert)->isEnabled());
     EXPECT_TRUE(nav.Button(nbsEdit)->isEnabled());
-}
-
-TEST(RecordViewPanel, ShowsTheCurrentRecordAndEditsIt)
-{
-    Data d;
-    d.ds.FieldByName(QStringLiteral("Id"))->SetReadOnly(true);
-    d.ds.FieldByName(QStringLiteral("Name"))->SetDisplayLabel(QStringLiteral("Fruit~Name"));
-    TkqRecordViewPanel panel;
-    QFont bold = panel.font();
-    bold.setBold(true);
-    panel.SetLabelFont(bold);
-    panel.SetReadOnlyColor(clInfoBk);
-    panel.SetDataSource(&d.source);
-    ASSERT_NE(panel.EditorOf(QStringLiteral("Name")), nullptr);
-    EXPECT_EQ(panel.LabelOf(QStringLiteral("Name"))->text(), QStringLiteral("Fruit Name"));
-    EXPECT_TRUE(panel.LabelOf(QStringLiteral("Name"))->font().bold());
-    EXPECT_EQ(panel.EditorOf(QStringLiteral("Name"))->text(), QStringLiteral("Apple"));
-    EXPECT_TRUE(panel.EditorOf(QStringLiteral("Id"))->isReadOnly());
-    EXPECT_EQ(panel.EditorOf(QStringLiteral("Id"))->palette().color(QPalette::Base), ColorToQColor(clInfoBk));
-    d.ds.Next();
-    EXPECT_EQ(panel.EditorOf(QStringLiteral("Name"))->text(), QStringLiteral("banana"));
-    QLineEdit* name = panel.EditorOf(QStringLiteral("Name"));
-    name->selectAll();
-    QTest::keyClicks(name, QStringLiteral("Kiwi"));
-    EXPECT_EQ(d.ds.State(), dsEdit);
-    d.ds.Post();
-    EXPECT_EQ(d.ds.Stored(1, 1).RawString(), QStringLiteral("Kiwi"));
-    // Hidden fields are not shown.
-    d.ds.FieldByName(QStringLiteral("Amount"))->SetVisible(false);
-    EXPECT_EQ(panel.EditorOf(QStringLiteral("Amount")), nullptr);
 }
 
 TEST(FindFieldValue, TableOfSearches)
