@@ -16,6 +16,15 @@
 
 using namespace kqrecview;
 
+// The navigator's record view button makes its dialog by class name.
+namespace {
+const bool RecordViewDialogRegistered = [] {
+    RegisterNavDialogClass(QStringLiteral("TkqRecordViewDialog"), &TkqRecordViewDialog::staticMetaObject,
+                           [](QObject* owner) { return new TkqRecordViewDialog(owner); });
+    return true;
+}();
+} // namespace
+
 // --- Layout settings ----------------------------------------------------------------------------
 
 void TkqMargin::Assign(const TkqMargin& source)

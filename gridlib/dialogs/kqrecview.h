@@ -12,7 +12,7 @@
 #include "gridlib/core/kqcommon.h"
 #include "gridlib/core/Kqtypes.h"
 #include "gridlib/core/kqdbedit.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "platform/data/DB.h"
 #include "platform/dbctrls/DBCtrls.h"
@@ -445,7 +445,7 @@ public:
     TkqDBNavigator* Navigator() const { return FNavigator; }
     void SetNavigator(TkqDBNavigator* navigator);
     // Visible buttons of a navigator the dialog creates.
-    TkqNavButtonStyles NavigatorButtons;
+    TkqNavButtonNavStylesEx NavigatorButtons;
     bool NavigatorFlat = true;
 
     TkqOnBeforeCreateControlEvent OnBeforeCreateControl;

@@ -3,7 +3,7 @@
 #include "gridlib/core/Kqintl.h"
 #include "gridlib/core/kqfieldlists.h"
 #include "gridlib/core/kqframe.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/dialogs/kqrecviewbuild.h"
 #include "gridlib/editors/kqdbdatetimepicker.h"
@@ -381,14 +381,14 @@ void TkqRecordViewDialog::BuildForm()
             FNavigatorParent = nav->parentWidget();
         } else {
             nav = new TkqDBNavigator(form->TopPanel);
+            nav->SetAutosizeStyle(asNone);
             nav->SetShowHint(true);
             nav->SetFlat(NavigatorFlat);
             nav->SetVisibleButtons(NavigatorButtons);
         }
         nav->setParent(form->TopPanel);
         nav->SetDataSource(DataSource());
-        nav->adjustSize();
-        navWidth = nav->sizeHint().width();
+        navWidth = nav->GetButtonsWidth();
         const bool flat = nav->Flat();
         nav->setGeometry(8, flat ? 1 : 8, navWidth, 25);
         nav->show();

@@ -487,3 +487,27 @@ TEST(RecordViewDialog, ModelessWindowStaysUntilClosed)
     EXPECT_TRUE(form.isNull());
     EXPECT_EQ(dialog.Form(), nullptr);
 }
+
+TEST(RecordViewDialog, TheNavigatorsButtonOpensItOnTheCurrentRecord)
+{
+    Seam seam;
+    Record r;
+    r.ds.Next();
+    QWidget form;
+    auto* nav = new TkqDBNavigator(&form);
+    nav->SetVisibleButtons({nbsFirst, nbsRecordViewDialog});
+    nav->SetDataSource(&r.source);
+    ASSERT_NE(nav->Button(nbsRecordViewDialog), nullptr);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<TkqRecordViewForm*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        shown = qobject_cast<TkqDBEdit*>(window->EditorOf(QStringLiteral("Name")))->text();
+        window->CancelBtn->click();
+    });
+    nav->Button(nbsRecordViewDialog)->Click();
+    EXPECT_EQ(shown, QStringLiteral("Bob"));
+    auto* dialog = qobject_cast<TkqRecordViewDialog*>(nav->Button(nbsRecordViewDialog)->FindOrCreateDialog(&r.ds));
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->GetPrimaryDataSet(), &r.ds);
+}
