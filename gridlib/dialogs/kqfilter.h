@@ -256,6 +256,10 @@ public:
 
 private:
     void IndexRangeStep(TDataSet* dataSet);
+    // A range criterion's conditions in the filter text (sql false) or SQL; none for a field
+    // type without ranges.
+    QStringList RangeConditions(const TkqFieldInfo& c, TFieldType type, int size, const QString& column,
+                                const QString& encodeName, const QString& dateName, bool sql) const;
     bool HasSQLProperty(const TDataSet* dataSet) const;
     QStringList ReadSQLLines(bool* exists = nullptr) const;
     QString UpperFunction() const { return SQLUpperString.isEmpty() ? QStringLiteral("Upper") : SQLUpperString; }

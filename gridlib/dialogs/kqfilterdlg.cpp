@@ -279,13 +279,7 @@ void TkqFilterDlg::Build()
 void TkqFilterDlg::ApplyTexts()
 {
     const TkqFilterDialogIntl* t = KqIntl()->FilterDialog;
-    const TFontStyles style = KqIntl()->DialogFontStyle;
-    QFont f = font();
-    f.setBold(style.Contains(fsBold));
-    f.setItalic(style.Contains(fsItalic));
-    f.setUnderline(style.Contains(fsUnderline));
-    f.setStrikeOut(style.Contains(fsStrikeOut));
-    setFont(f);
+    ApplyDialogFontStyle(this);
     ViewButton->setText(t->BtnViewSummary);
     ViewButton->setToolTip(t->BtnViewSummaryHint);
     ClearSearchButton->setText(t->BtnNewSearch);

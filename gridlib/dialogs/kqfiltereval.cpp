@@ -435,13 +435,7 @@ TkqFilterDialogView::TkqFilterDialogView(QWidget* parent) : QDialog(parent)
 
 void TkqFilterDialogView::showEvent(QShowEvent* event)
 {
-    const TFontStyles style = KqIntl()->DialogFontStyle;
-    QFont f = font();
-    f.setBold(style.Contains(fsBold));
-    f.setItalic(style.Contains(fsItalic));
-    f.setUnderline(style.Contains(fsUnderline));
-    f.setStrikeOut(style.Contains(fsStrikeOut));
-    setFont(f);
+    ApplyDialogFontStyle(this);
     QDialog::showEvent(event);
     OKButton->setFocus();
 }

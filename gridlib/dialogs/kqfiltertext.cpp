@@ -94,7 +94,68 @@ bool UpperBoundIsWholeDay(TFieldType type, const QString& text, TDateTime& nextD
     return wholeDay;
 }
 
+// The parts' conditions joined by their operator in one pair of parentheses; empty for none.
+QString JoinParts(const QStringList& pieces, bool orList)
+{
+    QStringList kept;
+    for (const QString& p : pieces)
+        if (!p.isEmpty()) kept << p;
+    if (kept.isEmpty()) return QString();
+    return QLatin1Char('(') + kept.join(orList ? QStringLiteral(" or ") : QStringLiteral(" and ")) + QLatin1Char(')');
+}
+
+// The line before a value criterion's condition.
+void AddValueConnective(QStringList& lines, bool nonMatching, int emitted)
+{
+    if (nonMatching)
+        lines << (emitted > 0 ? QStringLiteral("  and not") : QStringLiteral("  not"));
+    else if (emitted > 0)
+        lines << QStringLiteral(" and");
+}
+
 } // namespace
+
+QStringList TkqFilterDialog::RangeConditions(const TkqFieldInfo& c, TFieldType type, int size, const QString& column,
+                                             const QString& encodeName, const QString& dateName, bool sql) const
+{
+    QString lower = c.MinValue, upperBound = c.MaxValue;
+    bool quoted = true, before = false;
+    if (IsStringType(type)) {
+        upperBound = PadUpperBound(upperBound, size, ushort(UpperRangePadChar));
+    } else if (IsDateType(type)) {
+        TDateTime when = 0;
+        if (!lower.isEmpty() && ReadDateText(type, lower, when)) lower = FormatQueryDate(when, type, dateName);
+        if (!upperBound.isEmpty() && UpperBoundIsWholeDay(type, upperBound, when)) {
+            upperBound = FormatQueryDate(when, type, dateName);
+            before = true;
+        } else if (!upperBound.isEmpty() && ReadDateText(type, upperBound, when)) {
+            upperBound = FormatQueryDate(when, type, dateName);
+        }
+    } else if (IsPlainNumberType(type) || type == ftBCD) {
+        quoted = false;
+    } else {
+        return {};
+    }
+    if (OnEncodeValue) {
+        OnEncodeValue(type, encodeName, lower);
+        OnEncodeValue(type, encodeName, upperBound);
+    }
+    auto literal = [&](const QString& text) {
+        const QString bare = quoted ? QString() : BareNumber(text, type);
+        return !bare.isEmpty() ? bare : sql ? SqlQuoted(text) : FilterQuoted(text);
+    };
+    auto condition = [&](const char* op, const QString& bound) {
+        const QString text = column + QLatin1String(op) + literal(bound);
+        return sql ? QStringLiteral("   ") + text : QLatin1Char('(') + text + QLatin1Char(')');
+    };
+    QStringList conditions;
+    if (!lower.isEmpty()) conditions << condition(" >= ", lower);
+    if (!upperBound.isEmpty()) {
+        if (!lower.isEmpty()) conditions << QStringLiteral(" and");
+        conditions << condition(before ? " < " : " <= ", upperBound);
+    }
+    return conditions;
+}
 
 QString TkqFilterDialog::FormatQueryDate(TDateTime value, TFieldType type, const QString& fieldName) const
 {
@@ -143,8 +204,7 @@ bool TkqFilterDialog::BuildFilterTextLines(QStringList& lines)
                                !IsPlainNumberType(type) && !IsDateType(type);
             const QString col = upper ? UpperFunction() + QLatin1Char('(') + column + QLatin1Char(')') : column;
             const TkqFilterValueParts value = ParseFilterValue(c.FilterValue, ops);
-            QString condition = QStringLiteral("(");
-            bool first = true;
+            QStringList pieces;
             for (const QString& raw : value.Parts) {
                 QString part = raw.trimmed();
                 if (upper) part = part.toUpper();
@@ -174,54 +234,15 @@ bool TkqFilterDialog::BuildFilterTextLines(QStringList& lines)
                     else if (c.MatchType == fdMatchStart)
                         piece = col + QLatin1Char('=') + FilterQuoted(part);
                 }
-                if (piece.isEmpty()) continue;
-                if (!first)
-                    condition += value.Operator == TkqFilterValueParts::opOr ? QStringLiteral(" or ")
-                                                                              : QStringLiteral(" and ");
-                condition += piece;
-                first = false;
+                pieces << piece;
             }
-            condition += QLatin1Char(')');
-            if (condition != QLatin1String("()")) conditions << condition;
-            if (!conditions.isEmpty()) {
-                if (c.NonMatching)
-                    lines << (emitted > 0 ? QStringLiteral("  and not") : QStringLiteral("  not"));
-                else if (emitted > 0)
-                    lines << QStringLiteral(" and");
+            if (const QString condition = JoinParts(pieces, value.Operator == TkqFilterValueParts::opOr);
+                !condition.isEmpty()) {
+                AddValueConnective(lines, c.NonMatching, emitted);
+                conditions << condition;
             }
         } else if (c.MatchType == fdMatchRange) {
-            QString lower = c.MinValue, upperBound = c.MaxValue;
-            bool quoted = true, before = false;
-            if (IsStringType(type)) {
-                upperBound = PadUpperBound(upperBound, field->Size(), ushort(UpperRangePadChar));
-            } else if (IsDateType(type)) {
-                TDateTime when = 0;
-                if (!lower.isEmpty() && ReadDateText(type, lower, when)) lower = FormatQueryDate(when, type, name);
-                if (!upperBound.isEmpty() && UpperBoundIsWholeDay(type, upperBound, when)) {
-                    upperBound = FormatQueryDate(when, type, name);
-                    before = true;
-                } else if (!upperBound.isEmpty() && ReadDateText(type, upperBound, when)) {
-                    upperBound = FormatQueryDate(when, type, name);
-                }
-            } else if (IsPlainNumberType(type) || type == ftBCD) {
-                quoted = false;
-            } else {
-                continue;
-            }
-            if (OnEncodeValue) {
-                OnEncodeValue(type, column, lower);
-                OnEncodeValue(type, column, upperBound);
-            }
-            auto literal = [&](const QString& text) {
-                const QString bare = quoted ? QString() : BareNumber(text, type);
-                return bare.isEmpty() ? FilterQuoted(text) : bare;
-            };
-            if (!lower.isEmpty()) conditions << QLatin1Char('(') + column + QStringLiteral(" >= ") + literal(lower) + QLatin1Char(')');
-            if (!upperBound.isEmpty()) {
-                if (!lower.isEmpty()) conditions << QStringLiteral(" and");
-                conditions << QLatin1Char('(') + column + (before ? QStringLiteral(" < ") : QStringLiteral(" <= ")) +
-                                  literal(upperBound) + QLatin1Char(')');
-            }
+            conditions = RangeConditions(c, type, field->Size(), column, column, name, false);
             if (!conditions.isEmpty() && emitted > 0) lines << QStringLiteral(" and");
         }
         if (conditions.isEmpty()) continue;
@@ -319,8 +340,7 @@ bool TkqFilterDialog::BuildSQLConditionLines(QStringList& lines)
             const bool upper = !c.CaseSensitive && !IsPlainNumberType(type) && !IsDateType(type);
             const QString ref = upper ? UpperFunction() + QLatin1Char('(') + plainRef + QLatin1Char(')') : column;
             const TkqFilterValueParts value = ParseFilterValue(c.FilterValue, ops);
-            QString condition = QStringLiteral("(");
-            bool first = true;
+            QStringList pieces;
             for (const QString& raw : value.Parts) {
                 QString part = raw.trimmed();
                 QString piece;
@@ -344,54 +364,15 @@ bool TkqFilterDialog::BuildSQLConditionLines(QStringList& lines)
                     const bool like = c.MatchType != fdMatchExact || type == ftBlob || type == ftMemo || type == ftOraBlob;
                     piece = ref + (like ? QStringLiteral(" like ") : QStringLiteral("=")) + SqlQuoted(part);
                 }
-                if (!first)
-                    condition += value.Operator == TkqFilterValueParts::opOr ? QStringLiteral(" or ")
-                                                                              : QStringLiteral(" and ");
-                condition += piece;
-                first = false;
+                pieces << piece;
             }
-            condition += QLatin1Char(')');
-            if (condition != QLatin1String("()")) conditions << condition;
-            if (!conditions.isEmpty()) {
-                if (c.NonMatching)
-                    lines << (emitted > 0 ? QStringLiteral("  and not") : QStringLiteral("  not"));
-                else if (emitted > 0)
-                    lines << QStringLiteral(" and");
+            if (const QString condition = JoinParts(pieces, value.Operator == TkqFilterValueParts::opOr);
+                !condition.isEmpty()) {
+                AddValueConnective(lines, c.NonMatching, emitted);
+                conditions << condition;
             }
         } else if (c.MatchType == fdMatchRange) {
-            QString lower = c.MinValue, upperBound = c.MaxValue;
-            bool quoted = true, before = false;
-            if (IsStringType(type)) {
-                upperBound = PadUpperBound(upperBound, entry->Size, ushort(UpperRangePadChar));
-            } else if (IsDateType(type)) {
-                TDateTime when = 0;
-                if (!lower.isEmpty() && ReadDateText(type, lower, when))
-                    lower = FormatQueryDate(when, type, entry->SqlFieldName);
-                if (!upperBound.isEmpty() && UpperBoundIsWholeDay(type, upperBound, when)) {
-                    upperBound = FormatQueryDate(when, type, entry->SqlFieldName);
-                    before = true;
-                } else if (!upperBound.isEmpty() && ReadDateText(type, upperBound, when)) {
-                    upperBound = FormatQueryDate(when, type, entry->SqlFieldName);
-                }
-            } else if (IsPlainNumberType(type) || type == ftBCD) {
-                quoted = false;
-            } else {
-                continue;
-            }
-            if (OnEncodeValue) {
-                OnEncodeValue(type, entry->SqlFieldName, lower);
-                OnEncodeValue(type, entry->SqlFieldName, upperBound);
-            }
-            auto literal = [&](const QString& text) {
-                const QString bare = quoted ? QString() : BareNumber(text, type);
-                return bare.isEmpty() ? SqlQuoted(text) : bare;
-            };
-            if (!lower.isEmpty()) conditions << QStringLiteral("   ") + column + QStringLiteral(" >= ") + literal(lower);
-            if (!upperBound.isEmpty()) {
-                if (!lower.isEmpty()) conditions << QStringLiteral(" and");
-                conditions << QStringLiteral("   ") + column + (before ? QStringLiteral(" < ") : QStringLiteral(" <= ")) +
-                                  literal(upperBound);
-            }
+            conditions = RangeConditions(c, type, entry->Size, column, entry->SqlFieldName, entry->SqlFieldName, true);
             if (!conditions.isEmpty() && emitted > 0) lines << QStringLiteral(" and");
         }
         if (conditions.isEmpty()) continue;
