@@ -9,9 +9,8 @@
 
 QString ExportFileFilter()
 {
-    return QStringLiteral("Comma-separated text (*.csv)|*.csv|Tab-separated text (*.txt)|*.txt|"
-                          "Fixed-width text (*.prn)|*.prn|HTML table (*.html;*.htm)|*.html;*.htm|"
-                          "SYLK spreadsheet (*.slk)|*.slk");
+    return QStringLiteral("Comma-separated text|*.csv|Tab-separated text|*.txt|Fixed-width text|*.prn|"
+                          "HTML table|*.html;*.htm|SYLK spreadsheet|*.slk");
 }
 
 bool ExportFormatOf(const QString& fileName, TkqGridExportType& type, QString& delimiter)

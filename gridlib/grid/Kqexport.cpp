@@ -109,6 +109,27 @@ public:
         }
         FBuf.resize(out - FBuf.data());
     }
+    // Text inside an HTML element: &, < and > escaped, and each CR LF pair a line break.
+    void HtmlText(QStringView s)
+    {
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < s.size(); ++i) {
+            const char16_t c = s[i].unicode();
+            if (c != u'&' && c != u'<' && c != u'>' && c != u'\r') continue;
+            const char* with = nullptr;
+            qsizetype skip = 1;
+            if (c == u'&') with = "&amp;";
+            else if (c == u'<') with = "&lt;";
+            else if (c == u'>') with = "&gt;";
+            else if (i + 1 < s.size() && s[i + 1] == u'\n') with = "<BR>", skip = 2;
+            else continue;
+            Text(s.mid(from, i - from));
+            FBuf.append(with);
+            from = i + skip;
+            i += skip - 1;
+        }
+        Text(s.mid(from));
+    }
     // The text padded with blanks to width characters, on the left when right-aligned.
     void Padded(const QString& s, int width, bool right)
     {
@@ -260,6 +281,9 @@ private:
         QString Params;
         bool Integer = false;
         bool WideCell = false;
+        bool CheckBoxKind = false;
+        // An HTML cell of plain text (no form control, no link).
+        bool PlainHtml = true;
         // Title attributes (after OnCalcTitleAttributes).
         TFont TitleFont;
         TColor TitleFill = clNone;
@@ -276,7 +300,7 @@ private:
     void TextRecord();
 
     void HtmlHeader();
-    void HtmlTitleRow(int row);
+    void HtmlTitleRow(int row, bool grouped);
     void HtmlFooter();
     void HtmlRecord();
     QString HtmlValue(const TCol& c, const QString& raw);
@@ -350,6 +374,9 @@ TkqExportWriter::TkqExportWriter(const TkqExportOptions& options, TkqDBGrid& gri
         c.Integer = type == ftSmallint || type == ftInteger || type == ftWord || type == ftLargeint;
         const bool memo = type == ftMemo || type == ftFmtMemo || type == ftOraClob;
         c.WideCell = c.Kind == QLatin1String("RichEdit") || (memo && grid.MemoAttributes().Contains(mGridShow));
+        c.CheckBoxKind = c.Kind == QLatin1String("CheckBox");
+        c.PlainHtml = !(Has(esoAddControls) && (c.CheckBoxKind || c.Kind == QLatin1String("CustomEdit"))) &&
+                      !(Has(esoEmbedURL) && c.Kind == QLatin1String("URL-Link"));
         c.TextWidth = std::max<int>(c.DisplayWidth, int(c.Title.size())) + (Has(esoDblQuoteFields) ? 2 : 0);
     }
 }
@@ -551,10 +578,10 @@ void TkqExportWriter::HtmlHeader()
         FOut.Line();
     }
     if (Has(esoShowHeader)) {
-        HtmlTitleRow(1);
         bool grouped = false;
         for (const TCol& c : FCols) grouped = grouped || (c.Exported && !c.Group.isEmpty());
-        if (grouped) HtmlTitleRow(2);
+        HtmlTitleRow(1, grouped);
+        if (grouped) HtmlTitleRow(2, grouped);
     }
     FOut.Lit("</THEAD>");
     FOut.Line();
@@ -563,8 +590,13 @@ void TkqExportWriter::HtmlHeader()
     FOut.Line();
 }
 
-void TkqExportWriter::HtmlTitleRow(int row)
+void TkqExportWriter::HtmlTitleRow(int row, bool grouped)
 {
+    // Titles span the group row below only when there is one: a span into the table's body
+    // would push the first record aside in readers that do not end spans at the header.
+    const auto rowSpan = [this, grouped] {
+        if (grouped) FOut.Lit(" RowSpan=\"2\"");
+    };
     const auto extra = [this](const TFont& font) {
         if (SameLook(font, FTitleFont)) return;
         FOut.Char(' ');
@@ -584,7 +616,8 @@ void TkqExportWriter::HtmlTitleRow(int row)
         FOut.Ascii(FTitleStyle);
         FOut.Lit(" SCOPE=\"col\" bgcolor=#");
         FOut.Ascii(FTitleColorHex);
-        FOut.Lit(" RowSpan=\"2\">");
+        rowSpan();
+        FOut.Char('>');
         FOut.Text(StyledText(QStringLiteral("#"), FTitleFont.Font));
         FOut.Lit("</TD>");
         FOut.Line();
@@ -622,8 +655,12 @@ void TkqExportWriter::HtmlTitleRow(int row)
         FOut.Ascii(AlignmentWord(c.TitleAlignment), -1);
         FOut.Lit("\" SCOPE=\"col\" bgcolor=#");
         FOut.Ascii(HexColor(c.TitleFill));
-        if (row == 1) FOut.Lit(" RowSpan=\"2\">");
-        else FOut.Lit(" >");
+        if (row == 1) {
+            rowSpan();
+            FOut.Char('>');
+        } else {
+            FOut.Lit(" >");
+        }
         FOut.Text(StyledText(title(c), c.TitleFont.Font));
         FOut.Lit("</TD>");
         FOut.Line();
@@ -675,7 +712,7 @@ QString TkqExportWriter::HtmlValue(const TCol& c, const QString& raw)
                                        : QStringLiteral("<INPUT ALIGN=\"middle\" TYPE=\"checkbox\" >");
             control = true;
         };
-        if (c.Kind == QLatin1String("CheckBox")) {
+        if (c.CheckBoxKind) {
             checkBox(c.Params.section(QLatin1Char(';'), 0, 0));
         } else if (c.Kind == QLatin1String("CustomEdit")) {
             QWidget* w = FGrid.FindNamedControl(c.Params.section(QLatin1Char(';'), 0, 0));
@@ -745,25 +782,33 @@ void TkqExportWriter::HtmlRecord()
                              ? FExport.OutputWidthinTwips() / (double(FTotalWidth) / ScreenPixelsPerInch() * 1440.0)
                              : 1.0;
     const quint32 colorRgb = quint32(ColorToRGB(FColor));
+    const bool rowFilled = quint32(ColorToRGB(rowFill)) != colorRgb;
+    const QByteArray rowFillHex = rowFilled ? HexColor(rowFill) : QByteArray();
+    const bool dynamic = Has(esoDynamicColors);
     for (const TCol& c : FCols) {
         if (!c.Exported) continue;
         TFont font = FFont;
         TColor fill = rowFill;
-        if (Has(esoDynamicColors)) FGrid.DoCalcCellColors(c.Field, TGridDrawState(), false, font, fill);
+        bool ownFont = false, filled = rowFilled;
+        if (dynamic) {
+            FGrid.DoCalcCellColors(c.Field, TGridDrawState(), false, font, fill);
+            ownFont = !SameLook(font, FFont);
+            filled = quint32(ColorToRGB(fill)) != colorRgb;
+        }
         FGrid.GetCellText(c.DataCol, FCellText);
         FOut.Lit("<TD NOWRAP");
-        if (c.Kind != QLatin1String("CheckBox")) {
+        if (!c.CheckBoxKind) {
             FOut.Lit(" ALIGN=\"");
             FOut.Ascii(AlignmentWord(c.Alignment), -1);
             FOut.Char('"');
         }
-        if (!SameLook(font, FFont)) {
+        if (ownFont) {
             FOut.Char(' ');
             FOut.Ascii(StyleOf(font));
         }
-        if (quint32(ColorToRGB(fill)) != colorRgb) {
+        if (filled) {
             FOut.Lit(" BGCOLOR=#");
-            FOut.Ascii(HexColor(fill));
+            FOut.Ascii(dynamic ? HexColor(fill) : rowFillHex);
         }
         if (!Has(esoBestColFit)) {
             FOut.Lit(" WIDTH=\"");
@@ -776,7 +821,23 @@ void TkqExportWriter::HtmlRecord()
         } else {
             FOut.Lit(" WIDTH=\"0*\" SCOPE=\"row\">");
         }
-        FOut.Text(StyledText(HtmlValue(c, TrimTrailingBlanks(FCellText)), font.Font));
+        const QFont& f = font.Font;
+        if (f.strikeOut()) FOut.Lit("<STRIKE>");
+        if (f.underline()) FOut.Lit("<U>");
+        if (f.bold()) FOut.Lit("<B>");
+        if (f.italic()) FOut.Lit("<I>");
+        if (c.PlainHtml) {
+            QStringView value(FCellText);
+            while (!value.isEmpty() && value.back() == u' ') value.chop(1);
+            if (value.isEmpty()) FOut.Lit("&nbsp");
+            else FOut.HtmlText(value);
+        } else {
+            FOut.Text(HtmlValue(c, TrimTrailingBlanks(FCellText)));
+        }
+        if (f.italic()) FOut.Lit("</I>");
+        if (f.bold()) FOut.Lit("</B>");
+        if (f.underline()) FOut.Lit("</U>");
+        if (f.strikeOut()) FOut.Lit("</STRIKE>");
         FOut.Lit("</TD>");
         FOut.Line();
     }
@@ -975,9 +1036,17 @@ void TkqExportWriter::SylkRecord()
         } else {
             if (FCellText.contains(QLatin1Char('\r'))) FCellText.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
             if (FCellText.size() > 255) FCellText.truncate(255);
-            const QString quoted = Quote(FCellText);
-            if (quoted.isEmpty()) FOut.Lit("\"\"");
-            else FOut.Text(quoted);
+            // Unquoted, a number stays a number; a text must be quoted whatever the options say,
+            // as a bare text is no value to a spreadsheet and would be read as nothing.
+            bool number = false;
+            if (!Has(esoDblQuoteFields)) FCellText.toDouble(&number);
+            if (number) {
+                FOut.Text(FCellText);
+            } else {
+                FOut.Char('"');
+                FOut.Text(FCellText);
+                FOut.Char('"');
+            }
         }
         FOut.Line();
     }
