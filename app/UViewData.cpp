@@ -7,7 +7,7 @@
 #include "app/ViewDataOps.h"
 #include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqradiogroup.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocatedlg.h"
 #include "gridlib/dialogs/kqrecview.h"
@@ -292,6 +292,8 @@ void TFrmViewData::CreateToolBar(QWidget* top)
     DBNavigator = new TkqDBNavigator(ToolBar);
     DBNavigator->setObjectName(QStringLiteral("DBNavigator"));
     DBNavigator->SetVisibleButtons({nbsFirst, nbsPrior, nbsNext, nbsLast, nbsInsert, nbsDelete, nbsEdit, nbsPost, nbsCancel});
+    DBNavigator->SetFlat(false);
+    DBNavigator->SetShowHint(true);
     const std::pair<TkqNavButtonStyle, const char*> hints[] = {
         {nbsFirst, "Move to first record"}, {nbsPrior, "Move to prior record"}, {nbsNext, "Move to next record"},
         {nbsLast, "Move to last record"}, {nbsInsert, "Insert new record"}, {nbsDelete, "Delete current record"},
@@ -299,8 +301,7 @@ void TFrmViewData::CreateToolBar(QWidget* top)
         {nbsCancel, "Cancel changes made to current record"}};
     for (const auto& [button, hint] : hints)
         if (TkqNavButton* b = DBNavigator->Button(button)) b->SetHint(QLatin1String(hint));
-    DBNavigator->SetRepeatInterval({500, 100});
-    DBNavigator->SetButtonSize(23);
+    DBNavigator->RepeatInterval = {500, 100};
     DBNavigator->SetDataSource(dsViewData);
     DBNavigator->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ToolBar->addWidget(DBNavigator);

@@ -2,7 +2,7 @@
 #include "app/UViewData.h"
 #include "app/ViewDataOps.h"
 #include "gridlib/core/kqradiogroup.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocatedlg.h"
 #include "gridlib/dialogs/kqrich.h"
