@@ -4,7 +4,7 @@
 // timed alone on a million records too.
 
 #include "bench/common/BenchPair.h"
-#include "bench/common/GeneratedDataSet.h"
+#include "bench/gridlib/grid/GeneratedDataSet.h"
 #include "gridlib/dialogs/kqrecview.h"
 
 #include <QApplication>
@@ -14,7 +14,7 @@
 namespace {
 
 struct PanelWindow {
-    explicit PanelWindow(int records) : ds(records, true)
+    explicit PanelWindow(int records) : ds(records)
     {
         panel.resize(500, 400);
         source.SetDataSet(&ds);

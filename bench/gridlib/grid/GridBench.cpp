@@ -2,7 +2,7 @@
 // the bottom with the scroll bar (the view alone moves) and with Page Down (the cursor moves),
 // each page painted. A page should cost the same whatever the record count.
 
-#include "bench/common/GeneratedDataSet.h"
+#include "bench/gridlib/grid/GeneratedDataSet.h"
 #include "gridlib/grid/Kqdbgrid.h"
 
 #include <QApplication>
