@@ -11,6 +11,7 @@
 #include "platform/vcl/ImgList.h"
 
 #include <QChildEvent>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QTimer>
 #include <map>
@@ -848,6 +849,15 @@ void TkqDBNavigator::LinkToComponent(QObject* component, bool force)
     if (source || force) SetDataSource(source);
 }
 
+void TkqDBNavigator::SetName(const QString& name)
+{
+    const QString old = objectName();
+    setObjectName(name);
+    if (old.isEmpty()) return;
+    for (TkqNavButton* b : FButtonList)
+        if (b->objectName().startsWith(old)) b->setObjectName(name + b->objectName().mid(old.size()));
+}
+
 TBookmark TkqDBNavigator::BookmarkFor(TDataSet* dataSet, bool save)
 {
     if (!dataSet) return {};
@@ -914,6 +924,36 @@ void TkqDBNavigator::showEvent(QShowEvent* event)
 {
     TkqCustomTransparentPanel::showEvent(event);
     EnsureDefaultButtons();
+    if (window() != FKeyWindow) {
+        if (FKeyWindow) FKeyWindow->removeEventFilter(this);
+        FKeyWindow = window();
+        if (FKeyWindow && FKeyWindow != this) FKeyWindow->installEventFilter(this);
+    }
+}
+
+bool TkqDBNavigator::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == FKeyWindow && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & Qt::AltModifier) && !key->text().isEmpty()) {
+            bool handled = false;
+            TApplication::Guard([&] { handled = DialogChar(key->text().at(0)); });
+            if (handled) return true;
+        }
+    }
+    return TkqCustomTransparentPanel::eventFilter(watched, event);
+}
+
+bool TkqDBNavigator::DialogChar(QChar key)
+{
+    if (!parentWidget() || !parentWidget()->isVisible()) return false;
+    const QString mark = QStringLiteral("&") + key;
+    for (TkqNavButton* b : FButtonList)
+        if (b->Caption().contains(mark, Qt::CaseInsensitive) && b->isEnabled() && !b->isHidden()) {
+            b->Click();
+            return true;
+        }
+    return false;
 }
 
 void TkqDBNavigator::paintEvent(QPaintEvent* event)
