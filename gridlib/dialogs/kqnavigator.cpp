@@ -12,7 +12,7 @@
 
 #include <QChildEvent>
 #include <QKeyEvent>
-#include <QGuiApplication>
+#include <QApplication>
 #include <QTimer>
 #include <map>
 
@@ -654,6 +654,7 @@ TkqDBNavigator::TkqDBNavigator(QWidget* parent)
 TkqDBNavigator::~TkqDBNavigator()
 {
     FDestroying = true;
+    if (FKeyWindow) qApp->removeEventFilter(this);
     FDataLink->SetDataSource(nullptr);
     FBookmarks.clear();
     // The buttons go first, while the navigator is still whole.
@@ -924,16 +925,26 @@ void TkqDBNavigator::showEvent(QShowEvent* event)
 {
     TkqCustomTransparentPanel::showEvent(event);
     EnsureDefaultButtons();
-    if (window() != FKeyWindow) {
-        if (FKeyWindow) FKeyWindow->removeEventFilter(this);
+    // Accelerators are watched only while a shown navigator has a caption that holds one.
+    const bool accelerators = std::any_of(FButtonList.begin(), FButtonList.end(),
+                                          [](const TkqNavButton* b) { return b->Caption().contains(QLatin1Char('&')); });
+    if (accelerators && !FKeyWindow) {
         FKeyWindow = window();
-        if (FKeyWindow && FKeyWindow != this) FKeyWindow->installEventFilter(this);
+        qApp->installEventFilter(this);
     }
+}
+
+void TkqDBNavigator::hideEvent(QHideEvent* event)
+{
+    TkqCustomTransparentPanel::hideEvent(event);
+    if (FKeyWindow) qApp->removeEventFilter(this);
+    FKeyWindow = nullptr;
 }
 
 bool TkqDBNavigator::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == FKeyWindow && event->type() == QEvent::KeyPress) {
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && target && FKeyWindow && target->window() == FKeyWindow) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->modifiers() & Qt::AltModifier) && !key->text().isEmpty()) {
             bool handled = false;

@@ -271,6 +271,7 @@ protected:
     void AlignControls() override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void childEvent(QChildEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -291,7 +292,7 @@ private:
     std::vector<TkqNavButton*> FButtonList;
     std::vector<std::unique_ptr<TkqNavBookmark>> FBookmarks;
     QPointer<TDataSource> FDataSource;
-    QPointer<QWidget> FKeyWindow;   // the window whose Alt keys reach DialogChar
+    QPointer<QWidget> FKeyWindow;   // while set, Alt keys in this window reach DialogChar
     TImageList* FImageList = nullptr;
     int FImageListFreeKey = 0;
     TkqNavAutoSizeStyle FAutosizeStyle = asSizeNavigator;
