@@ -65,7 +65,7 @@ struct LookupData {
 struct Shown : LookupData {
     explicit Shown(QPoint at = QPoint(40, 40))
     {
-        TDialogSeam::Install();
+        TDialogSeam::Clear();
         window.move(at);
         window.resize(320, 200);
         combo = new TkqDBCustomLookupCombo(&window);
@@ -84,7 +84,7 @@ struct Shown : LookupData {
     ~Shown()
     {
         combo->CloseUp(false);
-        TDialogSeam::Uninstall();
+        TDialogSeam::Clear();
     }
     void Key(int key, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(combo, Qt::Key(key), m); }
     QWidget window;
