@@ -201,7 +201,10 @@ void TkqLookupDlg::DoShow()
 
 void TkqLookupDlg::Activate()
 {
-    if (kqIncrementalSearch1->isVisible()) kqIncrementalSearch1->setFocus();
+    if (kqIncrementalSearch1->isVisible()) {
+        activateWindow();
+        kqIncrementalSearch1->setFocus(Qt::ActiveWindowFocusReason);
+    }
     RefreshStatus();
     if (!InitialSearchText.isEmpty()) {
         kqIncrementalSearch1->setText(InitialSearchText);
