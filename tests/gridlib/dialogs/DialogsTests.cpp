@@ -1,4 +1,3 @@
-#include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "platform/vcl/Dialogs.h"
@@ -37,59 +36,6 @@ struct Data {
 };
 
 } // namespace
-
-TEST(DBNavigator, ButtonsFollowTheDataSetAndOnClickMayAbort)
-{
-    Data d;
-    TkqDBNavigator nav;
-    nav.SetVisibleButtons({nbsFirst, nbsPrior, nbsNext, nbsLast, nbsInsert, nbsDelete, nbsEdit, nbsPost, nbsCancel});
-    EXPECT_EQ(nav.ButtonCount(), 9);
-    EXPECT_FALSE(nav.Button(nbsFirst)->isEnabled());   // no data source yet
-    nav.SetDataSource(&d.source);
-    EXPECT_FALSE(nav.Button(nbsPrior)->isEnabled());   // at the beginning
-    EXPECT_TRUE(nav.Button(nbsNext)->isEnabled());
-    EXPECT_FALSE(nav.Button(nbsPost)->isEnabled());
-    EXPECT_EQ(nav.Button(nbsDelete)->Hint(), QStringLiteral("Delete current record"));
-
-    nav.Button(nbsLast)->click();
-    EXPECT_EQ(d.ds.RecNo(), 6);
-    EXPECT_FALSE(nav.Button(nbsNext)->isEnabled());
-    nav.Button(nbsEdit)->click();
-    EXPECT_TRUE(nav.Button(nbsPost)->isEnabled());
-    EXPECT_FALSE(nav.Button(nbsEdit)->isEnabled());
-    nav.Button(nbsCancel)->click();
-
-    // The window's own delete: its handler runs first and aborts the navigator's.
-    int handled = 0;
-    nav.Button(nbsDelete)->OnClick = [&](QObject*) {
-        ++handled;
-        Abort();
-    };
-    nav.Button(nbsDelete)->click();
-    EXPECT_EQ(handled, 1);
-    EXPECT_EQ(d.ds.RecordCount(), 6);
-    // Without a handler it asks first.
-    nav.Button(nbsDelete)->OnClick = nullptr;
-    TDialogSeam::AnswerMessages({mrCancel, mrOk});
-    nav.Button(nbsDelete)->click();
-    EXPECT_EQ(d.ds.RecordCount(), 6);
-    nav.Button(nbsDelete)->click();
-    EXPECT_EQ(d.ds.RecordCount(), 5);
-    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("Delete record?"));
-
-    // Switching the data source moves the buttons to the other dataset; read-only refuses edits.
-    Data other;
-    other.ds.SetReadOnly(true);
-    nav.SetDataSource(&other.source);
-    EXPECT_FALSE(nav.Button(nbsInsert)->isEnabled());
-    nav.Button(nbsNext)->click();
-    EXPECT_EQ(other.ds.RecNo(), 2);
-    EXPECT_EQ(d.ds.RecNo(), 5);
-    // A dataset made editable again (its window's read-only test passed) offers editing at once.
-    other.ds.SetReadOnly(false);
-    EXPECT_TRUE(nav.Button(nbsInsert)->isEnabled());
-    EXPECT_TRUE(nav.Button(nbsEdit)->isEnabled());
-}
 
 TEST(RecordViewPanel, ShowsTheCurrentRecordAndEditsIt)
 {
