@@ -4,6 +4,7 @@
 
 #include "gridlib/dialogs/kqdblookdlg.h"
 #include "gridlib/dialogs/kqlookupdlg.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
@@ -185,4 +186,9 @@ TEST(LookupComboDlg, OkWritesTheChosenKeyAndCancelLeavesTheField)
     EXPECT_TRUE(closedWith);
     EXPECT_EQ(orders.FieldByName(QStringLiteral("CustNo"))->AsInteger(), 40);
     EXPECT_EQ(combo->GetKeyValue(), QStringLiteral("40"));
+}
+
+TEST(LookupDialog, TheNavigatorsSearchButtonMakesASearchDialog)
+{
+    EXPECT_EQ(DialogClassForStyle(nbsSearchDialog), &TkqSearchDialog::staticMetaObject);
 }
