@@ -245,13 +245,13 @@ void TFrmViewData::CreateDataComponents()
     FilterDialog->setObjectName(QStringLiteral("FilterDialog"));
     FilterDialog->Caption = QStringLiteral("Filter");
     FilterDialog->SortBy = fdSortByFieldNo;
-    FilterDialog->FilterMethod = fdByFilter;
+    FilterDialog->SetFilterMethod(fdByFilter);
     FilterDialog->DefaultMatchType = fdMatchStart;
     FilterDialog->DefaultFilterBy = fdSmartFilter;
-    FilterDialog->FieldOperators.OrChar = QStringLiteral("or");
-    FilterDialog->FieldOperators.AndChar = QStringLiteral("and");
-    FilterDialog->FieldOperators.NullChar = QStringLiteral("null");
-    FilterDialog->FilterPropertyOptions.LikeWildcardChar = QStringLiteral("%");
+    FilterDialog->FieldOperators()->SetOrChar(QStringLiteral("or"));
+    FilterDialog->FieldOperators()->SetAndChar(QStringLiteral("and"));
+    FilterDialog->FieldOperators()->SetNullChar(QStringLiteral("null"));
+    FilterDialog->FilterPropertyOptions()->LikeWildcardChar = QStringLiteral("%");
     FilterDialog->FilterOptimization = fdNone;
     FilterDialog->QueryFormatDateMode = qfdMonthDayYear;
 }

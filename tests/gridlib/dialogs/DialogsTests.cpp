@@ -1,4 +1,3 @@
-#include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
@@ -65,67 +64,5 @@ TEST(RecordViewPanel, ShowsTheCurrentRecordAndEditsIt)
     // Hidden fields are not shown.
     d.ds.FieldByName(QStringLiteral("Amount"))->SetVisible(false);
     EXPECT_EQ(panel.EditorOf(QStringLiteral("Amount")), nullptr);
-}
-
-TEST(FilterDialog, CriteriaFilterTheDataSetAndClearingEndsIt)
-{
-    Data d;
-    TkqFilterDialog filter;
-    filter.SetDataSource(&d.source);
-    struct Case {
-        const char* value;
-        TkqFilterMatchType match;
-        int records;
-    };
-    const Case cases[] = {
-        {"ap", fdMatchStart, 2},                  // Apple, apricot: case ignored
-        {"an", fdMatchAny, 2},                    // banana, Banana split
-        {"banana", fdMatchExact, 1},
-        {"apple or cherry", fdMatchStart, 2},
-        {"ban and split", fdMatchAny, 1},
-        {"null", fdMatchStart, 1},                // the empty name
-        {"\"banana split\"", fdMatchExact, 1},    // quoted words stay together
-    };
-    for (const Case& c : cases) {
-        TkqFieldInfo info;
-        info.FieldName = QStringLiteral("Name");
-        info.MatchType = c.match;
-        info.FilterValue = QString::fromLatin1(c.value);
-        filter.ApplyCriteria({info});
-        EXPECT_EQ(d.ds.RecordCount(), c.records) << c.value;
-    }
-    filter.ApplyCriteria({});
-    EXPECT_EQ(d.ds.RecordCount(), 6);
-    EXPECT_FALSE(d.ds.Filtered());
-
-    // The window: a value typed for a field filters on OK.
-    OnModal([](QWidget* w) {
-        auto* form = qobject_cast<TkqFilterDlg*>(w);
-        ASSERT_NE(form, nullptr);
-        EXPECT_EQ(form->windowTitle(), QStringLiteral("Filter"));
-        ASSERT_EQ(form->Criteria->rowCount(), 3);   // the memo is not offered
-        form->Criteria->item(1, 2)->setText(QStringLiteral("b"));
-        form->OKButton->click();
-    });
-    filter.Caption = QStringLiteral("Filter");
-    EXPECT_TRUE(filter.Execute());
-    EXPECT_EQ(d.ds.RecordCount(), 2);
-    // A filter handler of the dataset's own still runs first.
-    bool ownRan = false;
-    filter.ApplyCriteria({});
-    d.ds.OnFilterRecord = [&](TDataSet*, bool& accept) {
-        ownRan = true;
-        accept = true;
-    };
-    d.ds.SetFiltered(true);
-    TkqFieldInfo info;
-    info.FieldName = QStringLiteral("Name");
-    info.FilterValue = QStringLiteral("c");
-    filter.ApplyCriteria({info});
-    EXPECT_TRUE(ownRan);
-    EXPECT_EQ(d.ds.RecordCount(), 1);
-    filter.ApplyCriteria({});
-    EXPECT_TRUE(d.ds.Filtered());
-    EXPECT_EQ(d.ds.RecordCount(), 6);
 }
 
