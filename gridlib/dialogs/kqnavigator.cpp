@@ -4,6 +4,7 @@
 #include "gridlib/core/kqframe.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocatedlg.h"
+#include "gridlib/dialogs/kqlookupdlg.h"
 #include "platform/core/SysFormat.h"
 #include "platform/core/TypInfo.h"
 #include "platform/vcl/Dialogs.h"
@@ -44,6 +45,8 @@ std::map<QString, TDialogClass>& DialogClasses()
 const bool LibraryDialogsRegistered = [] {
     RegisterNavDialogClass(QStringLiteral("TkqLocateDialog"), &TkqLocateDialog::staticMetaObject,
                            [](QObject* owner) { return new TkqLocateDialog(owner); });
+    RegisterNavDialogClass(QStringLiteral("TkqSearchDialog"), &TkqSearchDialog::staticMetaObject,
+                           [](QObject* owner) { return new TkqSearchDialog(owner); });
     RegisterNavDialogClass(
         QStringLiteral("TkqFilterDialog"), &TkqFilterDialog::staticMetaObject,
         [](QObject* owner) { return new TkqFilterDialog(owner); },
