@@ -7,6 +7,7 @@
 #include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/dialogs/kqrecviewbuild.h"
 #include "gridlib/editors/kqdbdatetimepicker.h"
+#include "gridlib/editors/kqdblook.h"
 #include "platform/core/TypInfo.h"
 #include "platform/vcl/Dialogs.h"
 
@@ -578,6 +579,10 @@ void TkqRecordViewDialog::LayoutRecord(TLayout& l)
             if (!BindControl(editor, DataSource(), field->FieldName())) continue;
             label->setBuddy(editor);
             PrepareBorrowedControl(editor);
+            // A lent lookup combo on a stored key field shows the lookup text of this record.
+            if (auto* lookup = qobject_cast<TkqDBCustomLookupCombo*>(editor);
+                lookup && !field->Calculated() && !field->Lookup())
+                lookup->RefreshDisplayText();
             width = fit(width);
             if (minWidth && width < t) width = t + 1;
             height = editor->height();
