@@ -234,8 +234,15 @@ TRecordId TLocateHash::Find(const TVariant& value)
     } catch (const Exception&) {
         return NoRecord;    // a key the field cannot hold matches nothing
     }
+    return FindBlock(key.data());
+}
+
+TRecordId TLocateHash::FindBlock(const char* key)
+{
+    if (FStale) Build();
+    const TStoreLevel& lv = FStore->Level(0);
     const TKeyComparer& cmp = FCompare;
-    const char* keyCell = lv.State(key.data(), FColumn) == csValue ? key.data() : nullptr;
+    const char* keyCell = lv.State(key, FColumn) == csValue ? key : nullptr;
     const quint64 h = HashOf(keyCell);
     TRecordId best = NoRecord;
     int bestPos = -1;

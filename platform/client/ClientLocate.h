@@ -25,6 +25,10 @@ public:
 
     // The record, or NoRecord; a value the field cannot hold matches nothing.
     TRecordId Find(const TVariant& value);
+    // The same for a value already in a block of the dataset's layout (only the field's cell
+    // is read).
+    TRecordId FindBlock(const char* block);
+    int Column() const { return FColumn; }
 
 private:
     void StoreChanging(const TStoreChange& change) override;
