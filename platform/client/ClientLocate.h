@@ -62,6 +62,8 @@ private:
     // A record being changed and the hash of its value before: an entry moves only when the
     // value's hash does.
     TRecIndex FChanging = NoRec;
+    TSlotNo FChangingSlot = NoSlot;
+    bool FChangingHashed = false;   // a change in place: the hash before is taken at once
     quint64 FChangingHash = 0;
     bool FChangingVisible = false;
     bool FStale = true;

@@ -486,6 +486,42 @@ TEST(ClientDataSet, ReadOnlyRefusesEveryChange)
     EXPECT_EQ(ds->ChangeCount(), 1);
 }
 
+// An index keeps every record in its place through edits of its key and of other fields,
+// their undoing and a view without a change log: the order equals a fresh sort at every step.
+TEST(ClientDataSet, IndexKeepsItsOrderThroughEditsAndUndos)
+{
+    std::mt19937 rng(5);
+    auto ds = People();
+    for (int i = 0; i < 300; ++i) {
+        ds->Append();
+        ds->FieldByName("ID")->SetAsInteger(i);
+        ds->FieldByName("Name")->SetAsString(QStringLiteral("n%1").arg(rng() % 40));
+        ds->FieldByName("Score")->SetAsFloat(i);
+        ds->Post();
+    }
+    ds->SetIndexFieldNames("Name");
+    auto expected = [&] {
+        TClientDataSet fresh;
+        fresh.CloneCursor(ds.get(), true);
+        fresh.SetIndexFieldNames("Name;ID");
+        return Column(fresh, "ID");
+    };
+    for (int step = 0; step < 600; ++step) {
+        if (step == 400) ds->SetLogChanges(false);
+        const int op = int(rng() % 10);
+        if (op < 8) {
+            ds->SetRecNo(int(rng() % quint32(ds->RecordCount())) + 1);
+            ds->Edit();
+            if (op < 3) ds->FieldByName("Name")->SetAsString(QStringLiteral("n%1").arg(rng() % 40));
+            else ds->FieldByName("Score")->SetAsFloat(rng() % 1000);
+            ds->Post();
+        } else {
+            ds->UndoLastChange(false);
+        }
+        ASSERT_EQ(Column(*ds, "ID"), expected()) << step;
+    }
+}
+
 TEST(ClientDataSet, LocateAndLookupWithAndWithoutAnIndex)
 {
     auto ds = People({{1, "Ann", 1.5}, {2, "bob", 2.5}, {3, "Bobby", 3.5}, {4, "Cid", 4.5}});
