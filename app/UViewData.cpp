@@ -8,7 +8,7 @@
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
-#include "gridlib/dialogs/kqlocate.h"
+#include "gridlib/dialogs/kqlocatedlg.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/dialogs/kqriched.h"
 #include "gridlib/grid/Kqdbgrid.h"
@@ -238,6 +238,7 @@ void TFrmViewData::CreateDataComponents()
     LocateDialog->DefaultButton = dbFindNext;
     LocateDialog->FieldSelection = fsAllFields;
     LocateDialog->ShowMessages = true;
+    LocateDialog->Options = {};
 
     FilterDialog = new TkqFilterDialog(this);
     FilterDialog->setObjectName(QStringLiteral("FilterDialog"));

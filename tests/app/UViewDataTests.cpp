@@ -4,7 +4,7 @@
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
-#include "gridlib/dialogs/kqlocate.h"
+#include "gridlib/dialogs/kqlocatedlg.h"
 #include "gridlib/dialogs/kqrich.h"
 #include "gridlib/dialogs/kqriched.h"
 #include "gridlib/grid/Kqdbgrid.h"

@@ -1,6 +1,5 @@
 #include "gridlib/dialogs/kqdbnav.h"
 #include "gridlib/dialogs/kqfilter.h"
-#include "gridlib/dialogs/kqlocate.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "platform/vcl/Dialogs.h"
 #include "platform/vcl/Forms.h"
@@ -120,80 +119,6 @@ TEST(RecordViewPanel, ShowsTheCurrentRecordAndEditsIt)
     // Hidden fields are not shown.
     d.ds.FieldByName(QStringLiteral("Amount"))->SetVisible(false);
     EXPECT_EQ(panel.EditorOf(QStringLiteral("Amount")), nullptr);
-}
-
-TEST(FindFieldValue, TableOfSearches)
-{
-    struct Case {
-        bool fromFirst;
-        int startRec;
-        const char* field;
-        const char* value;
-        int match;
-        bool caseSensitive;
-        bool found;
-        int recNo;
-    };
-    const Case cases[] = {
-        {true, 3, "Name", "ap", 1, false, true, 1},           // start, any case
-        {false, 1, "Name", "ap", 1, false, true, 4},          // the next one
-        {true, 1, "Name", "ap", 1, true, true, 4},            // case-sensitive
-        {true, 2, "Name", "BANANA", 0, false, true, 2},       // exact
-        {true, 2, "Name", "split", 2, false, true, 6},        // anywhere
-        {true, 3, "Name", "", 0, false, true, 5},             // empty key, exact: the empty text
-        {true, 3, "Name", "", 1, false, false, 3},            // empty key never matches partially
-        {false, 6, "Name", "a", 2, false, false, 6},          // from the last record: nothing
-        {true, 1, "Amount", "4.50", 0, false, true, 4},       // numbers compare as numbers
-        {true, 1, "Amount", "x", 0, false, false, 1},         // no number, no match
-        {true, 2, "Name", "zzz", 1, false, false, 2},         // no match keeps the record
-    };
-    for (const Case& c : cases) {
-        Data d;
-        d.ds.SetRecNo(c.startRec);
-        SCOPED_TRACE(QStringLiteral("%1 '%2' %3").arg(QString::fromLatin1(c.field), QString::fromLatin1(c.value)).arg(c.match).toStdString());
-        EXPECT_EQ(FindFieldValue(c.fromFirst, &d.ds, QString::fromLatin1(c.field), QString::fromLatin1(c.value), c.match,
-                                 c.caseSensitive),
-                  c.found);
-        EXPECT_EQ(d.ds.RecNo(), c.recNo);
-    }
-    Data d;
-    EXPECT_FALSE(FindFieldValue(true, &d.ds, QStringLiteral("Missing"), QStringLiteral("x"), 0, false));
-    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("Field Missing not found."));
-}
-
-TEST(LocateDialog, FindsFromTheWindowAndRemembersTheChoices)
-{
-    Data d;
-    TkqLocateDialog locate;
-    locate.SetDataSource(&d.source);
-    OnModal([](QWidget* w) {
-        auto* form = qobject_cast<TkqLocateDlg*>(w);
-        ASSERT_NE(form, nullptr);
-        EXPECT_EQ(form->windowTitle(), QStringLiteral("Locate Field Value"));
-        EXPECT_TRUE(form->PartialMatchStartBtn->isChecked());
-        form->FieldNameComboBox->setCurrentIndex(form->FieldNameComboBox->findText(QStringLiteral("Name")));
-        form->SearchValue->setText(QStringLiteral("cher"));
-        form->NextButton->click();   // a match closes the window
-    });
-    EXPECT_TRUE(locate.Execute());
-    EXPECT_EQ(d.ds.RecNo(), 3);
-    EXPECT_EQ(locate.SearchField, QStringLiteral("Name"));
-
-    OnModal([](QWidget* w) {
-        auto* form = qobject_cast<TkqLocateDlg*>(w);
-        EXPECT_EQ(form->SearchValue->text(), QStringLiteral("cher"));
-        EXPECT_EQ(form->FieldNameComboBox->currentText(), QStringLiteral("Name"));
-        form->SearchValue->setText(QStringLiteral("nothing"));
-        form->FirstButton->click();
-        form->CloseButton->click();
-    });
-    EXPECT_FALSE(locate.Execute());
-    EXPECT_EQ(TDialogSeam::Messages().value(0), QStringLiteral("No matches found"));
-    EXPECT_EQ(d.ds.RecNo(), 3);
-
-    d.ds.Close();
-    EXPECT_FALSE(locate.Execute());
-    EXPECT_EQ(TDialogSeam::Messages().value(1), QStringLiteral("DataSource does not reference an active DataSet"));
 }
 
 TEST(FilterDialog, CriteriaFilterTheDataSetAndClearingEndsIt)
