@@ -2,7 +2,7 @@
 
 #include "app/UGeneral.h"
 #include "gridlib/core/kqcheckbox.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "platform/dbctrls/DBCtrls.h"
 
 #include <QAction>
@@ -23,6 +23,8 @@ TFrmImage::TFrmImage(QWidget* parent) : QDialog(parent)
     DBNavigator = new TkqDBNavigator(ToolBar);
     DBNavigator->setObjectName(QStringLiteral("DBNavigator"));
     DBNavigator->SetVisibleButtons({nbsEdit, nbsPost});
+    DBNavigator->SetFlat(false);
+    DBNavigator->SetShowHint(true);
     if (TkqNavButton* b = DBNavigator->Button(nbsEdit)) b->SetHint(QStringLiteral("Edit current record"));
     if (TkqNavButton* b = DBNavigator->Button(nbsPost)) b->SetHint(QStringLiteral("Post changes of current record"));
     ToolBar->addWidget(DBNavigator);

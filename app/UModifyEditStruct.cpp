@@ -4,7 +4,7 @@
 #include "app/UGeneral.h"
 #include "app/UNewCDS.h"
 #include "gridlib/core/Kqdbspin.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/editors/kqincsearch.h"
 #include "gridlib/grid/Kqdbgrid.h"
@@ -316,6 +316,8 @@ QLayout* TFrmModifyEditStruct::CreateSearchRow()
     DBNavigator = new TkqDBNavigator(this);
     DBNavigator->setObjectName(QStringLiteral("DBNavigator"));
     DBNavigator->SetVisibleButtons({nbsFirst, nbsPrior, nbsNext, nbsLast, nbsInsert, nbsDelete, nbsCancel});
+    DBNavigator->SetFlat(false);
+    DBNavigator->SetShowHint(true);
     DBNavigator->SetDataSource(dsFieldDefs);
     if (TkqNavButton* del = DBNavigator->Button(nbsDelete))
         del->OnClick = [this](QObject*) { DBNavigatorDeleteClick(); };

@@ -3,10 +3,11 @@
 #include "app/SharedClipboards.h"
 #include "app/UGeneral.h"
 #include "app/UImage.h"
+#include "app/ViewDataExport.h"
 #include "app/ViewDataOps.h"
 #include "gridlib/core/kqclient.h"
 #include "gridlib/core/kqradiogroup.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocatedlg.h"
 #include "gridlib/dialogs/kqrecview.h"
@@ -244,13 +245,13 @@ void TFrmViewData::CreateDataComponents()
     FilterDialog->setObjectName(QStringLiteral("FilterDialog"));
     FilterDialog->Caption = QStringLiteral("Filter");
     FilterDialog->SortBy = fdSortByFieldNo;
-    FilterDialog->FilterMethod = fdByFilter;
+    FilterDialog->SetFilterMethod(fdByFilter);
     FilterDialog->DefaultMatchType = fdMatchStart;
     FilterDialog->DefaultFilterBy = fdSmartFilter;
-    FilterDialog->FieldOperators.OrChar = QStringLiteral("or");
-    FilterDialog->FieldOperators.AndChar = QStringLiteral("and");
-    FilterDialog->FieldOperators.NullChar = QStringLiteral("null");
-    FilterDialog->FilterPropertyOptions.LikeWildcardChar = QStringLiteral("%");
+    FilterDialog->FieldOperators()->SetOrChar(QStringLiteral("or"));
+    FilterDialog->FieldOperators()->SetAndChar(QStringLiteral("and"));
+    FilterDialog->FieldOperators()->SetNullChar(QStringLiteral("null"));
+    FilterDialog->FilterPropertyOptions()->LikeWildcardChar = QStringLiteral("%");
     FilterDialog->FilterOptimization = fdNone;
     FilterDialog->QueryFormatDateMode = qfdMonthDayYear;
 }
@@ -291,6 +292,8 @@ void TFrmViewData::CreateToolBar(QWidget* top)
     DBNavigator = new TkqDBNavigator(ToolBar);
     DBNavigator->setObjectName(QStringLiteral("DBNavigator"));
     DBNavigator->SetVisibleButtons({nbsFirst, nbsPrior, nbsNext, nbsLast, nbsInsert, nbsDelete, nbsEdit, nbsPost, nbsCancel});
+    DBNavigator->SetFlat(false);
+    DBNavigator->SetShowHint(true);
     const std::pair<TkqNavButtonStyle, const char*> hints[] = {
         {nbsFirst, "Move to first record"}, {nbsPrior, "Move to prior record"}, {nbsNext, "Move to next record"},
         {nbsLast, "Move to last record"}, {nbsInsert, "Insert new record"}, {nbsDelete, "Delete current record"},
@@ -298,8 +301,7 @@ void TFrmViewData::CreateToolBar(QWidget* top)
         {nbsCancel, "Cancel changes made to current record"}};
     for (const auto& [button, hint] : hints)
         if (TkqNavButton* b = DBNavigator->Button(button)) b->SetHint(QLatin1String(hint));
-    DBNavigator->SetRepeatInterval({500, 100});
-    DBNavigator->SetButtonSize(23);
+    DBNavigator->RepeatInterval = {500, 100};
     DBNavigator->SetDataSource(dsViewData);
     DBNavigator->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     ToolBar->addWidget(DBNavigator);
@@ -591,6 +593,8 @@ void TFrmViewData::CreateGridMenu()
     Paste1->setObjectName(QStringLiteral("Paste1"));
     SelectAll1 = popGrid->addAction(QStringLiteral("Select All"));
     SelectAll1->setObjectName(QStringLiteral("SelectAll1"));
+    Export1 = popGrid->addAction(QStringLiteral("Export..."));
+    Export1->setObjectName(QStringLiteral("Export1"));
     SortAscending1 = popGrid->addAction(QStringLiteral("Sort Ascending"));
     SortAscending1->setObjectName(QStringLiteral("SortAscending1"));
     SortDescending1 = popGrid->addAction(QStringLiteral("Sort Descending"));
@@ -624,6 +628,7 @@ void TFrmViewData::ConnectEvents()
     guarded(this, Copy1, [this] { CopyClick(); });
     guarded(this, Paste1, [this] { PasteClick(); });
     guarded(this, SelectAll1, [this] { SelectAllClick(); });
+    guarded(this, Export1, [this] { ExportClick(); });
     guarded(this, SortAscending1, [this] { SortAscendingClick(); });
     guarded(this, SortDescending1, [this] { SortDescendingClick(); });
     guarded(this, ResetSort1, [this] { ResetSortClick(); });
@@ -1268,6 +1273,7 @@ void TFrmViewData::popGridPopup()
     Copy1->setVisible(!title);
     Paste1->setVisible(!title);
     SelectAll1->setVisible(!title);
+    Export1->setVisible(!title);
     const bool detail = IsDetailGrid(grid);
     ResetSort1->setEnabled(detail ? !(DetailSortAscField.isEmpty() && DetailSortDescField.isEmpty())
                                   : !(SortAscField.isEmpty() && SortDescField.isEmpty()));
@@ -1508,6 +1514,25 @@ void TFrmViewData::PasteClick()
 }
 
 void TFrmViewData::SelectAllClick() { ActiveGrid(false)->SelectAll(); }
+
+void TFrmViewData::ExportClick()
+{
+    TkqDBGrid* grid = ActiveGrid(false);
+    if (!grid->IsDataSetActive()) return;
+    TFileDialogOptions options;
+    options.Title = QStringLiteral("Export");
+    options.InitialDir = ExtractFileDir(DataFileName);
+    options.FileName = IncludeTrailingPathDelimiter(options.InitialDir) + ProposedSaveName(DataFileName, QStringLiteral(".csv"));
+    options.Filter = ExportFileFilter();
+    options.DefaultExt = QStringLiteral("csv");
+    options.OverwritePrompt = true;
+    QString name;
+    if (!ExecuteSaveDialog(options, name, this)) return;
+    if (!name.contains(QLatin1Char('/'))) name = IncludeTrailingPathDelimiter(options.InitialDir) + name;
+    TBusyCursor busy;
+    if (!ExportGridToFile(grid, name, ExtractFileName(DataFileName)))
+        ShowMessage(QStringLiteral("Export writes files ending in .csv, .txt, .prn, .html or .slk."));
+}
 
 void TFrmViewData::btnModifyStructClick() { OpenStructureWindow(EdtFileName->currentText(), FileList); }
 

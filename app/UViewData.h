@@ -111,6 +111,7 @@ public:
     QAction* Copy1 = nullptr;
     QAction* Paste1 = nullptr;
     QAction* SelectAll1 = nullptr;
+    QAction* Export1 = nullptr;
     QAction* SortAscending1 = nullptr;
     QAction* SortDescending1 = nullptr;
     QAction* ResetSort1 = nullptr;
@@ -166,6 +167,8 @@ public:
     void CopyClick();
     void PasteClick();
     void SelectAllClick();
+    // Exports the grid's records (the selected ones when there are) to a chosen file.
+    void ExportClick();
     void SortAscendingClick();
     void SortDescendingClick();
     void ResetSortClick();

@@ -121,6 +121,17 @@ void TkqIntl::ReportValidationError(QObject* sender, TField* field)
 
 // ---------------------------------------------------------------------------------------------
 
+void ApplyDialogFontStyle(QWidget* form)
+{
+    const TFontStyles style = KqIntl()->DialogFontStyle;
+    QFont f = form->font();
+    f.setBold(style.Contains(fsBold));
+    f.setItalic(style.Contains(fsItalic));
+    f.setUnderline(style.Contains(fsUnderline));
+    f.setStrikeOut(style.Contains(fsStrikeOut));
+    form->setFont(f);
+}
+
 QAbstractButton* CreateDialogButton(QWidget* form, int kind)
 {
     const TkqIntl* intl = KqIntl();

@@ -687,6 +687,9 @@ TkqIntl* KqIntl();
 // The global object's FilterMemoSize.
 int GlobalFilterMemoSize();
 
+// The form's font takes the global object's DialogFontStyle.
+void ApplyDialogFontStyle(QWidget* form);
+
 // One hidden button for a library dialog, owned and parented by the form: kind 1 OK, 2 Cancel,
 // 3 Help. The caller positions and shows it.
 QAbstractButton* CreateDialogButton(QWidget* form, int kind);

@@ -97,14 +97,21 @@ void TkqCustomTransparentGroupBox::Paint(TCanvas& canvas)
     }
     PaintGroupFrame(canvas);
     TRect r = client;
+    DrawPanelBevels(canvas, r, BevelOuter, BevelInner, BevelWidth, BorderWidth, FColor);
+}
+
+void DrawPanelBevels(TCanvas& canvas, TRect& rect, TBevelCut outer, TBevelCut inner, int bevelWidth, int borderWidth,
+                     TColor color)
+{
     auto bevel = [&](TBevelCut cut) {
         if (cut == bvNone) return;
         const bool lowered = cut == bvLowered;
-        Frame3D(canvas, r, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow, BevelWidth);
+        Frame3D(canvas, rect, lowered ? clBtnShadow : clBtnHighlight, lowered ? clBtnHighlight : clBtnShadow,
+                bevelWidth);
     };
-    bevel(BevelOuter);
-    if (BorderWidth > 0) Frame3D(canvas, r, FColor, FColor, BorderWidth);
-    bevel(BevelInner);
+    bevel(outer);
+    if (borderWidth > 0) Frame3D(canvas, rect, color, color, borderWidth);
+    bevel(inner);
 }
 
 void TkqCustomTransparentGroupBox::paintEvent(QPaintEvent*)

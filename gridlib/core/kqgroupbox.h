@@ -11,6 +11,12 @@
 
 enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
 
+// A panel's frame inside the rectangle, which shrinks by what is drawn: the outer bevel, a
+// border in the panel's colour, the inner bevel (raised: highlight top-left, shadow
+// bottom-right; lowered the other way round).
+void DrawPanelBevels(TCanvas& canvas, TRect& rect, TBevelCut outer, TBevelCut inner, int bevelWidth, int borderWidth,
+                     TColor color);
+
 class TkqCustomTransparentGroupBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool Transparent READ Transparent WRITE SetTransparent)

@@ -61,6 +61,7 @@ TkqDBGrid::TkqDBGrid(QWidget* parent) : TkqCustomDBGrid(parent)
 {
     FIniAttributes = std::make_unique<TkqIniAttributes>(this);
     FIniAttributes->SetDelimiter(QStringLiteral(";;"));
+    FExportOptions = std::make_unique<TkqExportOptions>(this);
 }
 
 TkqDBGrid::~TkqDBGrid()

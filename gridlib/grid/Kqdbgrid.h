@@ -8,6 +8,7 @@
 // hosts: one live control stands over the current cell, the other rows show images of it.
 
 #include "gridlib/grid/Kqdbigrd.h"
+#include "gridlib/grid/Kqexport.h"
 
 #include <QHash>
 #include <QList>
@@ -143,6 +144,7 @@ class TkqDBGrid : public TkqCustomDBGrid {
     Q_PROPERTY(int FixedCols READ FixedCols WRITE SetFixedCols)
     Q_PROPERTY(bool LoadAllRTF READ LoadAllRTF WRITE SetLoadAllRTF)
     Q_PROPERTY(TkqIniAttributes* IniAttributes READ IniAttributes CONSTANT)
+    Q_PROPERTY(TkqExportOptions* ExportOptions READ ExportOptions CONSTANT)
     Q_PROPERTY(int FooterHeight READ FooterHeight WRITE SetFooterHeight)
     Q_PROPERTY(int Height READ height WRITE SetHeight)
 
@@ -170,6 +172,8 @@ public:
     bool LoadAllRTF() const { return FLoadAllRTF; }
     void SetLoadAllRTF(bool value) { FLoadAllRTF = value; }
     TkqIniAttributes* IniAttributes() const { return FIniAttributes.get(); }
+    // The export of the grid's records to a file or the clipboard (set its options, call Save).
+    TkqExportOptions* ExportOptions() const { return FExportOptions.get(); }
     // The height the grid keeps in its parent's layout (a window stores and restores it).
     void SetHeight(int height) { setFixedHeight(qMax(0, height)); }
     // The title row's indicator colour: yellow or black.
@@ -231,6 +235,8 @@ public:
     std::function<void(QObject*, bool cancel)> OnMemoClose;
     std::function<void(QObject*, bool selecting, bool& accept)> OnMultiSelectRecord;
     std::function<void(QObject*, bool selecting, bool& accept)> OnMultiSelectAllRecords;
+    // Decides per field whether an export writes it (accept starts true).
+    std::function<void(QObject*, TField*, bool& accept)> OnExportField;
 
 protected:
     // ================================================================ Overrides of the core
@@ -269,6 +275,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    friend class TkqExportWriter;
     // The controls named in the active ControlType list for a field (first edit-kind line).
     QWidget* FindFieldControl(const QString& fieldName) const;
     // Hides a control and makes it a cell control of the grid bound to the field.
@@ -294,6 +301,7 @@ private:
     TkqMemoAttributes FMemoAttributes{mSizeable, mWordWrap};
     bool FLoadAllRTF = false;
     std::unique_ptr<TkqIniAttributes> FIniAttributes;
+    std::unique_ptr<TkqExportOptions> FExportOptions;
     QPointer<QMenu> FPopupMenu;
     QPoint FPopupPoint;
 

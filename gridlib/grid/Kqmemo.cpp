@@ -201,13 +201,7 @@ void TkqMemoDlg::FormShow()
         }
         UserButtonPanel->resize(x + 10, UserButtonPanel->height());
     }
-    const TFontStyles style = KqIntl()->DialogFontStyle;
-    QFont f = font();
-    f.setBold(style.Contains(fsBold));
-    f.setItalic(style.Contains(fsItalic));
-    f.setUnderline(style.Contains(fsUnderline));
-    f.setStrikeOut(style.Contains(fsStrikeOut));
-    setFont(f);
+    ApplyDialogFontStyle(this);
     Memo->setFont(FShowFont.Font);
     FCaller->DoInitDialog(this);
     Memo->document()->setModified(false);

@@ -3,7 +3,7 @@
 #include "app/UNewCDS.h"
 #include "app/URename.h"
 #include "gridlib/core/kqcheckbox.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/dbctrls/DBCtrls.h"
 #include "platform/vcl/Dialogs.h"
@@ -125,7 +125,7 @@ TEST_F(ImageDialogFixture, CloseWithoutEditPostsNothing)
 {
     TFrmImage dialog;
     Bind(dialog);
-    EXPECT_EQ(dialog.DBNavigator->ButtonCount(), 2);
+    EXPECT_EQ(dialog.DBNavigator->Buttons()->GetVisibleCount(), 2);
     EXPECT_EQ(dialog.DBNavigator->Button(nbsEdit)->Hint(), "Edit current record");
     EXPECT_EQ(dialog.DBNavigator->Button(nbsPost)->Hint(), "Post changes of current record");
     dialog.show();

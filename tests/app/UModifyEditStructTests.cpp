@@ -2,7 +2,7 @@
 #include "app/UGeneral.h"
 #include "app/UNewCDS.h"
 #include "gridlib/core/Kqdbspin.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/editors/kqdbcombo.h"
 #include "gridlib/editors/kqincsearch.h"
 #include "gridlib/grid/Kqdbgrid.h"
@@ -1031,8 +1031,8 @@ TEST_F(StructFixture, ANewRowStartsAtItsNameAndSurvivesClicksInIt)
     grid->setFocus();
     Settle();
     TkqNavButton* insert = nullptr;
-    for (int i = 0; i < w->DBNavigator->ButtonCount(); ++i)
-        if (w->DBNavigator->Buttons(i)->Style() == nbsInsert) insert = w->DBNavigator->Buttons(i);
+    for (int i = 0; i < w->DBNavigator->Buttons()->Count(); ++i)
+        if (w->DBNavigator->Buttons()->Items(i)->Style() == nbsInsert) insert = w->DBNavigator->Buttons()->Items(i);
     ASSERT_TRUE(insert);
     QTest::mouseClick(insert, Qt::LeftButton);
     Settle();

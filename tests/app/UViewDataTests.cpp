@@ -2,7 +2,7 @@
 #include "app/UViewData.h"
 #include "app/ViewDataOps.h"
 #include "gridlib/core/kqradiogroup.h"
-#include "gridlib/dialogs/kqdbnav.h"
+#include "gridlib/dialogs/kqnavigator.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocatedlg.h"
 #include "gridlib/dialogs/kqrich.h"
@@ -1276,4 +1276,50 @@ TEST_F(ViewDataFixture, DownInTheNestedGridKeepsTheTypedLine)
     ASSERT_EQ(fileItems->RecordCount(), before + 1);
     fileItems->Last();
     EXPECT_EQ(fileItems->FieldByName("Code")->AsString(), "Engine");
+}
+
+TEST_F(ViewDataFixture, ExportWritesTheGridInTheFormatItsExtensionNames)
+{
+    QUARROW_NEED_SAMPLES();
+    TFrmViewData* w = Open(CopySample("demo-country.cds"));
+    TClientDataSet* ds = w->cdsViewData;
+    const int records = ds->RecordCount();
+    ds->First();
+    ds->MoveBy(3);
+    const int recNo = ds->RecNo();
+    struct Case {
+        const char* file;
+        const char* starts;
+        const char* contains;
+    };
+    const Case cases[] = {
+        {"out.csv", "\"Name String(24)\",\"Capital String(24)\",", "\r\n\"Argentina\",\"Buenos Aires\","},
+        {"out.txt", "\"Name String(24)\"\t\"Capital String(24)\"\t", "\r\n\"Argentina\"\t\"Buenos Aires\"\t"},
+        {"out.prn", "\"Name String(24)\"          \"Capital", "\r\n\"Argentina\"                \"Buenos Aires\""},
+        {"out.html", "<HTML>\r\n", "<TH colspan=\"5\" scope=\"colgroup\">demo-country.cds</TH>"},
+        {"out.slk", "ID;PBrannock 3000;N;E\r\n", "C;K\"Argentina\"\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        TDialogSeam::AnswerFiles({Path(QString::fromLatin1(c.file))});
+        w->Export1->trigger();
+        const QByteArray bytes = ReadWholeFile(Path(QString::fromLatin1(c.file)));
+        EXPECT_TRUE(bytes.startsWith(c.starts)) << bytes.left(200).constData();
+        EXPECT_TRUE(bytes.contains(c.contains)) << bytes.left(400).constData();
+        EXPECT_TRUE(bytes.endsWith("\r\n"));
+        EXPECT_EQ(ds->RecNo(), recNo);
+    }
+    EXPECT_EQ(ReadWholeFile(Path("out.csv")).count("\r\n"), records + 1);
+    EXPECT_TRUE(ReadWholeFile(Path("out.slk")).contains("\r\nB;Y" + QByteArray::number(records) + ";X5\r\n"));
+    // Selected records alone.
+    ds->First();
+    w->grdViewData->SelectRecord();
+    TDialogSeam::AnswerFiles({Path("one.csv")});
+    w->Export1->trigger();
+    EXPECT_EQ(ReadWholeFile(Path("one.csv")).count("\r\n"), 2);
+    // An extension that names no format says which ones do.
+    TDialogSeam::AnswerFiles({Path("out.doc")});
+    w->Export1->trigger();
+    EXPECT_EQ(TDialogSeam::Messages().value(0), "Export writes files ending in .csv, .txt, .prn, .html or .slk.");
+    EXPECT_FALSE(QFile::exists(Path("out.doc")));
 }

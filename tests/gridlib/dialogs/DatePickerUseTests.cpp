@@ -1,4 +1,3 @@
-#include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqrecview.h"
 #include "gridlib/editors/kqdbdatetimepicker.h"
 #include "tests/common/TestSupport.h"
@@ -37,27 +36,4 @@ TEST(DatePickerUse, RecordViewEditsDatesThroughABoundPicker)
     d.ds.Next();
     EXPECT_EQ(picker->text(), QStringLiteral("6/1/2021"));
     EXPECT_EQ(qobject_cast<TkqDBDateTimePicker*>(panel.EditorOf(QStringLiteral("Id"))), nullptr);
-}
-
-TEST(DatePickerUse, FilterDialogTakesADateFromItsPicker)
-{
-    Dates d;
-    TkqFilterDialog filter;
-    filter.SetDataSource(&d.source);
-    QTimer::singleShot(0, [] {
-        auto* form = qobject_cast<TkqFilterDlg*>(QApplication::activeModalWidget());
-        ASSERT_NE(form, nullptr);
-        auto* picker = qobject_cast<TkqDBDateTimePicker*>(form->Criteria->cellWidget(1, 2));
-        ASSERT_NE(picker, nullptr);
-        EXPECT_EQ(picker->UnboundDataType(), kqDTEdtDate);
-        picker->SetDateTime(EncodeDate(2021, 6, 1));
-        form->OKButton->click();
-    });
-    EXPECT_TRUE(filter.Execute());
-    QString given;
-    for (const TkqFieldInfo& info : filter.FieldInfo())
-        if (info.FieldName == QLatin1String("Due")) given = info.FilterValue;
-    EXPECT_EQ(given, QStringLiteral("6/1/2021"));
-    EXPECT_EQ(d.ds.RecordCount(), 1);
-    filter.ApplyCriteria({});
 }
