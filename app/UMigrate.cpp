@@ -6,6 +6,7 @@
 #include "gridlib/core/kqradiogroup.h"
 #include "gridlib/grid/Kqdbgrid.h"
 #include "memtable/zohMemTable.h"
+#include "platform/client/ClientCopy.h"
 #include "platform/client/ClientDataSet.h"
 #include "platform/client/ClientLocate.h"
 #include "platform/tables/AccessTables.h"
@@ -229,6 +230,9 @@ struct TFrmMigrate::TRun {
     // hashed, a second cursor on the destination ordered by it: lookups by halving.
     std::unique_ptr<TLocateHash> Hash;
     std::unique_ptr<TClientDataSet> Finder;
+    // Updates of records found through the hash, cell to cell where the source is a client
+    // dataset (a record whose values need the fields goes through an edit).
+    std::unique_ptr<TRecordUpdater> Updater;
     bool Created = false;   // Copy made the destination
     bool Touched = false;   // records of the destination changed
     bool Saving = false;
@@ -992,6 +996,7 @@ void TFrmMigrate::PrepareRun(TRun& run)
     run.DestLocateName = destField->FieldName();
     try {
         run.Hash = std::make_unique<TLocateHash>(*cdsDest, destField);
+        PrepareUpdater(run, destField);
         return;
     } catch (const Exception&) {
         run.Hash.reset();
@@ -1004,6 +1009,20 @@ void TFrmMigrate::PrepareRun(TRun& run)
         // A field no index can order (a blob): lookups scan instead.
         run.Finder.reset();
     }
+}
+
+void TFrmMigrate::PrepareUpdater(TRun& run, TField* destLocate)
+{
+    auto* source = qobject_cast<TClientDataSet*>(run.Source);
+    if (!source || (run.Mode != umUpdate && run.Mode != umAppendUpdate)) return;
+    std::vector<TRecordUpdater::TPair> pairs;
+    for (const TPair& pair : run.Pairs) {
+        if (pair.NestedDest || pair.LeftEmpty) return;
+        pairs.emplace_back(pair.Dest, pair.Source);
+    }
+    if (!TRecordUpdater::Supports(*cdsDest, pairs)) return;
+    run.Updater = std::make_unique<TRecordUpdater>(*source, *cdsDest, pairs, TRecordUpdater::TPair{destLocate, run.SourceLocate});
+    if (!run.Updater->KeyTravels()) run.Updater.reset();
 }
 
 void TFrmMigrate::TransferRecords(TRun& run)
@@ -1065,16 +1084,30 @@ void TFrmMigrate::TransferRecords(TRun& run)
                 cdsDest->Insert();
                 break;
             case umUpdate:
+            case umAppendUpdate:
+                if (run.Updater && run.Updater->Take()) {
+                    const TRecordId id = run.Hash->FindBlock(run.Updater->KeyBlock());
+                    if (id != NoRecord) {
+                        run.Updater->Post(id);
+                        prepared = false;
+                    } else {
+                        run.Updater->Drop();
+                        if (run.Mode == umUpdate) prepared = false;
+                        else cdsDest->Append();
+                    }
+                    break;
+                }
+                if (run.Mode == umAppendUpdate) {
+                    if (!byLocate || find())
+                        cdsDest->Edit();
+                    else
+                        cdsDest->Append();
+                    break;
+                }
                 if (!byLocate || find())
                     cdsDest->Edit();
                 else
                     prepared = false;
-                break;
-            case umAppendUpdate:
-                if (!byLocate || find())
-                    cdsDest->Edit();
-                else
-                    cdsDest->Append();
                 break;
             case umDelete:
                 // Every destination record that matches goes, one lookup at a time.
@@ -1095,6 +1128,8 @@ void TFrmMigrate::TransferRecords(TRun& run)
         } while (again);
         source->Next();
     }
+    // Records updated cell to cell changed under the cursor.
+    if (run.Updater) cdsDest->Resync();
     ShowCounter(run.Counter);
 }
 
@@ -1173,6 +1208,7 @@ void TFrmMigrate::MigrateRecords()
         }
         PrepareRun(run);
         TransferRecords(run);
+        run.Updater.reset();
         run.Hash.reset();
         run.Finder.reset();
         run.Saving = true;
@@ -1184,6 +1220,7 @@ void TFrmMigrate::MigrateRecords()
         const auto* ex = dynamic_cast<const Exception*>(&e);
         QString message = ex ? ex->Message() : QString::fromUtf8(e.what());
         const int failedAt = run.SourceRecord;
+        run.Updater.reset();
         run.Hash.reset();
         run.Finder.reset();
         // Back to what the file holds: a made destination goes, a changed one is read again.

@@ -149,6 +149,7 @@ private:
     void RememberDestinationStamp(const QString& fileName);
 
     void PrepareRun(TRun& run);
+    void PrepareUpdater(TRun& run, TField* destLocate);
     void TransferRecords(TRun& run);
     void EnableControls(bool enabled);
     void ShowCounter(int counter);

@@ -4,6 +4,7 @@
 #include "gridlib/core/kqframe.h"
 #include "gridlib/dialogs/kqfilter.h"
 #include "gridlib/dialogs/kqlocatedlg.h"
+#include "gridlib/dialogs/kqlookupdlg.h"
 #include "platform/core/SysFormat.h"
 #include "platform/core/TypInfo.h"
 #include "platform/vcl/Dialogs.h"
@@ -11,7 +12,8 @@
 #include "platform/vcl/ImgList.h"
 
 #include <QChildEvent>
-#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QApplication>
 #include <QTimer>
 #include <map>
 
@@ -43,6 +45,8 @@ std::map<QString, TDialogClass>& DialogClasses()
 const bool LibraryDialogsRegistered = [] {
     RegisterNavDialogClass(QStringLiteral("TkqLocateDialog"), &TkqLocateDialog::staticMetaObject,
                            [](QObject* owner) { return new TkqLocateDialog(owner); });
+    RegisterNavDialogClass(QStringLiteral("TkqSearchDialog"), &TkqSearchDialog::staticMetaObject,
+                           [](QObject* owner) { return new TkqSearchDialog(owner); });
     RegisterNavDialogClass(
         QStringLiteral("TkqFilterDialog"), &TkqFilterDialog::staticMetaObject,
         [](QObject* owner) { return new TkqFilterDialog(owner); },
@@ -653,6 +657,7 @@ TkqDBNavigator::TkqDBNavigator(QWidget* parent)
 TkqDBNavigator::~TkqDBNavigator()
 {
     FDestroying = true;
+    if (FKeyWindow) qApp->removeEventFilter(this);
     FDataLink->SetDataSource(nullptr);
     FBookmarks.clear();
     // The buttons go first, while the navigator is still whole.
@@ -848,6 +853,15 @@ void TkqDBNavigator::LinkToComponent(QObject* component, bool force)
     if (source || force) SetDataSource(source);
 }
 
+void TkqDBNavigator::SetName(const QString& name)
+{
+    const QString old = objectName();
+    setObjectName(name);
+    if (old.isEmpty()) return;
+    for (TkqNavButton* b : FButtonList)
+        if (b->objectName().startsWith(old)) b->setObjectName(name + b->objectName().mid(old.size()));
+}
+
 TBookmark TkqDBNavigator::BookmarkFor(TDataSet* dataSet, bool save)
 {
     if (!dataSet) return {};
@@ -914,6 +928,46 @@ void TkqDBNavigator::showEvent(QShowEvent* event)
 {
     TkqCustomTransparentPanel::showEvent(event);
     EnsureDefaultButtons();
+    // Accelerators are watched only while a shown navigator has a caption that holds one.
+    const bool accelerators = std::any_of(FButtonList.begin(), FButtonList.end(),
+                                          [](const TkqNavButton* b) { return b->Caption().contains(QLatin1Char('&')); });
+    if (accelerators && !FKeyWindow) {
+        FKeyWindow = window();
+        qApp->installEventFilter(this);
+    }
+}
+
+void TkqDBNavigator::hideEvent(QHideEvent* event)
+{
+    TkqCustomTransparentPanel::hideEvent(event);
+    if (FKeyWindow) qApp->removeEventFilter(this);
+    FKeyWindow = nullptr;
+}
+
+bool TkqDBNavigator::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* target = qobject_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && target && FKeyWindow && target->window() == FKeyWindow) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & Qt::AltModifier) && !key->text().isEmpty()) {
+            bool handled = false;
+            TApplication::Guard([&] { handled = DialogChar(key->text().at(0)); });
+            if (handled) return true;
+        }
+    }
+    return TkqCustomTransparentPanel::eventFilter(watched, event);
+}
+
+bool TkqDBNavigator::DialogChar(QChar key)
+{
+    if (!parentWidget() || !parentWidget()->isVisible()) return false;
+    const QString mark = QStringLiteral("&") + key;
+    for (TkqNavButton* b : FButtonList)
+        if (b->Caption().contains(mark, Qt::CaseInsensitive) && b->isEnabled() && !b->isHidden()) {
+            b->Click();
+            return true;
+        }
+    return false;
 }
 
 void TkqDBNavigator::paintEvent(QPaintEvent* event)

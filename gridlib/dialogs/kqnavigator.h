@@ -253,6 +253,13 @@ public:
     // Binds to the component's DataSource (when it has one, or force).
     virtual void LinkToComponent(QObject* component, bool force);
 
+    // An accelerator (Alt + key): clicks the first enabled, shown button whose caption holds it,
+    // while the navigator's parent shows; true when one was clicked.
+    bool DialogChar(QChar key);
+
+    // Renames the navigator and every button whose name begins with its old name.
+    void SetName(const QString& name);
+
     // The bookmarks kept per dataset.
     TBookmark BookmarkFor(TDataSet* dataSet, bool save);
     void FreeBookmarks(TDataSet* dataSet);
@@ -264,8 +271,10 @@ protected:
     void AlignControls() override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void changeEvent(QEvent* event) override;
     void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class TkqNavButtons;
@@ -283,6 +292,7 @@ private:
     std::vector<TkqNavButton*> FButtonList;
     std::vector<std::unique_ptr<TkqNavBookmark>> FBookmarks;
     QPointer<TDataSource> FDataSource;
+    QPointer<QWidget> FKeyWindow;   // while set, Alt keys in this window reach DialogChar
     TImageList* FImageList = nullptr;
     int FImageListFreeKey = 0;
     TkqNavAutoSizeStyle FAutosizeStyle = asSizeNavigator;

@@ -29,61 +29,57 @@ bool SameValueType(TFieldType t)
 
 } // namespace
 
-TRecordCopySource::TRecordCopySource(TClientDataSet& source, TClientDataSet& target, std::vector<TPair> pairs)
-    : FSource(source), FTarget(target), FPairs(std::move(pairs))
-{
-}
-
-bool TRecordCopySource::Supports(const TClientDataSet& target)
-{
-    if (!target.FStore || target.FLevel != 0 || target.IsNested()) return false;
-    for (const TStoreColumn& c : target.FStore->Level(0).Columns)
-        if (c.Kind == pkNested) return false;
-    for (const TColumnBinding& b : target.FBindings)
-        if (b.Type == ftAutoInc || b.Type == ftDataSet) return false;
-    return true;
-}
-
-void TRecordCopySource::Produce(IPacketSink& sink)
-{
-    TRecordStore& from = *FSource.FStore;
-    TRecordStore& to = *FTarget.FStore;
-    const TStoreLevel& slv = from.Level(FSource.FLevel);
-    const TStoreLevel& tlv = to.Level(0);
-
-    // The plan: for each target column, where its value comes from and how.
-    struct TColumnPlan {
+// For each target column, where its value comes from and how: cell to cell where both keep the
+// value alike (within the bounds Travels checks), otherwise through the fields.
+class TCopyPlan {
+public:
+    struct TColumn {
         TField* To = nullptr;
         TField* From = nullptr;
         TColumnBinding Target;
         int SourceColumn = -1;
-        bool Cell = false;      // cell to cell, when the value passes CellTravels
+        bool Cell = false;
     };
-    std::vector<TColumnPlan> plan(tlv.Columns.size());
-    for (const TPair& p : FPairs) {
-        const TColumnBinding* tb = FTarget.Binding(p.first);
-        const TColumnBinding* sb = FSource.Binding(p.second);
-        if (!tb || !sb) continue;
-        TColumnPlan& c = plan[size_t(tb->Column)];
+
+    TCopyPlan(TClientDataSet& source, TClientDataSet& target, const std::vector<std::pair<TField*, TField*>>& pairs)
+        : From(*source.FStore), To(*target.FStore), Slv(From.Level(source.FLevel)), Tlv(To.Level(target.FLevel)),
+          Columns(Tlv.Columns.size())
+    {
+        for (const auto& p : pairs) {
+            TColumn c = Make(source, target, p);
+            if (c.To) Columns[size_t(c.Target.Column)] = c;
+        }
+    }
+
+    TColumn Make(TClientDataSet& source, TClientDataSet& target, const std::pair<TField*, TField*>& p) const
+    {
+        TColumn c;
+        const TColumnBinding* tb = target.Binding(p.first);
+        const TColumnBinding* sb = source.Binding(p.second);
+        if (!tb || !sb || tb->Column < 0 || sb->Column < 0) return c;
         c.To = p.first;
         c.From = p.second;
         c.Target = *tb;
         c.Target.Type = p.first->DataType();
         c.SourceColumn = sb->Column;
-        const TStoreColumn& tc = tlv.Columns[size_t(tb->Column)];
-        const TStoreColumn& sc = slv.Columns[size_t(sb->Column)];
+        const TStoreColumn& tc = Tlv.Columns[size_t(tb->Column)];
+        const TStoreColumn& sc = Slv.Columns[size_t(sb->Column)];
         c.Cell = p.first->DataType() == p.second->DataType() && SameValueType(p.first->DataType())
                  && tc.Kind == sc.Kind && tc.PacketSize == sc.PacketSize && tc.Bytes == sc.Bytes
+                 && tc.InlineCapacity == sc.InlineCapacity && tc.InHeap == sc.InHeap
                  && (tc.Kind != pkAnsiString || tb->CodePage == sb->CodePage);
+        return c;
     }
+
     // Whether a value is one the fields would hand on unchanged.
-    auto cellTravels = [&](const TColumnPlan& c, const char* block) {
-        const TStoreColumn& sc = slv.Columns[size_t(c.SourceColumn)];
+    bool Travels(const TColumn& c, const char* block) const
+    {
+        const TStoreColumn& sc = Slv.Columns[size_t(c.SourceColumn)];
         const char* p = block + sc.Offset;
         switch (sc.Kind) {
         case pkAnsiString: case pkWideString: {
             qsizetype n = 0;
-            from.BytesView(slv, block, c.SourceColumn, n);
+            From.BytesView(Slv, block, c.SourceColumn, n);
             const qsizetype chars = sc.Kind == pkWideString ? n / 2 : n;
             return n > 0 && (c.To->Size() <= 0 || chars <= c.To->Size());
         }
@@ -105,7 +101,56 @@ void TRecordCopySource::Produce(IPacketSink& sink)
         default:
             return true;
         }
-    };
+    }
+
+    // Puts a travelling source cell (block: the source block that holds it) into a target
+    // block; values the source keeps in its heap go to the target's.
+    void CopyCell(const TColumn& c, const char* block, char* to) const
+    {
+        const TStoreColumn& sc = Slv.Columns[size_t(c.SourceColumn)];
+        const TStoreColumn& tc = Tlv.Columns[size_t(c.Target.Column)];
+        const char* p = block + sc.Offset;
+        if (sc.InHeap || (sc.InlineCapacity > 0 && quint8(p[0]) == OverflowMark)) {
+            qsizetype n = 0;
+            const char* bytes = From.BytesView(Slv, block, c.SourceColumn, n);
+            To.SetBytes(Tlv, to, c.Target.Column, bytes, n);
+            return;
+        }
+        std::memcpy(to + tc.Offset, p, size_t(tc.Bytes));
+        Tlv.SetState(to, c.Target.Column, csValue);
+    }
+
+    TRecordStore& From;
+    TRecordStore& To;
+    const TStoreLevel& Slv;
+    const TStoreLevel& Tlv;
+    std::vector<TColumn> Columns;   // by target column
+    TColumn Key;                    // the field that finds a record to update
+};
+
+TRecordCopySource::TRecordCopySource(TClientDataSet& source, TClientDataSet& target, std::vector<TPair> pairs)
+    : FSource(source), FTarget(target), FPairs(std::move(pairs))
+{
+}
+
+bool TRecordCopySource::Supports(const TClientDataSet& target)
+{
+    if (!target.FStore || target.FLevel != 0 || target.IsNested()) return false;
+    for (const TStoreColumn& c : target.FStore->Level(0).Columns)
+        if (c.Kind == pkNested) return false;
+    for (const TColumnBinding& b : target.FBindings)
+        if (b.Type == ftAutoInc || b.Type == ftDataSet) return false;
+    return true;
+}
+
+void TRecordCopySource::Produce(IPacketSink& sink)
+{
+    const TCopyPlan planned(FSource, FTarget, FPairs);
+    const std::vector<TCopyPlan::TColumn>& plan = planned.Columns;
+    TRecordStore& from = planned.From;
+    TRecordStore& to = planned.To;
+    const TStoreLevel& slv = planned.Slv;
+    const TStoreLevel& tlv = planned.Tlv;
 
     const TPacketMetadata& meta = to.Metadata();
     struct TRestore {
@@ -130,7 +175,7 @@ void TRecordCopySource::Produce(IPacketSink& sink)
         tlv.InitBlock(scratch.data());
         sink.BeginRow(0, 0);
         for (int col = 0; col < int(plan.size()); ++col) {
-            const TColumnPlan& c = plan[size_t(col)];
+            const TCopyPlan::TColumn& c = plan[size_t(col)];
             const TPacketValueKind kind = tlv.Columns[size_t(col)].Kind;
             if (!c.To) {
                 sink.Cell(col, TPacketCell::Null(kind));
@@ -142,7 +187,7 @@ void TRecordCopySource::Produce(IPacketSink& sink)
                     sink.Cell(col, TPacketCell::Null(kind));
                     continue;
                 }
-                if (cellTravels(c, block)) {
+                if (planned.Travels(c, block)) {
                     sink.Cell(col, ValueCell(from, slv, block, c.SourceColumn));
                     continue;
                 }
@@ -168,4 +213,112 @@ void TRecordCopySource::Produce(IPacketSink& sink)
     }
     sink.EndPacket();
     if (Progress) Progress(FRows);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+// The plan's key column: the target's key field taking its source field's cell.
+TCopyPlan::TColumn KeyColumn(const TCopyPlan& plan, TClientDataSet& source, TClientDataSet& target,
+                             const TRecordUpdater::TPair& key)
+{
+    if (!key.first || !key.second) return {};
+    return plan.Make(source, target, key);
+}
+} // namespace
+
+TRecordUpdater::TRecordUpdater(TClientDataSet& source, TClientDataSet& target, const std::vector<TPair>& pairs, TPair key)
+    : FSource(source), FTarget(target), FPlan(std::make_unique<TCopyPlan>(source, target, pairs))
+{
+    FPlan->Key = KeyColumn(*FPlan, source, target, key);
+    const TStoreLevel& tlv = FPlan->Tlv;
+    FValues.resize(size_t(tlv.SlotSize));
+    FKey.resize(size_t(tlv.SlotSize));
+    FBlock.resize(size_t(tlv.SlotSize));
+    tlv.InitBlock(FKey.data());
+}
+
+TRecordUpdater::~TRecordUpdater()
+{
+    Drop();
+}
+
+bool TRecordUpdater::Supports(const TClientDataSet& target, const std::vector<TPair>& pairs)
+{
+    if (!target.FStore || target.FLevel != 0 || target.IsNested()) return false;
+    for (const TPair& p : pairs)
+        if (!target.Binding(p.first) || p.first->DataType() == ftDataSet) return false;
+    return true;
+}
+
+bool TRecordUpdater::KeyTravels() const
+{
+    return FPlan->Key.To && FPlan->Key.Cell;
+}
+
+bool TRecordUpdater::Take()
+{
+    Drop();
+    const TCopyPlan& plan = *FPlan;
+    const TRecordId id = FSource.CurrentRecord();
+    const TSlotNo slot = id == NoRecord ? NoSlot : FSource.SlotOf(id);
+    if (!slot) return false;
+    FMark = plan.To.Heap().Mark();
+    FTaken = true;
+    char* values = FValues.data();
+    // A cell: null, copied, or false when it must go through the fields.
+    auto take = [&](const TCopyPlan::TColumn& c, char* to) {
+        if (!c.Cell) return false;
+        const char* block = plan.From.CellBlock(plan.Slv, slot, c.SourceColumn);
+        if (!block) {
+            plan.Tlv.SetState(to, c.Target.Column, csNull);
+            return true;
+        }
+        if (!plan.Travels(c, block)) return false;
+        plan.CopyCell(c, block, to);
+        return true;
+    };
+    if (plan.Key.To && !take(plan.Key, FKey.data())) {
+        Drop();
+        return false;
+    }
+    for (const TCopyPlan::TColumn& c : plan.Columns)
+        if (c.To && !take(c, values)) {
+            Drop();
+            return false;
+        }
+    return true;
+}
+
+const char* TRecordUpdater::KeyBlock() const
+{
+    return FKey.data();
+}
+
+void TRecordUpdater::Post(TRecordId id)
+{
+    if (!FTaken) return;
+    const TCopyPlan& plan = *FPlan;
+    try {
+        char* block = FBlock.data();
+        FTarget.ReadBlock(TRecIndex(id), block);
+        bool assigned = false;
+        for (const TCopyPlan::TColumn& c : plan.Columns)
+            if (c.To) {
+                plan.To.CopyCell(plan.Tlv, FValues.data(), block, c.Target.Column);
+                assigned = true;
+            }
+        if (assigned) FTarget.PostBlock(TRecIndex(id), block);
+    } catch (...) {
+        Drop();
+        throw;
+    }
+    FTaken = false;
+}
+
+void TRecordUpdater::Drop()
+{
+    if (!FTaken) return;
+    FTaken = false;
+    FPlan->To.Heap().Rollback(FMark);
 }

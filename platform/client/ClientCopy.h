@@ -6,14 +6,18 @@
 // value that fits), otherwise through the fields as assigning one to the other would do, on the
 // target's edit buffer (the caller says how, e.g. what a value that does not fit becomes).
 
+#include "platform/client/ClientStore.h"
 #include "platform/client/PacketSink.h"
+#include "platform/data/DB.h"
 
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
 class TClientDataSet;
 class TField;
+class TCopyPlan;
 
 class TRecordCopySource : public IPacketSource {
 public:
@@ -39,4 +43,44 @@ private:
     TClientDataSet& FTarget;
     std::vector<TPair> FPairs;
     qint64 FRows = 0;
+};
+
+// Updates of a target dataset's records from a source dataset's records through the same plan:
+// each paired target cell takes the source's cell, and the record is posted as an edit of it
+// would be (required fields, unique keys, the change log, the other cursors and hashes told),
+// without the target's fields, edit state or cursor. For runs that change many records in a
+// row; a record with a value that must go through the fields is left to an edit.
+class TRecordUpdater {
+public:
+    using TPair = std::pair<TField*, TField*>;     // target field, source field
+    // Both open at their top level; pairs without nested dataset fields. key: the target field
+    // that finds the record to update and its source field, or nulls.
+    TRecordUpdater(TClientDataSet& source, TClientDataSet& target, const std::vector<TPair>& pairs, TPair key = {});
+    ~TRecordUpdater();
+    TRecordUpdater(const TRecordUpdater&) = delete;
+    TRecordUpdater& operator=(const TRecordUpdater&) = delete;
+
+    // Whether records can go this way: a flat target and a key, if any, whose cells travel.
+    static bool Supports(const TClientDataSet& target, const std::vector<TPair>& pairs);
+    bool KeyTravels() const;
+
+    // Takes the source's current record; false when one of its values (or its key) must go
+    // through the fields, and then nothing is kept.
+    bool Take();
+    // The taken key as a block of the target's layout (only the key field's cell is set).
+    const char* KeyBlock() const;
+    // Posts the taken values onto a target record; the taken values are used up either way.
+    void Post(TRecordId id);
+    // Drops the taken values when no record takes them.
+    void Drop();
+
+private:
+    TClientDataSet& FSource;
+    TClientDataSet& FTarget;
+    std::unique_ptr<TCopyPlan> FPlan;
+    std::vector<char> FValues;      // the taken cells, target layout
+    std::vector<char> FKey;
+    std::vector<char> FBlock;       // the record being posted
+    bool FTaken = false;
+    TByteHeap::TMark FMark;         // the target's heap before Take
 };

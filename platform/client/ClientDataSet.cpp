@@ -828,6 +828,35 @@ void TClientDataSet::CheckUnique(const char* block, TRecIndex self)
     }
 }
 
+void TClientDataSet::ReadBlock(TRecIndex rec, char* block) const
+{
+    const TStoreLevel& lv = FStore->Level(FLevel);
+    const TSlotNo slot = SlotOf(TRecordId(rec));
+    if (!slot) DatabaseError(QStringLiteral("Record not found"), this);
+    std::memcpy(block, lv.Block(slot), size_t(lv.SlotSize));
+    for (int col = 0; col < int(lv.Columns.size()); ++col) {
+        if (lv.Columns[size_t(col)].Kind == pkNested || lv.State(block, col) != csNotChanged) continue;
+        const char* from = FStore->CellBlock(lv, slot, col);
+        if (from) FStore->CopyCell(lv, from, block, col);
+        else lv.SetState(block, col, csNull);
+    }
+}
+
+void TClientDataSet::PostBlock(TRecIndex rec, const char* block)
+{
+    CheckCanModify();
+    const TStoreLevel& lv = FStore->Level(FLevel);
+    for (TField* f : Fields()) {
+        if (!f->Required() || f->ReadOnly() || f->FieldKind() != fkData) continue;
+        const TColumnBinding* b = Binding(f);
+        if (b && b->Column >= 0 && lv.State(block, b->Column) != csValue)
+            DatabaseErrorFmt(QStringLiteral("Field '%s' must have a value"), {f->DisplayName()});
+    }
+    CheckUnique(block, rec);
+    TOwnChange own(FOwnChange);
+    FStore->Modify(FLevel, rec, block);
+}
+
 TRecordId TClientDataSet::InternalPost(const TEditBuffer& buffer)
 {
     if (!FStore) DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"), this);
@@ -841,15 +870,7 @@ TRecordId TClientDataSet::InternalPost(const TEditBuffer& buffer)
             lv.InitBlock(block);
         } else {
             rec = TRecIndex(buffer.RecordId());
-            const TSlotNo slot = SlotOf(buffer.RecordId());
-            if (!slot) DatabaseError(QStringLiteral("Record not found"), this);
-            std::memcpy(block, lv.Block(slot), size_t(lv.SlotSize));
-            for (int col = 0; col < int(lv.Columns.size()); ++col) {
-                if (lv.Columns[size_t(col)].Kind == pkNested || lv.State(block, col) != csNotChanged) continue;
-                const char* from = FStore->CellBlock(lv, slot, col);
-                if (from) FStore->CopyCell(lv, from, block, col);
-                else lv.SetState(block, col, csNull);
-            }
+            ReadBlock(rec, block);
         }
         bool assigned = false;
         for (TField* f : Fields()) {

@@ -158,6 +158,8 @@ protected:
 
 private:
     friend class TRecordCopySource;
+    friend class TRecordUpdater;
+    friend class TCopyPlan;
     friend class TLocateHash;
     void StoreChanged(const TStoreChange& change) override;
 
@@ -194,6 +196,12 @@ private:
     void ParentScrolled();
     int FindPosition(const QString& keyFields, const TVariant& keyValues, TLocateOptions options);
     void CheckUnique(const char* block, TRecIndex self);
+    // A record's values as one block of the level's layout ("not changed" cells resolved);
+    // raises when the record is gone.
+    void ReadBlock(TRecIndex rec, char* block) const;
+    // Stores a record's new values as posting an edit of them does (required fields, unique
+    // keys, the change log), without the fields, the edit state or a move of the cursor.
+    void PostBlock(TRecIndex rec, const char* block);
     // The filter text compiled; nullptr for a blank one.
     std::unique_ptr<TFilterExpr> NewFilterExpr() const;
     TRecIndex ReservedForNested();

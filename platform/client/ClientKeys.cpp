@@ -368,8 +368,17 @@ bool TIndexOrder::HasDuplicates() const
     return found;
 }
 
+void TIndexOrder::StoreChanging(const TStoreChange& change)
+{
+    if (change.Kind != sckModified || change.Level != 0) return;
+    FChangingRec = change.Rec;
+    FChangingSlot = FStore.Level(0).Current(change.Rec);
+}
+
 void TIndexOrder::StoreChanged(const TStoreChange& change)
 {
+    const TRecIndex changing = FChangingRec;
+    FChangingRec = NoRec;
     if (change.Kind == sckReset) {
         if (change.Level == 0) Build();
         return;
@@ -380,6 +389,12 @@ void TIndexOrder::StoreChanged(const TStoreChange& change)
         if (FList.IndexOf(change.Rec) < 0) Place(change.Rec);
         break;
     case sckModified: {
+        if (change.Rec == changing) {
+            bool kept = true;
+            for (const TKeyPart& part : FComparer.Parts())
+                if (!(kept = part.Column >= 0 && FStore.KeptCell(0, change.Rec, FChangingSlot, part.Column))) break;
+            if (kept) break;
+        }
         const int pos = FList.IndexOf(change.Rec);
         if (pos >= 0) {
             // Most edits leave the key alone: the neighbours tell.

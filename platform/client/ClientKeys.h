@@ -77,6 +77,7 @@ public:
     // The first two records of the current data with equal keys, if any.
     bool HasDuplicates() const;
 
+    void StoreChanging(const TStoreChange& change) override;
     void StoreChanged(const TStoreChange& change) override;
 
     // The order of these parts on the store: shared when one exists, else made.
@@ -90,6 +91,9 @@ private:
     TRecordStore& FStore;
     TKeyComparer FComparer;
     TIdList FList;
+    // The record being modified and its slot before: a change that keeps the key keeps the place.
+    TRecIndex FChangingRec = NoRec;
+    TSlotNo FChangingSlot = NoSlot;
 };
 
 // Sorts records of a level by a key, stably (equal keys keep their order).

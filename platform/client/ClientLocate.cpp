@@ -180,15 +180,17 @@ void TLocateHash::StoreChanging(const TStoreChange& change)
 {
     if (FStale || change.Level != 0 || change.Kind == sckInserted || change.Kind == sckReset) return;
     if (!FStore->Level(0).Current(change.Rec)) return;
-    const quint64 hash = HashOfRec(change.Rec);
     if (change.Kind == sckModified) {
         // Most changes leave the value alone (a migration's updates, edits of other fields).
+        // A logged change keeps the version before, whose value is read only when needed.
         FChanging = change.Rec;
-        FChangingHash = hash;
+        FChangingSlot = FStore->Level(0).Current(change.Rec);
+        FChangingHashed = !FStore->LogChanges() || FStore->IsDelta();
+        FChangingHash = FChangingHashed ? HashOfRec(change.Rec) : 0;
         FChangingVisible = FStore->IsVisible(0, change.Rec);
         return;
     }
-    Remove(change.Rec, hash);
+    Remove(change.Rec, HashOfRec(change.Rec));
 }
 
 void TLocateHash::StoreChanged(const TStoreChange& change)
@@ -201,9 +203,12 @@ void TLocateHash::StoreChanged(const TStoreChange& change)
     if (change.Kind == sckModified && change.Rec == FChanging) {
         FChanging = NoRec;
         const bool visible = FStore->IsVisible(0, change.Rec);
+        if (visible == FChangingVisible && !FChangingHashed && FStore->KeptCell(0, change.Rec, FChangingSlot, FColumn)) return;
+        const TStoreLevel& lv = FStore->Level(0);
+        const quint64 before = FChangingHashed ? FChangingHash : HashOf(FStore->CellBlock(lv, FChangingSlot, FColumn));
         const quint64 hash = visible ? HashOfRec(change.Rec) : 0;
-        if (visible && FChangingVisible && hash == FChangingHash) return;
-        Remove(change.Rec, FChangingHash);
+        if (visible && FChangingVisible && hash == before) return;
+        Remove(change.Rec, before);
         if (visible) Add(change.Rec, hash);
         return;
     }
@@ -234,8 +239,15 @@ TRecordId TLocateHash::Find(const TVariant& value)
     } catch (const Exception&) {
         return NoRecord;    // a key the field cannot hold matches nothing
     }
+    return FindBlock(key.data());
+}
+
+TRecordId TLocateHash::FindBlock(const char* key)
+{
+    if (FStale) Build();
+    const TStoreLevel& lv = FStore->Level(0);
     const TKeyComparer& cmp = FCompare;
-    const char* keyCell = lv.State(key.data(), FColumn) == csValue ? key.data() : nullptr;
+    const char* keyCell = lv.State(key, FColumn) == csValue ? key : nullptr;
     const quint64 h = HashOf(keyCell);
     TRecordId best = NoRecord;
     int bestPos = -1;

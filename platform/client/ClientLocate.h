@@ -25,6 +25,10 @@ public:
 
     // The record, or NoRecord; a value the field cannot hold matches nothing.
     TRecordId Find(const TVariant& value);
+    // The same for a value already in a block of the dataset's layout (only the field's cell
+    // is read).
+    TRecordId FindBlock(const char* block);
+    int Column() const { return FColumn; }
 
 private:
     void StoreChanging(const TStoreChange& change) override;
@@ -58,6 +62,8 @@ private:
     // A record being changed and the hash of its value before: an entry moves only when the
     // value's hash does.
     TRecIndex FChanging = NoRec;
+    TSlotNo FChangingSlot = NoSlot;
+    bool FChangingHashed = false;   // a change in place: the hash before is taken at once
     quint64 FChangingHash = 0;
     bool FChangingVisible = false;
     bool FStale = true;

@@ -375,6 +375,15 @@ public:
         }
         return st == csValue ? b : nullptr;
     }
+    // After a change of a record whose current slot was `before`: whether the change kept a
+    // cell as it was, as far as the new version's marks tell without reading values.
+    bool KeptCell(int level, TRecIndex rec, TSlotNo before, int column) const
+    {
+        const TStoreLevel& lv = FLevels[size_t(level)];
+        const TSlotNo s = lv.Current(rec);
+        return s && before && s != before && lv.Prev(s) == before && (lv.Status(s) & prsModified)
+               && lv.State(lv.Block(s), column) == csNotChanged;
+    }
     QByteArray Bytes(const TStoreLevel& lv, const char* block, int column) const;
     // Pointer and size of a variable-length or byte value (valid until the store changes).
     const char* BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const;

@@ -219,6 +219,10 @@ void TAtomicFileWriter::Fail(const QString& what, int errorCode)
     throw EInOutError(Format(QStringLiteral("%s %s: %s"), {what, FFileName, SysErrorMessage(errorCode)}), errorCode);
 }
 
+namespace {
+constexpr qint64 FlushStep = qint64(8) << 20;
+} // namespace
+
 void TAtomicFileWriter::WriteRaw(const char* data, qint64 size)
 {
     while (size > 0) {
@@ -236,6 +240,12 @@ void TAtomicFileWriter::WriteRaw(const char* data, qint64 size)
         data += n;
         size -= n;
         FWritten += n;
+    }
+    // The disk starts writing what is written while the rest is made, so that the flush that
+    // commits a large file waits only for its tail.
+    if (FWritten - FFlushStarted >= FlushStep) {
+        ::sync_file_range(FFd, off_t(FFlushStarted), off_t(FWritten - FFlushStarted), SYNC_FILE_RANGE_WRITE);
+        FFlushStarted = FWritten;
     }
 }
 

@@ -59,6 +59,7 @@ private:
     unsigned FOldUid = 0;
     unsigned FOldGid = 0;
     qint64 FWritten = 0;
+    qint64 FFlushStarted = 0;   // bytes whose write-back to the disk was started
     qint64 FFailAfter = -1;
     int FFailError = 0;
     QByteArray FBuffer;

@@ -220,6 +220,29 @@ TEST(DBNavigator, SetVisibleButtonsMakesTheDefaultsAndAddsMissingStylesAtTheirOr
     nav.Buttons()->Items(14)->SetIndex(0);
     EXPECT_EQ(nav.Buttons()->Items(0)->Style(), nbsLocateDialog);
     EXPECT_EQ(nav.GetVisibleButtons(), AllMoves);   // buttons that exist, shown or not
+
+    nav.SetName(QStringLiteral("Nav"));
+    nav.Button(nbsFirst)->setObjectName(QStringLiteral("NavFirst"));
+    nav.Button(nbsLast)->setObjectName(QStringLiteral("LastOne"));
+    nav.SetName(QStringLiteral("DBNavigator"));
+    EXPECT_EQ(nav.Button(nbsFirst)->objectName(), QStringLiteral("DBNavigatorFirst"));
+    EXPECT_EQ(nav.Button(nbsLast)->objectName(), QStringLiteral("LastOne"));
+}
+
+TEST(DBNavigator, AnAcceleratorClicksTheButtonWhoseCaptionHoldsIt)
+{
+    Data d;
+    QWidget host;
+    auto* nav = new TkqDBNavigator(&host);
+    nav->SetVisibleButtons({nbsFirst, nbsLast});
+    nav->SetDataSource(&d.source);
+    nav->Button(nbsLast)->SetCaption(QStringLiteral("&Last"));
+    auto* edit = new QWidget(&host);
+    edit->setFocusPolicy(Qt::StrongFocus);
+    host.show();
+    QTest::keyClick(edit, Qt::Key_L, Qt::AltModifier);   // typed in another control of the window
+    EXPECT_EQ(d.ds.RecNo(), 6);
+    EXPECT_FALSE(nav->DialogChar(QLatin1Char('l')));   // the button is disabled at the end now
 }
 
 TEST(DBNavigator, BookmarksAreKeptPerDataSetAndForgottenOnClose)
