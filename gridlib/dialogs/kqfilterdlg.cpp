@@ -125,6 +125,11 @@ void TkqFilterDlg::Build()
     TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
     TabSheet2 = new QWidget;
     TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+    // The pages show the dialog's face colour, so that the edits' sunken edges stand out.
+    for (QWidget* page : {TabSheet1, TabSheet2}) {
+        page->setAutoFillBackground(true);
+        page->setBackgroundRole(QPalette::Window);
+    }
     SelectNotebook->addTab(TabSheet1, QStringLiteral("By &Value"));
     SelectNotebook->addTab(TabSheet2, QStringLiteral("By &Range"));
     mid->addWidget(SelectNotebook, 1);
@@ -271,6 +276,7 @@ void TkqFilterDlg::Build()
         MaxDateEdit->SetText(QString());
         MaxValueClearButton->setEnabled(false);
     });
+    FieldsLbl->setBuddy(FieldsListBox);
     FieldValueLbl->setBuddy(FilterValueEdit);
     StartingRangeLbl->setBuddy(MinValueEdit);
     EndingRangeLbl->setBuddy(MaxValueEdit);
@@ -957,9 +963,8 @@ void TkqFilterDlg::DeleteSelectedCriterion()
     FieldsListBox->setFocus();
 }
 
-bool TkqFilterDlg::HandleNavigationKey(int key, Qt::KeyboardModifiers modifiers)
+bool TkqFilterDlg::HandleNavigationKey(QWidget* focus, int key, Qt::KeyboardModifiers modifiers)
 {
-    QWidget* focus = QApplication::focusWidget();
     if (focus == FieldsListBox) {
         if (key == Qt::Key_Delete && FieldTabSet->currentIndex() == 1) {
             DeleteSelectedCriterion();
@@ -1002,10 +1007,10 @@ bool TkqFilterDlg::HandleNavigationKey(int key, Qt::KeyboardModifiers modifiers)
 
 bool TkqFilterDlg::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && IsDescendantOf(watched, this) &&
-        watched == QApplication::focusWidget()) {
+    // Keys are previewed by the window: the receiver is the control that has the focus.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && IsDescendantOf(watched, this)) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (HandleNavigationKey(key->key(), key->modifiers())) return true;
+        if (HandleNavigationKey(static_cast<QWidget*>(watched), key->key(), key->modifiers())) return true;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -114,7 +114,7 @@ private:
     QString ValueEditorText() const;
     TkqFilterMatchType MatchKindOfGroup() const;
     void SetMatchKindOfGroup(TkqFilterMatchType kind);
-    bool HandleNavigationKey(int key, Qt::KeyboardModifiers modifiers);
+    bool HandleNavigationKey(QWidget* focus, int key, Qt::KeyboardModifiers modifiers);
 
     TkqFilterDialog* FDialog;
     TDataSet* FDataSet;

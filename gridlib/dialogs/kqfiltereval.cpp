@@ -102,8 +102,6 @@ void TkqDummyForm::Prepare()
     FPrepared.clear();
     FPreparedFor = FDataSet;
     const TkqFieldOperators& ops = *FDialog->FieldOperators();
-    const int memoLimit = GlobalFilterMemoSize();
-    Q_UNUSED(memoLimit);
     for (const TkqFieldInfo& c : FDialog->Criteria()) {
         TPrepared p;
         p.Info = c;

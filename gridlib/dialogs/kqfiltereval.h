@@ -3,7 +3,7 @@
 // form the dialog owns: the dataset asks its FilterRecord about every record, and formatted
 // memo values are read through its hidden rich-text reader. The criteria are prepared once per
 // application of the filter (value parts split, bounds converted, fields found), so the
-// record loop does no parsing.
+// record loop does no parsing. A memo is compared whole: a long memo is never cut short.
 
 #include "gridlib/dialogs/kqfilter.h"
 #include "platform/data/DBParams.h"

@@ -468,6 +468,17 @@ TEST(FilterDialogWindow, ValuesAreCheckedAgainstTheFieldType)
             SelectField(form, QStringLiteral("Qty"));
             form->SelectNotebook->setCurrentIndex(0);
         }
+        // Down and Up in an editor move through the field list; a bad value stays put.
+        SelectField(form, QStringLiteral("City"));
+        QTest::keyClick(form->FilterValueEdit, Qt::Key_Down);
+        EXPECT_EQ(form->FieldCriteria->text(), QStringLiteral("Qty"));
+        form->SelectNotebook->setCurrentIndex(0);
+        form->FilterValueEdit->SetText(QStringLiteral("x"));
+        QTest::keyClick(form->FilterValueEdit, Qt::Key_Up);
+        EXPECT_EQ(form->FieldCriteria->text(), QStringLiteral("Qty"));
+        form->FilterValueEdit->SetText(QString());
+        QTest::keyClick(form->FilterValueEdit, Qt::Key_PageUp);
+        EXPECT_EQ(form->FieldCriteria->text(), QStringLiteral("Id"));
         // A date field takes its range through pickers.
         SelectField(form, QStringLiteral("Due"));
         EXPECT_TRUE(form->MinDateEdit->isVisibleTo(form->TabSheet2));
