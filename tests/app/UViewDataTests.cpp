@@ -442,7 +442,7 @@ TEST_F(ViewDataFixture, AFileShownTwiceIsReadOnlyUntilTheOtherWindowCloses)
     Settle();
     Frame->MdiArea()->setActiveSubWindow(nullptr);
     Frame->MdiArea()->setActiveSubWindow(second->SubWindow());
-    QTest::qWait(700);
+    QTest::qWaitFor([&] { return !second->IsReadOnly(); }, 5000);
     Settle();
     EXPECT_FALSE(second->IsReadOnly());
     EXPECT_EQ(Panel(second, 4), "");
