@@ -86,7 +86,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void SpaceClick() override { Toggle(); }
-    // Release of the left button at a point: toggles as the Part's hit rules say.
+    // Release of the left button at a point: toggles inside the control, or in a grid only near the box.
     virtual bool ToggleOnRelease(const QPoint& point) const;
     // A key the data-aware layer sees first; true when it consumed the key.
     virtual bool DataKeyPress(int key) { Q_UNUSED(key); return false; }

@@ -307,7 +307,7 @@ public:
     std::function<void(QObject*)> OnEnter;
     std::function<void(QObject*)> OnExit;
 
-    // The key handling the Parts describe, callable by descendants as the inherited handling.
+    // The edit's own key handling, callable by descendants as the inherited handling.
     virtual void KeyDown(int& key, TShiftState shift);
     virtual void KeyPress(QChar& key);
     virtual void KeyUp(int& key, TShiftState shift);
