@@ -91,7 +91,8 @@ QString SeamFile(TDialogRecord::TKind kind, const QString& title)
     return answer;
 }
 
-// "Text|*.a;*.b|Other|*.*" -> "Text (*.a *.b);;Other (*)"
+// "Text|*.a;*.b|Other (*.*)|*.*" -> "Text (*.a *.b);;Other (*)". A description that already
+// shows its patterns in brackets keeps one bracket group: Qt reads the patterns from the last one.
 QString QtFilter(const QString& filter, int index, QString* selected)
 {
     const QStringList parts = filter.split('|');
@@ -100,7 +101,10 @@ QString QtFilter(const QString& filter, int index, QString* selected)
         QString pattern = parts[i + 1];
         pattern.replace(';', ' ');
         pattern.replace(QStringLiteral("*.*"), QStringLiteral("*"));
-        QString entry = parts[i] + " (" + pattern + ")";
+        QString text = parts[i].trimmed();
+        const qsizetype open = text.lastIndexOf('(');
+        if (text.endsWith(')') && open >= 0) text = text.left(open).trimmed();
+        QString entry = text + " (" + pattern + ")";
         if (i / 2 + 1 == index && selected) *selected = entry;
         out << entry;
     }
