@@ -513,6 +513,23 @@ QWidget* TkqRecordViewPanel::ExistingEditor(const TField* field, TEditorKind& ki
     return editor;
 }
 
+// The editor a layout places for the field: on a full layout a new choice, which the
+// application may refuse; otherwise the editor already there. False: the field gets none.
+bool TkqRecordViewPanel::EditorFor(bool full, TField* field, const QList<const QObject*>& owners, bool editFrame,
+                                   TEditorChoice& choice, QWidget*& editor)
+{
+    if (!full) {
+        editor = ExistingEditor(field, choice.Kind);
+        return editor != nullptr;
+    }
+    bool accept = true;
+    DoBeforeCreateControl(this, field, accept);
+    if (!accept) return false;
+    choice = ChooseEditor(this, owners, field, FOptions.Contains(rvopUseCustomControls),
+                          FOptions.Contains(rvopUseDateTimePicker), editFrame);
+    return true;
+}
+
 void TkqRecordViewPanel::LayoutVertical(bool full)
 {
     if (!StartLayout(full)) return;
@@ -538,18 +555,9 @@ void TkqRecordViewPanel::LayoutVertical(bool full)
         QWidget* editor = nullptr;
         QLabel* label = nullptr;
         TEditorChoice choice;
-        if (full) {
-            bool accept = true;
-            DoBeforeCreateControl(this, field, accept);
-            if (!accept) continue;
-            choice = ChooseEditor(this, owners, field, FOptions.Contains(rvopUseCustomControls),
-                                  FOptions.Contains(rvopUseDateTimePicker), editFrame);
-            label = CreateLabel(choice.Kind == ekCheckBox, FLabelFont, LabelText(e.Title), FContent);
-        } else {
-            editor = ExistingEditor(field, choice.Kind);
-            if (!editor) continue;
-            label = LabelOf(field->FieldName());
-        }
+        if (!EditorFor(full, field, owners, editFrame, choice, editor)) continue;
+        label = full ? CreateLabel(choice.Kind == ekCheckBox, FLabelFont, LabelText(e.Title), FContent)
+                     : LabelOf(field->FieldName());
         FCurrentLabel = label;
         if (label) {
             label->setAlignment(Qt::AlignRight | Qt::AlignTop);
@@ -663,16 +671,7 @@ void TkqRecordViewPanel::LayoutHorizontal(bool full)
         QWidget* editor = nullptr;
         QLabel* label = nullptr;
         TEditorChoice choice;
-        if (full) {
-            bool accept = true;
-            DoBeforeCreateControl(this, field, accept);
-            if (!accept) continue;
-            choice = ChooseEditor(this, owners, field, FOptions.Contains(rvopUseCustomControls),
-                                  FOptions.Contains(rvopUseDateTimePicker), editFrame);
-        } else {
-            editor = ExistingEditor(field, choice.Kind);
-            if (!editor) continue;
-        }
+        if (!EditorFor(full, field, owners, editFrame, choice, editor)) continue;
         const QString caption = LabelText(e.Title);
         const int t = TextWidth(FLabelFont, caption);
         // H2: the editor's width.

@@ -39,6 +39,7 @@ class TkqRecordViewPanel;
 class TkqRecordViewDialog;
 namespace kqrecview {
 enum TEditorKind : int;
+struct TEditorChoice;
 }
 
 // --- Layout settings ----------------------------------------------------------------------------
@@ -291,6 +292,8 @@ private:
     bool StartLayout(bool& full);
     TLayout NewLayout(bool full) const;
     QWidget* ExistingEditor(const TField* field, kqrecview::TEditorKind& kind) const;
+    bool EditorFor(bool full, TField* field, const QList<const QObject*>& owners, bool editFrame,
+                   kqrecview::TEditorChoice& choice, QWidget*& editor);
     void LayoutVertical(bool full);
     void LayoutHorizontal(bool full);
     // Places an editor of the record view's own making; false when it could not be bound.

@@ -3,7 +3,7 @@
 // combo over the records in their stored order (a walk from the first record), side by side.
 
 #include "gridlib/editors/kqdblook.h"
-#include "platform/client/ClientDataSet.h"
+#include "bench/gridlib/editors/ScrambledNames.h"
 
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -15,19 +15,7 @@ struct TLookupData {
     TClientDataSet ds;
     TLookupData()
     {
-        ds.FieldDefs().Add(QStringLiteral("Id"), ftInteger);
-        ds.FieldDefs().Add(QStringLiteral("Name"), ftString, 20);
-        ds.CreateDataSet();
-        ds.SetLogChanges(false);
-        TField* id = ds.FieldByName(QStringLiteral("Id"));
-        TField* name = ds.FieldByName(QStringLiteral("Name"));
-        // Names in a scrambled order, so that neither order helps the other.
-        for (int i = 0; i < Million; ++i) {
-            ds.Append();
-            id->SetAsInteger(i);
-            name->SetAsString(QStringLiteral("name%1").arg(qint64(i) * 7919 % Million, 7, 10, QLatin1Char('0')));
-            ds.Post();
-        }
+        FillScrambledNames(ds, Million);
     }
 };
 
