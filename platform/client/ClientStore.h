@@ -217,8 +217,8 @@ public:
     // Records whose blocks are still to be decoded from the file.
     bool HasUndecoded() const { return FUndecoded != 0; }
     // Hints for runs of lookups that land all over the level: asks the processor to start
-    // fetching what reading a record's current slot, or a slot's block, will touch (nothing is
-    // decoded or read).
+    // fetching what reading a record's current slot, or a slot's block and status, will touch
+    // (nothing is decoded or read).
     void PrefetchCurrent(TRecIndex rec) const
     {
         if (!FPristine && rec < FCurrent.size()) __builtin_prefetch(&FCurrent[rec]);
@@ -230,6 +230,7 @@ public:
         const char* b = FChunks[c].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize);
         for (int at = 0; at < SlotSize; at += 64) __builtin_prefetch(b + at);
         __builtin_prefetch(b + SlotSize - 1);
+        if (!FPristine && slot <= FStatus.size()) __builtin_prefetch(&FStatus[slot - 1]);
     }
 
     // ---- logical records
