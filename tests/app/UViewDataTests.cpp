@@ -442,7 +442,7 @@ TEST_F(ViewDataFixture, AFileShownTwiceIsReadOnlyUntilTheOtherWindowCloses)
     Settle();
     Frame->MdiArea()->setActiveSubWindow(nullptr);
     Frame->MdiArea()->setActiveSubWindow(second->SubWindow());
-    QTest::qWaitFor([&] { return !second->IsReadOnly(); }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !second->IsReadOnly(); }, 5000));
     Settle();
     EXPECT_FALSE(second->IsReadOnly());
     EXPECT_EQ(Panel(second, 4), "");
