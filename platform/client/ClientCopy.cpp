@@ -1,7 +1,7 @@
 #include "platform/client/ClientCopy.h"
-#include "platform/client/ClientLocate.h"
 
 #include "platform/client/ClientDataSet.h"
+#include "platform/client/ClientLocate.h"
 #include "platform/client/ClientPacket.h"
 
 #include <cmath>
