@@ -62,7 +62,7 @@ public:
     bool ButtonWidthStored() const;
     QString ButtonHint() const { return FButton->toolTip(); }
     void SetButtonHint(const QString& value) { FButton->setToolTip(value); }
-    int ClickKey = int(scAlt) | VK_DOWN;
+    int ClickKey = int(scAlt) | int(VK_DOWN);
     bool DirectInput() const { return FDirectInput; }
     void SetDirectInput(bool value);
     virtual bool ReadOnly() const { return FReadOnly; }

@@ -362,11 +362,6 @@ TRect TVzButtonGlyph::Draw(TCanvas& canvas, const TRect& client, const QString& 
 
 // ---- TVzSpeedButton ----
 
-namespace {
-// The notification a pressed grouped button sends its siblings.
-constexpr QEvent::Type ButtonPressedEvent = QEvent::Type(QEvent::User + 261);
-} // namespace
-
 TVzSpeedButton::TVzSpeedButton(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);

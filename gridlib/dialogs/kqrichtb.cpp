@@ -40,7 +40,7 @@ TkqRichTabDialog::TkqRichTabDialog(TkqCustomRichEdit* control, QWidget* parent) 
     ListBox1 = new QListWidget(GroupBox1);
     ListBox1->setObjectName(QStringLiteral("ListBox1"));
     ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    auto button = [this](QWidget* parent, const char* name, const QString& caption) {
+    auto button = [](QWidget* parent, const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, parent);
         b->setObjectName(QLatin1String(name));
         b->setAutoDefault(false);

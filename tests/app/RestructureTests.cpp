@@ -272,8 +272,11 @@ TEST(Restructure, RenamesRetypesDropsAddsAndCarriesNestedRecords)
             EXPECT_FALSE(n.Values.contains("F"));
             EXPECT_TRUE(n.Values["Extra"].IsNull());
             // "abc" cannot be a number: empty; "12" becomes 12.
-            if (k == 0) EXPECT_TRUE(n.Values["Code"].IsNull());
-            else EXPECT_EQ(n.Values["Code"].AsInteger(), k == 1 ? 12 : k);
+            if (k == 0) {
+                EXPECT_TRUE(n.Values["Code"].IsNull());
+            } else {
+                EXPECT_EQ(n.Values["Code"].AsInteger(), k == 1 ? 12 : k);
+            }
             EXPECT_EQ(n.Values["A"].AsInteger(), 10 * (k + 1));
             for (const auto& f : EveryKindFields) {
                 const QString field = f[0];

@@ -744,8 +744,11 @@ TEST_F(MigrateFixture, AParadoxTableWithoutItsBlobFileGivesItsOtherFields)
         ASSERT_EQ(made.RecordCount(), table.RecordCount());
         for (table.First(), made.First(); !table.Eof(); table.Next(), made.Next())
             for (TField* f : table.Fields()) {
-                if (blobs.contains(f->FieldName())) EXPECT_TRUE(made.FieldByName(f->FieldName())->IsNull());
-                else EXPECT_EQ(made.FieldByName(f->FieldName())->AsString(), f->AsString()) << f->FieldName().toStdString();
+                if (blobs.contains(f->FieldName())) {
+                    EXPECT_TRUE(made.FieldByName(f->FieldName())->IsNull());
+                } else {
+                    EXPECT_EQ(made.FieldByName(f->FieldName())->AsString(), f->AsString()) << f->FieldName().toStdString();
+                }
             }
     }
 }
@@ -861,8 +864,9 @@ TEST_F(MigrateFixture, EverySampleTableCopiesWithItsValues)
             EXPECT_EQ(empty.isEmpty(), !memoMissing);
             for (source->First(), result.First(); !source->Eof() && !result.Eof(); source->Next(), result.Next())
                 for (int i = 0; i < source->FieldCount(); ++i)
-                    if (empty.contains(source->Fields()[i]->FieldName())) EXPECT_TRUE(result.Fields()[i]->IsNull());
-                    else if (source->Fields()[i]->AsString() != result.Fields()[i]->AsString() && differences++ == 0)
+                    if (empty.contains(source->Fields()[i]->FieldName())) {
+                        EXPECT_TRUE(result.Fields()[i]->IsNull());
+                    } else if (source->Fields()[i]->AsString() != result.Fields()[i]->AsString() && differences++ == 0)
                         ADD_FAILURE() << source->Fields()[i]->FieldName().toStdString() << ": "
                                       << source->Fields()[i]->AsString().toStdString() << " became "
                                       << result.Fields()[i]->AsString().toStdString();

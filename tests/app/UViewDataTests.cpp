@@ -218,10 +218,15 @@ TEST_F(ViewDataFixture, TheSinglePageShowsTheCurrentRecordInItsEditors)
         QWidget* editor = panel->EditorOf(f->FieldName());
         ASSERT_NE(editor, nullptr);
         const TFieldType t = f->DataType();
-        if (t == ftDate || t == ftTime || t == ftDateTime) EXPECT_TRUE(qobject_cast<TkqDBDateTimePicker*>(editor));
-        else if (t == ftMemo) EXPECT_TRUE(qobject_cast<TkqDBMemo*>(editor));
-        else if (t == ftGraphic) EXPECT_TRUE(qobject_cast<TDBImage*>(editor));
-        else EXPECT_TRUE(qobject_cast<TkqDBEdit*>(editor));
+        if (t == ftDate || t == ftTime || t == ftDateTime) {
+            EXPECT_TRUE(qobject_cast<TkqDBDateTimePicker*>(editor));
+        } else if (t == ftMemo) {
+            EXPECT_TRUE(qobject_cast<TkqDBMemo*>(editor));
+        } else if (t == ftGraphic) {
+            EXPECT_TRUE(qobject_cast<TDBImage*>(editor));
+        } else {
+            EXPECT_TRUE(qobject_cast<TkqDBEdit*>(editor));
+        }
         // The auto-increment field cannot be changed: coloured and disabled.
         if (f->ReadOnly()) {
             EXPECT_FALSE(editor->isEnabled());
@@ -507,10 +512,11 @@ TEST_F(ViewDataFixture, AFileThatDidNotLoadOffersNoCommandsAndNoStatus)
         TFrmViewData* w = Open(c.File);
         ASSERT_FALSE(w->cdsViewData->Active());
         ASSERT_EQ(TDialogSeam::Messages().size(), 1);
-        if (c.NotADataFile)
+        if (c.NotADataFile) {
             EXPECT_EQ(TDialogSeam::Messages()[0], c.File + " is neither a data packet nor a memory-table file.");
-        else
+        } else {
             EXPECT_TRUE(TDialogSeam::Messages()[0].contains(c.File)) << TDialogSeam::Messages()[0].toStdString();
+        }
         EXPECT_FALSE(w->Save1->Enabled);
         EXPECT_FALSE(w->btnSave->isEnabled());
         for (QAction* a : {w->actReadOnlyDeleteAll, w->actReadOnlyMergeChangeLog, w->actReadOnlyPopulate, w->actUndo,

@@ -579,11 +579,12 @@ TEST(MemTable, CSVRoundTripOfEveryKind)
         for (TField* f : back.Fields()) {
             const TVariant want = t->FieldByName(f->FieldName())->Value();
             const TVariant got = f->Value();
-            if (f->DataType() == ftFloat && !want.IsNull())
+            if (f->DataType() == ftFloat && !want.IsNull()) {
                 EXPECT_NEAR(got.AsDouble(), want.AsDouble(), 1e-14) << f->FieldName().toStdString();
-            else
+            } else {
                 EXPECT_TRUE(got == want) << f->FieldName().toStdString() << ": " << VarToStr(got).toStdString()
                                          << " / " << VarToStr(want).toStdString();
+            }
         }
     }
 }
@@ -873,7 +874,9 @@ TEST(MemTable, AutoRepositionRecalcOnFetchAndRecalcOnIndexTakeEffect)
         t->First();
         TField* twice = t->FieldByName("Twice");
         EXPECT_EQ(twice->IsNull(), !fetch) << fetch;
-        if (fetch) EXPECT_EQ(twice->AsInteger(), 2);
+        if (fetch) {
+            EXPECT_EQ(twice->AsInteger(), 2);
+        }
     }
     // A filter sees calculated fields only with RecalcOnIndex.
     for (bool recalc : {false, true}) {

@@ -22,7 +22,6 @@ std::unique_ptr<TqeStatusBar> BarWith(std::initializer_list<const char*> widths,
     return bar;
 }
 
-QColor Pixel(QWidget& w, int x, int y) { return w.grab().toImage().pixelColor(x, y); }
 } // namespace
 
 TEST(StatusBar, WidthsLayOutInPixelsAndPercentages)
@@ -43,7 +42,9 @@ TEST(StatusBar, WidthsLayOutInPixelsAndPercentages)
         const int n = bar->Panels().Count();
         for (int i = 0; i < n; ++i) EXPECT_EQ(bar->Panels()[i]->PixelWidth(), c.pixels[size_t(i)]) << c.barWidth << " " << i;
         // The last part reaches the right edge whatever its own width (when there is room left).
-        if (c.pixels.back() > 0) EXPECT_EQ(bar->Panels()[n - 1]->GetRect().Right, c.barWidth - 1);
+        if (c.pixels.back() > 0) {
+            EXPECT_EQ(bar->Panels()[n - 1]->GetRect().Right, c.barWidth - 1);
+        }
     }
     auto bar = BarWith({"100%", "80"}, 659);
     EXPECT_EQ(bar->Panels()[0]->GetRect(), TRect(1, 3, 578, 19));

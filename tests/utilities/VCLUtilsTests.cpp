@@ -30,7 +30,9 @@ TEST(FillGradientRect, BandsFollowTheRectangleAndTheRestTakesTheEndColour)
         // Band i has blue MulDiv(i, 255, used - 1); the last band is the end colour itself.
         EXPECT_EQ(b.Pixel(0, 1 + (used - 1) * c.bandHeight), RGBToColor(0, 0, 255)) << c.height;
         EXPECT_EQ(b.Pixel(0, 1 + c.bandHeight), RGBToColor(0, 0, (255 + (used - 1) / 2) / (used - 1))) << c.height;
-        if (c.rest) EXPECT_EQ(b.Pixel(1, c.height), RGBToColor(0, 0, 255));
+        if (c.rest) {
+            EXPECT_EQ(b.Pixel(1, c.height), RGBToColor(0, 0, 255));
+        }
         // Nothing outside the rectangle.
         EXPECT_EQ(b.Pixel(0, 0), clWhite);
         EXPECT_EQ(b.Pixel(3, 5), clWhite);

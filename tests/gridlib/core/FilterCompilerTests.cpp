@@ -89,11 +89,12 @@ TEST(FilterCompiler, ConstantsTakeTheTypeOfTheFieldOnTheLeft)
         ASSERT_FALSE(block.isNull()) << c.Text;
         const TSlot constant = Slot(block, 1);
         EXPECT_EQ(constant.A, c.Type) << c.Text;
-        if (c.Type == fdtDate)
+        if (c.Type == fdtDate) {
             EXPECT_EQ(qFromLittleEndian<qint32>(Literal(block, constant.C, 4).constData()),
                       DateTimeToDayNumber(EncodeDate(2024, 1, 5)));
-        else
+        } else {
             EXPECT_EQ(Literal(block, constant.C, constant.B), c.Bytes) << c.Text;
+        }
     }
     const QByteArray amount = CompileFilter(QStringLiteral("AMOUNT >= 7.25"), table.get());
     EXPECT_EQ(Slot(amount, 1).A, fdtFloat);

@@ -362,8 +362,11 @@ TEST(LookupComboDropDown, PlacementBelowOrAboveNearTheScreenEdges)
         s.combo->DropDown();
         const QRect list = s.combo->DropDownGrid()->geometry();
         const int comboTop = s.combo->mapToGlobal(QPoint(0, 0)).y();
-        if (c.above) EXPECT_EQ(list.bottom(), comboTop);   // its last line over the combo's first
-        else EXPECT_EQ(list.top(), comboTop + s.combo->height() - 1);
+        if (c.above) {
+            EXPECT_EQ(list.bottom(), comboTop);   // its last line over the combo's first
+        } else {
+            EXPECT_EQ(list.top(), comboTop + s.combo->height() - 1);
+        }
         EXPECT_GE(list.width(), s.combo->width() - 4);
     }
     // A list too high for either side opens below after all.

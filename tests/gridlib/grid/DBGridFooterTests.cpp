@@ -140,13 +140,16 @@ TEST(DBGridHints, LongTextsGetAHintThatLeavesWithTheMouseOrTheTime)
         g.HintTimerTick();
         ++ticks;
     }
-    if (QCursor::pos() == g.viewport()->mapToGlobal(QPoint(amount.Left + 3, amount.Top + 3))) EXPECT_EQ(ticks, 17);
+    if (QCursor::pos() == g.viewport()->mapToGlobal(QPoint(amount.Left + 3, amount.Top + 3))) {
+        EXPECT_EQ(ticks, 17);
+    }
     g.Move(longCell.Left + 3, longCell.Top + 3);
     ASSERT_NE(g.CellHintWindow(), nullptr);
     QCursor::setPos(g.viewport()->mapToGlobal(QPoint(shortCell.Left + 3, shortCell.Top + 3)));
     g.HintTimerTick();
-    if (QCursor::pos() == g.viewport()->mapToGlobal(QPoint(shortCell.Left + 3, shortCell.Top + 3)))
+    if (QCursor::pos() == g.viewport()->mapToGlobal(QPoint(shortCell.Left + 3, shortCell.Top + 3))) {
         EXPECT_EQ(g.CellHintWindow(), nullptr);
+    }
 }
 
 TEST(DBGridHints, LinkCellsTurnHotUnderTheMouse)

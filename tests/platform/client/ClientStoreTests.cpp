@@ -49,7 +49,9 @@ TEST(ClientIdList, AgreesWithAPlainVectorUnderRandomEdits)
         ref.push_back(nextId++);
         list.RemoveAt(list.Count() - 1);
         ref.pop_back();
-        if (start > 0) ASSERT_EQ(list.IndexOf(quint32(start) / 2), start / 2);
+        if (start > 0) {
+            ASSERT_EQ(list.IndexOf(quint32(start) / 2), start / 2);
+        }
         // Long enough to cross the map threshold both ways and to split and merge blocks.
         for (int step = 0; step < 60000; ++step) {
             const int op = int(rng() % 10);

@@ -233,8 +233,8 @@ TEST(PacketRoundTrip, XmlTextOfValues)
         " Bcd=\"-12345678.90\" FmtBcd=\"0.0001\" Date=\"19960615\" Time=\"10:00:00000\" DateTime=\"20010622T14:10:33000\"",
         " SqlTs=\"20240229T13:45:30123\" SqlTsOff=\"20240229T13:45:30000-05:00\"",
         " Memo=\"Line one&#013;&#010;Line two\"",
-        "<Lines><ROWLines Line=\"1\" Item=\"first\"><Parts><ROWParts Part=\"11\"/><ROWParts Part=\"12\"/></Parts></ROWLines>"
-            "<ROWLines Line=\"2\" Item=\"second\"/></Lines></ROW>",
+        ("<Lines><ROWLines Line=\"1\" Item=\"first\"><Parts><ROWParts Part=\"11\"/><ROWParts Part=\"12\"/></Parts></ROWLines>"
+         "<ROWLines Line=\"2\" Item=\"second\"/></Lines></ROW>"),
         "<ROW/>",
         " Str=\"\" ",
         " Guid=\"&lt;&gt;&amp;&apos;&quot;&#092;&#013;&#010;&#009; end\"",

@@ -30,7 +30,8 @@ TEST(Variant, SmallAndTyped)
     EXPECT_EQ(b, c);
     b = TVariant(5);
     EXPECT_EQ(c.RawBytes(), QByteArray("abc"));
-    c = c;
+    TVariant& self = c;
+    c = self;
     EXPECT_EQ(c.RawBytes(), QByteArray("abc"));
 }
 
