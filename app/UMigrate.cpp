@@ -1085,6 +1085,7 @@ void TFrmMigrate::TransferRecords(TRun& run)
                 break;
             case umUpdate:
             case umAppendUpdate:
+                if (run.Updater) run.Updater->Prefetch(*run.Hash);
                 if (run.Updater && run.Updater->Take()) {
                     const TRecordId id = run.Hash->FindBlock(run.Updater->KeyBlock());
                     if (id != NoRecord) {

@@ -1,4 +1,5 @@
 #include "platform/client/ClientCopy.h"
+#include "platform/client/ClientLocate.h"
 
 #include "platform/client/ClientDataSet.h"
 #include "platform/client/ClientPacket.h"
@@ -314,6 +315,31 @@ void TRecordUpdater::Post(TRecordId id)
         throw;
     }
     FTaken = false;
+}
+
+void TRecordUpdater::Prefetch(const TLocateHash& hash)
+{
+    const TCopyPlan& plan = *FPlan;
+    if (!plan.Key.To || !plan.Key.Cell) return;
+    const int pos = FSource.CurrentViewPosition();
+    if (pos < 0) return;
+    const int count = FSource.ViewCount();
+    // The three steps of a lookup, each some records before the one that needs it; a key's hash
+    // is taken at the first step and kept for the others.
+    static constexpr int Ahead[3] = {24, 12, 6};
+    static_assert(Ahead[0] < int(std::size(decltype(FAhead){})));
+    for (int step = 0; step < 3; ++step) {
+        const int at = pos + Ahead[step];
+        if (at >= count) continue;
+        TAheadKey& key = FAhead[at % int(std::size(FAhead))];
+        if (key.Position != at) {
+            const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(at));
+            if (!slot) continue;
+            const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
+            key = {at, hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn)};
+        }
+        hash.Prefetch(key.Hash, step);
+    }
 }
 
 void TRecordUpdater::Drop()

@@ -18,6 +18,7 @@
 class TClientDataSet;
 class TField;
 class TCopyPlan;
+class TLocateHash;
 
 class TRecordCopySource : public IPacketSource {
 public:
@@ -73,6 +74,9 @@ public:
     void Post(TRecordId id);
     // Drops the taken values when no record takes them.
     void Drop();
+    // For a run over the source in its order, each record's key looked up in the hash: readies
+    // the lookups of the records a few places ahead of the current one (a hint only).
+    void Prefetch(const TLocateHash& hash);
 
 private:
     TClientDataSet& FSource;
@@ -83,4 +87,10 @@ private:
     std::vector<char> FBlock;       // the record being posted
     bool FTaken = false;
     TByteHeap::TMark FMark;         // the target's heap before Take
+    // Hashes of the keys ahead, by source position (each computed once on the way).
+    struct TAheadKey {
+        int Position = -1;
+        quint64 Hash = 0;
+    };
+    TAheadKey FAhead[32];
 };

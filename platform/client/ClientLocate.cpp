@@ -59,9 +59,13 @@ TLocateHash::~TLocateHash()
 // number, is left to the caller (answers 0 with isNaN set).
 quint64 TLocateHash::HashOf(const char* block) const
 {
+    return HashOfCell(*FStore, FStore->Level(0), block, FColumn);
+}
+
+quint64 TLocateHash::HashOfCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column) const
+{
     if (!block) return NullHash;
-    const TStoreLevel& lv = FStore->Level(0);
-    const TStoreColumn& c = lv.Columns[size_t(FColumn)];
+    const TStoreColumn& c = lv.Columns[size_t(column)];
     const char* p = block + c.Offset;
     switch (c.Kind) {
     case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
@@ -85,9 +89,9 @@ quint64 TLocateHash::HashOf(const char* block) const
     }
     default: {
         qsizetype n = 0;
-        const char* s = FStore->BytesView(lv, block, FColumn, n);
-        if (c.Kind == pkAnsiString && !TCollation::ForCodePage(FStore->CodePage()).SingleByte()) {
-            const QString text = DecodeCodePage(QByteArrayView(s, n), FStore->CodePage());
+        const char* s = store.BytesView(lv, block, column, n);
+        if (c.Kind == pkAnsiString && !TCollation::ForCodePage(store.CodePage()).SingleByte()) {
+            const QString text = DecodeCodePage(QByteArrayView(s, n), store.CodePage());
             return Mix(qHash(text)) | 1;
         }
         return Mix(qHashBits(s, size_t(n))) | 1;
@@ -170,10 +174,49 @@ void TLocateHash::Build()
     FChanging = NoRec;
     FCompare = TKeyComparer(FStore.get(), 0, {{FColumn, false, false}});
     Grow();
-    const quint32 n = FStore->Level(0).RecCapacity();
-    for (TRecIndex rec = 0; rec < n; ++rec)
-        if (FStore->IsVisible(0, rec)) Add(rec);
     FStale = false;
+    // Each record lands somewhere else in the table: its slot is asked for a few records ahead
+    // of being filled, so that the waits for memory overlap.
+    constexpr TRecIndex Ahead = 16;
+    struct TAhead {
+        quint64 Hash = 0;
+        bool Listed = false;
+    } ahead[Ahead];
+    auto look = [this](TRecIndex rec) {
+        if (!FStore->IsVisible(0, rec)) return TAhead{};
+        const quint64 h = HashOfRec(rec);
+        Prefetch(h, 0);
+        return TAhead{h, true};
+    };
+    const quint32 n = FStore->Level(0).RecCapacity();
+    for (TRecIndex rec = 0; rec < std::min(n, Ahead); ++rec) ahead[rec] = look(rec);
+    for (TRecIndex rec = 0; rec < n; ++rec) {
+        const TAhead a = ahead[rec % Ahead];
+        if (rec + Ahead < n) ahead[rec % Ahead] = look(rec + Ahead);
+        if (a.Listed) Add(rec, a.Hash);
+    }
+}
+
+void TLocateHash::Prefetch(quint64 hash, int step) const
+{
+    if (FStale || !FSize || hash == 0) return;
+    const size_t mask = FSize - 1;
+    size_t i = size_t(hash) & mask;
+    if (step <= 0) {
+        __builtin_prefetch(&FTable[i], 1);
+        return;
+    }
+    const TStoreLevel& lv = FStore->Level(0);
+    const quint32 high = quint32(hash >> 32);
+    for (int probes = 0; probes < 8 && FTable[i].Rec != NoRec; ++probes, i = (i + 1) & mask) {
+        const TEntry& e = FTable[i];
+        if (e.Rec == Tombstone || e.Hash != high) continue;
+        if (step == 1) {
+            lv.PrefetchCurrent(e.Rec);
+        } else if (const TSlotNo slot = lv.Current(e.Rec)) {
+            lv.PrefetchBlock(slot);
+        }
+    }
 }
 
 void TLocateHash::StoreChanging(const TStoreChange& change)

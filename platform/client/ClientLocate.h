@@ -30,6 +30,15 @@ public:
     TRecordId FindBlock(const char* block);
     int Column() const { return FColumn; }
 
+    // The hash a value has here, given as a cell of any store's level (the block CellBlock
+    // answers, nullptr for NULL): a value of the same kind and code page as the field's hashes
+    // as the field's equal value does.
+    quint64 HashOfCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column) const;
+    // For runs of lookups: readies what a later FindBlock of a value with this hash will read,
+    // in three steps taken a few lookups apart: 0 its slot of the hash, 1 the matching records'
+    // places, 2 their values. Changes nothing, and a stale hash only costs the fetch.
+    void Prefetch(quint64 hash, int step) const;
+
 private:
     void StoreChanging(const TStoreChange& change) override;
     void StoreChanged(const TStoreChange& change) override;

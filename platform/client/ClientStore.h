@@ -224,6 +224,22 @@ public:
         const size_t i = slot - 1;
         return (i >> 6) < FHoldsUnchanged.size() && ((FHoldsUnchanged[i >> 6] >> (i & 63)) & 1);
     }
+    // Hints for runs of lookups that land all over the level: asks the processor to start
+    // fetching what reading a record's current slot, or a slot's block and status, will touch
+    // (nothing is decoded or read).
+    void PrefetchCurrent(TRecIndex rec) const
+    {
+        if (!FPristine && rec < FCurrent.size()) __builtin_prefetch(&FCurrent[rec]);
+    }
+    void PrefetchBlock(TSlotNo slot) const
+    {
+        const size_t c = (slot - 1) >> ChunkShift;
+        if (c >= FChunks.size() || !FChunks[c]) return;
+        const char* b = FChunks[c].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize);
+        for (int at = 0; at < SlotSize; at += 64) __builtin_prefetch(b + at);
+        __builtin_prefetch(b + SlotSize - 1);
+        if (!FPristine && slot <= FStatus.size()) __builtin_prefetch(&FStatus[slot - 1]);
+    }
 
     // ---- logical records
     quint32 RecCapacity() const { return FPristine ? FPristine : quint32(FCurrent.size()); }
