@@ -833,13 +833,7 @@ void TClientDataSet::ReadBlock(TRecIndex rec, char* block) const
     const TStoreLevel& lv = FStore->Level(FLevel);
     const TSlotNo slot = SlotOf(TRecordId(rec));
     if (!slot) DatabaseError(QStringLiteral("Record not found"), this);
-    std::memcpy(block, lv.Block(slot), size_t(lv.SlotSize));
-    for (int col = 0; col < int(lv.Columns.size()); ++col) {
-        if (lv.Columns[size_t(col)].Kind == pkNested || lv.State(block, col) != csNotChanged) continue;
-        const char* from = FStore->CellBlock(lv, slot, col);
-        if (from) FStore->CopyCell(lv, from, block, col);
-        else lv.SetState(block, col, csNull);
-    }
+    FStore->ReadResolved(lv, slot, block);
 }
 
 void TClientDataSet::PostBlock(TRecIndex rec, const char* block)

@@ -128,6 +128,18 @@ TSlotNo TStoreLevel::AddSlot(const char* block, quint8 status, TSlotNo prev, TRe
     return n + 1;
 }
 
+void TStoreLevel::SetHoldsUnchanged(TSlotNo slot, bool on)
+{
+    const size_t i = slot - 1;
+    if ((i >> 6) >= FHoldsUnchanged.size()) {
+        if (!on) return;
+        FHoldsUnchanged.resize((i >> 6) + 1, 0);
+    }
+    const quint64 bit = quint64(1) << (i & 63);
+    if (on) FHoldsUnchanged[i >> 6] |= bit;
+    else FHoldsUnchanged[i >> 6] &= ~bit;
+}
+
 char* TStoreLevel::NewChunk()
 {
     FChunks.push_back(PacketAllocate(size_t(SlotSize) << ChunkShift));
@@ -234,6 +246,7 @@ void TStoreLevel::ClearData()
     FRecOf.clear();
     FHolder.clear();
     FCurrent.fill(NoSlot);
+    FHoldsUnchanged.clear();
     FChildren.clear();
     Log.clear();
     Marked.clear();
@@ -369,6 +382,22 @@ void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, cons
         if (size > 0) std::memcpy(p, data, size_t(std::min<qsizetype>(size, c.Bytes)));
     }
     lv.SetState(block, column, csValue);
+}
+
+void TRecordStore::ReadResolved(const TStoreLevel& lv, TSlotNo slot, char* to) const
+{
+    std::memcpy(to, lv.Block(slot), size_t(lv.SlotSize));
+    const bool holds = lv.HoldsUnchanged(slot);
+    for (int col = 0; col < int(lv.Columns.size()); ++col) {
+        if (lv.Columns[size_t(col)].Kind == pkNested || lv.State(to, col) != csNotChanged) continue;
+        if (holds) {
+            lv.SetState(to, col, csValue);
+        } else if (const char* from = CellBlock(lv, slot, col)) {
+            CopyCell(lv, from, to, col);
+        } else {
+            lv.SetState(to, col, csNull);
+        }
+    }
 }
 
 void TRecordStore::CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const
@@ -630,11 +659,20 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
     if (FLogChanges && !FDelta) {
         const quint8 status = quint8(prsModified | (lv.Status(c) & prsInserted));
         const TSlotNo s = lv.AddSlot(block, status, c, rec, lv.Holder(c));
-        // As the engine writes it: a new version carries only what changed.
+        // As the engine writes it: a new version carries only what changed. The values it
+        // marks "not changed" stay in the block, so reading it needs no older version.
         char* nb = lv.Block(s);
         const char* ob = lv.Block(c);
-        for (int col = 0; col < int(lv.Columns.size()); ++col)
-            if (lv.Columns[size_t(col)].Kind == pkNested || SameCell(lv, ob, nb, col)) lv.SetState(nb, col, csNotChanged);
+        bool holds = true;
+        for (int col = 0; col < int(lv.Columns.size()); ++col) {
+            if (lv.Columns[size_t(col)].Kind == pkNested) {
+                lv.SetState(nb, col, csNotChanged);
+            } else if (SameCell(lv, ob, nb, col)) {
+                holds = holds && lv.State(nb, col) == csValue;
+                lv.SetState(nb, col, csNotChanged);
+            }
+        }
+        if (holds) lv.SetHoldsUnchanged(s, true);
         lv.SetStatus(c, lv.Status(c) | prsOriginal);
         lv.FCurrent[rec] = s;
         const bool marked = lv.Parent >= 0 && AddNestedMarker(level, owner);
@@ -647,6 +685,7 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
             if (lv.Columns[size_t(col)].Kind == pkNested) CopyCell(lv, old, nb, col);
         DiscardReplaced(lv, old, nb);
         std::memcpy(old, nb, size_t(lv.SlotSize));
+        lv.SetHoldsUnchanged(c, false);
     }
     Touch();
     Notify({sckModified, level, rec, owner});
@@ -849,17 +888,10 @@ void TRecordStore::CompactLevel(int level, std::vector<TSlotNo>& newSlotOf)
     std::vector<char> block(size_t(lv.SlotSize));
     for (TRecIndex rec : kept) {
         const TSlotNo c = lv.Current(rec);
-        std::memcpy(block.data(), lv.Block(c), block.size());
+        // The older versions go, so values they held move into the one left.
+        ReadResolved(lv, c, block.data());
         for (int col = 0; col < int(lv.Columns.size()); ++col) {
-            if (lv.Columns[size_t(col)].Kind != pkNested) {
-                // The older versions go, so values they held move into the one left.
-                if (lv.State(block.data(), col) == csNotChanged) {
-                    const char* from = CellBlock(lv, c, col);
-                    if (from) CopyCell(lv, from, block.data(), col);
-                    else lv.SetState(block.data(), col, csNull);
-                }
-                continue;
-            }
+            if (lv.Columns[size_t(col)].Kind != pkNested) continue;
             // Nested rows end up held by the only slot left.
             const TSlotNo h = lv.NestedHolder(rec, col);
             TCellState st = h ? lv.State(lv.Block(h), col) : csNull;
@@ -888,6 +920,7 @@ void TRecordStore::CompactLevel(int level, std::vector<TSlotNo>& newSlotOf)
     lv.FPrev.swap(fresh.FPrev);
     lv.FRecOf.swap(fresh.FRecOf);
     lv.FHolder.swap(fresh.FHolder);
+    lv.FHoldsUnchanged.swap(fresh.FHoldsUnchanged);
     lv.FCurrent.swap(current);
     lv.Log.clear();
     lv.Marked.clear();
@@ -907,6 +940,8 @@ void TRecordStore::CompactHeap()
 {
     TByteHeap fresh;
     for (TStoreLevel& lv : FLevels) {
+        // Only cells marked as values move: copies kept under "not changed" marks would dangle.
+        lv.FHoldsUnchanged.clear();
         for (TSlotNo s = 1; s <= lv.SlotCount(); ++s) {
             char* block = lv.Block(s);
             for (int col = 0; col < int(lv.Columns.size()); ++col) {

@@ -216,6 +216,14 @@ public:
     bool IsPristine() const { return FPristine != 0; }
     // Records whose blocks are still to be decoded from the file.
     bool HasUndecoded() const { return FUndecoded != 0; }
+    // Whether every "not changed" cell of the slot's block (nested ones aside) still holds the
+    // value it stands for, as a version made from a whole record does: reading it then needs
+    // no walk back through older versions (scattered in memory once the log is long).
+    bool HoldsUnchanged(TSlotNo slot) const
+    {
+        const size_t i = slot - 1;
+        return (i >> 6) < FHoldsUnchanged.size() && ((FHoldsUnchanged[i >> 6] >> (i & 63)) & 1);
+    }
     // Hints for runs of lookups that land all over the level: asks the processor to start
     // fetching what reading a record's current slot, or a slot's block and status, will touch
     // (nothing is decoded or read).
@@ -301,6 +309,7 @@ private:
     TSlotNo LoadSlot(quint8 status, TSlotNo holder);
     char* DecodeChunk(size_t chunk);
     char* NewChunk();
+    void SetHoldsUnchanged(TSlotNo slot, bool on);
 
     std::vector<TPacketBlock> FChunks;      // null: still in the file (see FSource)
     TPagedArray<quint8> FStatus;
@@ -309,6 +318,7 @@ private:
     TPagedArray<TSlotNo> FHolder;
     TPagedArray<TSlotNo> FCurrent;
     TPagedArray<TRecIndex> FOwner;
+    std::vector<quint64> FHoldsUnchanged;   // a bit per slot (see HoldsUnchanged)
     std::vector<std::vector<TRecIndex>> FChildren;
     quint32 FPristine = 0;
     size_t FUndecoded = 0;                  // null chunks
@@ -400,6 +410,9 @@ public:
         return s && before && s != before && lv.Prev(s) == before && (lv.Status(s) & prsModified)
                && lv.State(lv.Block(s), column) == csNotChanged;
     }
+    // Copies a slot's block with every "not changed" cell (nested ones aside) replaced by the
+    // value it stands for: the whole record as of that version.
+    void ReadResolved(const TStoreLevel& lv, TSlotNo slot, char* to) const;
     QByteArray Bytes(const TStoreLevel& lv, const char* block, int column) const;
     // Pointer and size of a variable-length or byte value (valid until the store changes).
     const char* BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const;

@@ -144,3 +144,63 @@ TEST(ClientStorePackets, RecordsDecodedDuringAPostOutliveItsRollback)
     store->Heap().Append("another scratch value that reuses space", 39);
     EXPECT_EQ(store->Bytes(lv, block, 0), QByteArray("a note long enough for the heap, number 8499"));
 }
+
+// A modified version keeps the values it marks "not changed" only when it was made from a whole
+// record; a NULL it leaves unchanged, or a cell its caller already marked unchanged, still reads
+// through the older version.
+TEST(ClientStore, AVersionReadsAsTheRecordItStandsFor)
+{
+    TPacketMetadata meta;
+    meta.Fields = {Field("A", PacketTypeWord::Make(ptcInteger, 4)), Field("B", PacketTypeWord::Make(ptcInteger, 4)),
+                   WithParam(Field("C", PacketTypeWord::Make(ptcString, 1, PacketTypeWord::Varying)),
+                             TPacketParam::MakeInt("WIDTH", PacketTypeWord::UInt16, 30))};
+    meta.Prepare();
+    TRecordStore store(meta);
+    const TStoreLevel& lv = store.Level(0);
+    using TBlock = std::vector<char>;
+    const auto setInt = [&](TBlock& b, int col, qint32 v) {
+        std::memcpy(b.data() + lv.Columns[size_t(col)].Offset, &v, 4);
+        lv.SetState(b.data(), col, csValue);
+    };
+    const auto getInt = [&](const TBlock& b, int col) { return qint32(BlockInt(b.data() + lv.Columns[size_t(col)].Offset, 4, true)); };
+    TBlock block(size_t(lv.SlotSize));
+    lv.InitBlock(block.data());
+    setInt(block, 0, 1);
+    store.SetBytes(lv, block.data(), 2, "kept", 4);
+    const TRecIndex rec = store.Insert(0, NoRec, block.data());
+    store.MergeChangeLog();
+    const auto current = [&] {
+        TBlock b(size_t(lv.SlotSize));
+        store.ReadResolved(lv, lv.Current(rec), b.data());
+        return b;
+    };
+    const auto expectRecord = [&](qint32 a, const char* b, const char* step) {
+        SCOPED_TRACE(step);
+        const TBlock r = current();
+        EXPECT_EQ(getInt(r, 0), a);
+        if (b) EXPECT_EQ(QByteArray::number(getInt(r, 1)), QByteArray(b));
+        else EXPECT_EQ(lv.State(r.data(), 1), csNull);
+        EXPECT_EQ(store.Bytes(lv, r.data(), 2), QByteArray("kept"));
+    };
+
+    TBlock whole = current();   // B NULL and C marked unchanged
+    setInt(whole, 0, 2);
+    store.Modify(0, rec, whole.data());
+    ASSERT_EQ(lv.State(lv.Block(lv.Current(rec)), 1), csNotChanged);
+    expectRecord(2, nullptr, "a NULL left unchanged");
+
+    TBlock partial = current();
+    setInt(partial, 1, 7);
+    lv.SetState(partial.data(), 2, csNotChanged);
+    std::memset(partial.data() + lv.Columns[2].Offset, 'x', size_t(lv.Columns[2].Bytes));
+    store.Modify(0, rec, partial.data());
+    expectRecord(2, "7", "a cell the caller marked unchanged");
+
+    TBlock again = current();   // B is left unchanged and holds a value now
+    setInt(again, 0, 3);
+    store.Modify(0, rec, again.data());
+    ASSERT_EQ(lv.State(lv.Block(lv.Current(rec)), 1), csNotChanged);
+    expectRecord(3, "7", "values left unchanged");
+    store.UndoLast(0);
+    expectRecord(2, "7", "undone");
+}
