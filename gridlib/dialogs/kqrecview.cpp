@@ -433,8 +433,22 @@ QWidget* TkqRecordViewPanel::BorrowControl(TLayout& l, QWidget* control, TField*
     return control;
 }
 
-bool TkqRecordViewPanel::PlaceEditor(TLayout& l, QWidget* editor, TField* field, int displayWidth, bool readOnly,
-                                     int left, int top, int width, bool full)
+int TkqRecordViewPanel::PlaceBorrowed(TLayout& l, QWidget* control, QLabel* label, TField* field, int left, int top,
+                                      int width, bool full)
+{
+    int height = control->height();
+    PlaceAt(full, FPositions, control, left, top, width, height);
+    if (full) {
+        if (label) label->setBuddy(control);
+        ApplyControlEffects(this, field, control);
+        height = control->height();
+    }
+    l.Placed.push_back({control, false});
+    return height;
+}
+
+bool TkqRecordViewPanel::PlaceEditor(TLayout& l, QWidget* editor, TField* field, bool readOnly, int left, int top,
+                                     int width, bool full)
 {
     auto* edit = qobject_cast<TkqDBCustomEdit*>(editor);
     if (full) {
@@ -458,7 +472,6 @@ bool TkqRecordViewPanel::PlaceEditor(TLayout& l, QWidget* editor, TField* field,
     }
     const bool plain = IsPlainEdit(editor);
     const int height = plain ? OwnHeight(editor) : MemoHeight(font(), FLinesPerMemoControl);
-    Q_UNUSED(displayWidth);
     const auto fit = [&](int w) {
         if (FOptions.Contains(rvopShortenEditBox) && w > l.Available) w = l.Available;
         if (FStyle == rvpsVertical && FOptions.Contains(rvopConsistentEditWidth) && w < l.Available) w = l.Available;
@@ -582,20 +595,13 @@ void TkqRecordViewPanel::LayoutVertical(bool full)
             int w = IsRichEditControl(control) ? l.Available : PlainEditWidth(l.CharWidth, e.DisplayWidth);
             if (FOptions.Contains(rvopShortenEditBox) && w > l.Available) w = l.Available;
             if (FOptions.Contains(rvopConsistentEditWidth) && w < l.Available) w = l.Available;
-            height = control->height();
-            PlaceAt(full, FPositions, control, l.EditLeft, y, w, height);
-            if (full) {
-                if (label) label->setBuddy(control);
-                ApplyControlEffects(this, field, control);
-                height = control->height();
-            }
+            height = PlaceBorrowed(l, control, label, field, l.EditLeft, y, w, full);
             editor = control;
-            l.Placed.push_back({control, false});
         } else {
             if (full) editor = CreateEditor(choice.Kind, FContent);
             const bool plain = IsPlainEdit(editor);
             const int w = plain ? PlainEditWidth(l.CharWidth, e.DisplayWidth) + EditorButtonWidth(editor) : l.Available;
-            if (!PlaceEditor(l, editor, field, e.DisplayWidth, e.ReadOnly, l.EditLeft, y, w, full)) {
+            if (!PlaceEditor(l, editor, field, e.ReadOnly, l.EditLeft, y, w, full)) {
                 delete editor;
                 continue;
             }
@@ -711,15 +717,8 @@ void TkqRecordViewPanel::LayoutHorizontal(bool full)
             PrepareBorrowedControl(control);
             if (wide) w = std::max(widestPlain, l.Available);
             if (FOptions.Contains(rvopShortenEditBox) && w > l.Available) w = l.Available;
-            height = control->height();
-            PlaceAt(full, FPositions, control, l.EditLeft + x, editTop, w, height);
-            if (full) {
-                if (label) label->setBuddy(control);
-                ApplyControlEffects(this, field, control);
-                height = control->height();
-            }
+            height = PlaceBorrowed(l, control, label, field, l.EditLeft + x, editTop, w, full);
             editor = control;
-            l.Placed.push_back({control, false});
         } else {
             if (full) editor = CreateEditor(choice.Kind, FContent);
             const bool plain = IsPlainEdit(editor);
@@ -737,7 +736,7 @@ void TkqRecordViewPanel::LayoutHorizontal(bool full)
                 w = std::max(widestPlain, l.Available);
             }
             const int top = y + sp->BetweenLabelEdit + rowLabel;
-            if (!PlaceEditor(l, editor, field, e.DisplayWidth, e.ReadOnly, left, top, w, full)) {
+            if (!PlaceEditor(l, editor, field, e.ReadOnly, left, top, w, full)) {
                 delete editor;
                 continue;
             }

@@ -297,8 +297,10 @@ private:
     void LayoutVertical(bool full);
     void LayoutHorizontal(bool full);
     // Places an editor of the record view's own making; false when it could not be bound.
-    bool PlaceEditor(TLayout& l, QWidget* editor, TField* field, int displayWidth, bool readOnly, int left, int top,
-                     int width, bool full);
+    bool PlaceEditor(TLayout& l, QWidget* editor, TField* field, bool readOnly, int left, int top, int width, bool full);
+    // Places a control borrowed from the form, tied to its label; answers its height.
+    int PlaceBorrowed(TLayout& l, QWidget* control, QLabel* label, TField* field, int left, int top, int width,
+                      bool full);
     QWidget* BorrowControl(TLayout& l, QWidget* control, TField* field, bool full);
     void SaveCustomControl(QWidget* control);
     void ApplyPositions();
