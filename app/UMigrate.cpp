@@ -1022,7 +1022,12 @@ void TFrmMigrate::PrepareUpdater(TRun& run, TField* destLocate)
     }
     if (!TRecordUpdater::Supports(*cdsDest, pairs)) return;
     run.Updater = std::make_unique<TRecordUpdater>(*source, *cdsDest, pairs, TRecordUpdater::TPair{destLocate, run.SourceLocate});
-    if (!run.Updater->KeyTravels()) run.Updater.reset();
+    if (!run.Updater->KeyTravels()) {
+        run.Updater.reset();
+        return;
+    }
+    // Update adds no record: every source key's record can be found before the run.
+    if (run.Mode == umUpdate) run.Updater->FindAll(*run.Hash);
 }
 
 void TFrmMigrate::TransferRecords(TRun& run)
@@ -1085,9 +1090,9 @@ void TFrmMigrate::TransferRecords(TRun& run)
                 break;
             case umUpdate:
             case umAppendUpdate:
-                if (run.Updater) run.Updater->Prefetch(*run.Hash);
+                if (run.Updater) run.Updater->ReadAhead(*run.Hash);
                 if (run.Updater && run.Updater->Take()) {
-                    const TRecordId id = run.Hash->FindBlock(run.Updater->KeyBlock());
+                    const TRecordId id = run.Updater->Find(*run.Hash);
                     if (id != NoRecord) {
                         run.Updater->Post(id);
                         prepared = false;

@@ -232,6 +232,8 @@ TRecordUpdater::TRecordUpdater(TClientDataSet& source, TClientDataSet& target, c
     : FSource(source), FTarget(target), FPlan(std::make_unique<TCopyPlan>(source, target, pairs))
 {
     FPlan->Key = KeyColumn(*FPlan, source, target, key);
+    for (const TPair& p : pairs)
+        if (key.first && p.first == key.first && p.second != key.second) FChangesKey = true;
     const TStoreLevel& tlv = FPlan->Tlv;
     FValues.resize(size_t(tlv.SlotSize));
     FKey.resize(size_t(tlv.SlotSize));
@@ -263,7 +265,14 @@ bool TRecordUpdater::Take()
     const TCopyPlan& plan = *FPlan;
     const TRecordId id = FSource.CurrentRecord();
     const TSlotNo slot = id == NoRecord ? NoSlot : FSource.SlotOf(id);
-    if (!slot) return false;
+    // A record that goes through the fields may change the target in ways the found records
+    // do not follow.
+    auto refuse = [this] {
+        Drop();
+        FFound.clear();
+        return false;
+    };
+    if (!slot) return refuse();
     FMark = plan.To.Heap().Mark();
     FTaken = true;
     char* values = FValues.data();
@@ -279,16 +288,43 @@ bool TRecordUpdater::Take()
         plan.CopyCell(c, block, to);
         return true;
     };
-    if (plan.Key.To && !take(plan.Key, FKey.data())) {
-        Drop();
-        return false;
-    }
+    if (plan.Key.To && !take(plan.Key, FKey.data())) return refuse();
     for (const TCopyPlan::TColumn& c : plan.Columns)
-        if (c.To && !take(c, values)) {
-            Drop();
-            return false;
-        }
+        if (c.To && !take(c, values)) return refuse();
     return true;
+}
+
+void TRecordUpdater::FindAll(const TLocateHash& hash)
+{
+    FFound.clear();
+    const TCopyPlan& plan = *FPlan;
+    if (!KeyTravels() || FChangesKey) return;
+    // The first record of a key stays the first only where no post can move a record or take
+    // it out of sight: the target shown in record order, unfiltered.
+    if (FTarget.FOrder || !FTarget.FStatusFilter.IsEmpty()
+        || (FTarget.Filtered() && (FTarget.FFilterExpr || FTarget.OnFilterRecord)))
+        return;
+    const int count = FSource.ViewCount();
+    std::vector<quint64> hashes(size_t(std::max(count, 0)), 0);
+    for (int pos = 0; pos < count; ++pos)
+        if (const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(pos))) {
+            const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
+            hashes[size_t(pos)] = hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn);
+        }
+    FFound = hash.FindAll(hashes);
+    FFoundVersion = plan.To.Version();
+}
+
+TRecordId TRecordUpdater::Find(TLocateHash& hash)
+{
+    const int pos = FSource.CurrentViewPosition();
+    if (!FFound.empty() && FPlan->To.Version() != FFoundVersion) FFound.clear();
+    if (pos >= 0 && size_t(pos) < FFound.size()) {
+        const TRecIndex rec = FFound[size_t(pos)];
+        if (rec == NoRec) return NoRecord;
+        if (rec != TLocateHash::Unmatched && hash.Holds(rec, KeyBlock())) return TRecordId(rec);
+    }
+    return hash.FindBlock(KeyBlock());
 }
 
 const char* TRecordUpdater::KeyBlock() const
@@ -312,33 +348,41 @@ void TRecordUpdater::Post(TRecordId id)
         if (assigned) FTarget.PostBlock(TRecIndex(id), block);
     } catch (...) {
         Drop();
+        FFound.clear();
         throw;
     }
     FTaken = false;
+    FFoundVersion = plan.To.Version();
 }
 
-void TRecordUpdater::Prefetch(const TLocateHash& hash)
+void TRecordUpdater::ReadAhead(const TLocateHash& hash)
 {
     const TCopyPlan& plan = *FPlan;
     if (!plan.Key.To || !plan.Key.Cell) return;
     const int pos = FSource.CurrentViewPosition();
-    if (pos < 0) return;
+    if (pos < 0 || (pos < FNextReadAhead && pos >= FNextReadAhead - AheadBatch)) return;
+    FNextReadAhead = pos + AheadBatch;
     const int count = FSource.ViewCount();
-    // The three steps of a lookup, each some records before the one that needs it; a key's hash
-    // is taken at the first step and kept for the others.
-    static constexpr int Ahead[3] = {24, 12, 6};
-    static_assert(Ahead[0] < int(std::size(decltype(FAhead){})));
-    for (int step = 0; step < 3; ++step) {
-        const int at = pos + Ahead[step];
-        if (at >= count) continue;
-        TAheadKey& key = FAhead[at % int(std::size(FAhead))];
-        if (key.Position != at) {
-            const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(at));
-            if (!slot) continue;
-            const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
-            key = {at, hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn)};
+    // Each step of a lookup for a batch of records some batches before theirs, the deepest step
+    // first; a key's hash is taken at the first step and kept for the others. A step reads for
+    // all the batch's records in a row, so that their waits for memory overlap.
+    for (int step = AheadSteps - 1; step >= 0; --step) {
+        const int first = pos + (AheadSteps - 1 - step) * AheadBatch;
+        for (int at = first; at < std::min(first + AheadBatch, count); ++at) {
+            if (!FFound.empty()) {
+                if (step > 0 && size_t(at) < FFound.size() && FFound[size_t(at)] < TLocateHash::Unmatched)
+                    plan.To.TouchRecord(plan.Tlv, FFound[size_t(at)], step);
+                continue;
+            }
+            TAheadKey& key = FAhead[size_t(at) % std::size(FAhead)];
+            if (key.Position != at) {
+                const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(at));
+                if (!slot) continue;
+                const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
+                key = {at, hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn)};
+            }
+            hash.ReadAhead(key.Hash, step);
         }
-        hash.Prefetch(key.Hash, step);
     }
 }
 

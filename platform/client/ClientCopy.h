@@ -70,13 +70,23 @@ public:
     bool Take();
     // The taken key as a block of the target's layout (only the key field's cell is set).
     const char* KeyBlock() const;
+    // For a run over the whole source in its order that updates the records the keys find and
+    // adds none: finds the records of every source record's key at once (see
+    // TLocateHash::FindAll). Find then answers from them while the target changes only through
+    // this updater's posts and every record's values travel. Not done (Find looks up each key)
+    // where a post could change which record a key finds first: a pair that writes the key
+    // field from another field, a target in an index order or filtered.
+    void FindAll(const TLocateHash& hash);
+    // The record the taken key finds, as hash.FindBlock(KeyBlock()) answers it.
+    TRecordId Find(TLocateHash& hash);
     // Posts the taken values onto a target record; the taken values are used up either way.
     void Post(TRecordId id);
     // Drops the taken values when no record takes them.
     void Drop();
-    // For a run over the source in its order, each record's key looked up in the hash: readies
-    // the lookups of the records a few places ahead of the current one (a hint only).
-    void Prefetch(const TLocateHash& hash);
+    // For a run over the source in its order, each record's key looked up in the hash: reads
+    // ahead what the lookups and posts of the next few records will read (see
+    // TLocateHash::ReadAhead), a batch of records at a time. Changes nothing.
+    void ReadAhead(const TLocateHash& hash);
 
 private:
     TClientDataSet& FSource;
@@ -88,9 +98,16 @@ private:
     bool FTaken = false;
     TByteHeap::TMark FMark;         // the target's heap before Take
     // Hashes of the keys ahead, by source position (each computed once on the way).
+    static constexpr int AheadBatch = 8;
+    static constexpr int AheadSteps = 4;
     struct TAheadKey {
         int Position = -1;
         quint64 Hash = 0;
     };
-    TAheadKey FAhead[32];
+    TAheadKey FAhead[AheadBatch * AheadSteps];
+    int FNextReadAhead = 0;         // the position of the next batch
+    bool FChangesKey = false;       // a pair puts another source field into the key field
+    // FindAll's records by source position, and the target's version they hold for.
+    std::vector<TRecIndex> FFound;
+    quint64 FFoundVersion = 0;
 };

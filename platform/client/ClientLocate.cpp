@@ -46,6 +46,7 @@ TLocateHash::TLocateHash(TClientDataSet& dataSet, TField* field) : FDataSet(data
         DatabaseErrorFmt(QStringLiteral("Field '%s' cannot be searched by a hash"), {field->FieldName()}, &dataSet);
     FStore = dataSet.FStore;
     FColumn = b->Column;
+    FCompare = TKeyComparer(FStore.get(), 0, {{FColumn, false, false}});
     FStore->Attach(this);
 }
 
@@ -185,7 +186,7 @@ void TLocateHash::Build()
     auto look = [this](TRecIndex rec) {
         if (!FStore->IsVisible(0, rec)) return TAhead{};
         const quint64 h = HashOfRec(rec);
-        Prefetch(h, 0);
+        __builtin_prefetch(&FTable[size_t(h) & (FSize - 1)], 1);
         return TAhead{h, true};
     };
     const quint32 n = FStore->Level(0).RecCapacity();
@@ -197,26 +198,97 @@ void TLocateHash::Build()
     }
 }
 
-void TLocateHash::Prefetch(quint64 hash, int step) const
+void TLocateHash::ReadAhead(quint64 hash, int step) const
 {
     if (FStale || !FSize || hash == 0) return;
     const size_t mask = FSize - 1;
     size_t i = size_t(hash) & mask;
     if (step <= 0) {
-        __builtin_prefetch(&FTable[i], 1);
+        TStoreLevel::Touch(&FTable[i]);
         return;
     }
     const TStoreLevel& lv = FStore->Level(0);
     const quint32 high = quint32(hash >> 32);
     for (int probes = 0; probes < 8 && FTable[i].Rec != NoRec; ++probes, i = (i + 1) & mask) {
         const TEntry& e = FTable[i];
-        if (e.Rec == Tombstone || e.Hash != high) continue;
-        if (step == 1) {
-            lv.PrefetchCurrent(e.Rec);
-        } else if (const TSlotNo slot = lv.Current(e.Rec)) {
-            lv.PrefetchBlock(slot);
+        if (e.Rec != Tombstone && e.Hash == high) FStore->TouchRecord(lv, e.Rec, step);
+    }
+}
+
+std::vector<TRecIndex> TLocateHash::FindAll(const std::vector<quint64>& hashes) const
+{
+    struct TItem {
+        quint64 Hash;
+        quint32 Rec;    // the record, or the index of a sought hash
+    };
+    // The records in the dataset's order, so that the first of equal hashes comes first below.
+    const int count = FDataSet.ViewCount();
+    std::vector<TItem> own;
+    own.reserve(size_t(std::max(count, 0)));
+    for (int pos = 0; pos < count; ++pos) {
+        const TRecIndex rec = TRecIndex(FDataSet.ViewRecord(pos));
+        if (!FStore->IsVisible(0, rec)) continue;
+        const quint64 h = HashOfRec(rec);
+        if (h == 0) return {};
+        own.push_back({h, rec});
+    }
+    std::vector<TItem> sought(hashes.size());
+    for (size_t i = 0; i < hashes.size(); ++i) sought[i] = {hashes[i], quint32(i)};
+
+    // Parts by the hashes' top bits, each with about a thousand records; the order within a
+    // part is kept.
+    int bits = 0;
+    while (bits < 20 && (own.size() >> bits) > 1024) ++bits;
+    const size_t parts = size_t(1) << bits;
+    auto part = [bits](quint64 h) { return bits ? size_t(h >> (64 - bits)) : size_t(0); };
+    auto split = [&](std::vector<TItem>& items) {
+        std::vector<size_t> start(parts + 1, 0);
+        for (const TItem& it : items) ++start[part(it.Hash) + 1];
+        for (size_t p = 0; p < parts; ++p) start[p + 1] += start[p];
+        std::vector<size_t> at(start.begin(), start.end() - 1);
+        std::vector<TItem> sorted(items.size());
+        for (const TItem& it : items) sorted[at[part(it.Hash)]++] = it;
+        items.swap(sorted);
+        return start;
+    };
+    const std::vector<size_t> ownStart = split(own);
+    const std::vector<size_t> soughtStart = split(sought);
+
+    std::vector<TRecIndex> found(hashes.size(), NoRec);
+    std::vector<TItem> table;
+    for (size_t p = 0; p < parts; ++p) {
+        const size_t n = ownStart[p + 1] - ownStart[p];
+        size_t size = 16;
+        while (size < n * 2) size *= 2;
+        table.assign(size, TItem{0, NoRec});
+        const size_t mask = size - 1;
+        // The low bit of a value's hash is always set: place by the bits above it.
+        for (size_t k = ownStart[p]; k < ownStart[p + 1]; ++k) {
+            size_t i = size_t(own[k].Hash >> 1) & mask;
+            while (table[i].Rec != NoRec && table[i].Hash != own[k].Hash) i = (i + 1) & mask;
+            if (table[i].Rec == NoRec) table[i] = own[k];
+        }
+        for (size_t k = soughtStart[p]; k < soughtStart[p + 1]; ++k) {
+            const TItem& q = sought[k];
+            if (q.Hash == 0) {
+                found[q.Rec] = Unmatched;
+                continue;
+            }
+            size_t i = size_t(q.Hash >> 1) & mask;
+            while (table[i].Rec != NoRec && table[i].Hash != q.Hash) i = (i + 1) & mask;
+            found[q.Rec] = table[i].Rec;
         }
     }
+    return found;
+}
+
+bool TLocateHash::Holds(TRecIndex rec, const char* block) const
+{
+    const TStoreLevel& lv = FStore->Level(0);
+    const TSlotNo slot = lv.Current(rec);
+    if (!slot) return false;
+    const char* keyCell = lv.State(block, FColumn) == csValue ? block : nullptr;
+    return FCompare.CompareCells(FStore->CellBlock(lv, slot, FColumn), keyCell, FColumn, false) == 0;
 }
 
 void TLocateHash::StoreChanging(const TStoreChange& change)

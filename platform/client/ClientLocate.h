@@ -30,14 +30,29 @@ public:
     TRecordId FindBlock(const char* block);
     int Column() const { return FColumn; }
 
+    // For a run that looks up many values in a row while this dataset's records and values stay
+    // as they are: what FindBlock would answer for each value, all at once, given the values'
+    // hashes (HashOfCell). Lookups one by one land all over memory; this joins the hashes with
+    // the records' in parts that fit the processor's caches. Each answer is the record, first
+    // in the dataset's order, whose value has the hash: Holds confirms that it has the value
+    // (another value may share the hash). NoRec: no record has it; Unmatched: only FindBlock
+    // can tell (a NaN, which equals every number). Empty when a record holds a NaN.
+    static constexpr TRecIndex Unmatched = NoRec - 1;
+    std::vector<TRecIndex> FindAll(const std::vector<quint64>& hashes) const;
+    // Whether a record of the dataset holds the value given in a block of the dataset's layout
+    // (only the field's cell is read).
+    bool Holds(TRecIndex rec, const char* block) const;
+
     // The hash a value has here, given as a cell of any store's level (the block CellBlock
     // answers, nullptr for NULL): a value of the same kind and code page as the field's hashes
     // as the field's equal value does.
     quint64 HashOfCell(const TRecordStore& store, const TStoreLevel& lv, const char* block, int column) const;
-    // For runs of lookups: readies what a later FindBlock of a value with this hash will read,
-    // in three steps taken a few lookups apart: 0 its slot of the hash, 1 the matching records'
-    // places, 2 their values. Changes nothing, and a stale hash only costs the fetch.
-    void Prefetch(quint64 hash, int step) const;
+    // For runs of lookups, done for several values in a row so that the waits for memory
+    // overlap: reads what a later FindBlock of a value with this hash, and the post of the
+    // record it finds, will read, in four steps taken some lookups apart: 0 its slot of the
+    // hash, 1 the matching records' places, 2 their blocks, 3 their long values. Changes
+    // nothing, and a stale hash only costs the reads.
+    void ReadAhead(quint64 hash, int step) const;
 
 private:
     void StoreChanging(const TStoreChange& change) override;

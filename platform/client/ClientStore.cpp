@@ -333,6 +333,35 @@ TRecordStore::TRecordStore(const TPacketMetadata& meta)
 
 // ---- values ----------------------------------------------------------------------------------
 
+void TRecordStore::TouchRecord(const TStoreLevel& lv, TRecIndex rec, int step) const
+{
+    if (step <= 1) {
+        lv.TouchCurrent(rec);
+        return;
+    }
+    const TSlotNo slot = lv.Current(rec);
+    if (!slot) return;
+    if (step == 2) {
+        lv.TouchBlock(slot);
+        return;
+    }
+    const char* b = lv.Block(slot);
+    for (int col = 0; col < int(lv.Columns.size()); ++col) {
+        const TStoreColumn& c = lv.Columns[size_t(col)];
+        if ((!c.InHeap && c.InlineCapacity == 0) || lv.State(b, col) != csValue) continue;
+        const char* p = b + c.Offset;
+        if (c.InlineCapacity > 0) {
+            if (quint8(*p) != OverflowMark) continue;
+            ++p;
+        }
+        const THeapRef r = ReadRef(p);
+        if (!r.Len) continue;
+        const char* v = FHeap.Data(r);
+        TStoreLevel::Touch(v);
+        TStoreLevel::Touch(v + r.Len - 1);
+    }
+}
+
 const char* TRecordStore::BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const
 {
     const TStoreColumn& c = lv.Columns[size_t(column)];

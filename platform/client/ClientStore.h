@@ -224,22 +224,24 @@ public:
         const size_t i = slot - 1;
         return (i >> 6) < FHoldsUnchanged.size() && ((FHoldsUnchanged[i >> 6] >> (i & 63)) & 1);
     }
-    // Hints for runs of lookups that land all over the level: asks the processor to start
-    // fetching what reading a record's current slot, or a slot's block and status, will touch
-    // (nothing is decoded or read).
-    void PrefetchCurrent(TRecIndex rec) const
+    // For runs of lookups that land all over the level, done for several records in a row so
+    // that the waits for memory overlap: reads what reading a record's current slot, or a
+    // slot's block and status, will touch (the values are not used; nothing is decoded).
+    void TouchCurrent(TRecIndex rec) const
     {
-        if (!FPristine && rec < FCurrent.size()) __builtin_prefetch(&FCurrent[rec]);
+        if (!FPristine && rec < FCurrent.size()) Touch(&FCurrent[rec]);
     }
-    void PrefetchBlock(TSlotNo slot) const
+    void TouchBlock(TSlotNo slot) const
     {
         const size_t c = (slot - 1) >> ChunkShift;
         if (c >= FChunks.size() || !FChunks[c]) return;
         const char* b = FChunks[c].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize);
-        for (int at = 0; at < SlotSize; at += 64) __builtin_prefetch(b + at);
-        __builtin_prefetch(b + SlotSize - 1);
-        if (!FPristine && slot <= FStatus.size()) __builtin_prefetch(&FStatus[slot - 1]);
+        for (int at = 0; at < SlotSize; at += 64) Touch(b + at);
+        Touch(b + SlotSize - 1);
+        if (!FPristine && slot <= FStatus.size()) Touch(&FStatus[slot - 1]);
     }
+    // One read of the byte at p, kept by the compiler though nothing uses it.
+    static void Touch(const void* p) { (void)*static_cast<const volatile char*>(p); }
 
     // ---- logical records
     quint32 RecCapacity() const { return FPristine ? FPristine : quint32(FCurrent.size()); }
@@ -410,6 +412,11 @@ public:
         return s && before && s != before && lv.Prev(s) == before && (lv.Status(s) & prsModified)
                && lv.State(lv.Block(s), column) == csNotChanged;
     }
+    // For runs of changes to records all over a level, done for several records in a row some
+    // records before each is changed (see TStoreLevel::TouchBlock), in three steps: 1 reads where
+    // the record's current slot is, 2 its block and status, 3 a byte of each of its long values
+    // (those kept in the heap). Each step finds what the one before read at hand.
+    void TouchRecord(const TStoreLevel& lv, TRecIndex rec, int step) const;
     // Copies a slot's block with every "not changed" cell (nested ones aside) replaced by the
     // value it stands for: the whole record as of that version.
     void ReadResolved(const TStoreLevel& lv, TSlotNo slot, char* to) const;

@@ -1711,6 +1711,81 @@ TEST(ClientDataSet, RecordUpdaterPostsAsAnEditOfTheFieldsDoes)
     EXPECT_NE(strict.Data(), before);
 }
 
+// Finding every source key's record before a run answers as a lookup of each in turn does:
+// a repeated key finds the first of its records, NULL finds NULL, 0 finds -0, a deleted record
+// is passed over, a key no record holds finds nothing. Where a post or a change from outside
+// could change the answers (a target in an index order that the run rewrites, a record that
+// goes through the fields, an edit between two posts), the lookups still agree.
+TEST(ClientDataSet, RecordUpdaterFindsEveryKeyAsLookupsDo)
+{
+    auto make = [](TClientDataSet& ds, int size) {
+        ds.FieldDefs().Add("K", ftFloat);
+        ds.FieldDefs().Add("S", ftString, size);
+        ds.FieldDefs().Add("V", ftInteger);
+        ds.CreateDataSet();
+    };
+    const double null = -1e300;     // stands for NULL below
+    auto fill = [&](TClientDataSet& ds, const std::vector<std::tuple<double, QString, int>>& rows) {
+        for (const auto& [k, s, v] : rows) {
+            ds.Append();
+            if (k != null) ds.FieldByName("K")->SetAsFloat(k);
+            ds.FieldByName("S")->SetAsString(s);
+            ds.FieldByName("V")->SetAsInteger(v);
+            ds.Post();
+        }
+    };
+    TClientDataSet source;
+    make(source, 10);
+    fill(source, {{2, "a", 30}, {1, "b", 31}, {0.0, "c", 32}, {null, "d", 33}, {2, "e", 34},
+                  {7, "f", 35}, {3, "g", 36}, {2, "toolong", 37}, {1, "h", 38}, {3, "i", 39}});
+    struct TCase {
+        const char* Name;
+        bool Index = false;         // the target in an index order on V, which the run rewrites
+        int EditAt = -1;            // before that source record, the first record takes key 3
+    };
+    for (const TCase& c : {TCase{"plain"}, TCase{"index", true}, TCase{"outside edit", false, 6}}) {
+        SCOPED_TRACE(c.Name);
+        TClientDataSet target;
+        make(target, 6);
+        fill(target, {{5, "x", 12}, {2, "x", 11}, {-0.0, "x", 10}, {2, "x", 9}, {null, "x", 8},
+                      {1, "x", 7}, {3, "x", 6}, {3, "x", 5}, {9, "x", 4}});
+        target.MergeChangeLog();
+        ASSERT_TRUE(target.Locate("V", 6));
+        target.Delete();
+        if (c.Index) target.SetIndexFieldNames("V");
+        std::vector<TRecordUpdater::TPair> pairs{{target.FieldByName("K"), source.FieldByName("K")},
+                                                 {target.FieldByName("S"), source.FieldByName("S")},
+                                                 {target.FieldByName("V"), source.FieldByName("V")}};
+        TRecordUpdater updater(source, target, pairs, {target.FieldByName("K"), source.FieldByName("K")});
+        TLocateHash hash(target, target.FieldByName("K"));
+        TLocateHash reference(target, target.FieldByName("K"));
+        updater.FindAll(hash);
+        int n = 0, posted = 0;
+        for (source.First(); !source.Eof(); source.Next(), ++n) {
+            if (n == c.EditAt) {
+                ASSERT_TRUE(target.Locate("V", 12));
+                target.Edit();
+                target.FieldByName("K")->SetAsFloat(3);
+                target.Post();
+            }
+            if (!updater.Take()) {
+                EXPECT_EQ(source.FieldByName("S")->AsString(), "toolong");
+                continue;
+            }
+            const TRecordId expected = reference.FindBlock(updater.KeyBlock());
+            const TRecordId id = updater.Find(hash);
+            ASSERT_EQ(id, expected) << "source record " << n;
+            if (id == NoRecord) {
+                updater.Drop();
+                continue;
+            }
+            updater.Post(id);
+            ++posted;
+        }
+        EXPECT_EQ(posted, 8);
+    }
+}
+
 // The hash of a field's values answers what Locate answers, for numbers (0 and -0 among
 // them), texts and dates with repeated and NULL values, while records are edited, inserted,
 // deleted and undone through the dataset and through a clone.
