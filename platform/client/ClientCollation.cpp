@@ -2,10 +2,11 @@
 
 #include "platform/core/CodePages.h"
 
-#include <QHash>
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -77,10 +78,19 @@ TCollation::TCollation(int codePage)
 
 const TCollation& TCollation::ForCodePage(int codePage)
 {
-    static QHash<int, std::shared_ptr<TCollation>> cache;
-    auto it = cache.find(codePage);
-    if (it == cache.end()) it = cache.insert(codePage, std::shared_ptr<TCollation>(new TCollation(codePage)));
-    return *it.value();
+    // Asked for by every hash and comparison of a text, also from a thread that reads one file
+    // while another is read: the last one answered is kept per thread.
+    thread_local int lastCodePage = -1;
+    thread_local const TCollation* last = nullptr;
+    if (last && lastCodePage == codePage) return *last;
+    static std::mutex lock;
+    static std::map<int, std::unique_ptr<TCollation>> cache;
+    std::lock_guard<std::mutex> guard(lock);
+    std::unique_ptr<TCollation>& made = cache[codePage];
+    if (!made) made.reset(new TCollation(codePage));
+    lastCodePage = codePage;
+    last = made.get();
+    return *last;
 }
 
 int TCollation::CompareAnsi(const char* a, qsizetype na, const char* b, qsizetype nb, bool caseInsensitive) const

@@ -304,14 +304,18 @@ void TRecordUpdater::FindAll(const TLocateHash& hash)
     if (FTarget.FOrder || !FTarget.FStatusFilter.IsEmpty()
         || (FTarget.Filtered() && (FTarget.FFilterExpr || FTarget.OnFilterRecord)))
         return;
-    const int count = FSource.ViewCount();
-    std::vector<quint64> hashes(size_t(std::max(count, 0)), 0);
-    for (int pos = 0; pos < count; ++pos)
-        if (const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(pos))) {
-            const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
-            hashes[size_t(pos)] = hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn);
-        }
-    FFound = hash.FindAll(hashes);
+    // The source's keys, read (from its file, when it is still there) while the target's are.
+    auto sought = [&] {
+        const int count = FSource.ViewCount();
+        std::vector<quint64> hashes(size_t(std::max(count, 0)), 0);
+        for (int pos = 0; pos < count; ++pos)
+            if (const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(pos))) {
+                const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
+                hashes[size_t(pos)] = hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn);
+            }
+        return hashes;
+    };
+    FFound = hash.FindAll(sought, &plan.From != &plan.To);
     FFoundVersion = plan.To.Version();
 }
 

@@ -8,6 +8,9 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -215,23 +218,51 @@ void TLocateHash::ReadAhead(quint64 hash, int step) const
     }
 }
 
-std::vector<TRecIndex> TLocateHash::FindAll(const std::vector<quint64>& hashes) const
+std::vector<TRecIndex> TLocateHash::FindAll(const std::function<std::vector<quint64>()>& makeSought, bool apart) const
 {
     struct TItem {
         quint64 Hash;
         quint32 Rec;    // the record, or the index of a sought hash
     };
+    std::vector<quint64> hashes;
+    std::exception_ptr failed;
+    std::thread other;
+    if (apart) {
+        try {
+            other = std::thread([&] {
+                try {
+                    hashes = makeSought();
+                } catch (...) {
+                    failed = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            apart = false;  // no thread to be had: one after the other
+        }
+    }
+    if (!apart) hashes = makeSought();
+    struct TJoin {
+        std::thread& Other;
+        ~TJoin()
+        {
+            if (Other.joinable()) Other.join();
+        }
+    } join{other};
     // The records in the dataset's order, so that the first of equal hashes comes first below.
     const int count = FDataSet.ViewCount();
     std::vector<TItem> own;
     own.reserve(size_t(std::max(count, 0)));
-    for (int pos = 0; pos < count; ++pos) {
+    bool nan = false;
+    for (int pos = 0; pos < count && !nan; ++pos) {
         const TRecIndex rec = TRecIndex(FDataSet.ViewRecord(pos));
         if (!FStore->IsVisible(0, rec)) continue;
         const quint64 h = HashOfRec(rec);
-        if (h == 0) return {};
+        nan = h == 0;
         own.push_back({h, rec});
     }
+    if (other.joinable()) other.join();
+    if (failed) std::rethrow_exception(failed);
+    if (nan) return {};
     std::vector<TItem> sought(hashes.size());
     for (size_t i = 0; i < hashes.size(); ++i) sought[i] = {hashes[i], quint32(i)};
 

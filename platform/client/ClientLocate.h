@@ -10,6 +10,7 @@
 #include "platform/client/PacketValues.h"
 #include "platform/data/DB.h"
 
+#include <functional>
 #include <vector>
 
 class TClientDataSet;
@@ -32,13 +33,15 @@ public:
 
     // For a run that looks up many values in a row while this dataset's records and values stay
     // as they are: what FindBlock would answer for each value, all at once, given the values'
-    // hashes (HashOfCell). Lookups one by one land all over memory; this joins the hashes with
-    // the records' in parts that fit the processor's caches. Each answer is the record, first
-    // in the dataset's order, whose value has the hash: Holds confirms that it has the value
-    // (another value may share the hash). NoRec: no record has it; Unmatched: only FindBlock
-    // can tell (a NaN, which equals every number). Empty when a record holds a NaN.
+    // hashes (HashOfCell) as `sought` makes them. Lookups one by one land all over memory; this
+    // joins the hashes with the records' in parts that fit the processor's caches. Each answer
+    // is the record, first in the dataset's order, whose value has the hash: Holds confirms that
+    // it has the value (another value may share the hash). NoRec: no record has it; Unmatched:
+    // only FindBlock can tell (a NaN, which equals every number). Empty when a record holds a
+    // NaN. apart: `sought` touches nothing of this dataset's records, and runs on a thread of
+    // its own while they are hashed (each may have a file to read).
     static constexpr TRecIndex Unmatched = NoRec - 1;
-    std::vector<TRecIndex> FindAll(const std::vector<quint64>& hashes) const;
+    std::vector<TRecIndex> FindAll(const std::function<std::vector<quint64>()>& sought, bool apart) const;
     // Whether a record of the dataset holds the value given in a block of the dataset's layout
     // (only the field's cell is read).
     bool Holds(TRecIndex rec, const char* block) const;
