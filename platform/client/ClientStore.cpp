@@ -345,7 +345,8 @@ void TRecordStore::TouchRecord(const TStoreLevel& lv, TRecIndex rec, int step) c
         lv.TouchBlock(slot);
         return;
     }
-    const char* b = lv.Block(slot);
+    const char* b = lv.DecodedBlock(slot);
+    if (!b) return;
     for (int col = 0; col < int(lv.Columns.size()); ++col) {
         const TStoreColumn& c = lv.Columns[size_t(col)];
         if ((!c.InHeap && c.InlineCapacity == 0) || lv.State(b, col) != csValue) continue;

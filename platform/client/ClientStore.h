@@ -233,12 +233,18 @@ public:
     }
     void TouchBlock(TSlotNo slot) const
     {
-        const size_t c = (slot - 1) >> ChunkShift;
-        if (c >= FChunks.size() || !FChunks[c]) return;
-        const char* b = FChunks[c].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize);
+        const char* b = DecodedBlock(slot);
+        if (!b) return;
         for (int at = 0; at < SlotSize; at += 64) Touch(b + at);
         Touch(b + SlotSize - 1);
         if (!FPristine && slot <= FStatus.size()) Touch(&FStatus[slot - 1]);
+    }
+    // The slot's block, or nullptr while it is still in the file.
+    const char* DecodedBlock(TSlotNo slot) const
+    {
+        const size_t c = (slot - 1) >> ChunkShift;
+        if (c >= FChunks.size() || !FChunks[c]) return nullptr;
+        return FChunks[c].get() + size_t((slot - 1) & ChunkMask) * size_t(SlotSize);
     }
     // One read of the byte at p, kept by the compiler though nothing uses it.
     static void Touch(const void* p) { (void)*static_cast<const volatile char*>(p); }
