@@ -301,18 +301,12 @@ void TRecordUpdater::FindAll(const TLocateHash& hash)
     if (!KeyTravels() || FChangesKey) return;
     // The first record of a key stays the first only where no post can move a record or take
     // it out of sight: the target shown in record order, unfiltered.
-    if (FTarget.FOrder || !FTarget.FStatusFilter.IsEmpty()
-        || (FTarget.Filtered() && (FTarget.FFilterExpr || FTarget.OnFilterRecord)))
-        return;
+    if (FTarget.FOrder || FTarget.ViewFiltered()) return;
     // The source's keys, read (from its file, when it is still there) while the target's are.
     auto sought = [&] {
         const int count = FSource.ViewCount();
         std::vector<quint64> hashes(size_t(std::max(count, 0)), 0);
-        for (int pos = 0; pos < count; ++pos)
-            if (const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(pos))) {
-                const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
-                hashes[size_t(pos)] = hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn);
-            }
+        for (int pos = 0; pos < count; ++pos) KeyHashAt(hash, pos, hashes[size_t(pos)]);
         return hashes;
     };
     FFound = hash.FindAll(sought, &plan.From != &plan.To);
@@ -380,14 +374,22 @@ void TRecordUpdater::ReadAhead(const TLocateHash& hash)
             }
             TAheadKey& key = FAhead[size_t(at) % std::size(FAhead)];
             if (key.Position != at) {
-                const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(at));
-                if (!slot) continue;
-                const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
-                key = {at, hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn)};
+                if (!KeyHashAt(hash, at, key.Hash)) continue;
+                key.Position = at;
             }
             hash.ReadAhead(key.Hash, step);
         }
     }
+}
+
+bool TRecordUpdater::KeyHashAt(const TLocateHash& hash, int position, quint64& keyHash) const
+{
+    const TCopyPlan& plan = *FPlan;
+    const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(position));
+    if (!slot) return false;
+    const char* block = plan.From.CellBlock(plan.Slv, slot, plan.Key.SourceColumn);
+    keyHash = hash.HashOfCell(plan.From, plan.Slv, block, plan.Key.SourceColumn);
+    return true;
 }
 
 void TRecordUpdater::Drop()

@@ -89,6 +89,10 @@ public:
     void ReadAhead(const TLocateHash& hash);
 
 private:
+    // The hash of the key of the source record at a position of its view; false when the
+    // position holds no record.
+    bool KeyHashAt(const TLocateHash& hash, int position, quint64& keyHash) const;
+
     TClientDataSet& FSource;
     TClientDataSet& FTarget;
     std::unique_ptr<TCopyPlan> FPlan;

@@ -541,11 +541,14 @@ TUpdateStatus TClientDataSet::UpdateStatus() const
     return StatusOf(TRecIndex(id));
 }
 
+bool TClientDataSet::ViewFiltered() const
+{
+    return !FStatusFilter.IsEmpty() || (Filtered() && (FFilterExpr || OnFilterRecord));
+}
+
 bool TClientDataSet::ViewIsTrivial() const
 {
-    if (!FStatusFilter.IsEmpty()) return false;
-    if (Filtered() && (FFilterExpr || OnFilterRecord)) return false;
-    return FStore->IsDelta() || FStore->DeletedCount(FLevel) == 0;
+    return !ViewFiltered() && (FStore->IsDelta() || FStore->DeletedCount(FLevel) == 0);
 }
 
 bool TClientDataSet::Passes(TRecIndex rec)

@@ -192,6 +192,8 @@ private:
     TUpdateStatus StatusOf(TRecIndex rec) const;
     void UpdateViewFor(const TStoreChange& change);
     bool ViewIsTrivial() const;
+    // Whether a status filter or an active filter decides which records the view shows.
+    bool ViewFiltered() const;
     TRecIndex CurrentOwner() const;
     void ParentScrolled();
     int FindPosition(const QString& keyFields, const TVariant& keyValues, TLocateOptions options);

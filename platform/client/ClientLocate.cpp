@@ -218,18 +218,71 @@ void TLocateHash::ReadAhead(quint64 hash, int step) const
     }
 }
 
+namespace {
+
+struct THashed {
+    quint64 Hash;
+    quint32 Rec;    // the record, or the index of a sought hash
+};
+
+// For each sought hash: the record of the first of `own` (records in the dataset's order) with
+// that hash, NoRec when none has it, `nan` for hash 0. Both sides are split into parts by the
+// hashes' top bits, each with about a thousand records, so that every part's table fits the
+// processor's caches; the order within a part is kept.
+std::vector<TRecIndex> JoinByHash(std::vector<THashed> own, const std::vector<quint64>& hashes, TRecIndex nan)
+{
+    std::vector<THashed> sought(hashes.size());
+    for (size_t i = 0; i < hashes.size(); ++i) sought[i] = {hashes[i], quint32(i)};
+    int bits = 0;
+    while (bits < 20 && (own.size() >> bits) > 1024) ++bits;
+    const size_t parts = size_t(1) << bits;
+    auto part = [bits](quint64 h) { return bits ? size_t(h >> (64 - bits)) : size_t(0); };
+    auto split = [&](std::vector<THashed>& items) {
+        std::vector<size_t> start(parts + 1, 0);
+        for (const THashed& it : items) ++start[part(it.Hash) + 1];
+        for (size_t p = 0; p < parts; ++p) start[p + 1] += start[p];
+        std::vector<size_t> at(start.begin(), start.end() - 1);
+        std::vector<THashed> sorted(items.size());
+        for (const THashed& it : items) sorted[at[part(it.Hash)]++] = it;
+        items.swap(sorted);
+        return start;
+    };
+    const std::vector<size_t> ownStart = split(own);
+    const std::vector<size_t> soughtStart = split(sought);
+
+    std::vector<TRecIndex> found(hashes.size(), NoRec);
+    std::vector<THashed> table;
+    for (size_t p = 0; p < parts; ++p) {
+        size_t size = 16;
+        while (size < (ownStart[p + 1] - ownStart[p]) * 2) size *= 2;
+        table.assign(size, THashed{0, NoRec});
+        const size_t mask = size - 1;
+        // The low bit of a value's hash is always set: place by the bits above it.
+        auto slot = [&](quint64 h) {
+            size_t i = size_t(h >> 1) & mask;
+            while (table[i].Rec != NoRec && table[i].Hash != h) i = (i + 1) & mask;
+            return i;
+        };
+        for (size_t k = ownStart[p]; k < ownStart[p + 1]; ++k)
+            if (THashed& t = table[slot(own[k].Hash)]; t.Rec == NoRec) t = own[k];
+        for (size_t k = soughtStart[p]; k < soughtStart[p + 1]; ++k) {
+            const THashed& q = sought[k];
+            found[q.Rec] = q.Hash == 0 ? nan : table[slot(q.Hash)].Rec;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
 std::vector<TRecIndex> TLocateHash::FindAll(const std::function<std::vector<quint64>()>& makeSought, bool apart) const
 {
-    struct TItem {
-        quint64 Hash;
-        quint32 Rec;    // the record, or the index of a sought hash
-    };
     std::vector<quint64> hashes;
     std::exception_ptr failed;
-    std::thread other;
+    std::jthread other;     // joined on the way out, also when hashing here throws
     if (apart) {
         try {
-            other = std::thread([&] {
+            other = std::jthread([&] {
                 try {
                     hashes = makeSought();
                 } catch (...) {
@@ -241,16 +294,9 @@ std::vector<TRecIndex> TLocateHash::FindAll(const std::function<std::vector<quin
         }
     }
     if (!apart) hashes = makeSought();
-    struct TJoin {
-        std::thread& Other;
-        ~TJoin()
-        {
-            if (Other.joinable()) Other.join();
-        }
-    } join{other};
-    // The records in the dataset's order, so that the first of equal hashes comes first below.
+    // The records in the dataset's order, so that the first of equal hashes comes first.
     const int count = FDataSet.ViewCount();
-    std::vector<TItem> own;
+    std::vector<THashed> own;
     own.reserve(size_t(std::max(count, 0)));
     bool nan = false;
     for (int pos = 0; pos < count && !nan; ++pos) {
@@ -263,54 +309,7 @@ std::vector<TRecIndex> TLocateHash::FindAll(const std::function<std::vector<quin
     if (other.joinable()) other.join();
     if (failed) std::rethrow_exception(failed);
     if (nan) return {};
-    std::vector<TItem> sought(hashes.size());
-    for (size_t i = 0; i < hashes.size(); ++i) sought[i] = {hashes[i], quint32(i)};
-
-    // Parts by the hashes' top bits, each with about a thousand records; the order within a
-    // part is kept.
-    int bits = 0;
-    while (bits < 20 && (own.size() >> bits) > 1024) ++bits;
-    const size_t parts = size_t(1) << bits;
-    auto part = [bits](quint64 h) { return bits ? size_t(h >> (64 - bits)) : size_t(0); };
-    auto split = [&](std::vector<TItem>& items) {
-        std::vector<size_t> start(parts + 1, 0);
-        for (const TItem& it : items) ++start[part(it.Hash) + 1];
-        for (size_t p = 0; p < parts; ++p) start[p + 1] += start[p];
-        std::vector<size_t> at(start.begin(), start.end() - 1);
-        std::vector<TItem> sorted(items.size());
-        for (const TItem& it : items) sorted[at[part(it.Hash)]++] = it;
-        items.swap(sorted);
-        return start;
-    };
-    const std::vector<size_t> ownStart = split(own);
-    const std::vector<size_t> soughtStart = split(sought);
-
-    std::vector<TRecIndex> found(hashes.size(), NoRec);
-    std::vector<TItem> table;
-    for (size_t p = 0; p < parts; ++p) {
-        const size_t n = ownStart[p + 1] - ownStart[p];
-        size_t size = 16;
-        while (size < n * 2) size *= 2;
-        table.assign(size, TItem{0, NoRec});
-        const size_t mask = size - 1;
-        // The low bit of a value's hash is always set: place by the bits above it.
-        for (size_t k = ownStart[p]; k < ownStart[p + 1]; ++k) {
-            size_t i = size_t(own[k].Hash >> 1) & mask;
-            while (table[i].Rec != NoRec && table[i].Hash != own[k].Hash) i = (i + 1) & mask;
-            if (table[i].Rec == NoRec) table[i] = own[k];
-        }
-        for (size_t k = soughtStart[p]; k < soughtStart[p + 1]; ++k) {
-            const TItem& q = sought[k];
-            if (q.Hash == 0) {
-                found[q.Rec] = Unmatched;
-                continue;
-            }
-            size_t i = size_t(q.Hash >> 1) & mask;
-            while (table[i].Rec != NoRec && table[i].Hash != q.Hash) i = (i + 1) & mask;
-            found[q.Rec] = table[i].Rec;
-        }
-    }
-    return found;
+    return JoinByHash(std::move(own), hashes, Unmatched);
 }
 
 bool TLocateHash::Holds(TRecIndex rec, const char* block) const

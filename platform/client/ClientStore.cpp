@@ -348,18 +348,11 @@ void TRecordStore::TouchRecord(const TStoreLevel& lv, TRecIndex rec, int step) c
     const char* b = lv.DecodedBlock(slot);
     if (!b) return;
     for (int col = 0; col < int(lv.Columns.size()); ++col) {
-        const TStoreColumn& c = lv.Columns[size_t(col)];
-        if ((!c.InHeap && c.InlineCapacity == 0) || lv.State(b, col) != csValue) continue;
-        const char* p = b + c.Offset;
-        if (c.InlineCapacity > 0) {
-            if (quint8(*p) != OverflowMark) continue;
-            ++p;
-        }
-        const THeapRef r = ReadRef(p);
-        if (!r.Len) continue;
-        const char* v = FHeap.Data(r);
+        if (!HeapBytes(lv, b, col)) continue;
+        qsizetype n = 0;
+        const char* v = BytesView(lv, b, col, n);
         TStoreLevel::Touch(v);
-        TStoreLevel::Touch(v + r.Len - 1);
+        TStoreLevel::Touch(v + n - 1);
     }
 }
 
