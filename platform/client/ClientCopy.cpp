@@ -311,6 +311,8 @@ void TRecordUpdater::FindAll(const TLocateHash& hash)
     };
     FFound = hash.FindAll(sought, &plan.From != &plan.To);
     FFoundVersion = plan.To.Version();
+    // Each update the run makes is a change logged.
+    if (plan.To.LogChanges() && !plan.To.IsDelta()) plan.To.Level(FTarget.FLevel).ReserveLog(FFound.size());
 }
 
 TRecordId TRecordUpdater::Find(TLocateHash& hash)

@@ -411,8 +411,7 @@ void TStoreSource::Produce(IPacketSink& sink)
         TPacketParams& params = const_cast<TPacketParams&>(*FMeta.Level(l).Params);
         const std::vector<quint32>& log = FStore.Level(l).Log;
         if (FLevelLog[size_t(l)] && !log.empty() && !delta) {
-            const TPacketParam p = TPacketParam::MakeIntArray("CHANGE_LOG", PacketTypeWord::UInt32,
-                                                              std::vector<qint64>(log.begin(), log.end()));
+            const TPacketParam p = TPacketParam::MakeIntArray("CHANGE_LOG", PacketTypeWord::UInt32, log.data(), log.size());
             if (params.IndexOf("CHANGE_LOG") >= 0) params.Set(p);
             else params.Items.insert(params.Items.begin(), p);
         } else {

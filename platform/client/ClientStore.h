@@ -278,6 +278,12 @@ public:
     std::vector<quint32> Log;
     std::vector<quint8> Marked;
     int LogEntries() const { return int(Log.size() / 3); }
+    // Room for this many more entries, for a run that is about to log them.
+    void ReserveLog(size_t entries)
+    {
+        Log.reserve(Log.size() + 3 * entries);
+        Marked.reserve(Marked.size() + entries);
+    }
     void AddLog(quint32 row, quint32 prev, quint32 action, bool marked = false)
     {
         Log.push_back(row);

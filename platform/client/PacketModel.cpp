@@ -2,6 +2,7 @@
 
 #include "platform/core/CodePages.h"
 #include "platform/client/PacketError.h"
+#include "platform/client/PacketValues.h"
 
 #include <QStringDecoder>
 #include <cstring>
@@ -33,7 +34,29 @@ qint64 ReadLE(const char* p, int size, bool isSigned)
 
 void AppendLE(QByteArray& out, quint64 v, int size)
 {
-    for (int i = 0; i < size; ++i) out.append(char((v >> (8 * i)) & 0xFF));
+    const qsizetype at = out.size();
+    out.resize(at + size);
+    TPacketBuffer::StoreLE(out.data() + at, v, size);
+}
+
+// An array parameter: its count, then each value in `size` bytes (a change log of a million
+// entries is stored in one pass).
+template <typename T>
+TPacketParam IntArrayParam(const QByteArray& name, quint32 typeWord, const T* values, size_t count)
+{
+    TPacketParam p;
+    p.Name = name;
+    p.TypeWord = typeWord | PacketTypeWord::Array;
+    const int size = PacketTypeWord::Size(typeWord);
+    p.Value.resize(4 + qsizetype(count) * size);
+    char* out = p.Value.data();
+    TPacketBuffer::StoreLE(out, count, 4);
+    out += 4;
+    for (size_t i = 0; i < count; ++i) {
+        TPacketBuffer::StoreLE(out, quint64(values[i]), size);
+        out += size;
+    }
+    return p;
 }
 
 bool IsIntegerCode(int code) { return code == ptcInteger || code == ptcUnsigned || code == ptcBoolean; }
@@ -116,13 +139,12 @@ TPacketParam TPacketParam::MakeText(const QByteArray& name, const QByteArray& te
 
 TPacketParam TPacketParam::MakeIntArray(const QByteArray& name, quint32 typeWord, const std::vector<qint64>& values)
 {
-    TPacketParam p;
-    p.Name = name;
-    p.TypeWord = typeWord | PacketTypeWord::Array;
-    const int size = PacketTypeWord::Size(typeWord);
-    AppendLE(p.Value, values.size(), 4);
-    for (qint64 v : values) AppendLE(p.Value, quint64(v), size);
-    return p;
+    return IntArrayParam(name, typeWord, values.data(), values.size());
+}
+
+TPacketParam TPacketParam::MakeIntArray(const QByteArray& name, quint32 typeWord, const quint32* values, size_t count)
+{
+    return IntArrayParam(name, typeWord, values, count);
 }
 
 qint64 TPacketParam::MeasureValue(quint32 typeWord, const char* data, qint64 available)

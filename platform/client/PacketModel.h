@@ -99,6 +99,7 @@ struct TPacketParam {
     static TPacketParam MakeInt(const QByteArray& name, quint32 typeWord, qint64 value);
     static TPacketParam MakeText(const QByteArray& name, const QByteArray& text);
     static TPacketParam MakeIntArray(const QByteArray& name, quint32 typeWord, const std::vector<qint64>& values);
+    static TPacketParam MakeIntArray(const QByteArray& name, quint32 typeWord, const quint32* values, size_t count);
     // Number of value bytes a parameter of this type occupies at data[0..available), or -1 when
     // they do not fit or the type cannot be measured.
     static qint64 MeasureValue(quint32 typeWord, const char* data, qint64 available);
