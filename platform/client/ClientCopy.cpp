@@ -4,6 +4,7 @@
 #include "platform/client/ClientLocate.h"
 #include "platform/client/ClientPacket.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -239,6 +240,9 @@ TRecordUpdater::TRecordUpdater(TClientDataSet& source, TClientDataSet& target, c
     FKey.resize(size_t(tlv.SlotSize));
     FBlock.resize(size_t(tlv.SlotSize));
     tlv.InitBlock(FKey.data());
+    tlv.InitBlock(FValues.data());
+    FAllPaired = !FPlan->Columns.empty()
+                 && std::all_of(FPlan->Columns.begin(), FPlan->Columns.end(), [](const TCopyPlan::TColumn& c) { return c.To; });
 }
 
 TRecordUpdater::~TRecordUpdater()
@@ -337,15 +341,21 @@ void TRecordUpdater::Post(TRecordId id)
     if (!FTaken) return;
     const TCopyPlan& plan = *FPlan;
     try {
-        char* block = FBlock.data();
-        FTarget.ReadBlock(TRecIndex(id), block);
-        bool assigned = false;
-        for (const TCopyPlan::TColumn& c : plan.Columns)
-            if (c.To) {
-                plan.To.CopyCell(plan.Tlv, FValues.data(), block, c.Target.Column);
-                assigned = true;
-            }
-        if (assigned) FTarget.PostBlock(TRecIndex(id), block);
+        if (FAllPaired) {
+            // Every cell is taken: the record's own values are not needed.
+            if (!FTarget.SlotOf(id)) DatabaseError(QStringLiteral("Record not found"), &FTarget);
+            FTarget.PostBlock(TRecIndex(id), FValues.data());
+        } else {
+            char* block = FBlock.data();
+            FTarget.ReadBlock(TRecIndex(id), block);
+            bool assigned = false;
+            for (const TCopyPlan::TColumn& c : plan.Columns)
+                if (c.To) {
+                    plan.To.CopyCell(plan.Tlv, FValues.data(), block, c.Target.Column);
+                    assigned = true;
+                }
+            if (assigned) FTarget.PostBlock(TRecIndex(id), block);
+        }
     } catch (...) {
         Drop();
         FFound.clear();

@@ -111,6 +111,7 @@ private:
     TAheadKey FAhead[AheadBatch * AheadSteps];
     int FNextReadAhead = 0;         // the position of the next batch
     bool FChangesKey = false;       // a pair puts another source field into the key field
+    bool FAllPaired = false;        // every target field takes a source field's value
     // FindAll's records by source position, and the target's version they hold for.
     std::vector<TRecIndex> FFound;
     quint64 FFoundVersion = 0;
