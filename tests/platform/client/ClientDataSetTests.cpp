@@ -1682,6 +1682,11 @@ TEST(ClientDataSet, RecordUpdaterPostsAsAnEditOfTheFieldsDoes)
     EXPECT_EQ(cells.ChangeCount(), 4);
     EXPECT_EQ(cells.Data(), edits.Data());
     EXPECT_EQ(Column(cells, "S"), Column(edits, "S"));
+    // A record that is not there takes nothing.
+    source.First();
+    ASSERT_TRUE(updater.Take());
+    EXPECT_THROW(updater.Post(TRecordId(1000)), EDatabaseError);
+    EXPECT_EQ(cells.ChangeCount(), 4);
 
     // A pair of two types goes through the fields.
     TRecordUpdater mixed(source, cells, {{cells.FieldByName("F"), source.FieldByName("ID")}});
