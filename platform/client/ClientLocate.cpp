@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -225,36 +226,56 @@ struct THashed {
     quint32 Rec;    // the record, or the index of a sought hash
 };
 
-// For each sought hash: the record of the first of `own` (records in the dataset's order) with
-// that hash, NoRec when none has it, `nan` for hash 0. Both sides are split into parts by the
-// hashes' top bits, each with about a thousand records, so that every part's table fits the
-// processor's caches; the order within a part is kept.
-std::vector<TRecIndex> JoinByHash(std::vector<THashed> own, const std::vector<quint64>& hashes, TRecIndex nan)
+// n values in blocks of the packet pool, which earlier runs' blocks return to: a run's scratch
+// then takes no fresh memory, whose first touch costs far more than the work on it. The values
+// start unset.
+template <typename T> class TScratch {
+public:
+    explicit TScratch(size_t n) : FBlock(PacketAllocate(std::max<size_t>(n, 1) * sizeof(T))) {}
+    T& operator[](size_t i) { return reinterpret_cast<T*>(FBlock.get())[i]; }
+    const T& operator[](size_t i) const { return reinterpret_cast<const T*>(FBlock.get())[i]; }
+
+private:
+    TPacketBlock FBlock;
+};
+
+// Items split into parts by their hashes' top bits, each part's in their first order.
+struct TSplit {
+    std::vector<size_t> Start;      // of each part, then the end
+    TScratch<THashed> Items;        // Rec: the item's index
+};
+
+template <typename THashOf> TSplit Split(size_t n, int bits, const THashOf& hashOf)
 {
-    std::vector<THashed> sought(hashes.size());
-    for (size_t i = 0; i < hashes.size(); ++i) sought[i] = {hashes[i], quint32(i)};
-    int bits = 0;
-    while (bits < 20 && (own.size() >> bits) > 1024) ++bits;
-    const size_t parts = size_t(1) << bits;
     auto part = [bits](quint64 h) { return bits ? size_t(h >> (64 - bits)) : size_t(0); };
-    auto split = [&](std::vector<THashed>& items) {
-        std::vector<size_t> start(parts + 1, 0);
-        for (const THashed& it : items) ++start[part(it.Hash) + 1];
-        for (size_t p = 0; p < parts; ++p) start[p + 1] += start[p];
-        std::vector<size_t> at(start.begin(), start.end() - 1);
-        std::vector<THashed> sorted(items.size());
-        for (const THashed& it : items) sorted[at[part(it.Hash)]++] = it;
-        items.swap(sorted);
-        return start;
-    };
-    const std::vector<size_t> ownStart = split(own);
-    const std::vector<size_t> soughtStart = split(sought);
+    TSplit s{std::vector<size_t>((size_t(1) << bits) + 1, 0), TScratch<THashed>(n)};
+    for (size_t i = 0; i < n; ++i) ++s.Start[part(hashOf(i)) + 1];
+    for (size_t p = 1; p < s.Start.size(); ++p) s.Start[p] += s.Start[p - 1];
+    std::vector<size_t> at(s.Start.begin(), s.Start.end() - 1);
+    for (size_t i = 0; i < n; ++i) {
+        const quint64 h = hashOf(i);
+        s.Items[at[part(h)]++] = {h, quint32(i)};
+    }
+    return s;
+}
+
+// For each sought hash: the first of the own records (in the dataset's order, with their
+// hashes) with that hash, NoRec when none has it, `nan` for hash 0. Both sides are split into
+// parts by the hashes' top bits, each with about a thousand records, so that every part's table
+// fits the processor's caches; the order within a part is kept.
+std::vector<TRecIndex> JoinByHash(const TScratch<quint64>& ownHashes, const TScratch<TRecIndex>& ownRecs, size_t owned,
+                                  const std::vector<quint64>& hashes, TRecIndex nan)
+{
+    int bits = 0;
+    while (bits < 20 && (owned >> bits) > 1024) ++bits;
+    const TSplit own = Split(owned, bits, [&](size_t i) { return ownHashes[i]; });
+    const TSplit sought = Split(hashes.size(), bits, [&](size_t i) { return hashes[i]; });
 
     std::vector<TRecIndex> found(hashes.size(), NoRec);
     std::vector<THashed> table;
-    for (size_t p = 0; p < parts; ++p) {
+    for (size_t p = 0; p + 1 < own.Start.size(); ++p) {
         size_t size = 16;
-        while (size < (ownStart[p + 1] - ownStart[p]) * 2) size *= 2;
+        while (size < (own.Start[p + 1] - own.Start[p]) * 2) size *= 2;
         table.assign(size, THashed{0, NoRec});
         const size_t mask = size - 1;
         // The low bit of a value's hash is always set: place by the bits above it.
@@ -263,10 +284,12 @@ std::vector<TRecIndex> JoinByHash(std::vector<THashed> own, const std::vector<qu
             while (table[i].Rec != NoRec && table[i].Hash != h) i = (i + 1) & mask;
             return i;
         };
-        for (size_t k = ownStart[p]; k < ownStart[p + 1]; ++k)
-            if (THashed& t = table[slot(own[k].Hash)]; t.Rec == NoRec) t = own[k];
-        for (size_t k = soughtStart[p]; k < soughtStart[p + 1]; ++k) {
-            const THashed& q = sought[k];
+        for (size_t k = own.Start[p]; k < own.Start[p + 1]; ++k) {
+            const THashed& o = own.Items[k];
+            if (THashed& t = table[slot(o.Hash)]; t.Rec == NoRec) t = {o.Hash, ownRecs[o.Rec]};
+        }
+        for (size_t k = sought.Start[p]; k < sought.Start[p + 1]; ++k) {
+            const THashed& q = sought.Items[k];
             found[q.Rec] = q.Hash == 0 ? nan : table[slot(q.Hash)].Rec;
         }
     }
@@ -295,21 +318,23 @@ std::vector<TRecIndex> TLocateHash::FindAll(const std::function<std::vector<quin
     }
     if (!apart) hashes = makeSought();
     // The records in the dataset's order, so that the first of equal hashes comes first.
-    const int count = FDataSet.ViewCount();
-    std::vector<THashed> own;
-    own.reserve(size_t(std::max(count, 0)));
+    const size_t count = size_t(std::max(FDataSet.ViewCount(), 0));
+    TScratch<quint64> ownHashes(count);
+    TScratch<TRecIndex> ownRecs(count);
+    size_t owned = 0;
     bool nan = false;
-    for (int pos = 0; pos < count && !nan; ++pos) {
-        const TRecIndex rec = TRecIndex(FDataSet.ViewRecord(pos));
+    for (size_t pos = 0; pos < count && !nan; ++pos) {
+        const TRecIndex rec = TRecIndex(FDataSet.ViewRecord(int(pos)));
         if (!FStore->IsVisible(0, rec)) continue;
         const quint64 h = HashOfRec(rec);
         nan = h == 0;
-        own.push_back({h, rec});
+        ownHashes[owned] = h;
+        ownRecs[owned++] = rec;
     }
     if (other.joinable()) other.join();
     if (failed) std::rethrow_exception(failed);
     if (nan) return {};
-    return JoinByHash(std::move(own), hashes, Unmatched);
+    return JoinByHash(ownHashes, ownRecs, owned, hashes, Unmatched);
 }
 
 bool TLocateHash::Holds(TRecIndex rec, const char* block) const
