@@ -316,7 +316,7 @@ void TRecordUpdater::FindAll(const TLocateHash& hash)
     FFound = hash.FindAll(sought, &plan.From != &plan.To);
     FFoundVersion = plan.To.Version();
     // Each update the run makes is a change logged.
-    if (plan.To.LogChanges() && !plan.To.IsDelta()) plan.To.Level(FTarget.FLevel).ReserveLog(FFound.size());
+    plan.To.ReserveLog(FTarget.FLevel, FFound.size());
 }
 
 TRecordId TRecordUpdater::Find(TLocateHash& hash)
@@ -343,7 +343,6 @@ void TRecordUpdater::Post(TRecordId id)
     try {
         if (FAllPaired) {
             // Every cell is taken: the record's own values are not needed.
-            if (!FTarget.SlotOf(id)) DatabaseError(QStringLiteral("Record not found"), &FTarget);
             FTarget.PostBlock(TRecIndex(id), FValues.data());
         } else {
             char* block = FBlock.data();

@@ -831,17 +831,22 @@ void TClientDataSet::CheckUnique(const char* block, TRecIndex self)
     }
 }
 
-void TClientDataSet::ReadBlock(TRecIndex rec, char* block) const
+TSlotNo TClientDataSet::SlotOrFail(TRecIndex rec) const
 {
-    const TStoreLevel& lv = FStore->Level(FLevel);
     const TSlotNo slot = SlotOf(TRecordId(rec));
     if (!slot) DatabaseError(QStringLiteral("Record not found"), this);
-    FStore->ReadResolved(lv, slot, block);
+    return slot;
+}
+
+void TClientDataSet::ReadBlock(TRecIndex rec, char* block) const
+{
+    FStore->ReadResolved(FStore->Level(FLevel), SlotOrFail(rec), block);
 }
 
 void TClientDataSet::PostBlock(TRecIndex rec, const char* block)
 {
     CheckCanModify();
+    SlotOrFail(rec);
     const TStoreLevel& lv = FStore->Level(FLevel);
     for (TField* f : Fields()) {
         if (!f->Required() || f->ReadOnly() || f->FieldKind() != fkData) continue;

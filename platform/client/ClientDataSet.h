@@ -198,11 +198,14 @@ private:
     void ParentScrolled();
     int FindPosition(const QString& keyFields, const TVariant& keyValues, TLocateOptions options);
     void CheckUnique(const char* block, TRecIndex self);
+    // The record's current slot; raises when the record is gone.
+    TSlotNo SlotOrFail(TRecIndex rec) const;
     // A record's values as one block of the level's layout ("not changed" cells resolved);
     // raises when the record is gone.
     void ReadBlock(TRecIndex rec, char* block) const;
     // Stores a record's new values as posting an edit of them does (required fields, unique
-    // keys, the change log), without the fields, the edit state or a move of the cursor.
+    // keys, the change log), without the fields, the edit state or a move of the cursor;
+    // raises when the record is gone.
     void PostBlock(TRecIndex rec, const char* block);
     // The filter text compiled; nullptr for a blank one.
     std::unique_ptr<TFilterExpr> NewFilterExpr() const;

@@ -628,7 +628,7 @@ TRecIndex TRecordStore::DoInsert(int level, TRecIndex rec, TRecIndex owner, cons
     TSlotNo holder = NoSlot;
     if (lv.Parent >= 0 && owner != NoRec)
         holder = FLevels[size_t(lv.Parent)].NestedHolder(owner, lv.ParentColumn);
-    const bool log = FLogChanges && !FDelta;
+    const bool log = WritesLog();
     const TSlotNo s = lv.AddSlot(block, log ? prsInserted : 0, NoSlot, rec, holder);
     lv.FCurrent[rec] = s;
     if (lv.Parent >= 0) lv.FOwner[rec] = owner;
@@ -679,7 +679,7 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
     if (!c) return;
     const TRecIndex owner = lv.Owner(rec);
     NotifyChanging({sckModified, level, rec, owner});
-    if (FLogChanges && !FDelta) {
+    if (WritesLog()) {
         const quint8 status = quint8(prsModified | (lv.Status(c) & prsInserted));
         const TSlotNo s = lv.AddSlot(block, status, c, rec, lv.Holder(c));
         // As the engine writes it: a new version carries only what changed. The values it
@@ -714,13 +714,21 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
     Notify({sckModified, level, rec, owner});
 }
 
+void TRecordStore::ReserveLog(int level, size_t changes)
+{
+    if (!WritesLog()) return;
+    TStoreLevel& lv = FLevels[size_t(level)];
+    lv.Log.reserve(lv.Log.size() + 3 * changes);
+    lv.Marked.reserve(lv.Marked.size() + changes);
+}
+
 void TRecordStore::Delete(int level, TRecIndex rec)
 {
     TStoreLevel& lv = FLevels[size_t(level)];
     const TSlotNo c = lv.Current(rec);
     if (!c || (lv.Status(c) & prsDeleted)) return;
     const TRecIndex owner = lv.Owner(rec);
-    if (FLogChanges && !FDelta) {
+    if (WritesLog()) {
         NotifyChanging({sckStatus, level, rec, owner});
         CountRec(level, rec, -1);
         lv.SetStatus(c, lv.Status(c) | prsDeleted);

@@ -278,12 +278,6 @@ public:
     std::vector<quint32> Log;
     std::vector<quint8> Marked;
     int LogEntries() const { return int(Log.size() / 3); }
-    // Room for this many more entries, for a run that is about to log them.
-    void ReserveLog(size_t entries)
-    {
-        Log.reserve(Log.size() + 3 * entries);
-        Marked.reserve(Marked.size() + entries);
-    }
     void AddLog(quint32 row, quint32 prev, quint32 action, bool marked = false)
     {
         Log.push_back(row);
@@ -387,6 +381,8 @@ public:
     bool IsDelta() const { return FDelta; }
     void SetDelta(bool delta) { FDelta = delta; }
     bool LogChanges() const { return FLogChanges; }
+    // Whether a change goes into the change log: logging is on and this is no delta.
+    bool WritesLog() const { return FLogChanges && !FDelta; }
     void SetLogChanges(bool on) { FLogChanges = on; }
     // Grows with every change of the data.
     quint64 Version() const { return FVersion; }
@@ -451,6 +447,9 @@ public:
     // master record.
     TRecIndex Insert(int level, TRecIndex owner, const char* block, TRecIndex before = NoRec);
     void Modify(int level, TRecIndex rec, const char* block);
+    // Room in a level's change log for this many more changes, for a run about to make them
+    // (nothing when changes are not logged).
+    void ReserveLog(int level, size_t changes);
     void Delete(int level, TRecIndex rec);
     // Undoes the newest change of a level; returns the record it concerned (NoRec when the log
     // was empty). A nested marker undoes the nested table's newest change.
