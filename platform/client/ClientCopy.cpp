@@ -308,6 +308,7 @@ void TRecordUpdater::FindAll(const TLocateHash& hash)
     if (FTarget.FOrder || FTarget.ViewFiltered()) return;
     // The source's keys, read (from its file, when it is still there) while the target's are.
     auto sought = [&] {
+        plan.From.DecodeAll();
         const int count = FSource.ViewCount();
         std::vector<quint64> hashes(size_t(std::max(count, 0)), 0);
         for (int pos = 0; pos < count; ++pos) KeyHashAt(hash, pos, hashes[size_t(pos)]);

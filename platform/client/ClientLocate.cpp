@@ -178,6 +178,7 @@ void TLocateHash::Build()
     FUsed = 0;
     FChanging = NoRec;
     FCompare = TKeyComparer(FStore.get(), 0, {{FColumn, false, false}});
+    FStore->DecodeAll();
     Grow();
     FStale = false;
     // Each record lands somewhere else in the table: its slot is asked for a few records ahead
@@ -317,6 +318,7 @@ std::vector<TRecIndex> TLocateHash::FindAll(const std::function<std::vector<quin
         }
     }
     if (!apart) hashes = makeSought();
+    FStore->DecodeAll();
     // The records in the dataset's order, so that the first of equal hashes comes first.
     const size_t count = size_t(std::max(FDataSet.ViewCount(), 0));
     TScratch<quint64> ownHashes(count);

@@ -51,7 +51,8 @@ bool IsSignedKind(TPacketValueKind k)
 
 // Puts a cell as read into a block; load: a record decoded when first needed (its heap values
 // outlive any rollback of the heap).
-void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column, const TPacketCell& cell, bool load = false)
+void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column, const TPacketCell& cell, bool load = false,
+             TByteHeap::TLoadLane* lane = nullptr)
 {
     const TStoreColumn& c = lv.Columns[size_t(column)];
     switch (cell.State) {
@@ -96,7 +97,8 @@ void PutCell(TRecordStore& store, const TStoreLevel& lv, char* block, int column
         break;
     }
     default:
-        store.SetBytes(lv, block, column, cell.Data, cell.Size, load);
+        if (lane) store.SetBytes(lv, block, column, cell.Data, cell.Size, *lane);
+        else store.SetBytes(lv, block, column, cell.Data, cell.Size, load);
         return;
     }
     lv.SetState(block, column, csValue);
@@ -288,7 +290,10 @@ constexpr quint32 LazyChunkRows = 4096;     // the store's chunk of slots
 // Fills blocks of a level from rows read again from the file.
 class TChunkFiller : public IPacketSink {
 public:
-    TChunkFiller(TRecordStore& store, char* blocks, quint32 count) : FStore(store), FLevel(store.Level(0)), FBlocks(blocks), FCount(count) {}
+    TChunkFiller(TRecordStore& store, char* blocks, quint32 count, TByteHeap::TLoadLane* lane)
+        : FStore(store), FLevel(store.Level(0)), FBlocks(blocks), FCount(count), FLane(lane)
+    {
+    }
     void BeginPacket(const TPacketMetadata&, qint64) override {}
     void BeginRow(int level, quint8 status) override
     {
@@ -299,7 +304,7 @@ public:
     void Cell(int column, const TPacketCell& cell) override
     {
         if (column < 0 || column >= int(FLevel.Columns.size())) Changed();
-        PutCell(FStore, FLevel, FBlock, column, cell, true);
+        PutCell(FStore, FLevel, FBlock, column, cell, true, FLane);
     }
     void EndNested(int) override { Changed(); }
     void EndRow() override { ++FDone; }
@@ -313,6 +318,7 @@ private:
     char* FBlock = nullptr;
     quint32 FCount;
     quint32 FDone = 0;
+    TByteHeap::TLoadLane* FLane;
 };
 
 // The rows of a binary file, left in the mapped file until a chunk of them is needed.
@@ -322,12 +328,12 @@ public:
         : FBytes(std::move(bytes)), FMeta(std::move(meta)), FStarts(std::move(starts)), FStore(store)
     {
     }
-    void Decode(int level, quint32 first, quint32 count, char* blocks) override
+    void Decode(int level, quint32 first, quint32 count, char* blocks, TByteHeap::TLoadLane* lane) override
     {
         const size_t chunk = (first - 1) / LazyChunkRows;
         try {
             if (level != 0 || (first - 1) % LazyChunkRows != 0 || chunk >= FStarts.size()) TChunkFiller::Changed();
-            TChunkFiller filler(FStore, blocks, count);
+            TChunkFiller filler(FStore, blocks, count, lane);
             FBytes->Read([&] { ReadBinaryRows(FBytes->Data(), FBytes->Size(), FMeta, FStarts[chunk], count, filler); });
         } catch (const EPacketError& e) {
             DatabaseError(QStringLiteral("%1: %2").arg(FBytes->FileName(), e.Message()));

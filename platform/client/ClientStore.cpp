@@ -5,7 +5,9 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -32,16 +34,21 @@ void WriteRef(char* p, const THeapRef& r)
 
 // ---- TByteHeap -----------------------------------------------------------------------------
 
+quint32 TByteHeap::Length(qsizetype size)
+{
+    if (size > qsizetype(std::numeric_limits<qint32>::max()))
+        DatabaseError(QStringLiteral("A value of %1 bytes is too large to keep").arg(size));
+    return quint32(size);
+}
+
 THeapRef TByteHeap::Append(const char* data, qsizetype size, bool load)
 {
     THeapRef ref;
     if (size <= 0) return ref;
-    if (size > qsizetype(std::numeric_limits<qint32>::max()))
-        DatabaseError(QStringLiteral("A value of %1 bytes is too large to keep").arg(size));
-    const quint32 n = quint32(size);
+    ref.Len = Length(size);
+    const quint32 n = ref.Len;
     (load ? FLoadUsed : FUsed) += n;
-    ref.Len = n;
-    if (n > ChunkSize / 4) {
+    if (Own(n)) {
         TChunk c;
         c.Data = PacketAllocate(n);
         c.Size = c.Capacity = n;
@@ -66,6 +73,55 @@ THeapRef TByteHeap::Append(const char* data, qsizetype size, bool load)
     std::memcpy(c.Data.get() + c.Size, data, n);
     c.Size += n;
     return ref;
+}
+
+THeapRef TByteHeap::TLoadLane::Append(const char* data, qsizetype size)
+{
+    THeapRef ref;
+    if (size <= 0) return ref;
+    ref.Len = Length(size);
+    const quint32 n = ref.Len;
+    FUsed += n;
+    const bool own = Own(n);
+    if (own || FCapacity - FSize < n) {
+        // A new chunk, added to the heap's list under the lock; its bytes never move.
+        TChunk c;
+        c.Capacity = own ? n : ChunkSize;
+        c.Data = PacketAllocate(c.Capacity);
+        c.Load = true;
+        char* to = c.Data.get();
+        if (own) {
+            std::memcpy(to, data, n);
+            c.Size = n;
+        }
+        std::lock_guard<std::mutex> guard(FLock);
+        FHeap.FChunks.push_back(std::move(c));
+        const quint32 at = quint32(FHeap.FChunks.size() - 1);
+        if (own) {
+            ref.Chunk = at;
+            return ref;
+        }
+        if (FChunk >= 0) FHeap.FChunks[size_t(FChunk)].Size = FSize;
+        FChunk = int(at);
+        FData = to;
+        FCapacity = ChunkSize;
+        FSize = 0;
+    }
+    ref.Chunk = quint32(FChunk);
+    ref.Pos = FSize;
+    std::memcpy(FData + FSize, data, n);
+    FSize += n;
+    return ref;
+}
+
+void TByteHeap::TLoadLane::Close()
+{
+    std::lock_guard<std::mutex> guard(FLock);
+    if (FChunk >= 0) FHeap.FChunks[size_t(FChunk)].Size = FSize;
+    FChunk = -1;
+    FCapacity = FSize = 0;
+    FHeap.FLoadUsed += FUsed;
+    FUsed = 0;
 }
 
 TByteHeap::TMark TByteHeap::Mark() const
@@ -184,14 +240,19 @@ TSlotNo TStoreLevel::LoadSlot(quint8 status, TSlotNo holder)
     return n + 1;
 }
 
-char* TStoreLevel::DecodeChunk(size_t chunk)
+TPacketBlock TStoreLevel::ReadChunk(size_t chunk, TByteHeap::TLoadLane* lane) const
 {
     if (!FSource || !FStore) DatabaseError(QStringLiteral("Records are missing from the dataset"));
     TPacketBlock block = PacketAllocate(size_t(SlotSize) << ChunkShift);
     const quint32 first = quint32(chunk << ChunkShift);
     const quint32 count = std::min<quint32>(ChunkMask + 1, FLazyCount - first);
-    FSource->Decode(Index, first + 1, count, block.get());
-    FChunks[chunk] = std::move(block);
+    FSource->Decode(Index, first + 1, count, block.get(), lane);
+    return block;
+}
+
+char* TStoreLevel::DecodeChunk(size_t chunk)
+{
+    FChunks[chunk] = ReadChunk(chunk, nullptr);
     if (--FUndecoded == 0) FStore->ChunkDecoded();
     return FChunks[chunk].get();
 }
@@ -386,7 +447,10 @@ QByteArray TRecordStore::Bytes(const TStoreLevel& lv, const char* block, int col
     return QByteArray(p, size);
 }
 
-void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, bool load)
+namespace {
+// Places a value's bytes in its cell: inline, or in the heap through `append`.
+template <typename TAppend>
+void PlaceBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, const TAppend& append)
 {
     const TStoreColumn& c = lv.Columns[size_t(column)];
     char* p = block + c.Offset;
@@ -396,15 +460,27 @@ void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, cons
             if (size > 0) std::memcpy(p + 1, data, size_t(size));
         } else {
             p[0] = char(OverflowMark);
-            WriteRef(p + 1, FHeap.Append(data, size, load));
+            WriteRef(p + 1, append());
         }
     } else if (c.InHeap) {
-        WriteRef(p, FHeap.Append(data, size, load));
+        WriteRef(p, append());
     } else {
         std::memset(p, 0, size_t(c.Bytes));
         if (size > 0) std::memcpy(p, data, size_t(std::min<qsizetype>(size, c.Bytes)));
     }
     lv.SetState(block, column, csValue);
+}
+} // namespace
+
+void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, bool load)
+{
+    PlaceBytes(lv, block, column, data, size, [&] { return FHeap.Append(data, size, load); });
+}
+
+void TRecordStore::SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size,
+                            TByteHeap::TLoadLane& lane)
+{
+    PlaceBytes(lv, block, column, data, size, [&] { return lane.Append(data, size); });
 }
 
 void TRecordStore::ReadResolved(const TStoreLevel& lv, TSlotNo slot, char* to) const
@@ -1093,6 +1169,55 @@ void TRecordStore::LoadLazily(std::unique_ptr<TStoreRowSource> source, quint32 c
     lv.FUndecoded = lv.FChunks.size();
     FRowSource = std::move(source);
     lv.FSource = FRowSource.get();
+}
+
+void TRecordStore::DecodeAll()
+{
+    for (TStoreLevel& lv : FLevels) {
+        if (!lv.FUndecoded || !lv.FSource) continue;
+        std::vector<size_t> todo;
+        for (size_t c = 0; c < lv.FChunks.size(); ++c)
+            if (!lv.FChunks[c]) todo.push_back(c);
+        std::vector<TPacketBlock> decoded(todo.size());
+        std::mutex lock;
+        std::atomic<size_t> next{0};
+        std::atomic<bool> failed{false};
+        // Each thread takes the next chunk until none is left; on a failure all stop.
+        auto work = [&] {
+            TByteHeap::TLoadLane lane(FHeap, lock);
+            for (size_t i = next++; i < todo.size() && !failed; i = next++) {
+                try {
+                    decoded[i] = lv.ReadChunk(todo[i], &lane);
+                } catch (...) {
+                    failed = true;
+                }
+            }
+        };
+        const size_t threads = std::min<size_t>({todo.size(), std::max(1u, std::thread::hardware_concurrency()), 16});
+        {
+            std::vector<std::jthread> helpers;
+            for (size_t t = 1; t < threads; ++t) {
+                try {
+                    helpers.emplace_back(work);
+                } catch (const std::system_error&) {
+                    break;      // fewer threads, then
+                }
+            }
+            work();
+        }
+        for (size_t i = 0; i < todo.size(); ++i) {
+            if (!decoded[i]) continue;
+            lv.FChunks[todo[i]] = std::move(decoded[i]);
+            --lv.FUndecoded;
+        }
+        if (!lv.FUndecoded) {
+            ChunkDecoded();
+            continue;
+        }
+        // What failed is decoded here, one chunk at a time, and raises as it would when needed.
+        for (size_t c = 0; c < lv.FChunks.size() && lv.FSource; ++c)
+            if (!lv.FChunks[c]) lv.DecodeChunk(c);
+    }
 }
 
 void TRecordStore::ChunkDecoded()

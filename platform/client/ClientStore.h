@@ -24,6 +24,7 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 using TRecIndex = quint32;           // logical record id within a level
@@ -47,6 +48,27 @@ class TByteHeap {
 public:
     // load: a value of a record decoded from the file, which a rollback never drops.
     THeapRef Append(const char* data, qsizetype size, bool load = false);
+    // Values of records decoded on several threads at once, each thread appending through a lane
+    // of its own: a lane fills chunks of its own and takes the lock only to add one. Every lane
+    // is closed before the heap is used otherwise.
+    class TLoadLane {
+    public:
+        TLoadLane(TByteHeap& heap, std::mutex& lock) : FHeap(heap), FLock(lock) {}
+        ~TLoadLane() { Close(); }
+        TLoadLane(const TLoadLane&) = delete;
+        TLoadLane& operator=(const TLoadLane&) = delete;
+        THeapRef Append(const char* data, qsizetype size);
+        void Close();
+
+    private:
+        TByteHeap& FHeap;
+        std::mutex& FLock;
+        int FChunk = -1;        // the chunk small values go to, filled up to FSize
+        char* FData = nullptr;
+        quint32 FSize = 0;
+        quint32 FCapacity = 0;
+        qint64 FUsed = 0;       // bytes not yet counted by the heap
+    };
     const char* Data(const THeapRef& ref) const
     {
         return ref.Len ? FChunks[ref.Chunk].Data.get() + ref.Pos : "";
@@ -75,6 +97,10 @@ private:
         bool Load = false;
     };
     static constexpr quint32 ChunkSize = 1u << 20;
+    // A value's length, or EDatabaseError when it is too large to keep.
+    static quint32 Length(qsizetype size);
+    // Whether a value of n bytes takes a chunk of its own.
+    static bool Own(quint32 n) { return n > ChunkSize / 4; }
     std::vector<TChunk> FChunks;
     int FActive = -1;       // the chunk small values go to
     int FLoadActive = -1;   // the chunk small values of decoded records go to
@@ -89,7 +115,8 @@ public:
     virtual ~TStoreRowSource() = default;
     // Fills count blocks (the level's slot size apart) with the records of slots first ..
     // first + count - 1. Raises EDatabaseError when the file no longer holds them.
-    virtual void Decode(int level, quint32 first, quint32 count, char* blocks) = 0;
+    // lane: where long values go when several threads decode at once (else the store's heap).
+    virtual void Decode(int level, quint32 first, quint32 count, char* blocks, TByteHeap::TLoadLane* lane = nullptr) = 0;
 };
 
 // A growable array of small values in fixed pages: growing never moves or copies what is there
@@ -316,6 +343,9 @@ private:
     void MaterializeLists(bool forLoad = false);
     TSlotNo LoadSlot(quint8 status, TSlotNo holder);
     char* DecodeChunk(size_t chunk);
+    // A chunk's records decoded from the file into a block of their own (long values through
+    // the lane when given).
+    TPacketBlock ReadChunk(size_t chunk, TByteHeap::TLoadLane* lane) const;
     char* NewChunk();
     void SetHoldsUnchanged(TSlotNo slot, bool on);
 
@@ -433,6 +463,8 @@ public:
     const char* BytesView(const TStoreLevel& lv, const char* block, int column, qsizetype& size) const;
     // load: the value of a record decoded from the file (see TByteHeap::Append).
     void SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, bool load = false);
+    // The same for a record decoded on one of several threads (see TByteHeap::TLoadLane).
+    void SetBytes(const TStoreLevel& lv, char* block, int column, const char* data, qsizetype size, TByteHeap::TLoadLane& lane);
     // Copies a cell from one block to another of the same level (heap values are shared).
     void CopyCell(const TStoreLevel& lv, const char* from, char* to, int column) const;
     // Releases the heap values of a block that will not be kept.
@@ -494,6 +526,10 @@ public:
     // Builds the store's only level from rows left in the file: count records in their first
     // version, decoded by the source when a block of them is first needed.
     void LoadLazily(std::unique_ptr<TStoreRowSource> source, quint32 count);
+    // Decodes every record still in the file, a share of them on each of the processor's cores:
+    // for a run that is about to read them all. A part that fails is decoded again on its own,
+    // which raises what it meets.
+    void DecodeAll();
 
 private:
     friend class TStoreLevel;

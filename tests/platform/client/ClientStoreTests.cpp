@@ -5,6 +5,7 @@
 #include "platform/client/PacketBinary.h"
 #include "platform/client/PacketXmlReader.h"
 #include "platform/client/PacketXmlWriter.h"
+#include "platform/data/DB.h"
 #include "tests/common/TestSupport.h"
 #include "tests/platform/client/PacketTestSupport.h"
 
@@ -143,6 +144,69 @@ TEST(ClientStorePackets, RecordsDecodedDuringAPostOutliveItsRollback)
     store->Heap().Rollback(mark);
     store->Heap().Append("another scratch value that reuses space", 39);
     EXPECT_EQ(store->Bytes(lv, block, 0), QByteArray("a note long enough for the heap, number 8499"));
+}
+
+// Decoding every record at once, on several threads, gives the records and long values that
+// decoding them as they are needed does; a file cut short while open raises as a lookup would.
+TEST(ClientStorePackets, DecodingEveryRecordAtOnceMatchesDecodingThemOneByOne)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("notes.cds");
+    TPacketMetadata meta;
+    TPacketFieldDesc id;
+    id.Name = "ID";
+    id.TypeWord = PacketTypeWord::Make(ptcInteger, 4);
+    TPacketFieldDesc note;
+    note.Name = "Note";
+    note.TypeWord = PacketTypeWord::Make(ptcString, 2, PacketTypeWord::Varying);
+    note.Params.Set(TPacketParam::MakeInt("WIDTH", PacketTypeWord::UInt16, 200));
+    TPacketFieldDesc data;
+    data.Name = "Data";
+    data.TypeWord = PacketTypeWord::Blob;
+    meta.Fields = {id, note, data};
+    meta.Prepare();
+    constexpr int Rows = 50000;     // a dozen chunks of records
+    QByteArray file;
+    {
+        TPacketBinaryWriter writer;
+        writer.BeginPacket(meta, Rows);
+        const QByteArray large(300000, 'L');   // a value with a heap chunk of its own
+        for (int i = 0; i < Rows; ++i) {
+            writer.BeginRow(0, 0);
+            writer.Cell(0, TPacketCell::OfInt(pkInt32, i));
+            const QByteArray text = "a note long enough for the heap, number " + QByteArray::number(i);
+            if (i % 9 == 0) writer.Cell(1, TPacketCell::Null());
+            else writer.Cell(1, TPacketCell::OfBytes(pkAnsiString, text.constData(), text.size()));
+            if (i % 20000 == 8) writer.Cell(2, TPacketCell::OfBytes(pkBlob, large.constData(), large.size()));
+            else writer.Cell(2, TPacketCell::Null());
+            writer.EndRow();
+        }
+        writer.EndPacket();
+        file = writer.TakeBytes();
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(file);
+    }
+    std::shared_ptr<TRecordStore> oneByOne = LoadStoreFile(path);
+    std::shared_ptr<TRecordStore> atOnce = LoadStoreFile(path);
+    ASSERT_TRUE(atOnce->Level(0).HasUndecoded());
+    atOnce->DecodeAll();
+    EXPECT_FALSE(atOnce->Level(0).HasUndecoded());
+    EXPECT_EQ(SaveStore(*atOnce, pfBinary), SaveStore(*oneByOne, pfBinary));
+    EXPECT_EQ(atOnce->Heap().Used(), oneByOne->Heap().Used());
+    const TStoreLevel& lv = atOnce->Level(0);
+    EXPECT_EQ(atOnce->Bytes(lv, lv.Block(20009), 2), QByteArray(300000, 'L'));
+    EXPECT_EQ(atOnce->Bytes(lv, lv.Block(49999), 1), QByteArray("a note long enough for the heap, number 49998"));
+    EXPECT_EQ(lv.State(lv.Block(9 * 4000 + 1), 1), csNull);
+
+    // Rows of the last chunks gone from the file after it was opened.
+    std::shared_ptr<TRecordStore> cut = LoadStoreFile(path);
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.resize(file.size() / 2));
+    }
+    EXPECT_THROW(cut->DecodeAll(), EDatabaseError);
 }
 
 // A modified version keeps the values it marks "not changed" only when it was made from a whole
