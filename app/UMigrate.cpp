@@ -1035,8 +1035,12 @@ void TFrmMigrate::PrepareUpdater(TRun& run, TField* destLocate)
         run.Updater.reset();
         return;
     }
-    // Update adds no record: every source key's record can be found before the run.
-    if (run.Mode == umUpdate) run.Updater->FindAll(*run.Hash);
+    // Update adds no record: every source key's record can be found, and its new version made,
+    // before the run.
+    if (run.Mode == umUpdate) {
+        run.Updater->FindAll(*run.Hash);
+        run.Updater->PrepareAll(*run.Hash);
+    }
 }
 
 void TFrmMigrate::TransferRecords(TRun& run)
@@ -1099,6 +1103,10 @@ void TFrmMigrate::TransferRecords(TRun& run)
             case umUpdate:
             case umAppendUpdate:
                 if (run.Updater) run.Updater->ReadAhead(*run.Hash);
+                if (run.Updater && run.Updater->PostPrepared()) {
+                    prepared = false;
+                    break;
+                }
                 if (run.Updater && run.Updater->Take()) {
                     const TRecordId id = run.Updater->Find(*run.Hash);
                     if (id != NoRecord) {

@@ -5,6 +5,7 @@
 #include "platform/client/ClientPacket.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -106,8 +107,9 @@ public:
     }
 
     // Puts a travelling source cell (block: the source block that holds it) into a target
-    // block; values the source keeps in its heap go to the target's.
-    void CopyCell(const TColumn& c, const char* block, char* to) const
+    // block; values the source keeps in its heap go to the target's (through the lane when
+    // given).
+    void CopyCell(const TColumn& c, const char* block, char* to, TByteHeap::TLoadLane* lane = nullptr) const
     {
         const TStoreColumn& sc = Slv.Columns[size_t(c.SourceColumn)];
         const TStoreColumn& tc = Tlv.Columns[size_t(c.Target.Column)];
@@ -115,11 +117,27 @@ public:
         if (sc.InHeap || (sc.InlineCapacity > 0 && quint8(p[0]) == OverflowMark)) {
             qsizetype n = 0;
             const char* bytes = From.BytesView(Slv, block, c.SourceColumn, n);
-            To.SetBytes(Tlv, to, c.Target.Column, bytes, n);
+            if (lane) To.SetBytes(Tlv, to, c.Target.Column, bytes, n, *lane);
+            else To.SetBytes(Tlv, to, c.Target.Column, bytes, n);
             return;
         }
         std::memcpy(to + tc.Offset, p, size_t(tc.Bytes));
         Tlv.SetState(to, c.Target.Column, csValue);
+    }
+
+    // Puts the cell of a source slot into a target block: null, copied, or false when it must go
+    // through the fields.
+    bool TakeCell(const TColumn& c, TSlotNo slot, char* to, TByteHeap::TLoadLane* lane = nullptr) const
+    {
+        if (!c.Cell) return false;
+        const char* block = From.CellBlock(Slv, slot, c.SourceColumn);
+        if (!block) {
+            Tlv.SetState(to, c.Target.Column, csNull);
+            return true;
+        }
+        if (!Travels(c, block)) return false;
+        CopyCell(c, block, to, lane);
+        return true;
     }
 
     TRecordStore& From;
@@ -280,21 +298,9 @@ bool TRecordUpdater::Take()
     FMark = plan.To.Heap().Mark();
     FTaken = true;
     char* values = FValues.data();
-    // A cell: null, copied, or false when it must go through the fields.
-    auto take = [&](const TCopyPlan::TColumn& c, char* to) {
-        if (!c.Cell) return false;
-        const char* block = plan.From.CellBlock(plan.Slv, slot, c.SourceColumn);
-        if (!block) {
-            plan.Tlv.SetState(to, c.Target.Column, csNull);
-            return true;
-        }
-        if (!plan.Travels(c, block)) return false;
-        plan.CopyCell(c, block, to);
-        return true;
-    };
-    if (plan.Key.To && !take(plan.Key, FKey.data())) return refuse();
+    if (plan.Key.To && !plan.TakeCell(plan.Key, slot, FKey.data())) return refuse();
     for (const TCopyPlan::TColumn& c : plan.Columns)
-        if (c.To && !take(c, values)) return refuse();
+        if (c.To && !plan.TakeCell(c, slot, values)) return refuse();
     return true;
 }
 
@@ -318,6 +324,116 @@ void TRecordUpdater::FindAll(const TLocateHash& hash)
     FFoundVersion = plan.To.Version();
     // Each update the run makes is a change logged.
     plan.To.ReserveLog(FTarget.FLevel, FFound.size());
+}
+
+void TRecordUpdater::PrepareAll(const TLocateHash& hash)
+{
+    DropPrepared();
+    const TCopyPlan& plan = *FPlan;
+    TStoreLevel& tlv = FTarget.FStore->Level(FTarget.FLevel);
+    if (FFound.empty() || !FAllPaired || &plan.From == &plan.To || !plan.To.WritesLog() || tlv.Parent >= 0
+        || tlv.Columns.size() > 64 || tlv.HasUndecoded() || plan.Slv.HasUndecoded())
+        return;
+    // The records found, each once, in the source's order, and the source records' slots (read
+    // here: the source's view is not to be read on several threads at once).
+    const size_t capacity = tlv.RecCapacity();
+    std::vector<quint64> seen((capacity + 63) / 64, 0);
+    std::vector<quint32> positions;
+    std::vector<TSlotNo> sources;
+    positions.reserve(FFound.size());
+    sources.reserve(FFound.size());
+    for (size_t pos = 0; pos < FFound.size(); ++pos) {
+        const TRecIndex rec = FFound[pos];
+        if (rec == NoRec) continue;
+        if (rec >= capacity) return;    // only a lookup can tell
+        const quint64 bit = quint64(1) << (rec & 63);
+        if (seen[rec >> 6] & bit) return;
+        seen[rec >> 6] |= bit;
+        const TSlotNo slot = FSource.SlotOf(FSource.ViewRecord(int(pos)));
+        if (!slot) return;
+        positions.push_back(quint32(pos));
+        sources.push_back(slot);
+    }
+    if (positions.empty()) return;
+    tlv.ReserveSlots(quint32(positions.size()));
+
+    constexpr size_t Share = 1024;      // versions a thread takes at a time
+    const size_t threads = ThreadsFor((positions.size() + Share - 1) / Share);
+    plan.To.Heap().ReserveLanes(plan.From.Heap().Used(), threads);
+    std::vector<quint64> same(positions.size(), 0);
+    std::mutex lock;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+        TByteHeap::TLoadLane lane(plan.To.Heap(), lock, true);
+        for (size_t first = next.fetch_add(Share); first < positions.size() && !failed; first = next.fetch_add(Share)) {
+            try {
+                for (size_t k = first; k < std::min(first + Share, positions.size()); ++k) {
+                    const TRecIndex rec = FFound[positions[k]];
+                    const TSlotNo slot = sources[k];
+                    char* nb = tlv.NextBlock(quint32(k));
+                    bool made = nb != nullptr;
+                    if (made) tlv.InitBlock(nb);
+                    for (auto c = plan.Columns.begin(); made && c != plan.Columns.end(); ++c)
+                        made = plan.TakeCell(*c, slot, nb, &lane);
+                    // The record has the key's hash; it must have its value too.
+                    if (!made || !hash.Holds(rec, nb)) {
+                        failed = true;
+                        return;
+                    }
+                    const char* ob = tlv.Block(tlv.Current(rec));
+                    for (int col = 0; col < int(tlv.Columns.size()); ++col)
+                        if (plan.To.SameCell(tlv, ob, nb, col)) same[k] |= quint64(1) << col;
+                }
+            } catch (...) {
+                failed = true;
+            }
+        }
+    };
+    RunOnThreads(threads, work);
+    // What failed leaves its values in the heap unused, and its blocks to the ordinary posts.
+    if (failed) return;
+    FPrepared = true;
+    FPreparedPos = std::move(positions);
+    FSame = std::move(same);
+    FPreparedFirst = tlv.SlotCount();
+}
+
+bool TRecordUpdater::PostPrepared()
+{
+    if (!FPrepared) return false;
+    const TCopyPlan& plan = *FPlan;
+    const int pos = FSource.CurrentViewPosition();
+    // The versions hold while the target changes only through them, in their order.
+    if (pos < 0 || size_t(pos) >= FFound.size() || plan.To.Version() != FFoundVersion
+        || plan.Tlv.SlotCount() != FPreparedFirst + FNextPrepared) {
+        DropPrepared();
+        return false;
+    }
+    const TRecIndex rec = FFound[size_t(pos)];
+    if (rec == NoRec) return true;
+    if (FNextPrepared >= FPreparedPos.size() || FPreparedPos[FNextPrepared] != quint32(pos)) {
+        DropPrepared();
+        return false;
+    }
+    try {
+        FTarget.PostPrepared(rec, FSame[FNextPrepared]);
+    } catch (...) {
+        DropPrepared();
+        FFound.clear();
+        throw;
+    }
+    ++FNextPrepared;
+    FFoundVersion = plan.To.Version();
+    return true;
+}
+
+void TRecordUpdater::DropPrepared()
+{
+    FPrepared = false;
+    FPreparedPos.clear();
+    FSame.clear();
+    FNextPrepared = 0;
 }
 
 TRecordId TRecordUpdater::Find(TLocateHash& hash)
@@ -380,8 +496,12 @@ void TRecordUpdater::ReadAhead(const TLocateHash& hash)
         const int first = pos + (AheadSteps - 1 - step) * AheadBatch;
         for (int at = first; at < std::min(first + AheadBatch, count); ++at) {
             if (!FFound.empty()) {
-                if (step > 0 && size_t(at) < FFound.size() && FFound[size_t(at)] < TLocateHash::Unmatched)
-                    plan.To.TouchRecord(plan.Tlv, FFound[size_t(at)], step);
+                if (step == 0 || size_t(at) >= FFound.size() || FFound[size_t(at)] >= TLocateHash::Unmatched) continue;
+                const TRecIndex rec = FFound[size_t(at)];
+                // A version made beforehand needs only the record's place and status.
+                if (!FPrepared) plan.To.TouchRecord(plan.Tlv, rec, step);
+                else if (step == 1) plan.To.TouchRecord(plan.Tlv, rec, step);
+                else if (step == 2) plan.Tlv.TouchStatus(plan.Tlv.Current(rec));
                 continue;
             }
             TAheadKey& key = FAhead[size_t(at) % std::size(FAhead)];

@@ -77,6 +77,16 @@ public:
     // where a post could change which record a key finds first: a pair that writes the key
     // field from another field, a target in an index order or filtered.
     void FindAll(const TLocateHash& hash);
+    // For an Update run after FindAll: makes the new version of every record found, a share of
+    // them on each core, in the blocks of the slots the target adds next (in the source's
+    // order), and works out what each keeps of the version before; PostPrepared then posts them
+    // in turn. Nothing is made when a record is found twice, a value must go through the fields,
+    // the source is the target, or the target does not log changes.
+    void PrepareAll(const TLocateHash& hash);
+    // Posts the version PrepareAll made for the source's current record: true when the record is
+    // done with (posted, or no record has its key); false when it takes the ordinary way (Take,
+    // Find, Post), as every record does after a change PrepareAll did not foresee.
+    bool PostPrepared();
     // The record the taken key finds, as hash.FindBlock(KeyBlock()) answers it.
     TRecordId Find(TLocateHash& hash);
     // Posts the taken values onto a target record; the taken values are used up either way.
@@ -92,6 +102,7 @@ private:
     // The hash of the key of the source record at a position of its view; false when the
     // position holds no record.
     bool KeyHashAt(const TLocateHash& hash, int position, quint64& keyHash) const;
+    void DropPrepared();
 
     TClientDataSet& FSource;
     TClientDataSet& FTarget;
@@ -115,4 +126,11 @@ private:
     // FindAll's records by source position, and the target's version they hold for.
     std::vector<TRecIndex> FFound;
     quint64 FFoundVersion = 0;
+    // PrepareAll's versions: the source positions they are for, what each keeps of the version
+    // before (a bit per column), the next to post, and the target's slots before the first.
+    bool FPrepared = false;
+    std::vector<quint32> FPreparedPos;
+    std::vector<quint64> FSame;
+    size_t FNextPrepared = 0;
+    quint32 FPreparedFirst = 0;
 };

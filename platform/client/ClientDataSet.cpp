@@ -843,7 +843,7 @@ void TClientDataSet::ReadBlock(TRecIndex rec, char* block) const
     FStore->ReadResolved(FStore->Level(FLevel), SlotOrFail(rec), block);
 }
 
-void TClientDataSet::PostBlock(TRecIndex rec, const char* block)
+void TClientDataSet::CheckPost(TRecIndex rec, const char* block)
 {
     CheckCanModify();
     SlotOrFail(rec);
@@ -855,8 +855,23 @@ void TClientDataSet::PostBlock(TRecIndex rec, const char* block)
             DatabaseErrorFmt(QStringLiteral("Field '%s' must have a value"), {f->DisplayName()});
     }
     CheckUnique(block, rec);
+}
+
+void TClientDataSet::PostBlock(TRecIndex rec, const char* block)
+{
+    CheckPost(rec, block);
     TOwnChange own(FOwnChange);
     FStore->Modify(FLevel, rec, block);
+}
+
+void TClientDataSet::PostPrepared(TRecIndex rec, quint64 same)
+{
+    TStoreLevel& lv = FStore->Level(FLevel);
+    const char* block = lv.NextBlock(0);
+    if (!block) DatabaseError(QStringLiteral("The record's new version was not made beforehand"), this);
+    CheckPost(rec, block);
+    TOwnChange own(FOwnChange);
+    FStore->ModifyPrepared(FLevel, rec, same);
 }
 
 TRecordId TClientDataSet::InternalPost(const TEditBuffer& buffer)

@@ -207,6 +207,11 @@ private:
     // keys, the change log), without the fields, the edit state or a move of the cursor;
     // raises when the record is gone.
     void PostBlock(TRecIndex rec, const char* block);
+    // The same for a version made beforehand in the block of the level's next slot (see
+    // TRecordStore::ModifyPrepared).
+    void PostPrepared(TRecIndex rec, quint64 same);
+    // What posting a record's new values checks first (see PostBlock).
+    void CheckPost(TRecIndex rec, const char* block);
     // The filter text compiled; nullptr for a blank one.
     std::unique_ptr<TFilterExpr> NewFilterExpr() const;
     TRecIndex ReservedForNested();

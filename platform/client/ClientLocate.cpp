@@ -73,10 +73,11 @@ quint64 TLocateHash::HashOfCell(const TRecordStore& store, const TStoreLevel& lv
     const TStoreColumn& c = lv.Columns[size_t(column)];
     const char* p = block + c.Offset;
     switch (c.Kind) {
+    // Every value's hash has its low bit set: 0 stands for NaN, which equals every number.
     case pkInt8: case pkInt16: case pkInt32: case pkInt64: case pkDate: case pkTime:
-        return Mix(quint64(BlockInt(p, c.Bytes, true)));
+        return Mix(quint64(BlockInt(p, c.Bytes, true))) | 1;
     case pkUInt8: case pkUInt16: case pkUInt32: case pkUInt64: case pkBoolean:
-        return Mix(quint64(BlockInt(p, c.Bytes, false)));
+        return Mix(quint64(BlockInt(p, c.Bytes, false))) | 1;
     case pkDouble: case pkSingle: case pkTimeStamp: {
         double d;
         if (c.Kind == pkSingle) {

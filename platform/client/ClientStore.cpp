@@ -95,6 +95,8 @@ THeapRef TByteHeap::TLoadLane::Append(const char* data, qsizetype size)
             c.Size = n;
         }
         std::lock_guard<std::mutex> guard(FLock);
+        if (FFixed && FHeap.FChunks.size() == FHeap.FChunks.capacity())
+            DatabaseError(QStringLiteral("The values do not fit the room set aside for them"));
         FHeap.FChunks.push_back(std::move(c));
         const quint32 at = quint32(FHeap.FChunks.size() - 1);
         if (own) {
@@ -122,6 +124,12 @@ void TByteHeap::TLoadLane::Close()
     FCapacity = FSize = 0;
     FHeap.FLoadUsed += FUsed;
     FUsed = 0;
+}
+
+void TByteHeap::ReserveLanes(qint64 bytes, size_t lanes)
+{
+    // A chunk a lane leaves holds at least a quarter of its size, and each lane has one open.
+    FChunks.reserve(FChunks.size() + size_t(std::max<qint64>(bytes, 0) / (ChunkSize / 4)) + 2 * lanes + 1);
 }
 
 TByteHeap::TMark TByteHeap::Mark() const
@@ -172,11 +180,25 @@ void TByteHeap::Swap(TByteHeap& other) noexcept
 
 TSlotNo TStoreLevel::AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder)
 {
-    Materialize();
     const quint32 n = SlotCount();
     if (n >= 0x7FFFFFF0u) DatabaseError(QStringLiteral("Too many records"));
     if ((n >> ChunkShift) >= FChunks.size()) NewChunk();
     std::memcpy(Block(n + 1), block, size_t(SlotSize));
+    return AppendSlot(status, prev, rec, holder);
+}
+
+void TStoreLevel::ReserveSlots(quint32 n)
+{
+    const size_t last = size_t(SlotCount()) + n;
+    if (last >= 0x7FFFFFF0u) DatabaseError(QStringLiteral("Too many records"));
+    while (FChunks.size() << ChunkShift < last) NewChunk();
+}
+
+TSlotNo TStoreLevel::AppendSlot(quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder)
+{
+    Materialize();
+    const quint32 n = SlotCount();
+    if ((n >> ChunkShift) >= FChunks.size()) DatabaseError(QStringLiteral("The next record version has no room"));
     FStatus.push_back(status);
     FPrev.push_back(prev);
     FRecOf.push_back(rec);
@@ -758,24 +780,9 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
     if (WritesLog()) {
         const quint8 status = quint8(prsModified | (lv.Status(c) & prsInserted));
         const TSlotNo s = lv.AddSlot(block, status, c, rec, lv.Holder(c));
-        // As the engine writes it: a new version carries only what changed. The values it
-        // marks "not changed" stay in the block, so reading it needs no older version.
-        char* nb = lv.Block(s);
+        const char* nb = lv.Block(s);
         const char* ob = lv.Block(c);
-        bool holds = true;
-        for (int col = 0; col < int(lv.Columns.size()); ++col) {
-            if (lv.Columns[size_t(col)].Kind == pkNested) {
-                lv.SetState(nb, col, csNotChanged);
-            } else if (SameCell(lv, ob, nb, col)) {
-                holds = holds && lv.State(nb, col) == csValue;
-                lv.SetState(nb, col, csNotChanged);
-            }
-        }
-        if (holds) lv.SetHoldsUnchanged(s, true);
-        lv.SetStatus(c, lv.Status(c) | prsOriginal);
-        lv.FCurrent[rec] = s;
-        const bool marked = lv.Parent >= 0 && AddNestedMarker(level, owner);
-        lv.AddLog(s, c, laModified, marked);
+        LogVersion(lv, level, rec, owner, c, s, [&](int col) { return SameCell(lv, ob, nb, col); });
     } else {
         char* old = lv.Block(c);
         FScratch.assign(block, block + lv.SlotSize);
@@ -788,6 +795,44 @@ void TRecordStore::Modify(int level, TRecIndex rec, const char* block)
     }
     Touch();
     Notify({sckModified, level, rec, owner});
+}
+
+void TRecordStore::ModifyPrepared(int level, TRecIndex rec, quint64 same)
+{
+    TStoreLevel& lv = FLevels[size_t(level)];
+    const TSlotNo c = lv.Current(rec);
+    if (!c) return;
+    if (!WritesLog() || lv.Columns.size() > 64 || !lv.NextBlock(0))
+        DatabaseError(QStringLiteral("The record's new version was not made beforehand"));
+    const TRecIndex owner = lv.Owner(rec);
+    NotifyChanging({sckModified, level, rec, owner});
+    const quint8 status = quint8(prsModified | (lv.Status(c) & prsInserted));
+    const TSlotNo s = lv.AppendSlot(status, c, rec, lv.Holder(c));
+    LogVersion(lv, level, rec, owner, c, s, [same](int col) { return ((same >> col) & 1) != 0; });
+    Touch();
+    Notify({sckModified, level, rec, owner});
+}
+
+template <typename TSame>
+void TRecordStore::LogVersion(TStoreLevel& lv, int level, TRecIndex rec, TRecIndex owner, TSlotNo c, TSlotNo s, const TSame& same)
+{
+    // As the engine writes it: a new version carries only what changed. The values it marks
+    // "not changed" stay in the block, so reading it needs no older version.
+    char* nb = lv.Block(s);
+    bool holds = true;
+    for (int col = 0; col < int(lv.Columns.size()); ++col) {
+        if (lv.Columns[size_t(col)].Kind == pkNested) {
+            lv.SetState(nb, col, csNotChanged);
+        } else if (same(col)) {
+            holds = holds && lv.State(nb, col) == csValue;
+            lv.SetState(nb, col, csNotChanged);
+        }
+    }
+    if (holds) lv.SetHoldsUnchanged(s, true);
+    lv.SetStatus(c, lv.Status(c) | prsOriginal);
+    lv.FCurrent[rec] = s;
+    const bool marked = lv.Parent >= 0 && AddNestedMarker(level, owner);
+    lv.AddLog(s, c, laModified, marked);
 }
 
 void TRecordStore::ReserveLog(int level, size_t changes)
@@ -1171,6 +1216,24 @@ void TRecordStore::LoadLazily(std::unique_ptr<TStoreRowSource> source, quint32 c
     lv.FSource = FRowSource.get();
 }
 
+size_t ThreadsFor(size_t parts)
+{
+    return std::clamp<size_t>(std::min<size_t>(parts, std::thread::hardware_concurrency()), 1, 16);
+}
+
+void RunOnThreads(size_t threads, const std::function<void()>& work)
+{
+    std::vector<std::jthread> helpers;
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;      // fewer threads, then
+        }
+    }
+    work();
+}
+
 void TRecordStore::DecodeAll()
 {
     for (TStoreLevel& lv : FLevels) {
@@ -1193,18 +1256,7 @@ void TRecordStore::DecodeAll()
                 }
             }
         };
-        const size_t threads = std::min<size_t>({todo.size(), std::max(1u, std::thread::hardware_concurrency()), 16});
-        {
-            std::vector<std::jthread> helpers;
-            for (size_t t = 1; t < threads; ++t) {
-                try {
-                    helpers.emplace_back(work);
-                } catch (const std::system_error&) {
-                    break;      // fewer threads, then
-                }
-            }
-            work();
-        }
+        RunOnThreads(ThreadsFor(todo.size()), work);
         for (size_t i = 0; i < todo.size(); ++i) {
             if (!decoded[i]) continue;
             lv.FChunks[todo[i]] = std::move(decoded[i]);

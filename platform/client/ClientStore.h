@@ -23,6 +23,7 @@
 #include <QString>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -53,7 +54,9 @@ public:
     // is closed before the heap is used otherwise.
     class TLoadLane {
     public:
-        TLoadLane(TByteHeap& heap, std::mutex& lock) : FHeap(heap), FLock(lock) {}
+        // fixed: other threads read the heap's values meanwhile, so the chunk list must not move
+        // (a lane then raises EDatabaseError rather than outgrow the room ReserveLanes made).
+        TLoadLane(TByteHeap& heap, std::mutex& lock, bool fixed = false) : FHeap(heap), FLock(lock), FFixed(fixed) {}
         ~TLoadLane() { Close(); }
         TLoadLane(const TLoadLane&) = delete;
         TLoadLane& operator=(const TLoadLane&) = delete;
@@ -63,12 +66,15 @@ public:
     private:
         TByteHeap& FHeap;
         std::mutex& FLock;
+        bool FFixed;
         int FChunk = -1;        // the chunk small values go to, filled up to FSize
         char* FData = nullptr;
         quint32 FSize = 0;
         quint32 FCapacity = 0;
         qint64 FUsed = 0;       // bytes not yet counted by the heap
     };
+    // Room in the chunk list for lanes that append `bytes` of values in all.
+    void ReserveLanes(qint64 bytes, size_t lanes);
     const char* Data(const THeapRef& ref) const
     {
         return ref.Len ? FChunks[ref.Chunk].Data.get() + ref.Pos : "";
@@ -108,6 +114,12 @@ private:
     qint64 FUsed = 0;
     qint64 FLoadUsed = 0;
 };
+
+// How many threads a job of `parts` parts that can go side by side runs on: one a core, at most
+// 16. RunOnThreads runs `work` (which throws nothing) on this thread and on threads - 1 others
+// at once (fewer when the system has no more to give), and returns when every one is done.
+size_t ThreadsFor(size_t parts);
+void RunOnThreads(size_t threads, const std::function<void()>& work);
 
 // Decodes records that a level keeps in the file they were read from until they are needed.
 class TStoreRowSource {
@@ -238,6 +250,16 @@ public:
     TSlotNo Holder(TSlotNo slot) const { return Parent < 0 || FPristine ? NoSlot : FHolder[slot - 1]; }
     // Appends a slot with a copy of the block.
     TSlotNo AddSlot(const char* block, quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder);
+    // Blocks for n slots after the last, to be filled before they are added (AppendSlot), in
+    // any order and on any thread: NextBlock(k) is the block of the k-th slot added from now.
+    void ReserveSlots(quint32 n);
+    char* NextBlock(quint32 k)
+    {
+        const size_t at = size_t(SlotCount()) + k;
+        return (at >> ChunkShift) < FChunks.size() ? Block(TSlotNo(at + 1)) : nullptr;
+    }
+    // Adds the next slot with the block it was given (see ReserveSlots).
+    TSlotNo AppendSlot(quint8 status, TSlotNo prev, TRecIndex rec, TSlotNo holder);
     // Records as read and not changed since: slot n holds record n - 1 in its first version with
     // status 0. Such a level keeps no per-slot lists until its first change.
     bool IsPristine() const { return FPristine != 0; }
@@ -257,6 +279,10 @@ public:
     void TouchCurrent(TRecIndex rec) const
     {
         if (!FPristine && rec < FCurrent.size()) Touch(&FCurrent[rec]);
+    }
+    void TouchStatus(TSlotNo slot) const
+    {
+        if (!FPristine && slot && slot <= FStatus.size()) Touch(&FStatus[slot - 1]);
     }
     void TouchBlock(TSlotNo slot) const
     {
@@ -479,6 +505,11 @@ public:
     // master record.
     TRecIndex Insert(int level, TRecIndex owner, const char* block, TRecIndex before = NoRec);
     void Modify(int level, TRecIndex rec, const char* block);
+    // The same for a version made beforehand in the block of the level's next slot (see
+    // TStoreLevel::ReserveSlots), which the record's version now is: `same` has a bit for each
+    // column whose value that version keeps (as SameCell tells). Only where changes are logged,
+    // on a level of at most 64 columns; EDatabaseError when the next slot has no block.
+    void ModifyPrepared(int level, TRecIndex rec, quint64 same);
     // Room in a level's change log for this many more changes, for a run about to make them
     // (nothing when changes are not logged).
     void ReserveLog(int level, size_t changes);
@@ -551,6 +582,10 @@ private:
     void CompactLevel(int level, std::vector<TSlotNo>& newSlotOf);
     void CompactHeap();
     template <typename F> void TellObservers(F tell);
+    // Marks what a record's new version in slot s keeps of the one before (slot c) as "not
+    // changed", and logs the change.
+    template <typename TSame>
+    void LogVersion(TStoreLevel& lv, int level, TRecIndex rec, TRecIndex owner, TSlotNo c, TSlotNo s, const TSame& same);
 
     TPacketMetadata FMeta;
     int FCodePage = 1252;

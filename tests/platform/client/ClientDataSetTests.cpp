@@ -1791,6 +1791,105 @@ TEST(ClientDataSet, RecordUpdaterFindsEveryKeyAsLookupsDo)
     }
 }
 
+// Versions made beforehand, on several threads, are posted as the run's own posts would be,
+// byte for byte: long values, NULLs, values kept as they were, keys no record holds. Where they
+// cannot hold (a key found twice, a value that must go through the fields, a change from
+// outside between two posts) the run goes the ordinary way and ends the same.
+TEST(ClientDataSet, RecordUpdaterPostsVersionsMadeBeforehandAsItsOwnPostsAre)
+{
+    auto make = [](TClientDataSet& ds) {
+        ds.FieldDefs().Add("ID", ftInteger);
+        ds.FieldDefs().Add("S", ftString, 200);
+        ds.FieldDefs().Add("F", ftFloat);
+        ds.CreateDataSet();
+    };
+    auto fill = [](TClientDataSet& ds, int rows, int scramble, int from) {
+        for (int r = 0; r < rows; ++r) {
+            ds.Append();
+            ds.FieldByName("ID")->SetAsInteger((r * scramble) % rows);
+            if (r % 5) ds.FieldByName("S")->SetAsString(QString(40 + r % 50, QChar(u'a' + (r + from) % 3)));
+            if (r % 7) ds.FieldByName("F")->SetAsFloat((r + from) % 4);
+            ds.Post();
+        }
+    };
+    constexpr int Rows = 9000;      // several threads' shares
+    struct TCase {
+        const char* Name;
+        int Twice = -1;             // the source record that takes the key of the one before
+        int Long = -1;              // the source record whose text is too long for the target
+        int EditAt = -1;            // before that source record, the target is edited
+    };
+    for (const TCase& c : {TCase{"made beforehand"}, TCase{"a key twice", 4000}, TCase{"too long", -1, 6000},
+                           TCase{"outside edit", -1, -1, 5000}}) {
+        SCOPED_TRACE(c.Name);
+        TClientDataSet source;
+        make(source);
+        fill(source, Rows + 100, 1, 1);     // IDs past the target's find nothing
+        if (c.Twice >= 0) {
+            source.SetRecNo(c.Twice + 1);
+            source.Edit();
+            source.FieldByName("ID")->SetAsInteger(c.Twice - 1);
+            source.Post();
+        }
+        if (c.Long >= 0) {
+            source.SetRecNo(c.Long + 1);
+            source.Edit();
+            source.FieldByName("S")->SetAsString(QString(150, QLatin1Char('L')));
+            source.Post();
+        }
+        QByteArray data[2];
+        int changes[2] = {0, 0};
+        for (const bool beforehand : {true, false}) {
+            TClientDataSet target;
+            target.FieldDefs().Add("ID", ftInteger);
+            target.FieldDefs().Add("S", ftString, c.Long >= 0 ? 100 : 200);
+            target.FieldDefs().Add("F", ftFloat);
+            target.CreateDataSet();
+            fill(target, Rows, 7919, 0);
+            target.MergeChangeLog();
+            std::vector<TRecordUpdater::TPair> pairs;
+            for (const char* n : {"ID", "S", "F"}) pairs.emplace_back(target.FieldByName(n), source.FieldByName(n));
+            TRecordUpdater updater(source, target, pairs, {target.FieldByName("ID"), source.FieldByName("ID")});
+            TLocateHash hash(target, target.FieldByName("ID"));
+            updater.FindAll(hash);
+            if (beforehand) updater.PrepareAll(hash);
+            int n = 0, early = 0;
+            for (source.First(); !source.Eof(); source.Next(), ++n) {
+                if (n == c.EditAt) {
+                    ASSERT_TRUE(target.Locate("ID", 17));
+                    target.Edit();
+                    target.FieldByName("F")->SetAsFloat(99);
+                    target.Post();
+                }
+                updater.ReadAhead(hash);
+                if (updater.PostPrepared()) {
+                    ++early;
+                    continue;
+                }
+                if (!updater.Take()) {
+                    ASSERT_TRUE(target.Locate("ID", source.FieldByName("ID")->Value()));
+                    target.Edit();
+                    for (const char* f : {"ID", "S", "F"}) target.FieldByName(f)->SetValue(source.FieldByName(f)->Value());
+                    target.Post();
+                    continue;
+                }
+                const TRecordId id = updater.Find(hash);
+                if (id == NoRecord) updater.Drop();
+                else updater.Post(id);
+            }
+            target.Resync();
+            // Every record, none, or those before the edit went the early way.
+            const bool whole = c.Twice < 0 && c.Long < 0 && beforehand;
+            EXPECT_EQ(early, whole ? (c.EditAt >= 0 ? c.EditAt : Rows + 100) : 0);
+            data[beforehand] = target.Data();
+            changes[beforehand] = target.ChangeCount();
+        }
+        EXPECT_EQ(changes[1], c.EditAt >= 0 ? Rows + 1 : Rows);
+        EXPECT_EQ(changes[1], changes[0]);
+        EXPECT_TRUE(data[1] == data[0]);
+    }
+}
+
 // The hash of a field's values answers what Locate answers, for numbers (0 and -0 among
 // them), texts and dates with repeated and NULL values, while records are edited, inserted,
 // deleted and undone through the dataset and through a clone.
