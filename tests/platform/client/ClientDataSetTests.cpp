@@ -1716,6 +1716,15 @@ TEST(ClientDataSet, RecordUpdaterPostsAsAnEditOfTheFieldsDoes)
     EXPECT_NE(strict.Data(), before);
 }
 
+// An edit from outside a run: the record that `by` finds takes a number in `field`.
+static void EditFloat(TClientDataSet& ds, const char* by, int key, const char* field, double value)
+{
+    ASSERT_TRUE(ds.Locate(by, key));
+    ds.Edit();
+    ds.FieldByName(field)->SetAsFloat(value);
+    ds.Post();
+}
+
 // Finding every source key's record before a run answers as a lookup of each in turn does:
 // a repeated key finds the first of its records, NULL finds NULL, 0 finds -0, a deleted record
 // is passed over, a key no record holds finds nothing. Where a post or a change from outside
@@ -1767,12 +1776,7 @@ TEST(ClientDataSet, RecordUpdaterFindsEveryKeyAsLookupsDo)
         updater.FindAll(hash);
         int n = 0, posted = 0;
         for (source.First(); !source.Eof(); source.Next(), ++n) {
-            if (n == c.EditAt) {
-                ASSERT_TRUE(target.Locate("V", 12));
-                target.Edit();
-                target.FieldByName("K")->SetAsFloat(3);
-                target.Post();
-            }
+            if (n == c.EditAt) EditFloat(target, "V", 12, "K", 3);
             if (!updater.Take()) {
                 EXPECT_EQ(source.FieldByName("S")->AsString(), "toolong");
                 continue;
@@ -1855,12 +1859,7 @@ TEST(ClientDataSet, RecordUpdaterPostsVersionsMadeBeforehandAsItsOwnPostsAre)
             if (beforehand) updater.PrepareAll(hash);
             int n = 0, early = 0;
             for (source.First(); !source.Eof(); source.Next(), ++n) {
-                if (n == c.EditAt) {
-                    ASSERT_TRUE(target.Locate("ID", 17));
-                    target.Edit();
-                    target.FieldByName("F")->SetAsFloat(99);
-                    target.Post();
-                }
+                if (n == c.EditAt) EditFloat(target, "ID", 17, "F", 99);
                 updater.ReadAhead(hash);
                 if (updater.PostPrepared()) {
                     ++early;

@@ -153,17 +153,10 @@ TEST(ClientStorePackets, DecodingEveryRecordAtOnceMatchesDecodingThemOneByOne)
     QTemporaryDir dir;
     const QString path = dir.filePath("notes.cds");
     TPacketMetadata meta;
-    TPacketFieldDesc id;
-    id.Name = "ID";
-    id.TypeWord = PacketTypeWord::Make(ptcInteger, 4);
-    TPacketFieldDesc note;
-    note.Name = "Note";
-    note.TypeWord = PacketTypeWord::Make(ptcString, 2, PacketTypeWord::Varying);
-    note.Params.Set(TPacketParam::MakeInt("WIDTH", PacketTypeWord::UInt16, 200));
-    TPacketFieldDesc data;
-    data.Name = "Data";
-    data.TypeWord = PacketTypeWord::Blob;
-    meta.Fields = {id, note, data};
+    meta.Fields = {Field("ID", PacketTypeWord::Make(ptcInteger, 4)),
+                   WithParam(Field("Note", PacketTypeWord::Make(ptcString, 2, PacketTypeWord::Varying)),
+                             TPacketParam::MakeInt("WIDTH", PacketTypeWord::UInt16, 200)),
+                   Field("Data", PacketTypeWord::Blob)};
     meta.Prepare();
     constexpr int Rows = 50000;     // a dozen chunks of records
     QByteArray file;
