@@ -5,7 +5,6 @@
 #include "platform/client/ClientPacket.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 namespace {
@@ -291,7 +290,7 @@ bool TRecordUpdater::Take()
     // do not follow.
     auto refuse = [this] {
         Drop();
-        FFound.clear();
+        ForgetFound();
         return false;
     };
     if (!slot) return refuse();
@@ -306,7 +305,7 @@ bool TRecordUpdater::Take()
 
 void TRecordUpdater::FindAll(const TLocateHash& hash)
 {
-    FFound.clear();
+    ForgetFound();
     const TCopyPlan& plan = *FPlan;
     if (!KeyTravels() || FChangesKey) return;
     // The first record of a key stays the first only where no post can move a record or take
@@ -358,42 +357,27 @@ void TRecordUpdater::PrepareAll(const TLocateHash& hash)
     tlv.ReserveSlots(quint32(positions.size()));
 
     constexpr size_t Share = 1024;      // versions a thread takes at a time
-    const size_t threads = ThreadsFor((positions.size() + Share - 1) / Share);
-    plan.To.Heap().ReserveLanes(plan.From.Heap().Used(), threads);
-    std::vector<quint64> same(positions.size(), 0);
-    std::mutex lock;
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    auto work = [&] {
-        TByteHeap::TLoadLane lane(plan.To.Heap(), lock, true);
-        for (size_t first = next.fetch_add(Share); first < positions.size() && !failed; first = next.fetch_add(Share)) {
-            try {
-                for (size_t k = first; k < std::min(first + Share, positions.size()); ++k) {
-                    const TRecIndex rec = FFound[positions[k]];
-                    const TSlotNo slot = sources[k];
-                    char* nb = tlv.NextBlock(quint32(k));
-                    bool made = nb != nullptr;
-                    if (made) tlv.InitBlock(nb);
-                    for (auto c = plan.Columns.begin(); made && c != plan.Columns.end(); ++c)
-                        made = plan.TakeCell(*c, slot, nb, &lane);
-                    // The record has the key's hash; it must have its value too.
-                    if (!made || !hash.Holds(rec, nb)) {
-                        failed = true;
-                        return;
-                    }
-                    const char* ob = tlv.Block(tlv.Current(rec));
-                    for (int col = 0; col < int(tlv.Columns.size()); ++col)
-                        if (plan.To.SameCell(tlv, ob, nb, col)) same[k] |= quint64(1) << col;
-                }
-            } catch (...) {
-                failed = true;
-            }
+    const size_t n = positions.size();
+    std::vector<quint64> same(n, 0);
+    // Each share of versions: the source's cells taken (the key's record must hold the key, not
+    // only its hash), then compared with the record's version before.
+    auto make = [&](size_t share, TByteHeap::TLoadLane& lane) {
+        for (size_t k = share * Share; k < std::min((share + 1) * Share, n); ++k) {
+            const TRecIndex rec = FFound[positions[k]];
+            char* nb = tlv.NextBlock(quint32(k));
+            if (!nb) return false;
+            tlv.InitBlock(nb);
+            for (const TCopyPlan::TColumn& c : plan.Columns)
+                if (!plan.TakeCell(c, sources[k], nb, &lane)) return false;
+            if (!hash.Holds(rec, nb)) return false;
+            const char* ob = tlv.Block(tlv.Current(rec));
+            for (int col = 0; col < int(tlv.Columns.size()); ++col)
+                if (plan.To.SameCell(tlv, ob, nb, col)) same[k] |= quint64(1) << col;
         }
+        return true;
     };
-    RunOnThreads(threads, work);
     // What failed leaves its values in the heap unused, and its blocks to the ordinary posts.
-    if (failed) return;
-    FPrepared = true;
+    if (!plan.To.Heap().RunLanes((n + Share - 1) / Share, plan.From.Heap().Used(), make)) return;
     FPreparedPos = std::move(positions);
     FSame = std::move(same);
     FPreparedFirst = tlv.SlotCount();
@@ -401,7 +385,7 @@ void TRecordUpdater::PrepareAll(const TLocateHash& hash)
 
 bool TRecordUpdater::PostPrepared()
 {
-    if (!FPrepared) return false;
+    if (!Prepared()) return false;
     const TCopyPlan& plan = *FPlan;
     const int pos = FSource.CurrentViewPosition();
     // The versions hold while the target changes only through them, in their order.
@@ -419,8 +403,7 @@ bool TRecordUpdater::PostPrepared()
     try {
         FTarget.PostPrepared(rec, FSame[FNextPrepared]);
     } catch (...) {
-        DropPrepared();
-        FFound.clear();
+        ForgetFound();
         throw;
     }
     ++FNextPrepared;
@@ -430,16 +413,21 @@ bool TRecordUpdater::PostPrepared()
 
 void TRecordUpdater::DropPrepared()
 {
-    FPrepared = false;
     FPreparedPos.clear();
     FSame.clear();
     FNextPrepared = 0;
 }
 
+void TRecordUpdater::ForgetFound()
+{
+    FFound.clear();
+    DropPrepared();
+}
+
 TRecordId TRecordUpdater::Find(TLocateHash& hash)
 {
     const int pos = FSource.CurrentViewPosition();
-    if (!FFound.empty() && FPlan->To.Version() != FFoundVersion) FFound.clear();
+    if (!FFound.empty() && FPlan->To.Version() != FFoundVersion) ForgetFound();
     if (pos >= 0 && size_t(pos) < FFound.size()) {
         const TRecIndex rec = FFound[size_t(pos)];
         if (rec == NoRec) return NoRecord;
@@ -474,7 +462,7 @@ void TRecordUpdater::Post(TRecordId id)
         }
     } catch (...) {
         Drop();
-        FFound.clear();
+        ForgetFound();
         throw;
     }
     FTaken = false;
@@ -499,8 +487,7 @@ void TRecordUpdater::ReadAhead(const TLocateHash& hash)
                 if (step == 0 || size_t(at) >= FFound.size() || FFound[size_t(at)] >= TLocateHash::Unmatched) continue;
                 const TRecIndex rec = FFound[size_t(at)];
                 // A version made beforehand needs only the record's place and status.
-                if (!FPrepared) plan.To.TouchRecord(plan.Tlv, rec, step);
-                else if (step == 1) plan.To.TouchRecord(plan.Tlv, rec, step);
+                if (!Prepared() || step == 1) plan.To.TouchRecord(plan.Tlv, rec, step);
                 else if (step == 2) plan.Tlv.TouchStatus(plan.Tlv.Current(rec));
                 continue;
             }

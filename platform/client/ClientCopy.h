@@ -102,7 +102,10 @@ private:
     // The hash of the key of the source record at a position of its view; false when the
     // position holds no record.
     bool KeyHashAt(const TLocateHash& hash, int position, quint64& keyHash) const;
+    bool Prepared() const { return !FPreparedPos.empty(); }
     void DropPrepared();
+    // The found records go, and the versions made from them: they no longer hold.
+    void ForgetFound();
 
     TClientDataSet& FSource;
     TClientDataSet& FTarget;
@@ -128,7 +131,6 @@ private:
     quint64 FFoundVersion = 0;
     // PrepareAll's versions: the source positions they are for, what each keeps of the version
     // before (a bit per column), the next to post, and the target's slots before the first.
-    bool FPrepared = false;
     std::vector<quint32> FPreparedPos;
     std::vector<quint64> FSame;
     size_t FNextPrepared = 0;

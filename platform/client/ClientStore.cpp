@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -126,10 +127,35 @@ void TByteHeap::TLoadLane::Close()
     FUsed = 0;
 }
 
-void TByteHeap::ReserveLanes(qint64 bytes, size_t lanes)
+bool TByteHeap::RunLanes(size_t parts, qint64 room, const std::function<bool(size_t, TLoadLane&)>& work)
 {
+    const size_t threads = std::clamp<size_t>(std::min<size_t>(parts, std::thread::hardware_concurrency()), 1, 16);
     // A chunk a lane leaves holds at least a quarter of its size, and each lane has one open.
-    FChunks.reserve(FChunks.size() + size_t(std::max<qint64>(bytes, 0) / (ChunkSize / 4)) + 2 * lanes + 1);
+    if (room >= 0) FChunks.reserve(FChunks.size() + size_t(room / (ChunkSize / 4)) + 2 * threads + 1);
+    std::mutex lock;
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    auto run = [&] {
+        TLoadLane lane(*this, lock, room >= 0);
+        for (size_t part = next++; part < parts && !failed; part = next++) {
+            try {
+                if (!work(part, lane)) failed = true;
+            } catch (...) {
+                failed = true;
+            }
+        }
+    };
+    std::vector<std::jthread> helpers;
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(run);
+        } catch (const std::system_error&) {
+            break;      // fewer threads, then
+        }
+    }
+    run();
+    helpers.clear();    // every thread done
+    return !failed;
 }
 
 TByteHeap::TMark TByteHeap::Mark() const
@@ -1216,24 +1242,6 @@ void TRecordStore::LoadLazily(std::unique_ptr<TStoreRowSource> source, quint32 c
     lv.FSource = FRowSource.get();
 }
 
-size_t ThreadsFor(size_t parts)
-{
-    return std::clamp<size_t>(std::min<size_t>(parts, std::thread::hardware_concurrency()), 1, 16);
-}
-
-void RunOnThreads(size_t threads, const std::function<void()>& work)
-{
-    std::vector<std::jthread> helpers;
-    for (size_t t = 1; t < threads; ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;      // fewer threads, then
-        }
-    }
-    work();
-}
-
 void TRecordStore::DecodeAll()
 {
     for (TStoreLevel& lv : FLevels) {
@@ -1242,21 +1250,10 @@ void TRecordStore::DecodeAll()
         for (size_t c = 0; c < lv.FChunks.size(); ++c)
             if (!lv.FChunks[c]) todo.push_back(c);
         std::vector<TPacketBlock> decoded(todo.size());
-        std::mutex lock;
-        std::atomic<size_t> next{0};
-        std::atomic<bool> failed{false};
-        // Each thread takes the next chunk until none is left; on a failure all stop.
-        auto work = [&] {
-            TByteHeap::TLoadLane lane(FHeap, lock);
-            for (size_t i = next++; i < todo.size() && !failed; i = next++) {
-                try {
-                    decoded[i] = lv.ReadChunk(todo[i], &lane);
-                } catch (...) {
-                    failed = true;
-                }
-            }
-        };
-        RunOnThreads(ThreadsFor(todo.size()), work);
+        FHeap.RunLanes(todo.size(), -1, [&](size_t i, TByteHeap::TLoadLane& lane) {
+            decoded[i] = lv.ReadChunk(todo[i], &lane);
+            return true;
+        });
         for (size_t i = 0; i < todo.size(); ++i) {
             if (!decoded[i]) continue;
             lv.FChunks[todo[i]] = std::move(decoded[i]);

@@ -49,21 +49,22 @@ class TByteHeap {
 public:
     // load: a value of a record decoded from the file, which a rollback never drops.
     THeapRef Append(const char* data, qsizetype size, bool load = false);
-    // Values of records decoded on several threads at once, each thread appending through a lane
-    // of its own: a lane fills chunks of its own and takes the lock only to add one. Every lane
-    // is closed before the heap is used otherwise.
+    // Where one of several threads appending at once (see RunLanes) puts values: a lane fills
+    // chunks of its own and takes the heap's lock only to add one.
     class TLoadLane {
     public:
-        // fixed: other threads read the heap's values meanwhile, so the chunk list must not move
-        // (a lane then raises EDatabaseError rather than outgrow the room ReserveLanes made).
-        TLoadLane(TByteHeap& heap, std::mutex& lock, bool fixed = false) : FHeap(heap), FLock(lock), FFixed(fixed) {}
         ~TLoadLane() { Close(); }
         TLoadLane(const TLoadLane&) = delete;
         TLoadLane& operator=(const TLoadLane&) = delete;
         THeapRef Append(const char* data, qsizetype size);
-        void Close();
 
     private:
+        friend class TByteHeap;
+        // fixed: other threads read the heap's values meanwhile, so the chunk list must not move
+        // (a lane then raises EDatabaseError rather than outgrow the room RunLanes made).
+        TLoadLane(TByteHeap& heap, std::mutex& lock, bool fixed) : FHeap(heap), FLock(lock), FFixed(fixed) {}
+        void Close();
+
         TByteHeap& FHeap;
         std::mutex& FLock;
         bool FFixed;
@@ -73,8 +74,13 @@ public:
         quint32 FCapacity = 0;
         qint64 FUsed = 0;       // bytes not yet counted by the heap
     };
-    // Room in the chunk list for lanes that append `bytes` of values in all.
-    void ReserveLanes(qint64 bytes, size_t lanes);
+    // Runs work(part, lane) for every part 0 .. parts - 1 side by side on the processor's cores
+    // (at most 16 threads, this one among them): each thread takes the next part until none is
+    // left, appending values of records it decodes or makes through a lane of its own. A part
+    // that returns false or throws stops the others from taking more, and RunLanes answers false.
+    // room: the bytes the parts append in all, when the threads also read the heap's values (its
+    // chunk list is given room beforehand, so that it never moves); -1 when they do not.
+    bool RunLanes(size_t parts, qint64 room, const std::function<bool(size_t, TLoadLane&)>& work);
     const char* Data(const THeapRef& ref) const
     {
         return ref.Len ? FChunks[ref.Chunk].Data.get() + ref.Pos : "";
@@ -114,12 +120,6 @@ private:
     qint64 FUsed = 0;
     qint64 FLoadUsed = 0;
 };
-
-// How many threads a job of `parts` parts that can go side by side runs on: one a core, at most
-// 16. RunOnThreads runs `work` (which throws nothing) on this thread and on threads - 1 others
-// at once (fewer when the system has no more to give), and returns when every one is done.
-size_t ThreadsFor(size_t parts);
-void RunOnThreads(size_t threads, const std::function<void()>& work);
 
 // Decodes records that a level keeps in the file they were read from until they are needed.
 class TStoreRowSource {
